@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+./scripts/build.sh build
+(cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+# The readers of untrusted bytes once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer: the mutation loops and the fuzz corpora.
+./scripts/build.sh build-asan -DVOBU_SANITIZE=ON -DVOBU_BENCH=OFF
+(cd build-asan && ctest --output-on-failure -j "$(nproc)" --timeout 900 -L sanitize)
