@@ -17,7 +17,7 @@ packages=(
   xvfb xdotool x11-utils x11-apps imagemagick xauth libgl1-mesa-dri
   sox libsox-fmt-all vorbis-tools
   python3 python3-websockets
-  libboost-dev openssl ca-certificates util-linux procps
+  libboost-dev libssl-dev openssl ca-certificates util-linux procps
 )
 
 if [ "$(id -u)" -ne 0 ]; then
