@@ -1,0 +1,239 @@
+#include "ui/text.h"
+
+#include <algorithm>
+
+#include "ui/font.h"
+#include "ui/ui_canvas.h"
+
+namespace vobu {
+
+namespace {
+
+char const* const kDefaultCode = "^r";
+
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return c - 'A' + 10;
+}
+
+bool isColourCodeAt(std::string const& text, size_t caret) {
+    if (caret + 8 > text.size()) return false;
+    for (size_t i = caret + 2; i < caret + 8; ++i) {
+        if (!isHexDigit(text[i])) return false;
+    }
+    return true;
+}
+
+// Width a code point adds to a measured line: combining marks add nothing.
+int advanceOf(Font const& font, uint32_t cp) {
+    return isCombiningMark(cp) ? 0 : font.glyph(cp).width;
+}
+
+// The unit starting at pos ends where the next wrap space or the text ends.
+size_t wordEnd(std::string const& text, size_t pos) {
+    while (pos < text.size()) {
+        Utf8Unit unit = decodeUtf8At(text, pos);
+        if (isWrapSpace(unit.codePoint)) break;
+        pos += unit.length;
+    }
+    return pos;
+}
+
+struct WrapState {
+    Font const& font;
+    std::vector<std::string> lines{std::string()};
+    int avail;
+    int full;
+    int used = 0;
+
+    void newLine() {
+        lines.emplace_back();
+        used = 0;
+        avail = full;
+    }
+
+    // Breaks a word too wide for any line at glyph boundaries; combining
+    // marks stay with their base. A new line is only started when it gives
+    // more room, so a glyph wider than a whole line sits alone on one line.
+    void breakWord(std::string const& word) {
+        used = 0;
+        for (size_t pos = 0; pos < word.size();) {
+            Utf8Unit unit = decodeUtf8At(word, pos);
+            if (!isCombiningMark(unit.codePoint)) {
+                int g = font.glyph(unit.codePoint).width;
+                bool newLineHelps = used > 0 || avail < full;
+                if (g > 0 && used + g > avail && newLineHelps) newLine();
+                used += g;
+            }
+            lines.back().append(word, pos, unit.length);
+            pos += unit.length;
+        }
+    }
+};
+
+std::vector<std::string> wrapPlain(Font const& font, std::string const& text, int maxWidth,
+                                   int firstLineWidth) {
+    WrapState state{font, {std::string()}, std::max(firstLineWidth, 1), std::max(maxWidth, 1)};
+    std::string pending;
+    for (size_t pos = 0; pos < text.size();) {
+        Utf8Unit unit = decodeUtf8At(text, pos);
+        if (isWrapSpace(unit.codePoint)) {
+            pending.append(text, pos, unit.length);
+            pos += unit.length;
+            continue;
+        }
+        size_t end = wordEnd(text, pos);
+        std::string word = text.substr(pos, end - pos);
+        int w = textWidth(font, word, false);
+        if (state.used > 0) {
+            int p = textWidth(font, pending, false);
+            if (p + state.used + w <= state.avail) {
+                state.lines.back() += pending + word;
+                state.used += p + w;
+            } else if (w <= maxWidth) {
+                state.newLine();
+                state.lines.back() = word;
+                state.used = w;
+            } else {
+                state.newLine();
+                state.breakWord(word);
+            }
+        } else if (w <= state.avail) {
+            state.lines.back() += word;
+            state.used = w;
+        } else if (w <= maxWidth) {
+            state.newLine();
+            state.lines.back() = word;
+            state.used = w;
+        } else {
+            state.breakWord(word);
+        }
+        pending.clear();
+        pos = end;
+    }
+    return state.lines;
+}
+
+}  // namespace
+
+ColorCodedText parseColorCodes(std::string const& text) {
+    ColorCodedText out;
+    out.plain.reserve(text.size());
+    out.codes.reserve(text.size());
+    std::string current = kDefaultCode;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == '^' && i + 1 < text.size()) {
+            char next = text[i + 1];
+            if (next == '^') {
+                out.plain.push_back('^');
+                out.codes.push_back(current);
+                i += 2;
+                continue;
+            }
+            if (next == 'r') {
+                current = kDefaultCode;
+                i += 2;
+                continue;
+            }
+            if (next == '#' && isColourCodeAt(text, i)) {
+                current = text.substr(i, 8);
+                i += 8;
+                continue;
+            }
+        }
+        out.plain.push_back(text[i]);
+        out.codes.push_back(current);
+        ++i;
+    }
+    return out;
+}
+
+std::string encodeColorCodes(ColorCodedText const& text, size_t start, size_t count) {
+    std::string out;
+    std::string const* last = nullptr;
+    size_t end = std::min(text.plain.size(), start + std::min(count, text.plain.size()));
+    for (size_t i = start; i < end; ++i) {
+        std::string const& code = text.codes[i];
+        if (last == nullptr || *last != code) {
+            out += code;
+            last = &code;
+        }
+        if (text.plain[i] == '^') out.push_back('^');
+        out.push_back(text.plain[i]);
+    }
+    return out;
+}
+
+uint32_t colourOfCode(std::string const& code, uint32_t fallback) {
+    if (code.size() != 8 || code[0] != '^' || code[1] != '#') return fallback;
+    auto byteAt = [&](size_t i) { return uint32_t(hexValue(code[i]) * 16 + hexValue(code[i + 1])); };
+    return 0xFF000000u | byteAt(6) << 16 | byteAt(4) << 8 | byteAt(2);
+}
+
+int textWidth(Font const& font, std::string const& text, bool colourCoded) {
+    std::string const plain = colourCoded ? parseColorCodes(text).plain : text;
+    int width = 0;
+    for (size_t pos = 0; pos < plain.size();) {
+        Utf8Unit unit = decodeUtf8At(plain, pos);
+        width += advanceOf(font, unit.codePoint);
+        pos += unit.length;
+    }
+    return width;
+}
+
+std::string fitText(Font const& font, std::string const& text, int maxWidth) {
+    if (textWidth(font, text, false) <= maxWidth) return text;
+    int sum = 0;
+    for (size_t pos = 0; pos < text.size();) {
+        Utf8Unit unit = decodeUtf8At(text, pos);
+        sum += advanceOf(font, unit.codePoint);
+        if (sum >= maxWidth - 23) return text.substr(0, pos) + "...";
+        pos += unit.length;
+    }
+    return text + "...";  // unreachable: the whole text is wider than maxWidth
+}
+
+void drawText(UiCanvas& canvas, Font const& font, std::string const& text, int x, int y,
+              uint32_t colour, bool colourCoded) {
+    ColorCodedText parsed;
+    if (colourCoded) parsed = parseColorCodes(text);
+    std::string const& plain = colourCoded ? parsed.plain : text;
+    int pen = x;
+    int previous = x;
+    for (size_t pos = 0; pos < plain.size();) {
+        Utf8Unit unit = decodeUtf8At(plain, pos);
+        uint32_t drawColour = colourCoded ? colourOfCode(parsed.codes[pos], colour) : colour;
+        Glyph const& glyph = font.glyph(unit.codePoint);
+        if (isCombiningMark(unit.codePoint)) {
+            canvas.drawGlyph(glyph, previous, y, drawColour);
+        } else {
+            canvas.drawGlyph(glyph, pen, y, drawColour);
+            previous = pen;
+            pen += glyph.width;
+        }
+        pos += unit.length;
+    }
+}
+
+std::vector<std::string> wrapText(Font const& font, std::string const& text, int maxWidth,
+                                  int firstLineWidth, bool colourCoded) {
+    if (!colourCoded) return wrapPlain(font, text, maxWidth, firstLineWidth);
+    ColorCodedText parsed = parseColorCodes(text);
+    std::vector<std::string> lines = wrapPlain(font, parsed.plain, maxWidth, firstLineWidth);
+    size_t from = 0;
+    for (std::string& line : lines) {
+        size_t at = parsed.plain.find(line, from);
+        if (at == std::string::npos) at = from;
+        size_t length = line.size();
+        line = encodeColorCodes(parsed, at, length);
+        from = std::min(parsed.plain.size(), at + length);
+    }
+    return lines;
+}
+
+}  // namespace vobu
