@@ -1,0 +1,141 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace vobu {
+
+// A colour of three channels, each 0..1.
+struct Color {
+    float r = 0.0f;
+    float g = 0.0f;
+    float b = 0.0f;
+};
+
+// The only geometry Graphics draws: a clip-space position, a colour and a
+// texture coordinate (0..1 across the whole image). Lists always hold whole
+// triangles; the alpha of a draw is given to the draw, not to the vertex.
+struct Vertex {
+    float x = 0.0f, y = 0.0f, z = 0.0f, w = 1.0f;
+    float r = 1.0f, g = 1.0f, b = 1.0f;
+    float u = 0.0f, v = 0.0f;
+};
+static_assert(sizeof(Vertex) == 9 * sizeof(float), "Vertex is fed to OpenGL as nine packed floats");
+
+// One texture of the table. The pixels stay on the CPU; OpenGL only holds a
+// copy that is refreshed when `version` moves on.
+struct Texture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;  // width x height x 4 bytes R, G, B, A, top row first
+    uint32_t version = 0;
+    bool linear = false;
+    bool repeat = false;
+};
+
+// How a draw treats depth, blending, culling and the alpha channel: the
+// switches of Graphics::drawTriangles resolved into plain pipeline state.
+struct DrawState {
+    enum class Blend { None, Alpha, Invert };
+    bool alphaTest = false;
+    bool depthTest = true;
+    bool depthWrite = true;
+    Blend blend = Blend::None;
+    bool cull = false;
+    bool writeAlpha = true;
+    bool textured = false;
+};
+
+// The thin layer below Graphics that actually talks to OpenGL. Graphics keeps
+// the texture table and decides what must be uploaded; the backend only
+// carries it out. Tests give Graphics a recording backend and need no window.
+class GraphicsBackend {
+public:
+    virtual ~GraphicsBackend() = default;
+    virtual void beginFrame(int width, int height) = 0;
+    // A fresh texture object, never 0.
+    virtual uint32_t createTextureObject() = 0;
+    virtual void deleteTextureObject(uint32_t object) = 0;
+    virtual void bindTextureObject(uint32_t object) = 0;
+    // Uploads the pixels into the bound object with its filtering and wrapping.
+    virtual void uploadTexture(Texture const& texture) = 0;
+    virtual void applyState(DrawState const& state) = 0;
+    virtual void drawTriangles(Vertex const* vertices, size_t count, float alpha) = 0;
+    virtual void setScissor(int x, int y, int width, int height) = 0;
+    virtual void clearScissor() = 0;
+};
+
+// The OpenGL 1.1 backend (graphics_gl.cpp). With vertexArrays false it feeds
+// every vertex through immediate-mode calls instead (kept for comparison).
+std::unique_ptr<GraphicsBackend> createOpenGlBackend(bool vertexArrays = true);
+
+// What went to the GPU so far; the benchmark reads it per frame.
+struct UploadCounters {
+    uint64_t uploads = 0;
+    uint64_t bytes = 0;
+};
+
+// The only caller of OpenGL. Textures are named by handles counting up from 1
+// (0 means none); whoever obtains a handle owns it and deletes it. Each handle
+// has one texture object of its own, uploaded again only when the texture's
+// version changed, so switching between textures costs no upload.
+class Graphics {
+public:
+    // Without a backend the table works and draws go nowhere.
+    Graphics();
+    explicit Graphics(std::unique_ptr<GraphicsBackend> backend);
+    Graphics(Graphics const&) = delete;
+    Graphics& operator=(Graphics const&) = delete;
+    ~Graphics();
+
+    // Attaches the backend (createOpenGlBackend once the context exists).
+    void initialize(std::unique_ptr<GraphicsBackend> backend);
+    // Detaches the backend (texture objects die with the context).
+    void shutdown();
+
+    void beginFrame(int width, int height);
+    // Stores a copy of the pixels under `handle` (0 allocates a new handle)
+    // and bumps its version; returns the handle. Refuses (std::invalid_argument)
+    // sizes that are not positive and pixel data that is not width x height x 4
+    // bytes, leaving the table unchanged.
+    uint32_t setTexture(int width, int height, std::vector<uint8_t> const& rgba, uint32_t handle, bool linear,
+                        bool repeat);
+    // Throws std::out_of_range for a texture handle that is not in the table.
+    void drawTriangles(std::vector<Vertex> const& vertices, uint32_t texture, bool cull, bool overlay, bool invert,
+                       bool translucent, float alpha, bool alphaTest);
+    void deleteTexture(uint32_t handle);
+    void clearTextures();
+    void setScissor(int x, int y, int width, int height);
+    void clearScissor();
+
+    std::map<uint32_t, Texture> const& textures() const { return textures_; }
+    // The next handle an allocation gives out (beyond 32 bits once exhausted).
+    uint64_t nextHandle() const { return nextHandle_; }
+    UploadCounters const& uploadCounters() const { return counters_; }
+
+    // The pipeline state a draw with these switches uses.
+    static DrawState drawState(bool cull, bool overlay, bool invert, bool translucent, bool alphaTest,
+                               bool textured);
+
+private:
+    // The GPU side of one handle: its texture object and the version it holds.
+    struct GpuTexture {
+        uint32_t object = 0;
+        uint32_t version = 0;
+        bool uploaded = false;
+    };
+
+    void bindForDraw(uint32_t handle);
+    void releaseGpuTexture(uint32_t handle);
+
+    std::map<uint32_t, Texture> textures_;
+    uint64_t nextHandle_ = 1;
+    std::map<uint32_t, GpuTexture> gpu_;
+    uint32_t boundObject_ = 0;
+    UploadCounters counters_;
+    std::unique_ptr<GraphicsBackend> backend_;
+};
+
+}  // namespace vobu

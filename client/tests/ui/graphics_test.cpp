@@ -1,0 +1,315 @@
+#include "ui/graphics.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "ui/recording_backend.h"
+
+namespace vobu {
+namespace {
+
+using testing::Recording;
+using testing::RecordingBackend;
+
+std::vector<uint8_t> pixels(int width, int height, uint8_t fill = 0x11) {
+    return std::vector<uint8_t>(size_t(width) * size_t(height) * 4, fill);
+}
+
+std::vector<Vertex> triangle() { return std::vector<Vertex>(3); }
+
+class GraphicsTest : public ::testing::Test {
+protected:
+    Recording rec;
+    Graphics graphics{std::make_unique<RecordingBackend>(rec)};
+
+    void drawWith(uint32_t texture) { graphics.drawTriangles(triangle(), texture, false, true, false, false, 1, false); }
+};
+
+TEST_F(GraphicsTest, AllocatedHandlesCountUpFromOne) {
+    EXPECT_EQ(graphics.setTexture(1, 1, pixels(1, 1), 0, false, false), 1u);
+    EXPECT_EQ(graphics.setTexture(1, 1, pixels(1, 1), 0, false, false), 2u);
+    EXPECT_EQ(graphics.nextHandle(), 3u);
+}
+
+TEST_F(GraphicsTest, ExplicitHandleIsCreatedAndNeverAllocatedLater) {
+    EXPECT_EQ(graphics.setTexture(2, 2, pixels(2, 2), 7, false, false), 7u);
+    ASSERT_EQ(graphics.textures().count(7), 1u);
+    // Allocations after an explicit handle must skip it, or two owners would share it.
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_NE(graphics.setTexture(1, 1, pixels(1, 1), 0, false, false), 7u);
+    }
+}
+
+TEST_F(GraphicsTest, DeleteByOneOwnerLeavesTheExplicitOwnersTextureDrawable) {
+    uint32_t const mine = graphics.setTexture(2, 2, pixels(2, 2), 3, false, false);
+    std::vector<uint32_t> others;
+    for (int i = 0; i < 5; ++i) {
+        others.push_back(graphics.setTexture(1, 1, pixels(1, 1), 0, false, false));
+    }
+    for (uint32_t other : others) {
+        graphics.deleteTexture(other);
+    }
+    EXPECT_NO_THROW(drawWith(mine));
+    EXPECT_EQ(graphics.textures().at(mine).width, 2);
+}
+
+TEST_F(GraphicsTest, ExplicitHandleBelowTheCounterKeepsTheCounter) {
+    for (int i = 0; i < 9; ++i) {
+        graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    }
+    graphics.setTexture(1, 1, pixels(1, 1), 4, false, false);
+    EXPECT_EQ(graphics.nextHandle(), 10u);
+}
+
+TEST_F(GraphicsTest, HighestExplicitHandleExhaustsAllocation) {
+    graphics.setTexture(1, 1, pixels(1, 1), 0xFFFFFFFFu, false, false);
+    EXPECT_THROW(graphics.setTexture(1, 1, pixels(1, 1), 0, false, false), std::runtime_error);
+    EXPECT_EQ(graphics.textures().size(), 1u);
+    // The explicit entry itself can still be updated.
+    EXPECT_EQ(graphics.setTexture(1, 1, pixels(1, 1), 0xFFFFFFFFu, false, false), 0xFFFFFFFFu);
+}
+
+struct SizeCase {
+    int width;
+    int height;
+    size_t bytes;
+    bool accepted;
+};
+
+class GraphicsSizeTest : public GraphicsTest, public ::testing::WithParamInterface<SizeCase> {};
+
+TEST_P(GraphicsSizeTest, PixelDataMustMatchTheSize) {
+    SizeCase const c = GetParam();
+    std::vector<uint8_t> const data(c.bytes, 0x5a);
+    if (c.accepted) {
+        EXPECT_EQ(graphics.setTexture(c.width, c.height, data, 0, false, false), 1u);
+        return;
+    }
+    EXPECT_THROW(graphics.setTexture(c.width, c.height, data, 0, false, false), std::invalid_argument);
+    EXPECT_TRUE(graphics.textures().empty());
+    EXPECT_EQ(graphics.nextHandle(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, GraphicsSizeTest,
+                         ::testing::Values(SizeCase{2, 2, 16, true}, SizeCase{1024, 1024, 4194304, true},
+                                           SizeCase{2, 2, 15, false}, SizeCase{2, 2, 17, false},
+                                           SizeCase{2, 2, 0, false}, SizeCase{0, 2, 0, false},
+                                           SizeCase{2, 0, 0, false}, SizeCase{-1, -4, 16, false},
+                                           // 65536 x 65536 x 4 overflows 32 bits to 0.
+                                           SizeCase{65536, 65536, 0, false}));
+
+TEST_F(GraphicsTest, RefusedDataLeavesAnExistingEntryAsItWas) {
+    uint32_t const h = graphics.setTexture(2, 2, pixels(2, 2, 0x22), 0, true, true);
+    EXPECT_THROW(graphics.setTexture(4, 4, pixels(2, 2), h, false, false), std::invalid_argument);
+    Texture const& t = graphics.textures().at(h);
+    EXPECT_EQ(t.width, 2);
+    EXPECT_EQ(t.version, 1u);
+    EXPECT_EQ(t.pixels, pixels(2, 2, 0x22));
+    EXPECT_TRUE(t.linear);
+}
+
+TEST_F(GraphicsTest, SetTextureStoresEverythingAndUploadsNothing) {
+    std::vector<uint8_t> data = {1, 2, 3, 4, 5, 6, 7, 8};
+    uint32_t const h = graphics.setTexture(2, 1, data, 0, true, false);
+    Texture const& t = graphics.textures().at(h);
+    EXPECT_EQ(t.width, 2);
+    EXPECT_EQ(t.height, 1);
+    EXPECT_EQ(t.pixels, data);
+    EXPECT_EQ(t.version, 1u);
+    EXPECT_TRUE(t.linear);
+    EXPECT_FALSE(t.repeat);
+    EXPECT_TRUE(rec.uploads.empty());
+}
+
+TEST_F(GraphicsTest, FirstDrawUploadsWithTheTexturesFlags) {
+    std::vector<uint8_t> data = {9, 8, 7, 6};
+    uint32_t const h = graphics.setTexture(1, 1, data, 0, false, true);
+    drawWith(h);
+    ASSERT_EQ(rec.uploads.size(), 1u);
+    EXPECT_EQ(rec.uploads[0].pixels, data);
+    EXPECT_FALSE(rec.uploads[0].linear);
+    EXPECT_TRUE(rec.uploads[0].repeat);
+    ASSERT_EQ(rec.draws.size(), 1u);
+    EXPECT_TRUE(rec.draws[0].state.textured);
+    EXPECT_EQ(rec.draws[0].boundObject, rec.uploads[0].object);
+    EXPECT_EQ(graphics.uploadCounters().uploads, 1u);
+    EXPECT_EQ(graphics.uploadCounters().bytes, 4u);
+}
+
+TEST_F(GraphicsTest, UnchangedTextureUploadsOnceOverManyFrames) {
+    uint32_t const h = graphics.setTexture(4, 4, pixels(4, 4), 0, false, false);
+    for (int frame = 0; frame < 10; ++frame) {
+        graphics.beginFrame(100, 100);
+        drawWith(h);
+    }
+    EXPECT_EQ(rec.uploads.size(), 1u);
+    EXPECT_EQ(rec.draws.size(), 10u);
+}
+
+TEST_F(GraphicsTest, SwitchingTexturesKeepsEachUploadedInItsOwnObject) {
+    uint32_t const a = graphics.setTexture(1, 1, pixels(1, 1, 1), 0, false, false);
+    uint32_t const b = graphics.setTexture(1, 1, pixels(1, 1, 2), 0, false, false);
+    drawWith(a);
+    drawWith(b);
+    drawWith(a);
+    drawWith(b);
+    ASSERT_EQ(rec.uploads.size(), 2u);
+    EXPECT_NE(rec.uploads[0].object, rec.uploads[1].object);
+    ASSERT_EQ(rec.draws.size(), 4u);
+    EXPECT_EQ(rec.draws[0].boundObject, rec.draws[2].boundObject);
+    EXPECT_EQ(rec.draws[1].boundObject, rec.draws[3].boundObject);
+    EXPECT_NE(rec.draws[0].boundObject, rec.draws[1].boundObject);
+}
+
+TEST_F(GraphicsTest, SettingIdenticalBytesAgainStillUploadsAgain) {
+    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    drawWith(h);
+    EXPECT_EQ(graphics.setTexture(1, 1, pixels(1, 1), h, false, false), h);
+    EXPECT_EQ(graphics.textures().at(h).version, 2u);
+    drawWith(h);
+    ASSERT_EQ(rec.uploads.size(), 2u);
+    EXPECT_EQ(rec.uploads[1].version, 2u);
+    EXPECT_EQ(rec.uploads[1].object, rec.uploads[0].object);
+}
+
+TEST_F(GraphicsTest, NewTextureAfterDeletingTheUploadedOneIsUploaded) {
+    uint32_t const a = graphics.setTexture(1, 1, pixels(1, 1, 1), 0, false, false);
+    drawWith(a);
+    graphics.deleteTexture(a);
+    ASSERT_EQ(rec.deletedObjects.size(), 1u);
+    uint32_t const b = graphics.setTexture(1, 1, pixels(1, 1, 2), 0, false, false);
+    EXPECT_EQ(graphics.textures().at(b).version, 1u);
+    drawWith(b);
+    ASSERT_EQ(rec.uploads.size(), 2u);
+    EXPECT_EQ(rec.uploads[1].pixels, pixels(1, 1, 2));
+}
+
+TEST_F(GraphicsTest, UntexturedDrawKeepsTheUploadedImage) {
+    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    drawWith(h);
+    drawWith(0);
+    EXPECT_FALSE(rec.draws.back().state.textured);
+    drawWith(h);
+    EXPECT_EQ(rec.uploads.size(), 1u);
+    EXPECT_TRUE(rec.draws.back().state.textured);
+}
+
+TEST_F(GraphicsTest, EmptyListTouchesNoState) {
+    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    graphics.drawTriangles({}, h, true, false, false, true, 0.5f, true);
+    graphics.drawTriangles({}, 999, true, false, false, true, 0.5f, true);
+    EXPECT_TRUE(rec.calls.empty());
+}
+
+TEST_F(GraphicsTest, DrawingAnUnknownHandleThrowsAndDrawsNothing) {
+    EXPECT_THROW(drawWith(42), std::out_of_range);
+    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    graphics.deleteTexture(h);
+    EXPECT_THROW(drawWith(h), std::out_of_range);
+    EXPECT_TRUE(rec.draws.empty());
+}
+
+TEST_F(GraphicsTest, DeletingAnAbsentHandleDoesNothing) {
+    graphics.deleteTexture(5);
+    EXPECT_TRUE(rec.calls.empty());
+}
+
+TEST_F(GraphicsTest, ClearTexturesReleasesObjectsAndKeepsCounting) {
+    uint32_t const a = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    uint32_t const b = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    drawWith(a);
+    drawWith(b);
+    graphics.clearTextures();
+    EXPECT_TRUE(graphics.textures().empty());
+    EXPECT_EQ(rec.deletedObjects.size(), 2u);
+    EXPECT_EQ(graphics.setTexture(1, 1, pixels(1, 1), 0, false, false), 3u);
+}
+
+TEST_F(GraphicsTest, VerticesAndAlphaReachTheBackend) {
+    std::vector<Vertex> v(3);
+    v[1].x = 0.25f;
+    v[2].v = 0.75f;
+    graphics.drawTriangles(v, 0, false, false, false, true, 0.3f, false);
+    ASSERT_EQ(rec.draws.size(), 1u);
+    EXPECT_FLOAT_EQ(rec.draws[0].alpha, 0.3f);
+    ASSERT_EQ(rec.draws[0].vertices.size(), 3u);
+    EXPECT_FLOAT_EQ(rec.draws[0].vertices[1].x, 0.25f);
+    EXPECT_FLOAT_EQ(rec.draws[0].vertices[2].v, 0.75f);
+}
+
+TEST_F(GraphicsTest, FrameAndScissorReachTheBackend) {
+    graphics.beginFrame(640, 480);
+    EXPECT_EQ(rec.frameWidth, 640);
+    EXPECT_EQ(rec.frameHeight, 480);
+    graphics.setScissor(1, 2, 3, 4);
+    EXPECT_TRUE(rec.scissorOn);
+    EXPECT_EQ(rec.scissor[3], 4);
+    // The scissor stays over draws until it is cleared.
+    drawWith(0);
+    EXPECT_TRUE(rec.scissorOn);
+    graphics.clearScissor();
+    EXPECT_FALSE(rec.scissorOn);
+}
+
+TEST(GraphicsWithoutBackend, KeepsTheTableAndDrawsNowhere) {
+    Graphics graphics;
+    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    graphics.beginFrame(10, 10);
+    EXPECT_NO_THROW(graphics.drawTriangles(triangle(), h, false, true, false, false, 1, false));
+    EXPECT_THROW(graphics.drawTriangles(triangle(), h + 1, false, true, false, false, 1, false), std::out_of_range);
+    EXPECT_EQ(graphics.uploadCounters().uploads, 0u);
+}
+
+TEST(GraphicsInitialize, ANewBackendUploadsTheTableAfresh) {
+    Recording first;
+    Recording second;
+    Graphics graphics{std::make_unique<RecordingBackend>(first)};
+    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    graphics.drawTriangles(triangle(), h, false, true, false, false, 1, false);
+    graphics.initialize(std::make_unique<RecordingBackend>(second));
+    EXPECT_EQ(first.deletedObjects.size(), 1u);
+    graphics.drawTriangles(triangle(), h, false, true, false, false, 1, false);
+    EXPECT_EQ(second.uploads.size(), 1u);
+}
+
+struct StateCase {
+    const char* name;
+    bool cull, overlay, invert, translucent, alphaTest;
+    bool depthTest, depthWrite;
+    DrawState::Blend blend;
+    bool writeAlpha;
+};
+
+class GraphicsStateTest : public ::testing::TestWithParam<StateCase> {};
+
+TEST_P(GraphicsStateTest, SwitchesBecomePipelineState) {
+    StateCase const c = GetParam();
+    Recording rec;
+    Graphics graphics{std::make_unique<RecordingBackend>(rec)};
+    graphics.drawTriangles(triangle(), 0, c.cull, c.overlay, c.invert, c.translucent, 1, c.alphaTest);
+    ASSERT_EQ(rec.draws.size(), 1u);
+    DrawState const& s = rec.draws[0].state;
+    EXPECT_EQ(s.cull, c.cull) << c.name;
+    EXPECT_EQ(s.alphaTest, c.alphaTest) << c.name;
+    EXPECT_EQ(s.depthTest, c.depthTest) << c.name;
+    EXPECT_EQ(s.depthWrite, c.depthWrite) << c.name;
+    EXPECT_EQ(s.blend, c.blend) << c.name;
+    EXPECT_EQ(s.writeAlpha, c.writeAlpha) << c.name;
+    EXPECT_FALSE(s.textured) << c.name;
+}
+
+using B = DrawState::Blend;
+INSTANTIATE_TEST_SUITE_P(
+    Uses, GraphicsStateTest,
+    ::testing::Values(StateCase{"canvas", false, true, false, false, false, false, false, B::Alpha, true},
+                      StateCase{"crosshair", false, true, true, false, false, false, false, B::Invert, false},
+                      StateCase{"character box", true, false, false, false, false, true, true, B::None, true},
+                      StateCase{"cutout map batch", false, false, false, false, true, true, true, B::None, true},
+                      StateCase{"label", false, false, false, true, false, true, false, B::Alpha, true},
+                      // overlay wins over translucent
+                      StateCase{"overlay translucent", false, true, false, true, false, false, false, B::Alpha,
+                                true}));
+
+}  // namespace
+}  // namespace vobu
