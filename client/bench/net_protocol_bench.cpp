@@ -1,0 +1,102 @@
+// The game protocol's hot paths: SHA-256 beside mbedtls's, the proof-of-work
+// search beside a plain loop over mbedtls, and the snapshot sampling.
+
+#include <benchmark/benchmark.h>
+#include <mbedtls/sha256.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/proof_of_work.h"
+#include "net/sha256.h"
+
+namespace {
+
+using namespace vobu;
+
+std::vector<uint8_t> patternBytes(size_t size)
+{
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(i * 131 + 7);
+    return bytes;
+}
+
+void hashWith(benchmark::State& state, Sha256BlockFunction blocks)
+{
+    if (blocks == sha256BlocksShaExt && !sha256ShaExtensionsAvailable()) {
+        state.SkipWithError("no SHA extensions");
+        return;
+    }
+    const auto bytes = patternBytes(size_t(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sha256(bytes.data(), bytes.size(), blocks));
+    state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
+}
+
+void BM_Sha256Own(benchmark::State& state) { hashWith(state, sha256BestBlockFunction()); }
+void BM_Sha256OwnPortable(benchmark::State& state) { hashWith(state, sha256BlocksPortable); }
+
+void BM_Sha256Mbedtls(benchmark::State& state)
+{
+    const auto bytes = patternBytes(size_t(state.range(0)));
+    unsigned char digest[32];
+    for (auto _ : state) {
+        mbedtls_sha256_ret(bytes.data(), bytes.size(), digest, 0);
+        benchmark::DoNotOptimize(digest);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
+}
+
+BENCHMARK(BM_Sha256Own)->Arg(64)->Arg(1 << 20);
+BENCHMARK(BM_Sha256OwnPortable)->Arg(64)->Arg(1 << 20);
+BENCHMARK(BM_Sha256Mbedtls)->Arg(64)->Arg(1 << 20);
+
+// Challenges of 32 and 128 hex digits (the tail is one block for both with
+// short nonces) and of 60 (digits and padding spill into a second block).
+std::string challengeOf(int64_t length) { return std::string(size_t(length), 'a'); }
+
+constexpr uint32_t kAttempts = 1u << 20;
+
+void searchWith(benchmark::State& state, bool shaExtensions)
+{
+    if (shaExtensions && !sha256ShaExtensionsAvailable()) {
+        state.SkipWithError("no SHA extensions");
+        return;
+    }
+    const NonceSearch search(challengeOf(state.range(0)), shaExtensions);
+    uint32_t first = 100000000; // nine-digit nonces, as a real search reaches
+    for (auto _ : state) {
+        // Difficulty 32 is almost never met: the whole range is hashed.
+        benchmark::DoNotOptimize(search.find(32, first, first + kAttempts - 1));
+        first += kAttempts;
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kAttempts);
+}
+
+void BM_ProofOfWorkOwn(benchmark::State& state) { searchWith(state, sha256ShaExtensionsAvailable()); }
+void BM_ProofOfWorkOwnPortable(benchmark::State& state) { searchWith(state, false); }
+
+// What a search over a library looks like: the text built anew and hashed
+// whole for every nonce.
+void BM_ProofOfWorkMbedtls(benchmark::State& state)
+{
+    const std::string challenge = challengeOf(state.range(0));
+    uint32_t nonce = 100000000;
+    unsigned char digest[32];
+    for (auto _ : state) {
+        for (uint32_t i = 0; i < kAttempts; ++i, ++nonce) {
+            const std::string input = challenge + ":" + std::to_string(nonce);
+            mbedtls_sha256_ret(reinterpret_cast<const unsigned char*>(input.data()), input.size(), digest, 0);
+            benchmark::DoNotOptimize(digest[0] == 0 && digest[1] == 0 && digest[2] == 0 && digest[3] == 0);
+        }
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kAttempts);
+}
+
+BENCHMARK(BM_ProofOfWorkOwn)->Arg(32)->Arg(60)->Arg(128)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProofOfWorkOwnPortable)->Arg(32)->Arg(60)->Arg(128)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProofOfWorkMbedtls)->Arg(32)->Arg(60)->Arg(128)->Unit(benchmark::kMillisecond);
+
+} // namespace
