@@ -1,0 +1,56 @@
+#pragma once
+
+#include <SDL.h>
+
+#include <string>
+
+#include "app/stand_in_screen.h"
+#include "ui/cursor.h"
+#include "ui/graphics.h"
+
+namespace vobu {
+
+// The one application object: owns the window, the OpenGL context and every
+// long-lived part by value, and runs one frame per loop iteration of main.
+// The screens of the later subsystems join as members in the order of their
+// ownership; until then the frame draws a stand-in screen.
+class Application {
+public:
+    Application() = default;
+    Application(Application const&) = delete;
+    Application& operator=(Application const&) = delete;
+    ~Application();
+
+    // Creates the window and context and starts the parts. False when SDL,
+    // the window or the context cannot be set up; failures of the parts
+    // throw.
+    bool initialize(std::string const& serverUrl, bool quickJoin);
+    // One frame: time, events, drawing, swap. A quit event clears `running`
+    // and ends the frame before anything is drawn.
+    void frame();
+
+    // Milliseconds of the performance counter, in double (the counter runs
+    // at 1e9 Hz here: an integer product would overflow after months).
+    static double nowMs();
+
+    SDL_Window* window = nullptr;
+    SDL_GLContext glContext = nullptr;
+    bool running = true;
+    double lastFrameMs = 0;
+    double frameSeconds = 0;  // dt of the current frame
+    std::string serverUrl;
+    Graphics graphics;
+    StandInScreen standIn;
+    Cursor cursor;
+
+private:
+    // Returns false when the frame must end at once (a quit event).
+    bool pumpEvents();
+    void handleEvent(SDL_Event const& event);
+};
+
+// Frame time in seconds from two performance-counter times in milliseconds:
+// at most 0.1, and 0 when not positive.
+double frameTimeSeconds(double previousMs, double nowMs);
+
+}  // namespace vobu

@@ -1,0 +1,105 @@
+#include "app/stand_in_screen.h"
+
+#include <algorithm>
+
+#include "app/asset_package.h"
+#include "ui/palette.h"
+#include "ui/text.h"
+#include "ui/ui_layout.h"
+
+namespace vobu {
+
+namespace {
+
+uint32_t readLittleEndian32(std::vector<uint8_t> const& bytes, size_t at) {
+    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+           uint32_t(bytes[at + 3]) << 24;
+}
+
+Vertex clipPoint(float px, float py, float u, float v, int width, int height) {
+    Vertex vertex;
+    vertex.x = 2.0f * px / float(width) - 1.0f;
+    vertex.y = 1.0f - 2.0f * py / float(height);
+    vertex.u = u;
+    vertex.v = v;
+    return vertex;
+}
+
+}  // namespace
+
+std::vector<Vertex> canvasQuad(int left, int top, int width, int height) {
+    float const l = float(left);
+    float const t = float(top);
+    float const r = l + UiCanvas::kVisibleWidth;
+    float const b = t + UiCanvas::kVisibleHeight;
+    float const u = float(UiCanvas::kVisibleWidth) / UiCanvas::kBufferSize;
+    float const v = float(UiCanvas::kVisibleHeight) / UiCanvas::kBufferSize;
+    return {clipPoint(l, t, 0, 0, width, height), clipPoint(l, b, 0, v, width, height),
+            clipPoint(r, b, u, v, width, height), clipPoint(l, t, 0, 0, width, height),
+            clipPoint(r, b, u, v, width, height), clipPoint(r, t, u, 0, width, height)};
+}
+
+void StandInScreen::initialize() {
+    font_.load(loadPackagedAsset("unifont.bin"));
+    logo_ = loadPackagedAsset("logo.rgba");
+    dirty_ = true;
+}
+
+void StandInScreen::blitLogo() {
+    if (logo_.size() < 8) {
+        return;
+    }
+    uint32_t const w = readLittleEndian32(logo_, 0);
+    uint32_t const h = readLittleEndian32(logo_, 4);
+    if (w < 1 || w > 2048 || h < 1 || h > 1024 || (logo_.size() - 8) / 4 / w < h) {
+        return;
+    }
+    int const left = (UiCanvas::kVisibleWidth - int(w)) / 2;
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            uint8_t const* p = &logo_[8 + (size_t(y) * w + x) * 4];
+            if (p[3] != 0) {
+                canvas_.setPixel(left + int(x), 24 + int(y), uint32_t(p[0]) | uint32_t(p[1]) << 8 |
+                                                                 uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+            }
+        }
+    }
+}
+
+void StandInScreen::paint() {
+    canvas_.clear();
+    canvas_.fillRect(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, 0xff1a0f24);
+    canvas_.drawBevelFrame(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, false, 2);
+    blitLogo();
+    int const left = 120;
+    int y = 200;
+    auto line = [&](std::string const& text, uint32_t colour) {
+        drawText(canvas_, font_, text, left, y, colour, true);
+        y += 24;
+    };
+    line("VobuGame: the toolkit at work", palette::kHighlightText);
+    line("Unifont glyphs, 8 and 16 pixels wide, 16 pixels high", palette::kBodyText);
+    line("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE4\xB8\xAD\xE6\x96\x87 \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4", 0xffffffff);
+    line("Combining marks: e\xCC\x81 a\xCC\x88 n\xCC\x83 (no width of their own)", palette::kBodyText);
+    line("^#ff8040Colour ^#40ff80codes ^#4080ffwork^r, and ^^ is a caret", palette::kBodyText);
+    canvas_.drawButton(font_, left, y + 16, 160, 28, "A button", false, true, false);
+    canvas_.drawButton(font_, left + 176, y + 16, 160, 28, "Pressed", true, true, false);
+    canvas_.drawButton(font_, left + 352, y + 16, 160, 28, "Disabled", false, false, false);
+}
+
+void StandInScreen::draw(Graphics& graphics, int width, int height) {
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    if (dirty_) {
+        paint();
+        texture_ = graphics.setTexture(UiCanvas::kBufferSize, UiCanvas::kBufferSize, canvas_.pixels, texture_, true,
+                                       false);
+        dirty_ = false;
+    }
+    UiLayout const layout = UiLayout::forDrawable(width, height);
+    graphics.drawTriangles(canvasQuad(layout.x, layout.y, width, height), texture_, false, true, false, false, 1.0f,
+                           false);
+}
+
+}  // namespace vobu
