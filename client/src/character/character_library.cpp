@@ -1,0 +1,146 @@
+#include "character/character_library.h"
+
+#include <algorithm>
+#include <exception>
+
+#include <nlohmann/json.hpp>
+
+#include "character/character_json.h"
+#include "character/user_files.h"
+
+namespace vobu {
+
+using nlohmann::json;
+
+std::string buildCharactersDocument(std::vector<Character> const& list) {
+    json entries = json::array();
+    for (Character const& character : list) {
+        entries.push_back(characterStorageDocument(character));
+    }
+    json document{{"characters", std::move(entries)}, {"version", 1}};
+    return document.dump();
+}
+
+void CharacterLibrary::load() {
+    ++revision;
+    characters.clear();
+    error.clear();
+    notice.clear();
+    pendingBackup.clear();
+    pendingUnreadBackup.clear();
+
+    std::string const text = readCharactersFile();
+    if (text.empty()) {
+        return;
+    }
+    try {
+        json const document = json::parse(text);
+        json const& entries = document.at("characters");
+        for (json const& element : entries) {
+            if (characters.size() == kMaxLibraryCharacters) {
+                // The entries beyond the limit are not shown, but a later
+                // rewrite must not be the end of them.
+                pendingUnreadBackup = text;
+                break;
+            }
+            Character character = decodeCharacterDocument(element, false);
+            json const fitted = json::array({character.width, character.height, character.depth});
+            if (element.at("size") != fitted) {
+                pendingBackup = text;
+            }
+            characters.push_back(std::move(character));
+        }
+        if (!pendingBackup.empty()) {
+            notice = kLibraryFittedNotice;
+            writePendingBackup();
+        }
+    } catch (...) {
+        error = kLibraryReadError;
+        // What could not be read is kept whole before the file is rewritten
+        // with only the characters read so far.
+        pendingUnreadBackup = text;
+    }
+}
+
+bool CharacterLibrary::writePendingBackup() {
+    if (!pendingUnreadBackup.empty()) {
+        if (!backupUnreadCharactersFile(pendingUnreadBackup)) {
+            error = kLibraryBackupError;
+            return false;
+        }
+        pendingUnreadBackup.clear();
+    }
+    if (pendingBackup.empty()) {
+        return true;
+    }
+    if (!backupCharactersFile(pendingBackup)) {
+        error = kLibraryBackupError;
+        return false;
+    }
+    pendingBackup.clear();
+    return true;
+}
+
+bool CharacterLibrary::writeList(std::vector<Character> const& list) {
+    try {
+        return writeCharactersFile(buildCharactersDocument(list));
+    } catch (...) {
+        return false;  // a document that cannot be built is never written
+    }
+}
+
+bool CharacterLibrary::save(Character const& character) {
+    if (!writePendingBackup()) {
+        return false;
+    }
+    try {
+        std::vector<Character> updated = characters;
+        auto same = std::find_if(updated.begin(), updated.end(),
+                                 [&](Character const& c) { return c.id == character.id; });
+        if (same != updated.end()) {
+            *same = character;
+        } else if (updated.size() >= kMaxLibraryCharacters) {
+            error = kLibraryFullError;
+            return false;
+        } else {
+            updated.push_back(character);
+        }
+        if (!writeList(updated)) {
+            error = kLibrarySaveError;
+            return false;
+        }
+        characters = std::move(updated);
+    } catch (...) {
+        error = kLibrarySaveError;  // out of memory while copying the list
+        return false;
+    }
+    ++revision;
+    error.clear();
+    return true;
+}
+
+bool CharacterLibrary::remove(Character const& character) {
+    if (!writePendingBackup()) {
+        return false;
+    }
+    try {
+        std::vector<Character> kept;
+        for (Character const& c : characters) {
+            if (c.id != character.id) {
+                kept.push_back(c);
+            }
+        }
+        if (!writeList(kept)) {
+            error = kLibraryDeleteError;
+            return false;
+        }
+        characters = std::move(kept);
+    } catch (...) {
+        error = kLibraryDeleteError;
+        return false;
+    }
+    ++revision;
+    return true;
+}
+
+}  // namespace vobu

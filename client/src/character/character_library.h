@@ -1,0 +1,65 @@
+#pragma once
+// The user's saved characters (at most 16), kept in "characters.json".
+//
+// Nothing the user saved may be lost: the file is only ever replaced
+// atomically, an older file's bytes are kept once as a backup before
+// anything is written over them, and so are the bytes of a file that could
+// not be read whole (a broken entry, or more entries than the library
+// holds). The library never throws; failures leave status texts.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "character/character.h"
+
+namespace vobu {
+
+constexpr size_t kMaxLibraryCharacters = 16;
+
+inline constexpr char kLibraryReadError[] =
+    "Saved characters could not be read. Original data was kept.";
+inline constexpr char kLibraryBackupError[] =
+    "Could not back up older characters. Original save was kept.";
+inline constexpr char kLibraryFullError[] = "Full!";
+inline constexpr char kLibrarySaveError[] = "Save failed. Check available storage space.";
+inline constexpr char kLibraryDeleteError[] = "Delete could not be saved.";
+inline constexpr char kLibraryFittedNotice[] =
+    "Older characters fitted to 16-64 texels; originals backed up.";
+
+class CharacterLibrary {
+public:
+    // Replaces the list with the file's characters.
+    void load();
+    // Stores the character (replacing the first entry with its id, else
+    // appending) and rewrites the file. False with `error` set on failure;
+    // the list then stays as it was.
+    bool save(Character const& character);
+    // Removes every entry with the character's id and rewrites the file.
+    // False with `error` set on failure; the list is then restored.
+    bool remove(Character const& character);
+    // Writes the due backups, if any. False (with `error` set) while a due
+    // backup cannot be written: saves and removals are refused until then.
+    bool writePendingBackup();
+
+    std::vector<Character> characters;
+    // Bumped by every load and by every successful save or removal.
+    uint32_t revision = 0;
+    std::string error;
+    std::string notice;
+    // Bytes of an older characters file still to be kept as the one-time
+    // backup; empty when none is due.
+    std::string pendingBackup;
+    // Bytes of a characters file that could not be read whole, still to be
+    // kept before the file is first rewritten; empty when none is due.
+    std::string pendingUnreadBackup;
+
+private:
+    bool writeList(std::vector<Character> const& list);
+};
+
+// The content of the characters file for a list: {"characters":[...],"version":1}.
+// Throws the JSON library's error for a name or id that is not valid UTF-8.
+std::string buildCharactersDocument(std::vector<Character> const& list);
+
+}  // namespace vobu

@@ -1,0 +1,150 @@
+#include "character/user_files.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <SDL.h>
+
+#include "platform/atomic_file.h"
+
+namespace vobu {
+namespace {
+
+constexpr int kMaxUnreadBackups = 100;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads in chunks until a read returns nothing or at least `limit` bytes
+// (0: no limit) are gathered; `complete` tells whether the end was reached
+// without a read error.
+std::string readChunks(std::string const& path, size_t chunk, size_t limit, bool* complete) {
+    if (complete) {
+        *complete = false;
+    }
+    if (path.empty()) {
+        return {};
+    }
+    FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return {};
+    }
+    std::string bytes;
+    std::string buffer(chunk, '\0');
+    while (limit == 0 || bytes.size() < limit) {
+        size_t got = std::fread(buffer.data(), 1, chunk, file.get());
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer.data(), got);
+    }
+    if (limit != 0 && bytes.size() > limit) {
+        bytes.resize(limit);
+    }
+    if (complete) {
+        *complete = !std::ferror(file.get());
+    }
+    return bytes;
+}
+
+bool sameContent(std::string const& path, std::string const& bytes) {
+    bool complete = false;
+    std::string existing = readChunks(path, 4096, 0, &complete);
+    return complete && existing == bytes;
+}
+
+}  // namespace
+
+std::string storagePath() {
+    char* folder = SDL_GetPrefPath("VobuOrchard", "VobuOrchard");
+    if (!folder) {
+        return {};
+    }
+    std::string path = std::string(folder) + "characters.json";
+    SDL_free(folder);
+    return path;
+}
+
+std::string readCharactersFile() {
+    return readChunks(storagePath(), 4096, 0, nullptr);
+}
+
+bool writeCharactersFile(std::string const& bytes) {
+    std::string path = storagePath();
+    if (path.empty()) {
+        return false;
+    }
+    return replaceFileAtomically(path, path + ".tmp", bytes);
+}
+
+bool backupCharactersFile(std::string const& bytes) {
+    std::string path = storagePath();
+    if (path.empty()) {
+        return false;
+    }
+    std::string backup = path + ".pre64.bak";
+    if (pathExists(backup)) {
+        return true;  // the first backup is never overwritten
+    }
+    std::string temporary = path + ".backup.tmp";
+    if (!writeFileDurably(temporary, bytes)) {
+        return false;
+    }
+    return moveFileWithoutReplacing(temporary, backup);
+}
+
+bool backupUnreadCharactersFile(std::string const& bytes) {
+    std::string path = storagePath();
+    if (path.empty()) {
+        return false;
+    }
+    std::string temporary = path + ".backup.tmp";
+    bool written = false;
+    for (int n = 1; n <= kMaxUnreadBackups; ++n) {
+        std::string backup = path + (n == 1 ? std::string(".unread.bak")
+                                            : ".unread-" + std::to_string(n) + ".bak");
+        if (pathExists(backup)) {
+            if (sameContent(backup, bytes)) {
+                return true;
+            }
+            continue;
+        }
+        if (!written) {
+            if (!writeFileDurably(temporary, bytes)) {
+                return false;
+            }
+            written = true;
+        }
+        if (moveFileWithoutReplacing(temporary, backup)) {
+            return true;
+        }
+        // A backup appeared under this name meanwhile: it wins; try the next.
+        if (!pathExists(backup)) {
+            return false;
+        }
+        if (sameContent(backup, bytes)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string readServersFile() {
+    std::string path = storagePath();
+    if (path.empty()) {
+        return {};
+    }
+    return readChunks(path + ".servers", 1024, kMaxServersFileBytes, nullptr);
+}
+
+bool writeServersFile(std::string const& text) {
+    std::string path = storagePath();
+    if (path.empty()) {
+        return false;
+    }
+    return replaceFileAtomically(path + ".servers", path + ".servers.tmp", text);
+}
+
+}  // namespace vobu

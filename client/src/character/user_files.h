@@ -1,0 +1,34 @@
+#pragma once
+// The client's own files in the per-user folder: the characters file, its
+// backups and the saved-server list. These functions move bytes only; they
+// never throw: reads give the empty string, writes false.
+
+#include <string>
+
+namespace vobu {
+
+// Saved-server list reads stop once this many bytes are gathered.
+constexpr size_t kMaxServersFileBytes = 16384;
+
+// <per-user folder>/characters.json, or empty when there is no such folder.
+std::string storagePath();
+
+// The whole characters file; empty when it cannot be opened.
+std::string readCharactersFile();
+// Atomic replacement through "characters.json.tmp".
+bool writeCharactersFile(std::string const& bytes);
+// The one-time backup of an older characters file, "characters.json.pre64.bak":
+// an existing backup is never replaced (and then counts as success).
+bool backupCharactersFile(std::string const& bytes);
+// Keeps the bytes of a characters file that could not be read whole, under
+// "characters.json.unread.bak" or, when a different file already holds that
+// name, the first free "characters.json.unread-N.bak". Nothing existing is
+// ever replaced; true also when a backup with the same bytes exists.
+bool backupUnreadCharactersFile(std::string const& bytes);
+
+// At most the first 16384 bytes of "characters.json.servers".
+std::string readServersFile();
+// Atomic replacement through "characters.json.servers.tmp".
+bool writeServersFile(std::string const& text);
+
+}  // namespace vobu

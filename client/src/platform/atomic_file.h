@@ -1,0 +1,34 @@
+#pragma once
+// Durable whole-file replacement for the few files the client owns.
+//
+// Every function reports failure as false and never throws: the callers turn
+// a failed write into a status text of their own.
+
+#include <string>
+
+namespace vobu {
+
+// Writes `bytes` to `path` (created or truncated), flushes them to the disk
+// and closes the file. True only when every byte was written, flushed and
+// the close succeeded.
+bool writeFileDurably(std::string const& path, std::string const& bytes);
+
+// Moves `from` over `to`, replacing an existing `to` in one step, and returns
+// once the move itself has reached the disk. Readers of `to` always see
+// either its old or its new content.
+bool moveFileReplacing(std::string const& from, std::string const& to);
+
+// Moves `from` to `to` only when nothing of that name exists: an existing
+// `to` always wins and the move fails. Flushed to the disk like the above.
+bool moveFileWithoutReplacing(std::string const& from, std::string const& to);
+
+// True when anything (file, folder, link, even a dangling one) has that name.
+bool pathExists(std::string const& path);
+
+// Writes `bytes` to `temporary` durably, then moves it over `target`.
+// On a failed write the temporary file is left behind; `target` is never
+// opened for writing, so it keeps its old content whenever this fails.
+bool replaceFileAtomically(std::string const& target, std::string const& temporary,
+                           std::string const& bytes);
+
+}  // namespace vobu

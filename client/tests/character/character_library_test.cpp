@@ -1,0 +1,328 @@
+#include <fstream>
+#include <iterator>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "character/character_json.h"
+#include "character/character_library.h"
+#include "storage_fixture.h"
+
+namespace vobu {
+namespace {
+
+using nlohmann::json;
+
+Character named(std::string const& id, uint32_t paint = 0x102030) {
+    Character c;
+    c.id = id;
+    c.name = "Char " + id;
+    for (auto& face : c.faces) face.assign(face.size(), paint);
+    return c;
+}
+
+std::string fileOf(std::vector<Character> const& list) {
+    return buildCharactersDocument(list);
+}
+
+std::vector<std::string> idsOf(CharacterLibrary const& library) {
+    std::vector<std::string> ids;
+    for (Character const& c : library.characters) ids.push_back(c.id);
+    return ids;
+}
+
+std::string fixture(char const* name) {
+    std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/client/tests/character/fixtures/" + name,
+                     std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class Library : public test::StorageTest {
+protected:
+    CharacterLibrary library;
+};
+
+TEST_F(Library, FirstStart) {
+    library.load();
+    EXPECT_TRUE(library.characters.empty());
+    EXPECT_EQ(library.error, "");
+    EXPECT_EQ(library.notice, "");
+    EXPECT_EQ(library.revision, 1u);
+    EXPECT_FALSE(exists(path));
+
+    ASSERT_TRUE(library.save(named("a")));
+    EXPECT_EQ(library.revision, 2u);
+    json file = json::parse(slurp(path));
+    EXPECT_EQ(file["version"], 1);
+    ASSERT_EQ(file["characters"].size(), 1u);
+    EXPECT_EQ(file["characters"][0].dump(), encodeCharacterJson(named("a")));
+    EXPECT_EQ(slurp(path), fileOf({named("a")}));
+
+    CharacterLibrary again;
+    again.load();
+    ASSERT_EQ(again.characters.size(), 1u);
+    EXPECT_EQ(encodeCharacterJson(again.characters[0]), encodeCharacterJson(named("a")));
+}
+
+TEST_F(Library, EmptyFileIsAnEmptyLibrary) {
+    put(path, "");
+    library.load();
+    EXPECT_TRUE(library.characters.empty());
+    EXPECT_EQ(library.error, "");
+}
+
+TEST_F(Library, SaveReplacesByIdAndAppendsOtherwise) {
+    library.load();
+    ASSERT_TRUE(library.save(named("a")));
+    ASSERT_TRUE(library.save(named("b")));
+    ASSERT_TRUE(library.save(named("a", 0xABCDEF)));
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(library.characters[0].faces[0][0], 0xABCDEFu);
+    EXPECT_EQ(library.revision, 4u);
+}
+
+TEST_F(Library, FullAtSixteen) {
+    std::vector<Character> twenty;
+    for (int i = 0; i < 20; ++i) twenty.push_back(named("id" + std::to_string(i)));
+    std::string original = fileOf(twenty);
+    put(path, original);
+    library.load();
+    ASSERT_EQ(library.characters.size(), 16u);
+    EXPECT_EQ(library.characters[15].id, "id15");
+    EXPECT_FALSE(library.save(named("new")));
+    EXPECT_EQ(library.error, "Full!");
+    EXPECT_EQ(slurp(path), original);
+    uint32_t revision = library.revision;
+
+    ASSERT_TRUE(library.save(named("id3", 0x777777)));  // replaced in place
+    EXPECT_EQ(library.error, "");
+    EXPECT_EQ(library.revision, revision + 1);
+    EXPECT_EQ(library.characters[3].faces[0][0], 0x777777u);
+    EXPECT_EQ(library.characters.size(), 16u);
+    // The four entries that did not fit are not lost with the rewrite.
+    EXPECT_EQ(slurp(path + ".unread.bak"), original);
+}
+
+TEST_F(Library, BrokenEntryKeepsTheFileAndItsBytes) {
+    json file = json::parse(fileOf({named("a"), named("b"), named("c"), named("d")}));
+    file["characters"][2]["faceScale"] = 3;
+    std::string original = file.dump();
+    put(path, original);
+    library.load();
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
+    EXPECT_EQ(library.notice, "");
+    EXPECT_EQ(library.revision, 1u);
+    EXPECT_EQ(slurp(path), original);
+    EXPECT_FALSE(exists(path + ".unread.bak"));  // nothing is written by the load
+
+    // The first save keeps the original bytes before the file is rewritten
+    // with what could be read.
+    ASSERT_TRUE(library.save(named("e")));
+    EXPECT_EQ(slurp(path + ".unread.bak"), original);
+    EXPECT_EQ(slurp(path), fileOf({named("a"), named("b"), named("e")}));
+    EXPECT_EQ(library.error, "");
+    ASSERT_TRUE(library.save(named("f")));
+    EXPECT_EQ(slurp(path + ".unread.bak"), original);
+    EXPECT_FALSE(exists(path + ".unread-2.bak"));
+}
+
+TEST_F(Library, UnreadableDocumentIsKeptBeforeTheFirstRemoval) {
+    std::string original = "{\"characters\":[{\"id\":";  // cut off
+    put(path, original);
+    library.load();
+    EXPECT_TRUE(library.characters.empty());
+    EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
+    ASSERT_TRUE(library.remove(named("x")));
+    EXPECT_EQ(slurp(path + ".unread.bak"), original);
+    EXPECT_EQ(slurp(path), fileOf({}));
+    // The read error stays for the screens to show: a removal keeps `error`.
+    EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
+}
+
+TEST_F(Library, FailedUnreadBackupBlocksWrites) {
+    std::string original = "[1,2,3]";  // not an object
+    put(path, original);
+    library.load();
+    ASSERT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
+    block(path + ".backup.tmp");
+    EXPECT_FALSE(library.save(named("a")));
+    EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
+    EXPECT_FALSE(library.remove(named("a")));
+    EXPECT_EQ(slurp(path), original);
+    unblock(path + ".backup.tmp");
+    ASSERT_TRUE(library.save(named("a")));
+    EXPECT_EQ(slurp(path + ".unread.bak"), original);
+}
+
+TEST_F(Library, ShapesOfTheCharactersMember) {
+    struct Case { std::string text; std::vector<std::string> ids; bool error; };
+    std::string a = encodeCharacterJson(named("a"));
+    std::string b = encodeCharacterJson(named("b"));
+    Case const cases[] = {
+        {"{\"characters\":[" + a + "," + b + "]}", {"a", "b"}, false},
+        {"{\"characters\":{\"z\":" + a + ",\"y\":" + b + "}}", {"b", "a"}, false},  // key order
+        // An object stands for its values: here a character's own members.
+        {"{\"characters\":" + a + "}", {}, true},
+        {"{\"characters\":null}", {}, false},
+        {"{\"characters\":[]}", {}, false},
+        {"{\"characters\":5}", {}, true},
+        {"{\"version\":1}", {}, true},
+        {"[" + a + "]", {}, true},
+        {"not json", {}, true},
+    };
+    for (Case const& k : cases) {
+        put(path, k.text);
+        library.load();
+        EXPECT_EQ(idsOf(library), k.ids) << k.text.substr(0, 40);
+        EXPECT_EQ(!library.error.empty(), k.error) << k.text.substr(0, 40);
+    }
+}
+
+TEST_F(Library, LegacyFileIsFittedAndBackedUpOnce) {
+    std::string original = fixture("legacy_library.json");
+    ASSERT_FALSE(original.empty());
+    put(path, original);
+    library.load();
+    ASSERT_EQ(idsOf(library), (std::vector<std::string>{"too-wide", "small"}));
+    EXPECT_EQ(library.characters[0].width, 64);
+    EXPECT_EQ(library.characters[0].height, 64);
+    EXPECT_EQ(library.notice, "Older characters fitted to 16-64 texels; originals backed up.");
+    EXPECT_EQ(library.error, "");
+    EXPECT_EQ(library.pendingBackup, "");
+    EXPECT_EQ(slurp(path + ".pre64.bak"), original);
+    EXPECT_EQ(slurp(path), original);  // the load itself writes only the backup
+
+    ASSERT_TRUE(library.save(named("c")));
+    EXPECT_EQ(slurp(path + ".pre64.bak"), original);
+    // The rewritten file is of the current form and loads without a notice.
+    CharacterLibrary again;
+    again.load();
+    EXPECT_EQ(again.notice, "");
+    EXPECT_EQ(again.characters.size(), 3u);
+
+    // A later older file never replaces the first backup; its bytes are dropped.
+    json other = json::parse(original);
+    other["characters"][1]["name"] = "Other";
+    put(path, other.dump());
+    again.load();
+    EXPECT_EQ(again.notice, "Older characters fitted to 16-64 texels; originals backed up.");
+    EXPECT_EQ(again.pendingBackup, "");
+    EXPECT_EQ(slurp(path + ".pre64.bak"), original);
+}
+
+TEST_F(Library, FailingLegacyBackupBlocksEverySaveAndRemoval) {
+    std::string original = fixture("legacy_library.json");
+    put(path, original);
+    block(path + ".backup.tmp");
+    library.load();
+    EXPECT_EQ(library.notice, "Older characters fitted to 16-64 texels; originals backed up.");
+    EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
+    EXPECT_EQ(library.pendingBackup, original);
+    uint32_t revision = library.revision;
+    library.error.clear();
+    EXPECT_FALSE(library.save(named("small")));
+    EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
+    library.error.clear();
+    EXPECT_FALSE(library.remove(named("small")));
+    EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
+    EXPECT_EQ(library.revision, revision);
+    EXPECT_EQ(library.characters.size(), 2u);
+    EXPECT_EQ(slurp(path), original);
+
+    unblock(path + ".backup.tmp");
+    ASSERT_TRUE(library.remove(named("small")));
+    EXPECT_EQ(slurp(path + ".pre64.bak"), original);
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"too-wide"}));
+}
+
+TEST_F(Library, InjectedWriteFailureLeavesTheFileByteIdentical) {
+    library.load();
+    ASSERT_TRUE(library.save(named("a")));
+    ASSERT_TRUE(library.save(named("b")));
+    std::string before = slurp(path);
+    uint32_t revision = library.revision;
+    block(path + ".tmp");
+    EXPECT_FALSE(library.save(named("c")));
+    EXPECT_EQ(library.error, "Save failed. Check available storage space.");
+    EXPECT_FALSE(library.save(named("a", 0x999999)));
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(library.characters[0].faces[0][0], 0x102030u);
+    EXPECT_EQ(library.revision, revision);
+    EXPECT_EQ(slurp(path), before);
+    unblock(path + ".tmp");
+    ASSERT_TRUE(library.save(named("c")));
+    EXPECT_EQ(library.error, "");
+}
+
+TEST_F(Library, RemoveRestoresTheListWhenTheWriteFails) {
+    library.load();
+    for (char const* id : {"a", "b", "c"}) ASSERT_TRUE(library.save(named(id)));
+    std::string before = slurp(path);
+    uint32_t revision = library.revision;
+    block(path + ".tmp");
+    EXPECT_FALSE(library.remove(named("b")));
+    EXPECT_EQ(library.error, "Delete could not be saved.");
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(library.revision, revision);
+    EXPECT_EQ(slurp(path), before);
+    unblock(path + ".tmp");
+    ASSERT_TRUE(library.remove(named("b")));
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(library.revision, revision + 1);
+    // A removal leaves the error of the earlier failure as it was.
+    EXPECT_EQ(library.error, "Delete could not be saved.");
+    ASSERT_TRUE(library.remove(named("missing")));  // still rewrites the file
+    EXPECT_EQ(library.revision, revision + 2);
+}
+
+TEST_F(Library, DuplicateIdsFromAHandEditedFile) {
+    put(path, fileOf({named("x", 1), named("y"), named("x", 2)}));
+    library.load();
+    ASSERT_TRUE(library.save(named("x", 3)));
+    ASSERT_EQ(library.characters.size(), 3u);
+    EXPECT_EQ(library.characters[0].faces[0][0], 3u);
+    EXPECT_EQ(library.characters[2].faces[0][0], 2u);
+    ASSERT_TRUE(library.remove(named("x")));
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"y"}));
+}
+
+TEST_F(Library, DocumentsThatCannotBeBuiltAreNeverWritten) {
+    library.load();
+    ASSERT_TRUE(library.save(named("a")));
+    std::string before = slurp(path);
+    Character broken = named("b");
+    broken.name = "bad \xFF name";
+    bool saved = true;
+    EXPECT_NO_THROW(saved = library.save(broken));
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(library.error, "Save failed. Check available storage space.");
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(slurp(path), before);
+
+    // A stored entry that cannot be written any more (set by a caller
+    // directly) makes a removal fail and restore the list, not throw.
+    library.characters.push_back(broken);
+    bool removed = true;
+    EXPECT_NO_THROW(removed = library.remove(named("a")));
+    EXPECT_FALSE(removed);
+    EXPECT_EQ(library.error, "Delete could not be saved.");
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(slurp(path), before);
+}
+
+TEST_F(Library, LoadClearsEarlierTexts) {
+    put(path, "oops");
+    library.load();
+    ASSERT_FALSE(library.error.empty());
+    library.notice = "stale";
+    put(path, fileOf({named("a")}));
+    library.load();
+    EXPECT_EQ(library.error, "");
+    EXPECT_EQ(library.notice, "");
+    EXPECT_EQ(library.pendingUnreadBackup, "");
+    EXPECT_EQ(library.revision, 2u);
+}
+
+}  // namespace
+}  // namespace vobu

@@ -1,0 +1,126 @@
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "character/user_files.h"
+#include "storage_fixture.h"
+
+namespace vobu {
+namespace {
+
+using test::StorageTest;
+
+using UserFiles = StorageTest;
+
+TEST_F(UserFiles, PathsLiveInThePreferenceFolder) {
+    EXPECT_EQ(path, root + "/VobuOrchard/VobuOrchard/characters.json");
+}
+
+TEST_F(UserFiles, CharactersFileRoundTripAndAtomicReplacement) {
+    EXPECT_EQ(readCharactersFile(), "");
+    std::string big(100000, 'x');
+    big[4095] = '\0';  // binary safe, across a chunk boundary
+    ASSERT_TRUE(writeCharactersFile(big));
+    EXPECT_EQ(readCharactersFile(), big);
+    EXPECT_FALSE(exists(path + ".tmp"));  // moved, not copied
+    ASSERT_TRUE(writeCharactersFile("second"));
+    EXPECT_EQ(slurp(path), "second");
+    ASSERT_TRUE(writeCharactersFile(""));
+    EXPECT_EQ(slurp(path), "");
+    EXPECT_TRUE(exists(path));
+}
+
+TEST_F(UserFiles, FailedWriteLeavesTheFileAsItWas) {
+    ASSERT_TRUE(writeCharactersFile("old bytes"));
+    block(path + ".tmp");  // the temporary file cannot be opened
+    EXPECT_FALSE(writeCharactersFile("new bytes"));
+    EXPECT_EQ(slurp(path), "old bytes");
+    EXPECT_TRUE(exists(path + ".tmp"));
+    unblock(path + ".tmp");
+    // A temporary file left behind by a failed write is reused.
+    put(path + ".tmp", "leftover from before, longer than the new content");
+    ASSERT_TRUE(writeCharactersFile("new bytes"));
+    EXPECT_EQ(slurp(path), "new bytes");
+}
+
+TEST_F(UserFiles, FailedMoveLeavesTheTemporaryFile) {
+    block(path);  // a folder with content cannot be replaced by a file
+    EXPECT_FALSE(writeCharactersFile("bytes"));
+    EXPECT_EQ(slurp(path + ".tmp"), "bytes");
+}
+
+TEST_F(UserFiles, BackupIsWrittenOnceAndNeverReplaced) {
+    ASSERT_TRUE(backupCharactersFile("first"));
+    EXPECT_EQ(slurp(path + ".pre64.bak"), "first");
+    EXPECT_FALSE(exists(path + ".backup.tmp"));
+    EXPECT_TRUE(backupCharactersFile("second"));
+    EXPECT_EQ(slurp(path + ".pre64.bak"), "first");
+    EXPECT_FALSE(exists(path + ".backup.tmp"));  // nothing written at all
+}
+
+TEST_F(UserFiles, BackupFailureLeavesNoBackup) {
+    block(path + ".backup.tmp");
+    EXPECT_FALSE(backupCharactersFile("bytes"));
+    EXPECT_FALSE(exists(path + ".pre64.bak"));
+}
+
+TEST_F(UserFiles, AnythingOfTheBackupNameCounts) {
+    block(path + ".pre64.bak");
+    EXPECT_TRUE(backupCharactersFile("bytes"));
+    EXPECT_FALSE(exists(path + ".backup.tmp"));
+}
+
+TEST_F(UserFiles, UnreadBackupsNeverReplaceEachOther) {
+    ASSERT_TRUE(backupUnreadCharactersFile("one"));
+    EXPECT_EQ(slurp(path + ".unread.bak"), "one");
+    ASSERT_TRUE(backupUnreadCharactersFile("one"));  // same bytes: already kept
+    EXPECT_FALSE(exists(path + ".unread-2.bak"));
+    ASSERT_TRUE(backupUnreadCharactersFile("two"));
+    EXPECT_EQ(slurp(path + ".unread.bak"), "one");
+    EXPECT_EQ(slurp(path + ".unread-2.bak"), "two");
+    ASSERT_TRUE(backupUnreadCharactersFile("three"));
+    EXPECT_EQ(slurp(path + ".unread-3.bak"), "three");
+    ASSERT_TRUE(backupUnreadCharactersFile("two"));
+    EXPECT_FALSE(exists(path + ".unread-4.bak"));
+}
+
+TEST_F(UserFiles, ServersFileIsReadUpToItsLimit) {
+    struct Case { size_t size; size_t read; };
+    for (Case k : {Case{0, 0}, Case{1023, 1023}, Case{16383, 16383}, Case{16384, 16384},
+                   Case{16385, 16384}, Case{20000, 16384}}) {
+        std::string bytes(k.size, 'a');
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char('a' + i % 26);
+        ASSERT_TRUE(writeServersFile(bytes));
+        EXPECT_EQ(readServersFile(), bytes.substr(0, k.read)) << k.size;
+    }
+    EXPECT_FALSE(exists(path + ".servers.tmp"));
+    EXPECT_EQ(slurp(path + ".servers").size(), 20000u);
+}
+
+TEST_F(UserFiles, ServersFileFailedWrite) {
+    ASSERT_TRUE(writeServersFile("[\"ws://a/vobu\"]"));
+    block(path + ".servers.tmp");
+    EXPECT_FALSE(writeServersFile("[]"));
+    EXPECT_EQ(readServersFile(), "[\"ws://a/vobu\"]");
+}
+
+TEST(UserFilesWithoutFolder, NothingIsReadOrWritten) {
+    char pattern[] = "/tmp/vobu-nofolder-XXXXXX";
+    int fd = ::mkstemp(pattern);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    // A regular file where the data folder should be: SDL cannot make the
+    // preference folder and reports none.
+    ::setenv("XDG_DATA_HOME", pattern, 1);
+    EXPECT_EQ(storagePath(), "");
+    EXPECT_EQ(readCharactersFile(), "");
+    EXPECT_EQ(readServersFile(), "");
+    EXPECT_FALSE(writeCharactersFile("x"));
+    EXPECT_FALSE(writeServersFile("x"));
+    EXPECT_FALSE(backupCharactersFile("x"));
+    EXPECT_FALSE(backupUnreadCharactersFile("x"));
+    ::unlink(pattern);
+}
+
+}  // namespace
+}  // namespace vobu
