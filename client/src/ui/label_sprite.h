@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/graphics.h"
+#include "ui/plot.h"
+
+namespace vobu {
+
+class Font;
+
+// Lines of text rendered once into a power-of-two RGBA image with a black
+// one-pixel outline around every glyph, to be drawn as a camera-facing quad.
+// Only the top-left contentWidth x contentHeight pixels carry the label.
+struct LabelSprite {
+    int32_t textureWidth = 1;
+    int32_t textureHeight = 32;
+    int32_t contentWidth = 1;
+    int32_t contentHeight = 20;
+    float uMax = 1.0f;
+    float vMax = 0.625f;
+    std::vector<uint8_t> pixels;  // R, G, B, A, rows from the top
+};
+
+inline constexpr uint32_t kLabelTextColour = 0xffa9bdce;  // canvas notation 0xAABBGGRR
+inline constexpr int kLabelLineHeight = 18;
+
+using LabelRgb = std::array<uint8_t, 3>;  // R, G, B
+
+LabelSprite renderLabelLines(Font const& font, std::vector<std::string> const& lines,
+                             std::optional<LabelRgb> colour, bool colourCoded);
+LabelSprite renderLabel(Font const& font, std::string const& text);
+
+// Six vertices (two triangles) of the quad centred on p, spanning scale * right
+// to each side and 0.14 * scale * up above and below. Throws
+// std::bad_function_call for an empty plot callback.
+std::vector<Vertex> emitLabelQuad(LabelSprite const& sprite, std::array<float, 3> const& p,
+                                  std::array<float, 3> const& right, std::array<float, 3> const& up,
+                                  PlotFunction const& plot, float scale);
+
+// Uploads the sprite into `handle` (0: a new one) with linear filtering and
+// clamping; returns the handle.
+uint32_t uploadLabelSprite(Graphics& graphics, LabelSprite const& sprite, uint32_t handle);
+
+}  // namespace vobu
