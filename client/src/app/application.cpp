@@ -24,6 +24,10 @@ double Application::nowMs() {
 
 bool Application::initialize(std::string const& url, bool quickJoin) {
     serverUrl = url;
+    // Only drivers that show a window: without a display SDL would otherwise
+    // fall back to its offscreen driver and run with nothing on screen. A
+    // driver named in the environment still takes precedence.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland,KMSDRM");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         return false;
     }

@@ -1,0 +1,370 @@
+"""Drives the real client under Xvfb for end-to-end tests.
+
+Each test gets its own X server (Xvfb picks a free display number through
+-displayfd, so tests run in parallel), its own temporary HOME and
+XDG_DATA_HOME, and Mesa's llvmpipe for OpenGL. Typical use:
+
+    with vobu_e2e.Display() as display:
+        with vobu_e2e.Client(display, ["--quit-after-ms", "5000"]) as client:
+            window = client.wait_for_window()
+            client.wait_for_picture(lambda shot: shot.pixel(*window.origin) != (0, 0, 0))
+            client.move_mouse(100, 200)          # window coordinates
+            shot = client.screenshot("title")    # PNG kept in the artifacts folder
+            client.close_window()                # WM_DELETE_WINDOW, as a window manager sends it
+            assert client.wait_exit() == 0
+            assert "..." in client.log()
+
+Environment: VOBU_BIN_DIR (the build's bin folder, with vobugame and
+vobu.dat), VOBU_E2E_ARTIFACTS (where screenshots and logs are kept).
+"""
+
+import ctypes
+import ctypes.util
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+SCREEN_WIDTH = 1280
+SCREEN_HEIGHT = 1024
+WINDOW_TITLE = "VobuGame"
+
+
+def bin_dir():
+    return os.environ.get("VOBU_BIN_DIR") or os.path.join(os.path.dirname(__file__), "..", "..", "..", "build", "bin")
+
+
+def artifacts_dir():
+    path = os.environ.get("VOBU_E2E_ARTIFACTS") or os.path.join(tempfile.gettempdir(), "vobu-e2e")
+    os.makedirs(path, exist_ok=True)
+    return path
+
+
+class Display:
+    """An Xvfb server on a free display number, stopped on exit."""
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
+        self.width = width
+        self.height = height
+        self.name = None
+        self._process = None
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self._process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{self.width}x{self.height}x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 20
+        with os.fdopen(read_end, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                if time.monotonic() > deadline or self._process.poll() is not None:
+                    self.__exit__(None, None, None)
+                    raise RuntimeError("Xvfb did not start")
+                chunk = pipe.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        self.name = ":" + number.decode().strip()
+        return self
+
+    def __exit__(self, *exc):
+        if self._process and self._process.poll() is None:
+            self._process.terminate()
+            try:
+                self._process.wait(5)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+                self._process.wait()
+        return False
+
+    def env(self):
+        return {"DISPLAY": self.name}
+
+
+class Image:
+    """A screenshot: width, height and 8-bit RGB pixels."""
+
+    def __init__(self, width, height, rgb, path=None):
+        self.width = width
+        self.height = height
+        self.rgb = rgb
+        self.path = path
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.rgb[i:i + 3])
+
+    def region(self, x, y, width, height):
+        return [[self.pixel(x + c, y + r) for c in range(width)] for r in range(height)]
+
+
+def read_ppm(data, path=None):
+    """Parses binary PPM (P6, maxval 255)."""
+    fields = []
+    pos = 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos) + 1
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    if fields[0] != b"P6" or int(fields[3]) != 255:
+        raise ValueError("not an 8-bit P6 image")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[pos + 1:pos + 1 + width * height * 3]
+    return Image(width, height, pixels, path)
+
+
+class Window:
+    def __init__(self, window_id, x, y, width, height, title):
+        self.id = window_id
+        self.x, self.y, self.width, self.height = x, y, width, height
+        self.title = title
+
+    @property
+    def origin(self):
+        return (self.x, self.y)
+
+
+def _xlib():
+    return ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+
+
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class _Event(ctypes.Union):
+    _fields_ = [("client", _ClientMessage), ("pad", ctypes.c_long * 24)]
+
+
+def send_delete_window(display_name, window_id):
+    """Asks a window to close the way a window manager's close button does."""
+    x = _xlib()
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.POINTER(_Event)]
+    x.XFlush.argtypes = [ctypes.c_void_p]
+    x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x.XOpenDisplay(display_name.encode())
+    if not display:
+        raise RuntimeError("cannot open display " + display_name)
+    try:
+        event = _Event()
+        event.client.type = 33  # ClientMessage
+        event.client.window = window_id
+        event.client.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.client.format = 32
+        event.client.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        event.client.data[1] = 0  # CurrentTime
+        x.XSendEvent(display, window_id, 0, 0, ctypes.byref(event))
+        x.XFlush(display)
+    finally:
+        x.XCloseDisplay(display)
+
+
+class Client:
+    """One run of vobugame. With package=None the build's vobu.dat is used in
+    place; otherwise the binary is copied into a private folder beside the
+    given package bytes (or beside no package when package is b"" and
+    missing_package is True), since the client reads vobu.dat beside itself."""
+
+    def __init__(self, display, args=(), package=None, missing_package=False, env=None, name="client"):
+        self.display = display
+        self.args = list(args)
+        self.package = package
+        self.missing_package = missing_package
+        self.extra_env = env or {}
+        self.name = name
+        self.process = None
+        self.window = None
+        self.returncode = None
+        self._temp = None
+        self._log_path = None
+
+    # -- lifecycle ---------------------------------------------------------
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def start(self):
+        self._temp = tempfile.mkdtemp(prefix="vobu-e2e-")
+        home = os.path.join(self._temp, "home")
+        data = os.path.join(self._temp, "data")
+        runtime = os.path.join(self._temp, "runtime")
+        for path in (home, data, runtime):
+            os.makedirs(path, mode=0o700)
+        binary = os.path.join(bin_dir(), "vobugame")
+        if self.package is not None or self.missing_package:
+            private_bin = os.path.join(self._temp, "bin")
+            os.makedirs(private_bin)
+            shutil.copy2(binary, private_bin)
+            binary = os.path.join(private_bin, "vobugame")
+            if not self.missing_package:
+                with open(os.path.join(private_bin, "vobu.dat"), "wb") as f:
+                    f.write(self.package)
+        env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": home,
+            "XDG_DATA_HOME": data,
+            "XDG_RUNTIME_DIR": runtime,
+            "LIBGL_ALWAYS_SOFTWARE": "1",
+            "GALLIUM_DRIVER": "llvmpipe",
+            "SDL_AUDIODRIVER": "dummy",
+        }
+        if self.display is not None:
+            env.update(self.display.env())
+        env.update(self.extra_env)
+        env = {k: v for k, v in env.items() if v is not None}
+        self._log_path = os.path.join(artifacts_dir(), f"{self.name}-{os.getpid()}.log")
+        self._log = open(self._log_path, "wb")
+        self.process = subprocess.Popen([binary] + self.args, env=env, stdout=self._log, stderr=subprocess.STDOUT,
+                                        stdin=subprocess.DEVNULL)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(signal.SIGKILL)
+            self.process.wait()
+        if self.process:
+            self.returncode = self.process.returncode
+        if getattr(self, "_log", None):
+            self._log.close()
+            self._log = None
+        if self._temp:
+            shutil.rmtree(self._temp, ignore_errors=True)
+            self._temp = None
+
+    def wait_exit(self, timeout=15):
+        """The exit status; raises TimeoutError when the client keeps running."""
+        try:
+            self.returncode = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise TimeoutError(f"client still running after {timeout} s")
+        return self.returncode
+
+    def running(self):
+        return self.process.poll() is None
+
+    def log(self):
+        self._log.flush()
+        with open(self._log_path, "rb") as f:
+            return f.read().decode(errors="replace")
+
+    # -- X helpers ---------------------------------------------------------
+    def _x(self, *command, check=True):
+        env = dict(os.environ)
+        env.update(self.display.env())
+        result = subprocess.run(list(command), env=env, capture_output=True, timeout=30)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{command[0]} failed: {result.stderr.decode(errors='replace')}")
+        return result.stdout
+
+    def find_window(self):
+        out = self._x("xdotool", "search", "--onlyvisible", "--name", f"^{WINDOW_TITLE}$", check=False)
+        ids = [int(line) for line in out.split()]
+        return ids[0] if ids else None
+
+    def wait_for_window(self, timeout=20):
+        """Waits until the client's window is mapped; returns its geometry."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if not self.running():
+                raise RuntimeError(f"client exited with {self.process.returncode} before its window appeared:\n"
+                                   + self.log())
+            window_id = self.find_window()
+            if window_id:
+                self.window = self.window_info(window_id)
+                return self.window
+            time.sleep(0.1)
+        raise TimeoutError("no client window after %s s" % timeout)
+
+    def window_info(self, window_id):
+        info = self._x("xwininfo", "-id", str(window_id)).decode()
+        fields = {}
+        for line in info.splitlines():
+            if ":" in line:
+                key, _, value = line.strip().partition(":")
+                fields[key.strip()] = value.strip()
+        title = info.split('"', 2)[1] if '"' in info else ""
+        return Window(window_id, int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
+                      int(fields["Width"]), int(fields["Height"]), title)
+
+    def move_mouse(self, x, y):
+        """Moves the pointer to window coordinates (x, y)."""
+        self._x("xdotool", "mousemove", str(self.window.x + x), str(self.window.y + y))
+
+    def move_mouse_to_screen(self, x, y):
+        self._x("xdotool", "mousemove", str(x), str(y))
+
+    def click(self, button=1):
+        self._x("xdotool", "click", str(button))
+
+    def key(self, *keys):
+        self._x("xdotool", "key", "--window", str(self.window.id), *keys)
+
+    def type_text(self, text):
+        self._x("xdotool", "type", "--window", str(self.window.id), text)
+
+    def close_window(self):
+        send_delete_window(self.display.name, self.window.id)
+
+    def screenshot(self, label=None):
+        """The whole screen as an Image; with a label also kept as a PNG."""
+        data = self._x("import", "-window", "root", "-depth", "8", "ppm:-")
+        path = None
+        if label:
+            path = os.path.join(artifacts_dir(), f"{label}.png")
+            subprocess.run(["convert", "ppm:-", path], input=data, check=True)
+        return read_ppm(data, path)
+
+    def wait_for_picture(self, predicate, timeout=20, label=None):
+        """Screenshots until predicate(image) holds; returns that image."""
+        deadline = time.monotonic() + timeout
+        shot = None
+        while time.monotonic() < deadline:
+            shot = self.screenshot()
+            if predicate(shot):
+                if label:
+                    return self.screenshot(label)
+                return shot
+            time.sleep(0.2)
+        if label and shot is not None:
+            self.screenshot(label + "-timeout")
+        raise TimeoutError("the expected picture did not appear")
+
+
+def read_unifont_hex(path="/usr/share/unifont/unifont.hex", wanted=None):
+    """Glyph bitmaps as rows of booleans, keyed by code point."""
+    glyphs = {}
+    with open(path) as f:
+        for line in f:
+            code, _, bits = line.strip().partition(":")
+            cp = int(code, 16)
+            if wanted is not None and cp not in wanted:
+                continue
+            width = len(bits) // 4
+            rows = []
+            for r in range(16):
+                chunk = bits[r * width // 4:(r + 1) * width // 4]
+                value = int(chunk, 16)
+                rows.append([(value >> (width - 1 - c)) & 1 == 1 for c in range(width)])
+            glyphs[cp] = rows
+    return glyphs
