@@ -28,8 +28,16 @@ void CharacterLibrary::load() {
     notice.clear();
     pendingBackup.clear();
     pendingUnreadBackup.clear();
+    pendingUnreadableFile = false;
 
-    std::string const text = readCharactersFile();
+    std::string text;
+    if (!readCharactersFileWhole(text)) {
+        // A file that is there but cannot be read must not be replaced by
+        // the next save as if there had been none.
+        error = kLibraryReadError;
+        pendingUnreadableFile = true;
+        return;
+    }
     if (text.empty()) {
         return;
     }
@@ -63,6 +71,13 @@ void CharacterLibrary::load() {
 }
 
 bool CharacterLibrary::writePendingBackup() {
+    if (pendingUnreadableFile) {
+        if (!keepUnreadableCharactersFile()) {
+            error = kLibraryBackupError;
+            return false;
+        }
+        pendingUnreadableFile = false;
+    }
     if (!pendingUnreadBackup.empty()) {
         if (!backupUnreadCharactersFile(pendingUnreadBackup)) {
             error = kLibraryBackupError;

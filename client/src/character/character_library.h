@@ -5,7 +5,7 @@
 // atomically, an older file's bytes are kept once as a backup before
 // anything is written over them, and so are the bytes of a file that could
 // not be read whole (a broken entry, or more entries than the library
-// holds). The library never throws; failures leave status texts.
+// holds), or of one that could not be read at all. The library never throws; failures leave status texts.
 
 #include <cstdint>
 #include <string>
@@ -53,6 +53,9 @@ public:
     // Bytes of a characters file that could not be read whole, still to be
     // kept before the file is first rewritten; empty when none is due.
     std::string pendingUnreadBackup;
+    // The characters file exists but could not be read at all; it is still
+    // to be kept under a backup name before it is first rewritten.
+    bool pendingUnreadableFile = false;
 
 private:
     bool writeList(std::vector<Character> const& list);

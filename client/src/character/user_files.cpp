@@ -1,5 +1,6 @@
 #include "character/user_files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -19,16 +20,19 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads in chunks until a read returns nothing or at least `limit` bytes
 // (0: no limit) are gathered; `complete` tells whether the end was reached
-// without a read error.
+// without a read error, or the file does not exist at all.
 std::string readChunks(std::string const& path, size_t chunk, size_t limit, bool* complete) {
     if (complete) {
-        *complete = false;
+        *complete = path.empty();
     }
     if (path.empty()) {
         return {};
     }
     FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file) {
+        if (complete) {
+            *complete = errno == ENOENT;
+        }
         return {};
     }
     std::string bytes;
@@ -47,6 +51,10 @@ std::string readChunks(std::string const& path, size_t chunk, size_t limit, bool
         *complete = !std::ferror(file.get());
     }
     return bytes;
+}
+
+std::string unreadBackupSuffix(int n) {
+    return n == 1 ? std::string(".unread.bak") : ".unread-" + std::to_string(n) + ".bak";
 }
 
 bool sameContent(std::string const& path, std::string const& bytes) {
@@ -69,6 +77,12 @@ std::string storagePath() {
 
 std::string readCharactersFile() {
     return readChunks(storagePath(), 4096, 0, nullptr);
+}
+
+bool readCharactersFileWhole(std::string& bytes) {
+    bool complete = false;
+    bytes = readChunks(storagePath(), 4096, 0, &complete);
+    return complete;
 }
 
 bool writeCharactersFile(std::string const& bytes) {
@@ -103,8 +117,7 @@ bool backupUnreadCharactersFile(std::string const& bytes) {
     std::string temporary = path + ".backup.tmp";
     bool written = false;
     for (int n = 1; n <= kMaxUnreadBackups; ++n) {
-        std::string backup = path + (n == 1 ? std::string(".unread.bak")
-                                            : ".unread-" + std::to_string(n) + ".bak");
+        std::string backup = path + unreadBackupSuffix(n);
         if (pathExists(backup)) {
             if (sameContent(backup, bytes)) {
                 return true;
@@ -126,6 +139,26 @@ bool backupUnreadCharactersFile(std::string const& bytes) {
         }
         if (sameContent(backup, bytes)) {
             return true;
+        }
+    }
+    return false;
+}
+
+bool keepUnreadableCharactersFile() {
+    std::string path = storagePath();
+    if (path.empty()) {
+        return false;
+    }
+    for (int n = 1; n <= kMaxUnreadBackups; ++n) {
+        std::string backup = path + unreadBackupSuffix(n);
+        if (pathExists(backup)) {
+            continue;
+        }
+        if (linkFileWithoutReplacing(path, backup)) {
+            return true;
+        }
+        if (!pathExists(backup)) {
+            return false;
         }
     }
     return false;

@@ -15,6 +15,10 @@ std::string storagePath();
 
 // The whole characters file; empty when it cannot be opened.
 std::string readCharactersFile();
+// Like readCharactersFile, but false when the file exists and could not be
+// read whole (opened, but a read failed; or it exists and cannot be opened).
+// A missing file is true with empty bytes.
+bool readCharactersFileWhole(std::string& bytes);
 // Atomic replacement through "characters.json.tmp".
 bool writeCharactersFile(std::string const& bytes);
 // The one-time backup of an older characters file, "characters.json.pre64.bak":
@@ -25,6 +29,11 @@ bool backupCharactersFile(std::string const& bytes);
 // name, the first free "characters.json.unread-N.bak". Nothing existing is
 // ever replaced; true also when a backup with the same bytes exists.
 bool backupUnreadCharactersFile(std::string const& bytes);
+
+// Keeps a characters file that could not be read at all under the first free
+// unread backup name, as a second name of the same file (nothing is read or
+// copied). False when that cannot be done.
+bool keepUnreadableCharactersFile();
 
 // At most the first 16384 bytes of "characters.json.servers".
 std::string readServersFile();

@@ -22,6 +22,11 @@ bool moveFileReplacing(std::string const& from, std::string const& to);
 // `to` always wins and the move fails. Flushed to the disk like the above.
 bool moveFileWithoutReplacing(std::string const& from, std::string const& to);
 
+// Gives the file `from` the second name `to` (a hard link) only when nothing
+// of that name exists. The content is kept without being read, and stays
+// under `to` when `from` is replaced later.
+bool linkFileWithoutReplacing(std::string const& from, std::string const& to);
+
 // True when anything (file, folder, link, even a dangling one) has that name.
 bool pathExists(std::string const& path);
 

@@ -96,6 +96,16 @@ bool moveFileWithoutReplacing(std::string const& from, std::string const& to) {
     return syncFolderOf(to);
 }
 
+bool linkFileWithoutReplacing(std::string const& from, std::string const& to) {
+    if (from.empty() || to.empty()) {
+        return false;
+    }
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    return syncFolderOf(to);
+}
+
 bool pathExists(std::string const& path) {
     if (path.empty()) {
         return false;

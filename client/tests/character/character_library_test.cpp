@@ -155,6 +155,35 @@ TEST_F(Library, FailedUnreadBackupBlocksWrites) {
     EXPECT_EQ(slurp(path + ".unread.bak"), original);
 }
 
+TEST_F(Library, FileThatCannotBeReadIsNeverReplaced) {
+    block(path);  // there, but no read gives its bytes
+    library.load();
+    EXPECT_TRUE(library.characters.empty());
+    EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
+    EXPECT_TRUE(library.pendingUnreadableFile);
+    // A folder cannot be given a second name, so it cannot be kept: every
+    // write is refused rather than risking what is there.
+    EXPECT_FALSE(library.save(named("a")));
+    EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
+    EXPECT_FALSE(library.remove(named("a")));
+    EXPECT_TRUE(exists(path + "/in-the-way"));
+}
+
+TEST_F(Library, UnreadableFileIsKeptUnderASecondName) {
+    std::string const original = fileOf({named("z")});
+    put(path, original);
+    library.load();
+    ASSERT_EQ(library.error, "");
+    // As if the read had failed: the file is kept by name, not by its bytes.
+    library.pendingUnreadableFile = true;
+    put(path + ".unread.bak", "an earlier backup");
+    ASSERT_TRUE(library.save(named("a")));
+    EXPECT_EQ(slurp(path + ".unread.bak"), "an earlier backup");
+    EXPECT_EQ(slurp(path + ".unread-2.bak"), original);
+    EXPECT_EQ(slurp(path), fileOf({named("z"), named("a")}));
+    EXPECT_FALSE(library.pendingUnreadableFile);
+}
+
 TEST_F(Library, ShapesOfTheCharactersMember) {
     struct Case { std::string text; std::vector<std::string> ids; bool error; };
     std::string a = encodeCharacterJson(named("a"));

@@ -30,6 +30,19 @@ TEST_F(UserFiles, CharactersFileRoundTripAndAtomicReplacement) {
     EXPECT_TRUE(exists(path));
 }
 
+TEST_F(UserFiles, WholeReadTellsMissingFromUnreadable) {
+    std::string bytes = "stale";
+    EXPECT_TRUE(readCharactersFileWhole(bytes));  // missing: nothing to lose
+    EXPECT_EQ(bytes, "");
+    put(path, "content");
+    EXPECT_TRUE(readCharactersFileWhole(bytes));
+    EXPECT_EQ(bytes, "content");
+    std::filesystem::remove(path);
+    block(path);  // opens, but every read fails
+    EXPECT_FALSE(readCharactersFileWhole(bytes));
+    EXPECT_EQ(readCharactersFile(), "");
+}
+
 TEST_F(UserFiles, FailedWriteLeavesTheFileAsItWas) {
     ASSERT_TRUE(writeCharactersFile("old bytes"));
     block(path + ".tmp");  // the temporary file cannot be opened

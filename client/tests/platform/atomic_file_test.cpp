@@ -68,6 +68,17 @@ TEST_F(AtomicFile, NonReplacingMoveLetsTheExistingFileWin) {
     EXPECT_FALSE(moveFileWithoutReplacing(at("b"), at("link")));
 }
 
+TEST_F(AtomicFile, SecondNameKeepsContentWhenTheFirstIsReplaced) {
+    ASSERT_TRUE(writeFileDurably(at("file"), "original"));
+    ASSERT_TRUE(linkFileWithoutReplacing(at("file"), at("kept")));
+    ASSERT_TRUE(replaceFileAtomically(at("file"), at("file.tmp"), "new"));
+    EXPECT_EQ(slurp(at("kept")), "original");
+    EXPECT_EQ(slurp(at("file")), "new");
+    EXPECT_FALSE(linkFileWithoutReplacing(at("file"), at("kept")));
+    EXPECT_EQ(slurp(at("kept")), "original");
+    EXPECT_FALSE(linkFileWithoutReplacing(dir, at("folder-link")));  // folders have one name
+}
+
 TEST_F(AtomicFile, ExistenceTest) {
     EXPECT_FALSE(pathExists(at("none")));
     EXPECT_FALSE(pathExists(""));
