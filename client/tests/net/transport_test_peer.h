@@ -273,4 +273,14 @@ inline TransportPlatform platformWithTrustBundle(const std::string& path) {
   return platform;
 }
 
+// A fresh set of test certificates (see tools/testpeer/make_test_certs.sh):
+// ca.crt, good/other/expired/self .crt and .key, bundle.pem.
+inline std::string makeTestCertificates() {
+  const std::string directory = makeTempDirectory("vobu-certs");
+  const std::string command =
+      "bash '" + std::string(VOBU_SOURCE_DIR) + "/tools/testpeer/make_test_certs.sh' '" + directory + "'";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("could not make test certificates");
+  return directory;
+}
+
 }  // namespace vobu::testing
