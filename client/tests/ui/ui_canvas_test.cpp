@@ -8,6 +8,7 @@
 #include "test_font.h"
 #include "ui/palette.h"
 #include "ui/ui_canvas.h"
+#include "ui/canvas_view.h"
 #include "ui/ui_layout.h"
 
 namespace vobu {
@@ -289,6 +290,57 @@ TEST(UiLayout, CentresTheCanvasInLargerDrawables) {
     EXPECT_EQ(layout.canvasX(130), 0);
     EXPECT_EQ(layout.canvasY(719), 699);
     EXPECT_EQ(layout.canvasX(100), -30);
+}
+
+}  // namespace
+}  // namespace vobu
+
+namespace vobu {
+namespace {
+
+TEST(CanvasView, QuadCoversTheCanvasWhereTheLayoutPutsIt) {
+    UiLayout layout = UiLayout::forDrawable(1280, 720);  // offsets 130, 20
+    std::vector<Vertex> quad = canvasQuad(layout, 1280, 720);
+    ASSERT_EQ(quad.size(), 6u);
+    float left = 2.0f * 130.0f / 1280.0f - 1.0f;
+    float right = 2.0f * 1150.0f / 1280.0f - 1.0f;
+    float top = 1.0f - 2.0f * 20.0f / 720.0f;
+    float bottom = 1.0f - 2.0f * 700.0f / 720.0f;
+    float u = 1020.0f / 1024.0f;
+    float v = 680.0f / 1024.0f;
+    struct Corner {
+        float x, y, u, v;
+    };
+    std::vector<Corner> expected = {{left, top, 0, 0},  {left, bottom, 0, v}, {right, bottom, u, v},
+                                    {left, top, 0, 0},  {right, bottom, u, v}, {right, top, u, 0}};
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(quad[i].x, expected[i].x) << i;
+        EXPECT_EQ(quad[i].y, expected[i].y) << i;
+        EXPECT_EQ(quad[i].u, expected[i].u) << i;
+        EXPECT_EQ(quad[i].v, expected[i].v) << i;
+        EXPECT_EQ(quad[i].r + quad[i].g + quad[i].b, 3.0f) << i;
+    }
+    // The exact window: clip space from -1 to 1.
+    std::vector<Vertex> exact = canvasQuad(UiLayout::forDrawable(1020, 680), 1020, 680);
+    EXPECT_EQ(exact[0].x, -1.0f);
+    EXPECT_EQ(exact[0].y, 1.0f);
+    EXPECT_EQ(exact[2].x, 1.0f);
+    EXPECT_EQ(exact[2].y, -1.0f);
+}
+
+TEST(CanvasView, UploadKeepsOneHandlePerCanvas) {
+    Graphics graphics;
+    UiCanvas canvas;
+    canvas.setPixel(0, 0, 0xff0000ff);
+    uint32_t handle = uploadCanvas(graphics, canvas, 0);
+    Texture const& texture = graphics.textures().at(handle);
+    EXPECT_EQ(texture.width, 1024);
+    EXPECT_EQ(texture.height, 1024);
+    EXPECT_TRUE(texture.linear);
+    EXPECT_FALSE(texture.repeat);
+    EXPECT_EQ(texture.pixels[0], 0xff);
+    EXPECT_EQ(uploadCanvas(graphics, canvas, handle), handle);
+    EXPECT_EQ(graphics.textures().size(), 1u);
 }
 
 }  // namespace
