@@ -26,6 +26,60 @@ double tapWeight(double w, double cutoff, int64_t halfWidth) {
     return sinc * window;
 }
 
+// The taps of one output frame: its weights over the source frames
+// firstTap .. firstTap + weights.size() - 1, and their sum.
+struct TapSet {
+    std::vector<double> weights;
+    double sum = 1.0;
+};
+
+TapSet tapsAt(double position, int64_t firstTap, double cutoff, int64_t halfWidth) {
+    TapSet taps;
+    taps.weights.resize(size_t(2 * halfWidth));
+    double sum = 0.0;
+    for (int64_t t = 0; t < 2 * halfWidth; ++t) {
+        taps.weights[size_t(t)] = tapWeight(position - double(firstTap + t), cutoff, halfWidth);
+        sum += taps.weights[size_t(t)];
+    }
+    taps.sum = std::fabs(sum) < 1e-9 ? 1.0 : sum;
+    return taps;
+}
+
+void filterFrame(const std::vector<int16_t>& samples, int channels, int64_t frames, int64_t firstTap,
+                 const TapSet& taps, int16_t* out) {
+    const int64_t count = int64_t(taps.weights.size());
+    const bool inside = firstTap >= 0 && firstTap + count <= frames;
+    for (int c = 0; c < channels; ++c) {
+        double acc = 0.0;
+        if (inside) {
+            const int16_t* source = &samples[size_t(firstTap * channels + c)];
+            for (int64_t t = 0; t < count; ++t)
+                acc += double(source[t * channels]) * taps.weights[size_t(t)];
+        } else {
+            for (int64_t t = 0; t < count; ++t) {
+                // Beyond the ends the first and last frames repeat.
+                const int64_t j = std::clamp<int64_t>(firstTap + t, 0, frames - 1);
+                acc += double(samples[size_t(j * channels + c)]) * taps.weights[size_t(t)];
+            }
+        }
+        out[c] = roundToSample(acc / taps.sum);
+    }
+}
+
+int64_t greatestCommonDivisor(int64_t a, int64_t b) {
+    while (b != 0) {
+        const int64_t r = a % b;
+        a = b;
+        b = r;
+    }
+    return a;
+}
+
+// Output frames whose source positions share a fractional part share their
+// taps; with common rates only a few hundred such fractions exist, so the
+// taps are computed once per fraction instead of once per frame.
+constexpr int64_t kMaxCachedTaps = int64_t(1) << 22;
+
 } // namespace
 
 std::vector<int16_t> resamplePcm(const std::vector<int16_t>& samples, int channels, int fromRate, int toRate) {
@@ -37,28 +91,31 @@ std::vector<int16_t> resamplePcm(const std::vector<int16_t>& samples, int channe
     const int64_t outFrames = int64_t(toRate) * frames / fromRate;
     const double cutoff = std::min(double(toRate) / double(fromRate), 1.0) * 0.94;
     const int64_t halfWidth = int64_t(std::ceil(24.0 / cutoff));
+    // Source position of output frame i: fromRate x i / toRate; its
+    // fractional part repeats every `period` frames.
+    const int64_t period = toRate / greatestCommonDivisor(fromRate, toRate);
+    const bool cached = period * 2 * halfWidth <= kMaxCachedTaps;
+
+    std::vector<TapSet> cache;
+    if (cached) {
+        cache.reserve(size_t(std::min(period, outFrames)));
+        for (int64_t r = 0; r < std::min(period, outFrames); ++r) {
+            const double position = double(fromRate) * double(r) / double(toRate);
+            const int64_t base = int64_t(std::floor(position));
+            cache.push_back(tapsAt(position - double(base), 1 - halfWidth, cutoff, halfWidth));
+        }
+    }
 
     std::vector<int16_t> out(size_t(outFrames) * size_t(channels));
-    std::vector<double> weights(size_t(2 * halfWidth));
     for (int64_t i = 0; i < outFrames; ++i) {
-        const double position = double(fromRate) * double(i) / double(toRate);
-        const int64_t base = int64_t(std::floor(position));
-        const int64_t firstTap = base - halfWidth + 1;
-        double weightSum = 0.0;
-        for (int64_t t = 0; t < 2 * halfWidth; ++t) {
-            weights[size_t(t)] = tapWeight(position - double(firstTap + t), cutoff, halfWidth);
-            weightSum += weights[size_t(t)];
-        }
-        if (std::fabs(weightSum) < 1e-9)
-            weightSum = 1.0;
-        for (int c = 0; c < channels; ++c) {
-            double acc = 0.0;
-            for (int64_t t = 0; t < 2 * halfWidth; ++t) {
-                // Beyond the ends the first and last frames repeat.
-                const int64_t j = std::clamp<int64_t>(firstTap + t, 0, frames - 1);
-                acc += double(samples[size_t(j * channels + c)]) * weights[size_t(t)];
-            }
-            out[size_t(i * channels + c)] = roundToSample(acc / weightSum);
+        int16_t* frame = &out[size_t(i * channels)];
+        if (cached) {
+            const int64_t base = int64_t(fromRate) * i / toRate; // floor of the source position
+            filterFrame(samples, channels, frames, base - halfWidth + 1, cache[size_t(i % period)], frame);
+        } else {
+            const double position = double(fromRate) * double(i) / double(toRate);
+            const int64_t firstTap = int64_t(std::floor(position)) - halfWidth + 1;
+            filterFrame(samples, channels, frames, firstTap, tapsAt(position, firstTap, cutoff, halfWidth), frame);
         }
     }
     return out;
