@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace vobu {
 
@@ -57,6 +58,13 @@ bool Application::initialize(std::string const& url, bool quickJoin) {
     // font from the asset package like the character editor will.
     (void)quickJoin;
     standIn.initialize();
+    bool const resizeInstalled = resizeOverlay.attach(window, [this](int width, int height) {
+        resizeBadge.draw(graphics, standIn.font(), width, height);
+        SDL_GL_SwapWindow(window);
+    });
+    if (!resizeInstalled) {
+        throw std::runtime_error("Could not install native resize rendering");
+    }
     lastFrameMs = nowMs();
     return true;
 }
@@ -114,6 +122,7 @@ void Application::frame() {
 }
 
 Application::~Application() {
+    resizeOverlay.detach();
     if (glContext) {
         graphics.shutdown();
         SDL_GL_DeleteContext(glContext);

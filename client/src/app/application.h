@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/resize_overlay.h"
 #include "app/stand_in_screen.h"
 #include "ui/cursor.h"
 #include "ui/graphics.h"
@@ -35,6 +36,7 @@ public:
 
     SDL_Window* window = nullptr;
     SDL_GLContext glContext = nullptr;
+    ResizeOverlay resizeOverlay;
     bool running = true;
     double lastFrameMs = 0;
     double frameSeconds = 0;  // dt of the current frame
@@ -42,6 +44,7 @@ public:
     Graphics graphics;
     StandInScreen standIn;
     Cursor cursor;
+    ResizeBadge resizeBadge;  // joins the character editor once it exists
 
 private:
     // Returns false when the frame must end at once (a quit event).

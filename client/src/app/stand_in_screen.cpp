@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/asset_package.h"
+#include "ui/canvas_view.h"
 #include "ui/palette.h"
 #include "ui/text.h"
 #include "ui/ui_layout.h"
@@ -16,28 +17,7 @@ uint32_t readLittleEndian32(std::vector<uint8_t> const& bytes, size_t at) {
            uint32_t(bytes[at + 3]) << 24;
 }
 
-Vertex clipPoint(float px, float py, float u, float v, int width, int height) {
-    Vertex vertex;
-    vertex.x = 2.0f * px / float(width) - 1.0f;
-    vertex.y = 1.0f - 2.0f * py / float(height);
-    vertex.u = u;
-    vertex.v = v;
-    return vertex;
-}
-
 }  // namespace
-
-std::vector<Vertex> canvasQuad(int left, int top, int width, int height) {
-    float const l = float(left);
-    float const t = float(top);
-    float const r = l + UiCanvas::kVisibleWidth;
-    float const b = t + UiCanvas::kVisibleHeight;
-    float const u = float(UiCanvas::kVisibleWidth) / UiCanvas::kBufferSize;
-    float const v = float(UiCanvas::kVisibleHeight) / UiCanvas::kBufferSize;
-    return {clipPoint(l, t, 0, 0, width, height), clipPoint(l, b, 0, v, width, height),
-            clipPoint(r, b, u, v, width, height), clipPoint(l, t, 0, 0, width, height),
-            clipPoint(r, b, u, v, width, height), clipPoint(r, t, u, 0, width, height)};
-}
 
 void StandInScreen::initialize() {
     font_.load(loadPackagedAsset("unifont.bin"));
@@ -93,13 +73,10 @@ void StandInScreen::draw(Graphics& graphics, int width, int height) {
     }
     if (dirty_) {
         paint();
-        texture_ = graphics.setTexture(UiCanvas::kBufferSize, UiCanvas::kBufferSize, canvas_.pixels, texture_, true,
-                                       false);
+        texture_ = uploadCanvas(graphics, canvas_, texture_);
         dirty_ = false;
     }
-    UiLayout const layout = UiLayout::forDrawable(width, height);
-    graphics.drawTriangles(canvasQuad(layout.x, layout.y, width, height), texture_, false, true, false, false, 1.0f,
-                           false);
+    drawCanvas(graphics, texture_, UiLayout::forDrawable(width, height), width, height);
 }
 
 }  // namespace vobu

@@ -32,8 +32,4 @@ private:
     bool dirty_ = true;
 };
 
-// Two triangles showing the visible 1020 x 680 part of a canvas texture with
-// its top-left at drawable pixel (left, top).
-std::vector<Vertex> canvasQuad(int left, int top, int width, int height);
-
 }  // namespace vobu
