@@ -2,12 +2,20 @@
 // replaces the system one through the transport's call table.
 
 #include "net/socket_transport.h"
+#include "platform/trust_store.h"
 #include "transport_test_peer.h"
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 namespace vobu {
 namespace {
@@ -70,6 +78,37 @@ TEST_F(TransportTls, TheSystemBundleDoesNotTrustTheTestRoot) {
   ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.ended(); }));
   // Either the machine has a bundle (which lacks our root) or it has none.
   EXPECT_TRUE(recorder.error() == "ERR_TLS_CONNECT" || recorder.error() == "ERR_TLS_ROOTS") << recorder.error();
+}
+
+// The shipped call table reads the system bundle itself: in a private mount
+// namespace the test bundle is bound over it, so the real reading path is
+// the one that trusts the test root.
+TEST_F(TransportTls, SystemBundlePathIsReadByTheShippedCalls) {
+  if (!std::filesystem::exists(kSystemTrustBundlePath)) GTEST_SKIP() << "no system bundle";
+  TestPeer peer({{"mode", "library"}, {"tls", tls("good")}, {"actions", json::array()}});
+  const std::string bundle = certificates_ + "/bundle.pem";
+  const std::string url = peer.url("wss", "localhost");
+  const pid_t child = fork();
+  if (child == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount(bundle.c_str(), kSystemTrustBundlePath, nullptr, MS_BIND, nullptr) != 0) {
+      _exit(77);
+    }
+    CallbackRecorder recorder;
+    auto transport = createSocketTransport(recorder.callbacks());
+    transport->connect(url);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (recorder.opens == 0 && !recorder.ended() && std::chrono::steady_clock::now() < deadline) {
+      transport->poll();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    _exit(recorder.opens == 1 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private mount namespace here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(TransportTls, MissingBundle) {
