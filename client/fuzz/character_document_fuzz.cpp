@@ -1,0 +1,10 @@
+// libFuzzer target: arbitrary bytes through the character document reader.
+
+#include <cstdlib>
+
+#include "character_fuzz_entries.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (!vobu::fuzz::characterDocumentHolds(data, size)) std::abort();
+    return 0;
+}
