@@ -69,23 +69,42 @@ bool Application::initialize(std::string const& url, bool quickJoin) {
     return true;
 }
 
-void Application::handleEvent(SDL_Event const& event) {
+void Application::clearKeys() {
+    for (bool& key : keys) {
+        key = false;
+    }
+}
+
+void Application::noteEvent(SDL_Event const& event) {
     switch (event.type) {
         case SDL_MOUSEMOTION:
-            cursor.x = event.motion.x;
-            cursor.y = event.motion.y;
-            cursor.visible = true;
+            if (!relativeMouse) {
+                cursor.x = event.motion.x;
+                cursor.y = event.motion.y;
+                cursor.visible = true;
+            }
             break;
         case SDL_MOUSEBUTTONDOWN:
-            cursor.x = event.button.x;
-            cursor.y = event.button.y;
-            cursor.visible = true;
+            if (!relativeMouse) {
+                cursor.x = event.button.x;
+                cursor.y = event.button.y;
+                cursor.visible = true;
+            }
+            break;
+        case SDL_KEYUP:
+            if (event.key.keysym.scancode >= 0 && event.key.keysym.scancode < 512) {
+                keys[event.key.keysym.scancode] = false;
+            }
             break;
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_ENTER) {
                 cursor.visible = true;
             } else if (event.window.event == SDL_WINDOWEVENT_LEAVE) {
-                cursor.visible = false;
+                if (!relativeMouse) {
+                    cursor.visible = false;
+                }
+            } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                clearKeys();
             }
             break;
         default:
@@ -100,7 +119,7 @@ bool Application::pumpEvents() {
             running = false;
             return false;
         }
-        handleEvent(event);
+        noteEvent(event);
     }
     return true;
 }

@@ -38,6 +38,7 @@ public:
     SDL_GLContext glContext = nullptr;
     ResizeOverlay resizeOverlay;
     bool running = true;
+    bool relativeMouse = false;  // mouse look: the pointer turns the camera
     double lastFrameMs = 0;
     double frameSeconds = 0;  // dt of the current frame
     std::string serverUrl;
@@ -45,11 +46,18 @@ public:
     StandInScreen standIn;
     Cursor cursor;
     ResizeBadge resizeBadge;  // joins the character editor once it exists
+    // Held keys by SDL scancode; only the game's input routing sets them.
+    bool keys[512] = {};
+
+    // The bookkeeping every event gets whichever screen it goes to: the
+    // cursor's position and visibility and the released keys. Quit is not
+    // handled here.
+    void noteEvent(SDL_Event const& event);
+    void clearKeys();
 
 private:
     // Returns false when the frame must end at once (a quit event).
     bool pumpEvents();
-    void handleEvent(SDL_Event const& event);
 };
 
 // Frame time in seconds from two performance-counter times in milliseconds:
