@@ -122,6 +122,24 @@ class ShellTest(unittest.TestCase):
                 self.assertEqual((window.width, window.height), (1020, 680))
                 self.assertEqual((window.x, window.y), ((display.width - 1020) // 2, (display.height - 680) // 2))
 
+    def test_larger_window_centres_the_canvas(self):
+        with vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, name=self.id()) as client:
+                client.wait_for_window()
+                window = client.resize_window(1200, 800)
+
+                def at(x, y):
+                    return (window.x + x, window.y + y)
+
+                # The canvas moves to (90, 60); the frame clears the rest to black.
+                shot = client.wait_for_picture(lambda s: close_to(s.pixel(*at(90 + 500, 60 + 600)), BACKGROUND)
+                                               and s.pixel(*at(40, 30)) == BLACK, label="shell-resized")
+                self.assertEqual(shot.pixel(*at(89, 400)), BLACK)
+                self.assertEqual(shot.pixel(*at(90 + 1020, 400)), BLACK)
+                self.assertNotEqual(shot.pixel(*at(90, 400)), BLACK)  # the canvas's bevelled border
+                glyphs = vobu_e2e.read_unifont_hex(wanted={0x65E5})
+                self.assert_glyph(shot, at(90 + TEXT_LEFT, 60 + CJK_LINE_Y), [glyphs[0x65E5]], WHITE)
+
     def test_picture_shows_unifont_text_and_the_cursor(self):
         glyphs = vobu_e2e.read_unifont_hex(wanted={0x65E5, 0x672C, ord("e"), 0x0301})
         with vobu_e2e.Display() as display:

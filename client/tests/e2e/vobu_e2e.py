@@ -307,6 +307,21 @@ class Client:
         return Window(window_id, int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
                       int(fields["Width"]), int(fields["Height"]), title)
 
+    def refresh_window(self):
+        """Reads the window's geometry again (after a resize)."""
+        self.window = self.window_info(self.window.id)
+        return self.window
+
+    def resize_window(self, width, height, timeout=10):
+        """Resizes the client window as a user would and waits until X reports the new size."""
+        self._x("xdotool", "windowsize", str(self.window.id), str(width), str(height))
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if (self.refresh_window().width, self.window.height) == (width, height):
+                return self.window
+            time.sleep(0.1)
+        raise TimeoutError(f"window did not become {width} x {height}")
+
     def move_mouse(self, x, y):
         """Moves the pointer to window coordinates (x, y)."""
         self._x("xdotool", "mousemove", str(self.window.x + x), str(self.window.y + y))
