@@ -122,8 +122,14 @@ void Graphics::bindForDraw(uint32_t handle) {
         boundObject_ = gpu.object;
     }
     if (!gpu.uploaded || gpu.version != texture.version) {
-        backend_->uploadTexture(texture);
+        if (gpu.uploaded && gpu.width == texture.width && gpu.height == texture.height) {
+            backend_->updateTexture(texture);
+        } else {
+            backend_->uploadTexture(texture);
+        }
         gpu.uploaded = true;
+        gpu.width = texture.width;
+        gpu.height = texture.height;
         gpu.version = texture.version;
         counters_.uploads += 1;
         counters_.bytes += texture.pixels.size();

@@ -61,6 +61,9 @@ public:
     virtual void bindTextureObject(uint32_t object) = 0;
     // Uploads the pixels into the bound object with its filtering and wrapping.
     virtual void uploadTexture(Texture const& texture) = 0;
+    // Replaces the pixels of the bound object, which already holds an image
+    // of the same size; a backend may keep the storage and only copy.
+    virtual void updateTexture(Texture const& texture) { uploadTexture(texture); }
     virtual void applyState(DrawState const& state) = 0;
     virtual void drawTriangles(Vertex const* vertices, size_t count, float alpha) = 0;
     virtual void setScissor(int x, int y, int width, int height) = 0;
@@ -125,6 +128,8 @@ private:
         uint32_t object = 0;
         uint32_t version = 0;
         bool uploaded = false;
+        int width = 0;  // size of the image the object holds
+        int height = 0;
     };
 
     void bindForDraw(uint32_t handle);

@@ -40,15 +40,15 @@ public:
     void bindTextureObject(uint32_t object) override { glBindTexture(GL_TEXTURE_2D, object); }
 
     void uploadTexture(Texture const& texture) override {
-        GLint const filter = texture.linear ? GL_LINEAR : GL_NEAREST;
-        GLint const wrap = texture.repeat ? GL_REPEAT : GL_CLAMP;
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+        setSampling(texture);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texture.width, texture.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                      texture.pixels.data());
+    }
+
+    void updateTexture(Texture const& texture) override {
+        setSampling(texture);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, texture.width, texture.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                        texture.pixels.data());
     }
 
     void applyState(DrawState const& state) override {
@@ -118,6 +118,16 @@ public:
     void clearScissor() override { glDisable(GL_SCISSOR_TEST); }
 
 private:
+    static void setSampling(Texture const& texture) {
+        GLint const filter = texture.linear ? GL_LINEAR : GL_NEAREST;
+        GLint const wrap = texture.repeat ? GL_REPEAT : GL_CLAMP;
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    }
+
     void drawArrays(Vertex const* vertices, size_t count, float alpha) {
         GLsizei const stride = sizeof(Vertex);
         glEnableClientState(GL_VERTEX_ARRAY);

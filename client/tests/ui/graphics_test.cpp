@@ -173,6 +173,25 @@ TEST_F(GraphicsTest, SettingIdenticalBytesAgainStillUploadsAgain) {
     EXPECT_EQ(rec.uploads[1].object, rec.uploads[0].object);
 }
 
+TEST_F(GraphicsTest, SameSizeChangesReplacePixelsInPlaceAndNewSizesReallocate) {
+    uint32_t const h = graphics.setTexture(2, 2, pixels(2, 2, 1), 0, false, false);
+    drawWith(h);
+    graphics.setTexture(2, 2, pixels(2, 2, 2), h, true, true);
+    drawWith(h);
+    graphics.setTexture(4, 1, pixels(4, 1, 3), h, false, false);
+    drawWith(h);
+    graphics.setTexture(4, 2, pixels(4, 2, 4), h, false, false);
+    drawWith(h);
+    ASSERT_EQ(rec.uploads.size(), 4u);
+    EXPECT_FALSE(rec.uploads[0].inPlace);
+    EXPECT_TRUE(rec.uploads[1].inPlace);
+    EXPECT_TRUE(rec.uploads[1].linear);  // sampling follows the new flags
+    EXPECT_TRUE(rec.uploads[1].repeat);
+    EXPECT_FALSE(rec.uploads[2].inPlace);  // 4 x 1 holds as many bytes as 2 x 2 but is another shape
+    EXPECT_FALSE(rec.uploads[3].inPlace);
+    EXPECT_EQ(rec.uploads[3].pixels, pixels(4, 2, 4));
+}
+
 TEST_F(GraphicsTest, NewTextureAfterDeletingTheUploadedOneIsUploaded) {
     uint32_t const a = graphics.setTexture(1, 1, pixels(1, 1, 1), 0, false, false);
     drawWith(a);

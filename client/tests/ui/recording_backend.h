@@ -26,6 +26,7 @@ struct RecordedUpload {
     bool linear = false;
     bool repeat = false;
     std::vector<uint8_t> pixels;
+    bool inPlace = false;  // through updateTexture: the object kept its storage
 };
 
 struct Recording {
@@ -67,7 +68,12 @@ public:
     void uploadTexture(Texture const& texture) override {
         r_.calls.push_back("upload");
         r_.uploads.push_back({r_.boundObject, texture.width, texture.height, texture.version, texture.linear,
-                              texture.repeat, texture.pixels});
+                              texture.repeat, texture.pixels, false});
+    }
+    void updateTexture(Texture const& texture) override {
+        r_.calls.push_back("update");
+        r_.uploads.push_back({r_.boundObject, texture.width, texture.height, texture.version, texture.linear,
+                              texture.repeat, texture.pixels, true});
     }
     void applyState(DrawState const& state) override {
         r_.calls.push_back("state");
