@@ -7,6 +7,7 @@
 #include "audio/audio_mixer.h"
 #include "audio/performance_clock.h"
 #include "audio/vorbis.h"
+#include "audio/vorbis_guard.h"
 
 namespace vobu {
 
@@ -204,7 +205,7 @@ bool SceneAudio::takeSegment(Scene& scene, double now) {
         currentDuration_ = segment.duration;
         currentBytes_ = std::move(segment.data);
 
-        if (currentBytes_.size() > size_t(INT_MAX)) {
+        if (currentBytes_.size() > size_t(INT_MAX) || !vorbisHeadersSafe(currentBytes_.data(), currentBytes_.size())) {
             resetStream();
             continue;
         }

@@ -9,6 +9,7 @@
 #include "audio/performance_clock.h"
 #include "audio/resample_pcm.h"
 #include "audio/vorbis.h"
+#include "audio/vorbis_guard.h"
 
 namespace vobu {
 
@@ -17,16 +18,27 @@ namespace {
 constexpr int kMinRate = 8000;
 constexpr int kMaxRate = 96000;
 constexpr int kMaxSeconds = 10;
+// Working memory for reading the stream headers: several times what the
+// usual encoders' codebooks take (under 200 KiB).
+constexpr size_t kProbeMemoryBytes = size_t(2) << 20;
 
 bool acceptable(int channels, int rate, int64_t frames) {
     return (channels == 1 || channels == 2) && rate >= kMinRate && rate <= kMaxRate && frames >= 1 &&
            frames <= int64_t(kMaxSeconds) * rate;
 }
 
-// Reads the stream's announced shape without decoding it.
+// Reads the stream's announced shape without decoding it. The headers are
+// read inside working memory of our own: on damaged headers the decoder's
+// clean-up frees pointers it never set, which the heap does not survive,
+// while in caller memory it frees nothing. Only headers that read cleanly
+// reach the whole-stream decode.
 bool probe(const std::vector<uint8_t>& bytes) {
+    if (!vorbisHeadersSafe(bytes.data(), bytes.size()))
+        return false;
+    std::vector<char> memory(kProbeMemoryBytes);
+    const stb_vorbis_alloc alloc{memory.data(), int(memory.size())};
     int error = 0;
-    stb_vorbis* stream = stb_vorbis_open_memory(bytes.data(), int(bytes.size()), &error, nullptr);
+    stb_vorbis* stream = stb_vorbis_open_memory(bytes.data(), int(bytes.size()), &error, &alloc);
     if (stream == nullptr)
         return false;
     const stb_vorbis_info info = stb_vorbis_get_info(stream);
