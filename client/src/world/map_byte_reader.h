@@ -54,8 +54,9 @@ private:
     size_t position_ = 0;
 };
 
-// The common start of every asset: four magic bytes, then at least
-// `headerBytes` bytes in all.
+// The common start of every asset: four magic bytes, compared as bytes.
+// Fails with "ERR_MAP_TRUNCATED" when fewer than four bytes are there and
+// with "ERR_MAP_MAGIC" when they differ.
 void readMapMagic(MapByteReader& reader, const char (&magic)[5]);
 
 // Finite and at most 4096 in absolute value.
