@@ -1,6 +1,7 @@
 #include "net/message_codec.h"
 
 #include "net/base64_text.h"
+#include "net/msgpack_json_writer.h"
 
 #include <stdexcept>
 #include <utility>
@@ -153,6 +154,12 @@ std::string encodeMessage(const std::string& jsonText) {
 }
 
 std::string decodeMessage(const uint8_t* bytes, size_t length) {
+  std::string text;
+  if (writeMessageJson(bytes, length, text)) return text;
+  return decodeMessageThroughValue(bytes, length);
+}
+
+std::string decodeMessageThroughValue(const uint8_t* bytes, size_t length) {
   DepthLimitedBuilder builder;
   const bool complete = json::sax_parse(bytes, bytes + length, &builder, json::input_format_t::msgpack, true);
   if (builder.tooDeep() || !complete) throw std::runtime_error("ERR_BAD_MESSAGE");

@@ -26,6 +26,10 @@ std::string encodeMessage(const std::string& jsonText);
 // bytes, a "type" that is not a string or invalid UTF-8.
 std::string decodeMessage(const uint8_t* bytes, size_t length);
 
+// The same through a JSON library value: the reference the direct writer
+// of decodeMessage must match, and its path for everything unusual.
+std::string decodeMessageThroughValue(const uint8_t* bytes, size_t length);
+
 // root["character"]["faces"]: face texts to binary values, in place.
 void encodeFacesBinary(nlohmann::json& root);
 

@@ -27,18 +27,6 @@ json frameAction(int opcode, const std::string& payloadHex, bool fin = true) {
 const json kRequest = {{"do", "request"}};
 const json kReply = {{"do", "reply"}};
 
-// A MessagePack map {"data": <bin>, "type": type} of exactly `total` bytes.
-std::string assetMessageOfSize(size_t total, const char* type = "assetChunk") {
-  const std::string typeText = type;
-  // map(1) + "data"(5) + bin32 header(5) + "type"(5) + str header(1) + type
-  const size_t overhead = 1 + 5 + 5 + 5 + 1 + typeText.size();
-  std::vector<uint8_t> data(total - overhead);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 31 + 7);
-  const auto bytes = json::to_msgpack(json{{"type", typeText}, {"data", json::binary(data)}});
-  EXPECT_EQ(bytes.size(), total);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 struct Connection {
   CallbackRecorder recorder;
   std::unique_ptr<SocketTransport> transport;
