@@ -24,7 +24,8 @@ ManifestEntry readEntry(const json& element, bool addedTextures)
     entry.kind = kindFromName(requiredString(element, "kind"));
     entry.generation = optionalInt(element, "generation", 1);
     entry.playerId = optionalInt(element, "playerId", -1);
-    entry.bytes = requiredUint(element, "bytes");
+    // Sizes beyond 32 bits or below 0 break the size rule of an entry.
+    entry.bytes = requiredUint(element, "bytes", "ERR_BAD_ASSET_ENTRY");
     entry.hash = requiredString(element, "revision");
     entry.id = requiredString(element, "id");
     entry.required = optionalBool(element, "required", true);

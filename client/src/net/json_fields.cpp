@@ -8,10 +8,10 @@
 namespace vobu {
 namespace {
 
-[[noreturn]] void outOfRange() { throw std::runtime_error("ERR_BAD_SERVER_MESSAGE"); }
+[[noreturn]] void outOfRange(const char* code) { throw std::runtime_error(code); }
 
 // The integer value of a JSON number or boolean within lowest..highest.
-int64_t integerIn(const json& value, int64_t lowest, int64_t highest)
+int64_t integerIn(const json& value, int64_t lowest, int64_t highest, const char* code)
 {
     int64_t result = 0;
     switch (value.type()) {
@@ -24,7 +24,7 @@ int64_t integerIn(const json& value, int64_t lowest, int64_t highest)
     case json::value_t::number_unsigned: {
         const uint64_t big = value.get<uint64_t>();
         if (big > uint64_t(highest))
-            outOfRange();
+            outOfRange(code);
         result = int64_t(big);
         break;
     }
@@ -32,7 +32,7 @@ int64_t integerIn(const json& value, int64_t lowest, int64_t highest)
         const double truncated = std::trunc(value.get<double>());
         // NaN fails both comparisons; the bounds are exact in a double.
         if (!(truncated >= double(lowest) && truncated <= double(highest)))
-            outOfRange();
+            outOfRange(code);
         result = int64_t(truncated);
         break;
     }
@@ -41,7 +41,7 @@ int64_t integerIn(const json& value, int64_t lowest, int64_t highest)
         return value.get<int64_t>();
     }
     if (result < lowest || result > highest)
-        outOfRange();
+        outOfRange(code);
     return result;
 }
 
@@ -57,12 +57,21 @@ const json* findOptional(const json& object, const char* key)
 
 } // namespace
 
-int32_t jsonInt(const json& value)
+int32_t jsonInt(const json& value, const char* rangeCode)
 {
-    return int32_t(integerIn(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    return int32_t(
+        integerIn(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), rangeCode));
 }
 
-uint32_t jsonUint(const json& value) { return uint32_t(integerIn(value, 0, std::numeric_limits<uint32_t>::max())); }
+uint32_t jsonUint(const json& value, const char* rangeCode)
+{
+    return uint32_t(integerIn(value, 0, std::numeric_limits<uint32_t>::max(), rangeCode));
+}
+
+int32_t jsonUintAsInt(const json& value, const char* rangeCode)
+{
+    return int32_t(integerIn(value, 0, std::numeric_limits<int32_t>::max(), rangeCode));
+}
 
 double jsonDouble(const json& value)
 {
@@ -96,23 +105,42 @@ float narrowToFloat(double value)
 
 float jsonFloat(const json& value) { return narrowToFloat(jsonDouble(value)); }
 
-int32_t requiredInt(const json& object, const char* key) { return jsonInt(object.at(key)); }
-uint32_t requiredUint(const json& object, const char* key) { return jsonUint(object.at(key)); }
+int32_t requiredInt(const json& object, const char* key, const char* rangeCode)
+{
+    return jsonInt(object.at(key), rangeCode);
+}
+
+uint32_t requiredUint(const json& object, const char* key, const char* rangeCode)
+{
+    return jsonUint(object.at(key), rangeCode);
+}
+
+int32_t requiredUintAsInt(const json& object, const char* key, const char* rangeCode)
+{
+    return jsonUintAsInt(object.at(key), rangeCode);
+}
+
 double requiredDouble(const json& object, const char* key) { return jsonDouble(object.at(key)); }
 float requiredFloat(const json& object, const char* key) { return jsonFloat(object.at(key)); }
 std::string requiredString(const json& object, const char* key) { return object.at(key).get<std::string>(); }
 bool requiredBool(const json& object, const char* key) { return object.at(key).get<bool>(); }
 
-int32_t optionalInt(const json& object, const char* key, int32_t fallback)
+int32_t optionalInt(const json& object, const char* key, int32_t fallback, const char* rangeCode)
 {
     const json* value = findOptional(object, key);
-    return value ? jsonInt(*value) : fallback;
+    return value ? jsonInt(*value, rangeCode) : fallback;
 }
 
-uint32_t optionalUint(const json& object, const char* key, uint32_t fallback)
+uint32_t optionalUint(const json& object, const char* key, uint32_t fallback, const char* rangeCode)
 {
     const json* value = findOptional(object, key);
-    return value ? jsonUint(*value) : fallback;
+    return value ? jsonUint(*value, rangeCode) : fallback;
+}
+
+int32_t optionalUintAsInt(const json& object, const char* key, int32_t fallback, const char* rangeCode)
+{
+    const json* value = findOptional(object, key);
+    return value ? jsonUintAsInt(*value, rangeCode) : fallback;
 }
 
 double optionalDouble(const json& object, const char* key, double fallback)

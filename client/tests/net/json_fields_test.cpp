@@ -100,3 +100,23 @@ TEST(JsonFields, RequiredAndOptionalKeys)
 
 } // namespace
 } // namespace vobu
+
+namespace vobu {
+namespace {
+
+TEST(JsonFields, ARangeRuleOfTheFieldNamesItsOwnCode)
+{
+    EXPECT_EQ(outcome([] { jsonInt(json(1e300), "ERR_BAD_CHALLENGE"); }), "ERR_BAD_CHALLENGE");
+    EXPECT_EQ(outcome([] { jsonUint(json(-1), "ERR_AUDIO_SEGMENT"); }), "ERR_AUDIO_SEGMENT");
+    EXPECT_EQ(jsonUintAsInt(json(2147483647)), 2147483647);
+    EXPECT_EQ(outcome([] { jsonUintAsInt(json(2147483648u)); }), "ERR_BAD_SERVER_MESSAGE");
+    EXPECT_EQ(outcome([] { jsonUintAsInt(json(-1), "ERR_BAD_ENTITY"); }), "ERR_BAD_ENTITY");
+    const json object = {{"g", 3000000000.0}};
+    EXPECT_EQ(outcome([&] { requiredUintAsInt(object, "g"); }), "ERR_BAD_SERVER_MESSAGE");
+    EXPECT_EQ(outcome([&] { optionalUintAsInt(object, "g", 1, "ERR_BAD_ENTITY"); }), "ERR_BAD_ENTITY");
+    EXPECT_EQ(optionalUintAsInt(object, "missing", 1), 1);
+    EXPECT_EQ(requiredUint(object, "g"), 3000000000u);
+}
+
+} // namespace
+} // namespace vobu
