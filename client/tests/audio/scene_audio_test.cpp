@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <set>
 
 #include "audio/audio_test_support.h"
@@ -250,7 +251,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // exactly 100 ms off still snaps
                       LengthCase{"segment_2000ms.ogg", 2.1, 48000, 100800},
                       LengthCase{"segment_3000ms.ogg", 3.0, 48000, 144000},
-                      LengthCase{"segment_2000ms.ogg", 2.0, 22050, 44100}));
+                      LengthCase{"segment_2000ms.ogg", 2.0, 22050, 44100},
+                      // durations no server should send fall back to the decoded length
+                      LengthCase{"segment_2000ms.ogg", 1e12, 48000, 96000},
+                      LengthCase{"segment_2000ms.ogg", std::numeric_limits<double>::infinity(), 48000, 96000}));
 
 TEST(SceneAudio, DecodedSegmentKeepsItsTone) {
     Rig rig(44100);
