@@ -182,14 +182,16 @@ TEST(TransportDeadline, FailsAtFiveSecondsNotBefore) {
 }
 
 TEST(TransportDeadline, ComesBeforeAReplyThatHasJustArrived) {
-  TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, kReply}}});
+  TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 300}}, kReply}}});
   ManualClock clock;
   CallbackRecorder recorder;
   auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
   transport->connect(peer.url());
   std::string line;
   // Poll until the request went out, then let the reply arrive unread.
-  ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.waitFor("DONE", line, 1); }));
+  ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.waitFor("REQUEST ", line, 1); }));
+  ASSERT_TRUE(peer.waitFor("DONE", line));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(recorder.opens, 0);
   clock.advance(5000);
   transport->poll();
