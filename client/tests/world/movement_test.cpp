@@ -194,6 +194,22 @@ TEST(MovementGround, HalfStepIsClimbedButPointFiveFiveBlocksAtTheRadius) {
     EXPECT_LT(std::fabs(b.vx), 1e-3) << "the blocked axis loses its speed";
 }
 
+// The collision radius comes from the parameters of each call; the shared
+// navigation mesh (held const by every caller) keeps its own value.
+TEST(MovementGround, CollisionRadiusComesFromTheParameters) {
+    const WalkMesh mesh = prepared(mapkit::stepUp(0.55));
+    MovementParams wide;
+    wide.radius = 0.5;
+    MoveState s = standingAt(mesh, -1.5, 0, 0);
+    for (int i = 0; i < 60; ++i) {
+        s = moveStep(s, command(1, 0), kDt, mesh, wide);
+    }
+    EXPECT_NEAR(s.x, -0.5, 1e-6);
+    EXPECT_EQ(mesh.navigation->radius, 0.32f);
+    const MoveState narrow = stepTimes(standingAt(mesh, -1.5, 0, 0), command(1, 0), 60, mesh);
+    EXPECT_NEAR(narrow.x, -0.32, 1e-6) << "a later call with another radius is not affected";
+}
+
 TEST(MovementGround, HalfLedgeIsWalkedDownAndPointSixIsFlown) {
     const WalkMesh walked = prepared(mapkit::ledgeDown(0.5));
     MoveState s = standingAt(walked, -0.5, 0, 0);
