@@ -1,5 +1,7 @@
 #include "ui/ui_controls.h"
 
+#include <SDL.h>
+
 #include <cstdlib>
 
 #include "ui/palette.h"
@@ -129,6 +131,8 @@ std::function<void()> UiControls::focusedAction() const {
     }
     return {};
 }
+
+double UiControls::clockSeconds() { return double(SDL_GetTicks()) / 1000.0; }
 
 UiControl const* UiControls::find(std::string const& id) const {
     for (UiControl const& control : controls) {

@@ -76,6 +76,9 @@ public:
 
     UiControl const* find(std::string const& id) const;
 
+    // The click clock: SDL's millisecond ticks in seconds.
+    static double clockSeconds();
+
 private:
     void drawFocusRing(UiCanvas& canvas, int x, int y, int width, int height) const;
 };
