@@ -104,16 +104,16 @@ void BM_Reconcile240(benchmark::State& state) {
     scene.spawn = groundedStart(scene.walkMesh);
     MovementPredictor predictor;
     predictor.resetFromScene(scene);
-    for (int i = 0; i < 60 && predictor.pending().size() < MovementPredictor::kMaxPending; ++i) {
+    for (int i = 0; i < 60 && predictor.pending.size() < MovementPredictor::kMaxPending; ++i) {
         predictor.advance(0.1, std::cos(i * 0.3), std::sin(i * 0.3), scene, i % 17 == 0);
     }
-    if (predictor.pending().size() != MovementPredictor::kMaxPending) {
+    if (predictor.pending.size() != MovementPredictor::kMaxPending) {
         state.SkipWithError("could not fill the pending commands");
         return;
     }
     for (auto _ : state) {
         predictor.reconcile(scene.spawn, 0, scene);
-        benchmark::DoNotOptimize(predictor.state());
+        benchmark::DoNotOptimize(predictor.state);
     }
 }
 BENCHMARK(BM_Reconcile240)->Unit(benchmark::kMicrosecond);

@@ -9,26 +9,26 @@
 namespace vobu {
 
 void MovementPredictor::clearOpenStep() {
-    jumpLatch_ = false;
-    openTime_ = 0;
-    openMoveX_ = 0;
-    openMoveY_ = 0;
+    jumpLatch = false;
+    openTime = 0;
+    openMoveX = 0;
+    openMoveY = 0;
 }
 
 void MovementPredictor::resetFromScene(const Scene& scene) {
     reset(scene.spawn, 0);
 }
 
-void MovementPredictor::reset(const MoveState& state, uint32_t sequence) {
-    state_ = state;
-    lastSentSequence_ = sequence;
-    nextSequence_ = sequence + 1;
+void MovementPredictor::reset(const MoveState& granted, uint32_t sequence) {
+    state = granted;
+    lastSentSequence = sequence;
+    nextSequence = sequence + 1;
     clearOpenStep();
-    pending_.clear();
+    pending.clear();
 }
 
 void MovementPredictor::advance(double seconds, double moveX, double moveY, const Scene& scene, bool jump) {
-    jumpLatch_ = jumpLatch_ || jump;
+    jumpLatch = jumpLatch || jump;
     const double length = std::max(std::hypot(moveX, moveY), 1.0);
     const double mx = moveX / length;
     const double my = moveY / length;
@@ -39,56 +39,56 @@ void MovementPredictor::advance(double seconds, double moveX, double moveY, cons
         return; // no step length, no commands
     }
     while (t > 1e-10) {
-        if (pending_.size() >= kMaxPending) {
+        if (pending.size() >= kMaxPending) {
             return;
         }
-        const double fill = std::min(t, step - openTime_);
-        openMoveX_ += mx * fill / step;
-        openMoveY_ += my * fill / step;
-        openTime_ += fill;
+        const double fill = std::min(t, step - openTime);
+        openMoveX += mx * fill / step;
+        openMoveY += my * fill / step;
+        openTime += fill;
         t -= fill;
-        if (openTime_ + 1e-9 >= step) {
+        if (openTime + 1e-9 >= step) {
             MoveCommand command;
-            command.sequence = nextSequence_++;
-            command.moveX = openMoveX_;
-            command.moveY = openMoveY_;
-            command.jump = jumpLatch_;
-            state_ = moveStep(state_, command, step, scene.walkMesh, scene.movement);
-            pending_.push_back(command);
+            command.sequence = nextSequence++;
+            command.moveX = openMoveX;
+            command.moveY = openMoveY;
+            command.jump = jumpLatch;
+            state = moveStep(state, command, step, scene.walkMesh, scene.movement);
+            pending.push_back(command);
             clearOpenStep();
         }
     }
 }
 
 void MovementPredictor::reconcile(const MoveState& serverState, uint32_t acknowledged, const Scene& scene) {
-    while (!pending_.empty() && pending_.front().sequence <= acknowledged) {
-        pending_.pop_front();
+    while (!pending.empty() && pending.front().sequence <= acknowledged) {
+        pending.pop_front();
     }
-    state_ = serverState;
-    for (const MoveCommand& command : pending_) {
-        state_ = moveStep(state_, command, scene.movement.step, scene.walkMesh, scene.movement);
+    state = serverState;
+    for (const MoveCommand& command : pending) {
+        state = moveStep(state, command, scene.movement.step, scene.walkMesh, scene.movement);
     }
 }
 
 MoveState MovementPredictor::predictedState(const Scene& scene) const {
-    if (openTime_ <= 1e-10) {
-        return state_;
+    if (openTime <= 1e-10) {
+        return state;
     }
     MoveCommand partial;
     partial.sequence = 0;
-    partial.moveX = openMoveX_ * scene.movement.step / openTime_;
-    partial.moveY = openMoveY_ * scene.movement.step / openTime_;
-    partial.jump = jumpLatch_;
-    return moveStep(state_, partial, openTime_, scene.walkMesh, scene.movement);
+    partial.moveX = openMoveX * scene.movement.step / openTime;
+    partial.moveY = openMoveY * scene.movement.step / openTime;
+    partial.jump = jumpLatch;
+    return moveStep(state, partial, openTime, scene.walkMesh, scene.movement);
 }
 
 std::vector<MoveCommand> MovementPredictor::unsentCommands() const {
     std::vector<MoveCommand> unsent;
-    for (const MoveCommand& command : pending_) {
+    for (const MoveCommand& command : pending) {
         if (unsent.size() >= kMaxUnsentBatch) {
             break;
         }
-        if (command.sequence > lastSentSequence_) {
+        if (command.sequence > lastSentSequence) {
             unsent.push_back(command);
         }
     }

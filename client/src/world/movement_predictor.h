@@ -23,7 +23,7 @@ public:
     static constexpr size_t kMaxUnsentBatch = 24;
 
     void resetFromScene(const Scene& scene);
-    void reset(const MoveState& state, uint32_t sequence);
+    void reset(const MoveState& granted, uint32_t sequence);
     // Collects `seconds` of input (clamped to 0..0.1) and runs every step it
     // completes.
     void advance(double seconds, double moveX, double moveY, const Scene& scene, bool jump);
@@ -35,25 +35,19 @@ public:
     // The first pending commands above lastSentSequence, at most 24.
     std::vector<MoveCommand> unsentCommands() const;
 
-    const MoveState& state() const { return state_; }
-    const std::deque<MoveCommand>& pending() const { return pending_; }
-    uint32_t nextSequence() const { return nextSequence_; }
-    uint32_t lastSentSequence() const { return lastSentSequence_; }
-    // The Network records here the sequence of the last command it sent.
-    void setLastSentSequence(uint32_t sequence) { lastSentSequence_ = sequence; }
-    double openTime() const { return openTime_; }
+    // The state, in declaration order. The Network reads them and writes
+    // lastSentSequence after each "input" message.
+    bool jumpLatch = false;       // a jump requested since the last full step
+    MoveState state;              // after the last full step (or reset, reconcile)
+    double openTime = 0;          // seconds collected for the open step, below step
+    double openMoveX = 0;         // the open step's input, weighted by time / step
+    double openMoveY = 0;
+    uint32_t nextSequence = 1;    // the sequence of the next command
+    uint32_t lastSentSequence = 0; // the highest sequence already sent
+    std::deque<MoveCommand> pending; // not yet acknowledged, oldest first
 
 private:
     void clearOpenStep();
-
-    bool jumpLatch_ = false;
-    MoveState state_;
-    double openTime_ = 0;
-    double openMoveX_ = 0;
-    double openMoveY_ = 0;
-    uint32_t nextSequence_ = 1;
-    uint32_t lastSentSequence_ = 0;
-    std::deque<MoveCommand> pending_;
 };
 
 } // namespace vobu
