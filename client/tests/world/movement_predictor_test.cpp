@@ -188,6 +188,16 @@ TEST_F(PredictorTest, UnsentCommandsComeTwentyFourAtATime) {
     EXPECT_TRUE(predictor.unsentCommands().empty());
 }
 
+TEST_F(PredictorTest, StepLengthThatIsNotPositiveMakesNoCommands) {
+    for (double step : {0.0, -kStep, std::nan("")}) {
+        scene.movement.step = step;
+        predictor.resetFromScene(scene);
+        predictor.advance(0.05, 1, 0, scene, true); // must return, not spin
+        EXPECT_TRUE(predictor.pending.empty()) << step;
+        EXPECT_TRUE(sameState(predictor.predictedState(scene), scene.spawn)) << step;
+    }
+}
+
 TEST_F(PredictorTest, FrameRateDoesNotChangeTheCommands) {
     const int frameCounts[] = {1, 10, 100};
     std::vector<std::deque<MoveCommand>> results;

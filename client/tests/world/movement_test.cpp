@@ -307,6 +307,44 @@ TEST(MovementAir, FlightIntoTheLowWallBelowItsTopIsBlocked) {
     EXPECT_EQ(s.vx, 0);
 }
 
+// Pressed into the apex of a narrow wedge of two unbounded walls, every
+// sub-step touches a wall at once and only turns the velocity; after five the
+// rest of the step is a straight drop, yet the slid velocity is returned.
+TEST(MovementAir, FiveBlockedSubStepsEndInAStraightDrop) {
+    std::vector<WalkTriangle> far;
+    mapkit::addFloor(far, -50, -50, 50, 50, -100);
+    WalkMesh mesh = prepared(far);
+    WallSegment upper; // y = 0.1 x, walkable side below
+    upper.x0 = 0;
+    upper.y0 = 0;
+    upper.x1 = 10;
+    upper.y1 = 1;
+    WallSegment lower; // y = -0.1 x, walkable side above
+    lower.x0 = 10;
+    lower.y0 = -1;
+    lower.x1 = 0;
+    lower.y1 = 0;
+    for (WallSegment* w : {&upper, &lower}) {
+        w->floor0 = w->floor1 = -100;
+        w->top0 = w->top1 = std::numeric_limits<double>::infinity();
+        w->side = -1;
+    }
+    mesh.walls = {upper, lower};
+    MoveState s;
+    s.x = 2;
+    s.z = 5;
+    s.vx = -3;
+    const MoveState end = moveAirborne(s, kDt, mesh, kParams);
+    EXPECT_EQ(end.x, 2);
+    EXPECT_EQ(end.y, 0);
+    EXPECT_NEAR(end.z, 5 - 9 * kDt * kDt, 1e-12);
+    EXPECT_NEAR(end.vz, -18 * kDt, 1e-12);
+    const double speed = std::hypot(end.vx, end.vy);
+    EXPECT_LT(end.vx, 0) << "still heading into the wedge";
+    EXPECT_GT(speed, 1.0);
+    EXPECT_LT(speed, 3.0) << "each slide keeps only the part along the wall";
+}
+
 TEST(MovementGround, SteepSlopeIsRefused) {
     const WalkMesh mesh = prepared(mapkit::ramp(75, 2));
     const MoveState s = stepTimes(standingAt(mesh, -1, 0, 0), command(1, 0), 60, mesh);
