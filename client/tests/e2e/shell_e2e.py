@@ -63,8 +63,13 @@ class ShellTest(unittest.TestCase):
     # -- exit statuses -------------------------------------------------------
     def test_quit_time_reached_ends_with_status_0(self):
         with vobu_e2e.Display() as display:
+            started = time.monotonic()
             with vobu_e2e.Client(display, ["--quit-after-ms", "1500"], name=self.id()) as client:
                 client.wait_for_window()
+                self.assertEqual(client.wait_exit(15), 0, client.log())
+                self.assertGreaterEqual(time.monotonic() - started, 1.5)
+            # One millisecond may pass before the first frame: still a clean end.
+            with vobu_e2e.Client(display, ["--quit-after-ms", "1"], name=self.id() + "-1ms") as client:
                 self.assertEqual(client.wait_exit(15), 0, client.log())
 
     def test_closing_the_window_ends_with_status_0(self):
