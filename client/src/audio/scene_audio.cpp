@@ -204,29 +204,29 @@ bool SceneAudio::takeSegment(Scene& scene, double now) {
         currentStartMs_ = segment.startMs;
         currentDuration_ = segment.duration;
         currentBytes_ = std::move(segment.data);
-
-        if (currentBytes_.size() > size_t(INT_MAX) || !vorbisHeadersSafe(currentBytes_.data(), currentBytes_.size())) {
-            resetStream();
-            continue;
+        if (openDecoder()) {
+            decoded_.clear();
+            return true;
         }
-        stb_vorbis_alloc memory{reinterpret_cast<char*>(decoderMemory_.data()), int(decoderMemory_.size())};
-        int error = 0;
-        decoder_ = stb_vorbis_open_memory(currentBytes_.data(), int(currentBytes_.size()), &error, &memory);
-        if (decoder_ == nullptr) {
-            resetStream();
-            continue;
-        }
-        const stb_vorbis_info info = stb_vorbis_get_info(decoder_);
-        const unsigned length = stb_vorbis_stream_length_in_samples(decoder_);
-        if (info.channels != 1 || info.sample_rate != unsigned(kSegmentRate) || length < 1 ||
-            length > kMaxSegmentFrames) {
-            resetStream();
-            continue;
-        }
-        decoded_.clear();
-        return true;
+        resetStream();
     }
     return false;
+}
+
+// Opens the segment in hand inside the decoder memory; true when it is a
+// stream this can play (22050 Hz mono, 1..66150 frames).
+bool SceneAudio::openDecoder() {
+    if (currentBytes_.size() > size_t(INT_MAX) || !vorbisHeadersSafe(currentBytes_.data(), currentBytes_.size()))
+        return false;
+    const stb_vorbis_alloc memory{reinterpret_cast<char*>(decoderMemory_.data()), int(decoderMemory_.size())};
+    int error = 0;
+    decoder_ = stb_vorbis_open_memory(currentBytes_.data(), int(currentBytes_.size()), &error, &memory);
+    if (decoder_ == nullptr)
+        return false;
+    const stb_vorbis_info info = stb_vorbis_get_info(decoder_);
+    const unsigned length = stb_vorbis_stream_length_in_samples(decoder_);
+    return info.channels == 1 && info.sample_rate == unsigned(kSegmentRate) && length >= 1 &&
+           length <= kMaxSegmentFrames;
 }
 
 bool SceneAudio::workStep() {

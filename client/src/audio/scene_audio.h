@@ -79,6 +79,7 @@ private:
                       const MoveState& listener, const std::array<float, 3>& right);
     void abandonStaleSegment(double now);
     bool takeSegment(Scene& scene, double now);
+    bool openDecoder();
     bool acceptable(const AudioSegment& segment, double now) const;
     bool workStep(); // false when the update must end
     bool decodeStep();

@@ -169,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
         GainCase{"exactly at the radius", {audioEntity(1, 1, 1, 10, 0, 0.5f, 10)}, kRightX, 0.0f, 0.0f},
         GainCase{"beyond the radius", {audioEntity(1, 1, 1, 30, 0, 0.5f, 10)}, kRightX, 0.0f, 0.0f},
         GainCase{"radius 0 anywhere", {audioEntity(1, 1, 1, 3000, 0, 0, 0)}, kRightX, 0.65f, 0.0f},
-        GainCase{"radius 0 beats a quieter one", {audioEntity(1, 1, 1, 4, 0, 0.5f, 8), audioEntity(2, 1, 1, 900, 0, 0, 0)},
+        GainCase{"radius 0 beats a quieter one",
+                 {audioEntity(1, 1, 1, 4, 0, 0.5f, 8), audioEntity(2, 1, 1, 900, 0, 0, 0)},
                  kRightX, 0.65f, 0.0f},
         GainCase{"4 right", {audioEntity(1, 1, 1, 4, 0, 0.5f, 100)}, kRightX, 0.65f * 0.96f * 0.96f, 0.5f},
         GainCase{"40 right", {audioEntity(1, 1, 1, 40, 0, 0.5f, 100)}, kRightX, 0.65f * 0.6f * 0.6f, 1.0f},
@@ -401,7 +402,8 @@ TEST(SceneAudio, WorkIsSpreadOverFramesWithinTheBudget) {
             wasResampling = rig.audio.resampling();
             if (rig.mixer.queueCalls.empty()) {
                 ASSERT_GE(decodedSteps + resampledSteps + endOfStreamStep, 1u) << "at least one step per frame";
-                ASSERT_LE(decodedSteps + resampledSteps + endOfStreamStep, c.maxStepsPerFrame + 1) << "budget " << c.budgetMs;
+                ASSERT_LE(decodedSteps + resampledSteps + endOfStreamStep, c.maxStepsPerFrame + 1)
+                    << "budget " << c.budgetMs;
             }
             lastDecoded = rig.audio.decodedCount();
             lastPosition = rig.audio.resamplePosition();
