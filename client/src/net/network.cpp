@@ -1,0 +1,354 @@
+#include "net/network.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "net/asset_apply.h"
+#include "net/client_messages.h"
+#include "net/failure_code.h"
+#include "net/proof_of_work.h"
+#include "net/server_messages.h"
+
+namespace vobu {
+
+namespace {
+
+double performanceNowMs() {
+    double const counter = double(uint64_t(SDL_GetPerformanceCounter()));
+    double const frequency = double(uint64_t(SDL_GetPerformanceFrequency()));
+    return counter * 1000.0 / frequency;
+}
+
+// The one entry of the local player in a snapshot, if it is there.
+Player const* findPlayer(std::vector<Player> const& players, int32_t id) {
+    for (Player const& player : players) {
+        if (player.id == id) {
+            return &player;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Network::Network(Scene& liveScene)
+    : Network(liveScene, [](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); },
+              performanceNowMs) {}
+
+Network::Network(Scene& liveScene, TransportFactory const& makeTransport, Clock clock)
+    : scene(liveScene), clock_(std::move(clock)) {
+    predictor.resetFromScene(scene);
+    TransportCallbacks callbacks;
+    // The client waits for the server's challenge: nothing to do on open.
+    callbacks.onOpen = [] {};
+    callbacks.onClose = [this] { resetGame(); };
+    callbacks.onError = [this](std::string const& text) { fail(text); };
+    callbacks.onMessage = [this](char const* text, unsigned length) { onMessage(text, length); };
+    transport = makeTransport(std::move(callbacks));
+}
+
+Network::~Network() {
+    if (transport) {
+        transport->close();
+    }
+}
+
+void Network::connect(std::string const& address) {
+    gameEnded = false;
+    errorCode.clear();
+    lastMessageType.clear();
+    disconnectReason.clear();
+    // A send that failed inside the previous game ended it before its caller
+    // could set a flag; whatever was set then must not leak into this game.
+    welcomed = false;
+    joined = false;
+    assetsReadySent = false;
+    swapPending = false;
+    joinCount = 0;
+    url = address;
+    transport->connect(url);
+}
+
+void Network::disconnect() {
+    disconnectReason.clear();
+    transport->close();
+    resetGame();
+    gameEnded = false;
+}
+
+void Network::resetGame() {
+    welcomed = false;
+    joined = false;
+    assetsReadySent = false;
+    swapPending = false;
+    assets.clear();
+    lastMoveX = 0;
+    lastMoveY = 0;
+    joinCount = 0;
+    scene = Scene();
+    snapshots.clear();
+    predictor.resetFromScene(scene);
+    gameEnded = true;
+}
+
+void Network::fail(std::string const& text) {
+    if (failing_) {
+        // The clientError of the failure being handled could not be sent:
+        // keep the first code, the outer call closes and resets.
+        return;
+    }
+    failing_ = true;
+    errorCode = failureCode(text);
+    SDL_Log("%s", errorCode.c_str());
+    if (welcomed) {
+        transport->send(makeClientErrorMessage(errorCode, lastMessageType));
+    }
+    transport->close();
+    resetGame();
+    failing_ = false;
+}
+
+void Network::update(double nowMs, double moveX, double moveY, bool jump) {
+    transport->poll();
+    if (!welcomed || !joined || swapPending || gameEnded) {
+        return;
+    }
+    double const t = std::max(nowMs, clock_());
+    predictor.advance((t - lastUpdateMs) / 1000.0, moveX, moveY, scene, jump);
+    lastUpdateMs = t;
+    if (t - lastSnapshotMs >= kSnapshotTimeoutMs) {
+        fail("ERR_SNAPSHOT_TIMEOUT");
+        return;
+    }
+    // A NaN compares unequal to everything, so it always counts as a change.
+    bool const changed = jump || !(moveX == lastMoveX) || !(moveY == lastMoveY);
+    lastMoveX = moveX;
+    lastMoveY = moveY;
+    if (t - lastInputSendMs >= kInputIntervalMs || changed) {
+        sendUnsentInput(t);
+    }
+}
+
+bool Network::sendUnsentInput(double timeMs) {
+    std::vector<MoveCommand> const commands = predictor.unsentCommands();
+    if (commands.empty()) {
+        return false;
+    }
+    transport->send(makeInputMessage(commands));
+    if (gameEnded) {
+        return false;
+    }
+    lastInputSendMs = timeMs;
+    predictor.lastSentSequence = commands.back().sequence;
+    return true;
+}
+
+void Network::checkAssetsReady() {
+    if (!welcomed || !assets.allRequiredComplete() || assetsReadySent || gameEnded) {
+        return;
+    }
+    try {
+        applyAssets(scene, assets);
+    } catch (std::exception const& error) {
+        // A damaged asset ends this game with its code; the program goes on.
+        fail(error.what());
+        return;
+    }
+    predictor.resetFromScene(scene);
+    transport->send(makeAssetsReadyMessage());
+    if (gameEnded) {
+        return;
+    }
+    assetsReadySent = true;
+}
+
+std::vector<Player> Network::playersForRender(double nowMs) const {
+    std::vector<Player> players = snapshots.sample(nowMs);
+    int32_t const localId = scene.localPlayerId;
+    players.erase(std::remove_if(players.begin(), players.end(), [localId](Player const& p) { return p.id == localId; }),
+                  players.end());
+    if (welcomed) {
+        MoveState const state = predictor.predictedState(scene);
+        Player local;
+        local.id = localId;
+        local.x = state.x;
+        local.y = state.y;
+        local.z = state.z;
+        local.vz = state.vz;
+        local.vx = state.vx;
+        local.vy = state.vy;
+        local.heading = float(state.heading);
+        local.triangle = state.triangle;
+        players.push_back(local);
+    }
+    return players;
+}
+
+void Network::sendChat(std::string const& text, int target) {
+    if (!joined || gameEnded) {
+        return;
+    }
+    transport->send(makeChatMessage(text, target));
+}
+
+bool Network::swapCharacter(Character const& character) {
+    if (!joined || swapPending || gameEnded) {
+        return false;
+    }
+    // Every command made so far reaches the server before the swap.
+    while (sendUnsentInput(lastInputSendMs)) {
+    }
+    if (gameEnded) {
+        return false;
+    }
+    pendingCharacter = character;
+    swapPending = true;
+    transport->send(makeSwapMessage(character));
+    // A failed send ended the game, and its reset already cleared the flag.
+    return !gameEnded;
+}
+
+void Network::onMessage(char const* text, unsigned length) {
+    try {
+        Character const& expected = swapPending ? pendingCharacter : localCharacter;
+        ServerMessageKind const kind =
+            handleServerMessage(text, length, scene, expected, assets, lastMessageType, clock_());
+        handleKind(int(kind));
+    } catch (std::exception const& error) {
+        fail(error.what());
+    }
+}
+
+void Network::handleKind(int kind) {
+    switch (ServerMessageKind(kind)) {
+        case ServerMessageKind::Challenge:
+            answerChallenge();
+            break;
+        case ServerMessageKind::Welcome:
+            takeWelcome();
+            break;
+        case ServerMessageKind::Snapshot:
+            takeSnapshot();
+            break;
+        case ServerMessageKind::AssetManifest:
+            requestAddedAssets();
+            break;
+        case ServerMessageKind::Joined:
+            joinCount += 1;
+            break;
+        case ServerMessageKind::Ready:
+            takeReady();
+            break;
+        case ServerMessageKind::Error:
+            endByServer(false);
+            break;
+        case ServerMessageKind::Disconnect:
+            endByServer(true);
+            break;
+        case ServerMessageKind::Swapped:
+            takeSwapped();
+            break;
+        case ServerMessageKind::SwapError:
+            swapPending = false;
+            break;
+        default:
+            break;
+    }
+}
+
+void Network::answerChallenge() {
+    std::string const nonce = solveProofOfWork(scene.powChallenge, scene.powDifficulty);
+    if (nonce.empty()) {
+        fail("ERR_POW");
+        return;
+    }
+    transport->send(makeHelloMessage(localCharacter, scene.powChallenge, nonce));
+}
+
+void Network::takeWelcome() {
+    assets.setManifest(scene.manifest);
+    applyAssets(scene, assets);
+    // A copy: a failing send resets the store and the Scene under the loop.
+    std::vector<std::string> const missing = assets.missingIds();
+    for (std::string const& id : missing) {
+        transport->send(makeAssetRequestMessage(id));
+        if (gameEnded) {
+            return;
+        }
+    }
+    snapshots.clear();
+    predictor.resetFromScene(scene);
+    welcomed = true;
+    lastUpdateMs = clock_();
+}
+
+void Network::takeSnapshot() {
+    double const now = clock_();
+    lastSnapshotMs = now;
+    snapshots.push(now, scene.players);
+    Player const* local = findPlayer(scene.players, scene.localPlayerId);
+    if (!local) {
+        return;
+    }
+    MoveState server;
+    server.x = local->x;
+    server.y = local->y;
+    server.z = local->z;
+    server.vz = local->vz;
+    server.heading = double(local->heading);
+    server.vx = local->vx;
+    server.vy = local->vy;
+    server.triangle = local->triangle;
+    predictor.reconcile(server, scene.lastAck, scene);
+}
+
+void Network::requestAddedAssets() {
+    // A copy of the ids: a failing send replaces the Scene under the loop.
+    std::vector<std::string> wanted;
+    for (ManifestEntry const& entry : scene.manifest) {
+        if (!entry.required && !assets.isComplete(entry.id)) {
+            wanted.push_back(entry.id);
+        }
+    }
+    for (std::string const& id : wanted) {
+        transport->send(makeAssetRequestMessage(id));
+        if (gameEnded) {
+            return;
+        }
+    }
+}
+
+void Network::takeReady() {
+    if (!assetsReadySent || !assets.allRequiredComplete()) {
+        fail("ERR_UNEXPECTED_READY");
+        return;
+    }
+    joined = true;
+    double const now = clock_();
+    lastUpdateMs = now;
+    lastSnapshotMs = now;
+    predictor.resetFromScene(scene);
+}
+
+void Network::endByServer(bool withReason) {
+    errorCode = scene.errorCode;
+    if (withReason) {
+        disconnectReason = scene.disconnectReason;
+    }
+    transport->close();
+    resetGame();
+}
+
+void Network::takeSwapped() {
+    localCharacter = pendingCharacter;
+    swapPending = false;
+    predictor.reset(scene.swapState, scene.swapAck);
+    lastMoveX = 0;
+    lastMoveY = 0;
+    lastUpdateMs = clock_();
+}
+
+}  // namespace vobu
