@@ -3,6 +3,7 @@
 // the network fills it from server messages, the map readers and the
 // navigation build fill its map part, everything else reads it.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -103,6 +104,14 @@ struct ChatEntry {
     std::string text;
 };
 
+// A number no Scene of this run had before. A fresh Scene (a new welcome)
+// starts its revisions at 0 again; its identity is what tells its map apart
+// from the previous world's when the revisions happen to repeat.
+inline uint64_t nextSceneIdentity() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
 struct Scene {
     std::vector<RenderMaterial> materials;
     std::vector<MaterialTexture> textures;
@@ -132,6 +141,7 @@ struct Scene {
     int32_t powDifficulty = 0;
     uint32_t lastAck = 0;
     std::vector<Player> players;
+    uint64_t identity = nextSceneIdentity(); // copies share it: they show the same world
 };
 
 } // namespace vobu

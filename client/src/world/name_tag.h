@@ -1,0 +1,31 @@
+#pragma once
+// A one-line text billboard kept with its texture and re-rendered only when
+// its text changes: the name over a hovered player, and the label of a sign.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "ui/label_sprite.h"
+#include "ui/plot.h"
+
+namespace vobu {
+
+class Font;
+class Graphics;
+
+struct NameTag {
+    uint32_t texture = 0;  // 0: none yet
+    std::string text;      // the text the texture was rendered from
+    LabelSprite sprite;
+
+    // Draws `text` centred on (x, y, z) facing the camera; empty text draws
+    // nothing.
+    void draw(Graphics& graphics, Font const& font, std::string const& newText, float x, float y, float z,
+              std::array<float, 3> const& right, std::array<float, 3> const& up, PlotFunction const& plot,
+              float scale);
+    // Deletes the texture (if any) and forgets the text.
+    void release(Graphics& graphics);
+};
+
+} // namespace vobu

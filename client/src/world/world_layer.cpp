@@ -1,0 +1,182 @@
+#include "world/world_layer.h"
+
+#include <algorithm>
+
+#include "ui/font.h"
+#include "ui/label_sprite.h"
+#include "ui/text.h"
+#include "world/scene.h"
+#include "world/speech_bubbles.h"
+
+namespace vobu {
+
+namespace {
+
+constexpr size_t kFloatsPerVertex = 11;
+
+bool isTransparent(Scene const& scene, uint32_t number) {
+    return number < scene.textures.size() && scene.textures[number].hasTransparency;
+}
+
+} // namespace
+
+void WorldLayer::rebuildGeometry(Scene const& scene) {
+    batches.clear();
+    batches.reserve(scene.materials.size());
+    for (RenderMaterial const& material : scene.materials) {
+        std::vector<Vertex>& batch = batches.emplace_back();
+        size_t const vertexCount = material.vertices.size() / kFloatsPerVertex;
+        size_t const usable = material.indices.size() - material.indices.size() % 3;
+        batch.reserve(usable);
+        for (size_t i = 0; i < usable; i += 3) {
+            // The reader checks every index; a hand-made Scene might not.
+            if (material.indices[i] >= vertexCount || material.indices[i + 1] >= vertexCount ||
+                material.indices[i + 2] >= vertexCount)
+                continue;
+            for (size_t k = 0; k < 3; ++k) {
+                float const* p = material.vertices.data() + size_t(material.indices[i + k]) * kFloatsPerVertex;
+                batch.push_back(Vertex{p[0], p[1], p[2], 1.0f, p[8], p[9], p[10], p[6], p[7]});
+            }
+        }
+    }
+    builtMeshRevision = scene.meshRevision;
+}
+
+void WorldLayer::dropSlotTextures(Graphics& graphics, size_t keep) {
+    for (size_t i = keep; i < slotTextures.size(); ++i) {
+        if (slotTextures[i].texture != 0) graphics.deleteTexture(slotTextures[i].texture);
+    }
+    if (slotTextures.size() > keep) slotTextures.resize(keep);
+}
+
+void WorldLayer::refreshSlotTextures(Graphics& graphics, Scene const& scene) {
+    // Slots the Scene no longer has give their textures back.
+    dropSlotTextures(graphics, scene.textures.size());
+    slotTextures.resize(scene.textures.size());
+    for (size_t i = 0; i < scene.textures.size(); ++i) {
+        MaterialTexture const& slot = scene.textures[i];
+        SlotTexture& entry = slotTextures[i];
+        if (slot.revision == 0 || slot.revision == entry.revision) continue;
+        entry.texture = graphics.setTexture(slot.width, slot.height, slot.rgba, entry.texture, true, true);
+        entry.revision = slot.revision;
+    }
+}
+
+void WorldLayer::rebuildBatches(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
+                                std::vector<Vertex>& occluders) {
+    // A new world may repeat the revision numbers of the old one: nothing
+    // built for the old world is kept.
+    if (scene.identity != builtIdentity) {
+        dropSlotTextures(graphics, 0);
+        rebuildGeometry(scene);
+        builtIdentity = scene.identity;
+    } else if (scene.meshRevision != builtMeshRevision) {
+        rebuildGeometry(scene);
+    }
+    refreshSlotTextures(graphics, scene);
+
+    for (size_t m = 0; m < batches.size() && m < scene.materials.size(); ++m) {
+        std::vector<Vertex> const& batch = batches[m];
+        if (batch.empty()) continue;
+        projected_.resize(batch.size());
+        for (size_t i = 0; i < batch.size(); ++i) {
+            Vertex const& v = batch[i];
+            Vertex& out = projected_[i];
+            out = plot(v.x, v.y, v.z, Color{v.r, v.g, v.b});
+            out.u = v.u;
+            out.v = v.v;
+        }
+        uint32_t const number = scene.materials[m].number;
+        bool const transparent = isTransparent(scene, number);
+        uint32_t const texture = number < slotTextures.size() ? slotTextures[number].texture : 0;
+        graphics.drawTriangles(projected_, texture, !transparent, false, false, false, 1.0f, transparent);
+        if (!transparent) occluders.insert(occluders.end(), projected_.begin(), projected_.end());
+    }
+}
+
+std::vector<std::string> signLines(Font const& font, std::string const& text) {
+    ColorCodedText const parsed = parseColorCodes(text);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= parsed.plain.size() && lines.size() < kMaxSignLines) {
+        size_t end = parsed.plain.find('\n', start);
+        if (end == std::string::npos) end = parsed.plain.size();
+        // Encoding the range again carries a colour set on an earlier line.
+        std::string const coded = encodeColorCodes(parsed, start, end - start);
+        for (std::string& piece : wrapText(font, coded, kSignTextWidth, kSignTextWidth, true)) {
+            if (lines.size() == kMaxSignLines) break;
+            lines.push_back(std::move(piece));
+        }
+        start = end + 1;
+    }
+    if (lines.empty()) lines.emplace_back();
+    return lines;
+}
+
+void WorldLayer::drawSigns(Graphics& graphics, Font const& font, Scene const& scene, PlotFunction const& plot,
+                           std::array<float, 3> const& right, std::array<float, 3> const& up,
+                           std::array<float, 3> const& viewer) {
+    Color const white{1, 1, 1};
+    struct Sign {
+        SceneEntity const* entity;
+        float depth;
+    };
+    std::vector<Sign> signs;
+    for (SceneEntity const& entity : scene.entities) {
+        if (entity.type == "text") signs.push_back({&entity, plot(entity.x, entity.y, entity.z, white).w});
+    }
+    // Farthest first, so nearer signs blend over farther ones.
+    std::stable_sort(signs.begin(), signs.end(), [](Sign const& a, Sign const& b) { return a.depth > b.depth; });
+
+    std::set<int32_t> seen;
+    for (Sign const& sign : signs) {
+        SceneEntity const& e = *sign.entity;
+        seen.insert(e.id);
+        NameTag& tag = signCache[e.id];
+        if (tag.texture == 0 || tag.text != e.text) {
+            tag.sprite = renderLabelLines(font, signLines(font, e.text), std::nullopt, true);
+            tag.texture = graphics.setTexture(tag.sprite.textureWidth, tag.sprite.textureHeight, tag.sprite.pixels,
+                                              tag.texture, true, false);
+            tag.text = e.text;
+        }
+        if (e.visibleRange > 0) {
+            float const dx = viewer[0] - e.x, dy = viewer[1] - e.y, dz = viewer[2] - e.z;
+            if (dx * dx + dy * dy + dz * dz > e.visibleRange * e.visibleRange) continue;
+        }
+        float const w = float(tag.sprite.contentWidth) * kLabelWorldScale;
+        float const h = float(tag.sprite.contentHeight) * kLabelWorldScale;
+        auto corner = [&](float along, float lift, float u, float v) {
+            Vertex vertex = plot(e.x + along * right[0] + lift * up[0], e.y + along * right[1] + lift * up[1],
+                                 e.z + along * right[2] + lift * up[2], white);
+            vertex.u = u;
+            vertex.v = v;
+            return vertex;
+        };
+        LabelSprite const& s = tag.sprite;
+        Vertex const lowerLeft = corner(-w / 2, -h / 2, 0, s.vMax);
+        Vertex const lowerRight = corner(w / 2, -h / 2, s.uMax, s.vMax);
+        Vertex const upperRight = corner(w / 2, h / 2, s.uMax, 0);
+        Vertex const upperLeft = corner(-w / 2, h / 2, 0, 0);
+        graphics.drawTriangles({lowerLeft, lowerRight, upperRight, lowerLeft, upperRight, upperLeft}, tag.texture,
+                               false, false, false, true, 1.0f, false);
+    }
+    for (auto it = signCache.begin(); it != signCache.end();) {
+        if (seen.count(it->first) == 0) {
+            it->second.release(graphics);
+            it = signCache.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void WorldLayer::release(Graphics& graphics) {
+    dropSlotTextures(graphics, 0);
+    for (auto& [id, tag] : signCache) tag.release(graphics);
+    signCache.clear();
+    batches.clear();
+    builtMeshRevision = 0;
+    builtIdentity = 0;
+}
+
+} // namespace vobu

@@ -1,0 +1,63 @@
+#pragma once
+// The renderer's drawer of the map and of the text signs. The render mesh
+// becomes one flat world-space triangle batch per material, rebuilt only
+// when the mesh changes; each texture slot keeps one texture; the signs are
+// label textures re-rendered only when their text changes.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "ui/graphics.h"
+#include "ui/plot.h"
+#include "world/name_tag.h"
+
+namespace vobu {
+
+class Font;
+struct Scene;
+
+inline constexpr int kSignTextWidth = 240;
+inline constexpr size_t kMaxSignLines = 4;
+
+class WorldLayer {
+public:
+    struct SlotTexture {
+        uint32_t texture = 0;  // 0: none yet
+        int32_t revision = 0;
+    };
+
+    std::vector<SlotTexture> slotTextures;    // index = material number
+    std::map<int32_t, NameTag> signCache;     // by entity id
+    std::vector<std::vector<Vertex>> batches; // per material, world coordinates
+    int32_t builtMeshRevision = 0;
+    // The Scene the batches and slot textures belong to (0: none).
+    uint64_t builtIdentity = 0;
+
+    // Brings batches and slot textures up to date and draws the map; the
+    // clip-space triangles of opaque materials are appended to `occluders`.
+    void rebuildBatches(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
+                        std::vector<Vertex>& occluders);
+    // Draws the "text" entities as camera-facing quads, farthest first.
+    void drawSigns(Graphics& graphics, Font const& font, Scene const& scene, PlotFunction const& plot,
+                   std::array<float, 3> const& right, std::array<float, 3> const& up,
+                   std::array<float, 3> const& viewer);
+    // Deletes every texture and forgets everything.
+    void release(Graphics& graphics);
+
+private:
+    void rebuildGeometry(Scene const& scene);
+    void refreshSlotTextures(Graphics& graphics, Scene const& scene);
+    void dropSlotTextures(Graphics& graphics, size_t keep);
+
+    std::vector<Vertex> projected_;  // scratch, reused every frame
+};
+
+// The label lines of a sign text: each source line wrapped at 240 pixels
+// with its colour carried over, at most four in all, one empty line for an
+// empty text.
+std::vector<std::string> signLines(Font const& font, std::string const& text);
+
+} // namespace vobu
