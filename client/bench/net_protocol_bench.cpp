@@ -10,6 +10,7 @@
 
 #include "net/proof_of_work.h"
 #include "net/sha256.h"
+#include "net/snapshot_buffer.h"
 
 namespace {
 
@@ -98,5 +99,30 @@ void BM_ProofOfWorkMbedtls(benchmark::State& state)
 BENCHMARK(BM_ProofOfWorkOwn)->Arg(32)->Arg(60)->Arg(128)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProofOfWorkOwnPortable)->Arg(32)->Arg(60)->Arg(128)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProofOfWorkMbedtls)->Arg(32)->Arg(60)->Arg(128)->Unit(benchmark::kMillisecond);
+
+// Sampling between two snapshots of n players each (every player in both,
+// the newer one in reverse order): linear in n.
+void BM_SnapshotSample(benchmark::State& state)
+{
+    const int count = int(state.range(0));
+    std::vector<Player> older, newer;
+    for (int i = 0; i < count; ++i) {
+        Player player;
+        player.id = i;
+        player.x = i;
+        older.push_back(player);
+        player.id = count - 1 - i;
+        player.x = i + 1;
+        newer.push_back(player);
+    }
+    SnapshotBuffer buffer;
+    buffer.push(1000, older);
+    buffer.push(1050, newer);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(buffer.sample(1125));
+    state.SetItemsProcessed(int64_t(state.iterations()) * count);
+}
+
+BENCHMARK(BM_SnapshotSample)->Arg(64)->Arg(4096)->Arg(65536);
 
 } // namespace
