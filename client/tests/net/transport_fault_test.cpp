@@ -231,3 +231,26 @@ TEST(TransportDeadline, WithoutOnErrorTheTimeoutArrivesAsOneClose) {
 
 }  // namespace
 }  // namespace vobu
+
+namespace vobu {
+namespace {
+
+TEST(TransportFault, AThrowingOwnerCallbackDoesNotEscape) {
+  TransportCallbacks callbacks;
+  int errors = 0;
+  callbacks.onOpen = [] {};
+  callbacks.onMessage = [](const char*, unsigned) {};
+  callbacks.onError = [&](const std::string&) {
+    ++errors;
+    throw std::runtime_error("owner failed while handling the failure");
+  };
+  auto transport = createSocketTransport(std::move(callbacks));
+  EXPECT_NO_THROW(transport->connect("ftp://nowhere/"));
+  EXPECT_EQ(errors, 1);
+  EXPECT_NO_THROW(transport->poll());
+  EXPECT_NO_THROW(transport->send("{}"));
+  EXPECT_EQ(errors, 1);
+}
+
+}  // namespace
+}  // namespace vobu
