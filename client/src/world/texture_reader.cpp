@@ -1,3 +1,4 @@
+#include <cstring>
 #include <utility>
 
 #include "world/map_byte_reader.h"
@@ -11,8 +12,8 @@ enum TextureEncoding : uint8_t { EncodingRaw = 0, EncodingRunLength = 1 };
 
 bool isTextureSide(uint16_t side) { return side >= 1 && side <= kMaxTextureSide && (side & (side - 1)) == 0; }
 
-void appendRun(std::vector<uint8_t>& rgba, uint32_t count, const uint8_t (&texel)[4]) {
-    for (uint32_t i = 0; i < count; ++i) rgba.insert(rgba.end(), texel, texel + 4);
+void fillRun(uint8_t* out, uint32_t count, const uint8_t (&texel)[4]) {
+    for (uint32_t i = 0; i < count; ++i, out += 4) std::memcpy(out, texel, 4);
 }
 
 void readTexel(MapByteReader& reader, uint8_t (&texel)[4]) {
@@ -21,8 +22,7 @@ void readTexel(MapByteReader& reader, uint8_t (&texel)[4]) {
 }
 
 std::vector<uint8_t> readTexels(MapByteReader& reader, uint8_t encoding, uint32_t texelCount) {
-    std::vector<uint8_t> rgba;
-    rgba.reserve(size_t(texelCount) * 4);
+    std::vector<uint8_t> rgba(size_t(texelCount) * 4);
     uint32_t filled = 0;
     while (filled < texelCount) {
         uint32_t count = 1;
@@ -33,7 +33,7 @@ std::vector<uint8_t> readTexels(MapByteReader& reader, uint8_t encoding, uint32_
         uint8_t texel[4];
         readTexel(reader, texel);
         if (count == 0 || count > texelCount - filled) failMapAsset(kErrTextureRun);
-        appendRun(rgba, count, texel);
+        fillRun(rgba.data() + size_t(filled) * 4, count, texel);
         filled += count;
     }
     return rgba;
