@@ -14,6 +14,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
+#include <vector>
 #include <string>
 #include <thread>
 
@@ -109,6 +111,68 @@ TEST_F(TransportTls, SystemBundlePathIsReadByTheShippedCalls) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private mount namespace here";
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(TransportTls, ServerDroppingTheConnectionIsADisconnect) {
+  TestPeer peer({{"mode", "library"}, {"tls", tls("good")}, {"actions", {{{"do", "sleep"}, {"ms", 100}}, {{"do", "abort"}}}}});
+  CallbackRecorder recorder;
+  auto transport = createSocketTransport(recorder.callbacks(), trustingTestRoot());
+  transport->connect(peer.url("wss", "localhost"));
+  ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.ended(); }));
+  EXPECT_EQ(recorder.opens, 1);
+  EXPECT_EQ(recorder.error(), "ERR_DISCONNECTED");
+}
+
+TEST_F(TransportTls, HostNameTheTlsLibraryRefuses) {
+  int lookups = 0;
+  TransportPlatform platform = trustingTestRoot();
+  platform.resolve = [&](const std::string&, const std::string&, Ipv4Endpoint&) { return ++lookups, false; };
+  CallbackRecorder recorder;
+  auto transport = createSocketTransport(recorder.callbacks(), platform);
+  transport->connect("wss://" + std::string(300, 'a') + "/");
+  EXPECT_EQ(recorder.error(), "ERR_TLS_INIT");
+  EXPECT_EQ(lookups, 0);
+}
+
+// After a would-block the same length must be handed to the TLS library
+// again, even though a larger frame was queued meanwhile; a longer length
+// would make it report bytes as written that never were.
+TEST_F(TransportTls, BlockedWriteIsRetriedWithTheSameLength) {
+  TestPeer peer({{"mode", "raw"},
+                 {"tls", tls("good")},
+                 {"actions", {{{"do", "request"}}, {{"do", "reply"}}, {{"do", "read_frames"}, {"count", 2}}}}});
+  auto blocked = std::make_shared<bool>(false);
+  auto lengths = std::make_shared<std::vector<size_t>>();
+  TransportPlatform platform = trustingTestRoot();
+  auto send = platform.send;
+  platform.send = [send, blocked, lengths](int socket, const uint8_t* data, size_t length) {
+    if (*blocked) {
+      lengths->push_back(length);
+      return kSocketWouldBlock;
+    }
+    return send(socket, data, length);
+  };
+  CallbackRecorder recorder;
+  auto transport = createSocketTransport(recorder.callbacks(), platform);
+  transport->connect(peer.url("wss", "localhost"));
+  ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); })) << recorder.error();
+
+  *blocked = true;
+  transport->send(R"({"n":1,"type":"small"})");
+  transport->send(json{{"n", 2}, {"pad", std::string(30000, 'p')}, {"type", "large"}}.dump());
+  transport->poll();
+  ASSERT_GE(lengths->size(), 2u);
+  // Every attempt while blocked offered the same encrypted record.
+  for (size_t length : *lengths) EXPECT_EQ(length, lengths->front());
+  *blocked = false;
+
+  for (int n = 1; n <= 2; ++n) {
+    TestPeer::Frame frame;
+    ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.nextFrame(frame, 1) || recorder.ended(); })) << n;
+    ASSERT_EQ(recorder.error(), "");
+    const json message = json::from_msgpack(frame.payload.begin(), frame.payload.end());
+    EXPECT_EQ(message["n"], n);
+  }
 }
 
 TEST_F(TransportTls, MissingBundle) {
