@@ -129,14 +129,19 @@ bool buildTriangleGrid(WalkMesh* mesh) {
     return true;
 }
 
-void TriangleCandidates::collect(const WalkMesh* mesh, double minX, double maxX, double minZ, double maxZ) {
+bool TriangleCandidates::collect(const WalkMesh* mesh, double minX, double maxX, double minZ, double maxZ,
+                                 uint64_t workLimit) {
     all_ = true;
     allCount_ = mesh ? mesh->triangleCount : 0;
     count_ = 0;
     work_ = 0;
     if (!mesh || !mesh->gridOffsets || !mesh->gridItems || mesh->gridColumns <= 0) {
         work_ = static_cast<uint64_t>(allCount_);
-        return;
+        if (work_ > workLimit) {
+            all_ = false;
+            return false;
+        }
+        return true;
     }
     const int32_t c0 = cellOf(minX, mesh->gridMinX, mesh->gridInverseCellX, mesh->gridColumns);
     const int32_t c1 = cellOf(maxX, mesh->gridMinX, mesh->gridInverseCellX, mesh->gridColumns);
@@ -148,22 +153,32 @@ void TriangleCandidates::collect(const WalkMesh* mesh, double minX, double maxX,
         items_ = mesh->gridItems + mesh->gridOffsets[cell];
         count_ = static_cast<size_t>(mesh->gridOffsets[cell + 1] - mesh->gridOffsets[cell]);
         work_ = 1 + count_;
-        return;
+        if (work_ > workLimit) {
+            count_ = 0;
+            return false;
+        }
+        return true;
+    }
+    // The cost is known from the offsets before anything is copied.
+    for (int32_t row = r0; row <= r1; ++row) {
+        const size_t first = static_cast<size_t>(row) * mesh->gridColumns;
+        work_ += static_cast<uint64_t>(c1 - c0 + 1) +
+                 static_cast<uint64_t>(mesh->gridOffsets[first + c1 + 1] - mesh->gridOffsets[first + c0]);
+    }
+    if (work_ > workLimit) {
+        return false;
     }
     merged_.clear();
     for (int32_t row = r0; row <= r1; ++row) {
-        for (int32_t column = c0; column <= c1; ++column) {
-            const size_t cell = static_cast<size_t>(row) * mesh->gridColumns + column;
-            merged_.insert(merged_.end(), mesh->gridItems + mesh->gridOffsets[cell],
-                           mesh->gridItems + mesh->gridOffsets[cell + 1]);
-            ++work_;
-        }
+        const size_t first = static_cast<size_t>(row) * mesh->gridColumns;
+        merged_.insert(merged_.end(), mesh->gridItems + mesh->gridOffsets[first + c0],
+                       mesh->gridItems + mesh->gridOffsets[first + c1 + 1]);
     }
-    work_ += merged_.size();
     std::sort(merged_.begin(), merged_.end());
     merged_.erase(std::unique(merged_.begin(), merged_.end()), merged_.end());
     items_ = merged_.data();
     count_ = merged_.size();
+    return true;
 }
 
 } // namespace rpg

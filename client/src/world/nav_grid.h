@@ -26,8 +26,12 @@ void freeTriangleGrid(WalkMesh* mesh);
 
 class TriangleCandidates {
 public:
-    // The box is in the navigation ground frame (x, z).
-    void collect(const WalkMesh* mesh, double minX, double maxX, double minZ, double maxZ);
+    // The box is in the navigation ground frame (x, z). When the search
+    // would look at more than `workLimit` cells and entries it collects
+    // nothing (and allocates nothing) and returns false; work() then tells
+    // what it would have cost.
+    bool collect(const WalkMesh* mesh, double minX, double maxX, double minZ, double maxZ,
+                 uint64_t workLimit = UINT64_MAX);
     void collectPoint(const WalkMesh* mesh, double x, double z) { collect(mesh, x, x, z, z); }
 
     size_t size() const { return all_ ? static_cast<size_t>(allCount_) : count_; }

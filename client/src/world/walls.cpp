@@ -110,7 +110,9 @@ private:
         const double minY = std::min(a.y, b.y) - 1e-6;
         const double maxY = std::max(a.y, b.y) + 1e-6;
         // The grid is in the navigation frame, whose z is the world's -y.
-        candidates_.collect(mesh_, minX, maxX, -maxY, -minY);
+        if (!candidates_.collect(mesh_, minX, maxX, -maxY, -minY, kMaxWallSearchWork - work_)) {
+            overBudget();
+        }
         addWork(candidates_.work());
         for (size_t c = 0; c < candidates_.size(); ++c) {
             const int32_t u = candidates_[c];
