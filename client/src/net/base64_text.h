@@ -9,4 +9,7 @@ namespace vobu {
 
 std::string encodeBase64(const uint8_t* bytes, size_t length);
 
+// Appends the base64 text of the bytes to `out`.
+void appendBase64(const uint8_t* bytes, size_t length, std::string& out);
+
 }  // namespace vobu

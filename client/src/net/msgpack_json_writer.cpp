@@ -160,7 +160,7 @@ class Writer {
     if (place == Place::RootData) {
       rootDataIsBinary_ = true;
       out_ += '"';
-      out_ += encodeBase64(start, length);
+      appendBase64(start, length, out_);
       out_ += '"';
       return true;
     }

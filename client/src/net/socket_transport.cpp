@@ -8,14 +8,13 @@
 #include "platform/trust_store.h"
 
 #include <SDL.h>
-#include <mbedtls/ctr_drbg.h>
 #include <mbedtls/net_sockets.h>
 #include <mbedtls/ssl.h>
 #include <mbedtls/x509_crt.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <stdexcept>
 #include <vector>
 
