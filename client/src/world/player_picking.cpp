@@ -1,0 +1,155 @@
+#include "world/player_picking.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "world/renderer.h"
+
+namespace vobu {
+
+namespace {
+
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+constexpr size_t kMaxClipped = 16;  // a triangle gains at most one vertex per plane
+
+using Polygon = std::array<Vertex, kMaxClipped>;
+
+// Signed distance of a clip-space vertex to one of the seven planes.
+float planeDistance(Vertex const& v, int plane) {
+    switch (plane) {
+    case 0: return v.w - 0.00001f;
+    case 1: return v.w + v.x;
+    case 2: return v.w - v.x;
+    case 3: return v.w + v.y;
+    case 4: return v.w - v.y;
+    case 5: return v.w + v.z;
+    default: return v.w - v.z;
+    }
+}
+
+// Sutherland-Hodgman against one plane, from `in` (n vertices) into `out`.
+size_t clipAgainst(Polygon const& in, size_t n, int plane, Polygon& out) {
+    size_t m = 0;
+    for (size_t i = 0; i < n; ++i) {
+        Vertex const& p = in[i];
+        Vertex const& q = in[(i + 1) % n];
+        float const d0 = planeDistance(p, plane);
+        float const d1 = planeDistance(q, plane);
+        if (d0 >= 0 && m < kMaxClipped) out[m++] = p;
+        if ((d0 >= 0) != (d1 >= 0) && m < kMaxClipped) {
+            float const t = d0 / (d0 - d1);
+            Vertex x;
+            x.x = p.x + (q.x - p.x) * t;
+            x.y = p.y + (q.y - p.y) * t;
+            x.z = p.z + (q.z - p.z) * t;
+            x.w = p.w + (q.w - p.w) * t;
+            out[m++] = x;
+        }
+    }
+    return m;
+}
+
+float cross2(float ux, float uy, float vx, float vy) { return ux * vy - uy * vx; }
+
+// The nearest covering depth over the fan of a convex polygon.
+template <typename Polygon>
+float fanDepth(Polygon const& polygon, size_t n, float px, float py, bool cullBack) {
+    float best = kInfinity;
+    Vertex const& f = polygon[0];
+    float const ax = f.x / f.w, ay = f.y / f.w, az = f.z / f.w;
+    for (size_t k = 1; k + 1 < n; ++k) {
+        Vertex const& vb = polygon[k];
+        Vertex const& vc = polygon[k + 1];
+        float const bx = vb.x / vb.w, by = vb.y / vb.w;
+        float const cx = vc.x / vc.w, cy = vc.y / vc.w;
+        float const s = cross2(bx - ax, by - ay, cx - ax, cy - ay);
+        if (!(std::fabs(s) >= 1e-10f)) continue;
+        if (cullBack && !(s > 0)) continue;
+        float const wa = cross2(bx - px, by - py, cx - px, cy - py) / s;
+        float const wb = cross2(cx - px, cy - py, ax - px, ay - py) / s;
+        float const wc = 1 - wa - wb;
+        if (wa < -0.000001f || wb < -0.000001f || wc < -0.000001f) continue;
+        float const depth = wa * az + wb * (vb.z / vb.w) + wc * (vc.z / vc.w);
+        if (depth < best) best = depth;
+    }
+    return best;
+}
+
+// True when the point lies outside the screen box of a triangle wholly in
+// front of the eye; clipping only cuts such a triangle down, so it cannot
+// cover the point either. The margin keeps points on an edge.
+bool outsideScreenBox(Vertex const& a, Vertex const& b, Vertex const& c, float px, float py) {
+    float const ax = a.x / a.w, ay = a.y / a.w;
+    float const bx = b.x / b.w, by = b.y / b.w;
+    float const cx = c.x / c.w, cy = c.y / c.w;
+    float const margin = 1e-4f;
+    return px < std::min({ax, bx, cx}) - margin || px > std::max({ax, bx, cx}) + margin ||
+           py < std::min({ay, by, cy}) - margin || py > std::max({ay, by, cy}) + margin;
+}
+
+} // namespace
+
+float clipTriangle(Vertex const& a, Vertex const& b, Vertex const& c, float px, float py, bool cullBack) {
+    std::array<Vertex, 3> const triangle{a, b, c};
+    bool allInside = true;
+    bool anyBehind = false;
+    for (int plane = 0; plane < 7; ++plane) {
+        int outside = 0;
+        for (Vertex const& v : triangle) outside += planeDistance(v, plane) < 0 ? 1 : 0;
+        if (outside == 3) return kInfinity;  // wholly beyond one plane: nothing remains
+        if (outside > 0) {
+            allInside = false;
+            if (plane == 0) anyBehind = true;
+        }
+    }
+    if (!anyBehind && outsideScreenBox(a, b, c, px, py)) return kInfinity;
+    if (allInside) return fanDepth(triangle, 3, px, py, cullBack);
+
+    Polygon polygon{a, b, c};
+    size_t n = 3;
+    Polygon scratch;
+    for (int plane = 0; plane < 7 && n >= 3; ++plane) {
+        bool inside = true;
+        for (size_t i = 0; i < n && inside; ++i) inside = planeDistance(polygon[i], plane) >= 0;
+        if (inside) continue;
+        n = clipAgainst(polygon, n, plane, scratch);
+        polygon = scratch;
+    }
+    if (n < 3) return kInfinity;
+    return fanDepth(polygon, n, px, py, cullBack);
+}
+
+float nearestCoverDepth(std::vector<Vertex> const& triangles, float px, float py, bool cullBack) {
+    float best = kInfinity;
+    for (size_t i = 0; i + 2 < triangles.size(); i += 3) {
+        float const d = clipTriangle(triangles[i], triangles[i + 1], triangles[i + 2], px, py, cullBack);
+        if (d < best) best = d;
+    }
+    return best;
+}
+
+// The last frame's picture, nearest body first; the map and the fading
+// bodies hide what lies behind them. A frame of size 0 is never stored, so
+// a pick after one still answers from the last picture drawn.
+int Renderer::pick(int x, int y) const {
+    if (frameWidth_ < 1 || frameHeight_ < 1) return -1;
+    float const px = 2.0f * float(x) / float(frameWidth_) - 1.0f;
+    float const py = 1.0f - 2.0f * float(y) / float(frameHeight_);
+    float nearest = nearestCoverDepth(occluders_, px, py, false);
+    int result = -1;
+    for (int id : drawnIds_) {
+        auto it = visuals_.find(id);
+        if (it == visuals_.end()) continue;
+        PlayerVisual const& visual = it->second;
+        float const m = nearestCoverDepth(visual.clipMesh, px, py, visual.spawnTimer == 0);
+        if (std::isfinite(m) && m <= nearest) {
+            nearest = m;
+            result = id;
+        }
+    }
+    return result;
+}
+
+} // namespace vobu
