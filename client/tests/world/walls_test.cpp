@@ -198,6 +198,90 @@ TEST(BoundaryWalls, RandomTerracesGetWallsExactlyWhereTheFloorRises) {
     }
 }
 
+// Heights of the walkable triangles containing a ground point (a full scan
+// in world coordinates).
+std::vector<double> walkableHeightsAt(const std::vector<WalkTriangle>& triangles, double x, double y) {
+    std::vector<double> heights;
+    for (const WalkTriangle& t : triangles) {
+        const double det = (t.x1 - t.x0) * (t.y2 - t.y0) - (t.y1 - t.y0) * (t.x2 - t.x0);
+        if (det < 1e-8) continue;
+        const double w0 = ((x - t.x2) * (t.y1 - t.y2) + (y - t.y2) * (t.x2 - t.x1)) / det;
+        const double w1 = ((y - t.y2) * (t.x0 - t.x2) + (t.y2 - t.y0) * (x - t.x2)) / det;
+        if (w0 < -1e-9 || w1 < -1e-9 || w0 + w1 > 1 + 1e-9) continue;
+        heights.push_back(w0 * t.z0 + w1 * t.z1 + (1 - w0 - w1) * t.z2);
+    }
+    return heights;
+}
+
+// Rolling random terrain cut into cells lifted by 0, 0.3 or 0.8: equal
+// neighbours weld, unequal ones leave a cliff. Just beyond every wall's
+// midpoint the only walkable ground lies higher than the wall's floor, at
+// the wall's top, or there is none and the top is unbounded; and every
+// cliff seen from below carries a wall.
+TEST(BoundaryWalls, RollingTerrainWithCliffsHasNothingWalkableBeyondAWallBelowItsTop) {
+    const double lifts[] = {0, 0.3, 0.8};
+    for (uint32_t seed : {7u, 8u, 9u}) {
+        movetest::Lcg random(seed);
+        const int n = 10;
+        double noise[n + 1][n + 1];
+        double lift[n][n];
+        for (auto& row : noise)
+            for (double& v : row) v = random.uniform(-0.25, 0.25);
+        for (auto& row : lift)
+            for (double& v : row) v = lifts[random.next() % 3];
+        std::vector<WalkTriangle> t;
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < n; ++j) {
+                const double l = lift[i][j];
+                mapkit::addQuad(t, {double(i), double(j), noise[i][j] + l}, {i + 1.0, double(j), noise[i + 1][j] + l},
+                                {i + 1.0, j + 1.0, noise[i + 1][j + 1] + l}, {double(i), j + 1.0, noise[i][j + 1] + l});
+            }
+        }
+        mapkit::narrowToFloat(t);
+        const WalkMesh mesh = prepared(t);
+        for (const WallSegment& w : mesh.walls) {
+            const double ex = w.x1 - w.x0, ey = w.y1 - w.y0, len = std::hypot(ex, ey);
+            const double ox = ey / len * w.side, oy = -ex / len * w.side; // away from the walkable side
+            const double mx = (w.x0 + w.x1) / 2 + 1e-3 * ox, my = (w.y0 + w.y1) / 2 + 1e-3 * oy;
+            const double floorMid = (w.floor0 + w.floor1) / 2;
+            // Pieces a few millionths long at a cell corner (cut off where a
+            // neighbour's plane crosses the edge) look across at the
+            // diagonal cell too; the probe here is too coarse for them.
+            const double cornerX = std::round(mx), cornerY = std::round(my);
+            if (std::hypot(mx - cornerX, my - cornerY) < 2e-3) continue;
+            const std::vector<double> beyond = walkableHeightsAt(t, mx, my);
+            if (std::isinf(w.top0)) {
+                EXPECT_TRUE(beyond.empty()) << "seed " << seed << " unbounded wall with floor beyond";
+                continue;
+            }
+            ASSERT_FALSE(beyond.empty()) << "seed " << seed;
+            for (double h : beyond) {
+                EXPECT_GT(h, floorMid + 0.25) << "seed " << seed << ": walkable ground beyond at or below the floor";
+                EXPECT_NEAR(h, (w.top0 + w.top1) / 2, 0.01) << "seed " << seed << " at " << mx << "," << my;
+            }
+        }
+        // Every cliff seen from below carries a wall at its middle.
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < n; ++j) {
+                for (int k = 0; k < 2; ++k) {
+                    const int ni = k == 0 ? i + 1 : i, nj = k == 0 ? j : j + 1; // the +x or +y neighbour
+                    if (ni >= n || nj >= n || lift[i][j] == lift[ni][nj]) continue;
+                    const double cx = k == 0 ? i + 1.0 : i + 0.5, cy = k == 0 ? j + 0.5 : j + 1.0;
+                    bool covered = false;
+                    for (const WallSegment& w : mesh.walls) {
+                        const bool onLine = k == 0 ? (w.x0 == cx && w.x1 == cx) : (w.y0 == cy && w.y1 == cy);
+                        const double lo = k == 0 ? std::min(w.y0, w.y1) : std::min(w.x0, w.x1);
+                        const double hi = k == 0 ? std::max(w.y0, w.y1) : std::max(w.x0, w.x1);
+                        const double at = k == 0 ? cy : cx;
+                        covered = covered || (onLine && std::isfinite(w.top0) && lo <= at && at <= hi);
+                    }
+                    EXPECT_TRUE(covered) << "seed " << seed << " cliff at " << cx << "," << cy;
+                }
+            }
+        }
+    }
+}
+
 TEST(BoundaryWalls, GridSearchGivesTheWallsOfAFullScan) {
     movetest::Lcg random(11);
     std::vector<WalkTriangle> soup = mapkit::grid(16, 16, 0.5, 0.4, 5);
