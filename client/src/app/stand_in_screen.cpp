@@ -1,6 +1,9 @@
 #include "app/stand_in_screen.h"
 
+#include <SDL.h>
+
 #include <algorithm>
+#include <cmath>
 
 #include "app/asset_package.h"
 #include "ui/canvas_view.h"
@@ -65,6 +68,41 @@ void StandInScreen::paint() {
     canvas_.drawButton(font_, left, y + 16, 160, 28, "A button", false, true, false);
     canvas_.drawButton(font_, left + 176, y + 16, 160, 28, "Pressed", true, true, false);
     canvas_.drawButton(font_, left + 352, y + 16, 160, 28, "Disabled", false, false, false);
+    if (joinShown_) {
+        y += 80;
+        line("Join: " + status_ + (progress_ > 0 ? " " + std::to_string(int(progress_ * 100)) + "%" : ""),
+             palette::kHighlightText);
+        if (!disconnected_.empty()) {
+            line("Disconnected: " + disconnected_ + "  (Return joins again)", palette::kBodyText);
+        }
+    }
+}
+
+void StandInScreen::beginJoin() {
+    joinShown_ = true;
+    disconnected_.clear();
+    dirty_ = true;
+}
+
+void StandInScreen::setJoinStatus(std::string const& text, float progress) {
+    if (text == status_ && progress == progress_) {
+        return;
+    }
+    // The log shows every step of a join; the progress in whole percent so
+    // that a download logs a line per percent at most.
+    bool const logIt = text != status_ || int(std::floor(progress * 100)) != int(std::floor(progress_ * 100));
+    status_ = text;
+    progress_ = progress;
+    dirty_ = true;
+    if (logIt) {
+        SDL_Log("Join status: %s %d%%", status_.c_str(), int(std::floor(progress_ * 100)));
+    }
+}
+
+void StandInScreen::onDisconnected(std::string const& reason) {
+    disconnected_ = reason;
+    dirty_ = true;
+    SDL_Log("Disconnected: %s", reason.c_str());
 }
 
 void StandInScreen::draw(Graphics& graphics, int width, int height) {

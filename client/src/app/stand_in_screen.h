@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "ui/font.h"
@@ -21,6 +22,16 @@ public:
 
     Font const& font() const { return font_; }
 
+    // The join overlay's part until the character editor exists: the status
+    // of the game being joined, shown under the text and logged whenever it
+    // changes ("Join status: Downloading assets 40%"), and the reason a game
+    // ended ("Disconnected: ERR_KICKED").
+    void beginJoin();
+    void setJoinStatus(std::string const& text, float progress);
+    void onDisconnected(std::string const& reason);
+    std::string const& joinStatus() const { return status_; }
+    float joinProgress() const { return progress_; }
+
 private:
     void paint();
     void blitLogo();
@@ -30,6 +41,10 @@ private:
     UiCanvas canvas_;
     uint32_t texture_ = 0;
     bool dirty_ = true;
+    bool joinShown_ = false;
+    std::string status_;
+    float progress_ = 0;
+    std::string disconnected_;
 };
 
 }  // namespace vobu
