@@ -1,7 +1,11 @@
 #include "app/application.h"
 
 #include <algorithm>
+#include <cmath>
+#include <exception>
 #include <stdexcept>
+
+#include "net/asset_store.h"
 
 namespace vobu {
 
@@ -9,12 +13,21 @@ namespace {
 
 constexpr int kWindowWidth = 1020;
 constexpr int kWindowHeight = 680;
+// Milliseconds the scene audio may spend decoding in one frame.
+constexpr double kAudioBudgetMs = 2.0;
+
+bool held(bool const (&keys)[512], SDL_Scancode a, SDL_Scancode b) { return keys[a] || keys[b]; }
 
 }  // namespace
 
 double frameTimeSeconds(double previousMs, double nowMs) {
     double const dt = (nowMs - previousMs) / 1000.0;
     return dt > 0 ? std::min(dt, 0.1) : 0.0;
+}
+
+void movementAxes(bool const (&keys)[512], float& x, float& y) {
+    x = float(int(held(keys, SDL_SCANCODE_D, SDL_SCANCODE_RIGHT)) - int(held(keys, SDL_SCANCODE_A, SDL_SCANCODE_LEFT)));
+    y = float(int(held(keys, SDL_SCANCODE_W, SDL_SCANCODE_UP)) - int(held(keys, SDL_SCANCODE_S, SDL_SCANCODE_DOWN)));
 }
 
 double Application::nowMs() {
@@ -54,10 +67,14 @@ bool Application::initialize(std::string const& url, bool quickJoin) {
     cursor.y = mouseY;
     cursor.visible = true;
     graphics.initialize(createOpenGlBackend());
-    // The parts start here; for now only the stand-in screen, which loads the
-    // font from the asset package like the character editor will.
-    (void)quickJoin;
+
+    // The parts, in the order they depend on each other: the font first
+    // (every screen draws with it), then the audio, then the screens.
     standIn.initialize();
+    joinSound.init();
+    sceneAudio.initialize();
+    // The title screen starts here unless the game is joined at once.
+    browserShown = !quickJoin;
     bool const resizeInstalled = resizeOverlay.attach(window, [this](int width, int height) {
         resizeBadge.draw(graphics, standIn.font(), width, height);
         SDL_GL_SwapWindow(window);
@@ -66,6 +83,11 @@ bool Application::initialize(std::string const& url, bool quickJoin) {
         throw std::runtime_error("Could not install native resize rendering");
     }
     lastFrameMs = nowMs();
+    if (quickJoin) {
+        Character character;
+        character.id = "debug";
+        connect(character);
+    }
     return true;
 }
 
@@ -73,6 +95,24 @@ void Application::clearKeys() {
     for (bool& key : keys) {
         key = false;
     }
+}
+
+void Application::endMouseLook() {
+    relativeMouse = false;
+    SDL_SetRelativeMouseMode(SDL_FALSE);
+}
+
+bool Application::joined() const { return gameActive && network.joined; }
+
+bool Application::ready() const { return joined() && network.assets.allRequiredComplete() && joinSoundReady; }
+
+bool Application::gameShown() const { return ready() && !editingInGame && !(fadeTimer > 0); }
+
+bool Application::gameInput() const {
+    // The overlay's chat line and focused buttons join the condition once
+    // the overlay exists.
+    bool const focused = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    return focused && ready() && !editingInGame;
 }
 
 void Application::noteEvent(SDL_Event const& event) {
@@ -90,6 +130,10 @@ void Application::noteEvent(SDL_Event const& event) {
                 cursor.y = event.button.y;
                 cursor.visible = true;
             }
+            joinSound.handleEvent();
+            break;
+        case SDL_KEYDOWN:
+            joinSound.handleEvent();
             break;
         case SDL_KEYUP:
             if (event.key.keysym.scancode >= 0 && event.key.keysym.scancode < 512) {
@@ -112,6 +156,85 @@ void Application::noteEvent(SDL_Event const& event) {
     }
 }
 
+void Application::routeGameEvent(SDL_Event const& event) {
+    // The overlay takes its events first once it exists; until then its
+    // "Disconnect" button is a key.
+    switch (event.type) {
+        case SDL_KEYDOWN: {
+            SDL_Scancode const code = event.key.keysym.scancode;
+            if (event.key.repeat == 0) {
+                if (code >= 0 && code < 512) {
+                    keys[code] = true;
+                }
+                if (code == SDL_SCANCODE_SPACE) {
+                    jumpLatch = true;
+                }
+                if (code == kDisconnectKey) {
+                    disconnectRequested = true;
+                }
+            }
+            if (code == SDL_SCANCODE_ESCAPE && relativeMouse) {
+                endMouseLook();
+            }
+            break;
+        }
+        case SDL_MOUSEBUTTONDOWN:
+            if (event.button.button == SDL_BUTTON_RIGHT) {
+                relativeMouse = true;
+                SDL_SetRelativeMouseMode(SDL_TRUE);
+            }
+            if (event.button.button == SDL_BUTTON_LEFT) {
+                int const id = renderer.pick(event.button.x, event.button.y);
+                auto const other = scene.characters.find(id);
+                if (id >= 0 && id != scene.localPlayerId && other != scene.characters.end()) {
+                    endMouseLook();
+                    clearKeys();
+                    jumpLatch = false;
+                    // The overlay opens a whisper to that player once it exists.
+                    SDL_Log("Whisper to %s", other->second.name.c_str());
+                }
+            }
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (event.button.button == SDL_BUTTON_RIGHT) {
+                endMouseLook();
+            }
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                jumpLatch = false;
+                endMouseLook();
+            }
+            break;
+        case SDL_MOUSEMOTION:
+            if (relativeMouse) {
+                renderer.camera.rotate(float(event.motion.xrel), float(event.motion.yrel));
+            }
+            break;
+        case SDL_MOUSEWHEEL: {
+            float steps = float(event.wheel.y);
+            if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) {
+                steps = -steps;
+            }
+            renderer.camera.zoom(steps);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void Application::routeScreenEvent(SDL_Event const& event) {
+    // The character library's choice, until it exists: Return joins with the
+    // default character once no game is running.
+    if (event.type == SDL_KEYDOWN && event.key.repeat == 0 && event.key.keysym.scancode == SDL_SCANCODE_RETURN &&
+        !gameActive && !(fadeTimer > 0)) {
+        chosenCharacter = Character();
+        chosenCharacter.id = "debug";
+        characterChosen = true;
+    }
+}
+
 bool Application::pumpEvents() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
@@ -120,8 +243,176 @@ bool Application::pumpEvents() {
             return false;
         }
         noteEvent(event);
+        if (gameShown()) {
+            routeGameEvent(event);
+        } else {
+            routeScreenEvent(event);
+        }
     }
     return true;
+}
+
+void Application::setJoinStatus(std::string const& text, float progress) { standIn.setJoinStatus(text, progress); }
+
+void Application::connect(Character const& character) {
+    jumpLatch = false;
+    editingInGame = false;
+    fadeTimer = 0;
+    joinSoundReady = false;
+    audioError.clear();
+    readyLogged_ = false;
+    setJoinStatus("Connecting", 0);
+    renderer.reset();
+    // The editor's preview skin serves the local player once the editor
+    // exists; until then the renderer builds it from the Scene.
+    renderer.localSkinTexture = 0;
+    network.localCharacter = character;
+    network.connect(serverUrl);
+    gameActive = true;
+    standIn.beginJoin();
+}
+
+void Application::takeRequests() {
+    if (characterChosen) {
+        characterChosen = false;
+        if (!editingInGame) {
+            browserShown = false;
+            connect(chosenCharacter);
+        }
+    }
+    if (disconnectRequested) {
+        disconnectRequested = false;
+        if (gameActive) {
+            endMouseLook();
+            fadeScene = scene;
+            renderer.clearPlayers(scene.localPlayerId);
+            network.disconnect();
+            gameActive = false;
+            editingInGame = false;
+            fadeTimer = kLeaveFadeSeconds;
+            SDL_Log("Left the game");
+        }
+    }
+}
+
+void Application::leaveGame() {
+    endMouseLook();
+    clearKeys();
+    jumpLatch = false;
+    renderer.reset();
+    gameActive = false;
+    editingInGame = false;
+    standIn.onDisconnected(network.disconnectReason.empty() ? network.errorCode : network.disconnectReason);
+}
+
+void Application::loadJoinSound() {
+    if (!network.welcomed || !network.assets.allRequiredComplete() || !audioError.empty()) {
+        return;
+    }
+    bool loaded = false;
+    try {
+        loaded = joinSound.load(network.assets.data(kJoinSoundAssetId), network.assets.hashOf(kJoinSoundAssetId));
+    } catch (std::exception const&) {
+        loaded = false;
+    }
+    if (loaded) {
+        joinSoundReady = true;
+    } else {
+        audioError = "ERR_AUDIO_DECODE";
+    }
+}
+
+void Application::showStatus() {
+    if (!network.errorCode.empty()) {
+        setJoinStatus(network.errorCode, 0);
+    } else if (!audioError.empty()) {
+        setJoinStatus(audioError, 0);
+    } else if (network.welcomed) {
+        setJoinStatus("Downloading assets", network.assets.progress());
+    } else {
+        setJoinStatus("Connecting", 0);
+    }
+}
+
+void Application::playJoinSounds() {
+    int32_t const count = network.joinCount;
+    network.joinCount = 0;
+    if (joined() && network.assets.allRequiredComplete() && joinSoundReady && count != 0) {
+        joinSound.play();
+        if (count != 1) {
+            joinSound.play();
+        }
+    }
+}
+
+void Application::runGame() {
+    if (!gameActive) {
+        return;
+    }
+    float axisX = 0;
+    float axisY = 0;
+    bool const input = gameInput();
+    if (input) {
+        movementAxes(keys, axisX, axisY);
+    }
+    auto const [moveX, moveY] = renderer.camera.moveVector(axisX, axisY);
+    bool const jump = input && jumpLatch;
+    network.update(nowMs(), moveX, moveY, jump);
+    jumpLatch = false;
+    if (network.gameEnded) {
+        leaveGame();
+        return;
+    }
+    loadJoinSound();
+    if (joinSoundReady && network.assets.allRequiredComplete()) {
+        network.checkAssetsReady();
+    }
+    showStatus();
+    if (ready() && !readyLogged_) {
+        // The log tells a watcher (and the tests) when the game is shown.
+        readyLogged_ = true;
+        SDL_Log("Game ready: player %d", int(scene.localPlayerId));
+    }
+    playJoinSounds();
+}
+
+void Application::updateAudio() {
+    bool const enabled = ready();
+    sceneAudio.update(scene, network.predictor.predictedState(scene), renderer.camera.right(), enabled,
+                      kAudioBudgetMs);
+}
+
+void Application::showTitleScreen() {
+    // The server browser refreshes (or starts) here once it exists; the
+    // stand-in screen stays.
+    browserInitialized = true;
+}
+
+void Application::drawScreen(int width, int height) {
+    if (fadeTimer > 0) {
+        fadeTimer = std::max(fadeTimer - frameSeconds, 0.0);
+        renderer.draw(fadeScene, {}, width, height, frameSeconds, 0, 0, false);
+        cursor.draw(graphics, width, height);
+        if (fadeTimer == 0) {
+            renderer.reset();
+            editingInGame = false;
+            browserShown = true;
+            showTitleScreen();
+        }
+        return;
+    }
+    if (ready() && !editingInGame) {
+        std::vector<Player> const players = network.playersForRender(nowMs());
+        bool const hover = cursor.visible && !relativeMouse;
+        renderer.draw(scene, players, width, height, frameSeconds, cursor.x, cursor.y, hover);
+        if (!relativeMouse) {
+            cursor.draw(graphics, width, height);
+        }
+        return;
+    }
+    graphics.beginFrame(width, height);
+    standIn.draw(graphics, width, height);
+    cursor.draw(graphics, width, height);
 }
 
 void Application::frame() {
@@ -134,13 +425,16 @@ void Application::frame() {
     int width = 0;
     int height = 0;
     SDL_GL_GetDrawableSize(window, &width, &height);
-    graphics.beginFrame(width, height);
-    standIn.draw(graphics, width, height);
-    cursor.draw(graphics, width, height);
+    takeRequests();
+    runGame();
+    updateAudio();
+    drawScreen(width, height);
     SDL_GL_SwapWindow(window);
 }
 
 Application::~Application() {
+    joinSound.stop();
+    sceneAudio.shutdown();
     resizeOverlay.detach();
     if (glContext) {
         graphics.shutdown();
