@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <stdexcept>
 
 #include "mapkit/map_kit.h"
 #include "world/movement.h"
@@ -97,6 +98,35 @@ void BM_PrepareNavigationUnweldedSoup(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PrepareNavigationUnweldedSoup)->Unit(benchmark::kMillisecond);
+
+// A crafted mesh within every reader limit: 1,600 large overlapping
+// triangles at different heights. Rejected by the wall extraction's budget.
+void BM_PrepareNavigationHostile(benchmark::State& state) {
+    std::vector<WalkTriangle> hostile;
+    uint32_t seed = 99;
+    auto uniform = [&seed](double lo, double hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * (seed >> 8) / double(1u << 24);
+    };
+    for (int i = 0; i < 1600; ++i) {
+        const double z = uniform(0, 1);
+        const double x0 = uniform(-10, -8), y0 = uniform(-10, -8), x1 = uniform(8, 10), y1 = uniform(-10, 10);
+        const double x2 = uniform(-10, -8), y2 = uniform(8, 10);
+        hostile.push_back({x0, y0, z, x1, y1, z + 0.01, x2, y2, z + 0.02});
+    }
+    mapkit::narrowToFloat(hostile);
+    for (auto _ : state) {
+        WalkMesh mesh;
+        mesh.triangles = hostile;
+        try {
+            prepareNavigation(mesh);
+            state.SkipWithError("the hostile mesh was accepted");
+            return;
+        } catch (const std::runtime_error&) {
+        }
+    }
+}
+BENCHMARK(BM_PrepareNavigationHostile)->Unit(benchmark::kMillisecond);
 
 void BM_Reconcile240(benchmark::State& state) {
     Scene scene;
