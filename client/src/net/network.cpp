@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <utility>
 
@@ -15,6 +16,9 @@
 namespace vobu {
 
 namespace {
+
+// World units (a skin texel is 0.02).
+constexpr double kCorrectionLogDistance = 0.01;
 
 double performanceNowMs() {
     double const counter = double(uint64_t(SDL_GetPerformanceCounter()));
@@ -302,7 +306,15 @@ void Network::takeSnapshot() {
     server.vx = local->vx;
     server.vy = local->vy;
     server.triangle = local->triangle;
+    MoveState const before = predictor.predictedState(scene);
     predictor.reconcile(server, scene.lastAck, scene);
+    MoveState const after = predictor.predictedState(scene);
+    // A right prediction replays to the very same state; a visible jump of
+    // the local player is worth a line in the log.
+    double const moved = std::hypot(after.x - before.x, after.y - before.y, after.z - before.z);
+    if (moved > kCorrectionLogDistance) {
+        SDL_Log("Prediction corrected by %.3f at input %u", moved, unsigned(scene.lastAck));
+    }
 }
 
 void Network::requestAddedAssets() {

@@ -183,9 +183,11 @@ class Client:
     given package bytes (or beside no package when package is b"" and
     missing_package is True), since the client reads vobu.dat beside itself."""
 
-    def __init__(self, display, args=(), package=None, missing_package=False, env=None, name="client"):
+    def __init__(self, display, args=(), package=None, missing_package=False, env=None, name="client", prefix=()):
         self.display = display
         self.args = list(args)
+        # A command the client runs under (for example a private mount namespace).
+        self.prefix = list(prefix)
         self.package = package
         self.missing_package = missing_package
         self.extra_env = env or {}
@@ -236,7 +238,7 @@ class Client:
         env = {k: v for k, v in env.items() if v is not None}
         self._log_path = os.path.join(artifacts_dir(), f"{self.name}-{os.getpid()}.log")
         self._log = open(self._log_path, "wb")
-        self.process = subprocess.Popen([binary] + self.args, env=env, stdout=self._log, stderr=subprocess.STDOUT,
+        self.process = subprocess.Popen(self.prefix + [binary] + self.args, env=env, stdout=self._log, stderr=subprocess.STDOUT,
                                         stdin=subprocess.DEVNULL)
 
     def stop(self):

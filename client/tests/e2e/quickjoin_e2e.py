@@ -1,0 +1,370 @@
+"""The quick join against the project's test game server, under Xvfb with
+the dummy audio driver: the game drawn, walking and jumping, what the
+client sends (read from the server's transcript), every scripted fault, a
+second join in one process, and wss:// with and without a trusted
+certificate.
+
+Environment as vobu_e2e.py; the server binary is vobu_testserver in the same
+bin folder as the client.
+"""
+
+import hashlib
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import vobu_e2e  # noqa: E402
+
+REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+# The order the client asks for the demo world's assets: the walk mesh, the
+# render mesh, the textures by id, then the rest.
+DEMO_REQUEST_ORDER = ["walkmesh", "map", "tex-floor", "tex-rug", "player-join"]
+# The default character as a network document: 32 x 64 x 32, every texel of
+# the default skin colour, one run per face.
+DEFAULT_CHARACTER = {
+    "faceScale": 1,
+    "faces": ["r0800ffdbaa", "r0800ffdbaa", "r0800ffdbaa", "r0800ffdbaa", "r0400ffdbaa", "r0400ffdbaa"],
+    "format": "rgb24-rle",
+    "id": "debug",
+    "name": "Vobu",
+    "size": [32, 64, 32],
+}
+
+
+class TestServer:
+    """vobu_testserver on a free port with a transcript, stopped on exit."""
+
+    def __init__(self, *args, tls=None):
+        self.args = list(args)
+        self.tls = tls
+        self.url = None
+        self.process = None
+        self._temp = tempfile.mkdtemp(prefix="vobu-server-")
+        self.transcript_path = os.path.join(self._temp, "transcript.jsonl")
+
+    def __enter__(self):
+        command = [os.path.join(vobu_e2e.bin_dir(), "vobu_testserver"), "--port", "0", "--transcript",
+                   self.transcript_path, "--exit-after-ms", "300000"] + self.args
+        if self.tls:
+            command += ["--tls-cert", self.tls[0], "--tls-key", self.tls[1]]
+        self._log = open(os.path.join(vobu_e2e.artifacts_dir(), f"server-{os.getpid()}-{id(self)}.log"), "wb")
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=self._log, stdin=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            line = self.process.stdout.readline().decode()
+            if not line:
+                raise RuntimeError("the test server ended before it listened")
+            if line.startswith("URL "):
+                self.url = line.split(" ", 1)[1].strip()
+                return self
+        raise TimeoutError("no URL from the test server")
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self._log.close()
+        shutil.rmtree(self._temp, ignore_errors=True)
+        return False
+
+    def transcript(self):
+        if not os.path.exists(self.transcript_path):
+            return []
+        with open(self.transcript_path) as f:
+            return [json.loads(line) for line in f if line.strip()]
+
+    def messages(self, conn=None, type_=None):
+        return [(entry["t"], entry["msg"]) for entry in self.transcript()
+                if "msg" in entry and (conn is None or entry["conn"] == conn)
+                and (type_ is None or entry["msg"].get("type") == type_)]
+
+    def wait_for(self, predicate, timeout=20, what="the transcript entry"):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if predicate(self.transcript()):
+                return
+            time.sleep(0.1)
+        raise TimeoutError("no " + what)
+
+
+def wait_for_log(client, pattern, timeout=20):
+    """The first match of the regular expression in the client's log."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        match = re.search(pattern, client.log())
+        if match:
+            return match
+        if not client.running():
+            break
+        time.sleep(0.1)
+    raise TimeoutError(f"no {pattern!r} in the client log:\n" + client.log())
+
+
+def leading_zero_bits(hex_text):
+    bits = 0
+    for digit in hex_text:
+        value = int(digit, 16)
+        if value == 0:
+            bits += 4
+            continue
+        return bits + (4 - value.bit_length())
+    return bits
+
+
+def horizon_row(shot, window, column):
+    """The first row from the top of the window where the floor begins."""
+    for y in range(window.height):
+        if sum(shot.pixel(window.x + column, window.y + y)) > 60:
+            return y
+    return window.height
+
+
+class QuickJoinTest(unittest.TestCase):
+    def client(self, display, server, quit_ms=30000, name="quickjoin", prefix=(), url=None):
+        return vobu_e2e.Client(display, ["--server", url or server.url, "--quick-join", "--quit-after-ms", str(quit_ms)],
+                               name=name, prefix=prefix)
+
+    def test_quick_join_reaches_ready_and_draws_the_world(self):
+        with TestServer("--bots", "1") as server, vobu_e2e.Display() as display:
+            with self.client(display, server, quit_ms=20000) as client:
+                window = client.wait_for_window()
+                wait_for_log(client, r"Game ready")
+                # Zoom out and turn the camera so that the bots' walk and both
+                # signs are in view.
+                client.move_mouse(510, 340)
+                for _ in range(6):
+                    client.click(5)
+                    time.sleep(0.05)
+                client._x("xdotool", "mousedown", "3")
+                time.sleep(0.2)
+                for _ in range(19):
+                    client._x("xdotool", "mousemove_relative", "--", "-10", "0")
+                    time.sleep(0.03)
+                client._x("xdotool", "mouseup", "3")
+                # The pointer leaves the window, so the cursor is hidden and
+                # every light pixel is sign or bubble text (the lightest
+                # floor is about 120, 130, 140).
+                client.move_mouse_to_screen(0, 0)
+                time.sleep(1.0)
+                shot = client.screenshot("quickjoin-game")
+                pixels = [shot.pixel(window.x + x, window.y + y)
+                          for y in range(0, window.height, 3) for x in range(0, window.width, 3)]
+
+                def count(test):
+                    return sum(1 for p in pixels if test(*p))
+
+                self.assertGreater(count(lambda r, g, b: abs(r - g) < 20 and abs(g - b) < 30 and r > 40), 5000,
+                                   "the grey floor")
+                self.assertGreater(count(lambda r, g, b: r > 200 and g < 120 and b < 40), 300, "the orange rug")
+                self.assertGreater(count(lambda r, g, b: r > 120 and 100 < g < r and b < g - 10 and r - b < 80), 30,
+                                   "the local player's default skin")
+                self.assertGreater(count(lambda r, g, b: b > r + 60), 30, "the blue bot")
+                light = sum(1 for y in range(window.height) for x in range(window.width)
+                            if min(shot.pixel(window.x + x, window.y + y)) > 145)
+                self.assertGreater(light, 20, "sign text")
+                self.assertEqual(client.wait_exit(30), 0)
+                self.assertNotIn("Disconnected", client.log())
+
+    def test_transcript_shows_the_join_and_paced_input(self):
+        with TestServer("--bots", "0", "--difficulty", "12") as server, vobu_e2e.Display() as display:
+            with self.client(display, server, quit_ms=6000) as client:
+                client.wait_for_window()
+                wait_for_log(client, r"Game ready")
+                self.assertEqual(client.wait_exit(30), 0)
+            transcript = server.transcript()
+            self.assertEqual([e for e in transcript if e.get("event") == "violation"], [])
+            sent = [m for _, m in server.messages(conn=1)]
+            hello = sent[0]
+            self.assertEqual(hello["type"], "hello")
+            self.assertEqual(hello["protocol"], 1)
+            self.assertEqual(hello["character"], DEFAULT_CHARACTER)
+            pow_ = hello["pow"]
+            digest = hashlib.sha256((pow_["challenge"] + ":" + pow_["nonce"]).encode()).hexdigest()
+            self.assertEqual(pow_["hash"], digest)
+            self.assertGreaterEqual(leading_zero_bits(digest), 12)
+            self.assertRegex(pow_["nonce"], r"^(0|[1-9][0-9]*)$")
+
+            types = [m["type"] for m in sent]
+            requests = [m["id"] for m in sent if m["type"] == "assetRequest"]
+            self.assertEqual(requests, DEMO_REQUEST_ORDER)
+            self.assertEqual(types.count("assetsReady"), 1)
+            self.assertGreater(types.index("assetsReady"), max(i for i, t in enumerate(types) if t == "assetRequest"))
+            self.assertNotIn("clientError", types)
+
+            inputs = server.messages(conn=1, type_="input")
+            self.assertGreater(len(inputs), 20)
+            sequences = [c["seq"] for _, m in inputs for c in m["commands"]]
+            self.assertEqual(sequences, list(range(1, len(sequences) + 1)))
+            for _, message in inputs:
+                self.assertTrue(1 <= len(message["commands"]) <= 24)
+            # Nothing was pressed: the input stayed steady the whole game.
+            # The times are the server's read times, which shift a message by
+            # a few milliseconds when the server is busy (the first inputs
+            # arrive while it still answers the join): single gaps may look
+            # shorter by that much, the pace over several may not.
+            times = [t for t, _ in inputs]
+            gaps = [b - a for a, b in zip(times, times[1:])]
+            self.assertGreaterEqual(min(gaps), 42, gaps)
+            for i in range(len(times) - 4):
+                self.assertGreaterEqual(times[i + 4] - times[i], 4 * 50 - 8, gaps)
+
+    def test_holding_w_walks_without_corrections_and_a_jump_comes_down(self):
+        with TestServer("--bots", "0") as server, vobu_e2e.Display() as display:
+            with self.client(display, server, quit_ms=25000) as client:
+                window = client.wait_for_window()
+                wait_for_log(client, r"Game ready")
+                time.sleep(0.5)
+                client._x("xdotool", "keydown", "--window", str(window.id), "w")
+                time.sleep(1.5)
+                client._x("xdotool", "keyup", "--window", str(window.id), "w")
+                time.sleep(1.0)
+                column = window.width // 2
+                rest = horizon_row(client.screenshot(), window, column)
+                client.key("space")
+                rows = []
+                started = time.monotonic()
+                while time.monotonic() - started < 2.0:
+                    rows.append(horizon_row(client.screenshot(), window, column))
+                time.sleep(0.5)
+                after = horizon_row(client.screenshot("quickjoin-after-jump"), window, column)
+                self.assertEqual(client.wait_exit(40), 0)
+                log = client.log()
+            self.assertNotIn("Prediction corrected", log)
+            commands = [c for _, m in server.messages(conn=1, type_="input") for c in m["commands"]]
+            walking = [c for c in commands if abs((c["x"] ** 2 + c["y"] ** 2) ** 0.5 - 1) < 1e-6]
+            # 1.5 s at 60 steps a second, give or take the key delivery.
+            self.assertGreater(len(walking), 70)
+            self.assertLess(len(walking), 110)
+            self.assertTrue(all(abs(c["x"] - walking[0]["x"]) < 1e-9 and abs(c["y"] - walking[0]["y"]) < 1e-9
+                                for c in walking), "one steady direction")
+            self.assertEqual(sum(1 for c in commands if c["jump"]), 1)
+            # The eye rises with the player (the far edge of the floor drops
+            # on the screen), then the player lands where the jump began.
+            self.assertGreater(max(rows), rest + 3, rows)
+            self.assertLessEqual(abs(after - rest), 1, (rest, after))
+
+    def run_fault(self, fault, expected, client_error, quit_ms=12000, extra=()):
+        with TestServer("--bots", "0", "--fault", fault, "--fault-delay-ms", "500", *extra) as server, \
+                vobu_e2e.Display() as display:
+            with self.client(display, server, quit_ms=quit_ms, name="fault-" + fault) as client:
+                client.wait_for_window()
+                wait_for_log(client, r"Disconnected: " + re.escape(expected), timeout=quit_ms / 1000)
+                self.assertEqual(client.wait_exit(quit_ms / 1000 + 10), 0, "the program runs on to its quit time")
+                log = client.log()
+            errors = [m for _, m in server.messages(conn=1, type_="clientError")]
+            if client_error:
+                self.assertEqual(len(errors), 1, log)
+                self.assertEqual(errors[0]["code"], client_error[0])
+                if client_error[1]:
+                    self.assertEqual(errors[0]["lastType"], client_error[1])
+            else:
+                self.assertEqual(errors, [])
+            return log
+
+    def test_fault_corrupt_mesh(self):
+        self.run_fault("corrupt-mesh", "ERR_ASSET_HASH", ("ERR_ASSET_HASH", "assetChunk"))
+
+    def test_fault_malformed_message(self):
+        self.run_fault("malformed", "ERR_BAD_SERVER_MESSAGE", ("ERR_BAD_SERVER_MESSAGE", "snapshot"))
+
+    def test_fault_snapshots_stop(self):
+        # The server still streams audio segments after its last snapshot, so
+        # the last message type is not known here.
+        log = self.run_fault("stop-snapshots", "ERR_SNAPSHOT_TIMEOUT", ("ERR_SNAPSHOT_TIMEOUT", None), quit_ms=25000)
+        self.assertIn("ERR_SNAPSHOT_TIMEOUT", log)
+
+    def test_fault_server_error(self):
+        self.run_fault("error", "ERR_TEST_SERVER_ERROR", None)
+
+    def test_fault_server_disconnect_shows_the_reason(self):
+        log = self.run_fault("disconnect", "Kicked by the test server", None)
+        self.assertNotIn("Disconnected: ERR_KICKED", log)
+
+    def test_fault_oversize_frame(self):
+        self.run_fault("oversize-frame", "ERR_RECEIVE_BYTES", None)
+
+    def test_pings_and_fragmented_messages_keep_the_game_running(self):
+        with TestServer("--bots", "1", "--fault", "ping", "--fault", "fragment") as server, \
+                vobu_e2e.Display() as display:
+            with self.client(display, server, quit_ms=5000) as client:
+                client.wait_for_window()
+                wait_for_log(client, r"Game ready")
+                self.assertEqual(client.wait_exit(30), 0)
+                log = client.log()
+            self.assertNotIn("Disconnected", log)
+            pongs = [e for e in server.transcript() if "pong" in e]
+            self.assertGreater(len(pongs), 4)
+
+    def test_second_join_in_one_process_requests_nothing_cached(self):
+        with TestServer("--bots", "0") as server, vobu_e2e.Display() as display:
+            with self.client(display, server, quit_ms=20000) as client:
+                client.wait_for_window()
+                wait_for_log(client, r"Game ready")
+                client.key("F10")
+                wait_for_log(client, r"Left the game")
+                time.sleep(1.0)  # the leave fade
+                client.key("Return")
+                server.wait_for(lambda t: any(e.get("conn") == 2 and e.get("msg", {}).get("type") == "assetsReady"
+                                              for e in t), what="assetsReady of the second join")
+                deadline = time.monotonic() + 20
+                while client.log().count("Game ready") < 2 and time.monotonic() < deadline:
+                    time.sleep(0.1)
+                self.assertEqual(client.log().count("Game ready"), 2, client.log())
+                self.assertEqual(client.wait_exit(30), 0)
+            self.assertEqual(len(server.messages(conn=1, type_="assetRequest")), 5)
+            self.assertEqual(server.messages(conn=2, type_="assetRequest"), [])
+            sequences = [c["seq"] for _, m in server.messages(conn=2, type_="input") for c in m["commands"]]
+            self.assertEqual(sequences[:3], [1, 2, 3], "the second game counts its inputs from 1 again")
+
+    def tls_certificates(self):
+        directory = tempfile.mkdtemp(prefix="vobu-certs-")
+        self.addCleanup(shutil.rmtree, directory, True)
+        subprocess.run([os.path.join(REPO, "tools", "testpeer", "make_test_certs.sh"), directory], check=True)
+        return directory
+
+    def trusting(self, bundle):
+        """Runs the client in a private mount namespace whose system bundle is
+        the given file, so that only the test root is trusted."""
+        return ["unshare", "-m", "sh", "-c",
+                f'mount --bind "$0" /etc/ssl/certs/ca-certificates.crt && exec "$@"', bundle]
+
+    def test_wss_join_with_the_test_root_trusted(self):
+        certs = self.tls_certificates()
+        tls = (os.path.join(certs, "good.crt"), os.path.join(certs, "good.key"))
+        with TestServer("--bots", "0", tls=tls) as server, vobu_e2e.Display() as display:
+            self.assertTrue(server.url.startswith("wss://localhost:"))
+            prefix = self.trusting(os.path.join(certs, "ca.crt"))
+            with self.client(display, server, quit_ms=8000, name="wss-trusted", prefix=prefix) as client:
+                client.wait_for_window()
+                wait_for_log(client, r"Game ready")
+                self.assertEqual(client.wait_exit(30), 0)
+
+    def test_wss_join_refused_without_a_trusted_root(self):
+        certs = self.tls_certificates()
+        tls = (os.path.join(certs, "good.crt"), os.path.join(certs, "good.key"))
+        with TestServer("--bots", "0", tls=tls) as server, vobu_e2e.Display() as display:
+            # The system bundle as it is: the test root is not in it.
+            with self.client(display, server, quit_ms=6000, name="wss-untrusted") as client:
+                client.wait_for_window()
+                match = wait_for_log(client, r"Disconnected: (ERR_[A-Z0-9_]+)")
+                self.assertEqual(client.wait_exit(30), 0)
+                log = client.log()
+            self.assertNotIn("Game ready", log)
+            self.assertIn("TLS", match.group(1))
+            self.assertEqual(server.messages(), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
