@@ -89,9 +89,24 @@ bool outsideScreenBox(Vertex const& a, Vertex const& b, Vertex const& c, float p
            py < std::min({ay, by, cy}) - margin || py > std::max({ay, by, cy}) + margin;
 }
 
+// True when all three vertices lie in front of the eye and on the same far
+// side of one edge of the point's screen box: compared in clip space
+// (x < px w), so most triangles of a frame are turned away without a divide.
+bool clearlyBeside(Vertex const& a, Vertex const& b, Vertex const& c, float px, float py) {
+    constexpr float kEye = 0.00001f;
+    if (!(a.w >= kEye && b.w >= kEye && c.w >= kEye)) return false;
+    float const margin = 1e-4f;
+    float const left = px - margin, right = px + margin, bottom = py - margin, top = py + margin;
+    return (a.x < left * a.w && b.x < left * b.w && c.x < left * c.w) ||
+           (a.x > right * a.w && b.x > right * b.w && c.x > right * c.w) ||
+           (a.y < bottom * a.w && b.y < bottom * b.w && c.y < bottom * c.w) ||
+           (a.y > top * a.w && b.y > top * b.w && c.y > top * c.w);
+}
+
 } // namespace
 
 float clipTriangle(Vertex const& a, Vertex const& b, Vertex const& c, float px, float py, bool cullBack) {
+    if (clearlyBeside(a, b, c, px, py)) return kInfinity;
     std::array<Vertex, 3> const triangle{a, b, c};
     bool allInside = true;
     bool anyBehind = false;

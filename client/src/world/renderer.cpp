@@ -8,7 +8,6 @@
 #include "character/character.h"
 #include "ui/font.h"
 #include "world/character_box.h"
-#include "world/map_readers.h"
 #include "world/scene.h"
 
 namespace vobu {
@@ -142,8 +141,9 @@ void Renderer::draw(Scene const& scene, std::vector<Player> const& players, int 
     projector_ = camera.projector(aspect);
     PlotFunction const plot = projecting();
 
+    groundColours_.update(scene);
     occluders_.clear();
-    worldLayer_.rebuildBatches(*graphics_, scene, plot, occluders_);
+    worldLayer_.rebuildBatches(*graphics_, scene, projector_, occluders_);
     drawnIds_.clear();
 
     // Players whose character left the Scene shatter away.
@@ -233,7 +233,7 @@ void Renderer::drawPlayer(Scene const& scene, Player const& player, double dt, b
 
     // The box is built white, so the tint of the ground multiplies the skin.
     bool found = false;
-    Color const ground = colorAt(scene, ox, oy, oz, &found);
+    Color const ground = groundColours_.colourAt(scene, ox, oy, oz, &found);
     if (!visual.tintInitialised) {
         visual.tint = found ? ground : Color{scene.ambient.r, scene.ambient.g, scene.ambient.b};
         visual.tintInitialised = true;

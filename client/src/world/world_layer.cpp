@@ -18,6 +18,15 @@ bool isTransparent(Scene const& scene, uint32_t number) {
     return number < scene.textures.size() && scene.textures[number].hasTransparency;
 }
 
+// True when all three clip-space vertices lie beyond the same plane of the
+// view volume (left, right, bottom, top, near, far).
+bool outsideView(Vertex const& a, Vertex const& b, Vertex const& c) {
+    auto beyond = [&](auto distance) { return distance(a) < 0 && distance(b) < 0 && distance(c) < 0; };
+    return beyond([](Vertex const& v) { return v.w + v.x; }) || beyond([](Vertex const& v) { return v.w - v.x; }) ||
+           beyond([](Vertex const& v) { return v.w + v.y; }) || beyond([](Vertex const& v) { return v.w - v.y; }) ||
+           beyond([](Vertex const& v) { return v.w + v.z; }) || beyond([](Vertex const& v) { return v.w - v.z; });
+}
+
 } // namespace
 
 void WorldLayer::rebuildGeometry(Scene const& scene) {
@@ -62,8 +71,7 @@ void WorldLayer::refreshSlotTextures(Graphics& graphics, Scene const& scene) {
     }
 }
 
-void WorldLayer::rebuildBatches(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
-                                std::vector<Vertex>& occluders) {
+void WorldLayer::bringUpToDate(Graphics& graphics, Scene const& scene) {
     // A new world may repeat the revision numbers of the old one: nothing
     // built for the old world is kept.
     if (scene.identity != builtIdentity) {
@@ -74,24 +82,50 @@ void WorldLayer::rebuildBatches(Graphics& graphics, Scene const& scene, PlotFunc
         rebuildGeometry(scene);
     }
     refreshSlotTextures(graphics, scene);
+}
 
+template <typename Project>
+void WorldLayer::drawBatches(Graphics& graphics, Scene const& scene, Project const& project,
+                             std::vector<Vertex>& occluders) {
     for (size_t m = 0; m < batches.size() && m < scene.materials.size(); ++m) {
         std::vector<Vertex> const& batch = batches[m];
         if (batch.empty()) continue;
+        // Triangles wholly beyond one side of the view volume give no pixel
+        // and cover no point, so they are neither drawn nor kept.
         projected_.resize(batch.size());
-        for (size_t i = 0; i < batch.size(); ++i) {
-            Vertex const& v = batch[i];
-            Vertex& out = projected_[i];
-            out = plot(v.x, v.y, v.z, Color{v.r, v.g, v.b});
-            out.u = v.u;
-            out.v = v.v;
+        size_t kept = 0;
+        for (size_t i = 0; i + 2 < batch.size(); i += 3) {
+            Vertex* out = &projected_[kept];
+            for (size_t k = 0; k < 3; ++k) {
+                Vertex const& v = batch[i + k];
+                out[k] = project(v);
+                out[k].u = v.u;
+                out[k].v = v.v;
+            }
+            if (!outsideView(out[0], out[1], out[2])) kept += 3;
         }
+        projected_.resize(kept);
+        if (kept == 0) continue;
         uint32_t const number = scene.materials[m].number;
         bool const transparent = isTransparent(scene, number);
         uint32_t const texture = number < slotTextures.size() ? slotTextures[number].texture : 0;
         graphics.drawTriangles(projected_, texture, !transparent, false, false, false, 1.0f, transparent);
         if (!transparent) occluders.insert(occluders.end(), projected_.begin(), projected_.end());
     }
+}
+
+void WorldLayer::rebuildBatches(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
+                                std::vector<Vertex>& occluders) {
+    bringUpToDate(graphics, scene);
+    drawBatches(graphics, scene, [&plot](Vertex const& v) { return plot(v.x, v.y, v.z, Color{v.r, v.g, v.b}); },
+                occluders);
+}
+
+void WorldLayer::rebuildBatches(Graphics& graphics, Scene const& scene, CameraProjector const& projector,
+                                std::vector<Vertex>& occluders) {
+    bringUpToDate(graphics, scene);
+    drawBatches(graphics, scene, [&projector](Vertex const& v) { return projector(v.x, v.y, v.z, v.r, v.g, v.b); },
+                occluders);
 }
 
 std::vector<std::string> signLines(Font const& font, std::string const& text) {

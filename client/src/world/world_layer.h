@@ -13,6 +13,7 @@
 #include "ui/graphics.h"
 #include "ui/plot.h"
 #include "world/name_tag.h"
+#include "world/orbit_camera.h"
 
 namespace vobu {
 
@@ -40,6 +41,10 @@ public:
     // clip-space triangles of opaque materials are appended to `occluders`.
     void rebuildBatches(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
                         std::vector<Vertex>& occluders);
+    // The same with the camera's frozen projection called directly, which
+    // spares a callback per map vertex.
+    void rebuildBatches(Graphics& graphics, Scene const& scene, CameraProjector const& projector,
+                        std::vector<Vertex>& occluders);
     // Draws the "text" entities as camera-facing quads, farthest first.
     void drawSigns(Graphics& graphics, Font const& font, Scene const& scene, PlotFunction const& plot,
                    std::array<float, 3> const& right, std::array<float, 3> const& up,
@@ -51,6 +56,9 @@ private:
     void rebuildGeometry(Scene const& scene);
     void refreshSlotTextures(Graphics& graphics, Scene const& scene);
     void dropSlotTextures(Graphics& graphics, size_t keep);
+    void bringUpToDate(Graphics& graphics, Scene const& scene);
+    template <typename Project>
+    void drawBatches(Graphics& graphics, Scene const& scene, Project const& project, std::vector<Vertex>& occluders);
 
     std::vector<Vertex> projected_;  // scratch, reused every frame
 };

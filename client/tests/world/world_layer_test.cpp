@@ -78,6 +78,22 @@ TEST_F(WorldLayerTest, OpaqueBatchesAreCulledAndOccludeTransparentOnesAreAlphaTe
     EXPECT_EQ(checker.width, 16);
 }
 
+TEST_F(WorldLayerTest, TrianglesWhollyOutsideTheViewAreNeitherDrawnNorKept) {
+    Scene scene;
+    RenderMaterial m = presentation::quadMaterial(0, -0.5f, -0.5f, 0.5f, 0.5f, 0);  // in view
+    mapkit::addRenderQuad(m, 20, -0.5, 21, 0.5, 0, 1, 1, 1);                        // right of the view
+    mapkit::addRenderQuad(m, 5, -0.5, 30, 0.5, 0, 1, 1, 1);                         // reaches into it
+    scene.materials.push_back(m);
+    scene.materials.push_back(presentation::quadMaterial(1, 60, 30, 61, 31, 0));    // wholly outside
+    scene.meshRevision = 1;
+    frame(scene);
+    // depthAlongY: w = 10 + y, so x beyond +-(10 + y) lies outside.
+    ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0].vertices.size(), 12u);
+    EXPECT_EQ(occluders.size(), 12u);
+    EXPECT_EQ(layer.batches[0].size(), 18u);  // the batch itself keeps everything
+}
+
 TEST_F(WorldLayerTest, MaterialsWithoutALoadedSlotDrawUntexturedAndOpaque) {
     Scene scene;
     scene.materials.push_back(presentation::quadMaterial(0, -1, -1, 1, 1, 0));

@@ -1,0 +1,170 @@
+#include "world/ground_colour_index.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "world/scene.h"
+
+namespace vobu {
+
+namespace {
+
+constexpr size_t kFloatsPerVertex = 11;
+constexpr size_t kColourOffset = 8;
+constexpr int kMaxCellsPerSide = 256;
+constexpr int kMaxCellsPerTriangle = 64;
+
+struct Weights {
+    float w0, w1, w2;
+};
+
+// The same arithmetic as the map's colour query, so the answers agree to
+// the bit: weights in the ground projection, counter-clockwise only.
+bool groundWeights(const float* p0, const float* p1, const float* p2, float x, float y, Weights& w) {
+    const float d = (p1[1] - p2[1]) * (p0[0] - p2[0]) + (p2[0] - p1[0]) * (p0[1] - p2[1]);
+    if (d < 1e-7f) return false;
+    w.w0 = ((p1[1] - p2[1]) * (x - p2[0]) + (p2[0] - p1[0]) * (y - p2[1])) / d;
+    w.w1 = ((p2[1] - p0[1]) * (x - p2[0]) + (p0[0] - p2[0]) * (y - p2[1])) / d;
+    w.w2 = 1.0f - w.w0 - w.w1;
+    return w.w0 >= -1e-4f && w.w1 >= -1e-4f && w.w0 + w.w1 <= 1.0001f;
+}
+
+// The three corners of a triangle, or false when an index is out of range.
+bool corners(RenderMaterial const& m, uint32_t at, const float*& p0, const float*& p1, const float*& p2) {
+    size_t const count = m.vertices.size() / kFloatsPerVertex;
+    uint32_t const i0 = m.indices[at], i1 = m.indices[at + 1], i2 = m.indices[at + 2];
+    if (i0 >= count || i1 >= count || i2 >= count) return false;
+    p0 = m.vertices.data() + i0 * kFloatsPerVertex;
+    p1 = m.vertices.data() + i1 * kFloatsPerVertex;
+    p2 = m.vertices.data() + i2 * kFloatsPerVertex;
+    return true;
+}
+
+bool before(uint32_t m0, uint32_t i0, uint32_t m1, uint32_t i1) { return m0 < m1 || (m0 == m1 && i0 < i1); }
+
+} // namespace
+
+void GroundColourIndex::update(Scene const& scene) {
+    if (built_ && identity_ == scene.identity && revision_ == scene.meshRevision) return;
+    build(scene);
+    identity_ = scene.identity;
+    revision_ = scene.meshRevision;
+    built_ = true;
+}
+
+void GroundColourIndex::cellRange(float x0, float y0, float x1, float y1, int& c0, int& r0, int& c1,
+                                  int& r1) const {
+    c0 = std::clamp(int(std::floor((x0 - minX_) / cellSize_)), 0, columns_ - 1);
+    c1 = std::clamp(int(std::floor((x1 - minX_) / cellSize_)), 0, columns_ - 1);
+    r0 = std::clamp(int(std::floor((y0 - minY_) / cellSize_)), 0, rows_ - 1);
+    r1 = std::clamp(int(std::floor((y1 - minY_) / cellSize_)), 0, rows_ - 1);
+}
+
+void GroundColourIndex::build(Scene const& scene) {
+    cellStart_.clear();
+    cellCandidates_.clear();
+    wide_.clear();
+    columns_ = rows_ = 0;
+
+    // Each triangle's ground box, a little wider than the triangle: points
+    // just outside its edges still count as inside it.
+    struct Box {
+        Candidate candidate;
+        float x0, y0, x1, y1;
+    };
+    std::vector<Box> boxes;
+    float minX = std::numeric_limits<float>::infinity(), minY = minX, maxX = -minX, maxY = -minX;
+    for (uint32_t m = 0; m < scene.materials.size(); ++m) {
+        RenderMaterial const& material = scene.materials[m];
+        for (uint32_t i = 0; i + 2 < material.indices.size(); i += 3) {
+            const float *p0, *p1, *p2;
+            if (!corners(material, i, p0, p1, p2)) continue;
+            float x0 = std::min({p0[0], p1[0], p2[0]}), x1 = std::max({p0[0], p1[0], p2[0]});
+            float y0 = std::min({p0[1], p1[1], p2[1]}), y1 = std::max({p0[1], p1[1], p2[1]});
+            float const margin = 1e-3f * std::max(x1 - x0, y1 - y0) + 1e-3f;
+            x0 -= margin;
+            y0 -= margin;
+            x1 += margin;
+            y1 += margin;
+            boxes.push_back({{m, i}, x0, y0, x1, y1});
+            minX = std::min(minX, x0);
+            minY = std::min(minY, y0);
+            maxX = std::max(maxX, x1);
+            maxY = std::max(maxY, y1);
+        }
+    }
+    if (boxes.empty()) return;
+    float const extent = std::max(maxX - minX, maxY - minY);
+    cellSize_ = std::max(extent / float(kMaxCellsPerSide), 0.25f);
+    minX_ = minX;
+    minY_ = minY;
+    columns_ = std::clamp(int(std::ceil((maxX - minX) / cellSize_)), 1, kMaxCellsPerSide);
+    rows_ = std::clamp(int(std::ceil((maxY - minY) / cellSize_)), 1, kMaxCellsPerSide);
+
+    // Two passes: count per cell, then fill in triangle order.
+    std::vector<uint32_t> counts(size_t(columns_) * rows_ + 1, 0);
+    auto forCells = [&](Box const& b, auto&& visit) {
+        int c0, r0, c1, r1;
+        cellRange(b.x0, b.y0, b.x1, b.y1, c0, r0, c1, r1);
+        if ((c1 - c0 + 1) * (r1 - r0 + 1) > kMaxCellsPerTriangle) return false;
+        for (int r = r0; r <= r1; ++r)
+            for (int c = c0; c <= c1; ++c) visit(size_t(r) * columns_ + c);
+        return true;
+    };
+    for (Box const& b : boxes) {
+        if (!forCells(b, [&](size_t cell) { ++counts[cell]; })) wide_.push_back(b.candidate);
+    }
+    cellStart_.assign(counts.size(), 0);
+    for (size_t i = 1; i < counts.size(); ++i) cellStart_[i] = cellStart_[i - 1] + counts[i - 1];
+    cellCandidates_.resize(cellStart_.back());
+    std::vector<uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
+    for (Box const& b : boxes) forCells(b, [&](size_t cell) { cellCandidates_[fill[cell]++] = b.candidate; });
+}
+
+Color GroundColourIndex::colourAt(Scene const& scene, float x, float y, float z, bool* found) const {
+    Color result{scene.ambient.r, scene.ambient.g, scene.ambient.b};
+    bool hit = false;
+    float bestHeight = -std::numeric_limits<float>::infinity();
+    const float reach = z + 0.05f;
+    auto consider = [&](Candidate const& c) {
+        const float *p0, *p1, *p2;
+        if (!corners(scene.materials[c.material], c.index, p0, p1, p2)) return;
+        Weights w;
+        if (!groundWeights(p0, p1, p2, x, y, w)) return;
+        const float h = w.w0 * p0[2] + w.w1 * p1[2] + w.w2 * p2[2];
+        if (!(h <= reach && h > bestHeight)) return;
+        const float* c0 = p0 + kColourOffset;
+        const float* c1 = p1 + kColourOffset;
+        const float* c2 = p2 + kColourOffset;
+        result.r = w.w0 * c0[0] + w.w1 * c1[0] + w.w2 * c2[0];
+        result.g = w.w0 * c0[1] + w.w1 * c1[1] + w.w2 * c2[1];
+        result.b = w.w0 * c0[2] + w.w1 * c1[2] + w.w2 * c2[2];
+        bestHeight = h;
+        hit = true;
+    };
+
+    // The cell's triangles and the wide ones, merged in mesh order so that
+    // equal heights resolve as the full walk resolves them.
+    Candidate const* cell = nullptr;
+    Candidate const* cellEnd = nullptr;
+    if (columns_ > 0 && x >= minX_ && y >= minY_ && x <= minX_ + cellSize_ * columns_ &&
+        y <= minY_ + cellSize_ * rows_) {
+        int c0, r0, c1, r1;
+        cellRange(x, y, x, y, c0, r0, c1, r1);
+        size_t const index = size_t(r0) * columns_ + c0;
+        cell = cellCandidates_.data() + cellStart_[index];
+        cellEnd = cellCandidates_.data() + cellStart_[index + 1];
+    }
+    Candidate const* wide = wide_.data();
+    Candidate const* wideEnd = wide_.data() + wide_.size();
+    while (cell != cellEnd || wide != wideEnd) {
+        bool const takeCell =
+            wide == wideEnd || (cell != cellEnd && before(cell->material, cell->index, wide->material, wide->index));
+        consider(takeCell ? *cell++ : *wide++);
+    }
+    if (found) *found = hit;
+    return result;
+}
+
+} // namespace vobu
