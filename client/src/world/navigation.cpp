@@ -306,33 +306,6 @@ NavTriangle walkMeshTriangle(const WalkMesh* mesh, int32_t triangle) {
             vertexAt(mesh, mesh->triangles[3 * triangle + 2])};
 }
 
-NavWeights walkMeshBarycentric(const WalkMesh* mesh, int32_t triangle, float x, float z) {
-    if (!validTriangle(mesh, triangle) || !mesh->barycentric) {
-        return {};
-    }
-    const float* b = mesh->barycentric + 6 * triangle;
-    NavWeights w;
-    w.w0 = b[0] * x + b[1] * z + b[2];
-    w.w1 = b[3] * x + b[4] * z + b[5];
-    w.w2 = 1.0f - w.w0 - w.w1;
-    return w;
-}
-
-bool walkMeshPlaneHeight(const WalkMesh* mesh, int32_t triangle, float x, float z, float* height) {
-    if (!validTriangle(mesh, triangle) || !mesh->planes) {
-        return false;
-    }
-    const float* p = mesh->planes + 3 * triangle;
-    if (height) {
-        *height = p[0] * x + p[1] * z + p[2];
-    }
-    return true;
-}
-
-bool isWalkableTriangle(const WalkMesh* mesh, int32_t triangle) {
-    return validTriangle(mesh, triangle) && mesh->flags && (mesh->flags[triangle] & kWalkableFlag) != 0;
-}
-
 int32_t findNavTriangle(const WalkMesh* mesh, float x, float z, float height, float maxDiff) {
     if (!mesh || !mesh->flags || !mesh->bounds) {
         return -1;

@@ -3,6 +3,7 @@
 // Y-up single-precision frame. A world point (x, y, z) with Z up is stored as
 // (x, z, -y): the height is the second coordinate, the ground plane is (x, z).
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vobu {
@@ -82,9 +83,34 @@ void freeWalkMeshDerived(WalkMesh* mesh);
 
 NavEdge walkMeshEdge(const WalkMesh* mesh, int32_t triangle, int32_t edge);
 NavTriangle walkMeshTriangle(const WalkMesh* mesh, int32_t triangle);
-NavWeights walkMeshBarycentric(const WalkMesh* mesh, int32_t triangle, float x, float z);
-bool walkMeshPlaneHeight(const WalkMesh* mesh, int32_t triangle, float x, float z, float* height);
-bool isWalkableTriangle(const WalkMesh* mesh, int32_t triangle);
+// Defined here so the searches that call them for every candidate inline them.
+inline NavWeights walkMeshBarycentric(const WalkMesh* mesh, int32_t triangle, float x, float z) {
+    if (!mesh || triangle < 0 || triangle >= mesh->triangleCount || !mesh->barycentric) {
+        return {};
+    }
+    const float* b = mesh->barycentric + 6 * static_cast<size_t>(triangle);
+    NavWeights w;
+    w.w0 = b[0] * x + b[1] * z + b[2];
+    w.w1 = b[3] * x + b[4] * z + b[5];
+    w.w2 = 1.0f - w.w0 - w.w1;
+    return w;
+}
+
+inline bool walkMeshPlaneHeight(const WalkMesh* mesh, int32_t triangle, float x, float z, float* height) {
+    if (!mesh || triangle < 0 || triangle >= mesh->triangleCount || !mesh->planes) {
+        return false;
+    }
+    const float* p = mesh->planes + 3 * static_cast<size_t>(triangle);
+    if (height) {
+        *height = p[0] * x + p[1] * z + p[2];
+    }
+    return true;
+}
+
+inline bool isWalkableTriangle(const WalkMesh* mesh, int32_t triangle) {
+    return mesh && triangle >= 0 && triangle < mesh->triangleCount && mesh->flags &&
+           (mesh->flags[triangle] & kWalkableFlag) != 0;
+}
 
 // The walkable triangle containing (x, z) whose plane height is nearest to
 // height, within maxDiff; equal differences go to the later triangle. -1 when
