@@ -371,7 +371,7 @@ void Application::runGame() {
     if (ready() && !readyLogged_) {
         // The log tells a watcher (and the tests) when the game is shown.
         readyLogged_ = true;
-        SDL_Log("Game ready: player %d", int(scene.localPlayerId));
+        SDL_Log("Game ready: player %d, %u ms after start", int(scene.localPlayerId), unsigned(SDL_GetTicks()));
     }
     playJoinSounds();
 }
@@ -428,11 +428,22 @@ void Application::frame() {
     takeRequests();
     runGame();
     updateAudio();
+    bool const playing = ready() && !editingInGame;
     drawScreen(width, height);
     SDL_GL_SwapWindow(window);
+    if (playing) {
+        double const spent = nowMs() - now;
+        playingFrames_ += 1;
+        playingFrameMs_ += spent;
+        longestPlayingFrameMs_ = std::max(longestPlayingFrameMs_, spent);
+    }
 }
 
 Application::~Application() {
+    if (playingFrames_ > 0) {
+        SDL_Log("Frames while playing: %lld, mean %.2f ms, longest %.2f ms", playingFrames_,
+                playingFrameMs_ / double(playingFrames_), longestPlayingFrameMs_);
+    }
     joinSound.stop();
     sceneAudio.shutdown();
     resizeOverlay.detach();

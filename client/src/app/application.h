@@ -122,6 +122,11 @@ private:
     void setJoinStatus(std::string const& text, float progress);
 
     bool readyLogged_ = false;  // "Game ready" was logged for this game
+    // The work of the frames that showed the game (events to buffer swap,
+    // without the loop's sleep), logged at exit.
+    long long playingFrames_ = 0;
+    double playingFrameMs_ = 0;
+    double longestPlayingFrameMs_ = 0;
 };
 
 // Frame time in seconds from two performance-counter times in milliseconds:
