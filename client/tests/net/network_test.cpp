@@ -458,6 +458,21 @@ TEST_F(NetworkFixture, SnapshotsReconcileTheLocalPlayerAndRenderOthersDelayed) {
     EXPECT_DOUBLE_EQ(players[1].y, 4);
 }
 
+TEST_F(NetworkFixture, ChatGoesOutOnlyInAJoinedGameWithTheTextUnchanged) {
+    welcome();
+    network->sendChat("too early", 0);
+    EXPECT_TRUE(wire.sentOfType("chat").empty());
+    network->disconnect();
+    join();
+    network->sendChat("hello ^1there", 0);
+    network->sendChat("psst", 7);
+    const std::vector<json> lines = wire.sentOfType("chat");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].at("text"), "hello ^1there");
+    EXPECT_TRUE(lines[0].at("to").is_null());
+    EXPECT_EQ(lines[1].at("to"), 7);
+}
+
 // ---- swapping ------------------------------------------------------------
 
 TEST_F(NetworkFixture, SwapIsRefusedBeforeReadyAndWhilePending) {
