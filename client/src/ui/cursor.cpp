@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "ui/screen_quad.h"
+
 namespace vobu {
 
 namespace {
@@ -16,17 +18,6 @@ constexpr std::array<std::string_view, 19> kArrowRows = {
     "BWWWWWWB",   "BWWWWWWWB",  "BWWWWWWWWB", "BWWWWWBBBBB", "BWWBWWB",   "BWB.BWWB", "BB..BWWB",
     "B....BWWB",  ".....BWWB",  "......BWWB", "......BWWB", ".......BB",
 };
-
-Vertex corner(int px, int py, float u, float v, int width, int height) {
-    Vertex vertex;
-    vertex.x = 2.0f * float(px) / float(width) - 1.0f;
-    vertex.y = 1.0f - 2.0f * float(py) / float(height);
-    vertex.z = 0.0f;
-    vertex.w = 1.0f;
-    vertex.u = u;
-    vertex.v = v;
-    return vertex;
-}
 
 }  // namespace
 
@@ -53,13 +44,7 @@ void Cursor::draw(Graphics& graphics, int width, int height) {
     if (texture == 0) {
         texture = graphics.setTexture(kArrowSize, kArrowSize, arrowImage(), 0, true, false);
     }
-    int const right = x + kArrowSize;
-    int const bottom = y + kArrowSize;
-    std::vector<Vertex> const quad = {
-        corner(x, y, 0, 0, width, height),         corner(x, bottom, 0, 1, width, height),
-        corner(right, bottom, 1, 1, width, height), corner(x, y, 0, 0, width, height),
-        corner(right, bottom, 1, 1, width, height), corner(right, y, 1, 0, width, height),
-    };
+    std::vector<Vertex> const quad = screenRectQuad(x, y, x + kArrowSize, y + kArrowSize, 1.0f, 1.0f, width, height);
     graphics.drawTriangles(quad, texture, false, true, false, false, 1.0f, false);
 }
 
