@@ -2,22 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+#include <numeric>
+
+#include "audio/windowed_sinc.h"
 
 namespace vobu {
-
-namespace {
-
-int32_t greatestCommonDivisor(int32_t a, int32_t b) {
-    while (b != 0) {
-        const int32_t r = a % b;
-        a = b;
-        b = r;
-    }
-    return a;
-}
-
-} // namespace
 
 void PolyphaseResampler::setOutputRate(int rate) {
     rate = std::max(rate, 0);
@@ -28,23 +17,15 @@ void PolyphaseResampler::setOutputRate(int rate) {
         phases_ = 0;
         return;
     }
-    g_ = greatestCommonDivisor(kInputRate, rate);
+    g_ = std::gcd(kInputRate, rate);
     phases_ = std::min(rate / g_, kMaxPhases);
     taps_.assign(size_t(phases_) * kTaps, 0.0f);
 
-    constexpr double pi = std::numbers::pi;
-    const double cutoff = std::min(double(rate) / kInputRate, 1.0) * 0.94;
+    const double cutoff = lowPassCutoff(kInputRate, rate);
     for (int p = 0; p < phases_; ++p) {
         float* phase = &taps_[size_t(p) * kTaps];
-        for (int j = -23; j <= 24; ++j) {
-            const double x = double(p) / phases_ - j;
-            const double arg = pi * cutoff * x;
-            const double h = std::fabs(arg) < 1e-9 ? cutoff : cutoff * std::sin(arg) / arg;
-            const double b = std::fabs(x / 24.0) < 1.0
-                                 ? 0.42 + 0.5 * std::cos(pi * x / 24.0) + 0.08 * std::cos(2.0 * pi * x / 24.0)
-                                 : 0.0;
-            phase[j + 23] = float(h * b);
-        }
+        for (int j = -23; j <= 24; ++j)
+            phase[j + 23] = float(windowedSincTap(double(p) / phases_ - j, cutoff, kTaps / 2));
         // Unity gain in every phase, so a constant stays constant.
         float sum = 0.0f;
         for (int t = 0; t < kTaps; ++t)

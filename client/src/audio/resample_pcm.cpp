@@ -2,28 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+#include <numeric>
+
+#include "audio/windowed_sinc.h"
 
 namespace vobu {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
 int16_t roundToSample(double value) {
     return static_cast<int16_t>(std::clamp(std::round(value), -32768.0, 32767.0));
-}
-
-// Blackman-windowed sinc with cutoff `cutoff` (fraction of the source Nyquist
-// frequency) at distance `w` source frames, the window spanning `halfWidth`.
-double tapWeight(double w, double cutoff, int64_t halfWidth) {
-    const double a = w / double(halfWidth);
-    if (std::fabs(a) >= 1.0)
-        return 0.0;
-    const double x = kPi * cutoff * w;
-    const double sinc = std::fabs(x) < 1e-9 ? cutoff : cutoff * std::sin(x) / x;
-    const double window = 0.42 + 0.5 * std::cos(kPi * a) + 0.08 * std::cos(2.0 * kPi * a);
-    return sinc * window;
 }
 
 // The taps of one output frame: its weights over the source frames
@@ -38,7 +26,7 @@ TapSet tapsAt(double position, int64_t firstTap, double cutoff, int64_t halfWidt
     taps.weights.resize(size_t(2 * halfWidth));
     double sum = 0.0;
     for (int64_t t = 0; t < 2 * halfWidth; ++t) {
-        taps.weights[size_t(t)] = tapWeight(position - double(firstTap + t), cutoff, halfWidth);
+        taps.weights[size_t(t)] = windowedSincTap(position - double(firstTap + t), cutoff, halfWidth);
         sum += taps.weights[size_t(t)];
     }
     taps.sum = std::fabs(sum) < 1e-9 ? 1.0 : sum;
@@ -66,15 +54,6 @@ void filterFrame(const std::vector<int16_t>& samples, int channels, int64_t fram
     }
 }
 
-int64_t greatestCommonDivisor(int64_t a, int64_t b) {
-    while (b != 0) {
-        const int64_t r = a % b;
-        a = b;
-        b = r;
-    }
-    return a;
-}
-
 // Output frames whose source positions share a fractional part share their
 // taps; with common rates only a few hundred such fractions exist, so the
 // taps are computed once per fraction instead of once per frame.
@@ -89,11 +68,11 @@ std::vector<int16_t> resamplePcm(const std::vector<int16_t>& samples, int channe
 
     const int64_t frames = int64_t(samples.size()) / channels;
     const int64_t outFrames = int64_t(toRate) * frames / fromRate;
-    const double cutoff = std::min(double(toRate) / double(fromRate), 1.0) * 0.94;
+    const double cutoff = lowPassCutoff(fromRate, toRate);
     const int64_t halfWidth = int64_t(std::ceil(24.0 / cutoff));
     // Source position of output frame i: fromRate x i / toRate; its
     // fractional part repeats every `period` frames.
-    const int64_t period = toRate / greatestCommonDivisor(fromRate, toRate);
+    const int64_t period = toRate / std::gcd(fromRate, toRate);
     const bool cached = period * 2 * halfWidth <= kMaxCachedTaps;
 
     std::vector<TapSet> cache;
