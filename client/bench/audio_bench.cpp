@@ -51,14 +51,7 @@ void BM_SceneAudioFrame(benchmark::State& state) {
     SceneAudio audio(mixer, performanceMs);
     audio.initialize();
     Scene scene;
-    SceneEntity emitter;
-    emitter.id = 1;
-    emitter.type = "audio";
-    emitter.streamId = 1;
-    emitter.generation = 1;
-    emitter.x = 3;
-    emitter.radius = 30;
-    scene.entities = {emitter};
+    scene.entities = {test::audioEntity(1, 1, 1, 3, 0, 0, 30)};
     const MoveState listener;
     uint32_t seq = 0;
     double slowestMs = 0;
@@ -91,12 +84,7 @@ void BM_SceneAudioWholeSegment(benchmark::State& state) {
     SceneAudio audio(mixer, std::ref(clock));
     audio.initialize();
     Scene scene;
-    SceneEntity emitter;
-    emitter.id = 1;
-    emitter.type = "audio";
-    emitter.streamId = 1;
-    emitter.generation = 1;
-    scene.entities = {emitter};
+    scene.entities = {test::audioEntity(1, 1, 1)};
     const MoveState listener;
     uint32_t seq = 0;
     for (auto _ : state) {

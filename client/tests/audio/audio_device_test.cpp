@@ -172,15 +172,8 @@ TEST_F(DiskOutput, SourceOnTheRightIsLouderOnTheRight) {
     ASSERT_EQ(audio.outputRate(), 48000);
 
     Scene scene;
-    SceneEntity emitter;
-    emitter.id = 1;
-    emitter.type = "audio";
-    emitter.streamId = 2;
-    emitter.generation = 1;
-    emitter.x = 4; // 4 units to the right, at ear height: gain 0.65 x 0.9^2, pan 0.5
-    emitter.z = 0.5f;
-    emitter.radius = 40;
-    scene.entities = {emitter};
+    // 4 units to the right, at ear height: gain 0.65 x 0.9^2, pan 0.5
+    scene.entities = {test::audioEntity(1, 2, 1, 4, 0, 0.5f, 40)};
     AudioSegment tone;
     tone.streamId = 2;
     tone.generation = 1;

@@ -15,6 +15,7 @@
 
 #include "audio/audio_sink.h"
 #include "audio/mixer_core.h"
+#include "world/scene.h"
 
 namespace vobu::test {
 
@@ -91,6 +92,21 @@ struct SteppingClock {
         return t;
     }
 };
+
+// An "audio" entity of one stream; a radius of 0 makes it non-positional.
+inline SceneEntity audioEntity(int id, int stream, int generation, float x = 0, float y = 0, float z = 0,
+                               float radius = 0) {
+    SceneEntity e;
+    e.id = id;
+    e.type = "audio";
+    e.streamId = stream;
+    e.generation = generation;
+    e.x = x;
+    e.y = y;
+    e.z = z;
+    e.radius = radius;
+    return e;
+}
 
 inline std::vector<uint8_t> readFixture(const std::string& name) {
     std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/client/tests/audio/fixtures/" + name, std::ios::binary);

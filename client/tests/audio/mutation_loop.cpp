@@ -65,12 +65,7 @@ TEST(AudioMutation, SceneAudioSurvivesDamagedSegments) {
     SceneAudio audio(mixer, std::ref(clock));
     audio.initialize();
     Scene scene;
-    SceneEntity emitter;
-    emitter.id = 1;
-    emitter.type = "audio";
-    emitter.streamId = 1;
-    emitter.generation = 1;
-    scene.entities = {emitter};
+    scene.entities = {test::audioEntity(1, 1, 1)};
     const MoveState listener;
     uint32_t seq = 0;
     for (const char* fixture : kFixtures) {

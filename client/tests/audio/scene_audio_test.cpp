@@ -12,21 +12,9 @@ namespace vobu {
 namespace {
 
 using test::OfflineMixer;
+using test::audioEntity;
 using test::readFixture;
 using test::SteppingClock;
-
-SceneEntity audioEntity(int id, int stream, int generation, float x, float y, float z, float radius) {
-    SceneEntity e;
-    e.id = id;
-    e.type = "audio";
-    e.streamId = stream;
-    e.generation = generation;
-    e.x = x;
-    e.y = y;
-    e.z = z;
-    e.radius = radius;
-    return e;
-}
 
 AudioSegment segment(int stream, int generation, uint32_t seq, double startMs, double duration,
                      const char* fixture = "segment_2000ms.ogg") {

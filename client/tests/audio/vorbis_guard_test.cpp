@@ -100,12 +100,7 @@ TEST(VorbisGuard, LoadersRefuseAHugeCommentCount) {
     SceneAudio audio(mixer, std::ref(clock));
     audio.initialize();
     Scene scene;
-    SceneEntity emitter;
-    emitter.id = 1;
-    emitter.type = "audio";
-    emitter.streamId = 1;
-    emitter.generation = 1;
-    scene.entities = {emitter};
+    scene.entities = {test::audioEntity(1, 1, 1)};
     AudioSegment segment;
     segment.streamId = 1;
     segment.generation = 1;
