@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "character/character_json.h"
+#include "character/face_codec.h"
 #include "net/sha256.h"
 #include "wire_codec.h"
 #include "world/movement.h"
@@ -70,6 +71,28 @@ Character botCharacter(int number) {
 }
 
 } // namespace
+
+std::string skinDocument(const Character& character) {
+    constexpr int kScale = 8;
+    json faces = json::array();
+    for (int face = 0; face < kFaceCount; ++face) {
+        const auto [width, height] = character.faceSize(face);
+        std::vector<uint32_t> grid;
+        for (int y = 0; y < height; y += kScale) {
+            for (int x = 0; x < width; x += kScale) {
+                grid.push_back(character.faces[face][y * kFaceCanvasSide + x]);
+            }
+        }
+        faces.push_back(encodeFace(grid));
+    }
+    return json{{"faceScale", kScale},
+                {"faces", std::move(faces)},
+                {"format", "rgb24-rle"},
+                {"id", character.id},
+                {"name", character.name},
+                {"size", sizeOf(character)}}
+        .dump();
+}
 
 const std::set<std::string>& knownFaults() {
     static const std::set<std::string> names = {"corrupt-mesh", "malformed", "stop-snapshots", "error",
@@ -222,6 +245,26 @@ void GameServer::sendWelcome(Client& client) {
         }
         assets.push_back(std::move(entry));
     }
+    client.skins.clear();
+    for (const auto& bot : bots_) {
+        if (!bot.present) {
+            continue;
+        }
+        WorldAsset skin;
+        skin.id = "skin-" + std::to_string(bot.id);
+        skin.kind = "skin";
+        const std::string text = skinDocument(bot.character);
+        skin.bytes.assign(text.begin(), text.end());
+        skin.hash = sha256Hex(skin.bytes);
+        skin.material = bot.id; // the owner, for the entry below
+        assets.push_back({{"id", skin.id},
+                          {"kind", "skin"},
+                          {"bytes", skin.bytes.size()},
+                          {"revision", skin.hash},
+                          {"playerId", bot.id},
+                          {"generation", 1}});
+        client.skins.push_back(std::move(skin));
+    }
     json spawn = {{"x", world_.spawn.x}, {"y", world_.spawn.y}, {"z", world_.spawn.z}, {"heading", world_.spawn.heading}};
     send(client, {{"type", "welcome"},
                   {"protocol", 1},
@@ -241,7 +284,7 @@ void GameServer::handleAssetRequest(Client& client, const json& message) {
         violation(client, "assetRequest before the welcome");
         return;
     }
-    const WorldAsset* asset = world_.find(id);
+    const WorldAsset* asset = findAsset(client, id);
     if (!asset) {
         violation(client, "assetRequest for unknown id \"" + id + "\"");
         return;
@@ -274,9 +317,11 @@ void GameServer::handleAssetsReady(Client& client) {
         violation(client, "assetsReady out of place");
         return;
     }
-    for (const auto& asset : world_.assets) {
-        if (!client.requested.count(asset.id)) {
-            violation(client, "assetsReady before asset \"" + asset.id + "\" was requested");
+    for (const auto* list : {&world_.assets, &client.skins}) {
+        for (const auto& asset : *list) {
+            if (!client.requested.count(asset.id)) {
+                violation(client, "assetsReady before asset \"" + asset.id + "\" was requested");
+            }
         }
     }
     client.assetsReady = true;
@@ -304,7 +349,10 @@ void GameServer::enterGame(Client& client) {
     }
     for (const auto& bot : bots_) {
         if (bot.present) {
-            send(client, characterMessage(bot.id, bot.character, 1));
+            // A bot whose skin came with the assets needs no character.
+            if (!hasSkinOf(client, bot.id)) {
+                send(client, characterMessage(bot.id, bot.character, 1));
+            }
             send(client, {{"type", "joined"}, {"id", bot.id}});
         }
     }
@@ -487,6 +535,23 @@ void GameServer::addChatLine(json line) {
     }
 }
 
+const WorldAsset* GameServer::findAsset(const Client& client, const std::string& id) const {
+    if (const WorldAsset* asset = world_.find(id)) {
+        return asset;
+    }
+    for (const auto& skin : client.skins) {
+        if (skin.id == id) {
+            return &skin;
+        }
+    }
+    return nullptr;
+}
+
+bool GameServer::hasSkinOf(const Client& client, int32_t playerId) const {
+    return std::any_of(client.skins.begin(), client.skins.end(),
+                       [playerId](const WorldAsset& skin) { return skin.material == playerId; });
+}
+
 GameServer::Client* GameServer::findPlayer(int32_t playerId) {
     for (auto& [connection, client] : clients_) {
         if (client.phase == Phase::Playing && client.playerId == playerId) {
@@ -639,7 +704,13 @@ void GameServer::botJoin(Bot& bot) {
 
 void GameServer::botLeave(Bot& bot) {
     bot.present = false;
-    sendToPlaying({{"type", "left"}, {"id", bot.id}});
+    const json left = {{"type", "left"}, {"id", bot.id}};
+    for (auto& [connection, client] : clients_) {
+        // Downloading clients hold the bot's skin in their manifest.
+        if (client.phase == Phase::Playing || (client.phase == Phase::Downloading && hasSkinOf(client, bot.id))) {
+            send(client, left);
+        }
+    }
 }
 
 } // namespace vobu::testserver

@@ -54,6 +54,10 @@ struct ServerOptions {
     std::string motd = "A small world with bots, signs and a humming stone";
 };
 
+// A character as a skin asset: its network document at face scale 8 (the
+// faces sampled every 8 texels), small enough for the skin budget.
+std::string skinDocument(const Character& character);
+
 // Names accepted by --fault.
 const std::set<std::string>& knownFaults();
 
@@ -96,6 +100,8 @@ private:
         bool snapshotsStopped = false;
         bool whispered = false;
         bool fragmenting = false;
+        // Skins of the bots present at the welcome, sent as assets.
+        std::vector<WorldAsset> skins;
     };
 
     struct Bot {
@@ -131,6 +137,8 @@ private:
     void violation(Client& client, const std::string& text);
 
     json characterMessage(int32_t id, const Character& character, int32_t generation) const;
+    const WorldAsset* findAsset(const Client& client, const std::string& id) const;
+    bool hasSkinOf(const Client& client, int32_t playerId) const;
     json snapshotFor(const Client& client) const;
     void addChatLine(json line);
     void tickBots(double dtMs);

@@ -163,6 +163,52 @@ TEST(GameServerBots, JoinWalkChatWhisperLeaveAndComeBack) {
     EXPECT_EQ(positions[id].front(), positions[id].back());
 }
 
+TEST(GameServerBots, ABotLeavingDuringTheDownloadIsToldWithItsSkinPending) {
+    ServerOptions options = clockedOptions();
+    options.bots = 2;
+    ClockedServer clocked(options);
+    RecordingLink idle;
+    clocked.server->tick();
+    clocked.runUntil(2000, idle);
+    RecordingLink link;
+    const int connection = clocked.server->onOpen(&link);
+    const std::string text = link.take().at(0).at("challenge");
+    Character character;
+    character.id = "debug";
+    clocked.server->onMessage(connection, pack(helloFor(character, text, findNonce(text, 4))));
+    const json welcome = link.take().at(0);
+    std::vector<int> skinOwners;
+    for (const auto& entry : welcome.at("assets")) {
+        if (entry.at("kind") == "skin") {
+            skinOwners.push_back(entry.at("playerId"));
+            EXPECT_EQ(entry.at("id"), "skin-" + std::to_string(entry.at("playerId").get<int>()));
+        }
+    }
+    ASSERT_EQ(skinOwners.size(), 2u);
+    // Bot 2 leaves at 13.5 s while this client is still downloading.
+    std::vector<json> left;
+    for (const auto& [t, m] : clocked.runUntil(14000, link)) {
+        EXPECT_NE(m.at("type"), "snapshot");
+        if (m.at("type") == "left") {
+            left.push_back(m);
+        }
+    }
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].at("id"), skinOwners[1]);
+    for (const auto& id : requestOrder(welcome.at("assets"))) {
+        clocked.server->onMessage(connection, pack({{"type", "assetRequest"}, {"id", id}}));
+    }
+    clocked.server->onMessage(connection, pack({{"type", "assetsReady"}}));
+    std::vector<int> joined;
+    for (const auto& m : link.take()) {
+        if (m.at("type") == "joined") {
+            joined.push_back(m.at("id"));
+        }
+        EXPECT_NE(m.at("type"), "character");
+    }
+    EXPECT_EQ(joined, std::vector<int>{skinOwners[0]});
+}
+
 TEST(GameServerFaults, AfterReadyFaultsWaitForTheDelay) {
     struct Case {
         const char* fault;

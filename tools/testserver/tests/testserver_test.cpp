@@ -377,12 +377,28 @@ TEST(TestServerChat, EchoWhisperAndRefusals) {
     TestClient client(server.port());
     client.joinToReady(debugCharacter());
     const int id = client.welcome.at("id");
-    // The bot is announced on arrival.
-    const json botCharacter = client.receiveType("character");
-    const int botId = botCharacter.at("id");
+    // The bot, there before the welcome, came as a skin asset of face
+    // scale 8 within the skin budget, and is announced on arrival.
+    int botId = 0;
+    for (const auto& entry : client.welcome.at("assets")) {
+        if (entry.at("kind") == "skin") {
+            botId = entry.at("playerId");
+            EXPECT_EQ(entry.at("generation"), 1);
+        }
+    }
+    ASSERT_GT(botId, 0);
+    for (const auto& d : client.downloads) {
+        if (d.kind == "skin") {
+            EXPECT_LE(d.bytes.size(), 4096u);
+            const Character skin = decodeCharacterJson(std::string(d.bytes.begin(), d.bytes.end()), true);
+            EXPECT_EQ(skin.faceScale, 8);
+            EXPECT_EQ(skin.name, "Bot 1");
+        }
+    }
     EXPECT_EQ(client.receiveType("joined").at("id"), botId);
-    EXPECT_EQ(botCharacter.at("character").at("format"), "rgb24-rle");
-    EXPECT_TRUE(botCharacter.at("character").at("faces")[0].is_binary());
+    for (const auto& m : client.skipped) {
+        EXPECT_NE(m.at("type"), "character") << "the skin already gave the bot's character";
+    }
 
     client.send({{"type", "chat"}, {"text", "hello all"}, {"to", nullptr}});
     json echo = client.receiveType("chat");
@@ -481,6 +497,8 @@ TEST(TestServerPlayers, TwoClientsSeeEachOtherAndTheLeaving) {
     const json seenByFirst = first.receiveType("character");
     EXPECT_EQ(seenByFirst.at("id"), secondId);
     EXPECT_EQ(seenByFirst.at("character").at("name"), "Second");
+    EXPECT_EQ(seenByFirst.at("character").at("format"), "rgb24-rle");
+    EXPECT_TRUE(seenByFirst.at("character").at("faces")[0].is_binary());
     EXPECT_EQ(first.receiveType("joined").at("id"), secondId);
     EXPECT_EQ(second->receiveType("character").at("id"), firstId);
     EXPECT_EQ(second->receiveType("joined").at("id"), firstId);
