@@ -58,8 +58,8 @@ class Writer {
   bool writeValue(int depth, Place place) {
     if (at_ >= end_) return false;
     const uint8_t b = *at_++;
-    if (b <= 0x7F) return writeUnsigned(b);
-    if (b >= 0xE0) return writeSigned(static_cast<int8_t>(b));
+    if (b <= 0x7F) return writeInteger(uint64_t(b));
+    if (b >= 0xE0) return writeInteger(int64_t(static_cast<int8_t>(b)));
     if ((b & 0xF0) == 0x80) return writeMap(b & 0x0F, depth, place);
     if ((b & 0xF0) == 0x90) return writeArray(b & 0x0F, depth, place);
     if ((b & 0xE0) == 0xA0) return writeStringValue(b & 0x1F, place);
@@ -86,14 +86,14 @@ class Writer {
         std::memcpy(&value, &bits, 8);
         return writeFloat(value, place);
       }
-      case 0xCC: return readBigEndian(1, n) && writeUnsignedAt(n, place);
-      case 0xCD: return readBigEndian(2, n) && writeUnsignedAt(n, place);
-      case 0xCE: return readBigEndian(4, n) && writeUnsignedAt(n, place);
-      case 0xCF: return readBigEndian(8, n) && writeUnsignedAt(n, place);
-      case 0xD0: return readBigEndian(1, n) && writeSignedAt(static_cast<int8_t>(n), place);
-      case 0xD1: return readBigEndian(2, n) && writeSignedAt(static_cast<int16_t>(n), place);
-      case 0xD2: return readBigEndian(4, n) && writeSignedAt(static_cast<int32_t>(n), place);
-      case 0xD3: return readBigEndian(8, n) && writeSignedAt(static_cast<int64_t>(n), place);
+      case 0xCC: return readBigEndian(1, n) && writeIntegerAt(n, place);
+      case 0xCD: return readBigEndian(2, n) && writeIntegerAt(n, place);
+      case 0xCE: return readBigEndian(4, n) && writeIntegerAt(n, place);
+      case 0xCF: return readBigEndian(8, n) && writeIntegerAt(n, place);
+      case 0xD0: return readBigEndian(1, n) && writeIntegerAt(int64_t(static_cast<int8_t>(n)), place);
+      case 0xD1: return readBigEndian(2, n) && writeIntegerAt(int64_t(static_cast<int16_t>(n)), place);
+      case 0xD2: return readBigEndian(4, n) && writeIntegerAt(int64_t(static_cast<int32_t>(n)), place);
+      case 0xD3: return readBigEndian(8, n) && writeIntegerAt(static_cast<int64_t>(n), place);
       case 0xD9: return readBigEndian(1, n) && writeStringValue(n, place);
       case 0xDA: return readBigEndian(2, n) && writeStringValue(n, place);
       case 0xDB: return readBigEndian(4, n) && writeStringValue(n, place);
@@ -115,21 +115,18 @@ class Writer {
     return true;
   }
 
-  bool writeUnsigned(uint64_t value) {
+  // The decimal digits of an integer, as the library writes them.
+  template <class Integer>
+  bool writeInteger(Integer value) {
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     out_.append(digits, result.ptr);
     return true;
   }
-  bool writeUnsignedAt(uint64_t value, Place place) { return scalarAllowed(place) && writeUnsigned(value); }
-
-  bool writeSigned(int64_t value) {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out_.append(digits, result.ptr);
-    return true;
+  template <class Integer>
+  bool writeIntegerAt(Integer value, Place place) {
+    return scalarAllowed(place) && writeInteger(value);
   }
-  bool writeSignedAt(int64_t value, Place place) { return scalarAllowed(place) && writeSigned(value); }
 
   bool writeFloat(double value, Place place) {
     if (!scalarAllowed(place)) return false;
