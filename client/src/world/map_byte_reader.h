@@ -25,7 +25,26 @@ public:
     bool magicIs(const char (&magic)[5]) const { return std::memcmp(bytes_.data(), magic, 4) == 0; }
     void skip(size_t count) { position_ += count; }
 
-    // Unchecked reads: the caller has required the bytes.
+    // Checked reads: each fails with "ERR_MAP_TRUNCATED" when its bytes are
+    // missing.
+    uint8_t nextU8() {
+        require(1);
+        return u8();
+    }
+    uint16_t nextU16() {
+        require(2);
+        return u16();
+    }
+    uint32_t nextU32() {
+        require(4);
+        return u32();
+    }
+    int32_t nextI32() {
+        require(4);
+        return i32();
+    }
+
+    // Unchecked reads, for runs whose bytes the caller has required at once.
     uint8_t u8() { return bytes_[position_++]; }
     uint16_t u16() {
         const uint16_t value = uint16_t(bytes_[position_] | (bytes_[position_ + 1] << 8));

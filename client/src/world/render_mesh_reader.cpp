@@ -34,12 +34,9 @@ struct MeshTotals {
 };
 
 RenderMaterial readMaterialBlock(MapByteReader& reader, uint32_t position, MeshTotals& totals) {
-    reader.require(4);
-    const uint32_t number = reader.u32();
-    reader.require(4);
-    const uint32_t vertexCount = reader.u32();
-    reader.require(4);
-    const uint32_t indexCount = reader.u32();
+    const uint32_t number = reader.nextU32();
+    const uint32_t vertexCount = reader.nextU32();
+    const uint32_t indexCount = reader.nextU32();
 
     totals.vertices += vertexCount;
     totals.indices += indexCount;
@@ -66,8 +63,7 @@ RenderMaterial readMaterialBlock(MapByteReader& reader, uint32_t position, MeshT
 void readRenderMesh(Scene& scene, const std::vector<uint8_t>& bytes) {
     MapByteReader reader(bytes);
     readMapMagic(reader, "VBM3");
-    reader.require(4);
-    const uint32_t materialCount = reader.u32();
+    const uint32_t materialCount = reader.nextU32();
     if (materialCount < 1 || materialCount > kMaxRenderMaterials) failMapAsset(kErrMapMaterials);
 
     std::vector<RenderMaterial> materials;

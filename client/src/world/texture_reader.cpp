@@ -27,8 +27,7 @@ std::vector<uint8_t> readTexels(MapByteReader& reader, uint8_t encoding, uint32_
     while (filled < texelCount) {
         uint32_t count = 1;
         if (encoding == EncodingRunLength) {
-            reader.require(2);
-            count = reader.u16();
+            count = reader.nextU16();
         }
         uint8_t texel[4];
         readTexel(reader, texel);
@@ -50,12 +49,9 @@ bool anyTranslucent(const std::vector<uint8_t>& rgba) {
 void readTexture(Scene& scene, uint32_t slot, const std::vector<uint8_t>& bytes) {
     MapByteReader reader(bytes);
     readMapMagic(reader, "VBT2");
-    reader.require(2);
-    const uint16_t width = reader.u16();
-    reader.require(2);
-    const uint16_t height = reader.u16();
-    reader.require(1);
-    const uint8_t encoding = reader.u8();
+    const uint16_t width = reader.nextU16();
+    const uint16_t height = reader.nextU16();
+    const uint8_t encoding = reader.nextU8();
     if (slot >= kMaxTextureSlots || !isTextureSide(width) || !isTextureSide(height) || encoding > EncodingRunLength)
         failMapAsset(kErrTextureSize);
 

@@ -21,8 +21,7 @@ double readWalkCoordinate(MapByteReader& reader) {
 void readWalkMesh(WalkMesh& target, const std::vector<uint8_t>& bytes) {
     MapByteReader reader(bytes);
     readMapMagic(reader, "VBW4");
-    reader.require(4);
-    const int32_t count = reader.i32();
+    const int32_t count = reader.nextI32();
     if (count < 1 || count > kMaxWalkTriangles) failMapAsset(kErrWalkMeshBudget);
     reader.require(uint64_t(count) * kTriangleBytes);
 
