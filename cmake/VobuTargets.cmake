@@ -9,6 +9,12 @@ if(VOBU_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Every test labelled "sanitize" hangs off this target, so that the
+# sanitizer build compiles only what it runs.
+if(NOT TARGET vobu_sanitize_tests)
+  add_custom_target(vobu_sanitize_tests)
+endif()
+
 # vobu_library(<name> SOURCES ... [DEPS ...])
 # A static library whose headers are included as "<subsystem>/<file>.h"
 # relative to client/src.
@@ -36,6 +42,9 @@ function(vobu_test name)
     set(ARG_LABELS unit)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+  if("sanitize" IN_LIST ARG_LABELS)
+    add_dependencies(vobu_sanitize_tests ${name})
+  endif()
 endfunction()
 
 # vobu_benchmark(<name> SOURCES ... [DEPS ...])

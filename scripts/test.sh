@@ -7,5 +7,6 @@ cd "$(dirname "$0")/.."
 (cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
 # The readers of untrusted bytes once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer: the mutation loops and the fuzz corpora.
-./scripts/build.sh build-asan -DVOBU_SANITIZE=ON -DVOBU_BENCH=OFF
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOBU_SANITIZE=ON -DVOBU_BENCH=OFF
+cmake --build build-asan -j "$(nproc)" --target vobu_sanitize_tests
 (cd build-asan && ctest --output-on-failure -j "$(nproc)" --timeout 900 -L sanitize)
