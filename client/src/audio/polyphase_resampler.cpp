@@ -13,12 +13,12 @@ void PolyphaseResampler::setOutputRate(int rate) {
     outputRate_ = rate;
     taps_.clear();
     if (rate == 0) {
-        g_ = kInputRate;
+        commonDivisor_ = kInputRate;
         phases_ = 0;
         return;
     }
-    g_ = std::gcd(kInputRate, rate);
-    phases_ = std::min(rate / g_, kMaxPhases);
+    commonDivisor_ = std::gcd(kInputRate, rate);
+    phases_ = std::min(rate / commonDivisor_, kMaxPhases);
     taps_.assign(size_t(phases_) * kTaps, 0.0f);
 
     const double cutoff = lowPassCutoff(kInputRate, rate);

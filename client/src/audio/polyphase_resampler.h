@@ -27,7 +27,7 @@ public:
     void resample(const int16_t* in, size_t m, int16_t* out, size_t n, size_t begin, size_t end) const;
 
     int32_t outputRate() const { return outputRate_; }
-    int32_t commonDivisor() const { return g_; }
+    int32_t commonDivisor() const { return commonDivisor_; }
     int32_t phases() const { return phases_; }
     const std::vector<float>& taps() const { return taps_; }
 
@@ -35,7 +35,7 @@ private:
     int16_t sampleAt(const int16_t* in, size_t m, size_t n, size_t i) const;
 
     int32_t outputRate_ = 48000;
-    int32_t g_ = 1;
+    int32_t commonDivisor_ = 1; // of the input and output rates
     int32_t phases_ = 1;
     std::vector<float> taps_;
 };
