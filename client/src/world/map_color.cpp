@@ -1,30 +1,9 @@
 #include <limits>
 
+#include "world/map_render_vertex.h"
 #include "world/map_readers.h"
 
 namespace vobu {
-
-namespace {
-
-constexpr size_t kFloatsPerVertex = 11;
-constexpr size_t kColorOffset = 8;
-
-struct Weights {
-    float w0, w1, w2;
-};
-
-// Barycentric weights of (x, y) in the triangle's ground projection; false
-// for degenerate and clockwise triangles and for points outside.
-bool groundWeights(const float* p0, const float* p1, const float* p2, float x, float y, Weights& w) {
-    const float d = (p1[1] - p2[1]) * (p0[0] - p2[0]) + (p2[0] - p1[0]) * (p0[1] - p2[1]);
-    if (d < 1e-7f) return false;
-    w.w0 = ((p1[1] - p2[1]) * (x - p2[0]) + (p2[0] - p1[0]) * (y - p2[1])) / d;
-    w.w1 = ((p2[1] - p0[1]) * (x - p2[0]) + (p0[0] - p2[0]) * (y - p2[1])) / d;
-    w.w2 = 1.0f - w.w0 - w.w1;
-    return w.w0 >= -1e-4f && w.w1 >= -1e-4f && w.w0 + w.w1 <= 1.0001f;
-}
-
-} // namespace
 
 Color colorAt(const Scene& scene, float x, float y, float z, bool* found) {
     Color result{scene.ambient.r, scene.ambient.g, scene.ambient.b};
@@ -32,22 +11,22 @@ Color colorAt(const Scene& scene, float x, float y, float z, bool* found) {
     float bestHeight = -std::numeric_limits<float>::infinity();
     const float reach = z + 0.05f;
     for (const RenderMaterial& material : scene.materials) {
-        const size_t vertexCount = material.vertices.size() / kFloatsPerVertex;
+        const size_t vertexCount = material.vertices.size() / kRenderVertexFloats;
         const float* vertices = material.vertices.data();
         for (size_t i = 0; i + 2 < material.indices.size(); i += 3) {
             const uint32_t i0 = material.indices[i], i1 = material.indices[i + 1], i2 = material.indices[i + 2];
             // The readers guarantee valid indices; a hand-built Scene may not.
             if (i0 >= vertexCount || i1 >= vertexCount || i2 >= vertexCount) continue;
-            const float* p0 = vertices + i0 * kFloatsPerVertex;
-            const float* p1 = vertices + i1 * kFloatsPerVertex;
-            const float* p2 = vertices + i2 * kFloatsPerVertex;
-            Weights w;
-            if (!groundWeights(p0, p1, p2, x, y, w)) continue;
+            const float* p0 = vertices + i0 * kRenderVertexFloats;
+            const float* p1 = vertices + i1 * kRenderVertexFloats;
+            const float* p2 = vertices + i2 * kRenderVertexFloats;
+            GroundWeights w;
+            if (!mapGroundWeights(p0, p1, p2, x, y, w)) continue;
             const float h = w.w0 * p0[2] + w.w1 * p1[2] + w.w2 * p2[2];
             if (!(h <= reach && h > bestHeight)) continue;
-            const float* c0 = p0 + kColorOffset;
-            const float* c1 = p1 + kColorOffset;
-            const float* c2 = p2 + kColorOffset;
+            const float* c0 = p0 + kRenderVertexColour;
+            const float* c1 = p1 + kRenderVertexColour;
+            const float* c2 = p2 + kRenderVertexColour;
             result.r = w.w0 * c0[0] + w.w1 * c1[0] + w.w2 * c2[0];
             result.g = w.w0 * c0[1] + w.w1 * c1[1] + w.w2 * c2[1];
             result.b = w.w0 * c0[2] + w.w1 * c1[2] + w.w2 * c2[2];

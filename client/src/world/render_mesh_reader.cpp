@@ -2,13 +2,13 @@
 #include <utility>
 
 #include "world/map_byte_reader.h"
+#include "world/map_render_vertex.h"
 #include "world/map_readers.h"
 
 namespace vobu {
 
 namespace {
 
-constexpr size_t kFloatsPerVertex = 11;
 constexpr uint64_t kVertexBytes = 44;
 constexpr uint64_t kIndexBytes = 4;
 
@@ -17,7 +17,7 @@ bool isUnitColor(float c) { return c >= 0.0f && c <= 1.0f; }
 // One vertex: the range of every float first, then the colour, then the
 // normal, so the first fault in file order names the error.
 void readRenderVertex(MapByteReader& reader, std::vector<float>& out) {
-    float v[kFloatsPerVertex];
+    float v[kRenderVertexFloats];
     for (float& f : v) {
         f = reader.f32();
         if (!isMapCoordinate(f)) failMapAsset(kErrMapCoordinate);
@@ -25,7 +25,7 @@ void readRenderVertex(MapByteReader& reader, std::vector<float>& out) {
     if (!isUnitColor(v[8]) || !isUnitColor(v[9]) || !isUnitColor(v[10])) failMapAsset(kErrMapColor);
     const double squared = double(v[3]) * v[3] + double(v[4]) * v[4] + double(v[5]) * v[5];
     if (!(squared >= 0.99 && squared <= 1.01)) failMapAsset(kErrMapVertex);
-    out.insert(out.end(), v, v + kFloatsPerVertex);
+    out.insert(out.end(), v, v + kRenderVertexFloats);
 }
 
 struct MeshTotals {
@@ -47,7 +47,7 @@ RenderMaterial readMaterialBlock(MapByteReader& reader, uint32_t position, MeshT
 
     RenderMaterial material;
     material.number = number;
-    material.vertices.reserve(size_t(vertexCount) * kFloatsPerVertex);
+    material.vertices.reserve(size_t(vertexCount) * kRenderVertexFloats);
     material.indices.reserve(indexCount);
     for (uint32_t v = 0; v < vertexCount; ++v) readRenderVertex(reader, material.vertices);
     for (uint32_t i = 0; i < indexCount; ++i) {
