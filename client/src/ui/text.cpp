@@ -90,27 +90,19 @@ std::vector<std::string> wrapPlain(Font const& font, std::string const& text, in
         size_t end = wordEnd(text, pos);
         std::string word = text.substr(pos, end - pos);
         int w = textWidth(font, word, false);
-        if (state.used > 0) {
-            int p = textWidth(font, pending, false);
-            if (p + state.used + w <= state.avail) {
-                state.lines.back() += pending + word;
-                state.used += p + w;
-            } else if (w <= maxWidth) {
-                state.newLine();
-                state.lines.back() = word;
-                state.used = w;
-            } else {
-                state.newLine();
-                state.breakWord(word);
-            }
-        } else if (w <= state.avail) {
+        // Spaces before the first word of a line are dropped.
+        bool const lineStarted = state.used > 0;
+        int p = lineStarted ? textWidth(font, pending, false) : 0;
+        if (p + state.used + w <= state.avail) {
+            if (lineStarted) state.lines.back() += pending;
             state.lines.back() += word;
-            state.used = w;
+            state.used += p + w;
         } else if (w <= maxWidth) {
             state.newLine();
             state.lines.back() = word;
             state.used = w;
         } else {
+            if (lineStarted) state.newLine();
             state.breakWord(word);
         }
         pending.clear();
