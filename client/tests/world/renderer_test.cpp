@@ -339,9 +339,11 @@ TEST_F(RendererTest, ClearPlayersLetsTheLocalBodyShatterAndDropsTheOthers) {
     // The leave fade: no players; the map and the shattering body still draw.
     Scene const fade = scene;
     players.clear();
+    auto const eye = renderer.camera.eyePosition();
     size_t const before = rg.recording.draws.size();
     renderer.draw(fade, players, kWidth, kHeight, 0.1, 0, 0, false);
     EXPECT_EQ(rg.recording.draws.size() - before, mapDraws(scene) + 1);
+    EXPECT_EQ(renderer.camera.eyePosition(), eye);  // drawn from where the camera was
     renderer.draw(fade, players, kWidth, kHeight, 0.6, 0, 0, false);
     EXPECT_TRUE(renderer.fadingMeshes().empty());
     EXPECT_TRUE(rg.graphics.textures().count(editorSkin));  // not the renderer's to delete
