@@ -4,31 +4,17 @@
 #include <cmath>
 #include <limits>
 
+#include "world/map_render_vertex.h"
 #include "world/scene.h"
 
 namespace vobu {
 
 namespace {
 
-constexpr size_t kFloatsPerVertex = 11;
-constexpr size_t kColourOffset = 8;
+constexpr size_t kFloatsPerVertex = kRenderVertexFloats;
+constexpr size_t kColourOffset = kRenderVertexColour;
 constexpr int kMaxCellsPerSide = 256;
 constexpr int kMaxCellsPerTriangle = 64;
-
-struct Weights {
-    float w0, w1, w2;
-};
-
-// The same arithmetic as the map's colour query, so the answers agree to
-// the bit: weights in the ground projection, counter-clockwise only.
-bool groundWeights(const float* p0, const float* p1, const float* p2, float x, float y, Weights& w) {
-    const float d = (p1[1] - p2[1]) * (p0[0] - p2[0]) + (p2[0] - p1[0]) * (p0[1] - p2[1]);
-    if (d < 1e-7f) return false;
-    w.w0 = ((p1[1] - p2[1]) * (x - p2[0]) + (p2[0] - p1[0]) * (y - p2[1])) / d;
-    w.w1 = ((p2[1] - p0[1]) * (x - p2[0]) + (p0[0] - p2[0]) * (y - p2[1])) / d;
-    w.w2 = 1.0f - w.w0 - w.w1;
-    return w.w0 >= -1e-4f && w.w1 >= -1e-4f && w.w0 + w.w1 <= 1.0001f;
-}
 
 // The three corners of a triangle, or false when an index is out of range.
 bool corners(RenderMaterial const& m, uint32_t at, const float*& p0, const float*& p1, const float*& p2) {
@@ -130,8 +116,9 @@ Color GroundColourIndex::colourAt(Scene const& scene, float x, float y, float z,
     auto consider = [&](Candidate const& c) {
         const float *p0, *p1, *p2;
         if (!corners(scene.materials[c.material], c.index, p0, p1, p2)) return;
-        Weights w;
-        if (!groundWeights(p0, p1, p2, x, y, w)) return;
+        // The colour query's own weights, so the answers agree to the bit.
+        GroundWeights w;
+        if (!mapGroundWeights(p0, p1, p2, x, y, w)) return;
         const float h = w.w0 * p0[2] + w.w1 * p1[2] + w.w2 * p2[2];
         if (!(h <= reach && h > bestHeight)) return;
         const float* c0 = p0 + kColourOffset;
