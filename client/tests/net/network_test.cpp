@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -402,6 +404,54 @@ TEST_F(NetworkFixture, ChatGoesOutOnlyInAJoinedGameWithTheTextUnchanged) {
     EXPECT_EQ(lines[0].at("text"), "hello ^1there");
     EXPECT_TRUE(lines[0].at("to").is_null());
     EXPECT_EQ(lines[1].at("to"), 7);
+}
+
+// The client's log lines while the object lives.
+struct LogCapture {
+    std::vector<std::string> lines;
+    SDL_LogOutputFunction previous = nullptr;
+    void* previousData = nullptr;
+    LogCapture() {
+        SDL_LogGetOutputFunction(&previous, &previousData);
+        SDL_LogSetOutputFunction(
+            [](void* self, int, SDL_LogPriority, const char* text) {
+                static_cast<LogCapture*>(self)->lines.emplace_back(text);
+            },
+            this);
+    }
+    ~LogCapture() { SDL_LogSetOutputFunction(previous, previousData); }
+    bool has(const std::string& part) const {
+        for (const std::string& line : lines)
+            if (line.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+};
+
+TEST_F(NetworkFixture, ASnapshotThatDisagreesWithThePredictionIsLoggedAsACorrection) {
+    join();
+    for (int i = 0; i < 6; ++i) {
+        clockMs += 20;
+        step(0, 1, false);
+    }
+    LogCapture log;
+    const MoveState predicted = network->predictor.state;
+    const uint32_t all = network->predictor.nextSequence - 1;
+    json agreeing = snapshotJson(all, {}, predicted.x, predicted.y);
+    agreeing["players"][0]["z"] = predicted.z;
+    agreeing["players"][0]["vz"] = predicted.vz;
+    agreeing["players"][0]["heading"] = predicted.heading;
+    agreeing["players"][0]["vx"] = predicted.vx;
+    agreeing["players"][0]["vy"] = predicted.vy;
+    agreeing["players"][0]["triangle"] = predicted.triangle;
+    serve(agreeing);
+    step(0, 1, false);
+    EXPECT_FALSE(log.has("Prediction corrected"));
+    json off = agreeing;
+    off["players"][0]["x"] = predicted.x + 1.0;
+    serve(off);
+    step(0, 1, false);
+    EXPECT_TRUE(log.has("Prediction corrected by 1.000"));
 }
 
 // ---- swapping ------------------------------------------------------------
