@@ -518,6 +518,7 @@ TEST_F(NetworkFixture, AssetsReadyThatFailsToSendIsSentInTheNextGame) {
     wire.failSendNumber = wire.sendCount + 1;
     network->checkAssetsReady();
     EXPECT_TRUE(network->gameEnded);
+    EXPECT_EQ(wire.sendsWhileClosed, 1) << "only the clientError, which the closed transport drops";
     EXPECT_FALSE(network->assetsReadySent);
     EXPECT_EQ(network->errorCode, "ERR_SOCKET_SEND");
 
@@ -540,6 +541,7 @@ TEST_F(NetworkFixture, AWelcomeWhoseRequestFailsStopsAndLeavesNoFlag) {
     serve(welcomeJson(network->localCharacter, list));
     step();
     EXPECT_TRUE(network->gameEnded);
+    EXPECT_EQ(wire.sendsWhileClosed, 0) << "nothing more is tried once the game ended";
     EXPECT_FALSE(network->welcomed);
     EXPECT_EQ(wire.sentOfType("assetRequest").size(), 1u);
     EXPECT_TRUE(wire.sentOfType("clientError").empty()) << "the welcome was not fully handled";
@@ -555,6 +557,7 @@ TEST_F(NetworkFixture, AnAssetManifestWhoseRequestFailsStops) {
     serve({{"type", "assetManifest"}, {"assets", list}});
     step();
     EXPECT_TRUE(network->gameEnded);
+    EXPECT_EQ(wire.sendsWhileClosed, 1) << "only the clientError, which the closed transport drops";
     EXPECT_EQ(wire.sentOfType("assetRequest").size(), before + 1);
 }
 
@@ -577,6 +580,7 @@ TEST_F(NetworkFixture, ASwapThatFailsToSendLeavesNoPendingSwap) {
     wire.failSendNumber = wire.sendCount + 1;
     EXPECT_FALSE(network->swapCharacter(localCharacter()));
     EXPECT_TRUE(network->gameEnded);
+    EXPECT_EQ(wire.sendsWhileClosed, 1) << "only the clientError, which the closed transport drops";
     EXPECT_FALSE(network->swapPending);
 
     join();

@@ -30,6 +30,7 @@ struct Wire {
     // the way the real transport does: it closes itself, then reports.
     int failSendNumber = 0;
     int sendCount = 0;
+    int sendsWhileClosed = 0; // dropped, as the real transport drops them
     std::string connectError; // reported from inside connect when set
 
     std::vector<json> sentOfType(const std::string& type) const {
@@ -67,8 +68,10 @@ public:
         }
     }
     void send(const std::string& jsonText) override {
-        if (!wire_.open)
+        if (!wire_.open) {
+            ++wire_.sendsWhileClosed;
             return;
+        }
         ++wire_.sendCount;
         if (wire_.sendCount == wire_.failSendNumber) {
             wire_.open = false;
