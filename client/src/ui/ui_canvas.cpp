@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "ui/font.h"
@@ -30,11 +31,18 @@ uint32_t UiCanvas::pixel(int x, int y) const {
 
 void UiCanvas::fillRect(int x, int y, int width, int height, uint32_t colour) {
     if (width <= 0 || height <= 0) return;
-    // 64-bit ends so that huge sizes cannot overflow into a negative bound.
-    int rowEnd = int(std::min<int64_t>(int64_t(y) + height, kVisibleHeight));
-    int columnEnd = int(std::min<int64_t>(int64_t(x) + width, kVisibleWidth));
-    for (int row = std::max(y, 0); row < rowEnd; ++row) {
-        for (int column = std::max(x, 0); column < columnEnd; ++column) setPixel(column, row, colour);
+    // Cut to the visible area and the clip once instead of testing every
+    // pixel; 64-bit ends so that huge sizes cannot overflow into a negative
+    // bound.
+    int64_t const left = std::max<int64_t>({x, 0, clip.x});
+    int64_t const top = std::max<int64_t>({y, 0, clip.y});
+    int64_t const right = std::min<int64_t>({int64_t(x) + width, kVisibleWidth, int64_t(clip.x) + clip.width});
+    int64_t const bottom = std::min<int64_t>({int64_t(y) + height, kVisibleHeight, int64_t(clip.y) + clip.height});
+    if (left >= right || top >= bottom) return;
+    uint8_t const bytes[4] = {uint8_t(colour), uint8_t(colour >> 8), uint8_t(colour >> 16), uint8_t(colour >> 24)};
+    for (int64_t row = top; row < bottom; ++row) {
+        uint8_t* p = &pixels[(size_t(left) + size_t(row) * kBufferSize) * 4];
+        for (int64_t column = left; column < right; ++column, p += 4) std::memcpy(p, bytes, 4);
     }
 }
 
