@@ -27,6 +27,17 @@ int classOfCodePoint(uint32_t cp) {
     return alnum || cp == '_' ? 1 : 2;
 }
 
+// The class of every code point of a text (see TextField::charClass), for
+// the word operations, which look at many of them.
+std::vector<int> classesOf(std::string const& text) {
+    std::vector<size_t> const offsets = utf8CharOffsets(text);
+    std::vector<int> classes(offsets.size() - 1);
+    for (size_t i = 0; i + 1 < offsets.size(); ++i) {
+        classes[i] = classOfCodePoint(decodeUtf8At(text, offsets[i]).codePoint);
+    }
+    return classes;
+}
+
 }  // namespace
 
 std::vector<size_t> utf8CharOffsets(std::string const& text) {
@@ -93,36 +104,38 @@ void TextField::selectAll() {
 }
 
 int TextField::wordBoundary(int index, int direction) const {
-    int len = length();
+    std::vector<int> const classes = classesOf(text);
+    int const len = int(classes.size());
     int i = std::clamp(index, 0, len);
     if (direction < 0) {
-        while (i > 0 && charClass(i - 1) == 0) --i;
+        while (i > 0 && classes[size_t(i - 1)] == 0) --i;
         if (i > 0) {
-            int cls = charClass(i - 1);
-            while (i > 0 && charClass(i - 1) == cls) --i;
+            int cls = classes[size_t(i - 1)];
+            while (i > 0 && classes[size_t(i - 1)] == cls) --i;
         }
         return i;
     }
     if (i < len) {
-        int cls = charClass(i);
-        while (i < len && charClass(i) == cls) ++i;
-        while (i < len && charClass(i) == 0) ++i;
+        int cls = classes[size_t(i)];
+        while (i < len && classes[size_t(i)] == cls) ++i;
+        while (i < len && classes[size_t(i)] == 0) ++i;
     }
     return i;
 }
 
 void TextField::selectWordAt(int index) {
-    int len = length();
+    std::vector<int> const classes = classesOf(text);
+    int const len = int(classes.size());
     if (len == 0) {
         cursor = anchor = 0;
         return;
     }
     int n = std::clamp(index, 0, len - 1);
-    int cls = charClass(n);
+    int cls = classes[size_t(n)];
     int start = n;
-    while (start > 0 && charClass(start - 1) == cls) --start;
+    while (start > 0 && classes[size_t(start - 1)] == cls) --start;
     int end = n + 1;
-    while (end < len && charClass(end) == cls) ++end;
+    while (end < len && classes[size_t(end)] == cls) ++end;
     anchor = start;
     cursor = end;
 }
