@@ -126,22 +126,26 @@ void encodeFacesBinary(json& root) {
   }
 }
 
+std::string faceTextFromBinary(const uint8_t* bytes, size_t length) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(1 + 2 * (length - 1));
+  text.push_back(static_cast<char>(bytes[0]));
+  for (size_t i = 1; i < length; ++i) {
+    text.push_back(kDigits[bytes[i] >> 4]);
+    text.push_back(kDigits[bytes[i] & 15]);
+  }
+  return text;
+}
+
 void decodeFacesHex(json& root) {
   json* faces = facesArray(root);
   if (faces == nullptr) return;
-  static constexpr char kDigits[] = "0123456789abcdef";
   for (json& face : *faces) {
     if (!face.is_binary()) continue;
     const auto& bytes = face.get_binary();
     if (bytes.empty()) throw std::runtime_error("ERR_BAD_MESSAGE");
-    std::string text;
-    text.reserve(1 + 2 * (bytes.size() - 1));
-    text.push_back(static_cast<char>(bytes[0]));
-    for (size_t i = 1; i < bytes.size(); ++i) {
-      text.push_back(kDigits[bytes[i] >> 4]);
-      text.push_back(kDigits[bytes[i] & 15]);
-    }
-    face = std::move(text);
+    face = faceTextFromBinary(bytes.data(), bytes.size());
   }
 }
 

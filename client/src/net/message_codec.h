@@ -33,6 +33,10 @@ std::string decodeMessageThroughValue(const uint8_t* bytes, size_t length);
 // root["character"]["faces"]: face texts to binary values, in place.
 void encodeFacesBinary(nlohmann::json& root);
 
+// The face text of a binary face of `length` >= 1 bytes: its first byte as
+// it is, then every other byte as two lowercase hex digits.
+std::string faceTextFromBinary(const uint8_t* bytes, size_t length);
+
 // root["character"]["faces"]: binary values back to face texts, in place.
 void decodeFacesHex(nlohmann::json& root);
 

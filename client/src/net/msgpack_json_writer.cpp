@@ -165,14 +165,7 @@ class Writer {
   }
 
   bool writeFaceText(const uint8_t* bytes, size_t length) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(1 + 2 * length);
-    text.push_back(static_cast<char>(bytes[0]));
-    for (size_t i = 1; i < length; ++i) {
-      text.push_back(kDigits[bytes[i] >> 4]);
-      text.push_back(kDigits[bytes[i] & 15]);
-    }
+    const std::string text = faceTextFromBinary(bytes, length);
     return writeEscaped(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   }
 
