@@ -171,7 +171,7 @@ std::string decodeMessageThroughValue(const uint8_t* bytes, size_t length) {
   if (!root.is_object()) throw std::runtime_error("ERR_BAD_MESSAGE");
   decodeFacesHex(root);
   const std::string type = root.value("type", std::string());
-  if (type == "assetChunk" || type == "audioSegment") {
+  if (carriesBinaryData(type)) {
     auto data = root.find("data");
     if (data != root.end() && data->is_binary()) {
       const auto& raw = data->get_binary();

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vobu {
 
@@ -32,6 +33,9 @@ std::string decodeMessageThroughValue(const uint8_t* bytes, size_t length);
 
 // root["character"]["faces"]: face texts to binary values, in place.
 void encodeFacesBinary(nlohmann::json& root);
+
+// The message types whose binary "data" turns into base64 text.
+inline bool carriesBinaryData(std::string_view type) { return type == "assetChunk" || type == "audioSegment"; }
 
 // The face text of a binary face of `length` >= 1 bytes: its first byte as
 // it is, then every other byte as two lowercase hex digits.

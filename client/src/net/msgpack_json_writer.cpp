@@ -27,8 +27,7 @@ class Writer {
     if (at_ >= end_ || !isMap(*at_)) return false;
     if (!writeValue(0, Place::Root)) return false;
     if (at_ != end_) return false;
-    const bool assetType = rootType_ == "assetChunk" || rootType_ == "audioSegment";
-    return !rootDataIsBinary_ || assetType;
+    return !rootDataIsBinary_ || carriesBinaryData(rootType_);
   }
 
  private:
