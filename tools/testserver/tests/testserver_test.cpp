@@ -174,6 +174,21 @@ TEST(TestServerJoin, ChallengeWelcomeAssetsReadyAndFirstSnapshot) {
     EXPECT_EQ(segment.at("streamId"), entities.at("entities")[2].at("streamId"));
 }
 
+TEST(TestServerJoin, TheBigWorldArrivesWholeInChunks) {
+    ServerOptions options = quickOptions();
+    options.world = "big";
+    RunningServer server(options);
+    TestClient client(server.port());
+    client.joinToReady(debugCharacter());
+    size_t total = 0;
+    for (const auto& d : client.downloads) {
+        EXPECT_EQ(sha256Hex(d.bytes), d.hash) << d.id;
+        total += d.bytes.size();
+    }
+    EXPECT_GT(total, 2000000u);
+    EXPECT_LE(total, 2097152u);
+}
+
 TEST(TestServerJoin, HelloRejections) {
     struct Case {
         const char* name;
@@ -506,6 +521,16 @@ TEST(TestServerPlayers, TwoClientsSeeEachOtherAndTheLeaving) {
     const json snapshot = second->receiveType("snapshot");
     EXPECT_FALSE(ownEntry(snapshot, firstId).is_null());
     EXPECT_FALSE(ownEntry(snapshot, secondId).is_null());
+
+    // A whisper between two players reaches both, and no one else.
+    first.send({{"type", "chat"}, {"text", "just you"}, {"to", secondId}});
+    for (TestClient* c : {&first, second.get()}) {
+        const json line = c->receiveType("chat");
+        EXPECT_EQ(line.at("from"), firstId);
+        EXPECT_EQ(line.at("to"), secondId);
+        EXPECT_EQ(line.at("toName"), "Second");
+        EXPECT_EQ(line.at("text"), "just you");
+    }
 
     second.reset();
     EXPECT_EQ(first.receiveType("left").at("id"), secondId);
