@@ -181,21 +181,15 @@ void TextField::pushUndo() {
     redoStack.clear();
 }
 
-void TextField::undo() {
-    if (undoStack.empty()) return;
-    redoStack.push_back(TextFieldState{text, cursor, anchor});
-    TextFieldState state = std::move(undoStack.back());
-    undoStack.pop_back();
-    text = std::move(state.text);
-    cursor = state.cursor;
-    anchor = state.anchor;
-}
+void TextField::undo() { stepHistory(undoStack, redoStack); }
 
-void TextField::redo() {
-    if (redoStack.empty()) return;
-    undoStack.push_back(TextFieldState{text, cursor, anchor});
-    TextFieldState state = std::move(redoStack.back());
-    redoStack.pop_back();
+void TextField::redo() { stepHistory(redoStack, undoStack); }
+
+void TextField::stepHistory(std::vector<TextFieldState>& take, std::vector<TextFieldState>& keep) {
+    if (take.empty()) return;
+    keep.push_back(TextFieldState{text, cursor, anchor});
+    TextFieldState state = std::move(take.back());
+    take.pop_back();
     text = std::move(state.text);
     cursor = state.cursor;
     anchor = state.anchor;

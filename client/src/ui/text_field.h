@@ -59,6 +59,11 @@ public:
 
     // 0 space, 1 word character, 2 anything else (also past the end).
     int charClass(int index) const;
+
+private:
+    // One step of undo or redo: the current state goes onto `keep`, the
+    // newest entry of `take` becomes the current state.
+    void stepHistory(std::vector<TextFieldState>& take, std::vector<TextFieldState>& keep);
 };
 
 }  // namespace vobu
