@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/graphics.h"
@@ -41,6 +42,7 @@ struct Recording {
     int scissor[4] = {0, 0, 0, 0};
     int frameWidth = 0;
     int frameHeight = 0;
+    std::vector<std::pair<int, int>> frames;  // every beginFrame's size, in order
 };
 
 class RecordingBackend final : public GraphicsBackend {
@@ -52,6 +54,7 @@ public:
         r_.calls.push_back("beginFrame");
         r_.frameWidth = width;
         r_.frameHeight = height;
+        r_.frames.emplace_back(width, height);
     }
     uint32_t createTextureObject() override {
         r_.calls.push_back("create");

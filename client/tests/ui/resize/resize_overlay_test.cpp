@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/resize_overlay.h"
+#include "ui/recording_backend.h"
 #include "ui/test_font.h"
 
 namespace vobu {
@@ -195,32 +196,10 @@ TEST(ResizeOverlayX11, AttachSucceedsForARealWindow) {
 
 // ---- ResizeBadge --------------------------------------------------------
 
-// Records what Graphics hands to OpenGL.
-struct RecordingBackend : GraphicsBackend {
-    struct Log {
-        std::vector<std::pair<int, int>> frames;
-        int uploads = 0;
-        std::vector<std::vector<Vertex>> draws;
-        std::vector<DrawState> states;
-    };
-    explicit RecordingBackend(Log& log) : log(log) {}
-    void beginFrame(int w, int h) override { log.frames.emplace_back(w, h); }
-    uint32_t createTextureObject() override { return ++objects; }
-    void deleteTextureObject(uint32_t) override {}
-    void bindTextureObject(uint32_t) override {}
-    void uploadTexture(Texture const&) override { ++log.uploads; }
-    void applyState(DrawState const& state) override { log.states.push_back(state); }
-    void drawTriangles(Vertex const* v, size_t n, float) override { log.draws.emplace_back(v, v + n); }
-    void setScissor(int, int, int, int) override {}
-    void clearScissor() override {}
-    Log& log;
-    uint32_t objects = 0;
-};
-
 TEST(ResizeBadge, DrawsTheCentredSizeAndRendersOnlyOnChange) {
     Font font = testing::testFont();
-    RecordingBackend::Log log;
-    Graphics graphics(std::make_unique<RecordingBackend>(log));
+    testing::Recording rec;
+    Graphics graphics(std::make_unique<testing::RecordingBackend>(rec));
     ResizeBadge badge;
 
     badge.draw(graphics, font, 1280, 720);
@@ -241,10 +220,10 @@ TEST(ResizeBadge, DrawsTheCentredSizeAndRendersOnlyOnChange) {
     EXPECT_EQ(graphics.textures().at(badge.texture).version, version + 1);
     EXPECT_EQ(graphics.textures().size(), 1u);  // the same handle is reused
 
-    EXPECT_EQ(log.frames, (Sizes{{1280, 720}, {1280, 720}, {1281, 720}}));
-    ASSERT_EQ(log.draws.size(), 3u);
-    EXPECT_EQ(log.uploads, 2);
-    DrawState const& state = log.states[0];
+    EXPECT_EQ(rec.frames, (Sizes{{1280, 720}, {1280, 720}, {1281, 720}}));
+    ASSERT_EQ(rec.draws.size(), 3u);
+    EXPECT_EQ(rec.uploads.size(), 2u);
+    DrawState const& state = rec.draws[0].state;
     EXPECT_FALSE(state.depthTest);
     EXPECT_EQ(state.blend, DrawState::Blend::Alpha);
     EXPECT_FALSE(state.cull);
@@ -252,12 +231,12 @@ TEST(ResizeBadge, DrawsTheCentredSizeAndRendersOnlyOnChange) {
 
 TEST(ResizeBadge, NothingForANonPositiveSize) {
     Font font = testing::testFont();
-    RecordingBackend::Log log;
-    Graphics graphics(std::make_unique<RecordingBackend>(log));
+    testing::Recording rec;
+    Graphics graphics(std::make_unique<testing::RecordingBackend>(rec));
     ResizeBadge badge;
     badge.draw(graphics, font, 0, 720);
     badge.draw(graphics, font, 640, -1);
-    EXPECT_TRUE(log.frames.empty());
+    EXPECT_TRUE(rec.frames.empty());
     EXPECT_EQ(badge.texture, 0u);
 }
 
