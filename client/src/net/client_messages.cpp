@@ -14,7 +14,19 @@ using json = nlohmann::json;
 // be, its bad bytes become U+FFFD rather than the send throwing.
 std::string compact(const json& message) { return message.dump(-1, ' ', false, json::error_handler_t::replace); }
 
-json networkDocument(const Character& character) { return json::parse(encodeCharacterJsonRle(character)); }
+// The same repair for text that goes through the character writer, which
+// has no such fallback: each bad byte becomes U+FFFD.
+std::string repairedUtf8(const std::string& text)
+{
+    return json::parse(compact(json(text))).get<std::string>();
+}
+
+json networkDocument(Character character)
+{
+    character.id = repairedUtf8(character.id);
+    character.name = repairedUtf8(character.name);
+    return json::parse(encodeCharacterJsonRle(character));
+}
 
 } // namespace
 

@@ -75,6 +75,18 @@ TEST(ClientMessages, InvalidUtf8NeverMakesABuilderThrow)
     std::string built;
     EXPECT_NO_THROW(built = makeChatMessage("bad \xff byte", 0));
     EXPECT_EQ(built, "{\"text\":\"bad \xef\xbf\xbd byte\",\"to\":null,\"type\":\"chat\"}");
+
+    // A character's id and name pass through the character writer: a bad
+    // byte there must not throw out of a swap either.
+    Character character;
+    character.id = "id\xc3";
+    character.name = "na\xffme";
+    for (const bool hello : {true, false}) {
+        ASSERT_NO_THROW(built = hello ? makeHelloMessage(character, "00", "1") : makeSwapMessage(character)) << hello;
+        const auto document = nlohmann::json::parse(built)["character"];
+        EXPECT_EQ(document["id"], "id\xef\xbf\xbd");
+        EXPECT_EQ(document["name"], "na\xef\xbf\xbdme");
+    }
 }
 
 } // namespace
