@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ui/font.h"
+#include "ui/screen_quad.h"
 
 namespace vobu {
 
@@ -105,26 +106,10 @@ std::vector<uint8_t> ResizeBadge::renderText(Font const& font, std::string const
 }
 
 std::vector<Vertex> ResizeBadge::quad(int width, int height, int textWidth) {
-    int left = (width - textWidth) / 2;
-    int right = left + textWidth;
-    int top = (height - 16) / 2;
-    int bottom = top + 16;
-    float uRight = float(textWidth) / float(kImageWidth);
-    auto corner = [&](int px, int py, float u, float v) {
-        Vertex vertex;
-        vertex.x = 2.0f * float(px) / float(width) - 1.0f;
-        vertex.y = 1.0f - 2.0f * float(py) / float(height);
-        vertex.z = 0.0f;
-        vertex.w = 1.0f;
-        vertex.u = u;
-        vertex.v = v;
-        return vertex;
-    };
-    Vertex topLeft = corner(left, top, 0.0f, 0.0f);
-    Vertex bottomLeft = corner(left, bottom, 0.0f, 0.5f);
-    Vertex bottomRight = corner(right, bottom, uRight, 0.5f);
-    Vertex topRight = corner(right, top, uRight, 0.0f);
-    return {topLeft, bottomLeft, bottomRight, topLeft, bottomRight, topRight};
+    int const left = (width - textWidth) / 2;
+    int const top = (height - 16) / 2;
+    float const uRight = float(textWidth) / float(kImageWidth);
+    return screenRectQuad(left, top, left + textWidth, top + 16, uRight, 0.5f, width, height);
 }
 
 void ResizeBadge::draw(Graphics& graphics, Font const& font, int newWidth, int newHeight) {
