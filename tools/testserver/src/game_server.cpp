@@ -21,6 +21,10 @@ constexpr size_t kChatHistoryLines = 50;
 constexpr double kPingPeriodMs = 250;
 constexpr double kAudioLeadMs = 250;
 constexpr size_t kOversizePayload = 1048577;
+// Every this many snapshots the transcript gets the player's own state, so a
+// test can follow the server's view of a walk or a jump without a line for
+// every snapshot.
+constexpr uint64_t kStateLinePeriod = 5;
 
 int leadingZeroBitsOfDigest(const Sha256Digest& digest) {
     int bits = 0;
@@ -358,7 +362,7 @@ void GameServer::enterGame(Client& client) {
     }
     sendToPlaying(characterMessage(client.playerId, client.character, client.generation), client.connection);
     sendToPlaying({{"type", "joined"}, {"id", client.playerId}}, client.connection);
-    send(client, snapshotFor(client));
+    sendSnapshot(client);
 }
 
 void GameServer::handleInput(Client& client, const json& message) {
@@ -503,6 +507,15 @@ json GameServer::snapshotFor(const Client& client) const {
     return {{"type", "snapshot"}, {"players", std::move(players)}};
 }
 
+void GameServer::sendSnapshot(Client& client) {
+    send(client, snapshotFor(client));
+    if (++client.snapshotsSent % kStateLinePeriod == 0) {
+        const MoveState& s = client.state;
+        transcript_.write(client.connection, now(),
+                          {{"event", "state"}, {"x", s.x}, {"y", s.y}, {"z", s.z}, {"ack", client.lastSequence}});
+    }
+}
+
 void GameServer::send(Client& client, const json& message) {
     Outgoing item;
     item.kind = client.fragmenting ? Outgoing::Kind::Fragmented : Outgoing::Kind::Message;
@@ -600,7 +613,7 @@ void GameServer::tick() {
             fireFaults(client);
         }
         if (!client.snapshotsStopped) {
-            send(client, snapshotFor(client));
+            sendSnapshot(client);
         }
     }
 }

@@ -93,6 +93,7 @@ private:
         bool assetsReady = false;
         MoveState state;
         uint32_t lastSequence = 0;
+        uint64_t snapshotsSent = 0;
         double readyMs = 0;
         double lastPingMs = 0;
         int pings = 0;
@@ -140,6 +141,7 @@ private:
     const WorldAsset* findAsset(const Client& client, const std::string& id) const;
     bool hasSkinOf(const Client& client, int32_t playerId) const;
     json snapshotFor(const Client& client) const;
+    void sendSnapshot(Client& client);
     void addChatLine(json line);
     void tickBots(double dtMs);
     void stepBot(Bot& bot);

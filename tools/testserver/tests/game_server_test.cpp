@@ -1,7 +1,11 @@
 // The GameServer on a clock of the test's own, without sockets: bots,
 // audio pacing, the moment faults fire and what a connection is sent.
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -296,6 +300,69 @@ TEST(GameServerFaults, CorruptMeshSpoilsOnlyTheRenderMeshsLastChunk) {
         }
         EXPECT_EQ(differing, asset.kind == "mesh" ? 1u : 0u) << asset.id;
     }
+}
+
+TEST(GameServerTranscript, StateLinesFollowTheSnapshotsThroughAJump) {
+    ServerOptions options = clockedOptions();
+    const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) /
+                                       ("vobu_game_server_state_" + std::to_string(::getpid()) + ".jsonl");
+    options.transcript = path.string();
+    std::vector<json> own; // this player's entry of every snapshot, in order
+    {
+        ClockedServer clocked(options);
+        RecordingLink link;
+        const int id = clocked.join(link, "debug");
+        const int connection = clocked.connections.at(id);
+        auto collect = [&](const std::vector<json>& messages) {
+            for (const auto& m : messages) {
+                if (m.at("type") == "snapshot") {
+                    for (const auto& p : m.at("players")) {
+                        if (p.at("id") == id) {
+                            own.push_back(p);
+                        }
+                    }
+                }
+            }
+        };
+        collect(link.take());
+        // Three steps a tick, as a client at 60 steps a second sends them;
+        // the jump is step 4, and 3 s is time enough to land.
+        uint32_t sequence = 0;
+        for (int tick = 0; tick < 60; ++tick) {
+            json commands = json::array();
+            for (int i = 0; i < 3; ++i) {
+                ++sequence;
+                commands.push_back({{"seq", sequence}, {"x", 0.0}, {"y", 0.0}, {"jump", sequence == 4}});
+            }
+            clocked.server->onMessage(connection, pack({{"type", "input"}, {"commands", commands}}));
+            clocked.nowMs += 50;
+            clocked.server->tick();
+            collect(link.take());
+        }
+    }
+    std::vector<json> states;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        const json entry = json::parse(line);
+        if (entry.value("event", "") == "state") {
+            states.push_back(entry);
+        }
+    }
+    std::filesystem::remove(path);
+    ASSERT_EQ(own.size(), 61u);
+    ASSERT_EQ(states.size(), own.size() / 5);
+    double highest = 0;
+    for (size_t k = 0; k < states.size(); ++k) {
+        // Line k tells what snapshot 5 (k + 1) told the player.
+        const json& snapshot = own[5 * (k + 1) - 1];
+        for (const char* key : {"x", "y", "z", "ack"}) {
+            EXPECT_EQ(states[k].at(key), snapshot.at(key)) << key << " in line " << k;
+        }
+        highest = std::max(highest, states[k].at("z").get<double>());
+    }
+    EXPECT_GT(highest, 1.0) << "the jump is seen in the air";
+    EXPECT_EQ(states.back().at("z").get<double>(), 0.0) << "and back on the floor";
+    EXPECT_EQ(states.back().at("ack"), 177); // snapshot 60 follows input 59
 }
 
 } // namespace
