@@ -66,7 +66,9 @@ void CharacterPose::update(CharacterPose& pose, MoveState const& s, double dt, C
     double const measuredX = (s.x - pose.last.x) / dt;
     double const measuredY = (s.y - pose.last.y) / dt;
     pose.last = s;
-    if (std::hypot(measuredX, measuredY) > kTeleportSpeed) {
+    // A speed that is not a number (a position that is not one) resets too:
+    // otherwise it would stay in the springs for good.
+    if (!(std::hypot(measuredX, measuredY) <= kTeleportSpeed)) {
         reset(pose, s);
         return;
     }

@@ -56,7 +56,12 @@ void OrbitCamera::update(float x, float y, float z, float dt, Scene const* scene
     targetX = x;
     targetY = y;
     float const k = dt > 0 ? std::min(1.0f - std::exp(-dt / 0.08f), 1.0f) : 1.0f;
-    targetZ += k * (z - targetZ);
+    // A height that is not finite would stay in the eased value for good.
+    if (std::isfinite(targetZ)) {
+        targetZ += k * (z - targetZ);
+    } else {
+        targetZ = z;
+    }
     effectiveDistance = distance;
     if (scene != nullptr) pullIn(*scene);
 }

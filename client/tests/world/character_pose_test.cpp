@@ -107,6 +107,18 @@ TEST_F(PoseTest, MovingFasterThanTwelveUnitsASecondSnapsToRest) {
     EXPECT_NE(pose.velocityX, 0);
 }
 
+TEST_F(PoseTest, APositionThatIsNotANumberSnapsToRestAndWalkingResumes) {
+    for (int i = 1; i <= 8; ++i) step(at(i * 0.06, 0, 0));
+    step(at(std::nan(""), 0, 0));
+    EXPECT_EQ(pose.leanX, 0);
+    EXPECT_EQ(pose.velocityX, 0);
+    step(at(0.6, 0, 0));
+    for (int i = 1; i <= 8; ++i) step(at(0.6 + i * 0.06, 0, 0));
+    EXPECT_TRUE(std::isfinite(pose.velocityX));
+    EXPECT_GT(pose.velocityX, 0);
+    EXPECT_NE(pose.leanX, 0);
+}
+
 // The squash rate right after the kick: the sub-steps of one update damp
 // it, so the kick is read back from a zero-length spring step.
 double kickOf(CharacterPose& pose, Character const& ch, MoveState const& s) {

@@ -49,6 +49,17 @@ TEST(OrbitCamera, HeightEasesWithTimeAndJumpsWithoutIt) {
     EXPECT_NEAR(camera.targetZ, 4.0 * std::exp(-1.0), 1e-5);
 }
 
+TEST(OrbitCamera, AHeightThatIsNotFiniteDoesNotStick) {
+    for (float bad : {std::nanf(""), INFINITY}) {
+        OrbitCamera camera;
+        camera.update(1, 2, bad, 1.0f / 60, nullptr);
+        camera.update(1, 2, 3, 1.0f / 60, nullptr);
+        EXPECT_EQ(camera.targetZ, 3.0f) << bad;
+        camera.update(1, 2, 0, 0.08f, nullptr);
+        EXPECT_NEAR(camera.targetZ, 3.0 * std::exp(-1.0), 1e-5);
+    }
+}
+
 // A camera at yaw 0 (looking toward +y), pitch 0 (level), following the
 // origin: the eye lies at (0, -distance, 0.9).
 OrbitCamera levelCamera() {
