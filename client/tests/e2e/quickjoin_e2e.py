@@ -258,6 +258,19 @@ class QuickJoinTest(unittest.TestCase):
             self.assertTrue(all(abs(c["x"] - walking[0]["x"]) < 1e-9 and abs(c["y"] - walking[0]["y"]) < 1e-9
                                 for c in walking), "one steady direction")
             self.assertEqual(sum(1 for c in commands if c["jump"]), 1)
+            # The server's own view: its state lines (every 5th snapshot)
+            # show the player high in the air after the jump command and
+            # back on the floor once a jump's length of steps has followed.
+            jump = next(c["seq"] for c in commands if c["jump"])
+            states = [e for e in server.transcript() if e.get("event") == "state" and e["conn"] == 1]
+            before = [s for s in states if s["ack"] < jump]
+            self.assertTrue(before, states)
+            ground = before[-1]["z"]
+            airborne = [s for s in states if jump <= s["ack"] < jump + 54]
+            self.assertGreater(max((s["z"] for s in airborne), default=ground), ground + 0.3, airborne)
+            landed = [s for s in states if s["ack"] >= jump + 60]
+            self.assertTrue(landed, states)
+            self.assertTrue(all(s["z"] == ground for s in landed), landed)
             # The eye rises with the player (the far edge of the floor drops
             # on the screen), then the player lands where the jump began.
             self.assertGreater(max(rows), rest + 3, rows)
