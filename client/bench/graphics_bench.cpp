@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_gl_window.h"
 #include "ui/graphics.h"
 
 namespace {
@@ -17,31 +18,8 @@ namespace {
 constexpr int kWidth = 1020;
 constexpr int kHeight = 680;
 
-// One window and context for the whole run.
-struct GlWindow {
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
-
-    GlWindow() {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-        window = SDL_CreateWindow("graphics_bench", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL);
-        if (window) context = SDL_GL_CreateContext(window);
-        if (context) SDL_GL_SetSwapInterval(0);
-    }
-    ~GlWindow() {
-        if (context) SDL_GL_DeleteContext(context);
-        if (window) SDL_DestroyWindow(window);
-        SDL_Quit();
-    }
-    bool ok() const { return context != nullptr; }
-};
-
-GlWindow& glWindow() {
-    static GlWindow instance;
+vobu::bench::BenchGlWindow& glWindow() {
+    static vobu::bench::BenchGlWindow instance("graphics_bench", kWidth, kHeight);
     return instance;
 }
 

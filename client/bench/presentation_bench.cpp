@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ui/font.h"
+#include "bench_gl_window.h"
 #include "ui/graphics.h"
 #include "ui/test_font.h"
 #include "world/renderer.h"
@@ -29,30 +30,8 @@ constexpr int kCellColumns = 64;
 constexpr int kCellRows = 32;  // 2048 cells, 4096 triangles, 12288 indices a material
 constexpr float kCell = 0.25f;
 
-struct GlWindow {
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
-
-    GlWindow() {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-        window = SDL_CreateWindow("presentation_bench", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL);
-        if (window) context = SDL_GL_CreateContext(window);
-        if (context) SDL_GL_SetSwapInterval(0);
-    }
-    ~GlWindow() {
-        if (context) SDL_GL_DeleteContext(context);
-        if (window) SDL_DestroyWindow(window);
-        SDL_Quit();
-    }
-    bool ok() const { return context != nullptr; }
-};
-
-GlWindow& glWindow() {
-    static GlWindow instance;
+vobu::bench::BenchGlWindow& glWindow() {
+    static vobu::bench::BenchGlWindow instance("presentation_bench", kWidth, kHeight);
     return instance;
 }
 
