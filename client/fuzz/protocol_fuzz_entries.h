@@ -17,7 +17,6 @@
 #include "net/asset_manifest.h"
 #include "net/asset_store.h"
 #include "net/base64.h"
-#include "net/base64_text.h"
 #include "net/chat_messages.h"
 #include "net/failure_code.h"
 #include "net/message_codec.h"

@@ -6,6 +6,7 @@
 namespace vobu {
 namespace {
 
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr int8_t kNotInAlphabet = -1;
 
 constexpr std::array<int8_t, 256> makeDecodeTable()
@@ -13,9 +14,8 @@ constexpr std::array<int8_t, 256> makeDecodeTable()
     std::array<int8_t, 256> table{};
     for (auto& value : table)
         value = kNotInAlphabet;
-    const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     for (int i = 0; i < 64; ++i)
-        table[uint8_t(alphabet[i])] = int8_t(i);
+        table[uint8_t(kAlphabet[i])] = int8_t(i);
     return table;
 }
 
@@ -74,6 +74,38 @@ std::vector<uint8_t> decodeAssetBase64(const std::string& text, uint32_t maxByte
     if (bytes.size() > maxBytes)
         fail("ERR_BAD_ASSET_CHUNK");
     return bytes;
+}
+
+std::string encodeBase64(const uint8_t* bytes, size_t length)
+{
+    std::string text;
+    appendBase64(bytes, length, text);
+    return text;
+}
+
+void appendBase64(const uint8_t* bytes, size_t length, std::string& out)
+{
+    const size_t start = out.size();
+    out.resize(start + (length + 2) / 3 * 4);
+    char* text = out.data() + start;
+    size_t i = 0;
+    for (; i + 3 <= length; i += 3) {
+        const uint32_t group = (uint32_t(bytes[i]) << 16) | (uint32_t(bytes[i + 1]) << 8) | bytes[i + 2];
+        *text++ = kAlphabet[(group >> 18) & 63];
+        *text++ = kAlphabet[(group >> 12) & 63];
+        *text++ = kAlphabet[(group >> 6) & 63];
+        *text++ = kAlphabet[group & 63];
+    }
+    const size_t rest = length - i;
+    if (rest > 0) {
+        uint32_t group = uint32_t(bytes[i]) << 16;
+        if (rest == 2)
+            group |= uint32_t(bytes[i + 1]) << 8;
+        *text++ = kAlphabet[(group >> 18) & 63];
+        *text++ = kAlphabet[(group >> 12) & 63];
+        *text++ = rest == 2 ? kAlphabet[(group >> 6) & 63] : '=';
+        *text++ = '=';
+    }
 }
 
 } // namespace vobu

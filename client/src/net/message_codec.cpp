@@ -1,6 +1,6 @@
 #include "net/message_codec.h"
 
-#include "net/base64_text.h"
+#include "net/base64.h"
 #include "net/msgpack_json_writer.h"
 
 #include <stdexcept>

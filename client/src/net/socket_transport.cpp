@@ -1,6 +1,6 @@
 #include "net/socket_transport.h"
 
-#include "net/base64_text.h"
+#include "net/base64.h"
 #include "net/message_codec.h"
 #include "net/server_address.h"
 #include "net/websocket_frame.h"

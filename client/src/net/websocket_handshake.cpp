@@ -1,6 +1,6 @@
 #include "net/websocket_handshake.h"
 
-#include "net/base64_text.h"
+#include "net/base64.h"
 
 #include <mbedtls/sha1.h>
 

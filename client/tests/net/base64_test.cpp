@@ -36,6 +36,24 @@ TEST(DecodeAssetBase64, DecodesRfcVectors)
     }
 }
 
+TEST(EncodeBase64, WritesRfcVectorsAndAppends)
+{
+    const struct {
+        const char* bytes;
+        const char* text;
+    } cases[] = {
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"}, {"\xfb\xff\xbf", "+/+/"},
+    };
+    for (const auto& c : cases) {
+        const std::string bytes = c.bytes;
+        EXPECT_EQ(encodeBase64(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), c.text) << c.bytes;
+    }
+    std::string out = "key: ";
+    appendBase64(reinterpret_cast<const uint8_t*>("fo"), 2, out);
+    EXPECT_EQ(out, "key: Zm8=");
+}
+
 TEST(DecodeAssetBase64, RoundTripsEveryLengthAndByte)
 {
     std::mt19937 random(3);

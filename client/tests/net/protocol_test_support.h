@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "net/base64.h"
 #include "net/manifest_entry.h"
 #include "net/sha256.h"
 
@@ -14,29 +15,7 @@ namespace vobu::test {
 
 inline std::string encodeBase64(const std::vector<uint8_t>& bytes)
 {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const uint32_t group = (uint32_t(bytes[i]) << 16) | (uint32_t(bytes[i + 1]) << 8) | bytes[i + 2];
-        text += kAlphabet[group >> 18];
-        text += kAlphabet[(group >> 12) & 63];
-        text += kAlphabet[(group >> 6) & 63];
-        text += kAlphabet[group & 63];
-    }
-    if (bytes.size() - i == 1) {
-        const uint32_t group = uint32_t(bytes[i]) << 16;
-        text += kAlphabet[group >> 18];
-        text += kAlphabet[(group >> 12) & 63];
-        text += "==";
-    } else if (bytes.size() - i == 2) {
-        const uint32_t group = (uint32_t(bytes[i]) << 16) | (uint32_t(bytes[i + 1]) << 8);
-        text += kAlphabet[group >> 18];
-        text += kAlphabet[(group >> 12) & 63];
-        text += kAlphabet[(group >> 6) & 63];
-        text += '=';
-    }
-    return text;
+    return vobu::encodeBase64(bytes.data(), bytes.size());
 }
 
 inline std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
