@@ -31,21 +31,6 @@ struct World {
     std::vector<std::string> chunkMessages;
 };
 
-std::vector<uint8_t> noiseTexture(uint32_t seed) {
-    std::vector<uint8_t> rgba(256 * 256 * 4);
-    uint32_t state = seed * 2654435761u + 1;
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        rgba[i] = uint8_t(state);
-        rgba[i + 1] = uint8_t(state >> 8);
-        rgba[i + 2] = uint8_t(state >> 16);
-        rgba[i + 3] = 255;
-    }
-    return mapkit::writeTexture(256, 256, rgba, mapkit::TextureEncoding::Raw);
-}
-
 // A walk-mesh grid, two noise textures and a render mesh of floor tiles
 // filling the rest of the 2 MiB budget (the mesh at most 1 MiB).
 World largeWorld() {
@@ -57,8 +42,8 @@ World largeWorld() {
         world.bytes.push_back(std::move(bytes));
     };
     add("walkmesh", AssetWalkMesh, mapkit::writeWalkMesh(mapkit::grid(128, 64, 0.5)), -1);
-    add("tex-a", AssetTexture, noiseTexture(1), 0);
-    add("tex-b", AssetTexture, noiseTexture(2), 1);
+    add("tex-a", AssetTexture, mapkit::rawNoiseTexture(1), 0);
+    add("tex-b", AssetTexture, mapkit::rawNoiseTexture(2), 1);
     add("player-join", AssetAudio, patternBytes(40000, 9), -1);
     std::vector<RenderMaterial> materials(2);
     materials[0].number = 0;

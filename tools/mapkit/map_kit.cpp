@@ -1,4 +1,5 @@
 #include "mapkit/map_kit.h"
+#include "mapkit/map_writer.h"
 
 #include <cmath>
 #include <functional>
@@ -254,6 +255,21 @@ KitRenderMap twoMaterialRenderMap() {
         }
     map.textures = {std::move(checker), std::move(window)};
     return map;
+}
+
+std::vector<uint8_t> rawNoiseTexture(uint32_t seed) {
+    std::vector<uint8_t> rgba(256 * 256 * 4);
+    uint32_t state = seed * 2654435761u + 1;
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        rgba[i] = static_cast<uint8_t>(state);
+        rgba[i + 1] = static_cast<uint8_t>(state >> 8);
+        rgba[i + 2] = static_cast<uint8_t>(state >> 16);
+        rgba[i + 3] = 255;
+    }
+    return writeTexture(256, 256, rgba, TextureEncoding::Raw);
 }
 
 } // namespace vobu::mapkit

@@ -126,4 +126,9 @@ void addRenderQuad(RenderMaterial& material, double x0, double y0, double x1, do
 //   texture slot 1: an 8 x 8 image whose left half has alpha 128 (the rest 255).
 KitRenderMap twoMaterialRenderMap();
 
+// A 256 x 256 opaque texture of hashed noise, written raw: noise does not
+// compress, so the asset has the full size of its pixels (for worlds that
+// must weigh a known amount). Equal seeds give equal bytes.
+std::vector<uint8_t> rawNoiseTexture(uint32_t seed);
+
 } // namespace vobu::mapkit

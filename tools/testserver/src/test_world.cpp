@@ -33,22 +33,6 @@ void addAsset(TestWorld& world, std::string id, std::string kind, std::vector<ui
     world.assets.push_back(std::move(asset));
 }
 
-// A 256 x 256 texture of hashed noise: raw, so it has its full size.
-std::vector<uint8_t> noiseTexture(uint32_t seed) {
-    std::vector<uint8_t> rgba(256 * 256 * 4);
-    uint32_t state = seed * 2654435761u + 1;
-    for (size_t i = 0; i < rgba.size(); i += 4) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        rgba[i] = static_cast<uint8_t>(state);
-        rgba[i + 1] = static_cast<uint8_t>(state >> 8);
-        rgba[i + 2] = static_cast<uint8_t>(state >> 16);
-        rgba[i + 3] = 255;
-    }
-    return mapkit::writeTexture(256, 256, rgba, mapkit::TextureEncoding::Raw);
-}
-
 void addCommonEntities(TestWorld& world) {
     world.entities = nlohmann::json::array({
         {{"id", 1}, {"type", "text"}, {"x", -3.0}, {"y", 2.5}, {"z", 1.6},
@@ -83,8 +67,8 @@ void buildDemo(TestWorld& world, const std::vector<uint8_t>& joinSound) {
 void buildBig(TestWorld& world, const std::vector<uint8_t>& joinSound) {
     // grid(128, 64, 0.5): 16384 triangles over x in [-32, 32], y in [-16, 16].
     addAsset(world, "walkmesh", "walkmesh", mapkit::writeWalkMesh(mapkit::grid(128, 64, 0.5)));
-    addAsset(world, "tex-a", "texture", noiseTexture(1), 0);
-    addAsset(world, "tex-b", "texture", noiseTexture(2), 1);
+    addAsset(world, "tex-a", "texture", mapkit::rawNoiseTexture(1), 0);
+    addAsset(world, "tex-b", "texture", mapkit::rawNoiseTexture(2), 1);
     addAsset(world, "player-join", "audio", joinSound);
 
     // Tiles of the floor, alternating materials, until the budget is used.
