@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "net/asset_store.h"
+#include "net/server_messages.h"
 
 namespace vobu {
 
@@ -30,11 +31,7 @@ void movementAxes(bool const (&keys)[512], float& x, float& y) {
     y = float(int(held(keys, SDL_SCANCODE_W, SDL_SCANCODE_UP)) - int(held(keys, SDL_SCANCODE_S, SDL_SCANCODE_DOWN)));
 }
 
-double Application::nowMs() {
-    double const counter = double(uint64_t(SDL_GetPerformanceCounter()));
-    double const frequency = double(uint64_t(SDL_GetPerformanceFrequency()));
-    return counter * 1000.0 / frequency;
-}
+double Application::nowMs() { return protocolNowMs(); }
 
 bool Application::initialize(std::string const& url, bool quickJoin) {
     serverUrl = url;

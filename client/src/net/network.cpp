@@ -20,12 +20,6 @@ namespace {
 // World units (a skin texel is 0.02).
 constexpr double kCorrectionLogDistance = 0.01;
 
-double performanceNowMs() {
-    double const counter = double(uint64_t(SDL_GetPerformanceCounter()));
-    double const frequency = double(uint64_t(SDL_GetPerformanceFrequency()));
-    return counter * 1000.0 / frequency;
-}
-
 // The one entry of the local player in a snapshot, if it is there.
 Player const* findPlayer(std::vector<Player> const& players, int32_t id) {
     for (Player const& player : players) {
@@ -40,7 +34,7 @@ Player const* findPlayer(std::vector<Player> const& players, int32_t id) {
 
 Network::Network(Scene& liveScene)
     : Network(liveScene, [](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); },
-              performanceNowMs) {}
+              protocolNowMs) {}
 
 Network::Network(Scene& liveScene, TransportFactory const& makeTransport, Clock clock)
     : scene(liveScene), clock_(std::move(clock)) {
