@@ -349,7 +349,12 @@ void Network::endByServer(bool withReason) {
 }
 
 void Network::takeSwapped() {
-    localCharacter = pendingCharacter;
+    // A "swapped" that no pending swap asked for was compared with the
+    // current character, which therefore stays: the pending one may be a
+    // swap the server refused earlier.
+    if (swapPending) {
+        localCharacter = pendingCharacter;
+    }
     swapPending = false;
     predictor.reset(scene.swapState, scene.swapAck);
     lastMoveX = 0;

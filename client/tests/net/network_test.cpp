@@ -507,6 +507,13 @@ TEST_F(NetworkFixture, SwapErrorEndsThePendingSwap) {
     EXPECT_FALSE(network->swapPending);
     EXPECT_EQ(network->localCharacter.id, "local-char");
     EXPECT_FALSE(network->gameEnded);
+
+    // A grant nobody asked for any more names the current character: the
+    // refused one must not become the local character.
+    serve(swappedJson(localCharacter(), network->predictor.lastSentSequence));
+    step();
+    EXPECT_FALSE(network->gameEnded) << network->errorCode;
+    EXPECT_EQ(network->localCharacter.id, "local-char");
 }
 
 // ---- a send that fails ends the game, and nothing of it survives ---------
