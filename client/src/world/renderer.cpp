@@ -200,6 +200,8 @@ void Renderer::drawPlayer(Scene const& scene, Player const& player, double dt, b
             double const s = visual.smoothedHeading;
             double const d = std::atan2(std::sin(player.heading - s), std::cos(player.heading - s));
             visual.smoothedHeading = float(s + (1 - std::exp(-visual.headingTime / 0.28)) * d);
+            // A heading that is not a number would stay in the smoothing for good.
+            if (!std::isfinite(visual.smoothedHeading)) visual.smoothedHeading = player.heading;
             visual.headingTime = 0;
         }
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "renderer_fixture.h"
 
@@ -144,6 +145,46 @@ TEST_F(RendererTest, ThePlayerBodyIsTheTintedPosedBoxAtThePlayer) {
     players.push_back(presentation::playerAt(3, 50, 50, 0));
     frame();
     EXPECT_FLOAT_EQ(visual(3).tint.r, scene.ambient.r);
+}
+
+// Snapshot values are any double the server sent: a frame of positions or
+// headings that are not numbers, infinite or far away draws without harm,
+// and once they are sane again every body stands where it belongs.
+TEST_F(RendererTest, PositionsNotFiniteOrFarAwayLeaveNoTraceOnceSaneAgain) {
+    addCharacter(2, "Box");
+    Player const sane = presentation::playerAt(2, 5, 5, 0, 0.5f);
+    players.push_back(sane);
+    for (int i = 0; i < 10; ++i) frame();
+    double const nan = std::nan("");
+    double const inf = std::numeric_limits<double>::infinity();
+    for (double bad : {nan, inf, -inf, 1e300}) {
+        for (int field = 0; field < 5; ++field) {
+            SCOPED_TRACE(::testing::Message() << "value " << bad << " field " << field);
+            for (Player& p : players) {
+                double* const fields[] = {&p.x, &p.y, &p.z, &p.vz, nullptr};
+                if (fields[field] != nullptr) {
+                    *fields[field] = bad;
+                } else {
+                    p.heading = float(bad);
+                }
+            }
+            for (int i = 0; i < 4; ++i) frame(1.0 / 60, true, kWidth / 2, kHeight / 2);
+            players = {presentation::playerAt(kLocal, -5, 0, 0), sane};
+            for (int i = 0; i < 60; ++i) frame();
+            EXPECT_FLOAT_EQ(renderer.camera.targetX, -5.0f);
+            EXPECT_NEAR(renderer.camera.targetZ, 0.0f, 1e-3);
+            EXPECT_NEAR(visual(2).smoothedHeading, 0.5f, 1e-3);
+            std::vector<Vertex> const& mesh = visual(2).worldMesh;
+            ASSERT_FALSE(mesh.empty());
+            for (Vertex const& v : mesh) {
+                ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
+                ASSERT_NEAR(v.x, 5.0f, 0.5f);
+                ASSERT_NEAR(v.y, 5.0f, 0.5f);
+                ASSERT_GE(v.z, -0.1f);
+                ASSERT_LE(v.z, 1.4f);
+            }
+        }
+    }
 }
 
 TEST_F(RendererTest, HeadingsAreSmoothedOnEveryFourthFrame) {
