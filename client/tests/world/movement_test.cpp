@@ -396,6 +396,36 @@ TEST(MovementStep, RandomStepsInTheRoomStayFiniteAndOnTheFloor) {
     }
 }
 
+// A server state may carry any double: positions and speeds that are not
+// numbers, infinite or far outside the map. Steps from it end at once, and
+// a sane state afterwards walks as always.
+TEST(MovementStep, StatesFarAwayOrNotFiniteEndEveryStepAndLeaveNothingBehind) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<double> values = {nan, inf, -inf, 1e300, -1e300, 1e18, 4097};
+    for (const auto& triangles : {mapkit::walledRoom(), mapkit::largeGrid()}) {
+        const WalkMesh mesh = prepared(triangles);
+        const MoveState sane = standingAt(mesh, 0.25, 0.25, 0);
+        MoveState reference = sane;
+        for (int i = 0; i < 30; ++i) reference = moveStep(reference, command(1, 0), kDt, mesh, kParams);
+        for (int field = 0; field < 6; ++field) {
+            for (double value : values) {
+                MoveState s = sane;
+                double* const fields[] = {&s.x, &s.y, &s.z, &s.vx, &s.vy, &s.vz};
+                *fields[field] = value;
+                for (int triangle : {-1, 0}) {
+                    s.triangle = triangle;
+                    MoveState t = s;
+                    for (int i = 0; i < 30; ++i) t = moveStep(t, command(1, 0, i == 3), kDt, mesh, kParams);
+                }
+                MoveState again = sane;
+                for (int i = 0; i < 30; ++i) again = moveStep(again, command(1, 0), kDt, mesh, kParams);
+                ASSERT_TRUE(movetest::sameState(again, reference)) << field << " " << value;
+            }
+        }
+    }
+}
+
 // The same commands from the same state give the same bits, whether the
 // searches go through the grid or scan every triangle.
 TEST(MovementStep, RepeatableAndIndependentOfTheSearchGrid) {
