@@ -214,14 +214,14 @@ void Network::onMessage(char const* text, unsigned length) {
         Character const& expected = swapPending ? pendingCharacter : localCharacter;
         ServerMessageKind const kind =
             handleServerMessage(text, length, scene, expected, assets, lastMessageType, clock_());
-        handleKind(int(kind));
+        handleKind(kind);
     } catch (std::exception const& error) {
         fail(error.what());
     }
 }
 
-void Network::handleKind(int kind) {
-    switch (ServerMessageKind(kind)) {
+void Network::handleKind(ServerMessageKind kind) {
+    switch (kind) {
         case ServerMessageKind::Challenge:
             answerChallenge();
             break;

@@ -25,6 +25,8 @@
 
 namespace vobu {
 
+enum class ServerMessageKind : int32_t;
+
 class Network {
 public:
     // Makes the transport from the callbacks the Network hands it.
@@ -92,7 +94,7 @@ private:
     void resetGame();
     void fail(std::string const& text);
     void onMessage(char const* text, unsigned length);
-    void handleKind(int kind);
+    void handleKind(ServerMessageKind kind);
     void answerChallenge();
     void takeWelcome();
     void takeSnapshot();
