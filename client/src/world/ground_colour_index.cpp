@@ -12,7 +12,6 @@ namespace vobu {
 namespace {
 
 constexpr size_t kFloatsPerVertex = kRenderVertexFloats;
-constexpr size_t kColourOffset = kRenderVertexColour;
 constexpr int kMaxCellsPerSide = 256;
 constexpr int kMaxCellsPerTriangle = 64;
 
@@ -116,18 +115,12 @@ Color GroundColourIndex::colourAt(Scene const& scene, float x, float y, float z,
     auto consider = [&](Candidate const& c) {
         const float *p0, *p1, *p2;
         if (!corners(scene.materials[c.material], c.index, p0, p1, p2)) return;
-        // The colour query's own weights, so the answers agree to the bit.
-        GroundWeights w;
-        if (!mapGroundWeights(p0, p1, p2, x, y, w)) return;
-        const float h = w.w0 * p0[2] + w.w1 * p1[2] + w.w2 * p2[2];
-        if (!(h <= reach && h > bestHeight)) return;
-        const float* c0 = p0 + kColourOffset;
-        const float* c1 = p1 + kColourOffset;
-        const float* c2 = p2 + kColourOffset;
-        result.r = w.w0 * c0[0] + w.w1 * c1[0] + w.w2 * c2[0];
-        result.g = w.w0 * c0[1] + w.w1 * c1[1] + w.w2 * c2[1];
-        result.b = w.w0 * c0[2] + w.w1 * c1[2] + w.w2 * c2[2];
-        bestHeight = h;
+        // The colour query's own step, so the answers agree to the bit.
+        float rgb[3];
+        if (!takeGroundColour(p0, p1, p2, x, y, reach, bestHeight, rgb)) return;
+        result.r = rgb[0];
+        result.g = rgb[1];
+        result.b = rgb[2];
         hit = true;
     };
 

@@ -20,17 +20,11 @@ Color colorAt(const Scene& scene, float x, float y, float z, bool* found) {
             const float* p0 = vertices + i0 * kRenderVertexFloats;
             const float* p1 = vertices + i1 * kRenderVertexFloats;
             const float* p2 = vertices + i2 * kRenderVertexFloats;
-            GroundWeights w;
-            if (!mapGroundWeights(p0, p1, p2, x, y, w)) continue;
-            const float h = w.w0 * p0[2] + w.w1 * p1[2] + w.w2 * p2[2];
-            if (!(h <= reach && h > bestHeight)) continue;
-            const float* c0 = p0 + kRenderVertexColour;
-            const float* c1 = p1 + kRenderVertexColour;
-            const float* c2 = p2 + kRenderVertexColour;
-            result.r = w.w0 * c0[0] + w.w1 * c1[0] + w.w2 * c2[0];
-            result.g = w.w0 * c0[1] + w.w1 * c1[1] + w.w2 * c2[1];
-            result.b = w.w0 * c0[2] + w.w1 * c1[2] + w.w2 * c2[2];
-            bestHeight = h;
+            float rgb[3];
+            if (!takeGroundColour(p0, p1, p2, x, y, reach, bestHeight, rgb)) continue;
+            result.r = rgb[0];
+            result.g = rgb[1];
+            result.b = rgb[2];
             hit = true;
         }
     }

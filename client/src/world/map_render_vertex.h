@@ -30,4 +30,22 @@ inline bool mapGroundWeights(const float* p0, const float* p1, const float* p2, 
     return w.w0 >= -1e-4f && w.w1 >= -1e-4f && w.w0 + w.w1 <= 1.0001f;
 }
 
+// One triangle's turn in the colour query: when (x, y) lies inside it and
+// its height there is at most `reach` and above `bestHeight`, it becomes the
+// answer so far: `bestHeight` takes that height and `rgb` the colour
+// interpolated there. False (nothing changed) otherwise.
+inline bool takeGroundColour(const float* p0, const float* p1, const float* p2, float x, float y, float reach,
+                             float& bestHeight, float (&rgb)[3]) {
+    GroundWeights w;
+    if (!mapGroundWeights(p0, p1, p2, x, y, w)) return false;
+    const float h = w.w0 * p0[2] + w.w1 * p1[2] + w.w2 * p2[2];
+    if (!(h <= reach && h > bestHeight)) return false;
+    const float* c0 = p0 + kRenderVertexColour;
+    const float* c1 = p1 + kRenderVertexColour;
+    const float* c2 = p2 + kRenderVertexColour;
+    for (int k = 0; k < 3; ++k) rgb[k] = w.w0 * c0[k] + w.w1 * c1[k] + w.w2 * c2[k];
+    bestHeight = h;
+    return true;
+}
+
 } // namespace vobu
