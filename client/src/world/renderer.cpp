@@ -143,7 +143,7 @@ void Renderer::draw(Scene const& scene, std::vector<Player> const& players, int 
 
     groundColours_.update(scene);
     occluders_.clear();
-    worldLayer_.rebuildBatches(*graphics_, scene, projector_, occluders_);
+    worldLayer_.drawMap(*graphics_, scene, projector_, occluders_);
     drawnIds_.clear();
 
     // Players whose character left the Scene shatter away.

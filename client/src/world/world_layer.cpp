@@ -114,15 +114,15 @@ void WorldLayer::drawBatches(Graphics& graphics, Scene const& scene, Project con
     }
 }
 
-void WorldLayer::rebuildBatches(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
-                                std::vector<Vertex>& occluders) {
+void WorldLayer::drawMap(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
+                         std::vector<Vertex>& occluders) {
     bringUpToDate(graphics, scene);
     drawBatches(graphics, scene, [&plot](Vertex const& v) { return plot(v.x, v.y, v.z, Color{v.r, v.g, v.b}); },
                 occluders);
 }
 
-void WorldLayer::rebuildBatches(Graphics& graphics, Scene const& scene, CameraProjector const& projector,
-                                std::vector<Vertex>& occluders) {
+void WorldLayer::drawMap(Graphics& graphics, Scene const& scene, CameraProjector const& projector,
+                         std::vector<Vertex>& occluders) {
     bringUpToDate(graphics, scene);
     drawBatches(graphics, scene, [&projector](Vertex const& v) { return projector(v.x, v.y, v.z, v.r, v.g, v.b); },
                 occluders);

@@ -39,12 +39,12 @@ public:
 
     // Brings batches and slot textures up to date and draws the map; the
     // clip-space triangles of opaque materials are appended to `occluders`.
-    void rebuildBatches(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
-                        std::vector<Vertex>& occluders);
+    void drawMap(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
+                 std::vector<Vertex>& occluders);
     // The same with the camera's frozen projection called directly, which
     // spares a callback per map vertex.
-    void rebuildBatches(Graphics& graphics, Scene const& scene, CameraProjector const& projector,
-                        std::vector<Vertex>& occluders);
+    void drawMap(Graphics& graphics, Scene const& scene, CameraProjector const& projector,
+                 std::vector<Vertex>& occluders);
     // Draws the "text" entities as camera-facing quads, farthest first.
     void drawSigns(Graphics& graphics, Font const& font, Scene const& scene, PlotFunction const& plot,
                    std::array<float, 3> const& right, std::array<float, 3> const& up,

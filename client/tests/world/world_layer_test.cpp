@@ -20,7 +20,7 @@ protected:
         occluders.clear();
         rg.graphics.beginFrame(100, 100);
         size_t const before = rg.recording.draws.size();
-        layer.rebuildBatches(rg.graphics, scene, depthAlongY, occluders);
+        layer.drawMap(rg.graphics, scene, depthAlongY, occluders);
         draws.assign(rg.recording.draws.begin() + long(before), rg.recording.draws.end());
     }
     void signs(Scene const& scene, std::array<float, 3> viewer = {0, 0, 0}) {
