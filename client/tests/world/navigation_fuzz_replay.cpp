@@ -1,30 +1,14 @@
 // Replays the checked-in fuzz corpus of prepareNavigation through the fuzz
 // target's own entry function in the ordinary build.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 #include "../fuzz/navigation_fuzz_entries.h"
+#include "fuzz_corpus_replay.h"
 
 namespace vobu {
 namespace {
 
 TEST(NavigationFuzzCorpus, PrepareNavigation) {
-    const std::filesystem::path folder =
-        std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus/prepare_navigation";
-    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
-    int replayed = 0;
-    for (const auto& file : std::filesystem::directory_iterator(folder)) {
-        if (!file.is_regular_file()) continue;
-        std::ifstream in(file.path(), std::ios::binary);
-        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_TRUE(fuzz::prepareNavigationHolds(bytes.data(), bytes.size())) << file.path();
-        ++replayed;
-    }
-    EXPECT_GT(replayed, 0);
+    fuzztest::replayCorpus("prepare_navigation", fuzz::prepareNavigationHolds);
 }
 
 } // namespace
