@@ -21,9 +21,15 @@ public:
         glLoadIdentity();
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
+        // The clear must reach every channel and the depth buffer whatever
+        // the last draw left; the state of the draws is then sent afresh.
         glDepthMask(GL_TRUE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        alphaMasked_ = false;
+        stateKnown_ = false;
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        arraysEnabled_ = false;
     }
 
     uint32_t createTextureObject() override {
@@ -52,43 +58,34 @@ public:
     }
 
     void applyState(DrawState const& state) override {
-        if (state.alphaTest) {
-            glEnable(GL_ALPHA_TEST);
+        // Every GL state call makes the driver validate its pipeline again on
+        // the next draw (llvmpipe does that on the calling thread), so only
+        // what differs from the previous draw is sent.
+        if (!stateKnown_) {
+            // The comparison functions never change; they are set once per
+            // frame together with a full copy of the state.
             glAlphaFunc(GL_GEQUAL, 0.5f);
-        } else {
-            glDisable(GL_ALPHA_TEST);
-        }
-        if (state.depthTest) {
-            glEnable(GL_DEPTH_TEST);
             glDepthFunc(GL_LEQUAL);
-        } else {
-            glDisable(GL_DEPTH_TEST);
-        }
-        glDepthMask(state.depthWrite ? GL_TRUE : GL_FALSE);
-        switch (state.blend) {
-            case DrawState::Blend::None:
-                glDisable(GL_BLEND);
-                break;
-            case DrawState::Blend::Alpha:
-                glEnable(GL_BLEND);
-                glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-                break;
-            case DrawState::Blend::Invert:
-                glEnable(GL_BLEND);
-                glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
-                break;
-        }
-        if (state.cull) {
-            glEnable(GL_CULL_FACE);
             glCullFace(GL_BACK);
             glFrontFace(GL_CCW);
+            setCapability(GL_ALPHA_TEST, state.alphaTest);
+            setCapability(GL_DEPTH_TEST, state.depthTest);
+            glDepthMask(state.depthWrite ? GL_TRUE : GL_FALSE);
+            applyBlend(state.blend);
+            setCapability(GL_CULL_FACE, state.cull);
+            setCapability(GL_TEXTURE_2D, state.textured);
+            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, state.writeAlpha ? GL_TRUE : GL_FALSE);
+            alphaMasked_ = !state.writeAlpha;
+            applied_ = state;
+            stateKnown_ = true;
         } else {
-            glDisable(GL_CULL_FACE);
-        }
-        if (state.textured) {
-            glEnable(GL_TEXTURE_2D);
-        } else {
-            glDisable(GL_TEXTURE_2D);
+            if (state.alphaTest != applied_.alphaTest) setCapability(GL_ALPHA_TEST, state.alphaTest);
+            if (state.depthTest != applied_.depthTest) setCapability(GL_DEPTH_TEST, state.depthTest);
+            if (state.depthWrite != applied_.depthWrite) glDepthMask(state.depthWrite ? GL_TRUE : GL_FALSE);
+            if (state.blend != applied_.blend) applyBlend(state.blend);
+            if (state.cull != applied_.cull) setCapability(GL_CULL_FACE, state.cull);
+            if (state.textured != applied_.textured) setCapability(GL_TEXTURE_2D, state.textured);
+            applied_ = state;
         }
         maskAlpha_ = !state.writeAlpha;
     }
@@ -97,16 +94,14 @@ public:
         if (count == 0) {
             return;
         }
-        if (maskAlpha_) {
-            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+        if (maskAlpha_ != alphaMasked_) {
+            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, maskAlpha_ ? GL_FALSE : GL_TRUE);
+            alphaMasked_ = maskAlpha_;
         }
         if (vertexArrays_) {
             drawArrays(vertices, count, alpha);
         } else {
             drawImmediate(vertices, count, alpha);
-        }
-        if (maskAlpha_) {
-            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         }
     }
 
@@ -130,9 +125,13 @@ private:
 
     void drawArrays(Vertex const* vertices, size_t count, float alpha) {
         GLsizei const stride = sizeof(Vertex);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glEnableClientState(GL_COLOR_ARRAY);
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        if (!arraysEnabled_) {
+            // All three arrays are used by every draw, so they stay enabled.
+            glEnableClientState(GL_VERTEX_ARRAY);
+            glEnableClientState(GL_COLOR_ARRAY);
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            arraysEnabled_ = true;
+        }
         glVertexPointer(4, GL_FLOAT, stride, &vertices[0].x);
         glTexCoordPointer(2, GL_FLOAT, stride, &vertices[0].u);
         if (alpha == 1.0f) {
@@ -148,15 +147,77 @@ private:
             }
             glColorPointer(4, GL_FLOAT, 0, colours_.data());
         }
-        for (size_t first = 0; first < count;) {
+        // A driver that finds one triangle to clip in a call may send the
+        // whole call through its slow clipping path (llvmpipe does, at a cost
+        // that grows with the size of the call). The list is therefore cut,
+        // in order, into runs that need clipping and long runs that do not:
+        // every triangle is still drawn once, in its place, and clipped the
+        // same way, so the picture stays the same.
+        size_t first = 0;
+        size_t const triangles = count / 3;
+        size_t t = 0;
+        while (t < triangles) {
+            size_t end = t;
+            while (end < triangles && !needsClipping(vertices + end * 3)) ++end;
+            if (end - t >= kShortestUnclippedRun) {
+                if (t * 3 > first) drawRange(first, t * 3);
+                drawRange(t * 3, end * 3);
+                first = end * 3;
+            }
+            t = end;
+            while (t < triangles && needsClipping(vertices + t * 3)) ++t;
+        }
+        drawRange(first, count);  // the pending rest, short unclipped runs included
+    }
+
+    // A run of triangles without clipping shorter than this stays in the call
+    // around it: a call of its own would cost more than it saves.
+    static constexpr size_t kShortestUnclippedRun = 64;
+
+    // Whether a triangle reaches beyond a plane of the view volume. Only the
+    // cost depends on it: the driver clips whatever needs it in any call.
+    static bool needsClipping(Vertex const* triangle) {
+        for (int k = 0; k < 3; ++k) {
+            Vertex const& v = triangle[k];
+            // Written so that a NaN counts as outside.
+            bool const inside = v.w > 0.0f && v.x >= -v.w && v.x <= v.w && v.y >= -v.w && v.y <= v.w &&
+                                v.z >= -v.w && v.z <= v.w;
+            if (!inside) return true;
+        }
+        return false;
+    }
+
+    static void drawRange(size_t first, size_t end) {
+        while (first < end) {
             // Batches of whole triangles that fit a GLsizei.
-            size_t const batch = std::min<size_t>(count - first, size_t(3) << 28);
+            size_t const batch = std::min<size_t>(end - first, size_t(3) << 28);
             glDrawArrays(GL_TRIANGLES, GLint(first), GLsizei(batch));
             first += batch;
         }
-        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        glDisableClientState(GL_COLOR_ARRAY);
-        glDisableClientState(GL_VERTEX_ARRAY);
+    }
+
+    static void setCapability(GLenum capability, bool on) {
+        if (on) {
+            glEnable(capability);
+        } else {
+            glDisable(capability);
+        }
+    }
+
+    static void applyBlend(DrawState::Blend blend) {
+        switch (blend) {
+            case DrawState::Blend::None:
+                glDisable(GL_BLEND);
+                break;
+            case DrawState::Blend::Alpha:
+                glEnable(GL_BLEND);
+                glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+                break;
+            case DrawState::Blend::Invert:
+                glEnable(GL_BLEND);
+                glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
+                break;
+        }
     }
 
     static void drawImmediate(Vertex const* vertices, size_t count, float alpha) {
@@ -171,7 +232,11 @@ private:
     }
 
     bool vertexArrays_;
-    bool maskAlpha_ = false;
+    bool maskAlpha_ = false;     // the coming draws leave the alpha channel alone
+    bool alphaMasked_ = false;   // what glColorMask currently says
+    bool stateKnown_ = false;    // applied_ and alphaMasked_ mirror the GL state
+    bool arraysEnabled_ = false;  // the three client arrays are on
+    DrawState applied_;
     std::vector<float> colours_;
 };
 
