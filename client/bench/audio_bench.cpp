@@ -7,7 +7,7 @@
 
 #include "audio/audio_test_support.h"
 #include "audio/mixer_core.h"
-#include "audio/performance_clock.h"
+#include "platform/performance_clock.h"
 #include "audio/resample_pcm.h"
 #include "audio/scene_audio.h"
 

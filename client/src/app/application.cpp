@@ -7,6 +7,7 @@
 
 #include "net/asset_store.h"
 #include "net/server_messages.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 
@@ -31,7 +32,7 @@ void movementAxes(bool const (&keys)[512], float& x, float& y) {
     y = float(int(held(keys, SDL_SCANCODE_W, SDL_SCANCODE_UP)) - int(held(keys, SDL_SCANCODE_S, SDL_SCANCODE_DOWN)));
 }
 
-double Application::nowMs() { return protocolNowMs(); }
+double Application::nowMs() { return performanceMs(); }
 
 bool Application::initialize(std::string const& url, bool quickJoin) {
     serverUrl = url;

@@ -1,6 +1,6 @@
 #include "audio/audio_mixer.h"
 
-#include "audio/performance_clock.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 

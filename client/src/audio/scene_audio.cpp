@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "audio/audio_mixer.h"
-#include "audio/performance_clock.h"
+#include "platform/performance_clock.h"
 #include "audio/vorbis.h"
 #include "audio/vorbis_guard.h"
 

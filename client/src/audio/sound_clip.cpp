@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "audio/audio_mixer.h"
-#include "audio/performance_clock.h"
+#include "platform/performance_clock.h"
 #include "audio/resample_pcm.h"
 #include "audio/vorbis.h"
 #include "audio/vorbis_guard.h"

@@ -12,6 +12,7 @@
 #include "net/failure_code.h"
 #include "net/proof_of_work.h"
 #include "net/server_messages.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 
@@ -34,7 +35,7 @@ Player const* findPlayer(std::vector<Player> const& players, int32_t id) {
 
 Network::Network(Scene& liveScene)
     : Network(liveScene, [](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); },
-              protocolNowMs) {}
+              performanceMs) {}
 
 Network::Network(Scene& liveScene, TransportFactory const& makeTransport, Clock clock)
     : scene(liveScene), clock_(std::move(clock)) {

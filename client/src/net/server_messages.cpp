@@ -1,6 +1,5 @@
 #include "net/server_messages.h"
 
-#include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include "net/chat_messages.h"
 #include "net/failure_code.h"
 #include "net/json_fields.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 namespace {
@@ -420,11 +420,6 @@ ServerMessageKind dispatch(const std::string& type, const json& message, Scene& 
 
 } // namespace
 
-double protocolNowMs()
-{
-    return double(SDL_GetPerformanceCounter()) * 1000.0 / double(SDL_GetPerformanceFrequency());
-}
-
 ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
                                       AssetStore& assets, std::string& lastType, double nowMs)
 {
@@ -439,7 +434,7 @@ ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& 
 ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
                                       AssetStore& assets, std::string& lastType)
 {
-    return handleServerMessage(text, length, scene, character, assets, lastType, protocolNowMs());
+    return handleServerMessage(text, length, scene, character, assets, lastType, performanceMs());
 }
 
 } // namespace vobu

@@ -55,7 +55,4 @@ ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& 
 ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
                                       AssetStore& assets, std::string& lastType);
 
-// The performance counter in milliseconds.
-double protocolNowMs();
-
 } // namespace vobu

@@ -1,11 +1,11 @@
 #include "world/renderer.h"
 
-#include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "character/character.h"
+#include "platform/performance_clock.h"
 #include "ui/font.h"
 #include "world/character_box.h"
 #include "world/scene.h"
@@ -15,10 +15,6 @@ namespace vobu {
 namespace {
 
 constexpr float kTexel = 0.02f;
-
-double performanceMilliseconds() {
-    return double(SDL_GetPerformanceCounter()) * 1000.0 / double(SDL_GetPerformanceFrequency());
-}
 
 Player const* findPlayer(std::vector<Player> const& players, int id) {
     for (Player const& p : players) {
@@ -93,7 +89,7 @@ std::vector<Vertex> shatterMesh(std::vector<Vertex> const& mesh, float t) {
 }
 
 Renderer::Renderer(Graphics* graphics, Font const* font)
-    : clock(performanceMilliseconds), graphics_(graphics), font_(font) {
+    : clock(performanceMs), graphics_(graphics), font_(font) {
     projector_ = camera.projector(1.0f);
 }
 

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "audio/audio_test_support.h"
-#include "audio/performance_clock.h"
+#include "platform/performance_clock.h"
 #include "audio/scene_audio.h"
 
 namespace vobu {

@@ -1,4 +1,4 @@
-#include "audio/performance_clock.h"
+#include "platform/performance_clock.h"
 
 #include <SDL.h>
 
