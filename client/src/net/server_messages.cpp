@@ -1,6 +1,5 @@
 #include "net/server_messages.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <set>

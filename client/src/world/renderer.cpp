@@ -1,6 +1,5 @@
 #include "world/renderer.h"
 
-
 #include <algorithm>
 #include <cmath>
 
