@@ -83,7 +83,7 @@ inline bool sanitizeHolds(std::string const& text, int limit) {
     return true;
 }
 
-inline bool colourCodesHold(std::string const& text) {
+inline bool colorCodesHold(std::string const& text) {
     ColorCodedText parsed = parseColorCodes(text);
     if (parsed.codes.size() != parsed.plain.size()) return false;
     for (std::string const& code : parsed.codes) {
@@ -161,7 +161,7 @@ inline bool textFunctionsHold(uint8_t const* data, size_t size) {
 
     if (!decodingHolds(text)) return false;
     if (!sanitizeHolds(text, int(data[0] % 64) - 2)) return false;
-    if (!colourCodesHold(text)) return false;
+    if (!colorCodesHold(text)) return false;
     if (!wrapHolds(font, text, maxWidth, firstWidth)) return false;
     if (!fitHolds(font, text, maxWidth)) return false;
     if (textWidth(font, text, true) > textWidth(font, text, false)) return false;

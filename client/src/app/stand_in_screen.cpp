@@ -56,8 +56,8 @@ void StandInScreen::paint() {
     blitLogo();
     int const left = 120;
     int y = 200;
-    auto line = [&](std::string const& text, uint32_t colour) {
-        drawText(canvas_, font_, text, left, y, colour, true);
+    auto line = [&](std::string const& text, uint32_t color) {
+        drawText(canvas_, font_, text, left, y, color, true);
         y += 24;
     };
     line("VobuGame: the toolkit at work", palette::kHighlightText);

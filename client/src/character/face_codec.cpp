@@ -120,14 +120,14 @@ std::string encodeFace(std::vector<uint32_t> const& texels) {
     size_t const plainLength = texels.size() * 6 + 1;
     size_t i = 0;
     while (i < texels.size() && runs.size() < plainLength) {
-        uint32_t const colour = texels[i] & 0xFFFFFF;
+        uint32_t const color = texels[i] & 0xFFFFFF;
         size_t length = 1;
         while (i + length < texels.size() && length < kMaxColorRun &&
-               (texels[i + length] & 0xFFFFFF) == colour) {
+               (texels[i + length] & 0xFFFFFF) == color) {
             ++length;
         }
         appendHex(runs, static_cast<uint32_t>(length), 4);
-        appendHex(runs, colour, 6);
+        appendHex(runs, color, 6);
         i += length;
     }
     // Stopping early once the run form is no shorter keeps the work bounded
@@ -152,11 +152,11 @@ std::vector<uint32_t> decodeFace(std::string const& text, uint32_t count) {
     texels.reserve(count);
     for (size_t offset = 1; offset < text.size(); offset += kRunChars) {
         uint32_t length = parseHexDigits(text, offset, 4);
-        uint32_t colour = parseHexDigits(text, offset + 4, 6);
+        uint32_t color = parseHexDigits(text, offset + 4, 6);
         if (length == 0 || length > count - texels.size()) {
             throw std::runtime_error("Invalid color run");
         }
-        texels.insert(texels.end(), length, colour);
+        texels.insert(texels.end(), length, color);
     }
     if (texels.size() != count) {
         throw std::runtime_error("Truncated face");

@@ -138,14 +138,14 @@ private:
             // Three colour components leave alpha at 1: the vertices are used as they are.
             glColorPointer(3, GL_FLOAT, stride, &vertices[0].r);
         } else {
-            colours_.resize(count * 4);
+            colors_.resize(count * 4);
             for (size_t i = 0; i < count; ++i) {
-                colours_[i * 4 + 0] = vertices[i].r;
-                colours_[i * 4 + 1] = vertices[i].g;
-                colours_[i * 4 + 2] = vertices[i].b;
-                colours_[i * 4 + 3] = alpha;
+                colors_[i * 4 + 0] = vertices[i].r;
+                colors_[i * 4 + 1] = vertices[i].g;
+                colors_[i * 4 + 2] = vertices[i].b;
+                colors_[i * 4 + 3] = alpha;
             }
-            glColorPointer(4, GL_FLOAT, 0, colours_.data());
+            glColorPointer(4, GL_FLOAT, 0, colors_.data());
         }
         // A driver that finds one triangle to clip in a call may send the
         // whole call through its slow clipping path (llvmpipe does, at a cost
@@ -237,7 +237,7 @@ private:
     bool stateKnown_ = false;    // applied_ and alphaMasked_ mirror the GL state
     bool arraysEnabled_ = false;  // the three client arrays are on
     DrawState applied_;
-    std::vector<float> colours_;
+    std::vector<float> colors_;
 };
 
 }  // namespace

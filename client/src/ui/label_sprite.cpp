@@ -15,7 +15,7 @@ int powerOfTwoAtLeast(int value) {
     return size;
 }
 
-uint32_t canvasColour(LabelRgb rgb) {
+uint32_t canvasColor(LabelRgb rgb) {
     return 0xff000000u | uint32_t(rgb[2]) << 16 | uint32_t(rgb[1]) << 8 | uint32_t(rgb[0]);
 }
 
@@ -24,25 +24,25 @@ struct LabelPlanes {
     int width;
     int height;
     std::vector<uint8_t> marked;
-    std::vector<uint32_t> colour;
+    std::vector<uint32_t> color;
 
-    LabelPlanes(int w, int h) : width(w), height(h), marked(size_t(w) * h), colour(size_t(w) * h) {}
+    LabelPlanes(int w, int h) : width(w), height(h), marked(size_t(w) * h), color(size_t(w) * h) {}
     bool isMarked(int x, int y) const {
         return x >= 0 && y >= 0 && x < width && y < height && marked[size_t(y) * width + x];
     }
 };
 
 void rasteriseLine(LabelPlanes& planes, Font const& font, std::string const& line, int lineIndex,
-                   int contentWidth, uint32_t labelColour, bool colourCoded) {
+                   int contentWidth, uint32_t labelColor, bool colorCoded) {
     ColorCodedText parsed;
-    if (colourCoded) parsed = parseColorCodes(line);
-    std::string const& plain = colourCoded ? parsed.plain : line;
-    int pen = (contentWidth - textWidth(font, line, colourCoded)) / 2;
+    if (colorCoded) parsed = parseColorCodes(line);
+    std::string const& plain = colorCoded ? parsed.plain : line;
+    int pen = (contentWidth - textWidth(font, line, colorCoded)) / 2;
     int previous = pen;
     int top = kLabelLineHeight * lineIndex + 2;
     for (size_t pos = 0; pos < plain.size();) {
         Utf8Unit unit = decodeUtf8At(plain, pos);
-        uint32_t colour = colourCoded ? colourOfCode(parsed.codes[pos], labelColour) : labelColour;
+        uint32_t color = colorCoded ? colorOfCode(parsed.codes[pos], labelColor) : labelColor;
         pos += unit.length;
         Glyph const& glyph = font.glyph(unit.codePoint);
         int x = pen;
@@ -58,7 +58,7 @@ void rasteriseLine(LabelPlanes& planes, Font const& font, std::string const& lin
                 if (!glyph.inked(column, row) || px <= 0 || px >= contentWidth - 1) continue;
                 size_t index = size_t(top + row) * planes.width + px;
                 planes.marked[index] = 1;
-                planes.colour[index] = colour;
+                planes.color[index] = color;
             }
         }
     }
@@ -76,10 +76,10 @@ bool hasMarkedNeighbour(LabelPlanes const& planes, int x, int y) {
 }  // namespace
 
 LabelSprite renderLabelLines(Font const& font, std::vector<std::string> const& lines,
-                             std::optional<LabelRgb> colour, bool colourCoded) {
+                             std::optional<LabelRgb> color, bool colorCoded) {
     LabelSprite sprite;
     int widest = 0;
-    for (std::string const& line : lines) widest = std::max(widest, textWidth(font, line, colourCoded));
+    for (std::string const& line : lines) widest = std::max(widest, textWidth(font, line, colorCoded));
     sprite.contentWidth = std::max(4, widest + 4);
     sprite.contentHeight = kLabelLineHeight * int(lines.size()) + 2;
     sprite.textureWidth = powerOfTwoAtLeast(sprite.contentWidth);
@@ -88,17 +88,17 @@ LabelSprite renderLabelLines(Font const& font, std::vector<std::string> const& l
     sprite.vMax = float(sprite.contentHeight) / float(sprite.textureHeight);
     sprite.pixels.assign(size_t(sprite.textureWidth) * sprite.textureHeight * 4, 0);
 
-    uint32_t labelColour = colour ? canvasColour(*colour) : kLabelTextColour;
+    uint32_t labelColor = color ? canvasColor(*color) : kLabelTextColor;
     LabelPlanes planes(sprite.textureWidth, sprite.textureHeight);
     for (size_t i = 0; i < lines.size(); ++i) {
-        rasteriseLine(planes, font, lines[i], int(i), sprite.contentWidth, labelColour, colourCoded);
+        rasteriseLine(planes, font, lines[i], int(i), sprite.contentWidth, labelColor, colorCoded);
     }
 
     for (int y = 1; y <= sprite.contentHeight - 2; ++y) {
         for (int x = 1; x <= sprite.contentWidth - 2; ++x) {
             uint8_t* p = &sprite.pixels[(size_t(y) * sprite.textureWidth + x) * 4];
             if (planes.isMarked(x, y)) {
-                uint32_t c = planes.colour[size_t(y) * planes.width + x];
+                uint32_t c = planes.color[size_t(y) * planes.width + x];
                 p[0] = uint8_t(c);
                 p[1] = uint8_t(c >> 8);
                 p[2] = uint8_t(c >> 16);

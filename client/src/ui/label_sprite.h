@@ -26,13 +26,13 @@ struct LabelSprite {
     std::vector<uint8_t> pixels;  // R, G, B, A, rows from the top
 };
 
-inline constexpr uint32_t kLabelTextColour = 0xffa9bdce;  // canvas notation 0xAABBGGRR
+inline constexpr uint32_t kLabelTextColor = 0xffa9bdce;  // canvas notation 0xAABBGGRR
 inline constexpr int kLabelLineHeight = 18;
 
 using LabelRgb = std::array<uint8_t, 3>;  // R, G, B
 
 LabelSprite renderLabelLines(Font const& font, std::vector<std::string> const& lines,
-                             std::optional<LabelRgb> colour, bool colourCoded);
+                             std::optional<LabelRgb> color, bool colorCoded);
 LabelSprite renderLabel(Font const& font, std::string const& text);
 
 // Six vertices (two triangles) of the quad centred on p, spanning scale * right

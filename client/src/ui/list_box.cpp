@@ -122,12 +122,12 @@ void ListBox::draw(UiCanvas& canvas, Font const& font, std::vector<ListItem> con
         int offset = item.detail.empty() ? (rowHeight - 16) / 2 : kTextInset;
         bool isSelected = first + i == selected;
         if (isSelected) canvas.fillRect(x + 2, top, width - 22, rowHeight, palette::kSelection);
-        uint32_t labelColour = isSelected ? palette::kHighlightText : palette::kBodyText;
-        drawText(canvas, font, item.label, x + kTextInset, top + offset, labelColour,
-                 item.colourCoded);
+        uint32_t labelColor = isSelected ? palette::kHighlightText : palette::kBodyText;
+        drawText(canvas, font, item.label, x + kTextInset, top + offset, labelColor,
+                 item.colorCoded);
         if (!item.detail.empty()) {
             drawText(canvas, font, item.detail, x + kTextInset, top + offset + kDetailOffset,
-                     palette::kBodyText, item.colourCoded);
+                     palette::kBodyText, item.colorCoded);
         }
     }
     canvas.resetClip();

@@ -14,7 +14,7 @@ class Font;
 struct ListItem {
     std::string label;
     std::string detail;
-    bool colourCoded = false;
+    bool colorCoded = false;
 };
 
 // A scrolling list on a canvas. It keeps geometry, selection and scroll

@@ -21,7 +21,7 @@ int hexValue(char c) {
     return c - 'A' + 10;
 }
 
-bool isColourCodeAt(std::string const& text, size_t caret) {
+bool isColorCodeAt(std::string const& text, size_t caret) {
     if (caret + 8 > text.size()) return false;
     for (size_t i = caret + 2; i < caret + 8; ++i) {
         if (!isHexDigit(text[i])) return false;
@@ -132,7 +132,7 @@ ColorCodedText parseColorCodes(std::string const& text) {
                 i += 2;
                 continue;
             }
-            if (next == '#' && isColourCodeAt(text, i)) {
+            if (next == '#' && isColorCodeAt(text, i)) {
                 current = text.substr(i, 8);
                 i += 8;
                 continue;
@@ -161,14 +161,14 @@ std::string encodeColorCodes(ColorCodedText const& text, size_t start, size_t co
     return out;
 }
 
-uint32_t colourOfCode(std::string const& code, uint32_t fallback) {
+uint32_t colorOfCode(std::string const& code, uint32_t fallback) {
     if (code.size() != 8 || code[0] != '^' || code[1] != '#') return fallback;
     auto byteAt = [&](size_t i) { return uint32_t(hexValue(code[i]) * 16 + hexValue(code[i + 1])); };
     return 0xFF000000u | byteAt(6) << 16 | byteAt(4) << 8 | byteAt(2);
 }
 
-int textWidth(Font const& font, std::string const& text, bool colourCoded) {
-    std::string const plain = colourCoded ? parseColorCodes(text).plain : text;
+int textWidth(Font const& font, std::string const& text, bool colorCoded) {
+    std::string const plain = colorCoded ? parseColorCodes(text).plain : text;
     int width = 0;
     for (size_t pos = 0; pos < plain.size();) {
         Utf8Unit unit = decodeUtf8At(plain, pos);
@@ -191,20 +191,20 @@ std::string fitText(Font const& font, std::string const& text, int maxWidth) {
 }
 
 void drawText(UiCanvas& canvas, Font const& font, std::string const& text, int x, int y,
-              uint32_t colour, bool colourCoded) {
+              uint32_t color, bool colorCoded) {
     ColorCodedText parsed;
-    if (colourCoded) parsed = parseColorCodes(text);
-    std::string const& plain = colourCoded ? parsed.plain : text;
+    if (colorCoded) parsed = parseColorCodes(text);
+    std::string const& plain = colorCoded ? parsed.plain : text;
     int pen = x;
     int previous = x;
     for (size_t pos = 0; pos < plain.size();) {
         Utf8Unit unit = decodeUtf8At(plain, pos);
-        uint32_t drawColour = colourCoded ? colourOfCode(parsed.codes[pos], colour) : colour;
+        uint32_t drawColor = colorCoded ? colorOfCode(parsed.codes[pos], color) : color;
         Glyph const& glyph = font.glyph(unit.codePoint);
         if (isCombiningMark(unit.codePoint)) {
-            canvas.drawGlyph(glyph, previous, y, drawColour);
+            canvas.drawGlyph(glyph, previous, y, drawColor);
         } else {
-            canvas.drawGlyph(glyph, pen, y, drawColour);
+            canvas.drawGlyph(glyph, pen, y, drawColor);
             previous = pen;
             pen += glyph.width;
         }
@@ -213,8 +213,8 @@ void drawText(UiCanvas& canvas, Font const& font, std::string const& text, int x
 }
 
 std::vector<std::string> wrapText(Font const& font, std::string const& text, int maxWidth,
-                                  int firstLineWidth, bool colourCoded) {
-    if (!colourCoded) return wrapPlain(font, text, maxWidth, firstLineWidth);
+                                  int firstLineWidth, bool colorCoded) {
+    if (!colorCoded) return wrapPlain(font, text, maxWidth, firstLineWidth);
     ColorCodedText parsed = parseColorCodes(text);
     std::vector<std::string> lines = wrapPlain(font, parsed.plain, maxWidth, firstLineWidth);
     size_t from = 0;

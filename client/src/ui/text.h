@@ -59,15 +59,15 @@ ColorCodedText parseColorCodes(std::string const& text);
 std::string encodeColorCodes(ColorCodedText const& text, size_t start, size_t count);
 
 // Canvas colour of a code: "^#RRGGBB" gives 0xFFBBGGRR, "^r" the fallback.
-uint32_t colourOfCode(std::string const& code, uint32_t fallback);
+uint32_t colorOfCode(std::string const& code, uint32_t fallback);
 
 // ---- Measuring and drawing ----------------------------------------------
 
-int textWidth(Font const& font, std::string const& text, bool colourCoded);
+int textWidth(Font const& font, std::string const& text, bool colorCoded);
 std::string fitText(Font const& font, std::string const& text, int maxWidth);
 void drawText(UiCanvas& canvas, Font const& font, std::string const& text, int x, int y,
-              uint32_t colour, bool colourCoded);
+              uint32_t color, bool colorCoded);
 std::vector<std::string> wrapText(Font const& font, std::string const& text, int maxWidth,
-                                  int firstLineWidth, bool colourCoded);
+                                  int firstLineWidth, bool colorCoded);
 
 }  // namespace vobu

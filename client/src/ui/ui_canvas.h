@@ -29,18 +29,18 @@ public:
     ClipRect clip{0, 0, kVisibleWidth, kVisibleHeight};
 
     void clear();
-    void setPixel(int x, int y, uint32_t colour);
-    void fillRect(int x, int y, int width, int height, uint32_t colour);
-    void drawLine(int x0, int y0, int x1, int y1, uint32_t colour);
+    void setPixel(int x, int y, uint32_t color);
+    void fillRect(int x, int y, int width, int height, uint32_t color);
+    void drawLine(int x0, int y0, int x1, int y1, uint32_t color);
     void drawBevel(int x, int y, int width, int height, bool sunken);
     void drawBevelFrame(int x, int y, int width, int height, bool sunken, int thickness);
-    void drawPlainText(Font const& font, std::string const& text, int x, int y, uint32_t colour,
+    void drawPlainText(Font const& font, std::string const& text, int x, int y, uint32_t color,
                        int maxWidth);
     void drawButton(Font const& font, int x, int y, int width, int height, std::string const& label,
                     bool pressed, bool enabled, bool hover);
 
     // Draws one glyph with its top-left at (x, y); used by the text functions.
-    void drawGlyph(Glyph const& glyph, int x, int y, uint32_t colour);
+    void drawGlyph(Glyph const& glyph, int x, int y, uint32_t color);
 
     // The stored colour of a pixel (0 outside the buffer), for tests and tools.
     uint32_t pixel(int x, int y) const;

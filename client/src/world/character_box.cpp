@@ -35,7 +35,7 @@ float faceBrightness(CharacterBoxArgs const& args, int face, float shade) {
 void drawCharacterFace(CharacterBoxArgs const& args, int face, FaceCorners const& corners, float shade) {
     Character const& ch = args.character;
     float const brightness = faceBrightness(args, face, shade);
-    Color const colour = args.shaded ? Color{brightness, brightness, brightness} : Color{1, 1, 1};
+    Color const color = args.shaded ? Color{brightness, brightness, brightness} : Color{1, 1, 1};
 
     float const atlas = float(ch.skinAtlasSize());
     int const cell = ch.skinAtlasCellSize();
@@ -52,7 +52,7 @@ void drawCharacterFace(CharacterBoxArgs const& args, int face, FaceCorners const
         float const x = p[0] * c - p[1] * s;
         float const y = p[0] * s + p[1] * c;
         std::array<float, 3> const bent = CharacterPose::deform(args.shape, x, y, p[2], H);
-        Vertex v = args.plot(bent[0], bent[1], bent[2], colour);
+        Vertex v = args.plot(bent[0], bent[1], bent[2], color);
         v.u = u;
         v.v = vTop + vSpan * (1 - t);
         return v;

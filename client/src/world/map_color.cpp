@@ -21,7 +21,7 @@ Color colorAt(const Scene& scene, float x, float y, float z, bool* found) {
             const float* p1 = vertices + i1 * kRenderVertexFloats;
             const float* p2 = vertices + i2 * kRenderVertexFloats;
             float rgb[3];
-            if (!takeGroundColour(p0, p1, p2, x, y, reach, bestHeight, rgb)) continue;
+            if (!takeGroundColor(p0, p1, p2, x, y, reach, bestHeight, rgb)) continue;
             result.r = rgb[0];
             result.g = rgb[1];
             result.b = rgb[2];

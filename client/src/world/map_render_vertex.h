@@ -11,7 +11,7 @@ namespace vobu {
 // The layout of a render-mesh vertex: position xyz, normal xyz, texture uv,
 // colour rgb.
 inline constexpr size_t kRenderVertexFloats = 11;
-inline constexpr size_t kRenderVertexColour = 8;
+inline constexpr size_t kRenderVertexColor = 8;
 
 struct GroundWeights {
     float w0, w1, w2;
@@ -34,15 +34,15 @@ inline bool mapGroundWeights(const float* p0, const float* p1, const float* p2, 
 // its height there is at most `reach` and above `bestHeight`, it becomes the
 // answer so far: `bestHeight` takes that height and `rgb` the colour
 // interpolated there. False (nothing changed) otherwise.
-inline bool takeGroundColour(const float* p0, const float* p1, const float* p2, float x, float y, float reach,
+inline bool takeGroundColor(const float* p0, const float* p1, const float* p2, float x, float y, float reach,
                              float& bestHeight, float (&rgb)[3]) {
     GroundWeights w;
     if (!mapGroundWeights(p0, p1, p2, x, y, w)) return false;
     const float h = w.w0 * p0[2] + w.w1 * p1[2] + w.w2 * p2[2];
     if (!(h <= reach && h > bestHeight)) return false;
-    const float* c0 = p0 + kRenderVertexColour;
-    const float* c1 = p1 + kRenderVertexColour;
-    const float* c2 = p2 + kRenderVertexColour;
+    const float* c0 = p0 + kRenderVertexColor;
+    const float* c1 = p1 + kRenderVertexColor;
+    const float* c2 = p2 + kRenderVertexColor;
     for (int k = 0; k < 3; ++k) rgb[k] = w.w0 * c0[k] + w.w1 * c1[k] + w.w2 * c2[k];
     bestHeight = h;
     return true;

@@ -136,7 +136,7 @@ void Renderer::draw(Scene const& scene, std::vector<Player> const& players, int 
     projector_ = camera.projector(aspect);
     PlotFunction const plot = projecting();
 
-    groundColours_.update(scene);
+    groundColors_.update(scene);
     occluders_.clear();
     worldLayer_.drawMap(*graphics_, scene, projector_, occluders_);
     drawnIds_.clear();
@@ -230,7 +230,7 @@ void Renderer::drawPlayer(Scene const& scene, Player const& player, double dt, b
 
     // The box is built white, so the tint of the ground multiplies the skin.
     bool found = false;
-    Color const ground = groundColours_.colourAt(scene, ox, oy, oz, &found);
+    Color const ground = groundColors_.colorAt(scene, ox, oy, oz, &found);
     if (!visual.tintInitialised) {
         visual.tint = found ? ground : Color{scene.ambient.r, scene.ambient.g, scene.ambient.b};
         visual.tintInitialised = true;
@@ -292,7 +292,7 @@ void Renderer::drawBubbles(Scene const& scene, std::vector<Player> const& player
         if (line.from == 0 || line.system || !(line.receivedMs > 0) || !(now - line.receivedMs < kBubbleLifeMs) ||
             scene.characters.count(line.from) == 0)
             continue;
-        bubbles_[line.from].add(*graphics_, *font_, line.text, line.receivedMs, line.to != 0 ? &kWhisperColour : nullptr);
+        bubbles_[line.from].add(*graphics_, *font_, line.text, line.receivedMs, line.to != 0 ? &kWhisperColor : nullptr);
     }
 
     PlotFunction const plot = projecting();

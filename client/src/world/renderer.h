@@ -13,7 +13,7 @@
 
 #include "ui/graphics.h"
 #include "world/character_pose.h"
-#include "world/ground_colour_index.h"
+#include "world/ground_color_index.h"
 #include "world/name_tag.h"
 #include "world/orbit_camera.h"
 #include "world/speech_bubbles.h"
@@ -109,7 +109,7 @@ private:
     int32_t frameHeight_ = 1;
     CameraProjector projector_;
     uint64_t drawnWorld_ = 0;  // identity of the Scene of the last frame
-    GroundColourIndex groundColours_;  // the tint under each player
+    GroundColorIndex groundColors_;  // the tint under each player
 };
 
 // The mesh blown apart into pieces of two triangles at t (0: whole, 1:

@@ -39,7 +39,7 @@ void popCodePoint(std::string& text) {
 
 } // namespace
 
-LabelSprite layoutBubbleText(Font const& font, std::string const& text, std::optional<LabelRgb> colour) {
+LabelSprite layoutBubbleText(Font const& font, std::string const& text, std::optional<LabelRgb> color) {
     std::vector<std::string> lines = wrapText(font, text, kBubbleTextWidth, kBubbleTextWidth, false);
     if (lines.size() > 3) {
         lines.resize(3);
@@ -47,17 +47,17 @@ LabelSprite layoutBubbleText(Font const& font, std::string const& text, std::opt
         while (!third.empty() && textWidth(font, third + "...", false) > kBubbleTextWidth) popCodePoint(third);
         third += "...";
     }
-    return renderLabelLines(font, lines, colour, false);
+    return renderLabelLines(font, lines, color, false);
 }
 
 void ChatBubbles::add(Graphics& graphics, Font const& font, std::string const& text, double createdMs,
-                      LabelRgb const* colour) {
+                      LabelRgb const* color) {
     if (bubbles.size() >= kMaxBubbles) {
         graphics.deleteTexture(bubbles.front().texture);
         bubbles.erase(bubbles.begin());
     }
     Bubble bubble;
-    bubble.sprite = layoutBubbleText(font, text, colour ? std::optional<LabelRgb>(*colour) : std::nullopt);
+    bubble.sprite = layoutBubbleText(font, text, color ? std::optional<LabelRgb>(*color) : std::nullopt);
     bubble.createdMs = createdMs;
     bubble.shown = bubbles.empty();
     bubble.texture = graphics.setTexture(bubble.sprite.textureWidth, bubble.sprite.textureHeight,

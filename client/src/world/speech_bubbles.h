@@ -22,7 +22,7 @@ inline constexpr size_t kMaxBubbles = 3;
 inline constexpr int kBubbleTextWidth = 176;
 // Label pixels per world unit of bubbles and signs: 80.
 inline constexpr float kLabelWorldScale = 0.0125f;
-inline constexpr LabelRgb kWhisperColour = {220, 142, 210};
+inline constexpr LabelRgb kWhisperColor = {220, 142, 210};
 
 struct Bubble {
     uint32_t texture = 0;
@@ -38,7 +38,7 @@ struct ChatBubbles {
     double gatheredTime = 0;      // seconds since the last settling step
 
     void add(Graphics& graphics, Font const& font, std::string const& text, double createdMs,
-             LabelRgb const* colour);
+             LabelRgb const* color);
     void update(Graphics& graphics, double nowMs, double dt);
     // Draws the shown bubbles above `base`, oldest first.
     void draw(Graphics& graphics, double nowMs, std::array<float, 3> const& base, std::array<float, 3> const& right,
@@ -53,6 +53,6 @@ struct ChatBubbles {
 
 // At most three lines wrapped at 176 pixels, colour codes shown as typed;
 // a longer text ends its third line in "...".
-LabelSprite layoutBubbleText(Font const& font, std::string const& text, std::optional<LabelRgb> colour);
+LabelSprite layoutBubbleText(Font const& font, std::string const& text, std::optional<LabelRgb> color);
 
 } // namespace vobu

@@ -17,9 +17,9 @@ std::string errorOf(std::function<void()> const& run) {
     return "(no error)";
 }
 
-std::string run(uint32_t length, uint32_t colour) {
+std::string run(uint32_t length, uint32_t color) {
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04x%06x", length, colour);
+    std::snprintf(buffer, sizeof buffer, "%04x%06x", length, color);
     return buffer;
 }
 
@@ -34,7 +34,7 @@ TEST(HexDigits, ValuesAndFailures) {
     EXPECT_EQ(errorOf([] { parseHexDigits("-1", 0, 2); }), "Invalid color data");
 }
 
-TEST(ColourHelpers, PackExpandAndFormat) {
+TEST(ColorHelpers, PackExpandAndFormat) {
     EXPECT_EQ(packRgb(300, -5, 128), 0xFF0080u);
     EXPECT_EQ(expandRgb332(0xFF), 0xFFFFFFu);
     EXPECT_EQ(expandRgb332(0x24), packRgb(36, 36, 0));
@@ -54,7 +54,7 @@ TEST(ColourHelpers, PackExpandAndFormat) {
     EXPECT_FLOAT_EQ(c.b, 0.0f);
 }
 
-TEST(ColourHelpers, ParseHexColorSyntax) {
+TEST(ColorHelpers, ParseHexColorSyntax) {
     struct Case { char const* text; bool ok; uint32_t value; };
     Case const cases[] = {
         {"a1B2c3", true, 0xA1B2C3}, {"#A1b2C3", true, 0xA1B2C3}, {"#ffffff", true, 0xFFFFFF},
@@ -113,12 +113,12 @@ TEST(FaceText, RandomRoundTrips) {
         uint32_t count = round == 0 ? 0 : round == 1 ? 16384 : random() % 16385;
         int palette = 1 + int(random() % 6);  // few colours give long runs, many give noise
         std::vector<uint32_t> texels(count);
-        uint32_t colour = 0;
+        uint32_t color = 0;
         for (uint32_t& texel : texels) {
             if (random() % 8 == 0) {
-                colour = (random() % palette) * 0x2F1D3Bu & 0xFFFFFF;
+                color = (random() % palette) * 0x2F1D3Bu & 0xFFFFFF;
             }
-            texel = colour;
+            texel = color;
         }
         std::string text = encodeFace(texels);
         ASSERT_TRUE(text[0] == 'p' || text[0] == 'r');

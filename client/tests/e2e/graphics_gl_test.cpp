@@ -90,9 +90,9 @@ protected:
         graphics.drawTriangles(v, texture, false, false, false, false, 1, false);
     }
 
-    static std::vector<uint8_t> texels(std::initializer_list<Rgba> colours) {
+    static std::vector<uint8_t> texels(std::initializer_list<Rgba> colors) {
         std::vector<uint8_t> out;
-        for (Rgba const& c : colours) {
+        for (Rgba const& c : colors) {
             for (int channel : c) out.push_back(uint8_t(channel));
         }
         return out;
@@ -139,7 +139,7 @@ TEST_F(GraphicsGlTest, RepeatAndClampWrapping) {
     expectNear(pixel(40, 50), {0, 0, 255, 255}, "clamp third quarter");
 }
 
-TEST_F(GraphicsGlTest, VertexColourModulatesTheTexture) {
+TEST_F(GraphicsGlTest, VertexColorModulatesTheTexture) {
     uint32_t const white = graphics.setTexture(1, 1, texels({{255, 255, 255, 255}}), 0, false, false);
     overlay(screen(Color{1, 0.5f, 0}), white);
     expectNear(pixel(20, 20), {255, 128, 0, 255}, "modulated");
@@ -254,15 +254,15 @@ TEST_F(GraphicsGlTest, CutDrawsGiveThePictureOfDrawingEveryTriangleInOrder) {
         float const reach = i % 100 == 7 ? 3.0f : 0.7f;
         float const cx = (next() * 2 - 1) * reach;
         float const cy = (next() * 2 - 1) * reach;
-        Color const colour{next(), next(), next()};
+        Color const color{next(), next(), next()};
         for (int corner = 0; corner < 3; ++corner) {
             Vertex v;
             v.x = cx + (next() - 0.5f) * 0.5f;
             v.y = cy + (next() - 0.5f) * 0.5f;
             v.z = next() * 0.5f;
-            v.r = colour.r;
-            v.g = colour.g;
-            v.b = colour.b;
+            v.r = color.r;
+            v.g = color.g;
+            v.b = color.b;
             triangles.push_back(v);
         }
     }

@@ -29,7 +29,7 @@ inline Character localCharacter()
 }
 
 // A skin document as a server sends it: faces at `scale`, cut to size.
-inline std::string skinDocument(const std::string& id, int scale = 8, uint32_t colour = 0x336699)
+inline std::string skinDocument(const std::string& id, int scale = 8, uint32_t color = 0x336699)
 {
     Character character;
     character.id = id;
@@ -39,7 +39,7 @@ inline std::string skinDocument(const std::string& id, int scale = 8, uint32_t c
     for (int face = 0; face < kFaceCount; ++face) {
         const auto [w, h] = character.faceSize(face);
         const int cells = ((w + scale - 1) / scale) * ((h + scale - 1) / scale);
-        document["faces"][face] = encodeFace(std::vector<uint32_t>(size_t(cells), colour));
+        document["faces"][face] = encodeFace(std::vector<uint32_t>(size_t(cells), color));
     }
     return document.dump();
 }

@@ -21,12 +21,12 @@ uint32_t spritePixel(LabelSprite const& sprite, int x, int y) {
 // The label as the canvas text functions would draw it: the glyph pixels of
 // each centred line, without the outline. Used as an independent oracle.
 UiCanvas glyphOracle(Font const& font, std::vector<std::string> const& lines, int contentWidth,
-                     uint32_t colour, bool colourCoded) {
+                     uint32_t color, bool colorCoded) {
     UiCanvas canvas;
     canvas.clip = {1, 0, contentWidth - 2, 1000};  // glyph bits on the outer columns are dropped
     for (size_t i = 0; i < lines.size(); ++i) {
-        int pen = (contentWidth - textWidth(font, lines[i], colourCoded)) / 2;
-        drawText(canvas, font, lines[i], pen, 18 * int(i) + 2, colour, colourCoded);
+        int pen = (contentWidth - textWidth(font, lines[i], colorCoded)) / 2;
+        drawText(canvas, font, lines[i], pen, 18 * int(i) + 2, color, colorCoded);
     }
     return canvas;
 }
@@ -109,43 +109,43 @@ TEST(LabelSprite, LinesAreCentredAndOutlinedInBlack) {
     std::vector<std::string> lines = {"ab", "abcd"};
     LabelSprite sprite = renderLabelLines(font, lines, std::nullopt, false);
     ASSERT_EQ(sprite.contentWidth, 36);
-    UiCanvas oracle = glyphOracle(font, lines, 36, kLabelTextColour, false);
+    UiCanvas oracle = glyphOracle(font, lines, 36, kLabelTextColor, false);
     // Line 0 (16 pixels) starts at 10, line 1 (32 pixels) at 2.
     EXPECT_NE(oracle.pixel(10, 2), 0u);
     EXPECT_NE(oracle.pixel(2, 20), 0u);
     expectOutlinedLabel(sprite, oracle);
 }
 
-TEST(LabelSprite, CallerColourAndCombiningMarks) {
+TEST(LabelSprite, CallerColorAndCombiningMarks) {
     Font font = testFont();
     std::vector<std::string> lines = {"e\xCC\x81" "x"};
     LabelSprite sprite = renderLabelLines(font, lines, LabelRgb{220, 142, 210}, false);
     EXPECT_EQ(sprite.contentWidth, 20);
-    uint32_t colour = 0xff000000u | 210u << 16 | 142u << 8 | 220u;
-    expectOutlinedLabel(sprite, glyphOracle(font, lines, 20, colour, false));
+    uint32_t color = 0xff000000u | 210u << 16 | 142u << 8 | 220u;
+    expectOutlinedLabel(sprite, glyphOracle(font, lines, 20, color, false));
 }
 
-TEST(LabelSprite, ColourCodedRunsKeepTheirColours) {
+TEST(LabelSprite, ColorCodedRunsKeepTheirColors) {
     Font font = testFont();
     std::vector<std::string> lines = {"^#FF0000ab^rc^#00ff00d"};
     LabelSprite sprite = renderLabelLines(font, lines, std::nullopt, true);
     EXPECT_EQ(sprite.contentWidth, 36);
-    UiCanvas oracle = glyphOracle(font, lines, 36, kLabelTextColour, true);
+    UiCanvas oracle = glyphOracle(font, lines, 36, kLabelTextColor, true);
     expectOutlinedLabel(sprite, oracle);
     // The glyph columns 0 of each glyph are inked in the test font.
     EXPECT_EQ(spritePixel(sprite, 2, 2), 0xFF0000FFu);
-    EXPECT_EQ(spritePixel(sprite, 18, 2), kLabelTextColour);
+    EXPECT_EQ(spritePixel(sprite, 18, 2), kLabelTextColor);
     EXPECT_EQ(spritePixel(sprite, 26, 2), 0xFF00FF00u);
     // Without colour codes the codes are text.
     LabelSprite literal = renderLabelLines(font, lines, std::nullopt, false);
     EXPECT_EQ(literal.contentWidth, textWidth(font, lines[0], false) + 4);
 }
 
-TEST(LabelSprite, QuadCornersTextureCoordinatesAndColour) {
+TEST(LabelSprite, QuadCornersTextureCoordinatesAndColor) {
     LabelSprite sprite = renderLabel(testFont(), "abc");
-    std::vector<Color> colours;
+    std::vector<Color> colors;
     PlotFunction plot = [&](float x, float y, float z, Color const& c) {
-        colours.push_back(c);
+        colors.push_back(c);
         Vertex v;
         v.x = x;
         v.y = y;
@@ -160,8 +160,8 @@ TEST(LabelSprite, QuadCornersTextureCoordinatesAndColour) {
     std::vector<Vertex> quad =
         emitLabelQuad(sprite, {10.0f, 20.0f, 30.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 2.0f}, plot, 0.5f);
     ASSERT_EQ(quad.size(), 6u);
-    ASSERT_EQ(colours.size(), 4u);
-    for (Color const& c : colours) {
+    ASSERT_EQ(colors.size(), 4u);
+    for (Color const& c : colors) {
         EXPECT_EQ(c.r, 1.0f);
         EXPECT_EQ(c.g, 1.0f);
         EXPECT_EQ(c.b, 1.0f);

@@ -70,10 +70,10 @@ inline Font testFont() {
 
 // Every pixel of a glyph cell: the colour where inked, `background` elsewhere.
 inline ::testing::AssertionResult glyphDrawnAt(UiCanvas const& canvas, Glyph const& glyph, int x,
-                                               int y, uint32_t colour, uint32_t background = 0) {
+                                               int y, uint32_t color, uint32_t background = 0) {
     for (int row = 0; row < 16; ++row) {
         for (int column = 0; column < glyph.width; ++column) {
-            uint32_t want = glyph.inked(column, row) ? colour : background;
+            uint32_t want = glyph.inked(column, row) ? color : background;
             uint32_t got = canvas.pixel(x + column, y + row);
             if (got != want) {
                 char message[128];
@@ -87,10 +87,10 @@ inline ::testing::AssertionResult glyphDrawnAt(UiCanvas const& canvas, Glyph con
     return ::testing::AssertionSuccess();
 }
 
-inline int countPixels(UiCanvas const& canvas, uint32_t colour) {
+inline int countPixels(UiCanvas const& canvas, uint32_t color) {
     int n = 0;
     for (int y = 0; y < UiCanvas::kBufferSize; ++y) {
-        for (int x = 0; x < UiCanvas::kBufferSize; ++x) n += canvas.pixel(x, y) == colour;
+        for (int x = 0; x < UiCanvas::kBufferSize; ++x) n += canvas.pixel(x, y) == color;
     }
     return n;
 }

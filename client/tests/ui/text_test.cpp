@@ -87,11 +87,11 @@ TEST(ColorCodes, EncodedTextParsesBackToTheSame) {
     }
 }
 
-TEST(ColorCodes, CanvasColourOfACode) {
-    EXPECT_EQ(colourOfCode("^#FF0000", 7), 0xFF0000FFu);
-    EXPECT_EQ(colourOfCode("^#123456", 7), 0xFF563412u);
-    EXPECT_EQ(colourOfCode("^#abcdef", 7), 0xFFEFCDABu);
-    EXPECT_EQ(colourOfCode("^r", 7), 7u);
+TEST(ColorCodes, CanvasColorOfACode) {
+    EXPECT_EQ(colorOfCode("^#FF0000", 7), 0xFF0000FFu);
+    EXPECT_EQ(colorOfCode("^#123456", 7), 0xFF563412u);
+    EXPECT_EQ(colorOfCode("^#abcdef", 7), 0xFFEFCDABu);
+    EXPECT_EQ(colorOfCode("^r", 7), 7u);
 }
 
 TEST(TextWidth, CombiningMarksAndCodes) {
@@ -183,7 +183,7 @@ TEST(WrapText, PlainTable) {
     }
 }
 
-TEST(WrapText, ColourCodedLinesStartWithTheirCode) {
+TEST(WrapText, ColorCodedLinesStartWithTheirCode) {
     Font font = testFont();
     struct Case {
         std::string text;
@@ -203,16 +203,16 @@ TEST(WrapText, ColourCodedLinesStartWithTheirCode) {
     }
 }
 
-TEST(DrawText, ColourRunsAndReset) {
+TEST(DrawText, ColorRunsAndReset) {
     Font font = testFont();
     UiCanvas canvas;
-    uint32_t const callerColour = 0xff9694a8;
-    drawText(canvas, font, "^#FF0000abc^rd", 10, 20, callerColour, true);
+    uint32_t const callerColor = 0xff9694a8;
+    drawText(canvas, font, "^#FF0000abc^rd", 10, 20, callerColor, true);
     uint32_t const red = 0xFF0000FF;
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('a'), 10, 20, red));
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('b'), 18, 20, red));
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('c'), 26, 20, red));
-    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('d'), 34, 20, callerColour));
+    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('d'), 34, 20, callerColor));
     // The bytes in the buffer are R, G, B, A.
     Glyph const& a = font.glyph('a');
     for (int column = 0; column < 8; ++column) {

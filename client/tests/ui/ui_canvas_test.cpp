@@ -21,11 +21,11 @@ using testing::testFont;
 constexpr uint32_t kLight = palette::kBevelLight;
 constexpr uint32_t kDark = palette::kBevelDark;
 
-std::set<std::pair<int, int>> pixelsOf(UiCanvas const& canvas, uint32_t colour) {
+std::set<std::pair<int, int>> pixelsOf(UiCanvas const& canvas, uint32_t color) {
     std::set<std::pair<int, int>> out;
     for (int y = 0; y < 1024; ++y) {
         for (int x = 0; x < 1024; ++x) {
-            if (canvas.pixel(x, y) == colour) out.insert({x, y});
+            if (canvas.pixel(x, y) == color) out.insert({x, y});
         }
     }
     return out;
@@ -149,7 +149,7 @@ TEST(UiCanvas, RaisedBevelLightTopLeftDarkBottomRight) {
     EXPECT_EQ(countPixels(canvas, kLight) + countPixels(canvas, kDark), 2 * 10 + 2 * 3);
 }
 
-TEST(UiCanvas, SunkenBevelSwapsTheColours) {
+TEST(UiCanvas, SunkenBevelSwapsTheColors) {
     UiCanvas canvas;
     canvas.drawBevel(2, 3, 6, 4, true);
     EXPECT_EQ(canvas.pixel(2, 3), kDark);
@@ -213,7 +213,7 @@ struct ButtonCase {
     uint32_t label;
 };
 
-TEST(UiCanvas, ButtonFaceBevelAndLabelColours) {
+TEST(UiCanvas, ButtonFaceBevelAndLabelColors) {
     std::vector<ButtonCase> cases = {
         {"idle", false, true, false, palette::kButtonFace, palette::kBodyText},
         {"hover", false, true, true, palette::kButtonHover, palette::kBodyText},

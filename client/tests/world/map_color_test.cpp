@@ -69,7 +69,7 @@ TEST(ColorAt, AnEmptySceneGivesTheDefaultAmbient) {
     EXPECT_FLOAT_EQ(c.b, 0.48f);
 }
 
-TEST(ColorAt, VertexColoursAreWeightedByPosition) {
+TEST(ColorAt, VertexColorsAreWeightedByPosition) {
     Scene scene;
     RenderMaterial m;
     pushVertex(m, 0, 0, 0, 1, 0, 0);

@@ -150,9 +150,9 @@ INSTANTIATE_TEST_SUITE_P(
 // Within one vertex the range of every float is checked first, then the
 // colour, then the normal; the first faulty vertex decides.
 TEST(RenderMeshReader, TheFirstFaultInFileOrderNamesTheError) {
-    std::vector<uint8_t> colourAndNormal = withNormal(0, 0, 2);
-    patchF32(colourAndNormal, kVertex0 + 32, 1.5f);
-    EXPECT_EQ(errorOf([&] { Scene s; readRenderMesh(s, colourAndNormal); }), "ERR_MAP_COLOR");
+    std::vector<uint8_t> colorAndNormal = withNormal(0, 0, 2);
+    patchF32(colorAndNormal, kVertex0 + 32, 1.5f);
+    EXPECT_EQ(errorOf([&] { Scene s; readRenderMesh(s, colorAndNormal); }), "ERR_MAP_COLOR");
 
     std::vector<uint8_t> rangeLate = withVertexFloat(8, 2.0f); // colour fault in vertex 0
     patchF32(rangeLate, kVertex0 + 10 * 4, kNaN);               // range fault later in vertex 0

@@ -43,10 +43,10 @@ inline void loadTwoMaterialMap(Scene& scene) {
 
 // An upward-facing render quad of one colour as material `number`.
 inline RenderMaterial quadMaterial(uint32_t number, float x0, float y0, float x1, float y1, float z,
-                                   std::array<float, 3> colour = {1, 1, 1}) {
+                                   std::array<float, 3> color = {1, 1, 1}) {
     RenderMaterial m;
     m.number = number;
-    mapkit::addRenderQuad(m, x0, y0, x1, y1, z, colour[0], colour[1], colour[2]);
+    mapkit::addRenderQuad(m, x0, y0, x1, y1, z, color[0], color[1], color[2]);
     return m;
 }
 

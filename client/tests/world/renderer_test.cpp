@@ -263,10 +263,10 @@ TEST_F(RendererTest, OnlyLiveLinesOfKnownPlayersBecomeBubbles) {
     ASSERT_EQ(bubbles.size(), 2u);
     EXPECT_EQ(bubbles[0].createdMs, nowMs - 1000.0 / 60 - 100);
     // The whisper is drawn in its own colour.
-    bool whisperColour = false;
+    bool whisperColor = false;
     for (size_t i = 0; i < bubbles[1].sprite.pixels.size(); i += 4)
-        whisperColour |= bubbles[1].sprite.pixels[i] == 220 && bubbles[1].sprite.pixels[i + 1] == 142;
-    EXPECT_TRUE(whisperColour);
+        whisperColor |= bubbles[1].sprite.pixels[i] == 220 && bubbles[1].sprite.pixels[i + 1] == 142;
+    EXPECT_TRUE(whisperColor);
     // A line seen once never comes back.
     frame();
     EXPECT_EQ(renderer.bubbleStacks().at(2).bubbles.size(), 2u);

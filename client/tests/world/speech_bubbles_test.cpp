@@ -70,20 +70,20 @@ TEST_F(BubbleTest, ShorteningRemovesWholeCodePointsAndStrayBytes) {
     EXPECT_EQ(sprite.pixels, expected.pixels);
 }
 
-TEST_F(BubbleTest, CaretsShowAsTypedAndWhispersTakeTheirColour) {
+TEST_F(BubbleTest, CaretsShowAsTypedAndWhispersTakeTheirColor) {
     LabelSprite const coded = layoutBubbleText(font, "^#ff0000red", std::nullopt);
     EXPECT_EQ(coded.contentWidth, textWidth(font, "^#ff0000red", false) + 4);
-    LabelSprite const whisper = layoutBubbleText(font, "psst", kWhisperColour);
-    bool sawWhisperColour = false;
+    LabelSprite const whisper = layoutBubbleText(font, "psst", kWhisperColor);
+    bool sawWhisperColor = false;
     for (size_t i = 0; i < whisper.pixels.size(); i += 4) {
         if (whisper.pixels[i + 3] == 255 && whisper.pixels[i] != 0) {
             EXPECT_EQ(whisper.pixels[i], 220);
             EXPECT_EQ(whisper.pixels[i + 1], 142);
             EXPECT_EQ(whisper.pixels[i + 2], 210);
-            sawWhisperColour = true;
+            sawWhisperColor = true;
         }
     }
-    EXPECT_TRUE(sawWhisperColour);
+    EXPECT_TRUE(sawWhisperColor);
 }
 
 TEST_F(BubbleTest, AFourthLinePushesTheOldestOutAndDeletesItsTexture) {

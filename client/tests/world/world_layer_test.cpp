@@ -230,7 +230,7 @@ TEST_F(WorldLayerTest, SignTextsKeepAtMostFourLines) {
     EXPECT_EQ(signLines(font, "")[0], "");
 }
 
-TEST_F(WorldLayerTest, AColourAtTheEndOfALineColoursTheNext) {
+TEST_F(WorldLayerTest, AColorAtTheEndOfALineColorsTheNext) {
     std::vector<std::string> const lines = signLines(font, "first^#00ff00\nsecond");
     ASSERT_EQ(lines.size(), 2u);
     ColorCodedText const second = parseColorCodes(lines[1]);

@@ -56,11 +56,11 @@ json sizeOf(const Character& c) {
 }
 
 Character botCharacter(int number) {
-    static const uint32_t colours[] = {0x3070d0, 0xd04040, 0x40b050, 0xc0a020, 0x9040c0, 0x30b0b0, 0xe07020, 0x808080};
+    static const uint32_t colors[] = {0x3070d0, 0xd04040, 0x40b050, 0xc0a020, 0x9040c0, 0x30b0b0, 0xe07020, 0x808080};
     Character c;
     c.id = "bot" + std::to_string(number);
     c.name = "Bot " + std::to_string(number);
-    const uint32_t body = colours[(number - 1) % 8];
+    const uint32_t body = colors[(number - 1) % 8];
     for (int face = 0; face < kFaceCount; ++face) {
         std::fill(c.faces[face].begin(), c.faces[face].end(), face == FaceFront ? 0xffffff : body);
     }

@@ -181,8 +181,8 @@ void blitSprite(UiCanvas& canvas, LabelSprite const& sprite, int x, int y) {
         for (int sx = 0; sx < sprite.textureWidth; ++sx) {
             uint8_t const* p = &sprite.pixels[(size_t(sy) * sprite.textureWidth + sx) * 4];
             if (p[3] == 0) continue;
-            uint32_t colour = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | 0xff000000u;
-            canvas.fillRect(x + 2 * sx, y + 2 * sy, 2, 2, colour);
+            uint32_t color = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | 0xff000000u;
+            canvas.fillRect(x + 2 * sx, y + 2 * sy, 2, 2, color);
         }
     }
 }

@@ -29,10 +29,10 @@ constexpr int kWidth = 1020;
 constexpr int kHeight = 680;
 constexpr uint32_t kSkin = 0xffff00;  // yellow, so the floor's blue tint shows as green
 
-Character paintedCharacter(std::string const& name, uint32_t colour) {
+Character paintedCharacter(std::string const& name, uint32_t color) {
     Character c;
     c.name = name;
-    for (auto& face : c.faces) face.assign(kFaceCanvasTexels, colour);
+    for (auto& face : c.faces) face.assign(kFaceCanvasTexels, color);
     return c;
 }
 

@@ -12,13 +12,13 @@ namespace vobu {
 
 struct Scene;
 
-class GroundColourIndex {
+class GroundColorIndex {
 public:
     // Brings the grid up to date with the Scene's render mesh (rebuilt only
     // when the world or its mesh revision changed).
     void update(Scene const& scene);
     // Exactly colorAt(scene, x, y, z, found) for the Scene last updated from.
-    Color colourAt(Scene const& scene, float x, float y, float z, bool* found) const;
+    Color colorAt(Scene const& scene, float x, float y, float z, bool* found) const;
 
 private:
     struct Candidate {

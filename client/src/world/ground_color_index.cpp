@@ -1,4 +1,4 @@
-#include "world/ground_colour_index.h"
+#include "world/ground_color_index.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,7 +30,7 @@ bool before(uint32_t m0, uint32_t i0, uint32_t m1, uint32_t i1) { return m0 < m1
 
 } // namespace
 
-void GroundColourIndex::update(Scene const& scene) {
+void GroundColorIndex::update(Scene const& scene) {
     if (built_ && identity_ == scene.identity && revision_ == scene.meshRevision) return;
     build(scene);
     identity_ = scene.identity;
@@ -38,7 +38,7 @@ void GroundColourIndex::update(Scene const& scene) {
     built_ = true;
 }
 
-void GroundColourIndex::cellRange(float x0, float y0, float x1, float y1, int& c0, int& r0, int& c1,
+void GroundColorIndex::cellRange(float x0, float y0, float x1, float y1, int& c0, int& r0, int& c1,
                                   int& r1) const {
     c0 = std::clamp(int(std::floor((x0 - minX_) / cellSize_)), 0, columns_ - 1);
     c1 = std::clamp(int(std::floor((x1 - minX_) / cellSize_)), 0, columns_ - 1);
@@ -46,7 +46,7 @@ void GroundColourIndex::cellRange(float x0, float y0, float x1, float y1, int& c
     r1 = std::clamp(int(std::floor((y1 - minY_) / cellSize_)), 0, rows_ - 1);
 }
 
-void GroundColourIndex::build(Scene const& scene) {
+void GroundColorIndex::build(Scene const& scene) {
     cellStart_.clear();
     cellCandidates_.clear();
     wide_.clear();
@@ -107,7 +107,7 @@ void GroundColourIndex::build(Scene const& scene) {
     for (Box const& b : boxes) forCells(b, [&](size_t cell) { cellCandidates_[fill[cell]++] = b.candidate; });
 }
 
-Color GroundColourIndex::colourAt(Scene const& scene, float x, float y, float z, bool* found) const {
+Color GroundColorIndex::colorAt(Scene const& scene, float x, float y, float z, bool* found) const {
     Color result{scene.ambient.r, scene.ambient.g, scene.ambient.b};
     bool hit = false;
     float bestHeight = -std::numeric_limits<float>::infinity();
@@ -117,7 +117,7 @@ Color GroundColourIndex::colourAt(Scene const& scene, float x, float y, float z,
         if (!corners(scene.materials[c.material], c.index, p0, p1, p2)) return;
         // The colour query's own step, so the answers agree to the bit.
         float rgb[3];
-        if (!takeGroundColour(p0, p1, p2, x, y, reach, bestHeight, rgb)) return;
+        if (!takeGroundColor(p0, p1, p2, x, y, reach, bestHeight, rgb)) return;
         result.r = rgb[0];
         result.g = rgb[1];
         result.b = rgb[2];

@@ -5,15 +5,15 @@
 #include <random>
 
 #include "presentation_test_support.h"
-#include "world/ground_colour_index.h"
+#include "world/ground_color_index.h"
 
 namespace vobu {
 namespace {
 
-void expectSameAsFullWalk(Scene const& scene, GroundColourIndex const& index, float x, float y, float z) {
+void expectSameAsFullWalk(Scene const& scene, GroundColorIndex const& index, float x, float y, float z) {
     bool foundFull = false, foundIndex = false;
     Color const full = colorAt(scene, x, y, z, &foundFull);
-    Color const fast = index.colourAt(scene, x, y, z, &foundIndex);
+    Color const fast = index.colorAt(scene, x, y, z, &foundIndex);
     ASSERT_EQ(foundFull, foundIndex) << x << ", " << y << ", " << z;
     ASSERT_EQ(std::memcmp(&full, &fast, sizeof full), 0) << x << ", " << y << ", " << z;
 }
@@ -23,14 +23,14 @@ void expectSameAsFullWalk(Scene const& scene, GroundColourIndex const& index, fl
 Scene roughScene(uint32_t seed) {
     Scene scene;
     std::mt19937 random(seed);
-    std::uniform_real_distribution<float> coordinate(-20, 20), height(-2, 2), colour(0, 1);
+    std::uniform_real_distribution<float> coordinate(-20, 20), height(-2, 2), color(0, 1);
     for (uint32_t m = 0; m < 3; ++m) {
         RenderMaterial material;
         material.number = m;
         for (int i = 0; i < 300; ++i) {
             material.vertices.insert(material.vertices.end(), {coordinate(random), coordinate(random), height(random),
-                                                               0, 0, 1, 0, 0, colour(random), colour(random),
-                                                               colour(random)});
+                                                               0, 0, 1, 0, 0, color(random), color(random),
+                                                               color(random)});
         }
         std::uniform_int_distribution<uint32_t> vertex(0, 299);
         for (int t = 0; t < 400; ++t) material.indices.insert(material.indices.end(), {vertex(random), vertex(random), vertex(random)});
@@ -42,10 +42,10 @@ Scene roughScene(uint32_t seed) {
     return scene;
 }
 
-TEST(GroundColourIndex, AgreesWithTheFullWalkEverywhere) {
+TEST(GroundColorIndex, AgreesWithTheFullWalkEverywhere) {
     for (uint32_t seed : {1u, 2u, 3u}) {
         Scene const scene = roughScene(seed);
-        GroundColourIndex index;
+        GroundColorIndex index;
         index.update(scene);
         std::mt19937 random(seed * 77);
         std::uniform_real_distribution<float> coordinate(-30, 30), height(-3, 3);
@@ -56,10 +56,10 @@ TEST(GroundColourIndex, AgreesWithTheFullWalkEverywhere) {
     }
 }
 
-TEST(GroundColourIndex, FollowsTheMeshAndTheWorld) {
+TEST(GroundColorIndex, FollowsTheMeshAndTheWorld) {
     Scene scene;
     presentation::loadTwoMaterialMap(scene);
-    GroundColourIndex index;
+    GroundColorIndex index;
     index.update(scene);
     expectSameAsFullWalk(scene, index, 0, 0, 1);
     expectSameAsFullWalk(scene, index, 5, 5, 0);
