@@ -7,9 +7,9 @@
 
 #include "audio/audio_test_support.h"
 #include "audio/mixer_core.h"
-#include "platform/performance_clock.h"
 #include "audio/resample_pcm.h"
 #include "audio/scene_audio.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 namespace {
@@ -60,7 +60,7 @@ void BM_SceneAudioFrame(benchmark::State& state) {
         if (scene.audioSegments.empty() && !audio.decoding() && !audio.resampling()) {
             state.PauseTiming();
             scene.audioSegments.push_back(streamSegment(seq++, performanceMs() + 60000.0));
-            mixer.core.clear(); // keep the offline queue from filling up
+            mixer.core.clear();  // keep the offline queue from filling up
             mixer.core.setSource(1, 1, 0.5f, 0.1f);
             state.ResumeTiming();
         }
@@ -69,7 +69,7 @@ void BM_SceneAudioFrame(benchmark::State& state) {
         const double spentMs = performanceMs() - begin;
         slowestMs = std::max(slowestMs, spentMs);
         ++frames;
-        overBudget += spentMs > 2.5; // the budget plus the step that crosses it
+        overBudget += spentMs > 2.5;  // the budget plus the step that crosses it
     }
     state.counters["over_2.5ms_share"] = frames ? double(overBudget) / double(frames) : 0.0;
     state.counters["slowest_ms"] = slowestMs;
@@ -80,7 +80,7 @@ BENCHMARK(BM_SceneAudioFrame)->Arg(48000)->Arg(44100)->Unit(benchmark::kMicrosec
 // A whole 2 s segment, decoded and resampled without a budget.
 void BM_SceneAudioWholeSegment(benchmark::State& state) {
     test::OfflineMixer mixer(48000);
-    test::SteppingClock clock; // frozen: the budget never runs out
+    test::SteppingClock clock;  // frozen: the budget never runs out
     SceneAudio audio(mixer, std::ref(clock));
     audio.initialize();
     Scene scene;
@@ -106,16 +106,15 @@ void BM_MixerCallback(benchmark::State& state) {
     const double now = 1000.0;
     for (int id = 0; id < 5; ++id) {
         core.setSource(id, 1, 0.8f, 0.2f * float(id) - 0.4f);
-        for (int s = 0; s < 4; ++s)
-            core.queueSegment(48000, id, 1, now + 5.0 * s, std::vector<int16_t>(tone));
+        for (int s = 0; s < 4; ++s) core.queueSegment(48000, id, 1, now + 5.0 * s, std::vector<int16_t>(tone));
     }
     std::vector<int16_t> buffer(2048);
     for (auto _ : state) {
-        core.mix(now, 48000, buffer.data(), 1024); // the same buffer again: nothing plays out
+        core.mix(now, 48000, buffer.data(), 1024);  // the same buffer again: nothing plays out
         benchmark::DoNotOptimize(buffer.data());
     }
 }
 BENCHMARK(BM_MixerCallback)->Unit(benchmark::kMicrosecond);
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -32,4 +32,4 @@ public:
     SDL_GLContext context = nullptr;
 };
 
-} // namespace vobu::bench
+}  // namespace vobu::bench

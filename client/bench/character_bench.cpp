@@ -51,13 +51,13 @@ Folder& folder() {
     return instance;
 }
 
-std::string const& fileBytes() {
+const std::string& fileBytes() {
     static std::string const bytes = buildCharactersDocument(fullLibrary());
     return bytes;
 }
 
 void BM_JsonParseOnly(benchmark::State& state) {
-    std::string const& bytes = fileBytes();
+    const std::string& bytes = fileBytes();
     for (auto _ : state) {
         benchmark::DoNotOptimize(nlohmann::json::parse(bytes));
     }

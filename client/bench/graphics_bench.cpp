@@ -3,8 +3,8 @@
 // per frame and bytes uploaded per frame. Needs an X display (run it under
 // xvfb-run with LIBGL_ALWAYS_SOFTWARE=1); without one it reports an error
 // per benchmark and draws nothing.
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -38,11 +38,11 @@ std::vector<vobu::Vertex> scatteredTriangles(size_t count) {
     std::vector<vobu::Vertex> vertices;
     vertices.reserve(count * 3);
     for (size_t i = 0; i < count; ++i) {
-        float const x = position(random);
-        float const y = position(random);
-        float const z = unit(random) * 2 - 1;
-        float const corners[3][2] = {{0, 0}, {0.04f, 0}, {0, 0.05f}};
-        for (auto const& c : corners) {
+        const float x = position(random);
+        const float y = position(random);
+        const float z = unit(random) * 2 - 1;
+        const float corners[3][2] = {{0, 0}, {0.04f, 0}, {0, 0.05f}};
+        for (const auto& c : corners) {
             vobu::Vertex v;
             v.x = x + c[0];
             v.y = y + c[1];
@@ -67,7 +67,7 @@ std::vector<vobu::Vertex> quad(float left, float top, float size) {
         vertex.v = v;
         return vertex;
     };
-    return {at(left, top, 0, 0), at(left, top - size, 0, 1), at(left + size, top - size, 1, 1),
+    return {at(left, top, 0, 0), at(left, top - size, 0, 1),        at(left + size, top - size, 1, 1),
             at(left, top, 0, 0), at(left + size, top - size, 1, 1), at(left + size, top, 1, 0)};
 }
 
@@ -76,8 +76,8 @@ void finishFrame() {
     SDL_GL_SwapWindow(glWindow().window);
 }
 
-void reportUploads(benchmark::State& state, vobu::Graphics const& graphics, vobu::UploadCounters const& before) {
-    double const frames = double(state.iterations());
+void reportUploads(benchmark::State& state, const vobu::Graphics& graphics, const vobu::UploadCounters& before) {
+    const double frames = double(state.iterations());
     state.counters["uploads_per_frame"] = double(graphics.uploadCounters().uploads - before.uploads) / frames;
     state.counters["bytes_uploaded_per_frame"] = double(graphics.uploadCounters().bytes - before.bytes) / frames;
 }
@@ -90,8 +90,8 @@ void BM_TexturedBatch65536(benchmark::State& state) {
     }
     vobu::Graphics graphics;
     graphics.initialize(vobu::createOpenGlBackend(state.range(0) != 0));
-    uint32_t const texture = graphics.setTexture(256, 256, noise(256, 256, 1), 0, true, true);
-    std::vector<vobu::Vertex> const batch = scatteredTriangles(65536);
+    const uint32_t texture = graphics.setTexture(256, 256, noise(256, 256, 1), 0, true, true);
+    const std::vector<vobu::Vertex> batch = scatteredTriangles(65536);
     auto frame = [&] {
         graphics.beginFrame(kWidth, kHeight);
         graphics.drawTriangles(batch, texture, true, false, false, false, 1.0f, false);
@@ -120,7 +120,8 @@ void BM_ManyTextureSwitches(benchmark::State& state) {
     std::vector<uint32_t> textures;
     for (int i = 0; i < 64; ++i) textures.push_back(graphics.setTexture(128, 128, noise(128, 128, i), 0, false, false));
     std::vector<std::vector<vobu::Vertex>> quads;
-    for (int i = 0; i < 2048; ++i) quads.push_back(quad(-1.0f + float(i % 64) / 32.0f, 1.0f - float(i / 64) / 16.0f, 0.05f));
+    for (int i = 0; i < 2048; ++i)
+        quads.push_back(quad(-1.0f + float(i % 64) / 32.0f, 1.0f - float(i / 64) / 16.0f, 0.05f));
     auto frame = [&] {
         graphics.beginFrame(kWidth, kHeight);
         for (size_t i = 0; i < quads.size(); ++i) {
@@ -146,10 +147,10 @@ void BM_CanvasFrame(benchmark::State& state) {
     }
     vobu::Graphics graphics;
     graphics.initialize(vobu::createOpenGlBackend(true));
-    std::vector<uint8_t> const pixels = noise(1024, 1024, 3);
-    uint32_t const canvas = graphics.setTexture(1024, 1024, pixels, 0, true, false);
-    std::vector<vobu::Vertex> const screen = quad(-1.0f, 1.0f, 2.0f);
-    bool const changing = state.range(0) != 0;
+    const std::vector<uint8_t> pixels = noise(1024, 1024, 3);
+    const uint32_t canvas = graphics.setTexture(1024, 1024, pixels, 0, true, false);
+    const std::vector<vobu::Vertex> screen = quad(-1.0f, 1.0f, 2.0f);
+    const bool changing = state.range(0) != 0;
     auto frame = [&] {
         if (changing) graphics.setTexture(1024, 1024, pixels, canvas, true, false);
         graphics.beginFrame(kWidth, kHeight);

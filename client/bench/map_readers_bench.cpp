@@ -26,7 +26,8 @@ void BM_ReadRenderMeshAtLimits(benchmark::State& state) {
     std::vector<RenderMaterial> materials(16);
     for (uint32_t m = 0; m < 16; ++m) {
         materials[m].number = m;
-        for (int q = 0; q < 1024; ++q) mapkit::addRenderQuad(materials[m], q % 32, q / 32, q % 32 + 1, q / 32 + 1, 0, 0.5f, 0.5f, 0.5f);
+        for (int q = 0; q < 1024; ++q)
+            mapkit::addRenderQuad(materials[m], q % 32, q / 32, q % 32 + 1, q / 32 + 1, 0, 0.5f, 0.5f, 0.5f);
         materials[m].indices.resize(12288, 0);
     }
     const std::vector<uint8_t> bytes = mapkit::writeRenderMesh(materials);
@@ -62,4 +63,4 @@ void BM_ColorAtKitMap(benchmark::State& state) {
 }
 BENCHMARK(BM_ColorAtKitMap);
 
-} // namespace
+}  // namespace

@@ -16,31 +16,26 @@ namespace {
 
 using namespace vobu;
 
-std::vector<uint8_t> patternBytes(size_t size)
-{
+std::vector<uint8_t> patternBytes(size_t size) {
     std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = uint8_t(i * 131 + 7);
+    for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(i * 131 + 7);
     return bytes;
 }
 
-void hashWith(benchmark::State& state, Sha256BlockFunction blocks)
-{
+void hashWith(benchmark::State& state, Sha256BlockFunction blocks) {
     if (blocks == sha256BlocksShaExt && !sha256ShaExtensionsAvailable()) {
         state.SkipWithError("no SHA extensions");
         return;
     }
     const auto bytes = patternBytes(size_t(state.range(0)));
-    for (auto _ : state)
-        benchmark::DoNotOptimize(sha256(bytes.data(), bytes.size(), blocks));
+    for (auto _ : state) benchmark::DoNotOptimize(sha256(bytes.data(), bytes.size(), blocks));
     state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0));
 }
 
 void BM_Sha256Own(benchmark::State& state) { hashWith(state, sha256BestBlockFunction()); }
 void BM_Sha256OwnPortable(benchmark::State& state) { hashWith(state, sha256BlocksPortable); }
 
-void BM_Sha256Mbedtls(benchmark::State& state)
-{
+void BM_Sha256Mbedtls(benchmark::State& state) {
     const auto bytes = patternBytes(size_t(state.range(0)));
     unsigned char digest[32];
     for (auto _ : state) {
@@ -60,14 +55,13 @@ std::string challengeOf(int64_t length) { return std::string(size_t(length), 'a'
 
 constexpr uint32_t kAttempts = 1u << 20;
 
-void searchWith(benchmark::State& state, bool shaExtensions)
-{
+void searchWith(benchmark::State& state, bool shaExtensions) {
     if (shaExtensions && !sha256ShaExtensionsAvailable()) {
         state.SkipWithError("no SHA extensions");
         return;
     }
     const NonceSearch search(challengeOf(state.range(0)), shaExtensions);
-    uint32_t first = 100000000; // nine-digit nonces, as a real search reaches
+    uint32_t first = 100000000;  // nine-digit nonces, as a real search reaches
     for (auto _ : state) {
         // Difficulty 32 is almost never met: the whole range is hashed.
         benchmark::DoNotOptimize(search.find(32, first, first + kAttempts - 1));
@@ -81,8 +75,7 @@ void BM_ProofOfWorkOwnPortable(benchmark::State& state) { searchWith(state, fals
 
 // What a search over a library looks like: the text built anew and hashed
 // whole for every nonce.
-void BM_ProofOfWorkMbedtls(benchmark::State& state)
-{
+void BM_ProofOfWorkMbedtls(benchmark::State& state) {
     const std::string challenge = challengeOf(state.range(0));
     uint32_t nonce = 100000000;
     unsigned char digest[32];
@@ -102,8 +95,7 @@ BENCHMARK(BM_ProofOfWorkMbedtls)->Arg(32)->Arg(60)->Arg(128)->Unit(benchmark::kM
 
 // Sampling between two snapshots of n players each (every player in both,
 // the newer one in reverse order): linear in n.
-void BM_SnapshotSample(benchmark::State& state)
-{
+void BM_SnapshotSample(benchmark::State& state) {
     const int count = int(state.range(0));
     std::vector<Player> older, newer;
     for (int i = 0; i < count; ++i) {
@@ -118,11 +110,10 @@ void BM_SnapshotSample(benchmark::State& state)
     SnapshotBuffer buffer;
     buffer.push(1000, older);
     buffer.push(1050, newer);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(buffer.sample(1125));
+    for (auto _ : state) benchmark::DoNotOptimize(buffer.sample(1125));
     state.SetItemsProcessed(int64_t(state.iterations()) * count);
 }
 
 BENCHMARK(BM_SnapshotSample)->Arg(64)->Arg(4096)->Arg(65536);
 
-} // namespace
+}  // namespace

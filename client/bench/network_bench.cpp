@@ -49,17 +49,16 @@ World largeWorld() {
     materials[0].number = 0;
     materials[1].number = 1;
     uint64_t used = 0;
-    for (const auto& bytes : world.bytes)
-        used += bytes.size();
+    for (const auto& bytes : world.bytes) used += bytes.size();
     const uint64_t perQuad = 4 * mapkit::kRenderVertexBytes + 6 * 4;
     const uint64_t fixed = mapkit::kRenderHeaderBytes + 2 * mapkit::kMaterialHeaderBytes;
-    const uint64_t quads = std::min<uint64_t>((kMaxTotalAssetBytes - used - fixed) / perQuad,
-                                              (kMaxWelcomeAssetBytes - fixed) / perQuad);
+    const uint64_t quads =
+        std::min<uint64_t>((kMaxTotalAssetBytes - used - fixed) / perQuad, (kMaxWelcomeAssetBytes - fixed) / perQuad);
     for (int q = 0; q < int(quads); ++q) {
         const double x0 = -32 + (q % 128) * 0.5;
         const double y0 = -16 + (q / 128 % 64) * 0.5;
-        mapkit::addRenderQuad(materials[(q + q / 128) % 2], x0, y0, x0 + 0.5, y0 + 0.5, 0.001 * (q / 8192), 0.5f,
-                              0.6f, 0.7f);
+        mapkit::addRenderQuad(materials[(q + q / 128) % 2], x0, y0, x0 + 0.5, y0 + 0.5, 0.001 * (q / 8192), 0.5f, 0.6f,
+                              0.7f);
     }
     add("map", AssetMesh, mapkit::writeRenderMesh(materials), -1);
     for (size_t i = 0; i < world.manifest.size(); ++i) {
@@ -67,12 +66,13 @@ World largeWorld() {
         for (size_t offset = 0; offset < data.size(); offset += kChunkBytes) {
             const size_t size = std::min(kChunkBytes, data.size() - offset);
             const std::vector<uint8_t> piece(data.begin() + long(offset), data.begin() + long(offset + size));
-            world.chunkMessages.push_back(json{{"type", "assetChunk"},
-                                               {"id", world.manifest[i].id},
-                                               {"offset", offset},
-                                               {"data", encodeBase64(piece)},
-                                               {"done", offset + size == data.size()}}
-                                              .dump());
+            world.chunkMessages.push_back(json{
+                {"type", "assetChunk"},
+                {"id", world.manifest[i].id},
+                {"offset", offset},
+                {"data", encodeBase64(piece)},
+                {"done", offset + size ==
+                             data.size()}}.dump());
         }
     }
     return world;
@@ -102,22 +102,19 @@ struct Game {
 void BM_JoinOfA2MiBWorld(benchmark::State& state) {
     const World world = largeWorld();
     uint64_t total = 0;
-    for (const auto& bytes : world.bytes)
-        total += bytes.size();
+    for (const auto& bytes : world.bytes) total += bytes.size();
     const std::string welcome = welcomeJson(localCharacter(), world.manifest).dump();
     for (auto _ : state) {
         // A fresh Network each time: the store's cache would complete every
         // asset at the welcome otherwise.
         Game game;
         game.serve(welcome);
-        for (const std::string& chunk : world.chunkMessages)
-            game.serve(chunk);
+        for (const std::string& chunk : world.chunkMessages) game.serve(chunk);
         game.step();
         game.network->checkAssetsReady();
         game.serve(R"({"type":"ready"})");
         game.step();
-        if (!game.network->joined)
-            state.SkipWithError(("no join: " + game.network->errorCode).c_str());
+        if (!game.network->joined) state.SkipWithError(("no join: " + game.network->errorCode).c_str());
     }
     state.counters["world_bytes"] = double(total);
     state.counters["chunks"] = double(world.chunkMessages.size());
@@ -129,16 +126,23 @@ BENCHMARK(BM_JoinOfA2MiBWorld)->Unit(benchmark::kMillisecond);
 // and seven others every third frame (50 ms at 60 frames a second).
 void BM_PlayingFrame(benchmark::State& state) {
     Game game;
-    const std::vector<ManifestEntry> manifest = {joinSoundEntry(),
-                                                 entryFor("walkmesh", AssetWalkMesh,
-                                                          mapkit::writeWalkMesh(mapkit::flatFloor()))};
+    const std::vector<ManifestEntry> manifest = {
+        joinSoundEntry(), entryFor("walkmesh", AssetWalkMesh, mapkit::writeWalkMesh(mapkit::flatFloor()))};
     game.serve(welcomeJson(localCharacter(), manifest).dump());
-    game.serve(json{{"type", "assetChunk"}, {"id", "player-join"}, {"offset", 0},
-                    {"data", encodeBase64(patternBytes(10, 9))}, {"done", true}}
-                   .dump());
-    game.serve(json{{"type", "assetChunk"}, {"id", "walkmesh"}, {"offset", 0},
-                    {"data", encodeBase64(mapkit::writeWalkMesh(mapkit::flatFloor()))}, {"done", true}}
-                   .dump());
+    game.serve(json{
+        {"type", "assetChunk"},
+        {"id", "player-join"},
+        {"offset", 0},
+        {"data", encodeBase64(patternBytes(10, 9))},
+        {"done",
+         true}}.dump());
+    game.serve(json{
+        {"type", "assetChunk"},
+        {"id", "walkmesh"},
+        {"offset", 0},
+        {"data", encodeBase64(mapkit::writeWalkMesh(mapkit::flatFloor()))},
+        {"done",
+         true}}.dump());
     game.step();
     game.network->checkAssetsReady();
     game.serve(R"({"type":"ready"})");
@@ -153,20 +157,25 @@ void BM_PlayingFrame(benchmark::State& state) {
         if (frame % 3 == 0) {
             json players = json::array();
             const MoveState me = game.network->predictor.state;
-            players.push_back({{"id", kLocalId}, {"x", me.x}, {"y", me.y}, {"z", me.z}, {"vz", me.vz},
-                               {"heading", me.heading}, {"vx", me.vx}, {"vy", me.vy}, {"triangle", me.triangle},
+            players.push_back({{"id", kLocalId},
+                               {"x", me.x},
+                               {"y", me.y},
+                               {"z", me.z},
+                               {"vz", me.vz},
+                               {"heading", me.heading},
+                               {"vx", me.vx},
+                               {"vy", me.vy},
+                               {"triangle", me.triangle},
                                {"ack", game.network->predictor.nextSequence - 1}});
-            for (int i = 0; i < 7; ++i)
-                players.push_back({{"id", 10 + i}, {"x", i}, {"y", 1}, {"z", 0}, {"vz", 0}});
+            for (int i = 0; i < 7; ++i) players.push_back({{"id", 10 + i}, {"x", i}, {"y", 1}, {"z", 0}, {"vz", 0}});
             game.serve(json{{"type", "snapshot"}, {"players", players}}.dump());
         }
         game.step(0, 1);
         benchmark::DoNotOptimize(game.network->playersForRender(game.clockMs));
         ++frame;
-        if (game.wire.sent.size() > 4096)
-            game.wire.sent.clear();
+        if (game.wire.sent.size() > 4096) game.wire.sent.clear();
     }
 }
 BENCHMARK(BM_PlayingFrame)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace

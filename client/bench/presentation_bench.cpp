@@ -4,15 +4,15 @@
 // Mesa's llvmpipe (run under xvfb-run with LIBGL_ALWAYS_SOFTWARE=1) it
 // reports the CPU time of a frame and the texture uploads per frame; the
 // "NoBackend" variants measure the renderer's own work without OpenGL.
-#include <SDL.h>
 #include <GL/gl.h>
+#include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <random>
 #include <vector>
 
-#include "ui/font.h"
 #include "bench_gl_window.h"
+#include "ui/font.h"
 #include "ui/graphics.h"
 #include "ui/test_font.h"
 #include "world/renderer.h"
@@ -44,14 +44,14 @@ Scene largestScene() {
     for (int m = 0; m < kMaterials; ++m) {
         RenderMaterial material;
         material.number = uint32_t(m);
-        float const x0 = float(m % 4) * 16 - 32;
-        float const y0 = float(m / 4) * 8 - 16;
+        const float x0 = float(m % 4) * 16 - 32;
+        const float y0 = float(m / 4) * 8 - 16;
         int vertices = 0;
         for (int row = 0; row <= kCellRows; ++row) {
             for (int column = 0; column <= kCellColumns; ++column) {
                 material.vertices.insert(material.vertices.end(),
-                                         {x0 + column * kCell, y0 + row * kCell, bump(random), 0, 0, 1,
-                                          column / 8.0f, row / 8.0f, 0.8f, 0.8f, 0.8f});
+                                         {x0 + column * kCell, y0 + row * kCell, bump(random), 0, 0, 1, column / 8.0f,
+                                          row / 8.0f, 0.8f, 0.8f, 0.8f});
                 ++vertices;
             }
         }
@@ -60,8 +60,8 @@ Scene largestScene() {
         }
         for (int row = 0; row < kCellRows; ++row) {
             for (int column = 0; column < kCellColumns; ++column) {
-                uint32_t const a = uint32_t(row * (kCellColumns + 1) + column);
-                uint32_t const b = a + 1, c = a + kCellColumns + 2, d = a + kCellColumns + 1;
+                const uint32_t a = uint32_t(row * (kCellColumns + 1) + column);
+                const uint32_t b = a + 1, c = a + kCellColumns + 2, d = a + kCellColumns + 1;
                 material.indices.insert(material.indices.end(), {a, b, c, a, c, d});
             }
         }
@@ -124,15 +124,16 @@ std::vector<Player> largestPlayers() {
 }
 
 void drawFrames(benchmark::State& state, Graphics& graphics, bool finish) {
-    Font const font = vobu::testing::testFont();
-    Scene const scene = largestScene();
+    const Font font = vobu::testing::testFont();
+    const Scene scene = largestScene();
     std::vector<Player> players = largestPlayers();
     Renderer renderer(&graphics, &font);
     double nowMs = 2000;
     renderer.clock = [&nowMs] { return nowMs; };
     // Long enough for every bubble to show (and so be uploaded) and the bodies to assemble.
-    for (int i = 0; i < 240; ++i) renderer.draw(scene, players, kWidth, kHeight, 1.0 / 60, kWidth / 2, kHeight / 2, true);
-    uint64_t const uploadsBefore = graphics.uploadCounters().uploads;
+    for (int i = 0; i < 240; ++i)
+        renderer.draw(scene, players, kWidth, kHeight, 1.0 / 60, kWidth / 2, kHeight / 2, true);
+    const uint64_t uploadsBefore = graphics.uploadCounters().uploads;
     for (auto _ : state) {
         renderer.draw(scene, players, kWidth, kHeight, 1.0 / 60, kWidth / 2, kHeight / 2, true);
         if (finish) glFinish();
@@ -175,9 +176,9 @@ BENCHMARK(BM_DrawLargestSceneNoBackend)->Unit(benchmark::kMillisecond);
 
 void BM_PickLargestScene(benchmark::State& state) {
     Graphics graphics;
-    Font const font = vobu::testing::testFont();
-    Scene const scene = largestScene();
-    std::vector<Player> const players = largestPlayers();
+    const Font font = vobu::testing::testFont();
+    const Scene scene = largestScene();
+    const std::vector<Player> players = largestPlayers();
     Renderer renderer(&graphics, &font);
     renderer.clock = [] { return 2000.0; };
     renderer.draw(scene, players, kWidth, kHeight, 1.0 / 60, 0, 0, false);
@@ -189,4 +190,4 @@ void BM_PickLargestScene(benchmark::State& state) {
 }
 BENCHMARK(BM_PickLargestScene)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace

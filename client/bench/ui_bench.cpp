@@ -15,8 +15,8 @@
 namespace vobu {
 namespace {
 
-Font const& benchFont() {
-    static Font const font = [] {
+const Font& benchFont() {
+    static const Font font = [] {
         std::vector<Glyph> glyphs;
         for (uint32_t cp = 0x20; cp < 0x7F; ++cp) {
             Glyph g;

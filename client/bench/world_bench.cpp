@@ -122,8 +122,7 @@ void BM_PrepareNavigationHostile(benchmark::State& state) {
             prepareNavigation(mesh);
             state.SkipWithError("the hostile mesh was accepted");
             return;
-        } catch (const std::runtime_error&) {
-        }
+        } catch (const std::runtime_error&) {}
     }
 }
 BENCHMARK(BM_PrepareNavigationHostile)->Unit(benchmark::kMillisecond);
@@ -148,4 +147,4 @@ void BM_Reconcile240(benchmark::State& state) {
 }
 BENCHMARK(BM_Reconcile240)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace

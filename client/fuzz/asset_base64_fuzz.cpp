@@ -4,9 +4,7 @@
 
 #include "protocol_fuzz_entries.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (!vobu::fuzz::assetBase64Holds(data, size))
-        std::abort();
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (!vobu::fuzz::assetBase64Holds(data, size)) std::abort();
     return 0;
 }

@@ -6,7 +6,6 @@
 #include "audio_fuzz_entries.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (!vobu::fuzz::oggStreamHolds(data, size))
-        std::abort();
+    if (!vobu::fuzz::oggStreamHolds(data, size)) std::abort();
     return 0;
 }

@@ -50,8 +50,7 @@ inline bool oggStreamHolds(const uint8_t* data, size_t size) {
         SoundClip clip(mixer, clock);
         clip.init();
         if (clip.load(bytes, "fuzz")) {
-            if (clip.samples().size() > size_t(rate) * 10 * 2)
-                return false;
+            if (clip.samples().size() > size_t(rate) * 10 * 2) return false;
             clip.play();
         }
     }
@@ -75,10 +74,9 @@ inline bool oggStreamHolds(const uint8_t* data, size_t size) {
     scene.audioSegments = {segment};
     // A frozen clock: each update runs until its segment is done or refused.
     audio.update(scene, MoveState{}, {1.0f, 0.0f, 0.0f}, true, 2.0);
-    if (audio.decoding() || audio.resampling() || !scene.audioSegments.empty())
-        return false;
+    if (audio.decoding() || audio.resampling() || !scene.audioSegments.empty()) return false;
     // At most 3 s at the device rate, or the announced second within 100 ms.
     return mixer.longest <= size_t(rate) * 3;
 }
 
-} // namespace vobu::fuzz
+}  // namespace vobu::fuzz

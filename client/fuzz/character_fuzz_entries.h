@@ -14,12 +14,12 @@
 
 namespace vobu::fuzz {
 
-inline bool characterIsSound(Character const& c) {
+inline bool characterIsSound(const Character& c) {
     for (int side : {c.width, c.height, c.depth}) {
         if (side < kMinCharacterSide || side > kMaxCharacterSide) return false;
     }
     if (c.faceScale != 1 && c.faceScale != 2 && c.faceScale != 4 && c.faceScale != 8) return false;
-    for (auto const& face : c.faces) {
+    for (const auto& face : c.faces) {
         if (face.size() != size_t(kFaceCanvasTexels)) return false;
     }
     return c.buildSkinAtlas().size() == size_t(c.skinAtlasSize()) * c.skinAtlasSize() * 4;
@@ -29,14 +29,14 @@ inline bool characterIsSound(Character const& c) {
 // character); the rest is the document. A strictly admitted character must
 // travel on: its network form is admitted again with the same texels inside
 // every face.
-inline bool characterDocumentHolds(uint8_t const* data, size_t size) {
+inline bool characterDocumentHolds(const uint8_t* data, size_t size) {
     if (size == 0) return true;
-    bool const strict = data[0] & 1;
-    std::string const text(reinterpret_cast<char const*>(data + 1), size - 1);
+    const bool strict = data[0] & 1;
+    std::string const text(reinterpret_cast<const char*>(data + 1), size - 1);
     Character c;
     try {
         c = decodeCharacterJson(text, strict);
-    } catch (std::exception const&) {
+    } catch (const std::exception&) {
         return true;
     }
     if (!characterIsSound(c)) return false;
@@ -44,7 +44,7 @@ inline bool characterDocumentHolds(uint8_t const* data, size_t size) {
     Character again;
     try {
         again = decodeCharacterJson(encodeCharacterJsonRle(c), true);
-    } catch (std::exception const&) {
+    } catch (const std::exception&) {
         return false;
     }
     if (again.id != c.id || again.name != c.name || again.width != c.width || again.height != c.height ||
@@ -67,14 +67,14 @@ inline bool characterDocumentHolds(uint8_t const* data, size_t size) {
 // counts beyond the limit are tried too); the rest is the face text. A face
 // that decodes must encode to a text no longer than its plain form that
 // decodes to the same texels.
-inline bool faceTextHolds(uint8_t const* data, size_t size) {
+inline bool faceTextHolds(const uint8_t* data, size_t size) {
     if (size < 2) return true;
-    uint32_t const count = (uint32_t(data[0]) << 8) | data[1];
-    std::string const text(reinterpret_cast<char const*>(data + 2), size - 2);
+    const uint32_t count = (uint32_t(data[0]) << 8) | data[1];
+    std::string const text(reinterpret_cast<const char*>(data + 2), size - 2);
     std::vector<uint32_t> texels;
     try {
         texels = decodeFace(text, count);
-    } catch (std::exception const&) {
+    } catch (const std::exception&) {
         return true;
     }
     if (texels.size() != count || count > kMaxFaceTexels) return false;
@@ -82,7 +82,7 @@ inline bool faceTextHolds(uint8_t const* data, size_t size) {
     if (encoded.size() > size_t(count) * 6 + 1) return false;
     try {
         return decodeFace(encoded, count) == texels;
-    } catch (std::exception const&) {
+    } catch (const std::exception&) {
         return false;
     }
 }

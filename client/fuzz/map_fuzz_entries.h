@@ -84,7 +84,8 @@ inline bool renderMeshReaderHolds(const uint8_t* data, size_t size) {
     } catch (const std::bad_alloc&) {
         return scene.meshRevision == 3 && scene.materials.size() == 1;
     }
-    if (scene.meshRevision != 4 || scene.materials.empty() || scene.materials.size() > kMaxRenderMaterials) return false;
+    if (scene.meshRevision != 4 || scene.materials.empty() || scene.materials.size() > kMaxRenderMaterials)
+        return false;
     if (scene.textures.size() < std::max<size_t>(2, scene.materials.size()) || scene.textures[1].revision != 5)
         return false;
     uint64_t vertices = 0, indices = 0;
@@ -126,7 +127,7 @@ inline bool textureReaderHolds(const uint8_t* data, size_t size) {
     }
     if (slot >= kMaxTextureSlots || scene.textures.size() < std::max<size_t>(3, slot + 1)) return false;
     const MaterialTexture& t = scene.textures[slot];
-    if (slot == 1 && t.revision == 2) return t.rgba == before.textures[1].rgba; // narrower, dropped
+    if (slot == 1 && t.revision == 2) return t.rgba == before.textures[1].rgba;  // narrower, dropped
     const int32_t previous = slot < before.textures.size() ? before.textures[slot].revision : 0;
     if (t.revision != previous + 1) return false;
     const bool powerOfTwo = t.width >= 1 && t.width <= 256 && (t.width & (t.width - 1)) == 0 && t.height >= 1 &&
@@ -137,4 +138,4 @@ inline bool textureReaderHolds(const uint8_t* data, size_t size) {
     return translucent == t.hasTransparency;
 }
 
-} // namespace vobu::fuzz
+}  // namespace vobu::fuzz

@@ -80,7 +80,7 @@ inline bool meshIsConsistent(const WalkMesh& mesh) {
             const int32_t u = n->neighbours[3 * t + e];
             if (u < -1 || u >= n->triangleCount) return false;
             if (u >= 0 && n->neighbours[3 * u] != t && n->neighbours[3 * u + 1] != t && n->neighbours[3 * u + 2] != t)
-                return false; // links go both ways
+                return false;  // links go both ways
         }
         const int32_t nearSize = n->nearOffsets[t + 1] - n->nearOffsets[t];
         if (nearSize < 1 || nearSize > rpg::kMaxNearTriangles || n->nearTriangles[n->nearOffsets[t]] != t) return false;
@@ -164,4 +164,4 @@ inline bool prepareNavigationHolds(const uint8_t* data, size_t size) {
     return true;
 }
 
-} // namespace vobu::fuzz
+}  // namespace vobu::fuzz

@@ -19,13 +19,13 @@ namespace vobu::fuzz {
 // An incoming message: whenever the direct writer answers, the
 // value-building path must give the same text; whatever decodeMessage
 // returns must be JSON text that goes out again.
-inline bool incomingMessageHolds(uint8_t const* data, size_t size) {
+inline bool incomingMessageHolds(const uint8_t* data, size_t size) {
     std::string direct;
     const bool answered = writeMessageJson(data, size, direct);
     std::string reference;
     try {
         reference = decodeMessageThroughValue(data, size);
-    } catch (std::exception const&) {
+    } catch (const std::exception&) {
         return !answered;
     }
     if (answered && direct != reference) return false;
@@ -33,7 +33,7 @@ inline bool incomingMessageHolds(uint8_t const* data, size_t size) {
         const nlohmann::json parsed = nlohmann::json::parse(reference);
         (void)parsed;
         (void)encodeMessage(reference);
-    } catch (std::exception const&) {
+    } catch (const std::exception&) {
         return false;
     }
     return true;
@@ -41,7 +41,7 @@ inline bool incomingMessageHolds(uint8_t const* data, size_t size) {
 
 // Server frames cut one after another: each cut stays inside the buffer and
 // within the limits; malformed headers raise runtime errors only.
-inline bool serverFramesHold(uint8_t const* data, size_t size) {
+inline bool serverFramesHold(const uint8_t* data, size_t size) {
     size_t offset = 0;
     try {
         WebSocketFrame frame;
@@ -53,13 +53,12 @@ inline bool serverFramesHold(uint8_t const* data, size_t size) {
             if ((frame.opcode & 0x07) > 2) return false;
             offset += consumed;
         }
-    } catch (std::runtime_error const&) {
-    }
+    } catch (const std::runtime_error&) {}
     return true;
 }
 
 // The first byte chooses: even for a message, odd for frames.
-inline bool messageCodecHolds(uint8_t const* data, size_t size) {
+inline bool messageCodecHolds(const uint8_t* data, size_t size) {
     if (size == 0) return true;
     return (data[0] & 1) ? serverFramesHold(data + 1, size - 1) : incomingMessageHolds(data + 1, size - 1);
 }

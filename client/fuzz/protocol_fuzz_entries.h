@@ -30,10 +30,8 @@ namespace vobu::fuzz {
 // The first byte picks the limit (the chunk limit, the audio limit or a
 // small one), the rest is the text. An accepted text is exactly the
 // canonical encoding of its bytes; a refused one names one of three codes.
-inline bool assetBase64Holds(const uint8_t* data, size_t size)
-{
-    if (size == 0)
-        return true;
+inline bool assetBase64Holds(const uint8_t* data, size_t size) {
+    if (size == 0) return true;
     const uint32_t limits[] = {kMaxAssetChunkBytes, kMaxAudioSegmentBytes, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 48};
     const uint32_t maxBytes = limits[data[0] % std::size(limits)];
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -49,8 +47,7 @@ inline bool assetBase64Holds(const uint8_t* data, size_t size)
 
 // ---- server messages -----------------------------------------------------
 
-inline Character fuzzCharacter()
-{
+inline Character fuzzCharacter() {
     Character character;
     character.id = "fuzz-local";
     return character;
@@ -61,8 +58,7 @@ inline std::vector<uint8_t> joinSoundBytes() { return std::vector<uint8_t>(10, 0
 // The welcome a fuzzed game starts from: the join sound and, unless `onlyJoinSound`,
 // a walk mesh, a mesh and a texture (whose bytes are not real maps) and the
 // skin of player 8.
-inline std::string fuzzWelcomeText(bool onlyJoinSound)
-{
+inline std::string fuzzWelcomeText(bool onlyJoinSound) {
     using nlohmann::json;
     const Character character = fuzzCharacter();
     const auto entry = [](const char* id, const char* kind, const std::vector<uint8_t>& bytes) {
@@ -85,10 +81,18 @@ inline std::string fuzzWelcomeText(bool onlyJoinSound)
         {"id", 3},
         {"assets", assets},
         {"movement",
-         {{"speed", 4}, {"radius", 0.32}, {"step", 1.0 / 60}, {"jumpSpeed", 8}, {"gravity", 18}, {"acceleration", 16},
-          {"friction", 9}, {"stopSpeed", 1}, {"airAcceleration", 2.5}}},
+         {{"speed", 4},
+          {"radius", 0.32},
+          {"step", 1.0 / 60},
+          {"jumpSpeed", 8},
+          {"gravity", 18},
+          {"acceleration", 16},
+          {"friction", 9},
+          {"stopSpeed", 1},
+          {"airAcceleration", 2.5}}},
         {"map", {{"spawn", {{"x", 0}, {"y", 0}}}}},
-        {"character", {{"id", character.id}, {"size", {character.width, character.height, character.depth}}, {"name", "F"}}}};
+        {"character",
+         {{"id", character.id}, {"size", {character.width, character.height, character.depth}}, {"name", "F"}}}};
     return welcome.dump();
 }
 
@@ -100,16 +104,14 @@ struct FuzzGame {
     Character character = fuzzCharacter();
     std::string lastType;
 
-    void reset()
-    {
+    void reset() {
         scene = Scene();
         assets.clear();
     }
 
     // False only when an exception of a type the Network does not catch
     // escaped; every std::exception ends the game as the Network would.
-    bool receive(const std::string& text)
-    {
+    bool receive(const std::string& text) {
         try {
             const ServerMessageKind kind =
                 handleServerMessage(text.data(), unsigned(text.size()), scene, character, assets, lastType, 1000.0);
@@ -117,28 +119,28 @@ struct FuzzGame {
                 assets.setManifest(scene.manifest);
                 applyAssets(scene, assets);
             } else if (kind == ServerMessageKind::Error || kind == ServerMessageKind::Disconnect) {
-                if (!isErrorCode(scene.errorCode))
-                    return false;
+                if (!isErrorCode(scene.errorCode)) return false;
                 reset();
             }
         } catch (const std::exception& error) {
-            if (!isErrorCode(failureCode(error.what())))
-                return false;
+            if (!isErrorCode(failureCode(error.what()))) return false;
             reset();
         }
         return true;
     }
 
-    void startAt(int stage)
-    {
-        if (stage == 0)
-            return;
+    void startAt(int stage) {
+        if (stage == 0) return;
         receive(fuzzWelcomeText(stage >= 2));
         if (stage >= 2) {
             const auto bytes = joinSoundBytes();
-            receive(nlohmann::json{{"type", "assetChunk"}, {"id", "player-join"}, {"offset", 0},
-                                   {"data", encodeBase64(bytes.data(), bytes.size())}, {"done", true}}
-                        .dump());
+            receive(nlohmann::json{
+                {"type", "assetChunk"},
+                {"id", "player-join"},
+                {"offset", 0},
+                {"data", encodeBase64(bytes.data(), bytes.size())},
+                {"done",
+                 true}}.dump());
         }
         if (stage >= 3) {
             receive(R"({"type":"entities","revision":1,"entities":[{"id":1,"type":"audio","x":0,"y":0,"z":0,)"
@@ -148,8 +150,7 @@ struct FuzzGame {
     }
 
     // The limits every accepted message keeps.
-    bool holds() const
-    {
+    bool holds() const {
         if (scene.chat.size() > kMaxChatLines || scene.entities.size() > kMaxEntities ||
             scene.audioSegments.size() > kMaxAudioSegments || assets.entries.size() > kMaxStoreAssets)
             return false;
@@ -158,8 +159,9 @@ struct FuzzGame {
                 line.toName.size() > kMaxChatNameBytes)
                 return false;
         for (const SceneEntity& entity : scene.entities)
-            if (entity.id < 1 || entity.text.size() > kMaxEntityTextBytes || !(std::fabs(entity.x) <= kMaxEntityCoordinate) ||
-                !(std::fabs(entity.y) <= kMaxEntityCoordinate) || !(std::fabs(entity.z) <= kMaxEntityCoordinate))
+            if (entity.id < 1 || entity.text.size() > kMaxEntityTextBytes ||
+                !(std::fabs(entity.x) <= kMaxEntityCoordinate) || !(std::fabs(entity.y) <= kMaxEntityCoordinate) ||
+                !(std::fabs(entity.z) <= kMaxEntityCoordinate))
                 return false;
         for (const AudioSegment& segment : scene.audioSegments)
             if (segment.data.size() > kMaxAudioSegmentBytes || !(segment.duration > 0 && segment.duration <= 3))
@@ -167,12 +169,10 @@ struct FuzzGame {
         uint64_t total = 0;
         for (const auto& [id, entry] : assets.entries) {
             total += entry.bytes;
-            if (entry.data.size() > entry.bytes || (entry.complete && entry.data.size() != entry.bytes))
-                return false;
+            if (entry.data.size() > entry.bytes || (entry.complete && entry.data.size() != entry.bytes)) return false;
         }
         for (const auto& [hash, bytes] : assets.cache)
-            if (sha256Hex(bytes) != hash)
-                return false; // the cache only ever holds verified bytes
+            if (sha256Hex(bytes) != hash) return false;  // the cache only ever holds verified bytes
         return total <= kMaxTotalAssetBytes && (scene.powChallenge.empty() || scene.powChallenge.size() >= 16);
     }
 };
@@ -181,10 +181,8 @@ struct FuzzGame {
 // 1 welcomed, 2 required assets complete, 3 with an audio entity). The rest
 // is a series of messages, each a 16-bit little-endian length and that many
 // MessagePack bytes, taken through the codec as the transport does.
-inline bool serverMessagesHold(const uint8_t* data, size_t size)
-{
-    if (size == 0)
-        return true;
+inline bool serverMessagesHold(const uint8_t* data, size_t size) {
+    if (size == 0) return true;
     FuzzGame game;
     game.startAt(data[0] % 4);
     size_t at = 1;
@@ -195,15 +193,13 @@ inline bool serverMessagesHold(const uint8_t* data, size_t size)
         try {
             text = decodeMessage(data + at, length);
         } catch (const std::exception&) {
-            text.clear(); // the transport ends the game; here the next message goes on
+            text.clear();  // the transport ends the game; here the next message goes on
         }
         at += length;
-        if (text.empty())
-            continue;
-        if (!game.receive(text) || !game.holds())
-            return false;
+        if (text.empty()) continue;
+        if (!game.receive(text) || !game.holds()) return false;
     }
     return true;
 }
 
-} // namespace vobu::fuzz
+}  // namespace vobu::fuzz

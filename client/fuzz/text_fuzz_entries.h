@@ -20,8 +20,8 @@
 namespace vobu::fuzz {
 
 // Printable ASCII 8 wide, a wide CJK glyph, a combining mark and U+FFFD.
-inline Font const& textFuzzFont() {
-    static Font const font = [] {
+inline const Font& textFuzzFont() {
+    static const Font font = [] {
         std::vector<Glyph> glyphs;
         auto add = [&](uint32_t cp, int width) {
             Glyph g;
@@ -43,7 +43,7 @@ inline Font const& textFuzzFont() {
 
 // The bytes of the text with every wrap-space unit taken out, walking the
 // units of each piece on its own (the pieces are cut at unit boundaries).
-inline std::string withoutWrapSpaces(std::string const& text) {
+inline std::string withoutWrapSpaces(const std::string& text) {
     std::string out;
     for (size_t pos = 0; pos < text.size();) {
         Utf8Unit unit = decodeUtf8At(text, pos);
@@ -53,7 +53,7 @@ inline std::string withoutWrapSpaces(std::string const& text) {
     return out;
 }
 
-inline bool decodingHolds(std::string const& text) {
+inline bool decodingHolds(const std::string& text) {
     size_t total = 0;
     for (size_t pos = 0; pos < text.size();) {
         Utf8Unit unit = decodeUtf8At(text, pos);
@@ -71,7 +71,7 @@ inline bool decodingHolds(std::string const& text) {
     return total == text.size();
 }
 
-inline bool sanitizeHolds(std::string const& text, int limit) {
+inline bool sanitizeHolds(const std::string& text, int limit) {
     std::string clean = sanitizeUtf8(text, limit);
     if (utf8Length(clean) > std::max(limit, 0)) return false;
     if (sanitizeUtf8(clean, 1 << 20) != clean) return false;  // nothing left to drop
@@ -83,17 +83,17 @@ inline bool sanitizeHolds(std::string const& text, int limit) {
     return true;
 }
 
-inline bool colorCodesHold(std::string const& text) {
+inline bool colorCodesHold(const std::string& text) {
     ColorCodedText parsed = parseColorCodes(text);
     if (parsed.codes.size() != parsed.plain.size()) return false;
-    for (std::string const& code : parsed.codes) {
+    for (const std::string& code : parsed.codes) {
         if (code != "^r" && (code.size() != 8 || code.compare(0, 2, "^#") != 0)) return false;
     }
     ColorCodedText again = parseColorCodes(encodeColorCodes(parsed, 0, parsed.plain.size()));
     return again.plain == parsed.plain && again.codes == parsed.codes;
 }
 
-inline bool wrapHolds(Font const& font, std::string const& text, int maxWidth, int firstWidth) {
+inline bool wrapHolds(const Font& font, const std::string& text, int maxWidth, int firstWidth) {
     std::vector<std::string> lines = wrapText(font, text, maxWidth, firstWidth, false);
     if (lines.empty()) return false;
     std::string joined;
@@ -108,13 +108,13 @@ inline bool wrapHolds(Font const& font, std::string const& text, int maxWidth, i
     if (joined != withoutWrapSpaces(text)) return false;
 
     ColorCodedText parsed = parseColorCodes(text);
-    for (std::string const& line : wrapText(font, text, maxWidth, firstWidth, true)) {
+    for (const std::string& line : wrapText(font, text, maxWidth, firstWidth, true)) {
         if (parsed.plain.find(parseColorCodes(line).plain) == std::string::npos) return false;
     }
     return true;
 }
 
-inline bool fitHolds(Font const& font, std::string const& text, int maxWidth) {
+inline bool fitHolds(const Font& font, const std::string& text, int maxWidth) {
     std::string fitted = fitText(font, text, maxWidth);
     if (fitted == text) return textWidth(font, text, false) <= maxWidth;
     if (fitted.size() < 3 || fitted.compare(fitted.size() - 3, 3, "...") != 0) return false;
@@ -122,25 +122,49 @@ inline bool fitHolds(Font const& font, std::string const& text, int maxWidth) {
     return maxWidth <= 23 ? fitted == "..." : textWidth(font, fitted, false) <= maxWidth;
 }
 
-inline bool textFieldHolds(std::string const& text, uint8_t const* ops, size_t count) {
+inline bool textFieldHolds(const std::string& text, const uint8_t* ops, size_t count) {
     TextField field(int(ops[0] % 40));
     field.setText(text);
     for (size_t i = 1; i < count; ++i) {
         uint8_t op = ops[i];
         bool flag = op & 0x80;
         switch (op % 12) {
-            case 0: field.replaceSelection(text.substr(i % (text.size() + 1), op % 7)); break;
-            case 1: field.moveCursor((op & 1) ? 1 : -1, flag, op & 2); break;
-            case 2: field.deleteChar(flag, op & 2); break;
-            case 3: field.undo(); break;
-            case 4: field.redo(); break;
-            case 5: field.selectWordAt(int(op % 50) - 5); break;
-            case 6: field.setCursor(int(op % 50) - 5, flag); break;
-            case 7: field.moveToEdge(flag, op & 2); break;
-            case 8: field.selectAll(); break;
-            case 9: field.replaceRange(int(op % 9) - 2, int(op % 13), text); break;
-            case 10: field.applyComposition(text, int(op % 30) - 3, int(op % 17) - 3); break;
-            default: field.wordBoundary(int(op % 40) - 3, flag ? -1 : 1); break;
+            case 0:
+                field.replaceSelection(text.substr(i % (text.size() + 1), op % 7));
+                break;
+            case 1:
+                field.moveCursor((op & 1) ? 1 : -1, flag, op & 2);
+                break;
+            case 2:
+                field.deleteChar(flag, op & 2);
+                break;
+            case 3:
+                field.undo();
+                break;
+            case 4:
+                field.redo();
+                break;
+            case 5:
+                field.selectWordAt(int(op % 50) - 5);
+                break;
+            case 6:
+                field.setCursor(int(op % 50) - 5, flag);
+                break;
+            case 7:
+                field.moveToEdge(flag, op & 2);
+                break;
+            case 8:
+                field.selectAll();
+                break;
+            case 9:
+                field.replaceRange(int(op % 9) - 2, int(op % 13), text);
+                break;
+            case 10:
+                field.applyComposition(text, int(op % 30) - 3, int(op % 17) - 3);
+                break;
+            default:
+                field.wordBoundary(int(op % 40) - 3, flag ? -1 : 1);
+                break;
         }
         int length = field.length();
         if (field.cursor < 0 || field.cursor > length || field.anchor < 0 || field.anchor > length) return false;
@@ -151,13 +175,13 @@ inline bool textFieldHolds(std::string const& text, uint8_t const* ops, size_t c
     return true;
 }
 
-inline bool textFunctionsHold(uint8_t const* data, size_t size) {
+inline bool textFunctionsHold(const uint8_t* data, size_t size) {
     if (size < 3) return true;
-    Font const& font = textFuzzFont();
+    const Font& font = textFuzzFont();
     // Two control bytes, then the text; the field operations read the text's bytes too.
     int maxWidth = int(data[0]) - 16;
     int firstWidth = int(data[1]) - 16;
-    std::string const text(reinterpret_cast<char const*>(data + 2), size - 2);
+    std::string const text(reinterpret_cast<const char*>(data + 2), size - 2);
 
     if (!decodingHolds(text)) return false;
     if (!sanitizeHolds(text, int(data[0] % 64) - 2)) return false;

@@ -46,7 +46,7 @@ void appendRenderVertex(RenderMaterial& material, float x, float y, float z, flo
     material.vertices.insert(material.vertices.end(), vertex, vertex + 11);
 }
 
-} // namespace
+}  // namespace
 
 void addQuad(std::vector<WalkTriangle>& out, Point3 a, Point3 b, Point3 c, Point3 d) {
     out.push_back(makeTriangle(a, b, c));
@@ -164,7 +164,8 @@ std::vector<WalkTriangle> grid(int columns, int rows, double cell, double amplit
     std::vector<WalkTriangle> out;
     out.reserve(size_t(columns) * size_t(rows) * 2);
     for (int j = 0; j < rows; ++j)
-        for (int i = 0; i < columns; ++i) addQuad(out, vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1), vertex(i, j + 1));
+        for (int i = 0; i < columns; ++i)
+            addQuad(out, vertex(i, j), vertex(i + 1, j), vertex(i + 1, j + 1), vertex(i, j + 1));
     return finished(std::move(out));
 }
 
@@ -186,28 +187,22 @@ namespace {
 
 const std::map<std::string, std::function<std::vector<WalkTriangle>()>>& walkCatalog() {
     static const std::map<std::string, std::function<std::vector<WalkTriangle>()>> catalog = {
-        {"flat", [] { return flatFloor(); }},
-        {"step-0.5", [] { return stepUp(0.5); }},
-        {"step-0.55", [] { return stepUp(0.55); }},
-        {"ledge-0.5", [] { return ledgeDown(0.5); }},
-        {"ledge-0.6", [] { return ledgeDown(0.6); }},
-        {"ramp-30", [] { return ramp(30, 4); }},
-        {"slope-75", [] { return ramp(75, 2); }},
-        {"room", [] { return walledRoom(); }},
-        {"low-wall", [] { return lowWall(); }},
-        {"half-border", [] { return halfBorderedEdge(); }},
-        {"seam", [] { return unweldedSeam(); }},
-        {"fan", [] { return triangleFan(); }},
+        {"flat", [] { return flatFloor(); }},         {"step-0.5", [] { return stepUp(0.5); }},
+        {"step-0.55", [] { return stepUp(0.55); }},   {"ledge-0.5", [] { return ledgeDown(0.5); }},
+        {"ledge-0.6", [] { return ledgeDown(0.6); }}, {"ramp-30", [] { return ramp(30, 4); }},
+        {"slope-75", [] { return ramp(75, 2); }},     {"room", [] { return walledRoom(); }},
+        {"low-wall", [] { return lowWall(); }},       {"half-border", [] { return halfBorderedEdge(); }},
+        {"seam", [] { return unweldedSeam(); }},      {"fan", [] { return triangleFan(); }},
         {"grid", [] { return largeGrid(); }},
     };
     return catalog;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> kitWalkMeshNames() {
-    return {"flat", "step-0.5", "step-0.55", "ledge-0.5", "ledge-0.6", "ramp-30", "slope-75",
-            "room", "low-wall", "half-border", "seam", "fan", "grid"};
+    return {"flat", "step-0.5", "step-0.55",   "ledge-0.5", "ledge-0.6", "ramp-30", "slope-75",
+            "room", "low-wall", "half-border", "seam",      "fan",       "grid"};
 }
 
 std::vector<WalkTriangle> kitWalkMesh(const std::string& name) {
@@ -272,4 +267,4 @@ std::vector<uint8_t> rawNoiseTexture(uint32_t seed) {
     return writeTexture(256, 256, rgba, TextureEncoding::Raw);
 }
 
-} // namespace vobu::mapkit
+}  // namespace vobu::mapkit

@@ -131,4 +131,4 @@ KitRenderMap twoMaterialRenderMap();
 // must weigh a known amount). Equal seeds give equal bytes.
 std::vector<uint8_t> rawNoiseTexture(uint32_t seed);
 
-} // namespace vobu::mapkit
+}  // namespace vobu::mapkit

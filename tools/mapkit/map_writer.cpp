@@ -49,7 +49,7 @@ void writeRun(ByteWriter& out, size_t count, const uint8_t* texel) {
     for (int c = 0; c < 4; ++c) out.u8(texel[c]);
 }
 
-} // namespace
+}  // namespace
 
 void ByteWriter::u8(uint8_t value) { data_.push_back(value); }
 
@@ -149,8 +149,7 @@ std::vector<uint8_t> writeTexture(int width, int height, const std::vector<uint8
     size_t start = 0;
     while (start < texels) {
         size_t end = start + 1;
-        while (end < texels && end - start < kMaxRunLength &&
-               std::memcmp(&rgba[end * 4], &rgba[start * 4], 4) == 0)
+        while (end < texels && end - start < kMaxRunLength && std::memcmp(&rgba[end * 4], &rgba[start * 4], 4) == 0)
             ++end;
         writeRun(out, end - start, &rgba[start * 4]);
         start = end;
@@ -158,4 +157,4 @@ std::vector<uint8_t> writeTexture(int width, int height, const std::vector<uint8
     return out.take();
 }
 
-} // namespace vobu::mapkit
+}  // namespace vobu::mapkit

@@ -63,4 +63,4 @@ enum class TextureEncoding : uint8_t { Raw = 0, RunLength = 1 };
 std::vector<uint8_t> writeTexture(int width, int height, const std::vector<uint8_t>& rgba,
                                   TextureEncoding encoding = TextureEncoding::RunLength);
 
-} // namespace vobu::mapkit
+}  // namespace vobu::mapkit

@@ -52,13 +52,14 @@ int usage() {
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);
         if (args.size() == 1 && args[0] == "--list") {
-            for (const KitAsset& asset : allAssets()) std::printf("%s%s\n", asset.name.c_str(), asset.extension.c_str());
+            for (const KitAsset& asset : allAssets())
+                std::printf("%s%s\n", asset.name.c_str(), asset.extension.c_str());
             return 0;
         }
         if (args.size() == 2 && args[0] == "--all") {

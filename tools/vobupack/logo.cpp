@@ -21,8 +21,8 @@ struct Mask {
 };
 
 // The text's glyph ink at scale 1, cropped to the inked rows and columns.
-Mask inkOf(vobu::Font const& font, std::string const& text) {
-    std::vector<vobu::Glyph const*> glyphs;
+Mask inkOf(const vobu::Font& font, const std::string& text) {
+    std::vector<const vobu::Glyph*> glyphs;
     int width = 0;
     for (uint32_t codePoint : vobu::decodeUtf8(text)) {
         glyphs.push_back(&font.glyph(codePoint));
@@ -30,7 +30,7 @@ Mask inkOf(vobu::Font const& font, std::string const& text) {
     }
     Mask full{width, 16, std::vector<uint8_t>(size_t(width) * 16, 0)};
     int pen = 0;
-    for (vobu::Glyph const* glyph : glyphs) {
+    for (const vobu::Glyph* glyph : glyphs) {
         for (int row = 0; row < 16; ++row) {
             for (int column = 0; column < glyph->width; ++column) {
                 if (glyph->inked(column, row)) full.on[size_t(row) * width + pen + column] = 1;
@@ -58,7 +58,7 @@ Mask inkOf(vobu::Font const& font, std::string const& text) {
     return cropped;
 }
 
-Mask scaled(Mask const& ink, int scale, int margin) {
+Mask scaled(const Mask& ink, int scale, int margin) {
     Mask out{ink.width * scale + 2 * margin, ink.height * scale + 2 * margin, {}};
     out.on.assign(size_t(out.width) * out.height, 0);
     for (int y = margin; y < out.height - margin; ++y) {
@@ -70,14 +70,14 @@ Mask scaled(Mask const& ink, int scale, int margin) {
 }
 
 // Every pixel within `radius` (a disc) of a set pixel.
-Mask dilated(Mask const& mask, int radius) {
+Mask dilated(const Mask& mask, int radius) {
     Mask out{mask.width, mask.height, std::vector<uint8_t>(mask.on.size(), 0)};
     for (int y = 0; y < mask.height; ++y) {
         for (int x = 0; x < mask.width; ++x) {
             if (!mask.at(x, y)) continue;
             for (int dy = -radius; dy <= radius; ++dy) {
                 for (int dx = -radius; dx <= radius; ++dx) {
-                    int const px = x + dx, py = y + dy;
+                    const int px = x + dx, py = y + dy;
                     if (dx * dx + dy * dy <= radius * radius && px >= 0 && py >= 0 && px < mask.width &&
                         py < mask.height) {
                         out.on[size_t(py) * mask.width + px] = 1;
@@ -93,23 +93,23 @@ uint8_t mix(int from, int to, double t) { return uint8_t(from + (to - from) * t 
 
 }  // namespace
 
-LogoImage drawLogo(vobu::Font const& font, std::string const& text) {
-    Mask const ink = inkOf(font, text);
-    int const scale = std::min((kLogoMaxWidth - 2 * kMargin) / ink.width, (kLogoMaxHeight - 2 * kMargin) / ink.height);
+LogoImage drawLogo(const vobu::Font& font, const std::string& text) {
+    const Mask ink = inkOf(font, text);
+    const int scale = std::min((kLogoMaxWidth - 2 * kMargin) / ink.width, (kLogoMaxHeight - 2 * kMargin) / ink.height);
     if (scale < 1) throw std::runtime_error("logo text is too wide for the title band");
-    Mask const letters = scaled(ink, scale, kMargin);
-    Mask const rim = dilated(letters, kOutline);
+    const Mask letters = scaled(ink, scale, kMargin);
+    const Mask rim = dilated(letters, kOutline);
     LogoImage logo{letters.width, letters.height, std::vector<uint8_t>(size_t(letters.width) * letters.height * 4, 0)};
-    int const top = kMargin;
-    int const bottom = letters.height - kMargin;
+    const int top = kMargin;
+    const int bottom = letters.height - kMargin;
     for (int y = 0; y < logo.height; ++y) {
         for (int x = 0; x < logo.width; ++x) {
             uint8_t* p = &logo.pixels[(size_t(y) * logo.width + x) * 4];
             if (letters.at(x, y)) {
                 // Pale gold at the top to deep orange at the bottom, with a
                 // light line along the top of each glyph pixel row.
-                double const t = std::clamp(double(y - top) / double(bottom - top), 0.0, 1.0);
-                bool const highlight = (y - top) % scale == 0 && !letters.at(x, y - 1);
+                const double t = std::clamp(double(y - top) / double(bottom - top), 0.0, 1.0);
+                const bool highlight = (y - top) % scale == 0 && !letters.at(x, y - 1);
                 p[0] = highlight ? 255 : mix(255, 226, t);
                 p[1] = highlight ? 248 : mix(226, 92, t);
                 p[2] = highlight ? 200 : mix(130, 34, t);
@@ -127,7 +127,7 @@ LogoImage drawLogo(vobu::Font const& font, std::string const& text) {
     return logo;
 }
 
-std::vector<uint8_t> encodeLogo(LogoImage const& logo) {
+std::vector<uint8_t> encodeLogo(const LogoImage& logo) {
     std::vector<uint8_t> out;
     out.reserve(8 + logo.pixels.size());
     for (uint32_t value : {uint32_t(logo.width), uint32_t(logo.height)}) {

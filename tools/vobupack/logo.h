@@ -20,9 +20,9 @@ struct LogoImage {
 // The title logo: the text in large outlined glyphs with a warm vertical
 // gradient and a soft shadow, transparent around it, at the largest whole
 // scale that fits 972 x 141 pixels.
-LogoImage drawLogo(vobu::Font const& font, std::string const& text);
+LogoImage drawLogo(const vobu::Font& font, const std::string& text);
 
 // The "logo.rgba" entry: little-endian width and height, then the pixels.
-std::vector<uint8_t> encodeLogo(LogoImage const& logo);
+std::vector<uint8_t> encodeLogo(const LogoImage& logo);
 
 }  // namespace vobupack

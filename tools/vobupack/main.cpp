@@ -20,33 +20,34 @@
 
 namespace {
 
-std::vector<vobupack::PackageEntry> buildEntries(std::string const& hexPath) {
+std::vector<vobupack::PackageEntry> buildEntries(const std::string& hexPath) {
     std::ifstream hex(hexPath);
     if (!hex) {
-        throw std::runtime_error("cannot read " + hexPath +
-                                 ": the glyphs come from the Debian package \"unifont\" (scripts/setup.sh installs it)");
+        throw std::runtime_error(
+            "cannot read " + hexPath +
+            ": the glyphs come from the Debian package \"unifont\" (scripts/setup.sh installs it)");
     }
-    std::vector<vobu::Glyph> const glyphs = vobupack::readUnifontHex(hex);
-    std::vector<uint8_t> const table = vobu::encodeUnifontGlyphs(glyphs);
+    const std::vector<vobu::Glyph> glyphs = vobupack::readUnifontHex(hex);
+    const std::vector<uint8_t> table = vobu::encodeUnifontGlyphs(glyphs);
     vobu::Font font;
     font.load(table);
-    std::vector<uint8_t> const logo = vobupack::encodeLogo(vobupack::drawLogo(font, "VobuGame"));
+    const std::vector<uint8_t> logo = vobupack::encodeLogo(vobupack::drawLogo(font, "VobuGame"));
     return {{"unifont.bin", table}, {"logo.rgba", logo}};
 }
 
-void writeFile(std::string const& path, std::vector<uint8_t> const& bytes) {
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::string const temporary = path + ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<char const*>(bytes.data()), std::streamsize(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         if (!out) throw std::runtime_error("cannot write " + temporary);
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) throw std::runtime_error("cannot replace " + path);
 }
 
-void verify(std::string const& path, std::vector<vobupack::PackageEntry> const& entries) {
+void verify(const std::string& path, const std::vector<vobupack::PackageEntry>& entries) {
     std::ifstream in(path, std::ios::binary);
-    for (vobupack::PackageEntry const& entry : entries) {
+    for (const vobupack::PackageEntry& entry : entries) {
         in.clear();
         if (vobu::readPackagedAsset(in, entry.name) != entry.bytes) {
             throw std::runtime_error("entry \"" + entry.name + "\" does not read back as written");
@@ -62,10 +63,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        std::vector<vobupack::PackageEntry> const entries = buildEntries(argv[1]);
+        const std::vector<vobupack::PackageEntry> entries = buildEntries(argv[1]);
         writeFile(argv[2], vobupack::writePackage(entries));
         verify(argv[2], entries);
-    } catch (std::exception const& error) {
+    } catch (const std::exception& error) {
         std::fprintf(stderr, "vobupack: %s\n", error.what());
         return 1;
     }

@@ -23,7 +23,7 @@ void appendU32(std::vector<uint8_t>& out, uint64_t value) {
     }
 }
 
-size_t runLength(std::vector<uint8_t> const& bytes, size_t at) {
+size_t runLength(const std::vector<uint8_t>& bytes, size_t at) {
     size_t end = at + 1;
     while (end < bytes.size() && end - at < kMaxPacket && bytes[end] == bytes[at]) {
         ++end;
@@ -33,7 +33,7 @@ size_t runLength(std::vector<uint8_t> const& bytes, size_t at) {
 
 }  // namespace
 
-std::vector<uint8_t> packRunLength(std::vector<uint8_t> const& bytes) {
+std::vector<uint8_t> packRunLength(const std::vector<uint8_t>& bytes) {
     std::vector<uint8_t> out;
     size_t literalStart = 0;
     auto flushLiterals = [&](size_t end) {
@@ -47,7 +47,7 @@ std::vector<uint8_t> packRunLength(std::vector<uint8_t> const& bytes) {
     };
     size_t i = 0;
     while (i < bytes.size()) {
-        size_t const run = runLength(bytes, i);
+        const size_t run = runLength(bytes, i);
         // Runs of three or more save bytes; shorter ones stay literal.
         if (run >= 3) {
             flushLiterals(i);
@@ -63,13 +63,13 @@ std::vector<uint8_t> packRunLength(std::vector<uint8_t> const& bytes) {
     return out;
 }
 
-std::vector<uint8_t> writePackage(std::vector<PackageEntry> const& entries) {
+std::vector<uint8_t> writePackage(const std::vector<PackageEntry>& entries) {
     if (entries.empty() || entries.size() > kMaxEntries) {
         throw std::runtime_error("a package holds 1 to 64 entries");
     }
     std::vector<std::vector<uint8_t>> packed;
     size_t directoryEnd = 8;
-    for (PackageEntry const& entry : entries) {
+    for (const PackageEntry& entry : entries) {
         if (entry.name.empty() || entry.name.size() > kMaxName) {
             throw std::runtime_error("entry name \"" + entry.name + "\" is not 1 to 128 bytes long");
         }
@@ -96,7 +96,7 @@ std::vector<uint8_t> writePackage(std::vector<PackageEntry> const& entries) {
         out.insert(out.end(), entries[i].name.begin(), entries[i].name.end());
         offset += packed[i].size();
     }
-    for (std::vector<uint8_t> const& payload : packed) {
+    for (const std::vector<uint8_t>& payload : packed) {
         out.insert(out.end(), payload.begin(), payload.end());
     }
     return out;

@@ -15,19 +15,19 @@ int hexDigit(char c) {
     return -1;
 }
 
-[[noreturn]] void broken(size_t lineNumber, std::string const& why) {
+[[noreturn]] void broken(size_t lineNumber, const std::string& why) {
     throw std::runtime_error("unifont hex line " + std::to_string(lineNumber) + ": " + why);
 }
 
-vobu::Glyph parseLine(std::string const& line, size_t lineNumber) {
-    size_t const colon = line.find(':');
+vobu::Glyph parseLine(const std::string& line, size_t lineNumber) {
+    const size_t colon = line.find(':');
     if (colon == std::string::npos || colon == 0 || colon > 6) {
         broken(lineNumber, "expected a code point of 1 to 6 hex digits and a colon");
     }
     vobu::Glyph glyph;
     uint32_t codePoint = 0;
     for (size_t i = 0; i < colon; ++i) {
-        int const d = hexDigit(line[i]);
+        const int d = hexDigit(line[i]);
         if (d < 0) broken(lineNumber, "code point is not hexadecimal");
         codePoint = codePoint * 16 + uint32_t(d);
     }
@@ -37,8 +37,8 @@ vobu::Glyph parseLine(std::string const& line, size_t lineNumber) {
     if (bits.size() != 32 && bits.size() != 64) broken(lineNumber, "bitmap must have 32 or 64 hex digits");
     glyph.width = bits.size() == 32 ? 8 : 16;
     for (size_t i = 0; i < bits.size(); i += 2) {
-        int const high = hexDigit(bits[i]);
-        int const low = hexDigit(bits[i + 1]);
+        const int high = hexDigit(bits[i]);
+        const int low = hexDigit(bits[i + 1]);
         if (high < 0 || low < 0) broken(lineNumber, "bitmap is not hexadecimal");
         glyph.bitmap[i / 2] = uint8_t(high << 4 | low);
     }
@@ -73,8 +73,8 @@ std::vector<vobu::Glyph> readUnifontHex(std::istream& in) {
         }
         sorted.push_back(glyphs[index]);
     }
-    bool const hasReplacement = std::any_of(sorted.begin(), sorted.end(),
-                                            [](vobu::Glyph const& g) { return g.codePoint == 0xFFFD; });
+    const bool hasReplacement =
+        std::any_of(sorted.begin(), sorted.end(), [](const vobu::Glyph& g) { return g.codePoint == 0xFFFD; });
     if (!hasReplacement) {
         throw std::runtime_error("unifont hex has no glyph for U+FFFD, the replacement character");
     }

@@ -18,23 +18,23 @@ constexpr int kWindowHeight = 680;
 // Milliseconds the scene audio may spend decoding in one frame.
 constexpr double kAudioBudgetMs = 2.0;
 
-bool held(bool const (&keys)[512], SDL_Scancode a, SDL_Scancode b) { return keys[a] || keys[b]; }
+bool held(const bool (&keys)[512], SDL_Scancode a, SDL_Scancode b) { return keys[a] || keys[b]; }
 
 }  // namespace
 
 double frameTimeSeconds(double previousMs, double nowMs) {
-    double const dt = (nowMs - previousMs) / 1000.0;
+    const double dt = (nowMs - previousMs) / 1000.0;
     return dt > 0 ? std::min(dt, 0.1) : 0.0;
 }
 
-void movementAxes(bool const (&keys)[512], float& x, float& y) {
+void movementAxes(const bool (&keys)[512], float& x, float& y) {
     x = float(int(held(keys, SDL_SCANCODE_D, SDL_SCANCODE_RIGHT)) - int(held(keys, SDL_SCANCODE_A, SDL_SCANCODE_LEFT)));
     y = float(int(held(keys, SDL_SCANCODE_W, SDL_SCANCODE_UP)) - int(held(keys, SDL_SCANCODE_S, SDL_SCANCODE_DOWN)));
 }
 
 double Application::nowMs() { return performanceMs(); }
 
-bool Application::initialize(std::string const& url, bool quickJoin) {
+bool Application::initialize(const std::string& url, bool quickJoin) {
     serverUrl = url;
     // Only drivers that show a window: without a display SDL would otherwise
     // fall back to its offscreen driver and run with nothing on screen. A
@@ -73,7 +73,7 @@ bool Application::initialize(std::string const& url, bool quickJoin) {
     sceneAudio.initialize();
     // The title screen starts here unless the game is joined at once.
     browserShown = !quickJoin;
-    bool const resizeInstalled = resizeOverlay.attach(window, [this](int width, int height) {
+    const bool resizeInstalled = resizeOverlay.attach(window, [this](int width, int height) {
         resizeBadge.draw(graphics, standIn.font(), width, height);
         SDL_GL_SwapWindow(window);
     });
@@ -109,11 +109,11 @@ bool Application::gameShown() const { return ready() && !editingInGame && !(fade
 bool Application::gameInput() const {
     // The overlay's chat line and focused buttons join the condition once
     // the overlay exists.
-    bool const focused = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    const bool focused = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
     return focused && ready() && !editingInGame;
 }
 
-void Application::noteEvent(SDL_Event const& event) {
+void Application::noteEvent(const SDL_Event& event) {
     switch (event.type) {
         case SDL_MOUSEMOTION:
             if (!relativeMouse) {
@@ -154,12 +154,12 @@ void Application::noteEvent(SDL_Event const& event) {
     }
 }
 
-void Application::routeGameEvent(SDL_Event const& event) {
+void Application::routeGameEvent(const SDL_Event& event) {
     // The overlay takes its events first once it exists; until then its
     // "Disconnect" button is a key.
     switch (event.type) {
         case SDL_KEYDOWN: {
-            SDL_Scancode const code = event.key.keysym.scancode;
+            const SDL_Scancode code = event.key.keysym.scancode;
             if (event.key.repeat == 0) {
                 if (code >= 0 && code < 512) {
                     keys[code] = true;
@@ -182,8 +182,8 @@ void Application::routeGameEvent(SDL_Event const& event) {
                 SDL_SetRelativeMouseMode(SDL_TRUE);
             }
             if (event.button.button == SDL_BUTTON_LEFT) {
-                int const id = renderer.pick(event.button.x, event.button.y);
-                auto const other = scene.characters.find(id);
+                const int id = renderer.pick(event.button.x, event.button.y);
+                const auto other = scene.characters.find(id);
                 if (id >= 0 && id != scene.localPlayerId && other != scene.characters.end()) {
                     endMouseLook();
                     clearKeys();
@@ -222,7 +222,7 @@ void Application::routeGameEvent(SDL_Event const& event) {
     }
 }
 
-void Application::routeScreenEvent(SDL_Event const& event) {
+void Application::routeScreenEvent(const SDL_Event& event) {
     // The character library's choice, until it exists: Return joins with the
     // default character once no game is running.
     if (event.type == SDL_KEYDOWN && event.key.repeat == 0 && event.key.keysym.scancode == SDL_SCANCODE_RETURN &&
@@ -250,9 +250,9 @@ bool Application::pumpEvents() {
     return true;
 }
 
-void Application::setJoinStatus(std::string const& text, float progress) { standIn.setJoinStatus(text, progress); }
+void Application::setJoinStatus(const std::string& text, float progress) { standIn.setJoinStatus(text, progress); }
 
-void Application::connect(Character const& character) {
+void Application::connect(const Character& character) {
     jumpLatch = false;
     editingInGame = false;
     fadeTimer = 0;
@@ -310,7 +310,7 @@ void Application::loadJoinSound() {
     bool loaded = false;
     try {
         loaded = joinSound.load(network.assets.data(kJoinSoundAssetId), network.assets.hashOf(kJoinSoundAssetId));
-    } catch (std::exception const&) {
+    } catch (const std::exception&) {
         loaded = false;
     }
     if (loaded) {
@@ -333,7 +333,7 @@ void Application::showStatus() {
 }
 
 void Application::playJoinSounds() {
-    int32_t const count = network.joinCount;
+    const int32_t count = network.joinCount;
     network.joinCount = 0;
     if (joined() && network.assets.allRequiredComplete() && joinSoundReady && count != 0) {
         joinSound.play();
@@ -349,12 +349,12 @@ void Application::runGame() {
     }
     float axisX = 0;
     float axisY = 0;
-    bool const input = gameInput();
+    const bool input = gameInput();
     if (input) {
         movementAxes(keys, axisX, axisY);
     }
-    auto const [moveX, moveY] = renderer.camera.moveVector(axisX, axisY);
-    bool const jump = input && jumpLatch;
+    const auto [moveX, moveY] = renderer.camera.moveVector(axisX, axisY);
+    const bool jump = input && jumpLatch;
     network.update(nowMs(), moveX, moveY, jump);
     jumpLatch = false;
     if (network.gameEnded) {
@@ -375,9 +375,8 @@ void Application::runGame() {
 }
 
 void Application::updateAudio() {
-    bool const enabled = ready();
-    sceneAudio.update(scene, network.predictor.predictedState(scene), renderer.camera.right(), enabled,
-                      kAudioBudgetMs);
+    const bool enabled = ready();
+    sceneAudio.update(scene, network.predictor.predictedState(scene), renderer.camera.right(), enabled, kAudioBudgetMs);
 }
 
 void Application::showTitleScreen() {
@@ -400,8 +399,8 @@ void Application::drawScreen(int width, int height) {
         return;
     }
     if (ready() && !editingInGame) {
-        std::vector<Player> const players = network.playersForRender(nowMs());
-        bool const hover = cursor.visible && !relativeMouse;
+        const std::vector<Player> players = network.playersForRender(nowMs());
+        const bool hover = cursor.visible && !relativeMouse;
         renderer.draw(scene, players, width, height, frameSeconds, cursor.x, cursor.y, hover);
         if (!relativeMouse) {
             cursor.draw(graphics, width, height);
@@ -414,7 +413,7 @@ void Application::drawScreen(int width, int height) {
 }
 
 void Application::frame() {
-    double const now = nowMs();
+    const double now = nowMs();
     frameSeconds = frameTimeSeconds(lastFrameMs, now);
     lastFrameMs = now;
     if (!pumpEvents()) {
@@ -426,11 +425,11 @@ void Application::frame() {
     takeRequests();
     runGame();
     updateAudio();
-    bool const playing = ready() && !editingInGame;
+    const bool playing = ready() && !editingInGame;
     drawScreen(width, height);
     SDL_GL_SwapWindow(window);
     if (playing) {
-        double const spent = nowMs() - now;
+        const double spent = nowMs() - now;
         playingFrames_ += 1;
         playingFrameMs_ += spent;
         longestPlayingFrameMs_ = std::max(longestPlayingFrameMs_, spent);

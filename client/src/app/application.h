@@ -32,20 +32,20 @@ public:
     static constexpr double kLeaveFadeSeconds = 0.7;
 
     Application() = default;
-    Application(Application const&) = delete;
-    Application& operator=(Application const&) = delete;
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
     ~Application();
 
     // Creates the window and context and starts the parts. False when SDL,
     // the window or the context cannot be set up; failures of the parts
     // throw.
-    bool initialize(std::string const& serverUrl, bool quickJoin);
+    bool initialize(const std::string& serverUrl, bool quickJoin);
     // One frame: time, events, requests, the game, audio, drawing, swap. A
     // quit event clears `running` and ends the frame before anything is
     // drawn.
     void frame();
     // Starts a game on `serverUrl` with the character.
-    void connect(Character const& character);
+    void connect(const Character& character);
 
     // Milliseconds of the performance counter, in double (the counter runs
     // at 1e9 Hz here: an integer product would overflow after months).
@@ -56,9 +56,9 @@ public:
     SDL_GLContext glContext = nullptr;
     ResizeOverlay resizeOverlay;
     bool running = true;
-    bool gameActive = false;   // a game was started by connect and not yet left
+    bool gameActive = false;     // a game was started by connect and not yet left
     bool relativeMouse = false;  // mouse look: the pointer turns the camera
-    bool jumpLatch = false;    // Space was pressed since the last Network::update
+    bool jumpLatch = false;      // Space was pressed since the last Network::update
     double lastFrameMs = 0;
     double frameSeconds = 0;  // dt of the current frame
     std::string serverUrl;
@@ -93,12 +93,12 @@ public:
     // The bookkeeping every event gets whichever screen it goes to: the
     // cursor's position and visibility and the released keys. Quit is not
     // handled here.
-    void noteEvent(SDL_Event const& event);
+    void noteEvent(const SDL_Event& event);
     void clearKeys();
     // The game's input routing of one event (the game is shown).
-    void routeGameEvent(SDL_Event const& event);
+    void routeGameEvent(const SDL_Event& event);
     // The routing of one event to the screen that is not the game.
-    void routeScreenEvent(SDL_Event const& event);
+    void routeScreenEvent(const SDL_Event& event);
 
     // The conditions the frame tests.
     bool joined() const;
@@ -119,7 +119,7 @@ private:
     void endMouseLook();
     void leaveGame();
     void showTitleScreen();
-    void setJoinStatus(std::string const& text, float progress);
+    void setJoinStatus(const std::string& text, float progress);
 
     bool readyLogged_ = false;  // "Game ready" was logged for this game
     // The work of the frames that showed the game (events to buffer swap,
@@ -135,6 +135,6 @@ double frameTimeSeconds(double previousMs, double nowMs);
 
 // The keyboard axes of the held keys: x = right - left, y = forward - back
 // (D or Right, A or Left, W or Up, S or Down).
-void movementAxes(bool const (&keys)[512], float& x, float& y);
+void movementAxes(const bool (&keys)[512], float& x, float& y);
 
 }  // namespace vobu

@@ -20,7 +20,7 @@ uint8_t readByte(std::istream& in) {
 }
 
 uint16_t readU16(std::istream& in) {
-    uint16_t const low = readByte(in);
+    const uint16_t low = readByte(in);
     return uint16_t(low | uint16_t(readByte(in)) << 8);
 }
 
@@ -50,13 +50,13 @@ std::string executableDirectory() {
 
 }  // namespace
 
-std::vector<uint8_t> unpackRunLength(std::vector<uint8_t> const& stored, uint32_t size) {
+std::vector<uint8_t> unpackRunLength(const std::vector<uint8_t>& stored, uint32_t size) {
     std::vector<uint8_t> out;
     out.reserve(size);
     size_t i = 0;
     while (i < stored.size()) {
-        uint8_t const control = stored[i];
-        size_t const n = size_t(control & 0x7F) + 1;
+        const uint8_t control = stored[i];
+        const size_t n = size_t(control & 0x7F) + 1;
         if (size - out.size() < n) {
             fail();
         }
@@ -80,23 +80,23 @@ std::vector<uint8_t> unpackRunLength(std::vector<uint8_t> const& stored, uint32_
     return out;
 }
 
-std::vector<uint8_t> readPackagedAsset(std::istream& package, std::string const& name) {
-    int64_t const fileSize = streamSize(package);
-    char const magic[4] = {'V', 'B', 'V', '1'};
+std::vector<uint8_t> readPackagedAsset(std::istream& package, const std::string& name) {
+    const int64_t fileSize = streamSize(package);
+    const char magic[4] = {'V', 'B', 'V', '1'};
     for (char expected : magic) {
         if (readByte(package) != uint8_t(expected)) {
             fail();
         }
     }
-    uint32_t const count = readU32(package);
+    const uint32_t count = readU32(package);
     if (count < 1 || count > kPackageMaxEntries) {
         fail();
     }
     for (uint32_t entry = 0; entry < count; ++entry) {
-        uint16_t const nameLength = readU16(package);
-        uint32_t const offset = readU32(package);
-        uint32_t const storedSize = readU32(package);
-        uint32_t const size = readU32(package);
+        const uint16_t nameLength = readU16(package);
+        const uint32_t offset = readU32(package);
+        const uint32_t storedSize = readU32(package);
+        const uint32_t size = readU32(package);
         if (nameLength < 1 || nameLength > kPackageMaxNameLength || storedSize > kPackageMaxEntryBytes ||
             size > kPackageMaxEntryBytes || fileSize < 0 || uint64_t(offset) + storedSize > uint64_t(fileSize)) {
             fail();
@@ -118,7 +118,7 @@ std::vector<uint8_t> readPackagedAsset(std::istream& package, std::string const&
     fail();
 }
 
-std::vector<uint8_t> loadPackagedAsset(std::string const& name) {
+std::vector<uint8_t> loadPackagedAsset(const std::string& name) {
     std::ifstream file(executableDirectory() + kPackageFileName, std::ios::binary);
     if (!file) {
         fail();

@@ -10,7 +10,7 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' ||
 
 }  // namespace
 
-uint32_t parseMilliseconds(std::string const& text) {
+uint32_t parseMilliseconds(const std::string& text) {
     size_t i = 0;
     while (i < text.size() && isSpace(text[i])) {
         ++i;
@@ -32,15 +32,15 @@ uint32_t parseMilliseconds(std::string const& text) {
             throw std::out_of_range("stoul");
         }
     }
-    uint32_t const value = uint32_t(magnitude);
+    const uint32_t value = uint32_t(magnitude);
     return negative ? uint32_t(0u - value) : value;
 }
 
-CommandLine parseCommandLine(std::vector<std::string> const& arguments) {
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine result;
     for (size_t i = 0; i < arguments.size(); ++i) {
-        std::string const& argument = arguments[i];
-        bool const hasValue = i + 1 < arguments.size();
+        const std::string& argument = arguments[i];
+        const bool hasValue = i + 1 < arguments.size();
         if (argument == "--server") {
             if (hasValue) {
                 result.serverUrl = arguments[++i];

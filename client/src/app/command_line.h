@@ -16,13 +16,13 @@ struct CommandLine {
 // Reads the arguments after the program name. An argument taken as a value
 // is never read as an option. Throws std::invalid_argument or
 // std::out_of_range with the text "stoul" for a bad "--quit-after-ms" value.
-CommandLine parseCommandLine(std::vector<std::string> const& arguments);
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 CommandLine parseCommandLine(int argc, char** argv);
 
 // Converts like strtoul in base 10 on a platform whose unsigned long has 32
 // bits: leading white space and a sign accepted, trailing characters
 // ignored, a minus sign negating modulo 2^32; no digits or a magnitude
 // beyond 32 bits throw with the text "stoul".
-uint32_t parseMilliseconds(std::string const& text);
+uint32_t parseMilliseconds(const std::string& text);
 
 }  // namespace vobu

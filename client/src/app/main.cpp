@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
             SDL_Log("SDL initialization failed: %s", SDL_GetError());
             return 1;
         }
-        uint32_t const startTick = SDL_GetTicks();
+        const uint32_t startTick = SDL_GetTicks();
         while (application.running) {
             // Unsigned 32-bit arithmetic, so the check survives the tick
             // counter wrapping after 49 days.
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
             SDL_Delay(1);
         }
         return 0;
-    } catch (std::exception const& error) {
+    } catch (const std::exception& error) {
         SDL_Log("Client: %s", error.what());
         return 1;
     }

@@ -40,8 +40,7 @@ bool ResizeOverlay::enterSizeMove(int clientWidth, int clientHeight) {
 
 bool ResizeOverlay::timer(int clientWidth, int clientHeight) {
     if (!state_ || !state_->timerRunning) return false;
-    if (state_->changed && !state_->drawing && state_->windowAlive && clientWidth > 0 &&
-        clientHeight > 0) {
+    if (state_->changed && !state_->drawing && state_->windowAlive && clientWidth > 0 && clientHeight > 0) {
         repaint(clientWidth, clientHeight);
     }
     return true;
@@ -62,8 +61,7 @@ bool ResizeOverlay::size(int clientWidth, int clientHeight) {
     if (clientWidth != state_->startWidth || clientHeight != state_->startHeight) {
         state_->changed = true;
     }
-    if (state_->changed && !state_->drawing && state_->windowAlive && clientWidth > 0 &&
-        clientHeight > 0) {
+    if (state_->changed && !state_->drawing && state_->windowAlive && clientWidth > 0 && clientHeight > 0) {
         repaint(clientWidth, clientHeight);
     }
     return false;
@@ -87,11 +85,11 @@ void ResizeOverlay::repaint(int width, int height) {
     if (state_) state_->drawing = false;
 }
 
-std::vector<uint8_t> ResizeBadge::renderText(Font const& font, std::string const& text) {
+std::vector<uint8_t> ResizeBadge::renderText(const Font& font, const std::string& text) {
     std::vector<uint8_t> image(size_t(kImageWidth) * kImageHeight * 4, 0);
     int pen = 0;
     for (unsigned char byte : text) {
-        Glyph const& glyph = font.glyph(byte);
+        const Glyph& glyph = font.glyph(byte);
         for (int row = 0; row < 16; ++row) {
             for (int column = 0; column < glyph.width; ++column) {
                 int x = pen + column;
@@ -106,13 +104,13 @@ std::vector<uint8_t> ResizeBadge::renderText(Font const& font, std::string const
 }
 
 std::vector<Vertex> ResizeBadge::quad(int width, int height, int textWidth) {
-    int const left = (width - textWidth) / 2;
-    int const top = (height - 16) / 2;
-    float const uRight = float(textWidth) / float(kImageWidth);
+    const int left = (width - textWidth) / 2;
+    const int top = (height - 16) / 2;
+    const float uRight = float(textWidth) / float(kImageWidth);
     return screenRectQuad(left, top, left + textWidth, top + 16, uRight, 0.5f, width, height);
 }
 
-void ResizeBadge::draw(Graphics& graphics, Font const& font, int newWidth, int newHeight) {
+void ResizeBadge::draw(Graphics& graphics, const Font& font, int newWidth, int newHeight) {
     if (newWidth <= 0 || newHeight <= 0) return;
     graphics.beginFrame(newWidth, newHeight);
     if (texture == 0 || newWidth != width || newHeight != height) {
@@ -120,11 +118,9 @@ void ResizeBadge::draw(Graphics& graphics, Font const& font, int newWidth, int n
         height = newHeight;
         std::string text = std::to_string(width) + " x " + std::to_string(height);
         textWidth = font.plainTextWidth(text);
-        texture = graphics.setTexture(kImageWidth, kImageHeight, renderText(font, text), texture,
-                                      true, false);
+        texture = graphics.setTexture(kImageWidth, kImageHeight, renderText(font, text), texture, true, false);
     }
-    graphics.drawTriangles(quad(width, height, textWidth), texture, false, true, false, false, 1.0f,
-                           false);
+    graphics.drawTriangles(quad(width, height, textWidth), texture, false, true, false, false, 1.0f, false);
 }
 
 }  // namespace vobu

@@ -42,8 +42,8 @@ public:
     };
 
     ResizeOverlay() = default;
-    ResizeOverlay(ResizeOverlay const&) = delete;
-    ResizeOverlay& operator=(ResizeOverlay const&) = delete;
+    ResizeOverlay(const ResizeOverlay&) = delete;
+    ResizeOverlay& operator=(const ResizeOverlay&) = delete;
     ~ResizeOverlay() { detach(); }
 
     // Installs the overlay for the window: false (nothing installed) when SDL
@@ -53,7 +53,7 @@ public:
     void attachState(Callback callback);
     void detach();
     bool attached() const { return state_ != nullptr; }
-    State const* state() const { return state_.get(); }
+    const State* state() const { return state_.get(); }
 
     // The size-loop events. Each returns true when the overlay handled the
     // event itself (the window's previous handling is skipped).
@@ -82,10 +82,10 @@ struct ResizeBadge {
     int32_t height = 0;
     int32_t textWidth = 0;
 
-    void draw(Graphics& graphics, Font const& font, int width, int height);
+    void draw(Graphics& graphics, const Font& font, int width, int height);
 
     // The 512 x 32 RGBA image of the text: glyphs in the top 16 rows.
-    static std::vector<uint8_t> renderText(Font const& font, std::string const& text);
+    static std::vector<uint8_t> renderText(const Font& font, const std::string& text);
     // The two triangles of the centred text in clip space.
     static std::vector<Vertex> quad(int width, int height, int textWidth);
 };

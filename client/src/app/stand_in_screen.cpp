@@ -15,7 +15,7 @@ namespace vobu {
 
 namespace {
 
-uint32_t readLittleEndian32(std::vector<uint8_t> const& bytes, size_t at) {
+uint32_t readLittleEndian32(const std::vector<uint8_t>& bytes, size_t at) {
     return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
            uint32_t(bytes[at + 3]) << 24;
 }
@@ -32,18 +32,18 @@ void StandInScreen::blitLogo() {
     if (logo_.size() < 8) {
         return;
     }
-    uint32_t const w = readLittleEndian32(logo_, 0);
-    uint32_t const h = readLittleEndian32(logo_, 4);
+    const uint32_t w = readLittleEndian32(logo_, 0);
+    const uint32_t h = readLittleEndian32(logo_, 4);
     if (w < 1 || w > 2048 || h < 1 || h > 1024 || (logo_.size() - 8) / 4 / w < h) {
         return;
     }
-    int const left = (UiCanvas::kVisibleWidth - int(w)) / 2;
+    const int left = (UiCanvas::kVisibleWidth - int(w)) / 2;
     for (uint32_t y = 0; y < h; ++y) {
         for (uint32_t x = 0; x < w; ++x) {
-            uint8_t const* p = &logo_[8 + (size_t(y) * w + x) * 4];
+            const uint8_t* p = &logo_[8 + (size_t(y) * w + x) * 4];
             if (p[3] != 0) {
-                canvas_.setPixel(left + int(x), 24 + int(y), uint32_t(p[0]) | uint32_t(p[1]) << 8 |
-                                                                 uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+                canvas_.setPixel(left + int(x), 24 + int(y),
+                                 uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
             }
         }
     }
@@ -54,15 +54,16 @@ void StandInScreen::paint() {
     canvas_.fillRect(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, 0xff1a0f24);
     canvas_.drawBevelFrame(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, false, 2);
     blitLogo();
-    int const left = 120;
+    const int left = 120;
     int y = 200;
-    auto line = [&](std::string const& text, uint32_t color) {
+    auto line = [&](const std::string& text, uint32_t color) {
         drawText(canvas_, font_, text, left, y, color, true);
         y += 24;
     };
     line("VobuGame: the toolkit at work", palette::kHighlightText);
     line("Unifont glyphs, 8 and 16 pixels wide, 16 pixels high", palette::kBodyText);
-    line("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE4\xB8\xAD\xE6\x96\x87 \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4", 0xffffffff);
+    line("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE4\xB8\xAD\xE6\x96\x87 \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4",
+         0xffffffff);
     line("Combining marks: e\xCC\x81 a\xCC\x88 n\xCC\x83 (no width of their own)", palette::kBodyText);
     line("^#ff8040Colour ^#40ff80codes ^#4080ffwork^r, and ^^ is a caret", palette::kBodyText);
     canvas_.drawButton(font_, left, y + 16, 160, 28, "A button", false, true, false);
@@ -84,13 +85,13 @@ void StandInScreen::beginJoin() {
     dirty_ = true;
 }
 
-void StandInScreen::setJoinStatus(std::string const& text, float progress) {
+void StandInScreen::setJoinStatus(const std::string& text, float progress) {
     if (text == status_ && progress == progress_) {
         return;
     }
     // The log shows every step of a join; the progress in whole percent so
     // that a download logs a line per percent at most.
-    bool const logIt = text != status_ || int(std::floor(progress * 100)) != int(std::floor(progress_ * 100));
+    const bool logIt = text != status_ || int(std::floor(progress * 100)) != int(std::floor(progress_ * 100));
     status_ = text;
     progress_ = progress;
     dirty_ = true;
@@ -99,7 +100,7 @@ void StandInScreen::setJoinStatus(std::string const& text, float progress) {
     }
 }
 
-void StandInScreen::onDisconnected(std::string const& reason) {
+void StandInScreen::onDisconnected(const std::string& reason) {
     disconnected_ = reason;
     dirty_ = true;
     SDL_Log("Disconnected: %s", reason.c_str());

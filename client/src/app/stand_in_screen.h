@@ -20,16 +20,16 @@ public:
     void initialize();
     void draw(Graphics& graphics, int width, int height);
 
-    Font const& font() const { return font_; }
+    const Font& font() const { return font_; }
 
     // The join overlay's part until the character editor exists: the status
     // of the game being joined, shown under the text and logged whenever it
     // changes ("Join status: Downloading assets 40%"), and the reason a game
     // ended ("Disconnected: ERR_KICKED").
     void beginJoin();
-    void setJoinStatus(std::string const& text, float progress);
-    void onDisconnected(std::string const& reason);
-    std::string const& joinStatus() const { return status_; }
+    void setJoinStatus(const std::string& text, float progress);
+    void onDisconnected(const std::string& reason);
+    const std::string& joinStatus() const { return status_; }
     float joinProgress() const { return progress_; }
 
 private:

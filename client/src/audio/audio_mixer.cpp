@@ -18,7 +18,7 @@ private:
     SDL_AudioDeviceID device_;
 };
 
-} // namespace
+}  // namespace
 
 AudioMixer& AudioMixer::instance() {
     static AudioMixer mixer;
@@ -27,15 +27,12 @@ AudioMixer& AudioMixer::instance() {
 
 AudioMixer::~AudioMixer() {
     // The audio thread must not run into freed sources at process exit.
-    if (device_ != 0)
-        SDL_CloseAudioDevice(device_);
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
 }
 
 void AudioMixer::open() {
-    if (device_ != 0)
-        return;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return;
+    if (device_ != 0) return;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
     SDL_AudioSpec desired{};
     desired.freq = kDesiredRate;
     desired.format = AUDIO_S16LSB;
@@ -46,37 +43,32 @@ void AudioMixer::open() {
     SDL_AudioSpec granted{};
     const SDL_AudioDeviceID device =
         SDL_OpenAudioDevice(nullptr, 0, &desired, &granted, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
-    if (device == 0)
-        return;
+    if (device == 0) return;
     format_ = granted;
     device_ = device;
     SDL_PauseAudioDevice(device_, 0);
 }
 
 void AudioMixer::close() {
-    if (device_ != 0)
-        SDL_CloseAudioDevice(device_); // the callback no longer runs after this
+    if (device_ != 0) SDL_CloseAudioDevice(device_);  // the callback no longer runs after this
     device_ = 0;
     core_.clear();
 }
 
 void AudioMixer::setSource(int id, int generation, float volume, float pan) {
-    if (device_ == 0)
-        return;
+    if (device_ == 0) return;
     DeviceLock lock(device_);
     core_.setSource(id, generation, volume, pan);
 }
 
 void AudioMixer::removeSource(int id) {
-    if (device_ == 0)
-        return;
+    if (device_ == 0) return;
     DeviceLock lock(device_);
     core_.removeSource(id);
 }
 
 bool AudioMixer::queueSegment(int id, int generation, double startMs, std::vector<int16_t>&& samples) {
-    if (device_ == 0)
-        return false;
+    if (device_ == 0) return false;
     DeviceLock lock(device_);
     return core_.queueSegment(format_.freq, id, generation, startMs, std::move(samples));
 }
@@ -86,8 +78,7 @@ void AudioMixer::mix(void* userData, Uint8* stream, int length) {
     const int frames = length / 4;
     mixer->core_.mix(performanceMs(), mixer->format_.freq, reinterpret_cast<int16_t*>(stream), frames);
     // An odd tail (never asked for in this format) stays silent.
-    for (int i = frames * 4; i < length; ++i)
-        stream[i] = 0;
+    for (int i = frames * 4; i < length; ++i) stream[i] = 0;
 }
 
-} // namespace vobu
+}  // namespace vobu

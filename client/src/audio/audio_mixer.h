@@ -42,7 +42,7 @@ public:
 private:
     SDL_AudioDeviceID device_ = 0;
     SDL_AudioSpec format_{};
-    MixerCore core_; // the clock and the sources
+    MixerCore core_;  // the clock and the sources
 };
 
-} // namespace vobu
+}  // namespace vobu

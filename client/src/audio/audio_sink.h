@@ -27,4 +27,4 @@ public:
     virtual bool queueSegment(int id, int generation, double startMs, std::vector<int16_t>&& samples) = 0;
 };
 
-} // namespace vobu
+}  // namespace vobu

@@ -7,9 +7,7 @@ namespace vobu {
 
 namespace {
 
-int16_t saturate(int32_t value) {
-    return static_cast<int16_t>(std::clamp<int32_t>(value, -32768, 32767));
-}
+int16_t saturate(int32_t value) { return static_cast<int16_t>(std::clamp<int32_t>(value, -32768, 32767)); }
 
 // Adds gain x sample (its fraction dropped) to one output sample.
 void addScaled(int16_t& out, float gain, int16_t sample) {
@@ -20,7 +18,7 @@ double segmentEndMs(const MixerSegment& segment, int rate) {
     return segment.startMs + double(segment.samples.size()) * 1000.0 / rate;
 }
 
-} // namespace
+}  // namespace
 
 StereoGains equalPowerGains(float volume, float pan) {
     volume = std::isnan(volume) ? 1.0f : std::clamp(volume, 0.0f, 1.0f);
@@ -42,18 +40,14 @@ void MixerCore::setSource(int id, int generation, float volume, float pan) {
 void MixerCore::removeSource(int id) { sources_.erase(id); }
 
 bool MixerCore::queueSegment(int rate, int id, int generation, double startMs, std::vector<int16_t>&& samples) {
-    if (samples.empty() || rate <= 0 || samples.size() > size_t(rate) * 10)
-        return false;
+    if (samples.empty() || rate <= 0 || samples.size() > size_t(rate) * 10) return false;
     // A start that is not a number could never be placed nor played out, and
     // would hold its queue slot for ever.
-    if (!std::isfinite(startMs))
-        return false;
+    if (!std::isfinite(startMs)) return false;
     auto found = sources_.find(id);
-    if (found == sources_.end())
-        return false;
+    if (found == sources_.end()) return false;
     MixerSource& source = found->second;
-    if (source.generation != generation || source.queue.size() >= kMaxQueuedSegments)
-        return false;
+    if (source.generation != generation || source.queue.size() >= kMaxQueuedSegments) return false;
     source.queue.push_back(MixerSegment{startMs, std::move(samples)});
     return true;
 }
@@ -65,15 +59,13 @@ void MixerCore::clear() {
 
 void MixerCore::mix(double nowMs, int rate, int16_t* stream, int frames) {
     std::fill(stream, stream + size_t(std::max(frames, 0)) * 2, int16_t(0));
-    if (rate <= 0 || frames <= 0)
-        return;
+    if (rate <= 0 || frames <= 0) return;
 
     const double t0 = (clock_ == 0 || std::fabs(clock_ - nowMs) > kResyncMs) ? nowMs : clock_;
     clock_ = t0 + double(frames) * 1000.0 / rate;
 
     for (auto& [id, source] : sources_) {
-        while (!source.queue.empty() && t0 >= segmentEndMs(source.queue.front(), rate))
-            source.queue.pop_front();
+        while (!source.queue.empty() && t0 >= segmentEndMs(source.queue.front(), rate)) source.queue.pop_front();
 
         for (const MixerSegment& segment : source.queue) {
             const int64_t count = int64_t(segment.samples.size());
@@ -92,4 +84,4 @@ void MixerCore::mix(double nowMs, int rate, int16_t* stream, int frames) {
     }
 }
 
-} // namespace vobu
+}  // namespace vobu

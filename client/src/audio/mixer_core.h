@@ -13,15 +13,15 @@
 namespace vobu {
 
 struct MixerSegment {
-    double startMs = 0;           // when the first sample must sound
-    std::vector<int16_t> samples; // mono, device rate
+    double startMs = 0;            // when the first sample must sound
+    std::vector<int16_t> samples;  // mono, device rate
 };
 
 struct MixerSource {
     int32_t generation = 0;
     float leftGain = 0;
     float rightGain = 0;
-    std::deque<MixerSegment> queue; // oldest first
+    std::deque<MixerSegment> queue;  // oldest first
 };
 
 // The gains of the equal-power pan law; volume and pan are clamped first.
@@ -54,8 +54,8 @@ public:
     const std::map<int32_t, MixerSource>& sources() const { return sources_; }
 
 private:
-    double clock_ = 0; // counter time at which the next buffer starts; 0 = not started
+    double clock_ = 0;  // counter time at which the next buffer starts; 0 = not started
     std::map<int32_t, MixerSource> sources_;
 };
 
-} // namespace vobu
+}  // namespace vobu

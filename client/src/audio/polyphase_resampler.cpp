@@ -28,11 +28,9 @@ void PolyphaseResampler::setOutputRate(int rate) {
             phase[j + 23] = float(windowedSincTap(double(p) / phases_ - j, cutoff, kTaps / 2));
         // Unity gain in every phase, so a constant stays constant.
         float sum = 0.0f;
-        for (int t = 0; t < kTaps; ++t)
-            sum += phase[t];
+        for (int t = 0; t < kTaps; ++t) sum += phase[t];
         if (std::fabs(sum) > 1e-9f)
-            for (int t = 0; t < kTaps; ++t)
-                phase[t] /= sum;
+            for (int t = 0; t < kTaps; ++t) phase[t] /= sum;
     }
 }
 
@@ -50,18 +48,14 @@ int16_t PolyphaseResampler::sampleAt(const int16_t* in, size_t m, size_t n, size
     return static_cast<int16_t>(std::clamp(std::round(acc), -32768.0f, 32767.0f));
 }
 
-void PolyphaseResampler::resample(const int16_t* in, size_t m, int16_t* out, size_t n, size_t begin,
-                                  size_t end) const {
+void PolyphaseResampler::resample(const int16_t* in, size_t m, int16_t* out, size_t n, size_t begin, size_t end) const {
     end = std::min(end, n);
-    if (begin >= end || m == 0)
-        return;
+    if (begin >= end || m == 0) return;
     if ((outputRate_ == kInputRate && n == m) || phases_ == 0) {
-        for (size_t i = begin; i < end; ++i)
-            out[i] = in[std::min(i, m - 1)];
+        for (size_t i = begin; i < end; ++i) out[i] = in[std::min(i, m - 1)];
         return;
     }
-    for (size_t i = begin; i < end; ++i)
-        out[i] = sampleAt(in, m, n, i);
+    for (size_t i = begin; i < end; ++i) out[i] = sampleAt(in, m, n, i);
 }
 
-} // namespace vobu
+}  // namespace vobu

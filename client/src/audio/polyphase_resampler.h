@@ -35,9 +35,9 @@ private:
     int16_t sampleAt(const int16_t* in, size_t m, size_t n, size_t i) const;
 
     int32_t outputRate_ = 48000;
-    int32_t commonDivisor_ = 1; // of the input and output rates
+    int32_t commonDivisor_ = 1;  // of the input and output rates
     int32_t phases_ = 1;
     std::vector<float> taps_;
 };
 
-} // namespace vobu
+}  // namespace vobu

@@ -10,9 +10,7 @@ namespace vobu {
 
 namespace {
 
-int16_t roundToSample(double value) {
-    return static_cast<int16_t>(std::clamp(std::round(value), -32768.0, 32767.0));
-}
+int16_t roundToSample(double value) { return static_cast<int16_t>(std::clamp(std::round(value), -32768.0, 32767.0)); }
 
 // The taps of one output frame: its weights over the source frames
 // firstTap .. firstTap + weights.size() - 1, and their sum.
@@ -41,8 +39,7 @@ void filterFrame(const std::vector<int16_t>& samples, int channels, int64_t fram
         double acc = 0.0;
         if (inside) {
             const int16_t* source = &samples[size_t(firstTap * channels + c)];
-            for (int64_t t = 0; t < count; ++t)
-                acc += double(source[t * channels]) * taps.weights[size_t(t)];
+            for (int64_t t = 0; t < count; ++t) acc += double(source[t * channels]) * taps.weights[size_t(t)];
         } else {
             for (int64_t t = 0; t < count; ++t) {
                 // Beyond the ends the first and last frames repeat.
@@ -59,11 +56,11 @@ void filterFrame(const std::vector<int16_t>& samples, int channels, int64_t fram
 // taps are computed once per fraction instead of once per frame.
 constexpr int64_t kMaxCachedTaps = int64_t(1) << 22;
 
-} // namespace
+}  // namespace
 
 std::vector<int16_t> resamplePcm(const std::vector<int16_t>& samples, int channels, int fromRate, int toRate) {
-    if ((channels != 1 && channels != 2) || fromRate <= 0 || toRate <= 0 || samples.empty() ||
-        fromRate == toRate || samples.size() < size_t(channels))
+    if ((channels != 1 && channels != 2) || fromRate <= 0 || toRate <= 0 || samples.empty() || fromRate == toRate ||
+        samples.size() < size_t(channels))
         return samples;
 
     const int64_t frames = int64_t(samples.size()) / channels;
@@ -89,7 +86,7 @@ std::vector<int16_t> resamplePcm(const std::vector<int16_t>& samples, int channe
     for (int64_t i = 0; i < outFrames; ++i) {
         int16_t* frame = &out[size_t(i * channels)];
         if (cached) {
-            const int64_t base = int64_t(fromRate) * i / toRate; // floor of the source position
+            const int64_t base = int64_t(fromRate) * i / toRate;  // floor of the source position
             filterFrame(samples, channels, frames, base - halfWidth + 1, cache[size_t(i % period)], frame);
         } else {
             const double position = double(fromRate) * double(i) / double(toRate);
@@ -100,4 +97,4 @@ std::vector<int16_t> resamplePcm(const std::vector<int16_t>& samples, int channe
     return out;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -14,4 +14,4 @@ namespace vobu {
 // equal rates, fewer samples than channels).
 std::vector<int16_t> resamplePcm(const std::vector<int16_t>& samples, int channels, int fromRate, int toRate);
 
-} // namespace vobu
+}  // namespace vobu

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "audio/audio_mixer.h"
-#include "platform/performance_clock.h"
 #include "audio/vorbis.h"
 #include "audio/vorbis_guard.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 
@@ -22,7 +22,7 @@ bool isAudioEntity(const SceneEntity& entity) { return entity.type == "audio"; }
 
 double segmentEndMs(double startMs, double durationSeconds) { return startMs + durationSeconds * 1000.0; }
 
-} // namespace
+}  // namespace
 
 SceneAudio::SceneAudio() : SceneAudio(AudioMixer::instance(), performanceMs) {}
 
@@ -35,16 +35,14 @@ SceneAudio::~SceneAudio() { resetStream(); }
 
 void SceneAudio::initialize() {
     sink_.open();
-    if (sink_.deviceRate() > 0)
-        outputRate_ = sink_.deviceRate();
+    if (sink_.deviceRate() > 0) outputRate_ = sink_.deviceRate();
     resampler_.setOutputRate(outputRate_);
     decoderMemory_.resize(kDecoderMemoryBytes);
     decoded_.reserve(kMaxSegmentFrames);
 }
 
 void SceneAudio::resetStream() {
-    if (decoder_ != nullptr)
-        stb_vorbis_close(decoder_);
+    if (decoder_ != nullptr) stb_vorbis_close(decoder_);
     decoder_ = nullptr;
     currentStreamId_ = 0;
     currentGeneration_ = 0;
@@ -60,8 +58,7 @@ void SceneAudio::resetStream() {
 
 void SceneAudio::stopAll() {
     resetStream();
-    for (const auto& entry : streams_)
-        sink_.removeSource(entry.first);
+    for (const auto& entry : streams_) sink_.removeSource(entry.first);
     streams_.clear();
 }
 
@@ -80,23 +77,20 @@ void SceneAudio::update(Scene& scene, const MoveState& listener, const std::arra
     chooseStreams(scene, listener, right);
     const double now = clockMs_();
     abandonStaleSegment(now);
-    if (decoder_ == nullptr && !ready_ && !takeSegment(scene, now))
-        return;
+    if (decoder_ == nullptr && !ready_ && !takeSegment(scene, now)) return;
 
     const double deadline = clockMs_() + std::clamp(budgetMs, kMinBudgetMs, kMaxBudgetMs);
     do {
-        if (!workStep())
-            return;
+        if (!workStep()) return;
     } while (clockMs_() < deadline);
 }
 
 void SceneAudio::chooseStreams(const Scene& scene, const MoveState& listener, const std::array<float, 3>& right) {
     // The first four distinct stream ids in entity order, each with the
     // generation of its last entity.
-    std::vector<std::pair<int32_t, int32_t>> chosen; // id, generation
+    std::vector<std::pair<int32_t, int32_t>> chosen;  // id, generation
     for (const SceneEntity& entity : scene.entities) {
-        if (!isAudioEntity(entity))
-            continue;
+        if (!isAudioEntity(entity)) continue;
         auto found = std::find_if(chosen.begin(), chosen.end(),
                                   [&](const auto& entry) { return entry.first == entity.streamId; });
         if (found != chosen.end())
@@ -107,8 +101,8 @@ void SceneAudio::chooseStreams(const Scene& scene, const MoveState& listener, co
     std::sort(chosen.begin(), chosen.end());
 
     for (auto it = streams_.begin(); it != streams_.end();) {
-        const bool kept = std::any_of(chosen.begin(), chosen.end(),
-                                      [&](const auto& entry) { return entry.first == it->first; });
+        const bool kept =
+            std::any_of(chosen.begin(), chosen.end(), [&](const auto& entry) { return entry.first == it->first; });
         if (kept) {
             ++it;
         } else {
@@ -116,8 +110,7 @@ void SceneAudio::chooseStreams(const Scene& scene, const MoveState& listener, co
             it = streams_.erase(it);
         }
     }
-    for (const auto& [id, generation] : chosen)
-        updateStream(id, streams_[id], generation, scene, listener, right);
+    for (const auto& [id, generation] : chosen) updateStream(id, streams_[id], generation, scene, listener, right);
 }
 
 void SceneAudio::updateStream(int32_t id, SceneAudioStream& stream, int32_t generation, const Scene& scene,
@@ -133,13 +126,12 @@ void SceneAudio::updateStream(int32_t id, SceneAudioStream& stream, int32_t gene
     double pan = 0.0;
     const double earZ = listener.z + kEarHeight;
     for (const SceneEntity& entity : scene.entities) {
-        if (!isAudioEntity(entity) || entity.streamId != id)
-            continue;
+        if (!isAudioEntity(entity) || entity.streamId != id) continue;
         const double dx = double(entity.x) - listener.x;
         const double dy = double(entity.y) - listener.y;
         const double dz = double(entity.z) - earZ;
         const double radius = entity.radius;
-        if (radius == 0.0) { // not positional: everywhere at one level, centred
+        if (radius == 0.0) {  // not positional: everywhere at one level, centred
             if (bestGain < kEmitterGain) {
                 bestGain = kEmitterGain;
                 pan = 0.0;
@@ -171,8 +163,7 @@ void SceneAudio::updateStream(int32_t id, SceneAudioStream& stream, int32_t gene
 }
 
 void SceneAudio::abandonStaleSegment(double now) {
-    if (decoder_ == nullptr && !ready_)
-        return;
+    if (decoder_ == nullptr && !ready_) return;
     auto found = streams_.find(currentStreamId_);
     if (found == streams_.end() || found->second.generation != currentGeneration_ ||
         segmentEndMs(currentStartMs_, currentDuration_) <= now)
@@ -181,13 +172,12 @@ void SceneAudio::abandonStaleSegment(double now) {
 
 bool SceneAudio::acceptable(const AudioSegment& segment, double now) const {
     auto found = streams_.find(segment.streamId);
-    if (found == streams_.end())
-        return false;
+    if (found == streams_.end()) return false;
     const SceneAudioStream& stream = found->second;
     // Compared in 64 bits: a 32-bit signed "none yet" of -1 would otherwise
     // turn into the largest unsigned value and refuse every segment.
-    return stream.gain > 0.0f && segment.generation == stream.generation &&
-           int64_t(segment.seq) > stream.lastSeq && segmentEndMs(segment.startMs, segment.duration) > now;
+    return stream.gain > 0.0f && segment.generation == stream.generation && int64_t(segment.seq) > stream.lastSeq &&
+           segmentEndMs(segment.startMs, segment.duration) > now;
 }
 
 bool SceneAudio::takeSegment(Scene& scene, double now) {
@@ -195,8 +185,7 @@ bool SceneAudio::takeSegment(Scene& scene, double now) {
     while (!queue.empty()) {
         AudioSegment segment = std::move(queue.front());
         queue.erase(queue.begin());
-        if (!acceptable(segment, now))
-            continue;
+        if (!acceptable(segment, now)) continue;
         streams_[segment.streamId].lastSeq = segment.seq;
         currentStreamId_ = segment.streamId;
         currentGeneration_ = segment.generation;
@@ -221,8 +210,7 @@ bool SceneAudio::openDecoder() {
     const stb_vorbis_alloc memory{reinterpret_cast<char*>(decoderMemory_.data()), int(decoderMemory_.size())};
     int error = 0;
     decoder_ = stb_vorbis_open_memory(currentBytes_.data(), int(currentBytes_.size()), &error, &memory);
-    if (decoder_ == nullptr)
-        return false;
+    if (decoder_ == nullptr) return false;
     const stb_vorbis_info info = stb_vorbis_get_info(decoder_);
     const unsigned length = stb_vorbis_stream_length_in_samples(decoder_);
     return info.channels == 1 && info.sample_rate == unsigned(kSegmentRate) && length >= 1 &&
@@ -230,10 +218,8 @@ bool SceneAudio::openDecoder() {
 }
 
 bool SceneAudio::workStep() {
-    if (decoder_ != nullptr)
-        return decodeStep();
-    if (ready_)
-        return resampleStep();
+    if (decoder_ != nullptr) return decodeStep();
+    if (ready_) return resampleStep();
     return false;
 }
 
@@ -274,11 +260,10 @@ bool SceneAudio::resampleStep() {
     const size_t end = std::min(output_.size(), size_t(resamplePosition_) + kStepSamples);
     resampler_.resample(decoded_.data(), decoded_.size(), output_.data(), output_.size(), resamplePosition_, end);
     resamplePosition_ = uint32_t(end);
-    if (resamplePosition_ < output_.size())
-        return true;
+    if (resamplePosition_ < output_.size()) return true;
     sink_.queueSegment(currentStreamId_, currentGeneration_, currentStartMs_, std::move(output_));
     resetStream();
     return false;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -27,7 +27,7 @@ struct SceneAudioStream {
     // Seq of the last segment accepted for this stream, -1 before any. Wide
     // enough to compare with every unsigned 32-bit seq without wrapping.
     int64_t lastSeq = -1;
-    float gain = -1; // last values sent to the mixer
+    float gain = -1;  // last values sent to the mixer
     float pan = 0;
 };
 
@@ -35,7 +35,7 @@ class SceneAudio {
 public:
     static constexpr size_t kMaxStreams = 4;
     static constexpr int kSegmentRate = 22050;
-    static constexpr size_t kMaxSegmentFrames = 66150; // 3 s at 22050 Hz
+    static constexpr size_t kMaxSegmentFrames = 66150;  // 3 s at 22050 Hz
     static constexpr size_t kDecoderMemoryBytes = 524288;
     static constexpr size_t kStepSamples = 1024;
     static constexpr float kEmitterGain = 0.65f;
@@ -81,7 +81,7 @@ private:
     bool takeSegment(Scene& scene, double now);
     bool openDecoder();
     bool acceptable(const AudioSegment& segment, double now) const;
-    bool workStep(); // false when the update must end
+    bool workStep();  // false when the update must end
     bool decodeStep();
     bool resampleStep();
     void finishDecoding();
@@ -106,4 +106,4 @@ private:
     int32_t outputRate_ = 48000;
 };
 
-} // namespace vobu
+}  // namespace vobu

@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "audio/audio_mixer.h"
-#include "platform/performance_clock.h"
 #include "audio/resample_pcm.h"
 #include "audio/vorbis.h"
 #include "audio/vorbis_guard.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 
@@ -33,14 +33,12 @@ bool acceptable(int channels, int rate, int64_t frames) {
 // while in caller memory it frees nothing. Only headers that read cleanly
 // reach the whole-stream decode.
 bool probe(const std::vector<uint8_t>& bytes) {
-    if (!vorbisHeadersSafe(bytes.data(), bytes.size()))
-        return false;
+    if (!vorbisHeadersSafe(bytes.data(), bytes.size())) return false;
     std::vector<char> memory(kProbeMemoryBytes);
     const stb_vorbis_alloc alloc{memory.data(), int(memory.size())};
     int error = 0;
     stb_vorbis* stream = stb_vorbis_open_memory(bytes.data(), int(bytes.size()), &error, &alloc);
-    if (stream == nullptr)
-        return false;
+    if (stream == nullptr) return false;
     const stb_vorbis_info info = stb_vorbis_get_info(stream);
     const int64_t frames = stb_vorbis_stream_length_in_samples(stream);
     stb_vorbis_close(stream);
@@ -57,18 +55,16 @@ bool decodeWhole(const std::vector<uint8_t>& bytes, std::vector<int16_t>& sample
     short* raw = nullptr;
     const int frames = stb_vorbis_decode_memory(bytes.data(), int(bytes.size()), &channels, &rate, &raw);
     std::unique_ptr<short, FreeDeleter> owned(raw);
-    if (frames <= 0 || raw == nullptr || !acceptable(channels, rate, frames))
-        return false;
+    if (frames <= 0 || raw == nullptr || !acceptable(channels, rate, frames)) return false;
     samples.assign(raw, raw + size_t(frames) * size_t(channels));
     return true;
 }
 
-} // namespace
+}  // namespace
 
 SoundClip::SoundClip() : SoundClip(AudioMixer::instance(), performanceMs) {}
 
-SoundClip::SoundClip(AudioSink& sink, std::function<double()> clockMs)
-    : sink_(sink), clockMs_(std::move(clockMs)) {}
+SoundClip::SoundClip(AudioSink& sink, std::function<double()> clockMs) : sink_(sink), clockMs_(std::move(clockMs)) {}
 
 SoundClip::~SoundClip() { sink_.removeSource(kSourceId); }
 
@@ -82,24 +78,20 @@ void SoundClip::init() {
 }
 
 bool SoundClip::load(const std::vector<uint8_t>& bytes, const std::string& key) {
-    if (key == key_)
-        return true;
-    if (bytes.empty() || bytes.size() > size_t(INT_MAX) || !probe(bytes))
-        return false;
+    if (key == key_) return true;
+    if (bytes.empty() || bytes.size() > size_t(INT_MAX) || !probe(bytes)) return false;
     std::vector<int16_t> decoded;
     int channels = 0;
     int rate = 0;
-    if (!decodeWhole(bytes, decoded, channels, rate))
-        return false;
+    if (!decodeWhole(bytes, decoded, channels, rate)) return false;
 
     samples_.clear();
     if (format_.freq <= 0) {
-        key_ = key; // no audio device: loaded, but silent
+        key_ = key;  // no audio device: loaded, but silent
         return true;
     }
     std::vector<int16_t> resampled = resamplePcm(decoded, channels, rate, format_.freq);
-    if (resampled.empty())
-        return false;
+    if (resampled.empty()) return false;
     if (channels == format_.channels) {
         samples_.resize(resampled.size() * 2);
         for (size_t i = 0; i < resampled.size(); ++i) {
@@ -121,8 +113,7 @@ bool SoundClip::convertToMono(std::vector<int16_t>& resampled) {
     if (SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, 2, format_.freq, format_.format, format_.channels, format_.freq) < 0)
         return false;
     const size_t length = resampled.size() * 2;
-    if (length > size_t(INT_MAX) / size_t(std::max(cvt.len_mult, 1)))
-        return false;
+    if (length > size_t(INT_MAX) / size_t(std::max(cvt.len_mult, 1))) return false;
     std::vector<uint8_t> buffer(length * size_t(std::max(cvt.len_mult, 1)));
     for (size_t i = 0; i < resampled.size(); ++i) {
         const auto value = uint16_t(resampled[i]);
@@ -131,16 +122,14 @@ bool SoundClip::convertToMono(std::vector<int16_t>& resampled) {
     }
     cvt.buf = buffer.data();
     cvt.len = int(length);
-    if (SDL_ConvertAudio(&cvt) != 0)
-        return false;
+    if (SDL_ConvertAudio(&cvt) != 0) return false;
     buffer.resize(size_t(cvt.len_cvt));
     samples_ = std::move(buffer);
     return true;
 }
 
 void SoundClip::play() {
-    if (samples_.empty())
-        return;
+    if (samples_.empty()) return;
     std::vector<int16_t> copy(samples_.size() / 2);
     for (size_t i = 0; i < copy.size(); ++i)
         copy[i] = int16_t(uint16_t(samples_[2 * i]) | uint16_t(samples_[2 * i + 1]) << 8);
@@ -153,4 +142,4 @@ void SoundClip::stop() {
     key_.clear();
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -54,4 +54,4 @@ private:
     std::vector<uint8_t> samples_;
 };
 
-} // namespace vobu
+}  // namespace vobu

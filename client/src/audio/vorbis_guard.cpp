@@ -22,17 +22,14 @@ bool firstPackets(const uint8_t* data, size_t size, size_t wanted, size_t limit,
     std::vector<uint8_t> packet;
     size_t at = 0;
     while (packets.size() < wanted) {
-        if (size - at < kPageHeaderBytes || std::memcmp(data + at, "OggS", 4) != 0)
-            return false;
+        if (size - at < kPageHeaderBytes || std::memcmp(data + at, "OggS", 4) != 0) return false;
         const size_t segments = data[at + 26];
-        if (size - at - kPageHeaderBytes < segments)
-            return false;
+        if (size - at - kPageHeaderBytes < segments) return false;
         const uint8_t* lacing = data + at + kPageHeaderBytes;
         size_t body = at + kPageHeaderBytes + segments;
         for (size_t s = 0; s < segments && packets.size() < wanted; ++s) {
             const size_t length = lacing[s];
-            if (size - body < length || packet.size() + length > limit)
-                return false;
+            if (size - body < length || packet.size() + length > limit) return false;
             packet.insert(packet.end(), data + body, data + body + length);
             body += length;
             if (length < 255) {
@@ -41,11 +38,9 @@ bool firstPackets(const uint8_t* data, size_t size, size_t wanted, size_t limit,
             }
         }
         size_t pageBytes = 0;
-        for (size_t s = 0; s < segments; ++s)
-            pageBytes += lacing[s];
+        for (size_t s = 0; s < segments; ++s) pageBytes += lacing[s];
         at += kPageHeaderBytes + segments + pageBytes;
-        if (at > size)
-            return false;
+        if (at > size) return false;
     }
     return true;
 }
@@ -59,40 +54,32 @@ bool hasHeaderTag(const std::vector<uint8_t>& packet, uint8_t type) {
 bool commentsWellFormed(const std::vector<uint8_t>& packet) {
     size_t at = 7;
     auto take = [&](size_t bytes) {
-        if (packet.size() - at < bytes)
-            return false;
+        if (packet.size() - at < bytes) return false;
         at += bytes;
         return true;
     };
-    if (packet.size() - at < 4)
-        return false;
+    if (packet.size() - at < 4) return false;
     const uint32_t vendor = readLe32(packet.data() + at);
-    if (!take(4) || !take(vendor) || packet.size() - at < 4)
-        return false;
+    if (!take(4) || !take(vendor) || packet.size() - at < 4) return false;
     const uint32_t count = readLe32(packet.data() + at);
     take(4);
-    if (count > (packet.size() - at) / 4)
-        return false;
+    if (count > (packet.size() - at) / 4) return false;
     for (uint32_t i = 0; i < count; ++i) {
-        if (packet.size() - at < 4)
-            return false;
+        if (packet.size() - at < 4) return false;
         const uint32_t length = readLe32(packet.data() + at);
-        if (!take(4) || !take(length))
-            return false;
+        if (!take(4) || !take(length)) return false;
     }
     return take(1) && (packet[at - 1] & 1) != 0;
 }
 
-} // namespace
+}  // namespace
 
 bool vorbisHeadersSafe(const uint8_t* data, size_t size) {
-    if (data == nullptr)
-        return false;
+    if (data == nullptr) return false;
     std::vector<std::vector<uint8_t>> packets;
-    if (!firstPackets(data, size, 2, kMaxVorbisCommentBytes, packets))
-        return false;
+    if (!firstPackets(data, size, 2, kMaxVorbisCommentBytes, packets)) return false;
     return packets[0].size() >= kIdentificationBytes && hasHeaderTag(packets[0], 1) && hasHeaderTag(packets[1], 3) &&
            commentsWellFormed(packets[1]);
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -19,4 +19,4 @@ constexpr size_t kMaxVorbisCommentBytes = 16384;
 // header whose every length lies within the packet.
 bool vorbisHeadersSafe(const uint8_t* data, size_t size);
 
-} // namespace vobu
+}  // namespace vobu

@@ -19,12 +19,11 @@ inline double lowPassCutoff(double fromRate, double toRate) { return std::min(to
 inline double windowedSincTap(double w, double cutoff, int64_t halfWidth) {
     constexpr double pi = std::numbers::pi;
     const double a = w / double(halfWidth);
-    if (std::fabs(a) >= 1.0)
-        return 0.0;
+    if (std::fabs(a) >= 1.0) return 0.0;
     const double x = pi * cutoff * w;
     const double sinc = std::fabs(x) < 1e-9 ? cutoff : cutoff * std::sin(x) / x;
     const double window = 0.42 + 0.5 * std::cos(pi * a) + 0.08 * std::cos(2.0 * pi * a);
     return sinc * window;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -4,8 +4,7 @@
 
 namespace vobu {
 
-Character::Character()
-    : name("Vobu"), width(32), height(64), depth(32), faceScale(1) {
+Character::Character() : name("Vobu"), width(32), height(64), depth(32), faceScale(1) {
     for (auto& face : faces) {
         face.assign(kFaceCanvasTexels, kDefaultSkinColor);
     }
@@ -13,14 +12,14 @@ Character::Character()
 
 std::pair<int, int> Character::faceSize(int face) const {
     switch (face) {
-    case FaceTop:
-    case FaceBottom:
-        return {width, depth};
-    case FaceLeft:
-    case FaceRight:
-        return {depth, height};
-    default:
-        return {width, height};
+        case FaceTop:
+        case FaceBottom:
+            return {width, depth};
+        case FaceLeft:
+        case FaceRight:
+            return {depth, height};
+        default:
+            return {width, height};
     }
 }
 
@@ -30,9 +29,7 @@ std::pair<int, int> Character::scaledFaceSize(int face) const {
     return {(w + s - 1) / s, (h + s - 1) / s};
 }
 
-int Character::skinAtlasCellSize() const {
-    return kFaceCanvasSide / faceScale + 2;
-}
+int Character::skinAtlasCellSize() const { return kFaceCanvasSide / faceScale + 2; }
 
 int Character::skinAtlasSize() const {
     int needed = 3 * skinAtlasCellSize();
@@ -50,21 +47,21 @@ void Character::setSize(int newWidth, int newHeight, int newDepth) {
 }
 
 std::vector<uint8_t> Character::buildSkinAtlas() const {
-    int const cell = skinAtlasCellSize();
-    int const side = skinAtlasSize();
-    int const s = faceScale;
+    const int cell = skinAtlasCellSize();
+    const int side = skinAtlasSize();
+    const int s = faceScale;
     std::vector<uint8_t> rgba(static_cast<size_t>(side) * side * 4, 255);
     for (int i = 0; i < kFaceCount; ++i) {
-        int const left = (i % 3) * cell;
-        int const top = (i / 3) * cell;
+        const int left = (i % 3) * cell;
+        const int top = (i / 3) * cell;
         auto [sw, sh] = scaledFaceSize(i);
-        std::vector<uint32_t> const& face = faces[i];
+        const std::vector<uint32_t>& face = faces[i];
         for (int cy = 0; cy < cell; ++cy) {
             // Cell pixel 0 and everything past the grid repeat the edge texel,
             // so bilinear sampling never bleeds a neighbour cell in.
-            int const ty = std::clamp(cy - 1, 0, sh - 1) * s;
+            const int ty = std::clamp(cy - 1, 0, sh - 1) * s;
             for (int cx = 0; cx < cell; ++cx) {
-                int const tx = std::clamp(cx - 1, 0, sw - 1) * s;
+                const int tx = std::clamp(cx - 1, 0, sw - 1) * s;
                 uint32_t texel = kDefaultSkinColor;
                 size_t index = static_cast<size_t>(ty) * kFaceCanvasSide + tx;
                 if (ty < kFaceCanvasSide && tx < kFaceCanvasSide && index < face.size()) {

@@ -52,4 +52,4 @@ public:
     std::array<std::vector<uint32_t>, kFaceCount> faces;
 };
 
-} // namespace vobu
+}  // namespace vobu

@@ -17,7 +17,7 @@ using nlohmann::json;
 // undefined for a double beyond int and wraps a large unsigned value into
 // range (4294967312 would read as 16). Out-of-range numbers are refused with
 // the document's own text instead; other types keep the library's errors.
-int readInt(json const& value, char const* outOfRange) {
+int readInt(const json& value, const char* outOfRange) {
     if (value.is_boolean()) {
         return value.get<bool>() ? 1 : 0;
     }
@@ -47,7 +47,7 @@ int readInt(json const& value, char const* outOfRange) {
     return value.get<int>();  // the library's type error
 }
 
-int optionalInt(json const& document, char const* key, int fallback, char const* outOfRange) {
+int optionalInt(const json& document, const char* key, int fallback, const char* outOfRange) {
     auto it = document.find(key);
     if (it == document.end()) {
         return fallback;
@@ -55,17 +55,15 @@ int optionalInt(json const& document, char const* key, int fallback, char const*
     return readInt(*it, outOfRange);
 }
 
-json sizeArray(Character const& character) {
-    return json::array({character.width, character.height, character.depth});
-}
+json sizeArray(const Character& character) { return json::array({character.width, character.height, character.depth}); }
 
-std::vector<uint32_t> croppedFace(Character const& character, int face) {
+std::vector<uint32_t> croppedFace(const Character& character, int face) {
     auto [w, h] = character.faceSize(face);
     w = std::clamp(w, 0, kFaceCanvasSide);
     h = std::clamp(h, 0, kFaceCanvasSide);
     std::vector<uint32_t> texels;
     texels.reserve(static_cast<size_t>(w) * h);
-    std::vector<uint32_t> const& canvas = character.faces[face];
+    const std::vector<uint32_t>& canvas = character.faces[face];
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             size_t index = static_cast<size_t>(y) * kFaceCanvasSide + x;
@@ -75,7 +73,7 @@ std::vector<uint32_t> croppedFace(Character const& character, int face) {
     return texels;
 }
 
-bool meetsStrictRules(json const& sizeValue, Character const& c) {
+bool meetsStrictRules(const json& sizeValue, const Character& c) {
     if (sizeValue != sizeArray(c)) {
         return false;
     }
@@ -90,7 +88,7 @@ bool meetsStrictRules(json const& sizeValue, Character const& c) {
     return isValidCharacterId(c.id);
 }
 
-void checkFormat(std::string const& format) {
+void checkFormat(const std::string& format) {
     if (!format.empty() && format != "rgb24" && format != "rgb24-rle") {
         throw std::runtime_error("Invalid pixel format");
     }
@@ -98,31 +96,29 @@ void checkFormat(std::string const& format) {
 
 // Entry i of "faces", whether it is an array or an object (values in key
 // order).
-json const& faceEntry(json const& faces, int index) {
+const json& faceEntry(const json& faces, int index) {
     auto it = faces.begin();
     std::advance(it, index);
     return *it;
 }
 
-void readFace(Character& c, int face, json const& entry, std::string const& format,
-              int canvasSize, int faceScale) {
+void readFace(Character& c, int face, const json& entry, const std::string& format, int canvasSize, int faceScale) {
     int W = kFaceCanvasSide;
     int H = kFaceCanvasSide;
     if (canvasSize != kFaceCanvasSide) {
         std::tie(W, H) = c.faceSize(face);  // still the sizes as read, up to 128
     }
-    int const gw = (W + faceScale - 1) / faceScale;
-    int const gh = (H + faceScale - 1) / faceScale;
-    uint32_t const count = static_cast<uint32_t>(gw) * static_cast<uint32_t>(gh);
-    std::string const& text = entry.get_ref<std::string const&>();
-    std::vector<uint32_t> grid = format == "rgb24-rle"
-                                     ? decodeFace(text, count)
-                                     : decodeFacePlain(text, count, format.empty());
+    const int gw = (W + faceScale - 1) / faceScale;
+    const int gh = (H + faceScale - 1) / faceScale;
+    const uint32_t count = static_cast<uint32_t>(gw) * static_cast<uint32_t>(gh);
+    const std::string& text = entry.get_ref<const std::string&>();
+    std::vector<uint32_t> grid =
+        format == "rgb24-rle" ? decodeFace(text, count) : decodeFacePlain(text, count, format.empty());
     std::vector<uint32_t>& canvas = c.faces[face];
-    int const rows = std::min(H, kFaceCanvasSide);
-    int const columns = std::min(W, kFaceCanvasSide);
+    const int rows = std::min(H, kFaceCanvasSide);
+    const int columns = std::min(W, kFaceCanvasSide);
     for (int y = 0; y < rows; ++y) {
-        size_t const gridRow = static_cast<size_t>(y / faceScale) * gw;
+        const size_t gridRow = static_cast<size_t>(y / faceScale) * gw;
         for (int x = 0; x < columns; ++x) {
             canvas[static_cast<size_t>(y) * kFaceCanvasSide + x] = grid[gridRow + x / faceScale];
         }
@@ -131,49 +127,46 @@ void readFace(Character& c, int face, json const& entry, std::string const& form
 
 }  // namespace
 
-bool isValidCharacterId(std::string const& id) {
+bool isValidCharacterId(const std::string& id) {
     if (id.empty() || id.size() > kMaxCharacterIdBytes) {
         return false;
     }
     return std::all_of(id.begin(), id.end(), [](char ch) {
-        return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') ||
-               ch == '-' || ch == '_';
+        return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '-' ||
+               ch == '_';
     });
 }
 
-json characterStorageDocument(Character const& character) {
+json characterStorageDocument(const Character& character) {
     json faces = json::array();
     for (int i = 0; i < kFaceCount; ++i) {
         std::vector<uint32_t> canvas = character.faces[i];
         canvas.resize(kFaceCanvasTexels, kDefaultSkinColor);
         faces.push_back(encodeFacePlain(canvas));
     }
-    return json{{"canvasSize", kFaceCanvasSide}, {"faces", std::move(faces)},
-                {"format", "rgb24"},             {"id", character.id},
-                {"name", character.name},        {"size", sizeArray(character)}};
+    return json{
+        {"canvasSize", kFaceCanvasSide}, {"faces", std::move(faces)},   {"format", "rgb24"}, {"id", character.id},
+        {"name", character.name},        {"size", sizeArray(character)}};
 }
 
-std::string encodeCharacterJson(Character const& character) {
-    return characterStorageDocument(character).dump();
-}
+std::string encodeCharacterJson(const Character& character) { return characterStorageDocument(character).dump(); }
 
-std::string encodeCharacterJsonRle(Character const& character) {
+std::string encodeCharacterJsonRle(const Character& character) {
     json faces = json::array();
     for (int i = 0; i < kFaceCount; ++i) {
         faces.push_back(encodeFace(croppedFace(character, i)));
     }
-    json document{{"faceScale", 1},          {"faces", std::move(faces)},
-                  {"format", "rgb24-rle"},   {"id", character.id},
-                  {"name", character.name},  {"size", sizeArray(character)}};
+    json document{{"faceScale", 1},     {"faces", std::move(faces)}, {"format", "rgb24-rle"},
+                  {"id", character.id}, {"name", character.name},    {"size", sizeArray(character)}};
     return document.dump();
 }
 
-Character decodeCharacterDocument(json const& document, bool strict) {
+Character decodeCharacterDocument(const json& document, bool strict) {
     Character c;
     c.id = document.at("id").get<std::string>();
     c.name = document.at("name").get<std::string>();
 
-    json const& sizeValue = document.at("size");
+    const json& sizeValue = document.at("size");
     c.width = readInt(sizeValue.at(0), "Invalid character size");
     c.height = readInt(sizeValue.at(1), "Invalid character size");
     c.depth = readInt(sizeValue.at(2), "Invalid character size");
@@ -183,7 +176,7 @@ Character decodeCharacterDocument(json const& document, bool strict) {
         }
     }
 
-    json const& faces = document.at("faces");
+    const json& faces = document.at("faces");
     if (!(faces.is_array() || faces.is_object()) || faces.size() != kFaceCount) {
         throw std::runtime_error("Invalid character size");
     }
@@ -191,7 +184,7 @@ Character decodeCharacterDocument(json const& document, bool strict) {
         throw std::runtime_error("ERR_BAD_CHARACTER");
     }
 
-    int const canvasSize = optionalInt(document, "canvasSize", 0, "Invalid canvas size");
+    const int canvasSize = optionalInt(document, "canvasSize", 0, "Invalid canvas size");
     if (canvasSize != 0 && canvasSize != kFaceCanvasSide) {
         throw std::runtime_error("Invalid canvas size");
     }
@@ -204,8 +197,8 @@ Character decodeCharacterDocument(json const& document, bool strict) {
         throw std::runtime_error("ERR_BAD_SKIN_FORMAT");
     }
 
-    int const faceScale = optionalInt(document, "faceScale", 1, "Invalid face scale");
-    bool const scaleKnown = faceScale == 1 || faceScale == 2 || faceScale == 4 || faceScale == 8;
+    const int faceScale = optionalInt(document, "faceScale", 1, "Invalid face scale");
+    const bool scaleKnown = faceScale == 1 || faceScale == 2 || faceScale == 4 || faceScale == 8;
     if (!scaleKnown || (canvasSize == kFaceCanvasSide && faceScale != 1)) {
         throw std::runtime_error("Invalid face scale");
     }
@@ -218,7 +211,7 @@ Character decodeCharacterDocument(json const& document, bool strict) {
     return c;
 }
 
-Character decodeCharacterJson(std::string const& text, bool strict) {
+Character decodeCharacterJson(const std::string& text, bool strict) {
     if (strict && text.size() > kMaxStrictCharacterBytes) {
         throw std::runtime_error("ERR_SKIN_BYTES");
     }

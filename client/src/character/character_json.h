@@ -21,25 +21,25 @@ constexpr size_t kMaxCharacterIdBytes = 64;
 
 // The "rgb24" text. Throws the JSON library's error when the name or id is
 // not valid UTF-8.
-std::string encodeCharacterJson(Character const& character);
+std::string encodeCharacterJson(const Character& character);
 // The "rgb24-rle" text (always "faceScale":1 at full resolution). Throws
 // like encodeCharacterJson.
-std::string encodeCharacterJsonRle(Character const& character);
+std::string encodeCharacterJsonRle(const Character& character);
 
 // Reads any document form. Strict mode (characters from a server) admits
 // only "rgb24-rle" with faces cut to size and the character rules, and
 // raises "ERR_SKIN_BYTES", "ERR_BAD_CHARACTER" or "ERR_BAD_SKIN_FORMAT";
 // lenient mode (the characters file) also takes the older forms and fits
 // sizes into 16..64. Throws on any failure; nothing is returned partly built.
-Character decodeCharacterJson(std::string const& text, bool strict);
+Character decodeCharacterJson(const std::string& text, bool strict);
 
 // The "rgb24" document as a JSON value (what encodeCharacterJson dumps).
-nlohmann::json characterStorageDocument(Character const& character);
+nlohmann::json characterStorageDocument(const Character& character);
 // decodeCharacterJson on a document already parsed (the text byte limit of
 // strict mode is the caller's business here).
-Character decodeCharacterDocument(nlohmann::json const& document, bool strict);
+Character decodeCharacterDocument(const nlohmann::json& document, bool strict);
 
 // True for 1..64 bytes of A-Z a-z 0-9 - _.
-bool isValidCharacterId(std::string const& id);
+bool isValidCharacterId(const std::string& id);
 
 }  // namespace vobu

@@ -12,9 +12,9 @@ namespace vobu {
 
 using nlohmann::json;
 
-std::string buildCharactersDocument(std::vector<Character> const& list) {
+std::string buildCharactersDocument(const std::vector<Character>& list) {
     json entries = json::array();
-    for (Character const& character : list) {
+    for (const Character& character : list) {
         entries.push_back(characterStorageDocument(character));
     }
     json document{{"characters", std::move(entries)}, {"version", 1}};
@@ -42,9 +42,9 @@ void CharacterLibrary::load() {
         return;
     }
     try {
-        json const document = json::parse(text);
-        json const& entries = document.at("characters");
-        for (json const& element : entries) {
+        const json document = json::parse(text);
+        const json& entries = document.at("characters");
+        for (const json& element : entries) {
             if (characters.size() == kMaxLibraryCharacters) {
                 // The entries beyond the limit are not shown, but a later
                 // rewrite must not be the end of them.
@@ -52,7 +52,7 @@ void CharacterLibrary::load() {
                 break;
             }
             Character character = decodeCharacterDocument(element, false);
-            json const fitted = json::array({character.width, character.height, character.depth});
+            const json fitted = json::array({character.width, character.height, character.depth});
             if (element.at("size") != fitted) {
                 pendingBackup = text;
             }
@@ -96,7 +96,7 @@ bool CharacterLibrary::writePendingBackup() {
     return true;
 }
 
-bool CharacterLibrary::writeList(std::vector<Character> const& list) {
+bool CharacterLibrary::writeList(const std::vector<Character>& list) {
     try {
         return writeCharactersFile(buildCharactersDocument(list));
     } catch (...) {
@@ -104,14 +104,14 @@ bool CharacterLibrary::writeList(std::vector<Character> const& list) {
     }
 }
 
-bool CharacterLibrary::save(Character const& character) {
+bool CharacterLibrary::save(const Character& character) {
     if (!writePendingBackup()) {
         return false;
     }
     try {
         std::vector<Character> updated = characters;
-        auto same = std::find_if(updated.begin(), updated.end(),
-                                 [&](Character const& c) { return c.id == character.id; });
+        auto same =
+            std::find_if(updated.begin(), updated.end(), [&](const Character& c) { return c.id == character.id; });
         if (same != updated.end()) {
             *same = character;
         } else if (updated.size() >= kMaxLibraryCharacters) {
@@ -134,13 +134,13 @@ bool CharacterLibrary::save(Character const& character) {
     return true;
 }
 
-bool CharacterLibrary::remove(Character const& character) {
+bool CharacterLibrary::remove(const Character& character) {
     if (!writePendingBackup()) {
         return false;
     }
     try {
         std::vector<Character> kept;
-        for (Character const& c : characters) {
+        for (const Character& c : characters) {
             if (c.id != character.id) {
                 kept.push_back(c);
             }

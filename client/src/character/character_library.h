@@ -17,15 +17,12 @@ namespace vobu {
 
 constexpr size_t kMaxLibraryCharacters = 16;
 
-inline constexpr char kLibraryReadError[] =
-    "Saved characters could not be read. Original data was kept.";
-inline constexpr char kLibraryBackupError[] =
-    "Could not back up older characters. Original save was kept.";
+inline constexpr char kLibraryReadError[] = "Saved characters could not be read. Original data was kept.";
+inline constexpr char kLibraryBackupError[] = "Could not back up older characters. Original save was kept.";
 inline constexpr char kLibraryFullError[] = "Full!";
 inline constexpr char kLibrarySaveError[] = "Save failed. Check available storage space.";
 inline constexpr char kLibraryDeleteError[] = "Delete could not be saved.";
-inline constexpr char kLibraryFittedNotice[] =
-    "Older characters fitted to 16-64 texels; originals backed up.";
+inline constexpr char kLibraryFittedNotice[] = "Older characters fitted to 16-64 texels; originals backed up.";
 
 class CharacterLibrary {
 public:
@@ -34,10 +31,10 @@ public:
     // Stores the character (replacing the first entry with its id, else
     // appending) and rewrites the file. False with `error` set on failure;
     // the list then stays as it was.
-    bool save(Character const& character);
+    bool save(const Character& character);
     // Removes every entry with the character's id and rewrites the file.
     // False with `error` set on failure; the list is then restored.
-    bool remove(Character const& character);
+    bool remove(const Character& character);
     // Writes the due backups, if any. False (with `error` set) while a due
     // backup cannot be written: saves and removals are refused until then.
     bool writePendingBackup();
@@ -58,11 +55,11 @@ public:
     bool pendingUnreadableFile = false;
 
 private:
-    bool writeList(std::vector<Character> const& list);
+    bool writeList(const std::vector<Character>& list);
 };
 
 // The content of the characters file for a list: {"characters":[...],"version":1}.
 // Throws the JSON library's error for a name or id that is not valid UTF-8.
-std::string buildCharactersDocument(std::vector<Character> const& list);
+std::string buildCharactersDocument(const std::vector<Character>& list);
 
 }  // namespace vobu

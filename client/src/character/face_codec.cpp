@@ -26,13 +26,11 @@ void appendHex(std::string& out, uint32_t value, int digits) {
 }
 
 // round(level * 255 / max) with halves away from zero, in integers.
-int scaleLevel(int level, int max) {
-    return (level * 255 * 2 + max) / (2 * max);
-}
+int scaleLevel(int level, int max) { return (level * 255 * 2 + max) / (2 * max); }
 
 }  // namespace
 
-uint32_t parseHexDigits(std::string const& text, size_t offset, size_t count) {
+uint32_t parseHexDigits(const std::string& text, size_t offset, size_t count) {
     if (offset > text.size() || count > text.size() - offset) {
         throw std::runtime_error("Truncated color data");
     }
@@ -60,8 +58,7 @@ uint32_t expandRgb332(uint8_t index) {
 }
 
 Color colorFromRgb(uint32_t rgb) {
-    return Color{static_cast<float>((rgb >> 16) & 0xFF) / 255.0f,
-                 static_cast<float>((rgb >> 8) & 0xFF) / 255.0f,
+    return Color{static_cast<float>((rgb >> 16) & 0xFF) / 255.0f, static_cast<float>((rgb >> 8) & 0xFF) / 255.0f,
                  static_cast<float>(rgb & 0xFF) / 255.0f};
 }
 
@@ -72,7 +69,7 @@ std::string hexColor(uint32_t rgb) {
     return out;
 }
 
-bool parseHexColor(std::string const& text, uint32_t& out) {
+bool parseHexColor(const std::string& text, uint32_t& out) {
     std::string digits = text;
     if (!digits.empty() && digits[0] == '#') {
         digits.erase(0, 1);
@@ -88,12 +85,12 @@ bool parseHexColor(std::string const& text, uint32_t& out) {
     try {
         out = parseHexDigits(digits, 0, 6);
         return true;
-    } catch (std::exception const&) {
+    } catch (const std::exception&) {
         return false;
     }
 }
 
-std::string encodeFacePlain(std::vector<uint32_t> const& texels) {
+std::string encodeFacePlain(const std::vector<uint32_t>& texels) {
     std::string out;
     out.reserve(texels.size() * 6);
     for (uint32_t texel : texels) {
@@ -102,8 +99,8 @@ std::string encodeFacePlain(std::vector<uint32_t> const& texels) {
     return out;
 }
 
-std::vector<uint32_t> decodeFacePlain(std::string const& text, uint32_t count, bool legacy) {
-    size_t const digits = legacy ? 2 : 6;
+std::vector<uint32_t> decodeFacePlain(const std::string& text, uint32_t count, bool legacy) {
+    const size_t digits = legacy ? 2 : 6;
     if (count > kMaxFaceTexels || text.size() != static_cast<size_t>(count) * digits) {
         throw std::runtime_error("Invalid face dimensions");
     }
@@ -115,15 +112,14 @@ std::vector<uint32_t> decodeFacePlain(std::string const& text, uint32_t count, b
     return texels;
 }
 
-std::string encodeFace(std::vector<uint32_t> const& texels) {
+std::string encodeFace(const std::vector<uint32_t>& texels) {
     std::string runs = "r";
-    size_t const plainLength = texels.size() * 6 + 1;
+    const size_t plainLength = texels.size() * 6 + 1;
     size_t i = 0;
     while (i < texels.size() && runs.size() < plainLength) {
-        uint32_t const color = texels[i] & 0xFFFFFF;
+        const uint32_t color = texels[i] & 0xFFFFFF;
         size_t length = 1;
-        while (i + length < texels.size() && length < kMaxColorRun &&
-               (texels[i + length] & 0xFFFFFF) == color) {
+        while (i + length < texels.size() && length < kMaxColorRun && (texels[i + length] & 0xFFFFFF) == color) {
             ++length;
         }
         appendHex(runs, static_cast<uint32_t>(length), 4);
@@ -138,7 +134,7 @@ std::string encodeFace(std::vector<uint32_t> const& texels) {
     return "p" + encodeFacePlain(texels);
 }
 
-std::vector<uint32_t> decodeFace(std::string const& text, uint32_t count) {
+std::vector<uint32_t> decodeFace(const std::string& text, uint32_t count) {
     if (count > kMaxFaceTexels || text.empty()) {
         throw std::runtime_error("Invalid face encoding");
     }

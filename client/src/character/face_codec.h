@@ -24,7 +24,7 @@ constexpr uint32_t kMaxColorRun = 65535;
 // The value of `count` lowercase hex digits at `offset`, first digit most
 // significant. "Truncated color data" when they run past the end,
 // "Invalid color data" for a character outside 0-9 a-f.
-uint32_t parseHexDigits(std::string const& text, size_t offset, size_t count);
+uint32_t parseHexDigits(const std::string& text, size_t offset, size_t count);
 
 // Each channel clamped to 0..255, packed as 0xRRGGBB.
 uint32_t packRgb(int r, int g, int b);
@@ -40,16 +40,16 @@ std::string hexColor(uint32_t rgb);
 
 // A colour typed or sent as six hex digits in any case, with at most one
 // leading "#". False (and `out` untouched) on anything else; never throws.
-bool parseHexColor(std::string const& text, uint32_t& out);
+bool parseHexColor(const std::string& text, uint32_t& out);
 
-std::string encodeFacePlain(std::vector<uint32_t> const& texels);
+std::string encodeFacePlain(const std::vector<uint32_t>& texels);
 // Exactly `count` texels (at most kMaxFaceTexels) from a text of count x 6
 // characters, or count x 2 palette digits when `legacy`.
-std::vector<uint32_t> decodeFacePlain(std::string const& text, uint32_t count, bool legacy);
+std::vector<uint32_t> decodeFacePlain(const std::string& text, uint32_t count, bool legacy);
 
 // The shorter of the run form and the plain form; a tie goes to plain.
-std::string encodeFace(std::vector<uint32_t> const& texels);
+std::string encodeFace(const std::vector<uint32_t>& texels);
 // The texels of a face text that must hold exactly `count` texels.
-std::vector<uint32_t> decodeFace(std::string const& text, uint32_t count);
+std::vector<uint32_t> decodeFace(const std::string& text, uint32_t count);
 
 }  // namespace vobu

@@ -7,23 +7,21 @@
 namespace vobu {
 namespace {
 
-bool hasWebSocketScheme(std::string const& text) {
-    return text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0;
-}
+bool hasWebSocketScheme(const std::string& text) { return text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0; }
 
 }  // namespace
 
-std::vector<std::string> parseSavedServers(std::string const& text) {
+std::vector<std::string> parseSavedServers(const std::string& text) {
     std::vector<std::string> servers;
     nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
     if (!document.is_array()) {
         return servers;  // also a parse failure (discarded value)
     }
-    for (nlohmann::json const& element : document) {
+    for (const nlohmann::json& element : document) {
         if (!element.is_string() || servers.size() == kMaxSavedServers) {
             break;
         }
-        std::string const& address = element.get_ref<std::string const&>();
+        const std::string& address = element.get_ref<const std::string&>();
         if (address.size() > kMaxSavedServerBytes || !hasWebSocketScheme(address)) {
             continue;
         }
@@ -32,7 +30,7 @@ std::vector<std::string> parseSavedServers(std::string const& text) {
     return servers;
 }
 
-bool buildSavedServersDocument(std::vector<std::string> const& servers, std::string& out) {
+bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out) {
     try {
         out = nlohmann::json(servers).dump();
         return true;
@@ -41,11 +39,9 @@ bool buildSavedServersDocument(std::vector<std::string> const& servers, std::str
     }
 }
 
-std::vector<std::string> readSavedServers() {
-    return parseSavedServers(readServersFile());
-}
+std::vector<std::string> readSavedServers() { return parseSavedServers(readServersFile()); }
 
-bool writeSavedServers(std::vector<std::string> const& servers) {
+bool writeSavedServers(const std::vector<std::string>& servers) {
     std::string document;
     return buildSavedServersDocument(servers, document) && writeServersFile(document);
 }

@@ -14,15 +14,15 @@ constexpr size_t kMaxSavedServerBytes = 512;
 // array; reading stops at the first element that is not a string and once
 // 16 are taken; strings over 512 bytes and addresses of any other scheme are
 // skipped. Never throws.
-std::vector<std::string> parseSavedServers(std::string const& text);
+std::vector<std::string> parseSavedServers(const std::string& text);
 
 // The compact document of a list. False when it cannot be built (an address
 // that is not valid UTF-8); never throws.
-bool buildSavedServersDocument(std::vector<std::string> const& servers, std::string& out);
+bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out);
 
 // parseSavedServers of the saved-server file (at most its first 16384 bytes).
 std::vector<std::string> readSavedServers();
 // Replaces the saved-server file atomically with the list's document.
-bool writeSavedServers(std::vector<std::string> const& servers);
+bool writeSavedServers(const std::vector<std::string>& servers);
 
 }  // namespace vobu

@@ -21,7 +21,7 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // Reads in chunks until a read returns nothing or at least `limit` bytes
 // (0: no limit) are gathered; `complete` tells whether the end was reached
 // without a read error, or the file does not exist at all.
-std::string readChunks(std::string const& path, size_t chunk, size_t limit, bool* complete) {
+std::string readChunks(const std::string& path, size_t chunk, size_t limit, bool* complete) {
     if (complete) {
         *complete = path.empty();
     }
@@ -57,7 +57,7 @@ std::string unreadBackupSuffix(int n) {
     return n == 1 ? std::string(".unread.bak") : ".unread-" + std::to_string(n) + ".bak";
 }
 
-bool sameContent(std::string const& path, std::string const& bytes) {
+bool sameContent(const std::string& path, const std::string& bytes) {
     bool complete = false;
     std::string existing = readChunks(path, 4096, 0, &complete);
     return complete && existing == bytes;
@@ -75,9 +75,7 @@ std::string storagePath() {
     return path;
 }
 
-std::string readCharactersFile() {
-    return readChunks(storagePath(), 4096, 0, nullptr);
-}
+std::string readCharactersFile() { return readChunks(storagePath(), 4096, 0, nullptr); }
 
 bool readCharactersFileWhole(std::string& bytes) {
     bool complete = false;
@@ -85,7 +83,7 @@ bool readCharactersFileWhole(std::string& bytes) {
     return complete;
 }
 
-bool writeCharactersFile(std::string const& bytes) {
+bool writeCharactersFile(const std::string& bytes) {
     std::string path = storagePath();
     if (path.empty()) {
         return false;
@@ -93,7 +91,7 @@ bool writeCharactersFile(std::string const& bytes) {
     return replaceFileAtomically(path, path + ".tmp", bytes);
 }
 
-bool backupCharactersFile(std::string const& bytes) {
+bool backupCharactersFile(const std::string& bytes) {
     std::string path = storagePath();
     if (path.empty()) {
         return false;
@@ -109,7 +107,7 @@ bool backupCharactersFile(std::string const& bytes) {
     return moveFileWithoutReplacing(temporary, backup);
 }
 
-bool backupUnreadCharactersFile(std::string const& bytes) {
+bool backupUnreadCharactersFile(const std::string& bytes) {
     std::string path = storagePath();
     if (path.empty()) {
         return false;
@@ -172,7 +170,7 @@ std::string readServersFile() {
     return readChunks(path + ".servers", 1024, kMaxServersFileBytes, nullptr);
 }
 
-bool writeServersFile(std::string const& text) {
+bool writeServersFile(const std::string& text) {
     std::string path = storagePath();
     if (path.empty()) {
         return false;

@@ -20,15 +20,15 @@ std::string readCharactersFile();
 // A missing file is true with empty bytes.
 bool readCharactersFileWhole(std::string& bytes);
 // Atomic replacement through "characters.json.tmp".
-bool writeCharactersFile(std::string const& bytes);
+bool writeCharactersFile(const std::string& bytes);
 // The one-time backup of an older characters file, "characters.json.pre64.bak":
 // an existing backup is never replaced (and then counts as success).
-bool backupCharactersFile(std::string const& bytes);
+bool backupCharactersFile(const std::string& bytes);
 // Keeps the bytes of a characters file that could not be read whole, under
 // "characters.json.unread.bak" or, when a different file already holds that
 // name, the first free "characters.json.unread-N.bak". Nothing existing is
 // ever replaced; true also when a backup with the same bytes exists.
-bool backupUnreadCharactersFile(std::string const& bytes);
+bool backupUnreadCharactersFile(const std::string& bytes);
 
 // Keeps a characters file that could not be read at all under the first free
 // unread backup name, as a second name of the same file (nothing is read or
@@ -38,6 +38,6 @@ bool keepUnreadableCharactersFile();
 // At most the first 16384 bytes of "characters.json.servers".
 std::string readServersFile();
 // Atomic replacement through "characters.json.servers.tmp".
-bool writeServersFile(std::string const& text);
+bool writeServersFile(const std::string& text);
 
 }  // namespace vobu

@@ -14,4 +14,4 @@ class AssetStore;
 // it stay applied.
 void applyAssets(Scene& scene, const AssetStore& store);
 
-} // namespace vobu
+}  // namespace vobu

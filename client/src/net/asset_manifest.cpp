@@ -10,16 +10,13 @@ namespace {
 
 constexpr const char* kKindNames[] = {"audio", "skin", "mesh", "walkmesh", "texture"};
 
-int32_t kindFromName(const std::string& name)
-{
+int32_t kindFromName(const std::string& name) {
     for (int32_t kind = 0; kind < int32_t(std::size(kKindNames)); ++kind)
-        if (name == kKindNames[kind])
-            return kind;
+        if (name == kKindNames[kind]) return kind;
     throw std::runtime_error("ERR_BAD_ASSET_KIND");
 }
 
-ManifestEntry readEntry(const json& element, bool addedTextures)
-{
+ManifestEntry readEntry(const json& element, bool addedTextures) {
     ManifestEntry entry;
     entry.kind = kindFromName(requiredString(element, "kind"));
     entry.generation = optionalInt(element, "generation", 1);
@@ -31,30 +28,25 @@ ManifestEntry readEntry(const json& element, bool addedTextures)
     entry.required = optionalBool(element, "required", true);
     entry.material = optionalInt(element, "material", -1);
 
-    if (entry.required == addedTextures)
-        throw std::runtime_error("ERR_BAD_ASSET_ENTRY");
+    if (entry.required == addedTextures) throw std::runtime_error("ERR_BAD_ASSET_ENTRY");
     if (entry.kind == AssetTexture && (entry.material < 0 || entry.material > kMaxMaterialSlot))
         throw std::runtime_error("ERR_BAD_ASSET_ENTRY");
     return entry;
 }
 
-} // namespace
+}  // namespace
 
-const char* assetKindName(int32_t kind)
-{
+const char* assetKindName(int32_t kind) {
     return kind >= 0 && kind < int32_t(std::size(kKindNames)) ? kKindNames[kind] : "";
 }
 
-std::vector<ManifestEntry> parseManifestEntry(const json& assets, bool addedTextures)
-{
+std::vector<ManifestEntry> parseManifestEntry(const json& assets, bool addedTextures) {
     const size_t limit = addedTextures ? kMaxAddedAssets : kMaxWelcomeAssets;
-    if (!assets.is_array() || assets.size() > limit)
-        throw std::runtime_error("ERR_ASSET_BUDGET");
+    if (!assets.is_array() || assets.size() > limit) throw std::runtime_error("ERR_ASSET_BUDGET");
     std::vector<ManifestEntry> entries;
     entries.reserve(assets.size());
-    for (const json& element : assets)
-        entries.push_back(readEntry(element, addedTextures));
+    for (const json& element : assets) entries.push_back(readEntry(element, addedTextures));
     return entries;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -26,4 +26,4 @@ const char* assetKindName(int32_t kind);
 // "ERR_BAD_ASSET_ENTRY" or the JSON library's errors.
 std::vector<ManifestEntry> parseManifestEntry(const nlohmann::json& assets, bool addedTextures);
 
-} // namespace vobu
+}  // namespace vobu

@@ -26,7 +26,7 @@ constexpr uint64_t kMaxCachedBytes = 2097152;
 inline const char* const kJoinSoundAssetId = "player-join";
 
 struct AssetEntry : ManifestEntry {
-    std::vector<uint8_t> data; // the bytes received so far
+    std::vector<uint8_t> data;  // the bytes received so far
     bool complete = false;
 };
 
@@ -69,4 +69,4 @@ private:
     void pruneCache(const std::set<std::string>& usedHashes);
 };
 
-} // namespace vobu
+}  // namespace vobu

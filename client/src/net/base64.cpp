@@ -9,13 +9,10 @@ namespace {
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr int8_t kNotInAlphabet = -1;
 
-constexpr std::array<int8_t, 256> makeDecodeTable()
-{
+constexpr std::array<int8_t, 256> makeDecodeTable() {
     std::array<int8_t, 256> table{};
-    for (auto& value : table)
-        value = kNotInAlphabet;
-    for (int i = 0; i < 64; ++i)
-        table[uint8_t(kAlphabet[i])] = int8_t(i);
+    for (auto& value : table) value = kNotInAlphabet;
+    for (int i = 0; i < 64; ++i) table[uint8_t(kAlphabet[i])] = int8_t(i);
     return table;
 }
 
@@ -25,21 +22,17 @@ constexpr std::array<int8_t, 256> kDecode = makeDecodeTable();
 
 int valueOf(char c) { return kDecode[uint8_t(c)]; }
 
-int alphabetValue(char c)
-{
+int alphabetValue(char c) {
     const int value = valueOf(c);
-    if (value == kNotInAlphabet)
-        fail("ERR_BAD_ASSET_BASE64");
+    if (value == kNotInAlphabet) fail("ERR_BAD_ASSET_BASE64");
     return value;
 }
 
-} // namespace
+}  // namespace
 
-std::vector<uint8_t> decodeAssetBase64(const std::string& text, uint32_t maxBytes)
-{
+std::vector<uint8_t> decodeAssetBase64(const std::string& text, uint32_t maxBytes) {
     const uint64_t maxChars = 4 * ((uint64_t(maxBytes) + 2) / 3);
-    if (text.empty() || text.size() > maxChars || text.size() % 4 != 0)
-        fail("ERR_BAD_ASSET_CHUNK");
+    if (text.empty() || text.size() > maxChars || text.size() % 4 != 0) fail("ERR_BAD_ASSET_CHUNK");
 
     std::vector<uint8_t> bytes;
     bytes.reserve(text.size() / 4 * 3);
@@ -49,18 +42,14 @@ std::vector<uint8_t> decodeAssetBase64(const std::string& text, uint32_t maxByte
         const int second = alphabetValue(text[at + 1]);
         const char third = text[at + 2];
         const char fourth = text[at + 3];
-        if (third == '=' && fourth != '=')
-            fail("ERR_BAD_ASSET_PADDING");
-        if ((third == '=' || fourth == '=') && !lastGroup)
-            fail("ERR_BAD_ASSET_PADDING");
+        if (third == '=' && fourth != '=') fail("ERR_BAD_ASSET_PADDING");
+        if ((third == '=' || fourth == '=') && !lastGroup) fail("ERR_BAD_ASSET_PADDING");
         if (third == '=') {
-            if ((second & 0x0F) != 0)
-                fail("ERR_BAD_ASSET_PADDING");
+            if ((second & 0x0F) != 0) fail("ERR_BAD_ASSET_PADDING");
             bytes.push_back(uint8_t((first << 2) | (second >> 4)));
         } else if (fourth == '=') {
             const int thirdValue = alphabetValue(third);
-            if ((thirdValue & 0x03) != 0)
-                fail("ERR_BAD_ASSET_PADDING");
+            if ((thirdValue & 0x03) != 0) fail("ERR_BAD_ASSET_PADDING");
             bytes.push_back(uint8_t((first << 2) | (second >> 4)));
             bytes.push_back(uint8_t(((second & 0x0F) << 4) | (thirdValue >> 2)));
         } else {
@@ -71,20 +60,17 @@ std::vector<uint8_t> decodeAssetBase64(const std::string& text, uint32_t maxByte
             bytes.push_back(uint8_t(((thirdValue & 0x03) << 6) | fourthValue));
         }
     }
-    if (bytes.size() > maxBytes)
-        fail("ERR_BAD_ASSET_CHUNK");
+    if (bytes.size() > maxBytes) fail("ERR_BAD_ASSET_CHUNK");
     return bytes;
 }
 
-std::string encodeBase64(const uint8_t* bytes, size_t length)
-{
+std::string encodeBase64(const uint8_t* bytes, size_t length) {
     std::string text;
     appendBase64(bytes, length, text);
     return text;
 }
 
-void appendBase64(const uint8_t* bytes, size_t length, std::string& out)
-{
+void appendBase64(const uint8_t* bytes, size_t length, std::string& out) {
     const size_t start = out.size();
     out.resize(start + (length + 2) / 3 * 4);
     char* text = out.data() + start;
@@ -99,8 +85,7 @@ void appendBase64(const uint8_t* bytes, size_t length, std::string& out)
     const size_t rest = length - i;
     if (rest > 0) {
         uint32_t group = uint32_t(bytes[i]) << 16;
-        if (rest == 2)
-            group |= uint32_t(bytes[i + 1]) << 8;
+        if (rest == 2) group |= uint32_t(bytes[i + 1]) << 8;
         *text++ = kAlphabet[(group >> 18) & 63];
         *text++ = kAlphabet[(group >> 12) & 63];
         *text++ = rest == 2 ? kAlphabet[(group >> 6) & 63] : '=';
@@ -108,4 +93,4 @@ void appendBase64(const uint8_t* bytes, size_t length, std::string& out)
     }
 }
 
-} // namespace vobu
+}  // namespace vobu

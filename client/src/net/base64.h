@@ -23,4 +23,4 @@ std::string encodeBase64(const uint8_t* bytes, size_t length);
 // Appends the base64 text of the bytes to `out`.
 void appendBase64(const uint8_t* bytes, size_t length, std::string& out);
 
-} // namespace vobu
+}  // namespace vobu

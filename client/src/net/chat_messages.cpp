@@ -6,16 +6,13 @@
 
 namespace vobu {
 
-void appendChatLine(Scene& scene, ChatEntry entry)
-{
+void appendChatLine(Scene& scene, ChatEntry entry) {
     scene.chatRevision += 1;
     scene.chat.push_back(std::move(entry));
-    if (scene.chat.size() > kMaxChatLines)
-        scene.chat.erase(scene.chat.begin(), scene.chat.end() - kMaxChatLines);
+    if (scene.chat.size() > kMaxChatLines) scene.chat.erase(scene.chat.begin(), scene.chat.end() - kMaxChatLines);
 }
 
-void parseChatEntry(const json& value, const std::string& messageType, Scene& scene, double nowMs)
-{
+void parseChatEntry(const json& value, const std::string& messageType, Scene& scene, double nowMs) {
     ChatEntry entry;
     entry.receivedMs = messageType == "chatHistory" ? 0.0 : nowMs;
     entry.system = optionalBool(value, "system", false);
@@ -33,8 +30,7 @@ void parseChatEntry(const json& value, const std::string& messageType, Scene& sc
     appendChatLine(scene, std::move(entry));
 }
 
-bool handleChatMessage(const json& message, const std::string& type, Scene& scene, double nowMs)
-{
+bool handleChatMessage(const json& message, const std::string& type, Scene& scene, double nowMs) {
     if (type == "chat") {
         parseChatEntry(message, type, scene, nowMs);
         return true;
@@ -45,8 +41,7 @@ bool handleChatMessage(const json& message, const std::string& type, Scene& scen
             throw std::runtime_error("ERR_CHAT_LENGTH");
         // The library's iteration: an array's elements, an object's member
         // values, nothing for null, a lone value as itself.
-        for (const json& line : lines)
-            parseChatEntry(line, type, scene, nowMs);
+        for (const json& line : lines) parseChatEntry(line, type, scene, nowMs);
         return true;
     }
     if (type == "chatError") {
@@ -57,4 +52,4 @@ bool handleChatMessage(const json& message, const std::string& type, Scene& scen
     return false;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -27,4 +27,4 @@ void parseChatEntry(const nlohmann::json& value, const std::string& messageType,
 // applied (or has thrown: "ERR_CHAT_LENGTH" and the codes above).
 bool handleChatMessage(const nlohmann::json& message, const std::string& type, Scene& scene, double nowMs);
 
-} // namespace vobu
+}  // namespace vobu

@@ -16,22 +16,17 @@ std::string compact(const json& message) { return message.dump(-1, ' ', false, j
 
 // The same repair for text that goes through the character writer, which
 // has no such fallback: each bad byte becomes U+FFFD.
-std::string repairedUtf8(const std::string& text)
-{
-    return json::parse(compact(json(text))).get<std::string>();
-}
+std::string repairedUtf8(const std::string& text) { return json::parse(compact(json(text))).get<std::string>(); }
 
-json networkDocument(Character character)
-{
+json networkDocument(Character character) {
     character.id = repairedUtf8(character.id);
     character.name = repairedUtf8(character.name);
     return json::parse(encodeCharacterJsonRle(character));
 }
 
-} // namespace
+}  // namespace
 
-std::string makeHelloMessage(const Character& character, const std::string& challenge, const std::string& nonce)
-{
+std::string makeHelloMessage(const Character& character, const std::string& challenge, const std::string& nonce) {
     json message = json::object();
     message["character"] = networkDocument(character);
     message["pow"] = {{"challenge", challenge}, {"hash", sha256Hex(challenge + ":" + nonce)}, {"nonce", nonce}};
@@ -40,8 +35,7 @@ std::string makeHelloMessage(const Character& character, const std::string& chal
     return compact(message);
 }
 
-std::string makeInputMessage(const std::vector<MoveCommand>& commands)
-{
+std::string makeInputMessage(const std::vector<MoveCommand>& commands) {
     json list = json::array();
     for (const MoveCommand& command : commands) {
         // Doubles, so that whole values still dump as "0.0" and stay
@@ -58,24 +52,21 @@ std::string makeAssetRequestMessage(const std::string& id) { return compact({{"i
 
 std::string makeAssetsReadyMessage() { return compact({{"type", "assetsReady"}}); }
 
-std::string makeChatMessage(const std::string& text, int target)
-{
+std::string makeChatMessage(const std::string& text, int target) {
     json message = {{"text", text}, {"type", "chat"}};
     message["to"] = target > 0 ? json(target) : json(nullptr);
     return compact(message);
 }
 
-std::string makeSwapMessage(const Character& character)
-{
+std::string makeSwapMessage(const Character& character) {
     json message = json::object();
     message["character"] = networkDocument(character);
     message["type"] = "swap";
     return compact(message);
 }
 
-std::string makeClientErrorMessage(const std::string& code, const std::string& lastType)
-{
+std::string makeClientErrorMessage(const std::string& code, const std::string& lastType) {
     return compact({{"code", code}, {"lastType", lastType}, {"type", "clientError"}});
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -26,4 +26,4 @@ std::string makeChatMessage(const std::string& text, int target);
 std::string makeSwapMessage(const Character& character);
 std::string makeClientErrorMessage(const std::string& code, const std::string& lastType);
 
-} // namespace vobu
+}  // namespace vobu

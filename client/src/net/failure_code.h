@@ -11,4 +11,4 @@ namespace vobu {
 std::string failureCode(const std::string& text);
 bool isErrorCode(const std::string& text);
 
-} // namespace vobu
+}  // namespace vobu

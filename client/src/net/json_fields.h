@@ -38,7 +38,8 @@ std::string requiredString(const json& object, const char* key);
 bool requiredBool(const json& object, const char* key);
 
 int32_t optionalInt(const json& object, const char* key, int32_t fallback, const char* rangeCode = kBadServerMessage);
-uint32_t optionalUint(const json& object, const char* key, uint32_t fallback, const char* rangeCode = kBadServerMessage);
+uint32_t optionalUint(const json& object, const char* key, uint32_t fallback,
+                      const char* rangeCode = kBadServerMessage);
 int32_t optionalUintAsInt(const json& object, const char* key, int32_t fallback,
                           const char* rangeCode = kBadServerMessage);
 double optionalDouble(const json& object, const char* key, double fallback);
@@ -46,4 +47,4 @@ float optionalFloat(const json& object, const char* key, float fallback);
 std::string optionalString(const json& object, const char* key, const std::string& fallback);
 bool optionalBool(const json& object, const char* key, bool fallback);
 
-} // namespace vobu
+}  // namespace vobu

@@ -16,7 +16,7 @@ enum AssetKind : int32_t {
 
 struct ManifestEntry {
     std::string id;
-    std::string hash; // SHA-256 as 64 lowercase hex digits (JSON "revision")
+    std::string hash;  // SHA-256 as 64 lowercase hex digits (JSON "revision")
     uint32_t bytes = 0;
     int32_t kind = AssetAudio;
     int32_t playerId = -1;
@@ -25,4 +25,4 @@ struct ManifestEntry {
     int32_t material = -1;
 };
 
-} // namespace vobu
+}  // namespace vobu

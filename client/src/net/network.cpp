@@ -22,8 +22,8 @@ namespace {
 constexpr double kCorrectionLogDistance = 0.01;
 
 // The one entry of the local player in a snapshot, if it is there.
-Player const* findPlayer(std::vector<Player> const& players, int32_t id) {
-    for (Player const& player : players) {
+const Player* findPlayer(const std::vector<Player>& players, int32_t id) {
+    for (const Player& player : players) {
         if (player.id == id) {
             return &player;
         }
@@ -34,18 +34,19 @@ Player const* findPlayer(std::vector<Player> const& players, int32_t id) {
 }  // namespace
 
 Network::Network(Scene& liveScene)
-    : Network(liveScene, [](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); },
-              performanceMs) {}
+    : Network(
+          liveScene, [](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); },
+          performanceMs) {}
 
-Network::Network(Scene& liveScene, TransportFactory const& makeTransport, Clock clock)
+Network::Network(Scene& liveScene, const TransportFactory& makeTransport, Clock clock)
     : scene(liveScene), clock_(std::move(clock)) {
     predictor.resetFromScene(scene);
     TransportCallbacks callbacks;
     // The client waits for the server's challenge: nothing to do on open.
     callbacks.onOpen = [] {};
     callbacks.onClose = [this] { resetGame(); };
-    callbacks.onError = [this](std::string const& text) { fail(text); };
-    callbacks.onMessage = [this](char const* text, unsigned length) { onMessage(text, length); };
+    callbacks.onError = [this](const std::string& text) { fail(text); };
+    callbacks.onMessage = [this](const char* text, unsigned length) { onMessage(text, length); };
     transport = makeTransport(std::move(callbacks));
 }
 
@@ -55,7 +56,7 @@ Network::~Network() {
     }
 }
 
-void Network::connect(std::string const& address) {
+void Network::connect(const std::string& address) {
     gameEnded = false;
     errorCode.clear();
     lastMessageType.clear();
@@ -93,7 +94,7 @@ void Network::resetGame() {
     gameEnded = true;
 }
 
-void Network::fail(std::string const& text) {
+void Network::fail(const std::string& text) {
     if (failing_) {
         // The clientError of the failure being handled could not be sent:
         // keep the first code, the outer call closes and resets.
@@ -115,7 +116,7 @@ void Network::update(double nowMs, double moveX, double moveY, bool jump) {
     if (!welcomed || !joined || swapPending || gameEnded) {
         return;
     }
-    double const t = std::max(nowMs, clock_());
+    const double t = std::max(nowMs, clock_());
     predictor.advance((t - lastUpdateMs) / 1000.0, moveX, moveY, scene, jump);
     lastUpdateMs = t;
     if (t - lastSnapshotMs >= kSnapshotTimeoutMs) {
@@ -123,7 +124,7 @@ void Network::update(double nowMs, double moveX, double moveY, bool jump) {
         return;
     }
     // A NaN compares unequal to everything, so it always counts as a change.
-    bool const changed = jump || !(moveX == lastMoveX) || !(moveY == lastMoveY);
+    const bool changed = jump || !(moveX == lastMoveX) || !(moveY == lastMoveY);
     lastMoveX = moveX;
     lastMoveY = moveY;
     if (t - lastInputSendMs >= kInputIntervalMs || changed) {
@@ -132,7 +133,7 @@ void Network::update(double nowMs, double moveX, double moveY, bool jump) {
 }
 
 bool Network::sendUnsentInput(double timeMs) {
-    std::vector<MoveCommand> const commands = predictor.unsentCommands();
+    const std::vector<MoveCommand> commands = predictor.unsentCommands();
     if (commands.empty()) {
         return false;
     }
@@ -151,7 +152,7 @@ void Network::checkAssetsReady() {
     }
     try {
         applyAssets(scene, assets);
-    } catch (std::exception const& error) {
+    } catch (const std::exception& error) {
         // A damaged asset ends this game with its code; the program goes on.
         fail(error.what());
         return;
@@ -166,11 +167,12 @@ void Network::checkAssetsReady() {
 
 std::vector<Player> Network::playersForRender(double nowMs) const {
     std::vector<Player> players = snapshots.sample(nowMs);
-    int32_t const localId = scene.localPlayerId;
-    players.erase(std::remove_if(players.begin(), players.end(), [localId](Player const& p) { return p.id == localId; }),
-                  players.end());
+    const int32_t localId = scene.localPlayerId;
+    players.erase(
+        std::remove_if(players.begin(), players.end(), [localId](const Player& p) { return p.id == localId; }),
+        players.end());
     if (welcomed) {
-        MoveState const state = predictor.predictedState(scene);
+        const MoveState state = predictor.predictedState(scene);
         Player local;
         local.id = localId;
         local.x = state.x;
@@ -186,20 +188,19 @@ std::vector<Player> Network::playersForRender(double nowMs) const {
     return players;
 }
 
-void Network::sendChat(std::string const& text, int target) {
+void Network::sendChat(const std::string& text, int target) {
     if (!joined || gameEnded) {
         return;
     }
     transport->send(makeChatMessage(text, target));
 }
 
-bool Network::swapCharacter(Character const& character) {
+bool Network::swapCharacter(const Character& character) {
     if (!joined || swapPending || gameEnded) {
         return false;
     }
     // Every command made so far reaches the server before the swap.
-    while (sendUnsentInput(lastInputSendMs)) {
-    }
+    while (sendUnsentInput(lastInputSendMs)) {}
     if (gameEnded) {
         return false;
     }
@@ -210,13 +211,13 @@ bool Network::swapCharacter(Character const& character) {
     return !gameEnded;
 }
 
-void Network::onMessage(char const* text, unsigned length) {
+void Network::onMessage(const char* text, unsigned length) {
     try {
-        Character const& expected = swapPending ? pendingCharacter : localCharacter;
-        ServerMessageKind const kind =
+        const Character& expected = swapPending ? pendingCharacter : localCharacter;
+        const ServerMessageKind kind =
             handleServerMessage(text, length, scene, expected, assets, lastMessageType, clock_());
         handleKind(kind);
-    } catch (std::exception const& error) {
+    } catch (const std::exception& error) {
         fail(error.what());
     }
 }
@@ -271,8 +272,8 @@ void Network::takeWelcome() {
     assets.setManifest(scene.manifest);
     applyAssets(scene, assets);
     // A copy: a failing send resets the store and the Scene under the loop.
-    std::vector<std::string> const missing = assets.missingIds();
-    for (std::string const& id : missing) {
+    const std::vector<std::string> missing = assets.missingIds();
+    for (const std::string& id : missing) {
         transport->send(makeAssetRequestMessage(id));
         if (gameEnded) {
             return;
@@ -285,10 +286,10 @@ void Network::takeWelcome() {
 }
 
 void Network::takeSnapshot() {
-    double const now = clock_();
+    const double now = clock_();
     lastSnapshotMs = now;
     snapshots.push(now, scene.players);
-    Player const* local = findPlayer(scene.players, scene.localPlayerId);
+    const Player* local = findPlayer(scene.players, scene.localPlayerId);
     if (!local) {
         return;
     }
@@ -301,12 +302,12 @@ void Network::takeSnapshot() {
     server.vx = local->vx;
     server.vy = local->vy;
     server.triangle = local->triangle;
-    MoveState const before = predictor.predictedState(scene);
+    const MoveState before = predictor.predictedState(scene);
     predictor.reconcile(server, scene.lastAck, scene);
-    MoveState const after = predictor.predictedState(scene);
+    const MoveState after = predictor.predictedState(scene);
     // A right prediction replays to the very same state; a visible jump of
     // the local player is worth a line in the log.
-    double const moved = std::hypot(after.x - before.x, after.y - before.y, after.z - before.z);
+    const double moved = std::hypot(after.x - before.x, after.y - before.y, after.z - before.z);
     if (moved > kCorrectionLogDistance) {
         SDL_Log("Prediction corrected by %.3f at input %u", moved, unsigned(scene.lastAck));
     }
@@ -315,12 +316,12 @@ void Network::takeSnapshot() {
 void Network::requestAddedAssets() {
     // A copy of the ids: a failing send replaces the Scene under the loop.
     std::vector<std::string> wanted;
-    for (ManifestEntry const& entry : scene.manifest) {
+    for (const ManifestEntry& entry : scene.manifest) {
         if (!entry.required && !assets.isComplete(entry.id)) {
             wanted.push_back(entry.id);
         }
     }
-    for (std::string const& id : wanted) {
+    for (const std::string& id : wanted) {
         transport->send(makeAssetRequestMessage(id));
         if (gameEnded) {
             return;
@@ -334,7 +335,7 @@ void Network::takeReady() {
         return;
     }
     joined = true;
-    double const now = clock_();
+    const double now = clock_();
     lastUpdateMs = now;
     lastSnapshotMs = now;
     predictor.resetFromScene(scene);

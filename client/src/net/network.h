@@ -41,14 +41,14 @@ public:
     // leave the constructor as exceptions.
     explicit Network(Scene& scene);
     // Another transport and clock (tests).
-    Network(Scene& scene, TransportFactory const& makeTransport, Clock clock);
-    Network(Network const&) = delete;
-    Network& operator=(Network const&) = delete;
+    Network(Scene& scene, const TransportFactory& makeTransport, Clock clock);
+    Network(const Network&) = delete;
+    Network& operator=(const Network&) = delete;
     ~Network();
 
     // Starts a game; localCharacter has been assigned before. An empty url
     // means the transport's default server.
-    void connect(std::string const& address);
+    void connect(const std::string& address);
     // Ends the game at the user's request: nothing goes to the server, and
     // the game counts as left, not ended (gameEnded stays false).
     void disconnect();
@@ -62,9 +62,9 @@ public:
     // prediction (once welcomed).
     std::vector<Player> playersForRender(double nowMs) const;
     // A target of 0 or less is a public line.
-    void sendChat(std::string const& text, int target);
+    void sendChat(const std::string& text, int target);
     // True when the swap request went out.
-    bool swapCharacter(Character const& character);
+    bool swapCharacter(const Character& character);
 
     // The state the Application reads, in this order.
     Scene& scene;
@@ -92,8 +92,8 @@ public:
 
 private:
     void resetGame();
-    void fail(std::string const& text);
-    void onMessage(char const* text, unsigned length);
+    void fail(const std::string& text);
+    void onMessage(const char* text, unsigned length);
     void handleKind(ServerMessageKind kind);
     void answerChallenge();
     void takeWelcome();
@@ -107,7 +107,7 @@ private:
     bool sendUnsentInput(double timeMs);
 
     Clock clock_;
-    bool failing_ = false; // a failure is being handled (its own sends must not start another)
+    bool failing_ = false;  // a failure is being handled (its own sends must not start another)
 };
 
 }  // namespace vobu

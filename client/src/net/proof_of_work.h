@@ -42,9 +42,9 @@ private:
     static void increment(Tail& tail);
 
     std::array<uint32_t, 8> midState_{};
-    std::string tailPrefix_; // the bytes of "challenge:" after the whole blocks
+    std::string tailPrefix_;  // the bytes of "challenge:" after the whole blocks
     uint64_t prefixBytes_ = 0;
     bool useShaExtensions_ = false;
 };
 
-} // namespace vobu
+}  // namespace vobu

@@ -11,11 +11,11 @@ inline constexpr const char* kDefaultServerHost = "play.vobugame.net";
 inline constexpr const char* kDefaultServerPath = "/vobu";
 
 struct ServerAddress {
-  bool useTls = false;
-  std::string hostPort;  // the authority as written, sent as "Host"
-  std::string host;
-  std::string port;
-  std::string path;  // query included
+    bool useTls = false;
+    std::string hostPort;  // the authority as written, sent as "Host"
+    std::string host;
+    std::string port;
+    std::string path;  // query included
 };
 
 std::string defaultServerUrl();

@@ -26,18 +26,15 @@ bool isFinite(double value) { return std::isfinite(value); }
 
 // The server confirms the character by id and by its [width, height, depth]
 // (JSON equality, so 32.0 equals 32).
-void checkCharacterMatches(const json& described, const Character& character)
-{
+void checkCharacterMatches(const json& described, const Character& character) {
     const json size = json::array({character.width, character.height, character.depth});
-    if (!(described.at("id") == character.id) || !(described.at("size") == size))
-        fail("ERR_CHARACTER_MISMATCH");
+    if (!(described.at("id") == character.id) || !(described.at("size") == size)) fail("ERR_CHARACTER_MISMATCH");
 }
 
 // above 0 and at most `limit`; NaN fails too.
 bool inPositiveRange(double value, double limit) { return value > 0 && value <= limit; }
 
-MovementParams readWelcomeMovement(const json& movement)
-{
+MovementParams readWelcomeMovement(const json& movement) {
     MovementParams params;
     params.height = optionalDouble(movement, "height", 1.28);
     params.speed = requiredDouble(movement, "speed");
@@ -62,26 +59,20 @@ MovementParams readWelcomeMovement(const json& movement)
     return params;
 }
 
-void readAmbient(const json& map, Scene& fresh)
-{
+void readAmbient(const json& map, Scene& fresh) {
     auto ambient = map.find("ambient");
-    if (ambient == map.end() || ambient->is_null())
-        return;
+    if (ambient == map.end() || ambient->is_null()) return;
     const float level = requiredFloat(*ambient, "level");
-    if (!std::isfinite(level) || level < 0 || level > 1)
-        fail("ERR_MAP_AMBIENT");
+    if (!std::isfinite(level) || level < 0 || level > 1) fail("ERR_MAP_AMBIENT");
     uint32_t rgb = 0;
-    if (!parseHexColor(requiredString(*ambient, "color"), rgb))
-        fail("ERR_BAD_COLOR");
+    if (!parseHexColor(requiredString(*ambient, "color"), rgb)) fail("ERR_BAD_COLOR");
     const Color color = colorFromRgb(rgb);
     fresh.ambient = AmbientColor{level * color.r, level * color.g, level * color.b};
 }
 
-ServerMessageKind handleWelcome(const json& message, Scene& scene, const Character& character)
-{
+ServerMessageKind handleWelcome(const json& message, Scene& scene, const Character& character) {
     Scene fresh;
-    if (!(message.at("protocol") == 1))
-        fail("ERR_PROTOCOL");
+    if (!(message.at("protocol") == 1)) fail("ERR_PROTOCOL");
     fresh.manifest = parseManifestEntry(message.at("assets"), false);
     fresh.localPlayerId = requiredInt(message, "id");
     fresh.movement = readWelcomeMovement(message.at("movement"));
@@ -108,8 +99,7 @@ ServerMessageKind handleWelcome(const json& message, Scene& scene, const Charact
     return ServerMessageKind::Welcome;
 }
 
-ServerMessageKind handleSwapped(const json& message, Scene& scene, const Character& character)
-{
+ServerMessageKind handleSwapped(const json& message, Scene& scene, const Character& character) {
     const json& described = message.at("character");
     checkCharacterMatches(described, character);
 
@@ -152,11 +142,9 @@ ServerMessageKind handleSwapped(const json& message, Scene& scene, const Charact
 
 // ---- codes and texts -----------------------------------------------------
 
-ServerMessageKind handleSwapError(const json& message, Scene& scene)
-{
+ServerMessageKind handleSwapError(const json& message, Scene& scene) {
     const std::string code = requiredString(message, "code");
-    if (code.size() > kMaxErrorCodeBytes)
-        fail("ERR_BAD_ERROR_CODE");
+    if (code.size() > kMaxErrorCodeBytes) fail("ERR_BAD_ERROR_CODE");
     ChatEntry line;
     line.system = true;
     line.text = code;
@@ -164,43 +152,36 @@ ServerMessageKind handleSwapError(const json& message, Scene& scene)
     return ServerMessageKind::SwapError;
 }
 
-bool isReasonText(const std::string& reason)
-{
+bool isReasonText(const std::string& reason) {
     return reason.size() <= kMaxDisconnectReasonBytes &&
            std::none_of(reason.begin(), reason.end(), [](char c) { return uint8_t(c) < 0x20 || uint8_t(c) == 0x7F; });
 }
 
-ServerMessageKind handleDisconnect(const json& message, Scene& scene)
-{
+ServerMessageKind handleDisconnect(const json& message, Scene& scene) {
     std::string code = requiredString(message, "code");
     std::string reason = requiredString(message, "reason");
-    if (!isErrorCode(code) || !isReasonText(reason))
-        fail("ERR_BAD_DISCONNECT");
+    if (!isErrorCode(code) || !isReasonText(reason)) fail("ERR_BAD_DISCONNECT");
     scene.errorCode = std::move(code);
     scene.disconnectReason = std::move(reason);
     return ServerMessageKind::Disconnect;
 }
 
-ServerMessageKind handleError(const json& message, Scene& scene)
-{
+ServerMessageKind handleError(const json& message, Scene& scene) {
     std::string code = requiredString(message, "code");
-    if (!isErrorCode(code))
-        fail("ERR_BAD_ERROR_CODE");
+    if (!isErrorCode(code)) fail("ERR_BAD_ERROR_CODE");
     scene.errorCode = std::move(code);
     return ServerMessageKind::Error;
 }
 
 // ---- joining -------------------------------------------------------------
 
-bool isLowerHexText(const std::string& text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+bool isLowerHexText(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
-ServerMessageKind handleChallenge(const json& message, Scene& scene)
-{
-    if (scene.localPlayerId >= 0)
-        fail("ERR_UNEXPECTED_CHALLENGE");
+ServerMessageKind handleChallenge(const json& message, Scene& scene) {
+    if (scene.localPlayerId >= 0) fail("ERR_UNEXPECTED_CHALLENGE");
     std::string challenge = requiredString(message, "challenge");
     const int32_t difficulty = requiredInt(message, "difficulty", "ERR_BAD_CHALLENGE");
     if (challenge.size() < kMinChallengeBytes || challenge.size() > kMaxChallengeBytes || !isLowerHexText(challenge) ||
@@ -211,10 +192,8 @@ ServerMessageKind handleChallenge(const json& message, Scene& scene)
     return ServerMessageKind::Challenge;
 }
 
-ServerMessageKind handleAssetManifest(const json& message, Scene& scene, AssetStore& assets)
-{
-    if (!assets.allRequiredComplete())
-        fail("ERR_UNEXPECTED_MANIFEST");
+ServerMessageKind handleAssetManifest(const json& message, Scene& scene, AssetStore& assets) {
+    if (!assets.allRequiredComplete()) fail("ERR_UNEXPECTED_MANIFEST");
     const std::vector<ManifestEntry> added = parseManifestEntry(message.at("assets"), true);
     assets.addTextureEntries(added);
     scene.manifest.insert(scene.manifest.end(), added.begin(), added.end());
@@ -222,14 +201,12 @@ ServerMessageKind handleAssetManifest(const json& message, Scene& scene, AssetSt
     return ServerMessageKind::AssetManifest;
 }
 
-ServerMessageKind handleAssetChunk(const json& message, Scene& scene, AssetStore& assets)
-{
+ServerMessageKind handleAssetChunk(const json& message, Scene& scene, AssetStore& assets) {
     const bool done = requiredBool(message, "done");
     const std::string data = requiredString(message, "data");
     const uint32_t offset = requiredUint(message, "offset", "ERR_ASSET_OFFSET");
     const std::string id = requiredString(message, "id");
-    if (assets.receiveChunk(id, offset, data, done))
-        applyAssets(scene, assets);
+    if (assets.receiveChunk(id, offset, data, done)) applyAssets(scene, assets);
     return ServerMessageKind::AssetChunk;
 }
 
@@ -237,13 +214,11 @@ ServerMessageKind handleAssetChunk(const json& message, Scene& scene, AssetStore
 
 bool isEntityCoordinate(float value) { return std::isfinite(value) && std::fabs(value) <= kMaxEntityCoordinate; }
 
-SceneEntity readEntity(const json& element, std::set<int32_t>& seenIds)
-{
+SceneEntity readEntity(const json& element, std::set<int32_t>& seenIds) {
     SceneEntity entity;
     entity.id = requiredInt(element, "id", "ERR_ENTITY_ID");
     entity.type = requiredString(element, "type");
-    if (entity.id < 1 || !seenIds.insert(entity.id).second)
-        fail("ERR_ENTITY_ID");
+    if (entity.id < 1 || !seenIds.insert(entity.id).second) fail("ERR_ENTITY_ID");
     entity.x = requiredFloat(element, "x");
     entity.y = requiredFloat(element, "y");
     entity.z = requiredFloat(element, "z");
@@ -262,33 +237,29 @@ SceneEntity readEntity(const json& element, std::set<int32_t>& seenIds)
         entity.radius = requiredFloat(element, "radius");
         entity.streamId = requiredInt(element, "streamId", "ERR_BAD_ENTITY");
         entity.generation = requiredUintAsInt(element, "generation", "ERR_BAD_ENTITY");
-        const bool radiusOk = std::isfinite(entity.radius) && entity.radius >= 0 && entity.radius <= kMaxEntityCoordinate;
-        if (!radiusOk || entity.streamId < 1 || entity.generation < 1)
-            fail("ERR_BAD_ENTITY");
+        const bool radiusOk =
+            std::isfinite(entity.radius) && entity.radius >= 0 && entity.radius <= kMaxEntityCoordinate;
+        if (!radiusOk || entity.streamId < 1 || entity.generation < 1) fail("ERR_BAD_ENTITY");
     } else {
         fail("ERR_ENTITY_TYPE");
     }
     return entity;
 }
 
-ServerMessageKind handleEntities(const json& message, Scene& scene)
-{
+ServerMessageKind handleEntities(const json& message, Scene& scene) {
     const json& list = message.at("entities");
-    if (!list.is_array() || list.size() > kMaxEntities)
-        fail("ERR_ENTITY_LIMIT");
+    if (!list.is_array() || list.size() > kMaxEntities) fail("ERR_ENTITY_LIMIT");
     std::vector<SceneEntity> entities;
     entities.reserve(list.size());
     std::set<int32_t> seenIds;
-    for (const json& element : list)
-        entities.push_back(readEntity(element, seenIds));
+    for (const json& element : list) entities.push_back(readEntity(element, seenIds));
     const int32_t revision = requiredUintAsInt(message, "revision");
     scene.entities = std::move(entities);
     scene.entitiesRevision = revision;
     return ServerMessageKind::None;
 }
 
-ServerMessageKind handleAudioSegment(const json& message, Scene& scene, double nowMs)
-{
+ServerMessageKind handleAudioSegment(const json& message, Scene& scene, double nowMs) {
     const char* const code = "ERR_AUDIO_SEGMENT";
     const int32_t streamId = requiredInt(message, "streamId", code);
     const uint32_t generation = requiredUint(message, "generation", code);
@@ -302,34 +273,29 @@ ServerMessageKind handleAudioSegment(const json& message, Scene& scene, double n
     const bool forAnEntity = std::any_of(scene.entities.begin(), scene.entities.end(), [&](const SceneEntity& entity) {
         return entity.type == "audio" && entity.streamId == streamId && uint32_t(entity.generation) == generation;
     });
-    if (!forAnEntity)
-        return ServerMessageKind::None; // dropped before its data is read
+    if (!forAnEntity) return ServerMessageKind::None;  // dropped before its data is read
 
     AudioSegment segment;
     segment.data = decodeAssetBase64(requiredString(message, "data"), kMaxAudioSegmentBytes);
     segment.streamId = streamId;
-    segment.generation = int32_t(generation); // equals an entity's, so within int32
+    segment.generation = int32_t(generation);  // equals an entity's, so within int32
     segment.seq = seq;
     segment.startMs = nowMs + playIn;
     segment.duration = duration;
-    if (scene.audioSegments.size() >= kMaxAudioSegments)
-        scene.audioSegments.erase(scene.audioSegments.begin());
+    if (scene.audioSegments.size() >= kMaxAudioSegments) scene.audioSegments.erase(scene.audioSegments.begin());
     scene.audioSegments.push_back(std::move(segment));
     return ServerMessageKind::None;
 }
 
 // ---- players -------------------------------------------------------------
 
-ServerMessageKind handleJoined(const json& message, Scene& scene)
-{
-    if (scene.localPlayerId < 0 || message.at("id") == scene.localPlayerId)
-        return ServerMessageKind::None;
+ServerMessageKind handleJoined(const json& message, Scene& scene) {
+    if (scene.localPlayerId < 0 || message.at("id") == scene.localPlayerId) return ServerMessageKind::None;
     const int32_t id = requiredInt(message, "id");
     return scene.joinedPlayers.insert(id).second ? ServerMessageKind::Joined : ServerMessageKind::None;
 }
 
-ServerMessageKind handleCharacter(const json& message, Scene& scene)
-{
+ServerMessageKind handleCharacter(const json& message, Scene& scene) {
     Character character = decodeCharacterJson(message.at("character").dump(), true);
     const int32_t id = requiredInt(message, "id");
     const int32_t generation = optionalUintAsInt(message, "generation", 1);
@@ -339,24 +305,20 @@ ServerMessageKind handleCharacter(const json& message, Scene& scene)
     return ServerMessageKind::Character;
 }
 
-ServerMessageKind handleLeft(const json& message, Scene& scene)
-{
+ServerMessageKind handleLeft(const json& message, Scene& scene) {
     const int32_t id = requiredInt(message, "id");
     const bool ownsASkin = std::any_of(scene.manifest.begin(), scene.manifest.end(), [&](const ManifestEntry& entry) {
         return entry.kind == AssetSkin && entry.playerId == id;
     });
-    if (ownsASkin)
-        scene.departedSkinOwners.insert(id);
+    if (ownsASkin) scene.departedSkinOwners.insert(id);
     scene.characters.erase(id);
     scene.characterRevisions.erase(id);
     scene.characterGenerations.erase(id);
     return ServerMessageKind::Character;
 }
 
-ServerMessageKind handleSnapshot(const json& message, Scene& scene)
-{
-    if (scene.localPlayerId < 0)
-        return ServerMessageKind::None;
+ServerMessageKind handleSnapshot(const json& message, Scene& scene) {
+    if (scene.localPlayerId < 0) return ServerMessageKind::None;
     std::vector<Player> players;
     uint32_t lastAck = scene.lastAck;
     for (const json& element : message.at("players")) {
@@ -370,8 +332,7 @@ ServerMessageKind handleSnapshot(const json& message, Scene& scene)
         player.vx = optionalDouble(element, "vx", 0);
         player.vy = optionalDouble(element, "vy", 0);
         player.triangle = optionalInt(element, "triangle", -1);
-        if (player.id == scene.localPlayerId)
-            lastAck = requiredUint(element, "ack");
+        if (player.id == scene.localPlayerId) lastAck = requiredUint(element, "ack");
         players.push_back(player);
     }
     scene.lastAck = lastAck;
@@ -380,50 +341,31 @@ ServerMessageKind handleSnapshot(const json& message, Scene& scene)
 }
 
 ServerMessageKind dispatch(const std::string& type, const json& message, Scene& scene, const Character& character,
-                           AssetStore& assets, double nowMs)
-{
-    if (type == "welcome")
-        return handleWelcome(message, scene, character);
-    if (handleChatMessage(message, type, scene, nowMs))
-        return ServerMessageKind::Chat;
-    if (type == "swapError")
-        return handleSwapError(message, scene);
-    if (type == "swapped")
-        return handleSwapped(message, scene, character);
-    if (type == "challenge")
-        return handleChallenge(message, scene);
-    if (type == "assetManifest")
-        return handleAssetManifest(message, scene, assets);
-    if (type == "entities")
-        return handleEntities(message, scene);
-    if (type == "audioSegment")
-        return handleAudioSegment(message, scene, nowMs);
-    if (type == "assetChunk")
-        return handleAssetChunk(message, scene, assets);
-    if (type == "ready")
-        return ServerMessageKind::Ready;
-    if (type == "disconnect")
-        return handleDisconnect(message, scene);
-    if (type == "error")
-        return handleError(message, scene);
-    if (type == "joined")
-        return handleJoined(message, scene);
-    if (type == "character")
-        return handleCharacter(message, scene);
-    if (type == "left")
-        return handleLeft(message, scene);
-    if (type == "snapshot")
-        return handleSnapshot(message, scene);
+                           AssetStore& assets, double nowMs) {
+    if (type == "welcome") return handleWelcome(message, scene, character);
+    if (handleChatMessage(message, type, scene, nowMs)) return ServerMessageKind::Chat;
+    if (type == "swapError") return handleSwapError(message, scene);
+    if (type == "swapped") return handleSwapped(message, scene, character);
+    if (type == "challenge") return handleChallenge(message, scene);
+    if (type == "assetManifest") return handleAssetManifest(message, scene, assets);
+    if (type == "entities") return handleEntities(message, scene);
+    if (type == "audioSegment") return handleAudioSegment(message, scene, nowMs);
+    if (type == "assetChunk") return handleAssetChunk(message, scene, assets);
+    if (type == "ready") return ServerMessageKind::Ready;
+    if (type == "disconnect") return handleDisconnect(message, scene);
+    if (type == "error") return handleError(message, scene);
+    if (type == "joined") return handleJoined(message, scene);
+    if (type == "character") return handleCharacter(message, scene);
+    if (type == "left") return handleLeft(message, scene);
+    if (type == "snapshot") return handleSnapshot(message, scene);
     return ServerMessageKind::None;
 }
 
-} // namespace
+}  // namespace
 
 ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
-                                      AssetStore& assets, std::string& lastType, double nowMs)
-{
-    if (length > 0 && text[length - 1] == '\0')
-        --length;
+                                      AssetStore& assets, std::string& lastType, double nowMs) {
+    if (length > 0 && text[length - 1] == '\0') --length;
     const json message = json::parse(text, text + length, nullptr, true, false);
     const std::string type = optionalString(message, "type", "");
     lastType = type;
@@ -431,9 +373,8 @@ ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& 
 }
 
 ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
-                                      AssetStore& assets, std::string& lastType)
-{
+                                      AssetStore& assets, std::string& lastType) {
     return handleServerMessage(text, length, scene, character, assets, lastType, performanceMs());
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -18,20 +18,20 @@
 namespace vobu {
 
 enum class ServerMessageKind : int32_t {
-    None = 0,          // "entities", "audioSegment", an idle "joined", an early "snapshot", unknown types
-    Challenge = 1,     // answer with the proof of work
-    Welcome = 2,       // set the manifest, request the missing assets
-    Snapshot = 3,      // reconcile the prediction
-    Character = 4,     // "character" and "left"
+    None = 0,       // "entities", "audioSegment", an idle "joined", an early "snapshot", unknown types
+    Challenge = 1,  // answer with the proof of work
+    Welcome = 2,    // set the manifest, request the missing assets
+    Snapshot = 3,   // reconcile the prediction
+    Character = 4,  // "character" and "left"
     AssetChunk = 5,
-    AssetManifest = 6, // request the added optional textures
-    Joined = 7,        // a new player joined
+    AssetManifest = 6,  // request the added optional textures
+    Joined = 7,         // a new player joined
     Ready = 8,
     Error = 9,
     Disconnect = 10,
     Swapped = 11,
     SwapError = 12,
-    Chat = 13,         // "chat", "chatHistory", "chatError"
+    Chat = 13,  // "chat", "chatHistory", "chatError"
 };
 
 constexpr size_t kMaxEntities = 128;
@@ -55,4 +55,4 @@ ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& 
 ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
                                       AssetStore& assets, std::string& lastType);
 
-} // namespace vobu
+}  // namespace vobu

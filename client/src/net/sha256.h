@@ -17,8 +17,7 @@ constexpr size_t kSha256BlockBytes = 64;
 
 // The eight working words before the first block.
 constexpr std::array<uint32_t, 8> kSha256InitialState = {
-    0x6a09e667u, 0xbb67ae85u, 0x3c6ef372u, 0xa54ff53au,
-    0x510e527fu, 0x9b05688cu, 0x1f83d9abu, 0x5be0cd19u,
+    0x6a09e667u, 0xbb67ae85u, 0x3c6ef372u, 0xa54ff53au, 0x510e527fu, 0x9b05688cu, 0x1f83d9abu, 0x5be0cd19u,
 };
 
 // The 64 round constants.
@@ -71,4 +70,4 @@ std::string hexDigest(const Sha256Digest& digest);
 std::string sha256Hex(const std::string& bytes);
 std::string sha256Hex(const std::vector<uint8_t>& bytes);
 
-} // namespace vobu
+}  // namespace vobu

@@ -12,16 +12,16 @@ namespace vobu {
 namespace {
 
 // Byte order of each 32-bit word swapped: blocks are big-endian words.
-[[gnu::always_inline]] inline __m128i byteSwapMask() { return _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL); }
+[[gnu::always_inline]] inline __m128i byteSwapMask() {
+    return _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+}
 
-[[gnu::always_inline]] inline __m128i roundConstants(int group)
-{
+[[gnu::always_inline]] inline __m128i roundConstants(int group) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256RoundConstants + 4 * group));
 }
 
 // Four rounds with the message words w (already in schedule order).
-[[gnu::always_inline]] inline void fourRounds(__m128i& abef, __m128i& cdgh, __m128i w, int group)
-{
+[[gnu::always_inline]] inline void fourRounds(__m128i& abef, __m128i& cdgh, __m128i w, int group) {
     __m128i wk = _mm_add_epi32(w, roundConstants(group));
     cdgh = _mm_sha256rnds2_epu32(cdgh, abef, wk);
     wk = _mm_shuffle_epi32(wk, 0x0E);
@@ -29,16 +29,14 @@ namespace {
 }
 
 // W[t..t+3] from the four previous groups of words.
-[[gnu::always_inline]] inline __m128i nextWords(__m128i w16, __m128i w12, __m128i w8, __m128i w4)
-{
+[[gnu::always_inline]] inline __m128i nextWords(__m128i w16, __m128i w12, __m128i w8, __m128i w4) {
     __m128i x = _mm_sha256msg1_epu32(w16, w12);
     x = _mm_add_epi32(x, _mm_alignr_epi8(w4, w8, 4));
     return _mm_sha256msg2_epu32(x, w4);
 }
 
 // The state words as the instructions want them: ABEF and CDGH.
-[[gnu::always_inline]] inline void loadState(const uint32_t state[8], __m128i& abef, __m128i& cdgh)
-{
+[[gnu::always_inline]] inline void loadState(const uint32_t state[8], __m128i& abef, __m128i& cdgh) {
     __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
     __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
     __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
@@ -47,8 +45,7 @@ namespace {
     cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
 }
 
-[[gnu::always_inline]] inline void storeState(uint32_t state[8], __m128i abef, __m128i cdgh)
-{
+[[gnu::always_inline]] inline void storeState(uint32_t state[8], __m128i abef, __m128i cdgh) {
     __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
     __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
     __m128i dcba = _mm_blend_epi16(feba, dchg, 0xF0);
@@ -57,8 +54,7 @@ namespace {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), hgfe);
 }
 
-[[gnu::always_inline]] inline __m128i loadWords(const uint8_t* block, int group)
-{
+[[gnu::always_inline]] inline __m128i loadWords(const uint8_t* block, int group) {
     __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * group));
     return _mm_shuffle_epi8(raw, byteSwapMask());
 }
@@ -67,8 +63,8 @@ namespace {
 // lanes alternate, so that with two lanes the second chain of rounds fills
 // the latency of the first.
 template <int N>
-[[gnu::always_inline]] inline void compressLanes(__m128i (&abef)[N], __m128i (&cdgh)[N], const uint8_t* const (&block)[N])
-{
+[[gnu::always_inline]] inline void compressLanes(__m128i (&abef)[N], __m128i (&cdgh)[N],
+                                                 const uint8_t* const (&block)[N]) {
     __m128i abefStart[N], cdghStart[N], w0[N], w1[N], w2[N], w3[N];
 #pragma GCC unroll 2
     for (int lane = 0; lane < N; ++lane) {
@@ -80,17 +76,13 @@ template <int N>
         w3[lane] = loadWords(block[lane], 3);
     }
 #pragma GCC unroll 2
-    for (int lane = 0; lane < N; ++lane)
-        fourRounds(abef[lane], cdgh[lane], w0[lane], 0);
+    for (int lane = 0; lane < N; ++lane) fourRounds(abef[lane], cdgh[lane], w0[lane], 0);
 #pragma GCC unroll 2
-    for (int lane = 0; lane < N; ++lane)
-        fourRounds(abef[lane], cdgh[lane], w1[lane], 1);
+    for (int lane = 0; lane < N; ++lane) fourRounds(abef[lane], cdgh[lane], w1[lane], 1);
 #pragma GCC unroll 2
-    for (int lane = 0; lane < N; ++lane)
-        fourRounds(abef[lane], cdgh[lane], w2[lane], 2);
+    for (int lane = 0; lane < N; ++lane) fourRounds(abef[lane], cdgh[lane], w2[lane], 2);
 #pragma GCC unroll 2
-    for (int lane = 0; lane < N; ++lane)
-        fourRounds(abef[lane], cdgh[lane], w3[lane], 3);
+    for (int lane = 0; lane < N; ++lane) fourRounds(abef[lane], cdgh[lane], w3[lane], 3);
 #pragma GCC unroll 3
     for (int group = 4; group < 16; group += 4) {
 #pragma GCC unroll 2
@@ -121,10 +113,9 @@ template <int N>
     }
 }
 
-} // namespace
+}  // namespace
 
-void sha256BlocksShaExt(uint32_t state[8], const uint8_t* blocks, size_t count)
-{
+void sha256BlocksShaExt(uint32_t state[8], const uint8_t* blocks, size_t count) {
     __m128i abef[1], cdgh[1];
     loadState(state, abef[0], cdgh[0]);
     for (size_t i = 0; i < count; ++i) {
@@ -134,8 +125,7 @@ void sha256BlocksShaExt(uint32_t state[8], const uint8_t* blocks, size_t count)
     storeState(state, abef[0], cdgh[0]);
 }
 
-void sha256BlockPairShaExt(uint32_t stateA[8], const uint8_t* blockA, uint32_t stateB[8], const uint8_t* blockB)
-{
+void sha256BlockPairShaExt(uint32_t stateA[8], const uint8_t* blockA, uint32_t stateB[8], const uint8_t* blockB) {
     __m128i abef[2], cdgh[2];
     loadState(stateA, abef[0], cdgh[0]);
     loadState(stateB, abef[1], cdgh[1]);
@@ -145,7 +135,7 @@ void sha256BlockPairShaExt(uint32_t stateA[8], const uint8_t* blockA, uint32_t s
     storeState(stateB, abef[1], cdgh[1]);
 }
 
-} // namespace vobu
+}  // namespace vobu
 
 #else
 
@@ -153,17 +143,15 @@ namespace vobu {
 
 // Without x86 there are no SHA extensions; sha256ShaExtensionsAvailable()
 // is false and these are never chosen, but stay callable.
-void sha256BlocksShaExt(uint32_t state[8], const uint8_t* blocks, size_t count)
-{
+void sha256BlocksShaExt(uint32_t state[8], const uint8_t* blocks, size_t count) {
     sha256BlocksPortable(state, blocks, count);
 }
 
-void sha256BlockPairShaExt(uint32_t stateA[8], const uint8_t* blockA, uint32_t stateB[8], const uint8_t* blockB)
-{
+void sha256BlockPairShaExt(uint32_t stateA[8], const uint8_t* blockA, uint32_t stateB[8], const uint8_t* blockB) {
     sha256BlocksPortable(stateA, blockA, 1);
     sha256BlocksPortable(stateB, blockB, 1);
 }
 
-} // namespace vobu
+}  // namespace vobu
 
 #endif

@@ -10,7 +10,7 @@
 namespace vobu {
 
 struct Snapshot {
-    double timeMs = 0; // the client's clock when the message was handled
+    double timeMs = 0;  // the client's clock when the message was handled
     std::vector<Player> players;
 };
 
@@ -32,4 +32,4 @@ private:
     std::deque<Snapshot> snapshots_;
 };
 
-} // namespace vobu
+}  // namespace vobu

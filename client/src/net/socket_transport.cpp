@@ -30,336 +30,337 @@ constexpr const char* kHeaderEnd = "\r\n\r\n";
 [[noreturn]] void raise(const char* code) { throw std::runtime_error(code); }
 
 class PosixSocket final : public SocketTransport {
- public:
-  PosixSocket(TransportCallbacks&& callbacks, TransportPlatform&& platform)
-      : callbacks_(std::move(callbacks)), platform_(std::move(platform)) {
-    initialiseTls();
-  }
-
-  ~PosixSocket() override {
-    close();
-    freeTls();
-  }
-
-  PosixSocket(const PosixSocket&) = delete;
-  PosixSocket& operator=(const PosixSocket&) = delete;
-
-  void connect(const std::string& url) override {
-    close();
-    try {
-      openConnection(url);
-    } catch (const std::exception& error) {
-      fail(error.what());
+public:
+    PosixSocket(TransportCallbacks&& callbacks, TransportPlatform&& platform)
+        : callbacks_(std::move(callbacks)), platform_(std::move(platform)) {
+        initialiseTls();
     }
-  }
 
-  void poll() override {
-    if (socket_ < 0) return;
-    try {
-      step();
-    } catch (const std::exception& error) {
-      fail(error.what());
+    ~PosixSocket() override {
+        close();
+        freeTls();
     }
-  }
 
-  void send(const std::string& jsonText) override {
-    if (state_ != SocketState::Open) return;
-    try {
-      queueFrame(kOpcodeBinary, encodeMessage(jsonText));
-      flushSend();
-    } catch (const std::exception& error) {
-      fail(error.what());
+    PosixSocket(const PosixSocket&) = delete;
+    PosixSocket& operator=(const PosixSocket&) = delete;
+
+    void connect(const std::string& url) override {
+        close();
+        try {
+            openConnection(url);
+        } catch (const std::exception& error) {
+            fail(error.what());
+        }
     }
-  }
 
-  void close() override {
-    freeTls();
-    initialiseTls();
-    if (socket_ >= 0) platform_.closeSocket(socket_);
-    socket_ = -1;
-    receiveBuffer_.clear();
-    receiveOffset_ = 0;
-    sendBuffer_.clear();
-    message_.clear();
-    inMessage_ = false;
-    pendingTlsWrite_ = 0;
-    state_ = SocketState::Closed;
-    // Anything still running inside poll sees the change and stops.
-    ++generation_;
-  }
-
- private:
-  // --- opening ---------------------------------------------------------
-
-  void openConnection(const std::string& url) {
-    const ServerAddress address = parseServerAddress(url);
-    useTls_ = address.useTls;
-    if (useTls_) setUpTls(address.host);
-
-    Ipv4Endpoint endpoint;
-    if (!platform_.resolve(address.host, address.port, endpoint)) raise("ERR_DNS");
-    socket_ = platform_.openSocket();
-    if (socket_ < 0) raise("ERR_SOCKET_CREATE");
-    if (useTls_) mbedtls_ssl_set_bio(&ssl_, this, &PosixSocket::tlsSend, &PosixSocket::tlsReceive, nullptr);
-    if (platform_.startConnect(socket_, endpoint) == ConnectStart::Failed) raise("ERR_CONNECT");
-    platform_.setNoDelay(socket_);
-
-    uint8_t keyBytes[16];
-    if (!platform_.randomBytes(keyBytes, sizeof keyBytes)) raise("ERR_RANDOM");
-    const std::string key = encodeBase64(keyBytes, sizeof keyBytes);
-    expectedAccept_ = computeWebSocketAccept(key);
-    const std::string request = buildUpgradeRequest(address.path, address.hostPort, key);
-    sendBuffer_.assign(request.begin(), request.end());
-
-    state_ = SocketState::Connecting;
-    handshakeDeadline_ = platform_.ticks() + kHandshakeMilliseconds;
-  }
-
-  void setUpTls(const std::string& host) {
-    std::string pem;
-    if (!platform_.readTrustBundle(pem)) raise("ERR_TLS_ROOTS");
-    addTrustAnchors(caChain_, pem);
-    if (mbedtls_ssl_config_defaults(&sslConfig_, MBEDTLS_SSL_IS_CLIENT, MBEDTLS_SSL_TRANSPORT_STREAM,
-                                    MBEDTLS_SSL_PRESET_DEFAULT) != 0) {
-      raise("ERR_TLS_INIT");
+    void poll() override {
+        if (socket_ < 0) return;
+        try {
+            step();
+        } catch (const std::exception& error) {
+            fail(error.what());
+        }
     }
-    mbedtls_ssl_conf_authmode(&sslConfig_, MBEDTLS_SSL_VERIFY_REQUIRED);
-    mbedtls_ssl_conf_ca_chain(&sslConfig_, &caChain_, nullptr);
-    mbedtls_ssl_conf_rng(&sslConfig_, &PosixSocket::tlsRandom, this);
-    if (mbedtls_ssl_setup(&ssl_, &sslConfig_) != 0) raise("ERR_TLS_INIT");
-    if (mbedtls_ssl_set_hostname(&ssl_, host.c_str()) != 0) raise("ERR_TLS_INIT");
-  }
 
-  // --- polling ---------------------------------------------------------
-
-  void step() {
-    const unsigned generation = generation_;
-    if (state_ != SocketState::Open && static_cast<int32_t>(platform_.ticks() - handshakeDeadline_) >= 0) {
-      raise("ERR_HANDSHAKE_TIMEOUT");
+    void send(const std::string& jsonText) override {
+        if (state_ != SocketState::Open) return;
+        try {
+            queueFrame(kOpcodeBinary, encodeMessage(jsonText));
+            flushSend();
+        } catch (const std::exception& error) {
+            fail(error.what());
+        }
     }
-    if (state_ == SocketState::Connecting && !advanceConnect()) return;
-    if (state_ == SocketState::TlsHandshake && !advanceTlsHandshake()) return;
-    flushSend();
-    readAvailable();
-    if (state_ == SocketState::Upgrading) {
-      if (!acceptUpgrade()) return;
-      if (callbacks_.onOpen) callbacks_.onOpen();
-      if (generation != generation_) return;
+
+    void close() override {
+        freeTls();
+        initialiseTls();
+        if (socket_ >= 0) platform_.closeSocket(socket_);
+        socket_ = -1;
+        receiveBuffer_.clear();
+        receiveOffset_ = 0;
+        sendBuffer_.clear();
+        message_.clear();
+        inMessage_ = false;
+        pendingTlsWrite_ = 0;
+        state_ = SocketState::Closed;
+        // Anything still running inside poll sees the change and stops.
+        ++generation_;
     }
-    handleFrames(generation);
-  }
 
-  bool advanceConnect() {
-    switch (platform_.checkConnect(socket_)) {
-      case ConnectProgress::Failed:
-        raise("ERR_SOCKET_SELECT");
-      case ConnectProgress::Pending:
-        return false;
-      case ConnectProgress::Ready:
-        break;
+private:
+    // --- opening ---------------------------------------------------------
+
+    void openConnection(const std::string& url) {
+        const ServerAddress address = parseServerAddress(url);
+        useTls_ = address.useTls;
+        if (useTls_) setUpTls(address.host);
+
+        Ipv4Endpoint endpoint;
+        if (!platform_.resolve(address.host, address.port, endpoint)) raise("ERR_DNS");
+        socket_ = platform_.openSocket();
+        if (socket_ < 0) raise("ERR_SOCKET_CREATE");
+        if (useTls_) mbedtls_ssl_set_bio(&ssl_, this, &PosixSocket::tlsSend, &PosixSocket::tlsReceive, nullptr);
+        if (platform_.startConnect(socket_, endpoint) == ConnectStart::Failed) raise("ERR_CONNECT");
+        platform_.setNoDelay(socket_);
+
+        uint8_t keyBytes[16];
+        if (!platform_.randomBytes(keyBytes, sizeof keyBytes)) raise("ERR_RANDOM");
+        const std::string key = encodeBase64(keyBytes, sizeof keyBytes);
+        expectedAccept_ = computeWebSocketAccept(key);
+        const std::string request = buildUpgradeRequest(address.path, address.hostPort, key);
+        sendBuffer_.assign(request.begin(), request.end());
+
+        state_ = SocketState::Connecting;
+        handshakeDeadline_ = platform_.ticks() + kHandshakeMilliseconds;
     }
-    const int error = platform_.pendingError(socket_);
-    if (error == ECONNREFUSED) raise("ERR_CONNECT_REFUSED");
-    if (error != 0) raise("ERR_CONNECT");
-    state_ = useTls_ ? SocketState::TlsHandshake : SocketState::Upgrading;
-    return true;
-  }
 
-  bool advanceTlsHandshake() {
-    const int result = mbedtls_ssl_handshake(&ssl_);
-    if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) return false;
-    if (result != 0) raise("ERR_TLS_CONNECT");
-    state_ = SocketState::Upgrading;
-    return true;
-  }
-
-  void readAvailable() {
-    uint8_t chunk[kReadChunkBytes];
-    for (int read = 0; read < kReadsPerPoll; ++read) {
-      long count;
-      if (useTls_) {
-        const int result = mbedtls_ssl_read(&ssl_, chunk, sizeof chunk);
-        if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) break;
-        if (result <= 0) raise("ERR_DISCONNECTED");
-        count = result;
-      } else {
-        count = platform_.receive(socket_, chunk, sizeof chunk);
-        if (count == kSocketWouldBlock) break;
-        if (count <= 0) raise("ERR_DISCONNECTED");
-      }
-      receiveBuffer_.insert(receiveBuffer_.end(), chunk, chunk + count);
-      if (receiveBuffer_.size() - receiveOffset_ > kReceiveBufferBytes) raise("ERR_RECEIVE_BYTES");
+    void setUpTls(const std::string& host) {
+        std::string pem;
+        if (!platform_.readTrustBundle(pem)) raise("ERR_TLS_ROOTS");
+        addTrustAnchors(caChain_, pem);
+        if (mbedtls_ssl_config_defaults(&sslConfig_, MBEDTLS_SSL_IS_CLIENT, MBEDTLS_SSL_TRANSPORT_STREAM,
+                                        MBEDTLS_SSL_PRESET_DEFAULT) != 0) {
+            raise("ERR_TLS_INIT");
+        }
+        mbedtls_ssl_conf_authmode(&sslConfig_, MBEDTLS_SSL_VERIFY_REQUIRED);
+        mbedtls_ssl_conf_ca_chain(&sslConfig_, &caChain_, nullptr);
+        mbedtls_ssl_conf_rng(&sslConfig_, &PosixSocket::tlsRandom, this);
+        if (mbedtls_ssl_setup(&ssl_, &sslConfig_) != 0) raise("ERR_TLS_INIT");
+        if (mbedtls_ssl_set_hostname(&ssl_, host.c_str()) != 0) raise("ERR_TLS_INIT");
     }
-  }
 
-  // The reply header may be at most kUpgradeHeaderBytes long whichever way
-  // the bytes were cut into reads.
-  bool acceptUpgrade() {
-    const auto begin = receiveBuffer_.begin();
-    const auto found = std::search(begin, receiveBuffer_.end(), kHeaderEnd, kHeaderEnd + 4);
-    if (found == receiveBuffer_.end()) {
-      if (receiveBuffer_.size() > kUpgradeHeaderBytes + 3) raise("ERR_HEADER_BYTES");
-      return false;
+    // --- polling ---------------------------------------------------------
+
+    void step() {
+        const unsigned generation = generation_;
+        if (state_ != SocketState::Open && static_cast<int32_t>(platform_.ticks() - handshakeDeadline_) >= 0) {
+            raise("ERR_HANDSHAKE_TIMEOUT");
+        }
+        if (state_ == SocketState::Connecting && !advanceConnect()) return;
+        if (state_ == SocketState::TlsHandshake && !advanceTlsHandshake()) return;
+        flushSend();
+        readAvailable();
+        if (state_ == SocketState::Upgrading) {
+            if (!acceptUpgrade()) return;
+            if (callbacks_.onOpen) callbacks_.onOpen();
+            if (generation != generation_) return;
+        }
+        handleFrames(generation);
     }
-    const size_t headerBytes = static_cast<size_t>(found - begin);
-    if (headerBytes > kUpgradeHeaderBytes) raise("ERR_HEADER_BYTES");
-    checkUpgradeReply(std::string(begin, found), expectedAccept_);
-    receiveBuffer_.erase(begin, found + 4);
-    state_ = SocketState::Open;
-    return true;
-  }
 
-  void handleFrames(unsigned generation) {
-    WebSocketFrame frame;
-    size_t consumed = 0;
-    while (parseWebSocketFrame(receiveBuffer_.data() + receiveOffset_, receiveBuffer_.size() - receiveOffset_, frame,
-                               consumed)) {
-      receiveOffset_ += consumed;
-      handleFrame(frame);
-      if (generation != generation_) return;
+    bool advanceConnect() {
+        switch (platform_.checkConnect(socket_)) {
+            case ConnectProgress::Failed:
+                raise("ERR_SOCKET_SELECT");
+            case ConnectProgress::Pending:
+                return false;
+            case ConnectProgress::Ready:
+                break;
+        }
+        const int error = platform_.pendingError(socket_);
+        if (error == ECONNREFUSED) raise("ERR_CONNECT_REFUSED");
+        if (error != 0) raise("ERR_CONNECT");
+        state_ = useTls_ ? SocketState::TlsHandshake : SocketState::Upgrading;
+        return true;
     }
-    // Frames are cut by offset and the buffer compacted once, so a read
-    // full of tiny frames costs one move instead of one per frame.
-    receiveBuffer_.erase(receiveBuffer_.begin(), receiveBuffer_.begin() + static_cast<std::ptrdiff_t>(receiveOffset_));
-    receiveOffset_ = 0;
-    flushSend();
-  }
 
-  void handleFrame(WebSocketFrame& frame) {
-    switch (frame.opcode) {
-      case kOpcodeClose:
-        raise("ERR_SERVER_CLOSED");
-      case kOpcodePing:
-        queueFrame(kOpcodePong, frame.payload);
-        return;
-      case kOpcodePong:
-        return;
-      case kOpcodeBinary:
-        if (inMessage_) raise("ERR_FRAME_SEQUENCE");
-        message_ = std::move(frame.payload);
-        break;
-      default:  // continuation and text frames both extend the message
-        if (!inMessage_) raise("ERR_FRAME_SEQUENCE");
-        message_ += frame.payload;
-        break;
+    bool advanceTlsHandshake() {
+        const int result = mbedtls_ssl_handshake(&ssl_);
+        if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) return false;
+        if (result != 0) raise("ERR_TLS_CONNECT");
+        state_ = SocketState::Upgrading;
+        return true;
     }
-    inMessage_ = !frame.fin;
-    if (message_.size() > kMessageBytes) raise("ERR_MESSAGE_BYTES");
-    if (!frame.fin) return;
-    const std::string json = decodeMessage(reinterpret_cast<const uint8_t*>(message_.data()), message_.size());
-    message_.clear();
-    if (callbacks_.onMessage) callbacks_.onMessage(json.c_str(), static_cast<unsigned>(json.size()));
-  }
 
-  // --- sending ---------------------------------------------------------
-
-  void queueFrame(uint8_t opcode, const std::string& payload) {
-    uint8_t key[4];
-    if (!platform_.randomBytes(key, sizeof key)) raise("ERR_RANDOM");
-    const std::vector<uint8_t> frame = encodeWebSocketFrame(opcode, payload, key);
-    if (sendBuffer_.size() + frame.size() > kSendQueueBytes) raise("ERR_SEND_BYTES");
-    sendBuffer_.insert(sendBuffer_.end(), frame.begin(), frame.end());
-  }
-
-  void flushSend() {
-    if (sendBuffer_.empty()) return;
-    long written;
-    if (useTls_) {
-      // After a would-block mbedtls needs the same length again, even when
-      // more frames were queued meanwhile.
-      if (pendingTlsWrite_ == 0) pendingTlsWrite_ = static_cast<uint32_t>(sendBuffer_.size());
-      const int result = mbedtls_ssl_write(&ssl_, sendBuffer_.data(), pendingTlsWrite_);
-      if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) return;
-      written = result;
-    } else {
-      written = platform_.send(socket_, sendBuffer_.data(), sendBuffer_.size());
-      if (written == kSocketWouldBlock) return;
+    void readAvailable() {
+        uint8_t chunk[kReadChunkBytes];
+        for (int read = 0; read < kReadsPerPoll; ++read) {
+            long count;
+            if (useTls_) {
+                const int result = mbedtls_ssl_read(&ssl_, chunk, sizeof chunk);
+                if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) break;
+                if (result <= 0) raise("ERR_DISCONNECTED");
+                count = result;
+            } else {
+                count = platform_.receive(socket_, chunk, sizeof chunk);
+                if (count == kSocketWouldBlock) break;
+                if (count <= 0) raise("ERR_DISCONNECTED");
+            }
+            receiveBuffer_.insert(receiveBuffer_.end(), chunk, chunk + count);
+            if (receiveBuffer_.size() - receiveOffset_ > kReceiveBufferBytes) raise("ERR_RECEIVE_BYTES");
+        }
     }
-    if (written <= 0) raise("ERR_SEND");
-    sendBuffer_.erase(sendBuffer_.begin(), sendBuffer_.begin() + written);
-    pendingTlsWrite_ = 0;
-  }
 
-  // --- failure ---------------------------------------------------------
-
-  void fail(const std::string& text) {
-    SDL_Log("%s", text.c_str());
-    close();
-    // A throwing owner callback must not turn into an exception from
-    // connect, poll or send.
-    try {
-      if (callbacks_.onError) {
-        callbacks_.onError(text);
-      } else if (callbacks_.onClose) {
-        callbacks_.onClose();
-      }
-    } catch (const std::exception& error) {
-      SDL_Log("%s", error.what());
+    // The reply header may be at most kUpgradeHeaderBytes long whichever way
+    // the bytes were cut into reads.
+    bool acceptUpgrade() {
+        const auto begin = receiveBuffer_.begin();
+        const auto found = std::search(begin, receiveBuffer_.end(), kHeaderEnd, kHeaderEnd + 4);
+        if (found == receiveBuffer_.end()) {
+            if (receiveBuffer_.size() > kUpgradeHeaderBytes + 3) raise("ERR_HEADER_BYTES");
+            return false;
+        }
+        const size_t headerBytes = static_cast<size_t>(found - begin);
+        if (headerBytes > kUpgradeHeaderBytes) raise("ERR_HEADER_BYTES");
+        checkUpgradeReply(std::string(begin, found), expectedAccept_);
+        receiveBuffer_.erase(begin, found + 4);
+        state_ = SocketState::Open;
+        return true;
     }
-  }
 
-  // --- TLS -------------------------------------------------------------
+    void handleFrames(unsigned generation) {
+        WebSocketFrame frame;
+        size_t consumed = 0;
+        while (parseWebSocketFrame(receiveBuffer_.data() + receiveOffset_, receiveBuffer_.size() - receiveOffset_,
+                                   frame, consumed)) {
+            receiveOffset_ += consumed;
+            handleFrame(frame);
+            if (generation != generation_) return;
+        }
+        // Frames are cut by offset and the buffer compacted once, so a read
+        // full of tiny frames costs one move instead of one per frame.
+        receiveBuffer_.erase(receiveBuffer_.begin(),
+                             receiveBuffer_.begin() + static_cast<std::ptrdiff_t>(receiveOffset_));
+        receiveOffset_ = 0;
+        flushSend();
+    }
 
-  void initialiseTls() {
-    mbedtls_ssl_init(&ssl_);
-    mbedtls_ssl_config_init(&sslConfig_);
-    mbedtls_x509_crt_init(&caChain_);
-  }
+    void handleFrame(WebSocketFrame& frame) {
+        switch (frame.opcode) {
+            case kOpcodeClose:
+                raise("ERR_SERVER_CLOSED");
+            case kOpcodePing:
+                queueFrame(kOpcodePong, frame.payload);
+                return;
+            case kOpcodePong:
+                return;
+            case kOpcodeBinary:
+                if (inMessage_) raise("ERR_FRAME_SEQUENCE");
+                message_ = std::move(frame.payload);
+                break;
+            default:  // continuation and text frames both extend the message
+                if (!inMessage_) raise("ERR_FRAME_SEQUENCE");
+                message_ += frame.payload;
+                break;
+        }
+        inMessage_ = !frame.fin;
+        if (message_.size() > kMessageBytes) raise("ERR_MESSAGE_BYTES");
+        if (!frame.fin) return;
+        const std::string json = decodeMessage(reinterpret_cast<const uint8_t*>(message_.data()), message_.size());
+        message_.clear();
+        if (callbacks_.onMessage) callbacks_.onMessage(json.c_str(), static_cast<unsigned>(json.size()));
+    }
 
-  void freeTls() {
-    mbedtls_ssl_free(&ssl_);
-    mbedtls_ssl_config_free(&sslConfig_);
-    mbedtls_x509_crt_free(&caChain_);
-  }
+    // --- sending ---------------------------------------------------------
 
-  static int tlsSend(void* context, const unsigned char* data, size_t length) {
-    auto* self = static_cast<PosixSocket*>(context);
-    const long sent = self->platform_.send(self->socket_, data, length > INT_MAX ? INT_MAX : length);
-    if (sent == kSocketWouldBlock) return MBEDTLS_ERR_SSL_WANT_WRITE;
-    if (sent < 0) return MBEDTLS_ERR_NET_SEND_FAILED;
-    return static_cast<int>(sent);
-  }
+    void queueFrame(uint8_t opcode, const std::string& payload) {
+        uint8_t key[4];
+        if (!platform_.randomBytes(key, sizeof key)) raise("ERR_RANDOM");
+        const std::vector<uint8_t> frame = encodeWebSocketFrame(opcode, payload, key);
+        if (sendBuffer_.size() + frame.size() > kSendQueueBytes) raise("ERR_SEND_BYTES");
+        sendBuffer_.insert(sendBuffer_.end(), frame.begin(), frame.end());
+    }
 
-  static int tlsReceive(void* context, unsigned char* data, size_t length) {
-    auto* self = static_cast<PosixSocket*>(context);
-    const long received = self->platform_.receive(self->socket_, data, length > INT_MAX ? INT_MAX : length);
-    if (received == kSocketWouldBlock) return MBEDTLS_ERR_SSL_WANT_READ;
-    if (received < 0) return MBEDTLS_ERR_NET_RECV_FAILED;
-    return static_cast<int>(received);
-  }
+    void flushSend() {
+        if (sendBuffer_.empty()) return;
+        long written;
+        if (useTls_) {
+            // After a would-block mbedtls needs the same length again, even when
+            // more frames were queued meanwhile.
+            if (pendingTlsWrite_ == 0) pendingTlsWrite_ = static_cast<uint32_t>(sendBuffer_.size());
+            const int result = mbedtls_ssl_write(&ssl_, sendBuffer_.data(), pendingTlsWrite_);
+            if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) return;
+            written = result;
+        } else {
+            written = platform_.send(socket_, sendBuffer_.data(), sendBuffer_.size());
+            if (written == kSocketWouldBlock) return;
+        }
+        if (written <= 0) raise("ERR_SEND");
+        sendBuffer_.erase(sendBuffer_.begin(), sendBuffer_.begin() + written);
+        pendingTlsWrite_ = 0;
+    }
 
-  static int tlsRandom(void* context, unsigned char* data, size_t length) {
-    auto* self = static_cast<PosixSocket*>(context);
-    return self->platform_.randomBytes(data, length) ? 0 : -1;
-  }
+    // --- failure ---------------------------------------------------------
 
-  TransportCallbacks callbacks_;
-  TransportPlatform platform_;
-  int socket_ = -1;
-  mbedtls_ssl_context ssl_;
-  mbedtls_ssl_config sslConfig_;
-  mbedtls_x509_crt caChain_;
-  bool useTls_ = false;
-  uint32_t pendingTlsWrite_ = 0;
-  SocketState state_ = SocketState::Closed;
-  uint32_t handshakeDeadline_ = 0;
-  std::vector<uint8_t> receiveBuffer_;
-  size_t receiveOffset_ = 0;
-  std::vector<uint8_t> sendBuffer_;
-  std::string expectedAccept_;
-  std::string message_;
-  bool inMessage_ = false;
-  unsigned generation_ = 0;
+    void fail(const std::string& text) {
+        SDL_Log("%s", text.c_str());
+        close();
+        // A throwing owner callback must not turn into an exception from
+        // connect, poll or send.
+        try {
+            if (callbacks_.onError) {
+                callbacks_.onError(text);
+            } else if (callbacks_.onClose) {
+                callbacks_.onClose();
+            }
+        } catch (const std::exception& error) {
+            SDL_Log("%s", error.what());
+        }
+    }
+
+    // --- TLS -------------------------------------------------------------
+
+    void initialiseTls() {
+        mbedtls_ssl_init(&ssl_);
+        mbedtls_ssl_config_init(&sslConfig_);
+        mbedtls_x509_crt_init(&caChain_);
+    }
+
+    void freeTls() {
+        mbedtls_ssl_free(&ssl_);
+        mbedtls_ssl_config_free(&sslConfig_);
+        mbedtls_x509_crt_free(&caChain_);
+    }
+
+    static int tlsSend(void* context, const unsigned char* data, size_t length) {
+        auto* self = static_cast<PosixSocket*>(context);
+        const long sent = self->platform_.send(self->socket_, data, length > INT_MAX ? INT_MAX : length);
+        if (sent == kSocketWouldBlock) return MBEDTLS_ERR_SSL_WANT_WRITE;
+        if (sent < 0) return MBEDTLS_ERR_NET_SEND_FAILED;
+        return static_cast<int>(sent);
+    }
+
+    static int tlsReceive(void* context, unsigned char* data, size_t length) {
+        auto* self = static_cast<PosixSocket*>(context);
+        const long received = self->platform_.receive(self->socket_, data, length > INT_MAX ? INT_MAX : length);
+        if (received == kSocketWouldBlock) return MBEDTLS_ERR_SSL_WANT_READ;
+        if (received < 0) return MBEDTLS_ERR_NET_RECV_FAILED;
+        return static_cast<int>(received);
+    }
+
+    static int tlsRandom(void* context, unsigned char* data, size_t length) {
+        auto* self = static_cast<PosixSocket*>(context);
+        return self->platform_.randomBytes(data, length) ? 0 : -1;
+    }
+
+    TransportCallbacks callbacks_;
+    TransportPlatform platform_;
+    int socket_ = -1;
+    mbedtls_ssl_context ssl_;
+    mbedtls_ssl_config sslConfig_;
+    mbedtls_x509_crt caChain_;
+    bool useTls_ = false;
+    uint32_t pendingTlsWrite_ = 0;
+    SocketState state_ = SocketState::Closed;
+    uint32_t handshakeDeadline_ = 0;
+    std::vector<uint8_t> receiveBuffer_;
+    size_t receiveOffset_ = 0;
+    std::vector<uint8_t> sendBuffer_;
+    std::string expectedAccept_;
+    std::string message_;
+    bool inMessage_ = false;
+    unsigned generation_ = 0;
 };
 
 }  // namespace
 
 std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks) {
-  return createSocketTransport(std::move(callbacks), systemTransportPlatform());
+    return createSocketTransport(std::move(callbacks), systemTransportPlatform());
 }
 
 std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks, TransportPlatform platform) {
-  return std::make_unique<PosixSocket>(std::move(callbacks), std::move(platform));
+    return std::make_unique<PosixSocket>(std::move(callbacks), std::move(platform));
 }
 
 }  // namespace vobu

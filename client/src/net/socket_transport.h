@@ -15,30 +15,30 @@
 namespace vobu {
 
 struct TransportCallbacks {
-  // Once per connection, when the upgrade was accepted (inside poll).
-  std::function<void()> onOpen;
-  // On failure when onError is empty.
-  std::function<void()> onClose;
-  // On failure, with the failure text, after the transport closed itself.
-  std::function<void(const std::string& text)> onError;
-  // Once per complete message, with its JSON text, valid only during the call.
-  std::function<void(const char* json, unsigned length)> onMessage;
+    // Once per connection, when the upgrade was accepted (inside poll).
+    std::function<void()> onOpen;
+    // On failure when onError is empty.
+    std::function<void()> onClose;
+    // On failure, with the failure text, after the transport closed itself.
+    std::function<void(const std::string& text)> onError;
+    // Once per complete message, with its JSON text, valid only during the call.
+    std::function<void(const char* json, unsigned length)> onMessage;
 };
 
 class SocketTransport {
- public:
-  virtual ~SocketTransport() = default;
-  // Drops any earlier connection silently and starts a new one; an empty
-  // url means the built-in default server. Returns while TCP connects.
-  virtual void connect(const std::string& url) = 0;
-  // One non-blocking step: connect progress, TLS, upgrade, writes, reads,
-  // frames and message callbacks.
-  virtual void poll() = 0;
-  // Queues one message and writes what the socket takes now; dropped
-  // silently unless the connection is open.
-  virtual void send(const std::string& jsonText) = 0;
-  // Closes without a callback and without a close frame; may be repeated.
-  virtual void close() = 0;
+public:
+    virtual ~SocketTransport() = default;
+    // Drops any earlier connection silently and starts a new one; an empty
+    // url means the built-in default server. Returns while TCP connects.
+    virtual void connect(const std::string& url) = 0;
+    // One non-blocking step: connect progress, TLS, upgrade, writes, reads,
+    // frames and message callbacks.
+    virtual void poll() = 0;
+    // Queues one message and writes what the socket takes now; dropped
+    // silently unless the connection is open.
+    virtual void send(const std::string& jsonText) = 0;
+    // Closes without a callback and without a close frame; may be repeated.
+    virtual void close() = 0;
 };
 
 // SDL's tick counter must be usable (it is without SDL_Init).

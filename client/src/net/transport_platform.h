@@ -12,20 +12,20 @@
 namespace vobu {
 
 struct TransportPlatform {
-  std::function<bool(const std::string& host, const std::string& port, Ipv4Endpoint& out)> resolve;
-  std::function<int()> openSocket;
-  std::function<ConnectStart(int socket, const Ipv4Endpoint& endpoint)> startConnect;
-  std::function<void(int socket)> setNoDelay;
-  std::function<ConnectProgress(int socket)> checkConnect;
-  std::function<int(int socket)> pendingError;
-  std::function<long(int socket, const uint8_t* data, size_t length)> send;
-  std::function<long(int socket, uint8_t* data, size_t length)> receive;
-  std::function<void(int socket)> closeSocket;
-  std::function<bool(uint8_t* data, size_t length)> randomBytes;
-  // Milliseconds of SDL's tick counter.
-  std::function<uint32_t()> ticks;
-  // The PEM text of the trusted root certificates; false when unreadable.
-  std::function<bool(std::string& pem)> readTrustBundle;
+    std::function<bool(const std::string& host, const std::string& port, Ipv4Endpoint& out)> resolve;
+    std::function<int()> openSocket;
+    std::function<ConnectStart(int socket, const Ipv4Endpoint& endpoint)> startConnect;
+    std::function<void(int socket)> setNoDelay;
+    std::function<ConnectProgress(int socket)> checkConnect;
+    std::function<int(int socket)> pendingError;
+    std::function<long(int socket, const uint8_t* data, size_t length)> send;
+    std::function<long(int socket, uint8_t* data, size_t length)> receive;
+    std::function<void(int socket)> closeSocket;
+    std::function<bool(uint8_t* data, size_t length)> randomBytes;
+    // Milliseconds of SDL's tick counter.
+    std::function<uint32_t()> ticks;
+    // The PEM text of the trusted root certificates; false when unreadable.
+    std::function<bool(std::string& pem)> readTrustBundle;
 };
 
 // The real calls: POSIX sockets, getrandom, SDL_GetTicks, the system bundle.

@@ -21,18 +21,18 @@ inline constexpr size_t kSendPayloadBytes = 262144;
 inline constexpr size_t kSendQueueBytes = 524288;
 
 enum WebSocketOpcode : uint8_t {
-  kOpcodeContinuation = 0,
-  kOpcodeText = 1,
-  kOpcodeBinary = 2,
-  kOpcodeClose = 8,
-  kOpcodePing = 9,
-  kOpcodePong = 10,
+    kOpcodeContinuation = 0,
+    kOpcodeText = 1,
+    kOpcodeBinary = 2,
+    kOpcodeClose = 8,
+    kOpcodePing = 9,
+    kOpcodePong = 10,
 };
 
 struct WebSocketFrame {
-  bool fin = false;
-  uint8_t opcode = 0;
-  std::string payload;
+    bool fin = false;
+    uint8_t opcode = 0;
+    std::string payload;
 };
 
 // Cuts the first frame of `data[0, size)`. False while the frame is not

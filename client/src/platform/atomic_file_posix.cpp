@@ -9,7 +9,7 @@
 namespace vobu {
 namespace {
 
-std::string folderOf(std::string const& path) {
+std::string folderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
         return ".";
@@ -22,7 +22,7 @@ std::string folderOf(std::string const& path) {
 
 // A rename is durable only once the folder entry that names the file has
 // been flushed too.
-bool syncFolderOf(std::string const& path) {
+bool syncFolderOf(const std::string& path) {
     int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -32,7 +32,7 @@ bool syncFolderOf(std::string const& path) {
     return synced;
 }
 
-bool writeAll(int fd, std::string const& bytes) {
+bool writeAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -52,7 +52,7 @@ bool writeAll(int fd, std::string const& bytes) {
 
 }  // namespace
 
-bool writeFileDurably(std::string const& path, std::string const& bytes) {
+bool writeFileDurably(const std::string& path, const std::string& bytes) {
     if (path.empty()) {
         return false;
     }
@@ -68,7 +68,7 @@ bool writeFileDurably(std::string const& path, std::string const& bytes) {
     return ok && closed;
 }
 
-bool moveFileReplacing(std::string const& from, std::string const& to) {
+bool moveFileReplacing(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) {
         return false;
     }
@@ -78,7 +78,7 @@ bool moveFileReplacing(std::string const& from, std::string const& to) {
     return syncFolderOf(to);
 }
 
-bool moveFileWithoutReplacing(std::string const& from, std::string const& to) {
+bool moveFileWithoutReplacing(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) {
         return false;
     }
@@ -96,7 +96,7 @@ bool moveFileWithoutReplacing(std::string const& from, std::string const& to) {
     return syncFolderOf(to);
 }
 
-bool linkFileWithoutReplacing(std::string const& from, std::string const& to) {
+bool linkFileWithoutReplacing(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) {
         return false;
     }
@@ -106,7 +106,7 @@ bool linkFileWithoutReplacing(std::string const& from, std::string const& to) {
     return syncFolderOf(to);
 }
 
-bool pathExists(std::string const& path) {
+bool pathExists(const std::string& path) {
     if (path.empty()) {
         return false;
     }
@@ -114,8 +114,7 @@ bool pathExists(std::string const& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-bool replaceFileAtomically(std::string const& target, std::string const& temporary,
-                           std::string const& bytes) {
+bool replaceFileAtomically(const std::string& target, const std::string& temporary, const std::string& bytes) {
     if (!writeFileDurably(temporary, bytes)) {
         return false;
     }

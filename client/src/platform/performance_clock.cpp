@@ -4,8 +4,6 @@
 
 namespace vobu {
 
-double performanceMs() {
-    return double(SDL_GetPerformanceCounter()) * 1000.0 / double(SDL_GetPerformanceFrequency());
-}
+double performanceMs() { return double(SDL_GetPerformanceCounter()) * 1000.0 / double(SDL_GetPerformanceFrequency()); }
 
-} // namespace vobu
+}  // namespace vobu

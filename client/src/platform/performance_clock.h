@@ -7,4 +7,4 @@ namespace vobu {
 
 double performanceMs();
 
-} // namespace vobu
+}  // namespace vobu

@@ -10,8 +10,8 @@ namespace vobu {
 
 // An IPv4 address and port, both in network byte order.
 struct Ipv4Endpoint {
-  uint32_t address = 0;
-  uint16_t port = 0;
+    uint32_t address = 0;
+    uint16_t port = 0;
 };
 
 enum class ConnectStart { InProgress, Failed };

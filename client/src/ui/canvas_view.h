@@ -15,13 +15,12 @@ namespace vobu {
 
 // Two triangles with white vertices covering the drawable pixels from
 // (layout x, layout y) to (layout x + 1020, layout y + 680) in clip space.
-std::vector<Vertex> canvasQuad(UiLayout const& layout, int drawableWidth, int drawableHeight);
+std::vector<Vertex> canvasQuad(const UiLayout& layout, int drawableWidth, int drawableHeight);
 
 // Uploads the canvas into `handle` (0: a new one), linear and clamped.
-uint32_t uploadCanvas(Graphics& graphics, UiCanvas const& canvas, uint32_t handle);
+uint32_t uploadCanvas(Graphics& graphics, const UiCanvas& canvas, uint32_t handle);
 
 // Draws the uploaded canvas with the 2D overlay switches.
-void drawCanvas(Graphics& graphics, uint32_t handle, UiLayout const& layout, int drawableWidth,
-                int drawableHeight);
+void drawCanvas(Graphics& graphics, uint32_t handle, const UiLayout& layout, int drawableWidth, int drawableHeight);
 
 }  // namespace vobu

@@ -14,9 +14,9 @@ constexpr int kArrowSize = 32;
 // "B" opaque black, "W" opaque white, anything else transparent; the rows
 // below the last one given are empty.
 constexpr std::array<std::string_view, 19> kArrowRows = {
-    "B",          "BB",         "BWB",        "BWWB",       "BWWWB",      "BWWWWB",   "BWWWWWB",
-    "BWWWWWWB",   "BWWWWWWWB",  "BWWWWWWWWB", "BWWWWWBBBBB", "BWWBWWB",   "BWB.BWWB", "BB..BWWB",
-    "B....BWWB",  ".....BWWB",  "......BWWB", "......BWWB", ".......BB",
+    "B",         "BB",        "BWB",        "BWWB",        "BWWWB",     "BWWWWB",   "BWWWWWB",
+    "BWWWWWWB",  "BWWWWWWWB", "BWWWWWWWWB", "BWWWWWBBBBB", "BWWBWWB",   "BWB.BWWB", "BB..BWWB",
+    "B....BWWB", ".....BWWB", "......BWWB", "......BWWB",  ".......BB",
 };
 
 }  // namespace
@@ -44,7 +44,7 @@ void Cursor::draw(Graphics& graphics, int width, int height) {
     if (texture == 0) {
         texture = graphics.setTexture(kArrowSize, kArrowSize, arrowImage(), 0, true, false);
     }
-    std::vector<Vertex> const quad = screenRectQuad(x, y, x + kArrowSize, y + kArrowSize, 1.0f, 1.0f, width, height);
+    const std::vector<Vertex> quad = screenRectQuad(x, y, x + kArrowSize, y + kArrowSize, 1.0f, 1.0f, width, height);
     graphics.drawTriangles(quad, texture, false, true, false, false, 1.0f, false);
 }
 

@@ -13,8 +13,7 @@ namespace {
 bool readUint32(std::istream& in, uint32_t& value) {
     unsigned char bytes[4];
     if (!in.read(reinterpret_cast<char*>(bytes), 4)) return false;
-    value = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-            uint32_t(bytes[3]) << 24;
+    value = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
     return true;
 }
 
@@ -22,9 +21,9 @@ void appendUint32(std::vector<uint8_t>& out, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) out.push_back(uint8_t(value >> shift));
 }
 
-std::vector<Glyph>::const_iterator findExact(std::vector<Glyph> const& glyphs, uint32_t codePoint) {
+std::vector<Glyph>::const_iterator findExact(const std::vector<Glyph>& glyphs, uint32_t codePoint) {
     auto it = std::lower_bound(glyphs.begin(), glyphs.end(), codePoint,
-                               [](Glyph const& g, uint32_t cp) { return g.codePoint < cp; });
+                               [](const Glyph& g, uint32_t cp) { return g.codePoint < cp; });
     if (it != glyphs.end() && it->codePoint == codePoint) return it;
     return glyphs.end();
 }
@@ -52,19 +51,19 @@ void loadUnifontGlyphs(std::istream& in, Font& font) {
     }
 }
 
-void Font::load(std::vector<uint8_t> const& bytes) {
+void Font::load(const std::vector<uint8_t>& bytes) {
     std::istringstream in(std::string(bytes.begin(), bytes.end()), std::ios::binary);
     loadUnifontGlyphs(in, *this);
 }
 
-Glyph const& Font::glyph(uint32_t codePoint) const {
+const Glyph& Font::glyph(uint32_t codePoint) const {
     auto it = findExact(glyphs, codePoint);
     if (it == glyphs.end()) it = findExact(glyphs, kReplacement);
     if (it == glyphs.end()) throw std::runtime_error("Unifont replacement glyph is unavailable");
     return *it;
 }
 
-int Font::plainTextWidth(std::string const& text) const {
+int Font::plainTextWidth(const std::string& text) const {
     int width = 0;
     for (size_t pos = 0; pos < text.size();) {
         Utf8Unit unit = decodeUtf8At(text, pos);
@@ -74,10 +73,10 @@ int Font::plainTextWidth(std::string const& text) const {
     return width;
 }
 
-std::vector<uint8_t> encodeUnifontGlyphs(std::vector<Glyph> const& glyphs) {
+std::vector<uint8_t> encodeUnifontGlyphs(const std::vector<Glyph>& glyphs) {
     std::vector<uint8_t> out = {'U', 'F', 'N', 'T'};
     appendUint32(out, uint32_t(glyphs.size()));
-    for (Glyph const& g : glyphs) {
+    for (const Glyph& g : glyphs) {
         appendUint32(out, g.codePoint);
         out.push_back(g.width);
         out.insert(out.end(), g.bitmap.begin(), g.bitmap.end());

@@ -34,20 +34,20 @@ public:
 
     // Parses the glyph table "unifont.bin" from the package entry's bytes.
     // Throws std::runtime_error on a bad table.
-    void load(std::vector<uint8_t> const& bytes);
+    void load(const std::vector<uint8_t>& bytes);
 
     // The glyph of the code point, else the replacement glyph U+FFFD.
     // Throws std::runtime_error when neither exists.
-    Glyph const& glyph(uint32_t codePoint) const;
+    const Glyph& glyph(uint32_t codePoint) const;
 
     // Sum of the glyph widths of the decoded code points of a UTF-8 text.
-    int plainTextWidth(std::string const& text) const;
+    int plainTextWidth(const std::string& text) const;
 };
 
 // Reads a glyph table from a byte stream and appends its glyphs to the font.
 void loadUnifontGlyphs(std::istream& in, Font& font);
 
 // Serialises glyphs into the "unifont.bin" layout (for tools and tests).
-std::vector<uint8_t> encodeUnifontGlyphs(std::vector<Glyph> const& glyphs);
+std::vector<uint8_t> encodeUnifontGlyphs(const std::vector<Glyph>& glyphs);
 
 }  // namespace vobu

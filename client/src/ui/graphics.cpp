@@ -39,14 +39,14 @@ void Graphics::beginFrame(int width, int height) {
     }
 }
 
-uint32_t Graphics::setTexture(int width, int height, std::vector<uint8_t> const& rgba, uint32_t handle, bool linear,
+uint32_t Graphics::setTexture(int width, int height, const std::vector<uint8_t>& rgba, uint32_t handle, bool linear,
                               bool repeat) {
     if (width <= 0 || height <= 0) {
         throw std::invalid_argument("Texture size must be positive");
     }
     // Checked before anything is stored: an upload of a short buffer would
     // read past its end.
-    uint64_t const expected = uint64_t(width) * uint64_t(height) * 4u;
+    const uint64_t expected = uint64_t(width) * uint64_t(height) * 4u;
     if (rgba.size() != expected) {
         throw std::invalid_argument("Texture pixel data does not match its size");
     }
@@ -70,8 +70,7 @@ uint32_t Graphics::setTexture(int width, int height, std::vector<uint8_t> const&
     return handle;
 }
 
-DrawState Graphics::drawState(bool cull, bool overlay, bool invert, bool translucent, bool alphaTest,
-                              bool textured) {
+DrawState Graphics::drawState(bool cull, bool overlay, bool invert, bool translucent, bool alphaTest, bool textured) {
     DrawState state;
     state.alphaTest = alphaTest;
     if (overlay) {
@@ -93,7 +92,7 @@ DrawState Graphics::drawState(bool cull, bool overlay, bool invert, bool translu
     return state;
 }
 
-void Graphics::drawTriangles(std::vector<Vertex> const& vertices, uint32_t texture, bool cull, bool overlay,
+void Graphics::drawTriangles(const std::vector<Vertex>& vertices, uint32_t texture, bool cull, bool overlay,
                              bool invert, bool translucent, float alpha, bool alphaTest) {
     if (vertices.empty()) {
         return;
@@ -112,7 +111,7 @@ void Graphics::drawTriangles(std::vector<Vertex> const& vertices, uint32_t textu
 }
 
 void Graphics::bindForDraw(uint32_t handle) {
-    Texture const& texture = textures_.at(handle);
+    const Texture& texture = textures_.at(handle);
     GpuTexture& gpu = gpu_[handle];
     if (gpu.object == 0) {
         gpu.object = backend_->createTextureObject();

@@ -60,12 +60,12 @@ public:
     virtual void deleteTextureObject(uint32_t object) = 0;
     virtual void bindTextureObject(uint32_t object) = 0;
     // Uploads the pixels into the bound object with its filtering and wrapping.
-    virtual void uploadTexture(Texture const& texture) = 0;
+    virtual void uploadTexture(const Texture& texture) = 0;
     // Replaces the pixels of the bound object, which already holds an image
     // of the same size; a backend may keep the storage and only copy.
-    virtual void updateTexture(Texture const& texture) { uploadTexture(texture); }
-    virtual void applyState(DrawState const& state) = 0;
-    virtual void drawTriangles(Vertex const* vertices, size_t count, float alpha) = 0;
+    virtual void updateTexture(const Texture& texture) { uploadTexture(texture); }
+    virtual void applyState(const DrawState& state) = 0;
+    virtual void drawTriangles(const Vertex* vertices, size_t count, float alpha) = 0;
     virtual void setScissor(int x, int y, int width, int height) = 0;
     virtual void clearScissor() = 0;
 };
@@ -89,8 +89,8 @@ public:
     // Without a backend the table works and draws go nowhere.
     Graphics();
     explicit Graphics(std::unique_ptr<GraphicsBackend> backend);
-    Graphics(Graphics const&) = delete;
-    Graphics& operator=(Graphics const&) = delete;
+    Graphics(const Graphics&) = delete;
+    Graphics& operator=(const Graphics&) = delete;
     ~Graphics();
 
     // Attaches the backend (createOpenGlBackend once the context exists).
@@ -103,24 +103,23 @@ public:
     // and bumps its version; returns the handle. Refuses (std::invalid_argument)
     // sizes that are not positive and pixel data that is not width x height x 4
     // bytes, leaving the table unchanged.
-    uint32_t setTexture(int width, int height, std::vector<uint8_t> const& rgba, uint32_t handle, bool linear,
+    uint32_t setTexture(int width, int height, const std::vector<uint8_t>& rgba, uint32_t handle, bool linear,
                         bool repeat);
     // Throws std::out_of_range for a texture handle that is not in the table.
-    void drawTriangles(std::vector<Vertex> const& vertices, uint32_t texture, bool cull, bool overlay, bool invert,
+    void drawTriangles(const std::vector<Vertex>& vertices, uint32_t texture, bool cull, bool overlay, bool invert,
                        bool translucent, float alpha, bool alphaTest);
     void deleteTexture(uint32_t handle);
     void clearTextures();
     void setScissor(int x, int y, int width, int height);
     void clearScissor();
 
-    std::map<uint32_t, Texture> const& textures() const { return textures_; }
+    const std::map<uint32_t, Texture>& textures() const { return textures_; }
     // The next handle an allocation gives out (beyond 32 bits once exhausted).
     uint64_t nextHandle() const { return nextHandle_; }
-    UploadCounters const& uploadCounters() const { return counters_; }
+    const UploadCounters& uploadCounters() const { return counters_; }
 
     // The pipeline state a draw with these switches uses.
-    static DrawState drawState(bool cull, bool overlay, bool invert, bool translucent, bool alphaTest,
-                               bool textured);
+    static DrawState drawState(bool cull, bool overlay, bool invert, bool translucent, bool alphaTest, bool textured);
 
 private:
     // The GPU side of one handle: its texture object and the version it holds.

@@ -45,19 +45,19 @@ public:
 
     void bindTextureObject(uint32_t object) override { glBindTexture(GL_TEXTURE_2D, object); }
 
-    void uploadTexture(Texture const& texture) override {
+    void uploadTexture(const Texture& texture) override {
         setSampling(texture);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, texture.width, texture.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                      texture.pixels.data());
     }
 
-    void updateTexture(Texture const& texture) override {
+    void updateTexture(const Texture& texture) override {
         setSampling(texture);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, texture.width, texture.height, GL_RGBA, GL_UNSIGNED_BYTE,
                         texture.pixels.data());
     }
 
-    void applyState(DrawState const& state) override {
+    void applyState(const DrawState& state) override {
         // Every GL state call makes the driver validate its pipeline again on
         // the next draw (llvmpipe does that on the calling thread), so only
         // what differs from the previous draw is sent.
@@ -90,7 +90,7 @@ public:
         maskAlpha_ = !state.writeAlpha;
     }
 
-    void drawTriangles(Vertex const* vertices, size_t count, float alpha) override {
+    void drawTriangles(const Vertex* vertices, size_t count, float alpha) override {
         if (count == 0) {
             return;
         }
@@ -113,9 +113,9 @@ public:
     void clearScissor() override { glDisable(GL_SCISSOR_TEST); }
 
 private:
-    static void setSampling(Texture const& texture) {
-        GLint const filter = texture.linear ? GL_LINEAR : GL_NEAREST;
-        GLint const wrap = texture.repeat ? GL_REPEAT : GL_CLAMP;
+    static void setSampling(const Texture& texture) {
+        const GLint filter = texture.linear ? GL_LINEAR : GL_NEAREST;
+        const GLint wrap = texture.repeat ? GL_REPEAT : GL_CLAMP;
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
@@ -123,8 +123,8 @@ private:
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
     }
 
-    void drawArrays(Vertex const* vertices, size_t count, float alpha) {
-        GLsizei const stride = sizeof(Vertex);
+    void drawArrays(const Vertex* vertices, size_t count, float alpha) {
+        const GLsizei stride = sizeof(Vertex);
         if (!arraysEnabled_) {
             // All three arrays are used by every draw, so they stay enabled.
             glEnableClientState(GL_VERTEX_ARRAY);
@@ -154,7 +154,7 @@ private:
         // every triangle is still drawn once, in its place, and clipped the
         // same way, so the picture stays the same.
         size_t first = 0;
-        size_t const triangles = count / 3;
+        const size_t triangles = count / 3;
         size_t t = 0;
         while (t < triangles) {
             size_t end = t;
@@ -176,12 +176,12 @@ private:
 
     // Whether a triangle reaches beyond a plane of the view volume. Only the
     // cost depends on it: the driver clips whatever needs it in any call.
-    static bool needsClipping(Vertex const* triangle) {
+    static bool needsClipping(const Vertex* triangle) {
         for (int k = 0; k < 3; ++k) {
-            Vertex const& v = triangle[k];
+            const Vertex& v = triangle[k];
             // Written so that a NaN counts as outside.
-            bool const inside = v.w > 0.0f && v.x >= -v.w && v.x <= v.w && v.y >= -v.w && v.y <= v.w &&
-                                v.z >= -v.w && v.z <= v.w;
+            const bool inside =
+                v.w > 0.0f && v.x >= -v.w && v.x <= v.w && v.y >= -v.w && v.y <= v.w && v.z >= -v.w && v.z <= v.w;
             if (!inside) return true;
         }
         return false;
@@ -190,7 +190,7 @@ private:
     static void drawRange(size_t first, size_t end) {
         while (first < end) {
             // Batches of whole triangles that fit a GLsizei.
-            size_t const batch = std::min<size_t>(end - first, size_t(3) << 28);
+            const size_t batch = std::min<size_t>(end - first, size_t(3) << 28);
             glDrawArrays(GL_TRIANGLES, GLint(first), GLsizei(batch));
             first += batch;
         }
@@ -220,10 +220,10 @@ private:
         }
     }
 
-    static void drawImmediate(Vertex const* vertices, size_t count, float alpha) {
+    static void drawImmediate(const Vertex* vertices, size_t count, float alpha) {
         glBegin(GL_TRIANGLES);
         for (size_t i = 0; i < count; ++i) {
-            Vertex const& v = vertices[i];
+            const Vertex& v = vertices[i];
             glColor4f(v.r, v.g, v.b, alpha);
             glTexCoord2f(v.u, v.v);
             glVertex4f(v.x, v.y, v.z, v.w);
@@ -232,9 +232,9 @@ private:
     }
 
     bool vertexArrays_;
-    bool maskAlpha_ = false;     // the coming draws leave the alpha channel alone
-    bool alphaMasked_ = false;   // what glColorMask currently says
-    bool stateKnown_ = false;    // applied_ and alphaMasked_ mirror the GL state
+    bool maskAlpha_ = false;      // the coming draws leave the alpha channel alone
+    bool alphaMasked_ = false;    // what glColorMask currently says
+    bool stateKnown_ = false;     // applied_ and alphaMasked_ mirror the GL state
     bool arraysEnabled_ = false;  // the three client arrays are on
     DrawState applied_;
     std::vector<float> colors_;

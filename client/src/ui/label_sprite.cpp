@@ -32,11 +32,11 @@ struct LabelPlanes {
     }
 };
 
-void rasteriseLine(LabelPlanes& planes, Font const& font, std::string const& line, int lineIndex,
-                   int contentWidth, uint32_t labelColor, bool colorCoded) {
+void rasteriseLine(LabelPlanes& planes, const Font& font, const std::string& line, int lineIndex, int contentWidth,
+                   uint32_t labelColor, bool colorCoded) {
     ColorCodedText parsed;
     if (colorCoded) parsed = parseColorCodes(line);
-    std::string const& plain = colorCoded ? parsed.plain : line;
+    const std::string& plain = colorCoded ? parsed.plain : line;
     int pen = (contentWidth - textWidth(font, line, colorCoded)) / 2;
     int previous = pen;
     int top = kLabelLineHeight * lineIndex + 2;
@@ -44,7 +44,7 @@ void rasteriseLine(LabelPlanes& planes, Font const& font, std::string const& lin
         Utf8Unit unit = decodeUtf8At(plain, pos);
         uint32_t color = colorCoded ? colorOfCode(parsed.codes[pos], labelColor) : labelColor;
         pos += unit.length;
-        Glyph const& glyph = font.glyph(unit.codePoint);
+        const Glyph& glyph = font.glyph(unit.codePoint);
         int x = pen;
         if (isCombiningMark(unit.codePoint)) {
             x = previous;
@@ -64,7 +64,7 @@ void rasteriseLine(LabelPlanes& planes, Font const& font, std::string const& lin
     }
 }
 
-bool hasMarkedNeighbour(LabelPlanes const& planes, int x, int y) {
+bool hasMarkedNeighbour(const LabelPlanes& planes, int x, int y) {
     for (int dy = -1; dy <= 1; ++dy) {
         for (int dx = -1; dx <= 1; ++dx) {
             if ((dx != 0 || dy != 0) && planes.isMarked(x + dx, y + dy)) return true;
@@ -75,11 +75,11 @@ bool hasMarkedNeighbour(LabelPlanes const& planes, int x, int y) {
 
 }  // namespace
 
-LabelSprite renderLabelLines(Font const& font, std::vector<std::string> const& lines,
-                             std::optional<LabelRgb> color, bool colorCoded) {
+LabelSprite renderLabelLines(const Font& font, const std::vector<std::string>& lines, std::optional<LabelRgb> color,
+                             bool colorCoded) {
     LabelSprite sprite;
     int widest = 0;
-    for (std::string const& line : lines) widest = std::max(widest, textWidth(font, line, colorCoded));
+    for (const std::string& line : lines) widest = std::max(widest, textWidth(font, line, colorCoded));
     sprite.contentWidth = std::max(4, widest + 4);
     sprite.contentHeight = kLabelLineHeight * int(lines.size()) + 2;
     sprite.textureWidth = powerOfTwoAtLeast(sprite.contentWidth);
@@ -111,27 +111,23 @@ LabelSprite renderLabelLines(Font const& font, std::vector<std::string> const& l
     return sprite;
 }
 
-LabelSprite renderLabel(Font const& font, std::string const& text) {
+LabelSprite renderLabel(const Font& font, const std::string& text) {
     return renderLabelLines(font, {text}, std::nullopt, false);
 }
 
-std::vector<Vertex> emitLabelQuad(LabelSprite const& sprite, std::array<float, 3> const& p,
-                                  std::array<float, 3> const& right, std::array<float, 3> const& up,
-                                  PlotFunction const& plot, float scale) {
+std::vector<Vertex> emitLabelQuad(const LabelSprite& sprite, const std::array<float, 3>& p,
+                                  const std::array<float, 3>& right, const std::array<float, 3>& up,
+                                  const PlotFunction& plot, float scale) {
     float s = scale;
     float h = 0.14f * scale;
     auto corner = [&](float sr, float su) {
-        return std::array<float, 3>{p[0] + sr * right[0] + su * up[0],
-                                    p[1] + sr * right[1] + su * up[1],
+        return std::array<float, 3>{p[0] + sr * right[0] + su * up[0], p[1] + sr * right[1] + su * up[1],
                                     p[2] + sr * right[2] + su * up[2]};
     };
-    std::array<std::array<float, 3>, 4> corners = {corner(-s, -h), corner(s, -h), corner(s, h),
-                                                   corner(-s, h)};
-    std::array<std::array<float, 2>, 4> uvs = {{{0.0f, sprite.vMax},
-                                                {sprite.uMax, sprite.vMax},
-                                                {sprite.uMax, 0.0f},
-                                                {0.0f, 0.0f}}};
-    Color const white{1.0f, 1.0f, 1.0f};
+    std::array<std::array<float, 3>, 4> corners = {corner(-s, -h), corner(s, -h), corner(s, h), corner(-s, h)};
+    std::array<std::array<float, 2>, 4> uvs = {
+        {{0.0f, sprite.vMax}, {sprite.uMax, sprite.vMax}, {sprite.uMax, 0.0f}, {0.0f, 0.0f}}};
+    const Color white{1.0f, 1.0f, 1.0f};
     std::array<Vertex, 4> vertices;
     for (size_t i = 0; i < 4; ++i) {
         vertices[i] = plot(corners[i][0], corners[i][1], corners[i][2], white);
@@ -141,9 +137,8 @@ std::vector<Vertex> emitLabelQuad(LabelSprite const& sprite, std::array<float, 3
     return {vertices[0], vertices[1], vertices[2], vertices[0], vertices[2], vertices[3]};
 }
 
-uint32_t uploadLabelSprite(Graphics& graphics, LabelSprite const& sprite, uint32_t handle) {
-    return graphics.setTexture(sprite.textureWidth, sprite.textureHeight, sprite.pixels, handle, true,
-                               false);
+uint32_t uploadLabelSprite(Graphics& graphics, const LabelSprite& sprite, uint32_t handle) {
+    return graphics.setTexture(sprite.textureWidth, sprite.textureHeight, sprite.pixels, handle, true, false);
 }
 
 }  // namespace vobu

@@ -31,19 +31,19 @@ inline constexpr int kLabelLineHeight = 18;
 
 using LabelRgb = std::array<uint8_t, 3>;  // R, G, B
 
-LabelSprite renderLabelLines(Font const& font, std::vector<std::string> const& lines,
-                             std::optional<LabelRgb> color, bool colorCoded);
-LabelSprite renderLabel(Font const& font, std::string const& text);
+LabelSprite renderLabelLines(const Font& font, const std::vector<std::string>& lines, std::optional<LabelRgb> color,
+                             bool colorCoded);
+LabelSprite renderLabel(const Font& font, const std::string& text);
 
 // Six vertices (two triangles) of the quad centred on p, spanning scale * right
 // to each side and 0.14 * scale * up above and below. Throws
 // std::bad_function_call for an empty plot callback.
-std::vector<Vertex> emitLabelQuad(LabelSprite const& sprite, std::array<float, 3> const& p,
-                                  std::array<float, 3> const& right, std::array<float, 3> const& up,
-                                  PlotFunction const& plot, float scale);
+std::vector<Vertex> emitLabelQuad(const LabelSprite& sprite, const std::array<float, 3>& p,
+                                  const std::array<float, 3>& right, const std::array<float, 3>& up,
+                                  const PlotFunction& plot, float scale);
 
 // Uploads the sprite into `handle` (0: a new one) with linear filtering and
 // clamping; returns the handle.
-uint32_t uploadLabelSprite(Graphics& graphics, LabelSprite const& sprite, uint32_t handle);
+uint32_t uploadLabelSprite(Graphics& graphics, const LabelSprite& sprite, uint32_t handle);
 
 }  // namespace vobu

@@ -33,8 +33,7 @@ ClipRect ListBox::thumbRect() const {
     return {x + width - 18, top, 16, length};
 }
 
-void ListBox::setLayout(int newX, int newY, int newWidth, int newHeight, int newCount,
-                        int newRowHeight) {
+void ListBox::setLayout(int newX, int newY, int newWidth, int newHeight, int newCount, int newRowHeight) {
     x = newX;
     y = newY;
     width = newWidth;
@@ -110,24 +109,23 @@ void ListBox::dragThumb(int px, int py) {
     first = int(std::clamp<int64_t>(travel / freeTrack, 0, lastFirstRow()));
 }
 
-void ListBox::draw(UiCanvas& canvas, Font const& font, std::vector<ListItem> const& items) {
+void ListBox::draw(UiCanvas& canvas, const Font& font, const std::vector<ListItem>& items) {
     canvas.fillRect(x, y, width, height, palette::kListBackground);
     canvas.drawBevelFrame(x, y, width, height, true, 2);
 
     canvas.clip = ClipRect{x + 2, y + 2, width - 22, height - 4};
     int visible = visibleRows();
     for (int i = 0; i < visible && first + i < int(items.size()); ++i) {
-        ListItem const& item = items[size_t(first + i)];
+        const ListItem& item = items[size_t(first + i)];
         int top = y + 2 + i * rowHeight;
         int offset = item.detail.empty() ? (rowHeight - 16) / 2 : kTextInset;
         bool isSelected = first + i == selected;
         if (isSelected) canvas.fillRect(x + 2, top, width - 22, rowHeight, palette::kSelection);
         uint32_t labelColor = isSelected ? palette::kHighlightText : palette::kBodyText;
-        drawText(canvas, font, item.label, x + kTextInset, top + offset, labelColor,
-                 item.colorCoded);
+        drawText(canvas, font, item.label, x + kTextInset, top + offset, labelColor, item.colorCoded);
         if (!item.detail.empty()) {
-            drawText(canvas, font, item.detail, x + kTextInset, top + offset + kDetailOffset,
-                     palette::kBodyText, item.colorCoded);
+            drawText(canvas, font, item.detail, x + kTextInset, top + offset + kDetailOffset, palette::kBodyText,
+                     item.colorCoded);
         }
     }
     canvas.resetClip();
@@ -143,8 +141,7 @@ void ListBox::draw(UiCanvas& canvas, Font const& font, std::vector<ListItem> con
     uint32_t mark = canScroll() ? palette::kHighlightText : palette::kBevelLight;
     for (int j = 0; j < 4; ++j) {
         canvas.drawLine(right - 11 - j, y + 7 + j, right - 11 + j, y + 7 + j, mark);
-        canvas.drawLine(right - 14 + j, y + height - 13 + j, right - 8 - j, y + height - 13 + j,
-                        mark);
+        canvas.drawLine(right - 14 + j, y + height - 13 + j, right - 8 - j, y + height - 13 + j, mark);
     }
 
     ClipRect thumb = thumbRect();
@@ -152,11 +149,10 @@ void ListBox::draw(UiCanvas& canvas, Font const& font, std::vector<ListItem> con
     canvas.drawBevelFrame(thumb.x, thumb.y, thumb.width, thumb.height, dragging, 2);
 }
 
-void ListBox::drawStrings(UiCanvas& canvas, Font const& font,
-                          std::vector<std::string> const& labels) {
+void ListBox::drawStrings(UiCanvas& canvas, const Font& font, const std::vector<std::string>& labels) {
     std::vector<ListItem> items;
     items.reserve(labels.size());
-    for (std::string const& label : labels) items.push_back(ListItem{label, "", false});
+    for (const std::string& label : labels) items.push_back(ListItem{label, "", false});
     draw(canvas, font, items);
 }
 

@@ -46,8 +46,8 @@ public:
     int rowAt(int px, int py) const;
     void press(int px, int py);
     void dragThumb(int px, int py);
-    void draw(UiCanvas& canvas, Font const& font, std::vector<ListItem> const& items);
-    void drawStrings(UiCanvas& canvas, Font const& font, std::vector<std::string> const& labels);
+    void draw(UiCanvas& canvas, const Font& font, const std::vector<ListItem>& items);
+    void drawStrings(UiCanvas& canvas, const Font& font, const std::vector<std::string>& labels);
 
     int visibleRows() const;
     int lastFirstRow() const;

@@ -14,10 +14,10 @@ std::vector<Vertex> screenRectQuad(int left, int top, int right, int bottom, flo
         vertex.v = v;
         return vertex;
     };
-    Vertex const topLeft = corner(left, top, 0.0f, 0.0f);
-    Vertex const bottomLeft = corner(left, bottom, 0.0f, vBottom);
-    Vertex const bottomRight = corner(right, bottom, uRight, vBottom);
-    Vertex const topRight = corner(right, top, uRight, 0.0f);
+    const Vertex topLeft = corner(left, top, 0.0f, 0.0f);
+    const Vertex bottomLeft = corner(left, bottom, 0.0f, vBottom);
+    const Vertex bottomRight = corner(right, bottom, uRight, vBottom);
+    const Vertex topRight = corner(right, top, uRight, 0.0f);
     return {topLeft, bottomLeft, bottomRight, topLeft, bottomRight, topRight};
 }
 

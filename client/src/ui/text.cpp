@@ -9,11 +9,9 @@ namespace vobu {
 
 namespace {
 
-char const* const kDefaultCode = "^r";
+const char* const kDefaultCode = "^r";
 
-bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -21,7 +19,7 @@ int hexValue(char c) {
     return c - 'A' + 10;
 }
 
-bool isColorCodeAt(std::string const& text, size_t caret) {
+bool isColorCodeAt(const std::string& text, size_t caret) {
     if (caret + 8 > text.size()) return false;
     for (size_t i = caret + 2; i < caret + 8; ++i) {
         if (!isHexDigit(text[i])) return false;
@@ -30,12 +28,10 @@ bool isColorCodeAt(std::string const& text, size_t caret) {
 }
 
 // Width a code point adds to a measured line: combining marks add nothing.
-int advanceOf(Font const& font, uint32_t cp) {
-    return isCombiningMark(cp) ? 0 : font.glyph(cp).width;
-}
+int advanceOf(const Font& font, uint32_t cp) { return isCombiningMark(cp) ? 0 : font.glyph(cp).width; }
 
 // The unit starting at pos ends where the next wrap space or the text ends.
-size_t wordEnd(std::string const& text, size_t pos) {
+size_t wordEnd(const std::string& text, size_t pos) {
     while (pos < text.size()) {
         Utf8Unit unit = decodeUtf8At(text, pos);
         if (isWrapSpace(unit.codePoint)) break;
@@ -45,7 +41,7 @@ size_t wordEnd(std::string const& text, size_t pos) {
 }
 
 struct WrapState {
-    Font const& font;
+    const Font& font;
     std::vector<std::string> lines{std::string()};
     int avail;
     int full;
@@ -60,7 +56,7 @@ struct WrapState {
     // Breaks a word too wide for any line at glyph boundaries; combining
     // marks stay with their base. A new line is only started when it gives
     // more room, so a glyph wider than a whole line sits alone on one line.
-    void breakWord(std::string const& word) {
+    void breakWord(const std::string& word) {
         used = 0;
         for (size_t pos = 0; pos < word.size();) {
             Utf8Unit unit = decodeUtf8At(word, pos);
@@ -76,8 +72,7 @@ struct WrapState {
     }
 };
 
-std::vector<std::string> wrapPlain(Font const& font, std::string const& text, int maxWidth,
-                                   int firstLineWidth) {
+std::vector<std::string> wrapPlain(const Font& font, const std::string& text, int maxWidth, int firstLineWidth) {
     WrapState state{font, {std::string()}, std::max(firstLineWidth, 1), std::max(maxWidth, 1)};
     std::string pending;
     for (size_t pos = 0; pos < text.size();) {
@@ -91,7 +86,7 @@ std::vector<std::string> wrapPlain(Font const& font, std::string const& text, in
         std::string word = text.substr(pos, end - pos);
         int w = textWidth(font, word, false);
         // Spaces before the first word of a line are dropped.
-        bool const lineStarted = state.used > 0;
+        const bool lineStarted = state.used > 0;
         int p = lineStarted ? textWidth(font, pending, false) : 0;
         if (p + state.used + w <= state.avail) {
             if (lineStarted) state.lines.back() += pending;
@@ -113,7 +108,7 @@ std::vector<std::string> wrapPlain(Font const& font, std::string const& text, in
 
 }  // namespace
 
-ColorCodedText parseColorCodes(std::string const& text) {
+ColorCodedText parseColorCodes(const std::string& text) {
     ColorCodedText out;
     out.plain.reserve(text.size());
     out.codes.reserve(text.size());
@@ -145,12 +140,12 @@ ColorCodedText parseColorCodes(std::string const& text) {
     return out;
 }
 
-std::string encodeColorCodes(ColorCodedText const& text, size_t start, size_t count) {
+std::string encodeColorCodes(const ColorCodedText& text, size_t start, size_t count) {
     std::string out;
-    std::string const* last = nullptr;
+    const std::string* last = nullptr;
     size_t end = std::min(text.plain.size(), start + std::min(count, text.plain.size()));
     for (size_t i = start; i < end; ++i) {
-        std::string const& code = text.codes[i];
+        const std::string& code = text.codes[i];
         if (last == nullptr || *last != code) {
             out += code;
             last = &code;
@@ -161,13 +156,13 @@ std::string encodeColorCodes(ColorCodedText const& text, size_t start, size_t co
     return out;
 }
 
-uint32_t colorOfCode(std::string const& code, uint32_t fallback) {
+uint32_t colorOfCode(const std::string& code, uint32_t fallback) {
     if (code.size() != 8 || code[0] != '^' || code[1] != '#') return fallback;
     auto byteAt = [&](size_t i) { return uint32_t(hexValue(code[i]) * 16 + hexValue(code[i + 1])); };
     return 0xFF000000u | byteAt(6) << 16 | byteAt(4) << 8 | byteAt(2);
 }
 
-int textWidth(Font const& font, std::string const& text, bool colorCoded) {
+int textWidth(const Font& font, const std::string& text, bool colorCoded) {
     std::string const plain = colorCoded ? parseColorCodes(text).plain : text;
     int width = 0;
     for (size_t pos = 0; pos < plain.size();) {
@@ -178,7 +173,7 @@ int textWidth(Font const& font, std::string const& text, bool colorCoded) {
     return width;
 }
 
-std::string fitText(Font const& font, std::string const& text, int maxWidth) {
+std::string fitText(const Font& font, const std::string& text, int maxWidth) {
     if (textWidth(font, text, false) <= maxWidth) return text;
     int sum = 0;
     for (size_t pos = 0; pos < text.size();) {
@@ -190,17 +185,17 @@ std::string fitText(Font const& font, std::string const& text, int maxWidth) {
     return text + "...";  // unreachable: the whole text is wider than maxWidth
 }
 
-void drawText(UiCanvas& canvas, Font const& font, std::string const& text, int x, int y,
-              uint32_t color, bool colorCoded) {
+void drawText(UiCanvas& canvas, const Font& font, const std::string& text, int x, int y, uint32_t color,
+              bool colorCoded) {
     ColorCodedText parsed;
     if (colorCoded) parsed = parseColorCodes(text);
-    std::string const& plain = colorCoded ? parsed.plain : text;
+    const std::string& plain = colorCoded ? parsed.plain : text;
     int pen = x;
     int previous = x;
     for (size_t pos = 0; pos < plain.size();) {
         Utf8Unit unit = decodeUtf8At(plain, pos);
         uint32_t drawColor = colorCoded ? colorOfCode(parsed.codes[pos], color) : color;
-        Glyph const& glyph = font.glyph(unit.codePoint);
+        const Glyph& glyph = font.glyph(unit.codePoint);
         if (isCombiningMark(unit.codePoint)) {
             canvas.drawGlyph(glyph, previous, y, drawColor);
         } else {
@@ -212,8 +207,8 @@ void drawText(UiCanvas& canvas, Font const& font, std::string const& text, int x
     }
 }
 
-std::vector<std::string> wrapText(Font const& font, std::string const& text, int maxWidth,
-                                  int firstLineWidth, bool colorCoded) {
+std::vector<std::string> wrapText(const Font& font, const std::string& text, int maxWidth, int firstLineWidth,
+                                  bool colorCoded) {
     if (!colorCoded) return wrapPlain(font, text, maxWidth, firstLineWidth);
     ColorCodedText parsed = parseColorCodes(text);
     std::vector<std::string> lines = wrapPlain(font, parsed.plain, maxWidth, firstLineWidth);

@@ -36,7 +36,7 @@ void appendUtf8(std::string& out, uint32_t codePoint);
 
 // Cleans untrusted text: keeps at most maxCodePoints valid code points and
 // drops control bytes, DEL, C1 controls, U+FFFD and every malformed unit.
-std::string sanitizeUtf8(std::string const& text, int maxCodePoints);
+std::string sanitizeUtf8(const std::string& text, int maxCodePoints);
 
 // Drawn over the previous glyph with no width of their own.
 bool isCombiningMark(uint32_t codePoint);
@@ -53,21 +53,21 @@ struct ColorCodedText {
     std::vector<std::string> codes;  // per byte of plain: "^r" or "^#RRGGBB"
 };
 
-ColorCodedText parseColorCodes(std::string const& text);
+ColorCodedText parseColorCodes(const std::string& text);
 
 // Bytes start .. start + count - 1 of plain written back in coded form.
-std::string encodeColorCodes(ColorCodedText const& text, size_t start, size_t count);
+std::string encodeColorCodes(const ColorCodedText& text, size_t start, size_t count);
 
 // Canvas colour of a code: "^#RRGGBB" gives 0xFFBBGGRR, "^r" the fallback.
-uint32_t colorOfCode(std::string const& code, uint32_t fallback);
+uint32_t colorOfCode(const std::string& code, uint32_t fallback);
 
 // ---- Measuring and drawing ----------------------------------------------
 
-int textWidth(Font const& font, std::string const& text, bool colorCoded);
-std::string fitText(Font const& font, std::string const& text, int maxWidth);
-void drawText(UiCanvas& canvas, Font const& font, std::string const& text, int x, int y,
-              uint32_t color, bool colorCoded);
-std::vector<std::string> wrapText(Font const& font, std::string const& text, int maxWidth,
-                                  int firstLineWidth, bool colorCoded);
+int textWidth(const Font& font, const std::string& text, bool colorCoded);
+std::string fitText(const Font& font, const std::string& text, int maxWidth);
+void drawText(UiCanvas& canvas, const Font& font, const std::string& text, int x, int y, uint32_t color,
+              bool colorCoded);
+std::vector<std::string> wrapText(const Font& font, const std::string& text, int maxWidth, int firstLineWidth,
+                                  bool colorCoded);
 
 }  // namespace vobu

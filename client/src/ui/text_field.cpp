@@ -8,7 +8,7 @@ namespace vobu {
 
 namespace {
 
-size_t unitLength(std::string const& text, size_t pos) {
+size_t unitLength(const std::string& text, size_t pos) {
     unsigned char lead = static_cast<unsigned char>(text[pos]);
     if (lead < 0xC2 || lead > 0xF4) return 1;
     size_t continuations = lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
@@ -29,8 +29,8 @@ int classOfCodePoint(uint32_t cp) {
 
 // The class of every code point of a text (see TextField::charClass), for
 // the word operations, which look at many of them.
-std::vector<int> classesOf(std::string const& text) {
-    std::vector<size_t> const offsets = utf8CharOffsets(text);
+std::vector<int> classesOf(const std::string& text) {
+    const std::vector<size_t> offsets = utf8CharOffsets(text);
     std::vector<int> classes(offsets.size() - 1);
     for (size_t i = 0; i + 1 < offsets.size(); ++i) {
         classes[i] = classOfCodePoint(decodeUtf8At(text, offsets[i]).codePoint);
@@ -40,16 +40,16 @@ std::vector<int> classesOf(std::string const& text) {
 
 }  // namespace
 
-std::vector<size_t> utf8CharOffsets(std::string const& text) {
+std::vector<size_t> utf8CharOffsets(const std::string& text) {
     std::vector<size_t> offsets;
     for (size_t pos = 0; pos < text.size(); pos += unitLength(text, pos)) offsets.push_back(pos);
     offsets.push_back(text.size());
     return offsets;
 }
 
-int utf8Length(std::string const& text) { return int(utf8CharOffsets(text).size()) - 1; }
+int utf8Length(const std::string& text) { return int(utf8CharOffsets(text).size()) - 1; }
 
-std::string utf8Prefix(std::string const& text, int n) {
+std::string utf8Prefix(const std::string& text, int n) {
     std::vector<size_t> offsets = utf8CharOffsets(text);
     n = std::clamp(n, 0, int(offsets.size()) - 1);
     return text.substr(0, offsets[size_t(n)]);
@@ -61,7 +61,7 @@ int TextField::charClass(int index) const {
     return classOfCodePoint(decodeUtf8At(text, offsets[size_t(index)]).codePoint);
 }
 
-void TextField::setText(std::string const& value) {
+void TextField::setText(const std::string& value) {
     text = sanitizeUtf8(value, maxLength);
     cursor = anchor = length();
     undoStack.clear();
@@ -104,8 +104,8 @@ void TextField::selectAll() {
 }
 
 int TextField::wordBoundary(int index, int direction) const {
-    std::vector<int> const classes = classesOf(text);
-    int const len = int(classes.size());
+    const std::vector<int> classes = classesOf(text);
+    const int len = int(classes.size());
     int i = std::clamp(index, 0, len);
     if (direction < 0) {
         while (i > 0 && classes[size_t(i - 1)] == 0) --i;
@@ -124,8 +124,8 @@ int TextField::wordBoundary(int index, int direction) const {
 }
 
 void TextField::selectWordAt(int index) {
-    std::vector<int> const classes = classesOf(text);
-    int const len = int(classes.size());
+    const std::vector<int> classes = classesOf(text);
+    const int len = int(classes.size());
     if (len == 0) {
         cursor = anchor = 0;
         return;
@@ -140,7 +140,7 @@ void TextField::selectWordAt(int index) {
     cursor = end;
 }
 
-void TextField::replaceRange(int from, int to, std::string const& insert) {
+void TextField::replaceRange(int from, int to, const std::string& insert) {
     std::vector<size_t> offsets = utf8CharOffsets(text);
     int len = int(offsets.size()) - 1;
     from = std::clamp(from, 0, len);
@@ -158,7 +158,7 @@ void TextField::replaceRange(int from, int to, std::string const& insert) {
     cursor = anchor = from + utf8Length(clean);
 }
 
-void TextField::replaceSelection(std::string const& insert) {
+void TextField::replaceSelection(const std::string& insert) {
     replaceRange(std::min(cursor, anchor), std::max(cursor, anchor), insert);
 }
 
@@ -195,7 +195,7 @@ void TextField::stepHistory(std::vector<TextFieldState>& take, std::vector<TextF
     anchor = state.anchor;
 }
 
-void TextField::applyComposition(std::string const& value, int newCursor, int newAnchor) {
+void TextField::applyComposition(const std::string& value, int newCursor, int newAnchor) {
     text = sanitizeUtf8(value, maxLength);
     int len = length();
     cursor = std::clamp(newCursor, 0, len);

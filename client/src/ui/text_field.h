@@ -10,10 +10,10 @@ namespace vobu {
 // of n code points gives n + 1 offsets. A lead byte takes the continuation
 // bytes it announces (fewer when another byte or the end comes first); any
 // other byte counts alone.
-std::vector<size_t> utf8CharOffsets(std::string const& text);
-int utf8Length(std::string const& text);
+std::vector<size_t> utf8CharOffsets(const std::string& text);
+int utf8Length(const std::string& text);
 // The text up to code point n (clamped to 0..length).
-std::string utf8Prefix(std::string const& text, int n);
+std::string utf8Prefix(const std::string& text, int n);
 
 // One undo or redo entry.
 struct TextFieldState {
@@ -41,21 +41,21 @@ public:
     int length() const { return utf8Length(text); }
     bool hasSelection() const { return cursor != anchor; }
 
-    void setText(std::string const& value);
+    void setText(const std::string& value);
     std::string selectedText() const;
     void setCursor(int index, bool extend);
     void moveCursor(int delta, bool extend, bool byWord);
     void moveToEdge(bool toEnd, bool extend);
     void selectAll();
     void selectWordAt(int index);
-    void replaceRange(int from, int to, std::string const& insert);
-    void replaceSelection(std::string const& insert);
+    void replaceRange(int from, int to, const std::string& insert);
+    void replaceSelection(const std::string& insert);
     void deleteChar(bool backward, bool byWord);
     void undo();
     void redo();
     void pushUndo();
     int wordBoundary(int index, int direction) const;
-    void applyComposition(std::string const& value, int newCursor, int newAnchor);
+    void applyComposition(const std::string& value, int newCursor, int newAnchor);
 
     // 0 space, 1 word character, 2 anything else (also past the end).
     int charClass(int index) const;

@@ -18,7 +18,7 @@ bool compositionActive() { return false; }
 
 bool isShiftHeld() { return (SDL_GetModState() & KMOD_SHIFT) != 0; }
 
-bool copyFieldSelection(TextField const& field) {
+bool copyFieldSelection(const TextField& field) {
     std::string selection = field.selectedText();
     if (selection.empty()) return false;
     return SDL_SetClipboardText(selection.c_str()) == 0;

@@ -22,7 +22,7 @@ bool isShiftHeld();
 // Clipboard text for a field: copy and cut put a non-empty selection on the
 // clipboard; paste inserts the clipboard text (cleaned and cut to the room
 // left) in place of the selection. Each reports whether it did anything.
-bool copyFieldSelection(TextField const& field);
+bool copyFieldSelection(const TextField& field);
 bool cutFieldSelection(TextField& field);
 bool pasteIntoField(TextField& field);
 

@@ -34,13 +34,12 @@ public:
     void drawLine(int x0, int y0, int x1, int y1, uint32_t color);
     void drawBevel(int x, int y, int width, int height, bool sunken);
     void drawBevelFrame(int x, int y, int width, int height, bool sunken, int thickness);
-    void drawPlainText(Font const& font, std::string const& text, int x, int y, uint32_t color,
-                       int maxWidth);
-    void drawButton(Font const& font, int x, int y, int width, int height, std::string const& label,
-                    bool pressed, bool enabled, bool hover);
+    void drawPlainText(const Font& font, const std::string& text, int x, int y, uint32_t color, int maxWidth);
+    void drawButton(const Font& font, int x, int y, int width, int height, const std::string& label, bool pressed,
+                    bool enabled, bool hover);
 
     // Draws one glyph with its top-left at (x, y); used by the text functions.
-    void drawGlyph(Glyph const& glyph, int x, int y, uint32_t color);
+    void drawGlyph(const Glyph& glyph, int x, int y, uint32_t color);
 
     // The stored colour of a pixel (0 outside the buffer), for tests and tools.
     uint32_t pixel(int x, int y) const;

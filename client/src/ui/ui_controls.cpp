@@ -25,25 +25,24 @@ void UiControls::drawFocusRing(UiCanvas& canvas, int x, int y, int width, int he
     canvas.drawLine(right, y + 2, right, bottom, palette::kFocusRing);
 }
 
-void UiControls::addButton(UiCanvas& canvas, Font const& font, std::string const& id, int x, int y,
-                           int width, int height, std::string const& label,
-                           std::function<void()> onClick, bool pressed, bool enabled) {
+void UiControls::addButton(UiCanvas& canvas, const Font& font, const std::string& id, int x, int y, int width,
+                           int height, const std::string& label, std::function<void()> onClick, bool pressed,
+                           bool enabled) {
     controls.push_back(UiControl{id, x, y, width, height, std::move(onClick), enabled, true});
     bool held = pressedId == id && down && !cancelled && pressedRect.width > 0;
-    bool hover = pointerX >= x && pointerX <= x + width - 1 && pointerY >= y &&
-                 pointerY <= y + height - 1;
+    bool hover = pointerX >= x && pointerX <= x + width - 1 && pointerY >= y && pointerY <= y + height - 1;
     canvas.drawButton(font, x, y, width, height, label, pressed || held, enabled, hover);
     if (enabled && focusId == id) drawFocusRing(canvas, x, y, width, height);
 }
 
-void UiControls::add(UiCanvas& canvas, std::string const& id, int x, int y, int width, int height,
+void UiControls::add(UiCanvas& canvas, const std::string& id, int x, int y, int width, int height,
                      std::function<void()> onClick, bool enabled) {
     controls.push_back(UiControl{id, x, y, width, height, std::move(onClick), enabled, false});
     if (enabled && focusId == id) drawFocusRing(canvas, x, y, width, height);
 }
 
 bool UiControls::press(int x, int y, double nowSeconds) {
-    for (UiControl const& control : controls) {
+    for (const UiControl& control : controls) {
         if (!control.enabled || !control.visible) continue;
         if (!contains(control.x, control.y, control.width, control.height, x, y)) continue;
         pressedId = control.id;
@@ -63,8 +62,7 @@ void UiControls::pointerMoved(int x, int y) {
     pointerY = y;
     if (!down || cancelled) return;
     bool tooFar = std::abs(x - pressX) > kClickSlop || std::abs(y - pressY) > kClickSlop;
-    bool outside =
-        !contains(pressedRect.x, pressedRect.y, pressedRect.width, pressedRect.height, x, y);
+    bool outside = !contains(pressedRect.x, pressedRect.y, pressedRect.width, pressedRect.height, x, y);
     if (tooFar || outside) cancelled = true;
 }
 
@@ -74,8 +72,7 @@ std::function<void()> UiControls::release(int x, int y, double nowSeconds) {
         return {};
     }
     bool tooFar = std::abs(x - pressX) > kClickSlop || std::abs(y - pressY) > kClickSlop;
-    bool outside =
-        !contains(pressedRect.x, pressedRect.y, pressedRect.width, pressedRect.height, x, y);
+    bool outside = !contains(pressedRect.x, pressedRect.y, pressedRect.width, pressedRect.height, x, y);
     down = false;
     std::string id = std::move(pressedId);
     pressedId.clear();
@@ -85,7 +82,7 @@ std::function<void()> UiControls::release(int x, int y, double nowSeconds) {
     }
     if (cancelled) return {};
     if (nowSeconds - pressTime > kClickSeconds) return {};
-    for (UiControl const& control : controls) {
+    for (const UiControl& control : controls) {
         if (control.id == id && control.enabled) return control.onClick;
     }
     return {};
@@ -99,11 +96,11 @@ void UiControls::cancelPress() {
 }
 
 void UiControls::moveFocus(bool backward) {
-    std::vector<std::string const*> ids;
-    for (UiControl const& control : controls) {
+    std::vector<const std::string*> ids;
+    for (const UiControl& control : controls) {
         if (!control.enabled) continue;
         bool seen = false;
-        for (std::string const* id : ids) seen = seen || *id == control.id;
+        for (const std::string* id : ids) seen = seen || *id == control.id;
         if (!seen) ids.push_back(&control.id);
     }
     if (ids.empty()) {
@@ -126,7 +123,7 @@ void UiControls::moveFocus(bool backward) {
 
 std::function<void()> UiControls::focusedAction() const {
     if (focusId.empty()) return {};
-    for (UiControl const& control : controls) {
+    for (const UiControl& control : controls) {
         if (control.id == focusId && control.enabled) return control.onClick;
     }
     return {};
@@ -134,8 +131,8 @@ std::function<void()> UiControls::focusedAction() const {
 
 double UiControls::clockSeconds() { return double(SDL_GetTicks()) / 1000.0; }
 
-UiControl const* UiControls::find(std::string const& id) const {
-    for (UiControl const& control : controls) {
+const UiControl* UiControls::find(const std::string& id) const {
+    for (const UiControl& control : controls) {
         if (control.id == id) return &control;
     }
     return nullptr;

@@ -48,11 +48,10 @@ public:
     int32_t pointerY = -1;
 
     // Appends a button and paints it (pressed while its press is live).
-    void addButton(UiCanvas& canvas, Font const& font, std::string const& id, int x, int y, int width,
-                   int height, std::string const& label, std::function<void()> onClick, bool pressed,
-                   bool enabled);
+    void addButton(UiCanvas& canvas, const Font& font, const std::string& id, int x, int y, int width, int height,
+                   const std::string& label, std::function<void()> onClick, bool pressed, bool enabled);
     // Appends a focus-only control; paints only its focus ring.
-    void add(UiCanvas& canvas, std::string const& id, int x, int y, int width, int height,
+    void add(UiCanvas& canvas, const std::string& id, int x, int y, int width, int height,
              std::function<void()> onClick, bool enabled);
 
     // Pointer press: the first enabled visible control under the point is
@@ -74,7 +73,7 @@ public:
     // focus is on nothing enabled.
     std::function<void()> focusedAction() const;
 
-    UiControl const* find(std::string const& id) const;
+    const UiControl* find(const std::string& id) const;
 
     // The click clock: SDL's millisecond ticks in seconds.
     static double clockSeconds();

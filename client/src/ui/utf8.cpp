@@ -60,7 +60,7 @@ void appendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-std::string sanitizeUtf8(std::string const& text, int maxCodePoints) {
+std::string sanitizeUtf8(const std::string& text, int maxCodePoints) {
     std::string out;
     int kept = 0;
     for (size_t pos = 0; pos < text.size() && kept < maxCodePoints;) {
@@ -75,14 +75,13 @@ std::string sanitizeUtf8(std::string const& text, int maxCodePoints) {
 }
 
 bool isCombiningMark(uint32_t cp) {
-    return (cp >= 0x0300 && cp <= 0x036F) || (cp >= 0x1AB0 && cp <= 0x1AFF) ||
-           (cp >= 0x1DC0 && cp <= 0x1DFF) || (cp >= 0x20D0 && cp <= 0x20FF) || cp == 0x3099 ||
-           cp == 0x309A || (cp >= 0xFE20 && cp <= 0xFE2F);
+    return (cp >= 0x0300 && cp <= 0x036F) || (cp >= 0x1AB0 && cp <= 0x1AFF) || (cp >= 0x1DC0 && cp <= 0x1DFF) ||
+           (cp >= 0x20D0 && cp <= 0x20FF) || cp == 0x3099 || cp == 0x309A || (cp >= 0xFE20 && cp <= 0xFE2F);
 }
 
 bool isWrapSpace(uint32_t cp) {
-    return cp == '\t' || cp == '\n' || cp == '\r' || cp == ' ' || cp == 0x00A0 ||
-           (cp >= 0x2000 && cp <= 0x200A) || cp == 0x3000;
+    return cp == '\t' || cp == '\n' || cp == '\r' || cp == ' ' || cp == 0x00A0 || (cp >= 0x2000 && cp <= 0x200A) ||
+           cp == 0x3000;
 }
 
 }  // namespace vobu

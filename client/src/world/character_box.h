@@ -17,12 +17,12 @@ class Character;
 // Everything one box drawing needs.
 struct CharacterBoxArgs {
     std::vector<Vertex>& out;  // appended to
-    Character const& character;
-    float yaw = 0;             // radians, counter-clockwise seen from above
+    const Character& character;
+    float yaw = 0;  // radians, counter-clockwise seen from above
     PlotFunction plot;
-    bool shaded = false;       // off: every vertex white
+    bool shaded = false;                  // off: every vertex white
     std::array<float, 3> light{0, 0, 0};  // all zero: each face its fixed shade
-    int subdivision = 1;       // strips of the side faces, 1..16
+    int subdivision = 1;                  // strips of the side faces, 1..16
     PoseShape shape;
 };
 
@@ -31,8 +31,8 @@ struct CharacterBoxArgs {
 using FaceCorners = std::array<std::array<float, 3>, 4>;
 
 // Appends the six faces in face order, two triangles a strip.
-void drawCharacterBox(CharacterBoxArgs const& args);
+void drawCharacterBox(const CharacterBoxArgs& args);
 // Appends one face.
-void drawCharacterFace(CharacterBoxArgs const& args, int face, FaceCorners const& corners, float shade);
+void drawCharacterFace(const CharacterBoxArgs& args, int face, const FaceCorners& corners, float shade);
 
-} // namespace vobu
+}  // namespace vobu

@@ -16,15 +16,15 @@ struct WalkMesh;
 
 // The bend of a box, as drawn. All zero is the rest shape.
 struct PoseShape {
-    float leanX = 0;        // offset of the box's top, world units
+    float leanX = 0;  // offset of the box's top, world units
     float leanY = 0;
-    float swayX = 0;        // secondary offset
+    float swayX = 0;  // secondary offset
     float swayY = 0;
-    float squash = 0;       // relative height change, -0.4..0.4
-    float slopeX = 0;       // floor slope dz/dx under the character
-    float slopeY = 0;       // floor slope dz/dy
-    float groundOffset = 0; // floor height minus the character's z
-    float lift = 0;         // how far the top is raised to clear a sloped floor
+    float squash = 0;        // relative height change, -0.4..0.4
+    float slopeX = 0;        // floor slope dz/dx under the character
+    float slopeY = 0;        // floor slope dz/dy
+    float groundOffset = 0;  // floor height minus the character's z
+    float lift = 0;          // how far the top is raised to clear a sloped floor
 };
 
 struct CharacterPose {
@@ -39,16 +39,16 @@ struct CharacterPose {
 
     // The point (already turned by the yaw) bent by the shape of a box of
     // height `height`; a function of the shape alone.
-    static std::array<float, 3> deform(PoseShape const& shape, float x, float y, float z, float height);
+    static std::array<float, 3> deform(const PoseShape& shape, float x, float y, float z, float height);
     // Rest: `last` is the state, everything else zero.
-    static void reset(CharacterPose& pose, MoveState const& state);
+    static void reset(CharacterPose& pose, const MoveState& state);
     // Advances the springs by dt seconds toward the new state. `walkMesh`
     // may be null (no floor following).
-    static void update(CharacterPose& pose, MoveState const& state, double dt, Character const& character,
-                       WalkMesh const* walkMesh);
+    static void update(CharacterPose& pose, const MoveState& state, double dt, const Character& character,
+                       const WalkMesh* walkMesh);
 };
 
 // Strip count for a box `pixels` high on screen: 3, 2 or 1.
 int poseDetailLevel(float pixels);
 
-} // namespace vobu
+}  // namespace vobu

@@ -16,9 +16,9 @@ constexpr int kMaxCellsPerSide = 256;
 constexpr int kMaxCellsPerTriangle = 64;
 
 // The three corners of a triangle, or false when an index is out of range.
-bool corners(RenderMaterial const& m, uint32_t at, const float*& p0, const float*& p1, const float*& p2) {
-    size_t const count = m.vertices.size() / kFloatsPerVertex;
-    uint32_t const i0 = m.indices[at], i1 = m.indices[at + 1], i2 = m.indices[at + 2];
+bool corners(const RenderMaterial& m, uint32_t at, const float*& p0, const float*& p1, const float*& p2) {
+    const size_t count = m.vertices.size() / kFloatsPerVertex;
+    const uint32_t i0 = m.indices[at], i1 = m.indices[at + 1], i2 = m.indices[at + 2];
     if (i0 >= count || i1 >= count || i2 >= count) return false;
     p0 = m.vertices.data() + i0 * kFloatsPerVertex;
     p1 = m.vertices.data() + i1 * kFloatsPerVertex;
@@ -28,9 +28,9 @@ bool corners(RenderMaterial const& m, uint32_t at, const float*& p0, const float
 
 bool before(uint32_t m0, uint32_t i0, uint32_t m1, uint32_t i1) { return m0 < m1 || (m0 == m1 && i0 < i1); }
 
-} // namespace
+}  // namespace
 
-void GroundColorIndex::update(Scene const& scene) {
+void GroundColorIndex::update(const Scene& scene) {
     if (built_ && identity_ == scene.identity && revision_ == scene.meshRevision) return;
     build(scene);
     identity_ = scene.identity;
@@ -38,15 +38,14 @@ void GroundColorIndex::update(Scene const& scene) {
     built_ = true;
 }
 
-void GroundColorIndex::cellRange(float x0, float y0, float x1, float y1, int& c0, int& r0, int& c1,
-                                  int& r1) const {
+void GroundColorIndex::cellRange(float x0, float y0, float x1, float y1, int& c0, int& r0, int& c1, int& r1) const {
     c0 = std::clamp(int(std::floor((x0 - minX_) / cellSize_)), 0, columns_ - 1);
     c1 = std::clamp(int(std::floor((x1 - minX_) / cellSize_)), 0, columns_ - 1);
     r0 = std::clamp(int(std::floor((y0 - minY_) / cellSize_)), 0, rows_ - 1);
     r1 = std::clamp(int(std::floor((y1 - minY_) / cellSize_)), 0, rows_ - 1);
 }
 
-void GroundColorIndex::build(Scene const& scene) {
+void GroundColorIndex::build(const Scene& scene) {
     cellStart_.clear();
     cellCandidates_.clear();
     wide_.clear();
@@ -61,13 +60,13 @@ void GroundColorIndex::build(Scene const& scene) {
     std::vector<Box> boxes;
     float minX = std::numeric_limits<float>::infinity(), minY = minX, maxX = -minX, maxY = -minX;
     for (uint32_t m = 0; m < scene.materials.size(); ++m) {
-        RenderMaterial const& material = scene.materials[m];
+        const RenderMaterial& material = scene.materials[m];
         for (uint32_t i = 0; i + 2 < material.indices.size(); i += 3) {
             const float *p0, *p1, *p2;
             if (!corners(material, i, p0, p1, p2)) continue;
             float x0 = std::min({p0[0], p1[0], p2[0]}), x1 = std::max({p0[0], p1[0], p2[0]});
             float y0 = std::min({p0[1], p1[1], p2[1]}), y1 = std::max({p0[1], p1[1], p2[1]});
-            float const margin = 1e-3f * std::max(x1 - x0, y1 - y0) + 1e-3f;
+            const float margin = 1e-3f * std::max(x1 - x0, y1 - y0) + 1e-3f;
             x0 -= margin;
             y0 -= margin;
             x1 += margin;
@@ -80,7 +79,7 @@ void GroundColorIndex::build(Scene const& scene) {
         }
     }
     if (boxes.empty()) return;
-    float const extent = std::max(maxX - minX, maxY - minY);
+    const float extent = std::max(maxX - minX, maxY - minY);
     cellSize_ = std::max(extent / float(kMaxCellsPerSide), 0.25f);
     minX_ = minX;
     minY_ = minY;
@@ -89,7 +88,7 @@ void GroundColorIndex::build(Scene const& scene) {
 
     // Two passes: count per cell, then fill in triangle order.
     std::vector<uint32_t> counts(size_t(columns_) * rows_ + 1, 0);
-    auto forCells = [&](Box const& b, auto&& visit) {
+    auto forCells = [&](const Box& b, auto&& visit) {
         int c0, r0, c1, r1;
         cellRange(b.x0, b.y0, b.x1, b.y1, c0, r0, c1, r1);
         if ((c1 - c0 + 1) * (r1 - r0 + 1) > kMaxCellsPerTriangle) return false;
@@ -97,22 +96,22 @@ void GroundColorIndex::build(Scene const& scene) {
             for (int c = c0; c <= c1; ++c) visit(size_t(r) * columns_ + c);
         return true;
     };
-    for (Box const& b : boxes) {
+    for (const Box& b : boxes) {
         if (!forCells(b, [&](size_t cell) { ++counts[cell]; })) wide_.push_back(b.candidate);
     }
     cellStart_.assign(counts.size(), 0);
     for (size_t i = 1; i < counts.size(); ++i) cellStart_[i] = cellStart_[i - 1] + counts[i - 1];
     cellCandidates_.resize(cellStart_.back());
     std::vector<uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
-    for (Box const& b : boxes) forCells(b, [&](size_t cell) { cellCandidates_[fill[cell]++] = b.candidate; });
+    for (const Box& b : boxes) forCells(b, [&](size_t cell) { cellCandidates_[fill[cell]++] = b.candidate; });
 }
 
-Color GroundColorIndex::colorAt(Scene const& scene, float x, float y, float z, bool* found) const {
+Color GroundColorIndex::colorAt(const Scene& scene, float x, float y, float z, bool* found) const {
     Color result{scene.ambient.r, scene.ambient.g, scene.ambient.b};
     bool hit = false;
     float bestHeight = -std::numeric_limits<float>::infinity();
     const float reach = z + 0.05f;
-    auto consider = [&](Candidate const& c) {
+    auto consider = [&](const Candidate& c) {
         const float *p0, *p1, *p2;
         if (!corners(scene.materials[c.material], c.index, p0, p1, p2)) return;
         // The colour query's own step, so the answers agree to the bit.
@@ -126,20 +125,20 @@ Color GroundColorIndex::colorAt(Scene const& scene, float x, float y, float z, b
 
     // The cell's triangles and the wide ones, merged in mesh order so that
     // equal heights resolve as the full walk resolves them.
-    Candidate const* cell = nullptr;
-    Candidate const* cellEnd = nullptr;
+    const Candidate* cell = nullptr;
+    const Candidate* cellEnd = nullptr;
     if (columns_ > 0 && x >= minX_ && y >= minY_ && x <= minX_ + cellSize_ * columns_ &&
         y <= minY_ + cellSize_ * rows_) {
         int c0, r0, c1, r1;
         cellRange(x, y, x, y, c0, r0, c1, r1);
-        size_t const index = size_t(r0) * columns_ + c0;
+        const size_t index = size_t(r0) * columns_ + c0;
         cell = cellCandidates_.data() + cellStart_[index];
         cellEnd = cellCandidates_.data() + cellStart_[index + 1];
     }
-    Candidate const* wide = wide_.data();
-    Candidate const* wideEnd = wide_.data() + wide_.size();
+    const Candidate* wide = wide_.data();
+    const Candidate* wideEnd = wide_.data() + wide_.size();
     while (cell != cellEnd || wide != wideEnd) {
-        bool const takeCell =
+        const bool takeCell =
             wide == wideEnd || (cell != cellEnd && before(cell->material, cell->index, wide->material, wide->index));
         consider(takeCell ? *cell++ : *wide++);
     }
@@ -147,4 +146,4 @@ Color GroundColorIndex::colorAt(Scene const& scene, float x, float y, float z, b
     return result;
 }
 
-} // namespace vobu
+}  // namespace vobu

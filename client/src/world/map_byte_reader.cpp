@@ -22,4 +22,4 @@ void readMapMagic(MapByteReader& reader, const char (&magic)[5]) {
 
 bool isMapCoordinate(float value) { return std::isfinite(value) && std::fabs(value) <= kMaxMapCoordinate; }
 
-} // namespace vobu
+}  // namespace vobu

@@ -81,4 +81,4 @@ void readMapMagic(MapByteReader& reader, const char (&magic)[5]);
 // Finite and at most 4096 in absolute value.
 bool isMapCoordinate(float value);
 
-} // namespace vobu
+}  // namespace vobu

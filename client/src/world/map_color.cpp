@@ -1,7 +1,7 @@
 #include <limits>
 
-#include "world/map_render_vertex.h"
 #include "world/map_readers.h"
+#include "world/map_render_vertex.h"
 
 namespace vobu {
 
@@ -32,4 +32,4 @@ Color colorAt(const Scene& scene, float x, float y, float z, bool* found) {
     return result;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -52,4 +52,4 @@ void readTexture(Scene& scene, uint32_t slot, const std::vector<uint8_t>& bytes)
 // 0.05 above z, or the ambient colour; `found` (may be null) tells which.
 Color colorAt(const Scene& scene, float x, float y, float z, bool* found);
 
-} // namespace vobu
+}  // namespace vobu

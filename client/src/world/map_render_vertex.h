@@ -20,8 +20,7 @@ struct GroundWeights {
 // Barycentric weights of (x, y) in the ground projection of the triangle
 // p0 p1 p2 (vertices of kRenderVertexFloats floats); false for degenerate and
 // clockwise triangles and for points outside.
-inline bool mapGroundWeights(const float* p0, const float* p1, const float* p2, float x, float y,
-                             GroundWeights& w) {
+inline bool mapGroundWeights(const float* p0, const float* p1, const float* p2, float x, float y, GroundWeights& w) {
     const float d = (p1[1] - p2[1]) * (p0[0] - p2[0]) + (p2[0] - p1[0]) * (p0[1] - p2[1]);
     if (d < 1e-7f) return false;
     w.w0 = ((p1[1] - p2[1]) * (x - p2[0]) + (p2[0] - p1[0]) * (y - p2[1])) / d;
@@ -35,7 +34,7 @@ inline bool mapGroundWeights(const float* p0, const float* p1, const float* p2, 
 // answer so far: `bestHeight` takes that height and `rgb` the colour
 // interpolated there. False (nothing changed) otherwise.
 inline bool takeGroundColor(const float* p0, const float* p1, const float* p2, float x, float y, float reach,
-                             float& bestHeight, float (&rgb)[3]) {
+                            float& bestHeight, float (&rgb)[3]) {
     GroundWeights w;
     if (!mapGroundWeights(p0, p1, p2, x, y, w)) return false;
     const float h = w.w0 * p0[2] + w.w1 * p1[2] + w.w2 * p2[2];
@@ -48,4 +47,4 @@ inline bool takeGroundColor(const float* p0, const float* p1, const float* p2, f
     return true;
 }
 
-} // namespace vobu
+}  // namespace vobu

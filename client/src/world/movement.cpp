@@ -37,9 +37,7 @@ struct GroundPlane {
     double slopeY = 0;
 };
 
-double groundDet(const WalkTriangle& t) {
-    return (t.x1 - t.x0) * (t.y2 - t.y0) - (t.y1 - t.y0) * (t.x2 - t.x0);
-}
+double groundDet(const WalkTriangle& t) { return (t.x1 - t.x0) * (t.y2 - t.y0) - (t.y1 - t.y0) * (t.x2 - t.x0); }
 
 GroundPlane groundPlaneOf(const WalkTriangle& t, double det) {
     GroundPlane p;
@@ -205,9 +203,7 @@ struct SweepAt {
         const double py = state.y + subStepTime * state.vy * tau - wall.y0;
         return (px * ex + py * ey) / lengthSquared;
     }
-    double top(double sigma) const {
-        return wall.top0 + std::clamp(sigma, 0.0, 1.0) * (wall.top1 - wall.top0);
-    }
+    double top(double sigma) const { return wall.top0 + std::clamp(sigma, 0.0, 1.0) * (wall.top1 - wall.top0); }
 };
 
 void weighWallContacts(WallHit& hit, const MoveState& s, double remaining, const WallSegment& wall,
@@ -232,7 +228,7 @@ void weighWallContacts(WallHit& hit, const MoveState& s, double remaining, const
     const double ny = ex / length;
     const double dist = (s.x - wall.x0) * nx + (s.y - wall.y0) * ny;
     if (std::isfinite(wall.top0) && !(dist * wall.side >= -1e-6)) {
-        return; // a step-up wall seen from its higher side
+        return;  // a step-up wall seen from its higher side
     }
 
     const double sgn = dist >= 0 ? 1 : -1;
@@ -267,7 +263,7 @@ void weighWallContacts(WallHit& hit, const MoveState& s, double remaining, const
     }
 }
 
-} // namespace
+}  // namespace
 
 FloorProbe findWalkableTriangle(const WalkMesh& walkMesh, double x, double y, double z, double below, double above) {
     FloorProbe probe;
@@ -326,17 +322,17 @@ bool fallStep(MoveState& s, const WalkMesh& walkMesh, double dt, double gravity)
         }
         const GroundPlane plane = groundPlaneOf(t, det);
         if (1 / std::sqrt(plane.slopeX * plane.slopeX + 1 + plane.slopeY * plane.slopeY) < 0.35) {
-            continue; // too steep to stand on
+            continue;  // too steep to stand on
         }
         const double c = t.z0 + plane.slopeX * (s.x - t.x0) + plane.slopeY * (s.y - t.y0);
         const double h = s.z - c;
         if (h < -1e-6) {
-            continue; // the feet are already under this plane
+            continue;  // the feet are already under this plane
         }
         const double m = s.vz - plane.slopeX * s.vx - plane.slopeY * s.vy;
         if (dt > 0 && std::fabs(h) <= 1e-6 && std::fabs(m) <= 1e-8 &&
             groundWeights(t, det, s.x + s.vx * dt, s.y + s.vy * dt).inside) {
-            landing = i; // resting on it already
+            landing = i;  // resting on it already
             landingHeight = c;
             landingTime = 0;
             break;
@@ -383,7 +379,7 @@ void findWallHit(WallHit& hit, double t, double normalX, double normalY, const M
     double feet = sweep.feet(t);
     if (finiteTop && feet - sweep.top(sweep.along(t)) >= -1e-6) {
         if (sweep.feet(1) - sweep.top(sweep.along(1)) >= -1e-6) {
-            return; // the player passes over the wall
+            return;  // the player passes over the wall
         }
         // The first time the feet are below the top.
         double low = t;
@@ -410,13 +406,13 @@ void findWallHit(WallHit& hit, double t, double normalX, double normalY, const M
     const double floor = wall.floor0 + sigma * (wall.floor1 - wall.floor0) + 1e-6;
     const double top = sweep.top(sigma);
     if (finiteTop && floor >= top) {
-        return; // a wall without height
+        return;  // a wall without height
     }
     if (finiteTop && top + 1e-6 < feet) {
-        return; // the feet are above it
+        return;  // the feet are above it
     }
     if (floor >= params.height + feet) {
-        return; // it starts above the head
+        return;  // it starts above the head
     }
     if (!(time < hit.fraction) || normalX * s.vx + normalY * s.vy >= -1e-8) {
         return;
@@ -498,4 +494,4 @@ MoveState moveStep(MoveState state, const MoveCommand& command, double dt, const
     return moveAirborne(state, dt, walkMesh, params);
 }
 
-} // namespace vobu
+}  // namespace vobu

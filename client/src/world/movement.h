@@ -16,14 +16,14 @@ struct WallSegment;
 struct FloorProbe {
     int32_t triangle = -1;
     double height = 0;
-    double slopeX = 0; // dz/dx of the triangle's plane
-    double slopeY = 0; // dz/dy
+    double slopeX = 0;  // dz/dx of the triangle's plane
+    double slopeY = 0;  // dz/dy
 };
 
 // The earliest wall contact of one airborne sub-step.
 struct WallHit {
-    double fraction = 2.0; // of the sub-step; above 1 means none
-    double normalX = 0;    // from the wall toward the player
+    double fraction = 2.0;  // of the sub-step; above 1 means none
+    double normalX = 0;     // from the wall toward the player
     double normalY = 0;
 };
 
@@ -51,4 +51,4 @@ bool fallStep(MoveState& state, const WalkMesh& walkMesh, double dt, double grav
 void findWallHit(WallHit& hit, double t, double normalX, double normalY, const MoveState& state, double subStepTime,
                  const WallSegment& wall, const MovementParams& params);
 
-} // namespace vobu
+}  // namespace vobu

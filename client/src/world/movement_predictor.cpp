@@ -15,9 +15,7 @@ void MovementPredictor::clearOpenStep() {
     openMoveY = 0;
 }
 
-void MovementPredictor::resetFromScene(const Scene& scene) {
-    reset(scene.spawn, 0);
-}
+void MovementPredictor::resetFromScene(const Scene& scene) { reset(scene.spawn, 0); }
 
 void MovementPredictor::reset(const MoveState& granted, uint32_t sequence) {
     state = granted;
@@ -36,7 +34,7 @@ void MovementPredictor::advance(double seconds, double moveX, double moveY, cons
     // Written so that NaN seconds count as none.
     double t = seconds > 0 ? std::min(seconds, 0.1) : 0.0;
     if (!(step > 0)) {
-        return; // no step length, no commands
+        return;  // no step length, no commands
     }
     while (t > 1e-10) {
         if (pending.size() >= kMaxPending) {
@@ -95,4 +93,4 @@ std::vector<MoveCommand> MovementPredictor::unsentCommands() const {
     return unsent;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -37,17 +37,17 @@ public:
 
     // The state, in declaration order. The Network reads them and writes
     // lastSentSequence after each "input" message.
-    bool jumpLatch = false;       // a jump requested since the last full step
-    MoveState state;              // after the last full step (or reset, reconcile)
-    double openTime = 0;          // seconds collected for the open step, below step
-    double openMoveX = 0;         // the open step's input, weighted by time / step
+    bool jumpLatch = false;  // a jump requested since the last full step
+    MoveState state;         // after the last full step (or reset, reconcile)
+    double openTime = 0;     // seconds collected for the open step, below step
+    double openMoveX = 0;    // the open step's input, weighted by time / step
     double openMoveY = 0;
-    uint32_t nextSequence = 1;    // the sequence of the next command
-    uint32_t lastSentSequence = 0; // the highest sequence already sent
-    std::deque<MoveCommand> pending; // not yet acknowledged, oldest first
+    uint32_t nextSequence = 1;        // the sequence of the next command
+    uint32_t lastSentSequence = 0;    // the highest sequence already sent
+    std::deque<MoveCommand> pending;  // not yet acknowledged, oldest first
 
 private:
     void clearOpenStep();
 };
 
-} // namespace vobu
+}  // namespace vobu

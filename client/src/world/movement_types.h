@@ -16,13 +16,13 @@ struct MoveState {
     double heading = 0;
     double vx = 0;
     double vy = 0;
-    int32_t triangle = -1; // walk triangle stood on, -1 while airborne
+    int32_t triangle = -1;  // walk triangle stood on, -1 while airborne
 };
 
 // One fixed step of local input, covering exactly MovementParams::step.
 struct MoveCommand {
     uint32_t sequence = 0;
-    double moveX = 0; // time-averaged over the step, length at most 1
+    double moveX = 0;  // time-averaged over the step, length at most 1
     double moveY = 0;
     bool jump = false;
 };
@@ -43,4 +43,4 @@ struct MovementParams {
     double halfDepth = 0.32;
 };
 
-} // namespace vobu
+}  // namespace vobu

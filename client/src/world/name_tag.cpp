@@ -5,8 +5,8 @@
 
 namespace vobu {
 
-void NameTag::draw(Graphics& graphics, Font const& font, std::string const& newText, float x, float y, float z,
-                   std::array<float, 3> const& right, std::array<float, 3> const& up, PlotFunction const& plot,
+void NameTag::draw(Graphics& graphics, const Font& font, const std::string& newText, float x, float y, float z,
+                   const std::array<float, 3>& right, const std::array<float, 3>& up, const PlotFunction& plot,
                    float scale) {
     if (newText.empty()) return;
     if (texture == 0 || text != newText) {
@@ -14,7 +14,7 @@ void NameTag::draw(Graphics& graphics, Font const& font, std::string const& newT
         texture = graphics.setTexture(sprite.textureWidth, sprite.textureHeight, sprite.pixels, texture, true, false);
         text = newText;
     }
-    std::vector<Vertex> const quad = emitLabelQuad(sprite, {x, y, z}, right, up, plot, scale);
+    const std::vector<Vertex> quad = emitLabelQuad(sprite, {x, y, z}, right, up, plot, scale);
     graphics.drawTriangles(quad, texture, false, false, false, true, 1.0f, false);
 }
 
@@ -24,4 +24,4 @@ void NameTag::release(Graphics& graphics) {
     text.clear();
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -21,11 +21,10 @@ struct NameTag {
 
     // Draws `text` centred on (x, y, z) facing the camera; empty text draws
     // nothing.
-    void draw(Graphics& graphics, Font const& font, std::string const& newText, float x, float y, float z,
-              std::array<float, 3> const& right, std::array<float, 3> const& up, PlotFunction const& plot,
-              float scale);
+    void draw(Graphics& graphics, const Font& font, const std::string& newText, float x, float y, float z,
+              const std::array<float, 3>& right, const std::array<float, 3>& up, const PlotFunction& plot, float scale);
     // Deletes the texture (if any) and forgets the text.
     void release(Graphics& graphics);
 };
 
-} // namespace vobu
+}  // namespace vobu

@@ -53,10 +53,11 @@ void setGridSide(WalkMesh* mesh, int32_t side, double minX, double maxX, double 
     mesh->gridInverseCellZ = side / std::max(maxZ - minZ, 1e-6);
 }
 
-} // namespace
+}  // namespace
 
 double gridMargin(const float* bounds) {
-    const double extent = std::max(static_cast<double>(bounds[1]) - bounds[0], static_cast<double>(bounds[3]) - bounds[2]);
+    const double extent =
+        std::max(static_cast<double>(bounds[1]) - bounds[0], static_cast<double>(bounds[3]) - bounds[2]);
     return 1e-3 * extent + 4e-3;
 }
 
@@ -85,7 +86,7 @@ bool buildTriangleGrid(WalkMesh* mesh) {
         maxZ = std::max(maxZ, box[3] + margin);
     }
     if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minZ) || !std::isfinite(maxZ)) {
-        return true; // no usable grid: searches scan everything
+        return true;  // no usable grid: searches scan everything
     }
 
     // Counted in 64 bits before anything is allocated.
@@ -181,4 +182,4 @@ bool TriangleCandidates::collect(const WalkMesh* mesh, double minX, double maxX,
     return true;
 }
 
-} // namespace rpg
+}  // namespace rpg

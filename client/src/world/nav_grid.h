@@ -48,4 +48,4 @@ private:
     std::vector<int32_t> merged_;
 };
 
-} // namespace rpg
+}  // namespace rpg

@@ -160,7 +160,7 @@ NeighbourhoodLists buildNeighbourhoods(const WalkMesh* mesh) {
             }
             auto& users = trianglesOfVertex[static_cast<size_t>(v)];
             if (users.empty() || users.back() != t) {
-                users.push_back(t); // triangles come in ascending order
+                users.push_back(t);  // triangles come in ascending order
             }
         }
     }
@@ -229,7 +229,7 @@ void installNeighbourhoods(WalkMesh* mesh, const NeighbourhoodLists& lists) {
     mesh->blockingEdgeCount = static_cast<int32_t>(lists.blockingEdges.size() / 2);
 }
 
-} // namespace
+}  // namespace
 
 void freeWalkMeshDerived(WalkMesh* mesh) {
     if (!mesh) {
@@ -339,7 +339,7 @@ int32_t findNavTriangle(const WalkMesh* mesh, float x, float z, float height, fl
     return result;
 }
 
-} // namespace rpg
+}  // namespace rpg
 
 namespace vobu {
 namespace {
@@ -418,7 +418,7 @@ void buildInto(WalkMesh& walkMesh) {
     mesh->vertexCount = static_cast<int32_t>(vertexCount);
     mesh->triangleCount = static_cast<int32_t>(triangleCount);
     if (triangleCount == 0) {
-        return; // an empty mesh has nothing to derive and no walls
+        return;  // an empty mesh has nothing to derive and no walls
     }
     rpg::buildWalkMesh(mesh);
     if (!mesh->flags) {
@@ -427,7 +427,7 @@ void buildInto(WalkMesh& walkMesh) {
     extractBoundaryWalls(walkMesh);
 }
 
-} // namespace
+}  // namespace
 
 void prepareNavigation(WalkMesh& walkMesh) {
     walkMesh.walls.clear();
@@ -443,4 +443,4 @@ void prepareNavigation(WalkMesh& walkMesh) {
     }
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -17,22 +17,22 @@ namespace rpg {
 // vertex 1 to vertex 2, edge 1 from vertex 2 to vertex 0, edge 2 from vertex
 // 0 to vertex 1.
 struct WalkMesh {
-    float* vertices = nullptr; // 3 per welded vertex: x, height, z
+    float* vertices = nullptr;  // 3 per welded vertex: x, height, z
     int32_t vertexCount = 0;
-    float radius = 0.32f;       // collision radius of the wall push
-    int32_t* triangles = nullptr; // 3 vertex indices per triangle
+    float radius = 0.32f;          // collision radius of the wall push
+    int32_t* triangles = nullptr;  // 3 vertex indices per triangle
     int32_t triangleCount = 0;
-    int32_t* neighbours = nullptr; // 3 per triangle, -1 for none
-    float* normals = nullptr;      // 3 per triangle, unit length
-    uint8_t* flags = nullptr;      // bit 0: walkable
-    float* planes = nullptr;       // a, b, c: height = a x + b z + c
-    float* barycentric = nullptr;  // a0 b0 c0 a1 b1 c1: w0 = a0 x + b0 z + c0 ...
-    float* bounds = nullptr;       // min x, max x, min z, max z
-    int32_t* nearOffsets = nullptr;   // triangleCount + 1
-    int32_t* nearTriangles = nullptr; // itself, then vertex sharers, at most 16
+    int32_t* neighbours = nullptr;     // 3 per triangle, -1 for none
+    float* normals = nullptr;          // 3 per triangle, unit length
+    uint8_t* flags = nullptr;          // bit 0: walkable
+    float* planes = nullptr;           // a, b, c: height = a x + b z + c
+    float* barycentric = nullptr;      // a0 b0 c0 a1 b1 c1: w0 = a0 x + b0 z + c0 ...
+    float* bounds = nullptr;           // min x, max x, min z, max z
+    int32_t* nearOffsets = nullptr;    // triangleCount + 1
+    int32_t* nearTriangles = nullptr;  // itself, then vertex sharers, at most 16
     int32_t nearCount = 0;
-    int32_t* edgeOffsets = nullptr;   // triangleCount + 1
-    int32_t* blockingEdges = nullptr; // pairs (triangle, edge), null when none
+    int32_t* edgeOffsets = nullptr;    // triangleCount + 1
+    int32_t* blockingEdges = nullptr;  // pairs (triangle, edge), null when none
     int32_t blockingEdgeCount = 0;
 
     // A uniform grid over the triangles' ground bounds, widened by a margin
@@ -46,8 +46,8 @@ struct WalkMesh {
     double gridInverseCellZ = 0;
     int32_t gridColumns = 0;
     int32_t gridRows = 0;
-    int32_t* gridOffsets = nullptr; // gridColumns * gridRows + 1
-    int32_t* gridItems = nullptr;   // triangle indices, ascending per cell
+    int32_t* gridOffsets = nullptr;  // gridColumns * gridRows + 1
+    int32_t* gridItems = nullptr;    // triangle indices, ascending per cell
 };
 
 constexpr uint8_t kWalkableFlag = 1;
@@ -117,7 +117,7 @@ inline bool isWalkableTriangle(const WalkMesh* mesh, int32_t triangle) {
 // none.
 int32_t findNavTriangle(const WalkMesh* mesh, float x, float z, float height, float maxDiff);
 
-} // namespace rpg
+}  // namespace rpg
 
 namespace vobu {
 
@@ -128,4 +128,4 @@ namespace vobu {
 // discarded by the caller (the map reader works on a fresh record).
 void prepareNavigation(WalkMesh& walkMesh);
 
-} // namespace vobu
+}  // namespace vobu

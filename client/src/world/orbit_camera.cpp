@@ -15,47 +15,45 @@ constexpr size_t kFloatsPerVertex = 11;
 
 using Vec3 = std::array<float, 3>;
 
-Vec3 sub(Vec3 const& a, Vec3 const& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
-float dot(Vec3 const& a, Vec3 const& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec3 cross(Vec3 const& a, Vec3 const& b) {
+Vec3 sub(const Vec3& a, const Vec3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+float dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec3 cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 
 // Where along origin + t * dir the ray meets the triangle (both faces), or
 // a negative value for no hit.
-float rayHit(Vec3 const& origin, Vec3 const& dir, Vec3 const& a, Vec3 const& b, Vec3 const& c) {
-    Vec3 const e1 = sub(b, a), e2 = sub(c, a);
-    Vec3 const pv = cross(dir, e2);
-    float const det = dot(e1, pv);
+float rayHit(const Vec3& origin, const Vec3& dir, const Vec3& a, const Vec3& b, const Vec3& c) {
+    const Vec3 e1 = sub(b, a), e2 = sub(c, a);
+    const Vec3 pv = cross(dir, e2);
+    const float det = dot(e1, pv);
     if (std::fabs(det) < 1e-8f) return -1;
-    Vec3 const tv = sub(origin, a);
-    float const u = dot(tv, pv) / det;
+    const Vec3 tv = sub(origin, a);
+    const float u = dot(tv, pv) / det;
     if (u < 0 || u > 1) return -1;
-    Vec3 const qv = cross(tv, e1);
-    float const v = dot(dir, qv) / det;
+    const Vec3 qv = cross(tv, e1);
+    const float v = dot(dir, qv) / det;
     if (v < 0 || u + v > 1) return -1;
     return dot(e2, qv) / det;
 }
 
-bool isOpaque(Scene const& scene, uint32_t number) {
+bool isOpaque(const Scene& scene, uint32_t number) {
     return number >= scene.textures.size() || !scene.textures[number].hasTransparency;
 }
 
-} // namespace
+}  // namespace
 
 void OrbitCamera::rotate(float dx, float dy) {
     yaw += dx * 0.005f;
     pitch = std::clamp(pitch + dy * 0.005f, 0.0f, 1.5f);
 }
 
-void OrbitCamera::zoom(float steps) {
-    distance = std::clamp(distance * std::exp(-0.12f * steps), 3.0f, 20.0f);
-}
+void OrbitCamera::zoom(float steps) { distance = std::clamp(distance * std::exp(-0.12f * steps), 3.0f, 20.0f); }
 
-void OrbitCamera::update(float x, float y, float z, float dt, Scene const* scene) {
+void OrbitCamera::update(float x, float y, float z, float dt, const Scene* scene) {
     targetX = x;
     targetY = y;
-    float const k = dt > 0 ? std::min(1.0f - std::exp(-dt / 0.08f), 1.0f) : 1.0f;
+    const float k = dt > 0 ? std::min(1.0f - std::exp(-dt / 0.08f), 1.0f) : 1.0f;
     // A height that is not finite would stay in the eased value for good.
     if (std::isfinite(targetZ)) {
         targetZ += k * (z - targetZ);
@@ -68,49 +66,49 @@ void OrbitCamera::update(float x, float y, float z, float dt, Scene const* scene
 
 // Not smoothed: recomputed from the wanted distance every update, so the
 // camera springs back as soon as the way is clear.
-void OrbitCamera::pullIn(Scene const& scene) {
-    Vec3 const origin{targetX, targetY, targetZ + kPivotHeight};
-    Vec3 const view = viewDirection();
-    Vec3 const dir{-view[0] * distance, -view[1] * distance, -view[2] * distance};
-    for (RenderMaterial const& material : scene.materials) {
+void OrbitCamera::pullIn(const Scene& scene) {
+    const Vec3 origin{targetX, targetY, targetZ + kPivotHeight};
+    const Vec3 view = viewDirection();
+    const Vec3 dir{-view[0] * distance, -view[1] * distance, -view[2] * distance};
+    for (const RenderMaterial& material : scene.materials) {
         if (!isOpaque(scene, material.number)) continue;
-        size_t const vertexCount = material.vertices.size() / kFloatsPerVertex;
+        const size_t vertexCount = material.vertices.size() / kFloatsPerVertex;
         auto corner = [&](uint32_t index) {
             float const* p = material.vertices.data() + size_t(index) * kFloatsPerVertex;
             return Vec3{p[0], p[1], p[2]};
         };
         for (size_t i = 0; i + 2 < material.indices.size(); i += 3) {
-            uint32_t const i0 = material.indices[i], i1 = material.indices[i + 1], i2 = material.indices[i + 2];
+            const uint32_t i0 = material.indices[i], i1 = material.indices[i + 1], i2 = material.indices[i + 2];
             if (i0 >= vertexCount || i1 >= vertexCount || i2 >= vertexCount) continue;
-            float const t = rayHit(origin, dir, corner(i0), corner(i1), corner(i2));
+            const float t = rayHit(origin, dir, corner(i0), corner(i1), corner(i2));
             if (t > 0 && t < 1) effectiveDistance = std::min(effectiveDistance, std::max(t * distance - 0.15f, 0.2f));
         }
     }
 }
 
 std::array<float, 3> OrbitCamera::viewDirection() const {
-    float const cp = std::cos(pitch);
+    const float cp = std::cos(pitch);
     return {cp * std::sin(yaw), cp * std::cos(yaw), -std::sin(pitch)};
 }
 
 std::array<float, 3> OrbitCamera::eyePosition() const {
-    Vec3 const view = viewDirection();
-    float const e = effectiveDistance;
+    const Vec3 view = viewDirection();
+    const float e = effectiveDistance;
     return {targetX - e * view[0], targetY - e * view[1], targetZ + kPivotHeight - e * view[2]};
 }
 
 std::array<float, 3> OrbitCamera::right() const { return {std::cos(yaw), -std::sin(yaw), 0.0f}; }
 
 std::array<float, 3> OrbitCamera::up() const {
-    float const sp = std::sin(pitch);
+    const float sp = std::sin(pitch);
     return {sp * std::sin(yaw), sp * std::cos(yaw), std::cos(pitch)};
 }
 
 std::pair<double, double> OrbitCamera::moveVector(float ax, float ay) const {
-    double const c = std::cos(double(yaw)), s = std::sin(double(yaw));
-    double const mx = c * ax + s * ay;
-    double const my = -s * ax + c * ay;
-    double const l = std::max(std::hypot(mx, my), 1.0);
+    const double c = std::cos(double(yaw)), s = std::sin(double(yaw));
+    const double mx = c * ax + s * ay;
+    const double my = -s * ax + c * ay;
+    const double l = std::max(std::hypot(mx, my), 1.0);
     return {mx / l, my / l};
 }
 
@@ -123,10 +121,10 @@ Vertex OrbitCamera::project(float x, float y, float z, float r, float g, float b
 }
 
 Vertex CameraProjector::operator()(float x, float y, float z, float r, float g, float b) const {
-    Vec3 const d{x - eye[0], y - eye[1], z - eye[2]};
-    float const depth = dot(view, d);
-    float const across = dot(right, d);
-    float const upward = dot(up, d);
+    const Vec3 d{x - eye[0], y - eye[1], z - eye[2]};
+    const float depth = dot(view, d);
+    const float across = dot(right, d);
+    const float upward = dot(up, d);
     Vertex v;
     v.x = across * kCotHalfFov / aspect;
     v.y = upward * kCotHalfFov;
@@ -140,4 +138,4 @@ Vertex CameraProjector::operator()(float x, float y, float z, float r, float g, 
     return v;
 }
 
-} // namespace vobu
+}  // namespace vobu

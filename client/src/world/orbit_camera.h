@@ -29,8 +29,8 @@ struct CameraProjector {
 class OrbitCamera {
 public:
     float targetX = 0, targetY = 0, targetZ = 0;
-    float yaw = 0;       // the view looks along (sin yaw, cos yaw)
-    float pitch = 0.85f; // 0..1.5; 0 is level with the pivot
+    float yaw = 0;        // the view looks along (sin yaw, cos yaw)
+    float pitch = 0.85f;  // 0..1.5; 0 is level with the pivot
     float distance = 9.0f;
     float effectiveDistance = 9.0f;
     bool initialised = false;
@@ -41,7 +41,7 @@ public:
     void zoom(float steps);
     // Follows the player's feet at (x, y, z); `scene` (may be null) gives the
     // render mesh the eye is kept in front of.
-    void update(float x, float y, float z, float dt, Scene const* scene);
+    void update(float x, float y, float z, float dt, const Scene* scene);
 
     std::array<float, 3> eyePosition() const;
     std::array<float, 3> right() const;
@@ -56,7 +56,7 @@ public:
     CameraProjector projector(float aspect) const;
 
 private:
-    void pullIn(Scene const& scene);
+    void pullIn(const Scene& scene);
 };
 
-} // namespace vobu
+}  // namespace vobu

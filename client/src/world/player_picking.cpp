@@ -17,29 +17,36 @@ constexpr size_t kMaxClipped = 16;  // a triangle gains at most one vertex per p
 using Polygon = std::array<Vertex, kMaxClipped>;
 
 // Signed distance of a clip-space vertex to one of the seven planes.
-float planeDistance(Vertex const& v, int plane) {
+float planeDistance(const Vertex& v, int plane) {
     switch (plane) {
-    case 0: return v.w - 0.00001f;
-    case 1: return v.w + v.x;
-    case 2: return v.w - v.x;
-    case 3: return v.w + v.y;
-    case 4: return v.w - v.y;
-    case 5: return v.w + v.z;
-    default: return v.w - v.z;
+        case 0:
+            return v.w - 0.00001f;
+        case 1:
+            return v.w + v.x;
+        case 2:
+            return v.w - v.x;
+        case 3:
+            return v.w + v.y;
+        case 4:
+            return v.w - v.y;
+        case 5:
+            return v.w + v.z;
+        default:
+            return v.w - v.z;
     }
 }
 
 // Sutherland-Hodgman against one plane, from `in` (n vertices) into `out`.
-size_t clipAgainst(Polygon const& in, size_t n, int plane, Polygon& out) {
+size_t clipAgainst(const Polygon& in, size_t n, int plane, Polygon& out) {
     size_t m = 0;
     for (size_t i = 0; i < n; ++i) {
-        Vertex const& p = in[i];
-        Vertex const& q = in[(i + 1) % n];
-        float const d0 = planeDistance(p, plane);
-        float const d1 = planeDistance(q, plane);
+        const Vertex& p = in[i];
+        const Vertex& q = in[(i + 1) % n];
+        const float d0 = planeDistance(p, plane);
+        const float d1 = planeDistance(q, plane);
         if (d0 >= 0 && m < kMaxClipped) out[m++] = p;
         if ((d0 >= 0) != (d1 >= 0) && m < kMaxClipped) {
-            float const t = d0 / (d0 - d1);
+            const float t = d0 / (d0 - d1);
             Vertex x;
             x.x = p.x + (q.x - p.x) * t;
             x.y = p.y + (q.y - p.y) * t;
@@ -55,23 +62,23 @@ float cross2(float ux, float uy, float vx, float vy) { return ux * vy - uy * vx;
 
 // The nearest covering depth over the fan of a convex polygon.
 template <typename Polygon>
-float fanDepth(Polygon const& polygon, size_t n, float px, float py, bool cullBack) {
+float fanDepth(const Polygon& polygon, size_t n, float px, float py, bool cullBack) {
     float best = kInfinity;
-    Vertex const& f = polygon[0];
-    float const ax = f.x / f.w, ay = f.y / f.w, az = f.z / f.w;
+    const Vertex& f = polygon[0];
+    const float ax = f.x / f.w, ay = f.y / f.w, az = f.z / f.w;
     for (size_t k = 1; k + 1 < n; ++k) {
-        Vertex const& vb = polygon[k];
-        Vertex const& vc = polygon[k + 1];
-        float const bx = vb.x / vb.w, by = vb.y / vb.w;
-        float const cx = vc.x / vc.w, cy = vc.y / vc.w;
-        float const s = cross2(bx - ax, by - ay, cx - ax, cy - ay);
+        const Vertex& vb = polygon[k];
+        const Vertex& vc = polygon[k + 1];
+        const float bx = vb.x / vb.w, by = vb.y / vb.w;
+        const float cx = vc.x / vc.w, cy = vc.y / vc.w;
+        const float s = cross2(bx - ax, by - ay, cx - ax, cy - ay);
         if (!(std::fabs(s) >= 1e-10f)) continue;
         if (cullBack && !(s > 0)) continue;
-        float const wa = cross2(bx - px, by - py, cx - px, cy - py) / s;
-        float const wb = cross2(cx - px, cy - py, ax - px, ay - py) / s;
-        float const wc = 1 - wa - wb;
+        const float wa = cross2(bx - px, by - py, cx - px, cy - py) / s;
+        const float wb = cross2(cx - px, cy - py, ax - px, ay - py) / s;
+        const float wc = 1 - wa - wb;
         if (wa < -0.000001f || wb < -0.000001f || wc < -0.000001f) continue;
-        float const depth = wa * az + wb * (vb.z / vb.w) + wc * (vc.z / vc.w);
+        const float depth = wa * az + wb * (vb.z / vb.w) + wc * (vc.z / vc.w);
         if (depth < best) best = depth;
     }
     return best;
@@ -80,11 +87,11 @@ float fanDepth(Polygon const& polygon, size_t n, float px, float py, bool cullBa
 // True when the point lies outside the screen box of a triangle wholly in
 // front of the eye; clipping only cuts such a triangle down, so it cannot
 // cover the point either. The margin keeps points on an edge.
-bool outsideScreenBox(Vertex const& a, Vertex const& b, Vertex const& c, float px, float py) {
-    float const ax = a.x / a.w, ay = a.y / a.w;
-    float const bx = b.x / b.w, by = b.y / b.w;
-    float const cx = c.x / c.w, cy = c.y / c.w;
-    float const margin = 1e-4f;
+bool outsideScreenBox(const Vertex& a, const Vertex& b, const Vertex& c, float px, float py) {
+    const float ax = a.x / a.w, ay = a.y / a.w;
+    const float bx = b.x / b.w, by = b.y / b.w;
+    const float cx = c.x / c.w, cy = c.y / c.w;
+    const float margin = 1e-4f;
     return px < std::min({ax, bx, cx}) - margin || px > std::max({ax, bx, cx}) + margin ||
            py < std::min({ay, by, cy}) - margin || py > std::max({ay, by, cy}) + margin;
 }
@@ -92,27 +99,27 @@ bool outsideScreenBox(Vertex const& a, Vertex const& b, Vertex const& c, float p
 // True when all three vertices lie in front of the eye and on the same far
 // side of one edge of the point's screen box: compared in clip space
 // (x < px w), so most triangles of a frame are turned away without a divide.
-bool clearlyBeside(Vertex const& a, Vertex const& b, Vertex const& c, float px, float py) {
+bool clearlyBeside(const Vertex& a, const Vertex& b, const Vertex& c, float px, float py) {
     constexpr float kEye = 0.00001f;
     if (!(a.w >= kEye && b.w >= kEye && c.w >= kEye)) return false;
-    float const margin = 1e-4f;
-    float const left = px - margin, right = px + margin, bottom = py - margin, top = py + margin;
+    const float margin = 1e-4f;
+    const float left = px - margin, right = px + margin, bottom = py - margin, top = py + margin;
     return (a.x < left * a.w && b.x < left * b.w && c.x < left * c.w) ||
            (a.x > right * a.w && b.x > right * b.w && c.x > right * c.w) ||
            (a.y < bottom * a.w && b.y < bottom * b.w && c.y < bottom * c.w) ||
            (a.y > top * a.w && b.y > top * b.w && c.y > top * c.w);
 }
 
-} // namespace
+}  // namespace
 
-float clipTriangle(Vertex const& a, Vertex const& b, Vertex const& c, float px, float py, bool cullBack) {
+float clipTriangle(const Vertex& a, const Vertex& b, const Vertex& c, float px, float py, bool cullBack) {
     if (clearlyBeside(a, b, c, px, py)) return kInfinity;
-    std::array<Vertex, 3> const triangle{a, b, c};
+    const std::array<Vertex, 3> triangle{a, b, c};
     bool allInside = true;
     bool anyBehind = false;
     for (int plane = 0; plane < 7; ++plane) {
         int outside = 0;
-        for (Vertex const& v : triangle) outside += planeDistance(v, plane) < 0 ? 1 : 0;
+        for (const Vertex& v : triangle) outside += planeDistance(v, plane) < 0 ? 1 : 0;
         if (outside == 3) return kInfinity;  // wholly beyond one plane: nothing remains
         if (outside > 0) {
             allInside = false;
@@ -136,10 +143,10 @@ float clipTriangle(Vertex const& a, Vertex const& b, Vertex const& c, float px, 
     return fanDepth(polygon, n, px, py, cullBack);
 }
 
-float nearestCoverDepth(std::vector<Vertex> const& triangles, float px, float py, bool cullBack) {
+float nearestCoverDepth(const std::vector<Vertex>& triangles, float px, float py, bool cullBack) {
     float best = kInfinity;
     for (size_t i = 0; i + 2 < triangles.size(); i += 3) {
-        float const d = clipTriangle(triangles[i], triangles[i + 1], triangles[i + 2], px, py, cullBack);
+        const float d = clipTriangle(triangles[i], triangles[i + 1], triangles[i + 2], px, py, cullBack);
         if (d < best) best = d;
     }
     return best;
@@ -150,15 +157,15 @@ float nearestCoverDepth(std::vector<Vertex> const& triangles, float px, float py
 // a pick after one still answers from the last picture drawn.
 int Renderer::pick(int x, int y) const {
     if (frameWidth_ < 1 || frameHeight_ < 1) return -1;
-    float const px = 2.0f * float(x) / float(frameWidth_) - 1.0f;
-    float const py = 1.0f - 2.0f * float(y) / float(frameHeight_);
+    const float px = 2.0f * float(x) / float(frameWidth_) - 1.0f;
+    const float py = 1.0f - 2.0f * float(y) / float(frameHeight_);
     float nearest = nearestCoverDepth(occluders_, px, py, false);
     int result = -1;
     for (int id : drawnIds_) {
         auto it = visuals_.find(id);
         if (it == visuals_.end()) continue;
-        PlayerVisual const& visual = it->second;
-        float const m = nearestCoverDepth(visual.clipMesh, px, py, visual.spawnTimer == 0);
+        const PlayerVisual& visual = it->second;
+        const float m = nearestCoverDepth(visual.clipMesh, px, py, visual.spawnTimer == 0);
         if (std::isfinite(m) && m <= nearest) {
             nearest = m;
             result = id;
@@ -167,4 +174,4 @@ int Renderer::pick(int x, int y) const {
     return result;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -9,9 +9,9 @@ namespace vobu {
 // The nearest normalised device depth at which triangle (a, b, c), clipped
 // to the view volume, covers the device point (px, py); +infinity when it
 // does not. With cullBack only counter-clockwise (front) faces count.
-float clipTriangle(Vertex const& a, Vertex const& b, Vertex const& c, float px, float py, bool cullBack);
+float clipTriangle(const Vertex& a, const Vertex& b, const Vertex& c, float px, float py, bool cullBack);
 
 // The nearest depth over a whole triangle list (three vertices each).
-float nearestCoverDepth(std::vector<Vertex> const& triangles, float px, float py, bool cullBack);
+float nearestCoverDepth(const std::vector<Vertex>& triangles, float px, float py, bool cullBack);
 
-} // namespace vobu
+}  // namespace vobu

@@ -2,8 +2,8 @@
 #include <utility>
 
 #include "world/map_byte_reader.h"
-#include "world/map_render_vertex.h"
 #include "world/map_readers.h"
+#include "world/map_render_vertex.h"
 
 namespace vobu {
 
@@ -58,7 +58,7 @@ RenderMaterial readMaterialBlock(MapByteReader& reader, uint32_t position, MeshT
     return material;
 }
 
-} // namespace
+}  // namespace
 
 void readRenderMesh(Scene& scene, const std::vector<uint8_t>& bytes) {
     MapByteReader reader(bytes);
@@ -79,4 +79,4 @@ void readRenderMesh(Scene& scene, const std::vector<uint8_t>& bytes) {
     ++scene.meshRevision;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -15,14 +15,14 @@ namespace {
 
 constexpr float kTexel = 0.02f;
 
-Player const* findPlayer(std::vector<Player> const& players, int id) {
-    for (Player const& p : players) {
+const Player* findPlayer(const std::vector<Player>& players, int id) {
+    for (const Player& p : players) {
         if (p.id == id) return &p;
     }
     return nullptr;
 }
 
-MoveState restState(Player const& p) {
+MoveState restState(const Player& p) {
     MoveState s;
     s.x = p.x;
     s.y = p.y;
@@ -33,25 +33,25 @@ MoveState restState(Player const& p) {
 }
 
 template <typename Map>
-int valueOr(Map const& map, int key, int fallback) {
+int valueOr(const Map& map, int key, int fallback) {
     auto it = map.find(key);
     return it == map.end() ? fallback : it->second;
 }
 
-} // namespace
+}  // namespace
 
-std::vector<Vertex> shatterMesh(std::vector<Vertex> const& mesh, float t) {
+std::vector<Vertex> shatterMesh(const std::vector<Vertex>& mesh, float t) {
     t = std::clamp(t, 0.0f, 1.0f);
     if (mesh.size() < 6) return mesh;
     double cx = 0, cy = 0, cz = 0;
-    for (Vertex const& v : mesh) {
+    for (const Vertex& v : mesh) {
         cx += v.x;
         cy += v.y;
         cz += v.z;
     }
-    float const n = float(mesh.size());
-    float const centreX = float(cx) / n, centreY = float(cy) / n, centreZ = float(cz) / n;
-    float const drop = 1.4f * t * t;
+    const float n = float(mesh.size());
+    const float centreX = float(cx) / n, centreY = float(cy) / n, centreZ = float(cz) / n;
+    const float drop = 1.4f * t * t;
     std::vector<Vertex> out = mesh;
     for (size_t start = 0, k = 1; start + 6 <= out.size(); start += 6, ++k) {
         float px = 0, py = 0, pz = 0;
@@ -63,19 +63,19 @@ std::vector<Vertex> shatterMesh(std::vector<Vertex> const& mesh, float t) {
         px /= 6;
         py /= 6;
         pz /= 6;
-        float const kf = float(k);
-        float const a = t * (3 * std::sin(2.3f * kf) + 2);
-        float const dx = t * (3 * (px - centreX) + 0.65f * std::sin(3.7f * kf));
-        float const dy = t * (3 * (py - centreY) + 0.65f * std::cos(2.1f * kf));
-        float const dz = t * (2 * (pz - centreZ) + 0.7f);
-        float const ca = std::cos(a), sa = std::sin(a);
+        const float kf = float(k);
+        const float a = t * (3 * std::sin(2.3f * kf) + 2);
+        const float dx = t * (3 * (px - centreX) + 0.65f * std::sin(3.7f * kf));
+        const float dy = t * (3 * (py - centreY) + 0.65f * std::cos(2.1f * kf));
+        const float dz = t * (2 * (pz - centreZ) + 0.7f);
+        const float ca = std::cos(a), sa = std::sin(a);
         for (size_t i = start; i < start + 6; ++i) {
             Vertex& v = out[i];
-            float const rx = v.x - px, ry = v.y - py, rz = v.z - pz;
-            float const x1 = ca * rx - sa * ry;
-            float const y1 = sa * rx + ca * ry;
-            float const y2 = ca * y1 - sa * rz;
-            float const z2 = sa * y1 + ca * rz;
+            const float rx = v.x - px, ry = v.y - py, rz = v.z - pz;
+            const float x1 = ca * rx - sa * ry;
+            const float y1 = sa * rx + ca * ry;
+            const float y2 = ca * y1 - sa * rz;
+            const float z2 = sa * y1 + ca * rz;
             v.x = px + x1 + dx;
             v.y = py + y2 + dy;
             v.z = pz + z2 + dz - drop;
@@ -87,20 +87,19 @@ std::vector<Vertex> shatterMesh(std::vector<Vertex> const& mesh, float t) {
     return out;
 }
 
-Renderer::Renderer(Graphics* graphics, Font const* font)
-    : clock(performanceMs), graphics_(graphics), font_(font) {
+Renderer::Renderer(Graphics* graphics, const Font* font) : clock(performanceMs), graphics_(graphics), font_(font) {
     projector_ = camera.projector(1.0f);
 }
 
 PlotFunction Renderer::projecting() const {
-    CameraProjector const projector = projector_;
-    return [projector](float x, float y, float z, Color const& c) { return projector(x, y, z, c.r, c.g, c.b); };
+    const CameraProjector projector = projector_;
+    return [projector](float x, float y, float z, const Color& c) { return projector(x, y, z, c.r, c.g, c.b); };
 }
 
-std::vector<Vertex> Renderer::projectTriangles(std::vector<Vertex> const& mesh) const {
+std::vector<Vertex> Renderer::projectTriangles(const std::vector<Vertex>& mesh) const {
     std::vector<Vertex> out(mesh.size());
     for (size_t i = 0; i < mesh.size(); ++i) {
-        Vertex const& v = mesh[i];
+        const Vertex& v = mesh[i];
         out[i] = projector_(v.x, v.y, v.z, v.r, v.g, v.b);
         out[i].u = v.u;
         out[i].v = v.v;
@@ -108,13 +107,13 @@ std::vector<Vertex> Renderer::projectTriangles(std::vector<Vertex> const& mesh) 
     return out;
 }
 
-void Renderer::draw(Scene const& scene, std::vector<Player> const& players, int width, int height, double dt,
+void Renderer::draw(const Scene& scene, const std::vector<Player>& players, int width, int height, double dt,
                     int mouseX, int mouseY, bool hover) {
     if (width < 1 || height < 1) return;  // minimised: nothing drawn, nothing changes
     graphics_->beginFrame(width, height);
     frameWidth_ = width;
     frameHeight_ = height;
-    float const aspect = float(width) / float(height);
+    const float aspect = float(width) / float(height);
 
     // Skin revisions start again in a new world: they say nothing about the
     // textures built for the previous one.
@@ -125,7 +124,7 @@ void Renderer::draw(Scene const& scene, std::vector<Player> const& players, int 
         drawnWorld_ = scene.identity;
     }
 
-    Player const* local = findPlayer(players, scene.localPlayerId);
+    const Player* local = findPlayer(players, scene.localPlayerId);
     if (local != nullptr) {
         if (!camera.initialised) {
             camera.yaw = float(scene.spawn.heading);
@@ -134,7 +133,7 @@ void Renderer::draw(Scene const& scene, std::vector<Player> const& players, int 
         camera.update(float(local->x), float(local->y), float(local->z), float(dt), &scene);
     }
     projector_ = camera.projector(aspect);
-    PlotFunction const plot = projecting();
+    const PlotFunction plot = projecting();
 
     groundColors_.update(scene);
     occluders_.clear();
@@ -152,25 +151,25 @@ void Renderer::draw(Scene const& scene, std::vector<Player> const& players, int 
         }
     }
 
-    for (Player const& player : players) {
+    for (const Player& player : players) {
         if (scene.characters.count(player.id) == 0) continue;
         drawPlayer(scene, player, dt, player.id == scene.localPlayerId);
     }
     drawFadingMeshes(dt);
 
-    std::array<float, 3> const viewer =
-        local != nullptr ? std::array<float, 3>{float(local->x), float(local->y), float(local->z)}
-                         : camera.eyePosition();
+    const std::array<float, 3> viewer = local != nullptr
+                                            ? std::array<float, 3>{float(local->x), float(local->y), float(local->z)}
+                                            : camera.eyePosition();
     worldLayer_.drawSigns(*graphics_, *font_, scene, plot, camera.right(), camera.up(), viewer);
     drawBubbles(scene, players, dt);
     if (hover) drawHoverTag(scene, players, mouseX, mouseY);
 }
 
-void Renderer::drawPlayer(Scene const& scene, Player const& player, double dt, bool isLocal) {
-    Character const& character = scene.characters.at(player.id);
+void Renderer::drawPlayer(const Scene& scene, const Player& player, double dt, bool isLocal) {
+    const Character& character = scene.characters.at(player.id);
     PlayerVisual& visual = visuals_[player.id];
     drawnIds_.push_back(player.id);
-    int const generation = valueOr(scene.characterGenerations, player.id, 1);
+    const int generation = valueOr(scene.characterGenerations, player.id, 1);
 
     if (!visual.initialised) {
         visual.generation = generation;
@@ -188,12 +187,12 @@ void Renderer::drawPlayer(Scene const& scene, Player const& player, double dt, b
             visual.generation = generation;
         }
         // The heading is smoothed on every fourth frame with the time gathered.
-        double const step = std::min(dt, 0.1);
+        const double step = std::min(dt, 0.1);
         if (step > 0) visual.headingTime += step;
         if (++visual.headingCounter > 3) {
             visual.headingCounter = 0;
-            double const s = visual.smoothedHeading;
-            double const d = std::atan2(std::sin(player.heading - s), std::cos(player.heading - s));
+            const double s = visual.smoothedHeading;
+            const double d = std::atan2(std::sin(player.heading - s), std::cos(player.heading - s));
             visual.smoothedHeading = float(s + (1 - std::exp(-visual.headingTime / 0.28)) * d);
             // A heading that is not a number would stay in the smoothing for good.
             if (!std::isfinite(visual.smoothedHeading)) visual.smoothedHeading = player.heading;
@@ -214,28 +213,34 @@ void Renderer::drawPlayer(Scene const& scene, Player const& player, double dt, b
     updateSkin(visual, scene, player, isLocal);
 
     // Fewer strips for a body small on screen.
-    float const headZ = float(player.z) + float(character.height) * kTexel;
-    Vertex const feet = projector_(float(player.x), float(player.y), float(player.z), 1, 1, 1);
-    Vertex const head = projector_(float(player.x), float(player.y), headZ, 1, 1, 1);
+    const float headZ = float(player.z) + float(character.height) * kTexel;
+    const Vertex feet = projector_(float(player.x), float(player.y), float(player.z), 1, 1, 1);
+    const Vertex head = projector_(float(player.x), float(player.y), headZ, 1, 1, 1);
     float pixels = 200.0f;
     if (feet.w > 0 && head.w > 0) pixels = std::fabs(head.y / head.w - feet.y / feet.w) * float(frameHeight_) * 0.5f;
 
-    float const ox = float(player.x), oy = float(player.y), oz = float(player.z);
-    PlotFunction const offset = [ox, oy, oz](float x, float y, float z, Color const& c) {
+    const float ox = float(player.x), oy = float(player.y), oz = float(player.z);
+    const PlotFunction offset = [ox, oy, oz](float x, float y, float z, const Color& c) {
         return Vertex{x + ox, y + oy, z + oz, 1.0f, c.r, c.g, c.b, 0.0f, 0.0f};
     };
     visual.worldMesh.clear();
-    drawCharacterBox(CharacterBoxArgs{visual.worldMesh, character, visual.smoothedHeading, offset, false,
-                                      {0, 0, 0}, poseDetailLevel(pixels), visual.pose.shape});
+    drawCharacterBox(CharacterBoxArgs{visual.worldMesh,
+                                      character,
+                                      visual.smoothedHeading,
+                                      offset,
+                                      false,
+                                      {0, 0, 0},
+                                      poseDetailLevel(pixels),
+                                      visual.pose.shape});
 
     // The box is built white, so the tint of the ground multiplies the skin.
     bool found = false;
-    Color const ground = groundColors_.colorAt(scene, ox, oy, oz, &found);
+    const Color ground = groundColors_.colorAt(scene, ox, oy, oz, &found);
     if (!visual.tintInitialised) {
         visual.tint = found ? ground : Color{scene.ambient.r, scene.ambient.g, scene.ambient.b};
         visual.tintInitialised = true;
     } else if (found) {
-        float const k = float(1 - std::exp(-dt / 0.08));
+        const float k = float(1 - std::exp(-dt / 0.08));
         visual.tint.r += k * (ground.r - visual.tint.r);
         visual.tint.g += k * (ground.g - visual.tint.g);
         visual.tint.b += k * (ground.b - visual.tint.b);
@@ -247,14 +252,14 @@ void Renderer::drawPlayer(Scene const& scene, Player const& player, double dt, b
     }
 
     visual.spawnTimer = std::max(0.0, visual.spawnTimer - dt);
-    bool const assembled = visual.spawnTimer == 0;
+    const bool assembled = visual.spawnTimer == 0;
     visual.clipMesh = projectTriangles(
         assembled ? visual.worldMesh : shatterMesh(visual.worldMesh, float(visual.spawnTimer / kSpawnSeconds)));
     graphics_->drawTriangles(visual.clipMesh, visual.skinTexture, assembled, false, false, false, 1.0f, false);
 }
 
-void Renderer::updateSkin(PlayerVisual& visual, Scene const& scene, Player const& player, bool isLocal) {
-    int const revision = valueOr(scene.characterRevisions, player.id, 0);
+void Renderer::updateSkin(PlayerVisual& visual, const Scene& scene, const Player& player, bool isLocal) {
+    const int revision = valueOr(scene.characterRevisions, player.id, 0);
     if (visual.sharesSkin || (visual.skinTexture != 0 && visual.skinRevision == revision)) return;
     if (visual.skinTexture == 0 && isLocal && localSkinTexture != 0) {
         visual.skinTexture = localSkinTexture;
@@ -262,8 +267,8 @@ void Renderer::updateSkin(PlayerVisual& visual, Scene const& scene, Player const
         visual.skinRevision = revision;
         return;
     }
-    Character const& character = scene.characters.at(player.id);
-    int const side = character.skinAtlasSize();
+    const Character& character = scene.characters.at(player.id);
+    const int side = character.skinAtlasSize();
     visual.skinTexture = graphics_->setTexture(side, side, character.buildSkinAtlas(), visual.skinTexture,
                                                character.faceScale > 1, false);
     visual.skinRevision = revision;
@@ -277,25 +282,26 @@ void Renderer::drawFadingMeshes(double dt) {
             it = fading_.erase(it);
             continue;
         }
-        std::vector<Vertex> const clip = projectTriangles(shatterMesh(it->worldMesh, float(it->age / kSpawnSeconds)));
+        const std::vector<Vertex> clip = projectTriangles(shatterMesh(it->worldMesh, float(it->age / kSpawnSeconds)));
         graphics_->drawTriangles(clip, it->texture, false, false, false, false, 1.0f, false);
         occluders_.insert(occluders_.end(), clip.begin(), clip.end());
         ++it;
     }
 }
 
-void Renderer::drawBubbles(Scene const& scene, std::vector<Player> const& players, double dt) {
-    double const now = clock();
-    for (ChatEntry const& line : scene.chat) {
+void Renderer::drawBubbles(const Scene& scene, const std::vector<Player>& players, double dt) {
+    const double now = clock();
+    for (const ChatEntry& line : scene.chat) {
         if (line.seq <= lastBubbled_) continue;
         lastBubbled_ = line.seq;
         if (line.from == 0 || line.system || !(line.receivedMs > 0) || !(now - line.receivedMs < kBubbleLifeMs) ||
             scene.characters.count(line.from) == 0)
             continue;
-        bubbles_[line.from].add(*graphics_, *font_, line.text, line.receivedMs, line.to != 0 ? &kWhisperColor : nullptr);
+        bubbles_[line.from].add(*graphics_, *font_, line.text, line.receivedMs,
+                                line.to != 0 ? &kWhisperColor : nullptr);
     }
 
-    PlotFunction const plot = projecting();
+    const PlotFunction plot = projecting();
     for (auto it = bubbles_.begin(); it != bubbles_.end();) {
         auto character = scene.characters.find(it->first);
         if (character == scene.characters.end()) {
@@ -308,11 +314,11 @@ void Renderer::drawBubbles(Scene const& scene, std::vector<Player> const& player
             it = bubbles_.erase(it);
             continue;
         }
-        Player const* player = findPlayer(players, it->first);
+        const Player* player = findPlayer(players, it->first);
         auto visual = visuals_.find(it->first);
         if (player != nullptr && visual != visuals_.end()) {
-            float const lift = visual->second.pose.shape.lift;
-            std::array<float, 3> const base{float(player->x), float(player->y),
+            const float lift = visual->second.pose.shape.lift;
+            const std::array<float, 3> base{float(player->x), float(player->y),
                                             float(player->z) + float(character->second.height) * kTexel + lift + 0.5f};
             it->second.draw(*graphics_, now, base, camera.right(), camera.up(), plot);
         }
@@ -320,14 +326,15 @@ void Renderer::drawBubbles(Scene const& scene, std::vector<Player> const& player
     }
 }
 
-void Renderer::drawHoverTag(Scene const& scene, std::vector<Player> const& players, int mouseX, int mouseY) {
-    int const id = pick(mouseX, mouseY);
+void Renderer::drawHoverTag(const Scene& scene, const std::vector<Player>& players, int mouseX, int mouseY) {
+    const int id = pick(mouseX, mouseY);
     if (id < 0) return;
     auto character = scene.characters.find(id);
     auto visual = visuals_.find(id);
-    Player const* player = findPlayer(players, id);
+    const Player* player = findPlayer(players, id);
     if (character == scene.characters.end() || visual == visuals_.end() || player == nullptr) return;
-    float const z = float(player->z) + float(character->second.height) * kTexel + visual->second.pose.shape.lift + 0.24f;
+    const float z =
+        float(player->z) + float(character->second.height) * kTexel + visual->second.pose.shape.lift + 0.24f;
     visual->second.nameTag.draw(*graphics_, *font_, character->second.name, float(player->x), float(player->y), z,
                                 camera.right(), camera.up(), projecting(), 1.0f);
 }
@@ -367,7 +374,7 @@ void Renderer::reset() {
     worldLayer_.release(*graphics_);
     for (auto& [id, stack] : bubbles_) stack.release(*graphics_);
     bubbles_.clear();
-    for (FadingMesh const& mesh : fading_) {
+    for (const FadingMesh& mesh : fading_) {
         if (mesh.ownsTexture) graphics_->deleteTexture(mesh.texture);
     }
     fading_.clear();
@@ -379,15 +386,15 @@ void Renderer::reset() {
     drawnWorld_ = 0;
 }
 
-void Renderer::detachLocalSkin(Scene const& scene) {
+void Renderer::detachLocalSkin(const Scene& scene) {
     auto visual = visuals_.find(scene.localPlayerId);
     auto character = scene.characters.find(scene.localPlayerId);
     if (visual == visuals_.end() || !visual->second.sharesSkin || character == scene.characters.end()) return;
-    int const side = character->second.skinAtlasSize();
+    const int side = character->second.skinAtlasSize();
     visual->second.skinTexture = graphics_->setTexture(side, side, character->second.buildSkinAtlas(), 0,
                                                        character->second.faceScale > 1, false);
     visual->second.sharesSkin = false;
     localSkinTexture = 0;
 }
 
-} // namespace vobu
+}  // namespace vobu

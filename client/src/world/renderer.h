@@ -37,7 +37,7 @@ struct FadingMesh {
 
 struct PlayerVisual {
     float smoothedHeading = 0;
-    double headingTime = 0;   // seconds gathered since the heading was smoothed
+    double headingTime = 0;  // seconds gathered since the heading was smoothed
     int32_t headingCounter = 0;
     CharacterPose pose;
     NameTag nameTag;
@@ -48,7 +48,7 @@ struct PlayerVisual {
     uint32_t skinTexture = 0;
     int32_t skinRevision = 0;
     int32_t generation = 0;
-    double spawnTimer = 0;    // seconds of the assembly left
+    double spawnTimer = 0;          // seconds of the assembly left
     std::vector<Vertex> worldMesh;  // w = 1
     std::vector<Vertex> clipMesh;   // as drawn this frame
 };
@@ -56,11 +56,11 @@ struct PlayerVisual {
 class Renderer {
 public:
     // Both pointers stay valid for the Renderer's whole life.
-    Renderer(Graphics* graphics, Font const* font);
+    Renderer(Graphics* graphics, const Font* font);
 
     // One frame at width x height drawable pixels; dt in seconds; the mouse
     // in window pixels; hover asks for the name tag under the mouse.
-    void draw(Scene const& scene, std::vector<Player> const& players, int width, int height, double dt, int mouseX,
+    void draw(const Scene& scene, const std::vector<Player>& players, int width, int height, double dt, int mouseX,
               int mouseY, bool hover);
     // The id of the nearest player drawn last frame under window pixel
     // (x, y), or -1.
@@ -68,31 +68,31 @@ public:
     // Forgets everything of the last game and deletes what it owns.
     void reset();
     // Gives the local player's body a skin texture of its own.
-    void detachLocalSkin(Scene const& scene);
+    void detachLocalSkin(const Scene& scene);
     // Drops every visual; that of `id` shatters away first.
     void clearPlayers(int id);
     void addFadingMesh(PlayerVisual& visual);
-    std::vector<Vertex> projectTriangles(std::vector<Vertex> const& mesh) const;
+    std::vector<Vertex> projectTriangles(const std::vector<Vertex>& mesh) const;
 
     OrbitCamera camera;
     uint32_t localSkinTexture = 0;  // not owned
     // Milliseconds on the clock of the chat's receive times.
     std::function<double()> clock;
 
-    std::vector<FadingMesh> const& fadingMeshes() const { return fading_; }
-    std::map<int, ChatBubbles> const& bubbleStacks() const { return bubbles_; }
-    std::map<int, PlayerVisual> const& visuals() const { return visuals_; }
-    std::vector<Vertex> const& occluders() const { return occluders_; }
-    std::vector<int32_t> const& drawnIds() const { return drawnIds_; }
-    WorldLayer const& worldLayer() const { return worldLayer_; }
+    const std::vector<FadingMesh>& fadingMeshes() const { return fading_; }
+    const std::map<int, ChatBubbles>& bubbleStacks() const { return bubbles_; }
+    const std::map<int, PlayerVisual>& visuals() const { return visuals_; }
+    const std::vector<Vertex>& occluders() const { return occluders_; }
+    const std::vector<int32_t>& drawnIds() const { return drawnIds_; }
+    const WorldLayer& worldLayer() const { return worldLayer_; }
     uint32_t lastBubbledSequence() const { return lastBubbled_; }
 
 private:
-    void drawPlayer(Scene const& scene, Player const& player, double dt, bool isLocal);
-    void updateSkin(PlayerVisual& visual, Scene const& scene, Player const& player, bool isLocal);
+    void drawPlayer(const Scene& scene, const Player& player, double dt, bool isLocal);
+    void updateSkin(PlayerVisual& visual, const Scene& scene, const Player& player, bool isLocal);
     void drawFadingMeshes(double dt);
-    void drawBubbles(Scene const& scene, std::vector<Player> const& players, double dt);
-    void drawHoverTag(Scene const& scene, std::vector<Player> const& players, int mouseX, int mouseY);
+    void drawBubbles(const Scene& scene, const std::vector<Player>& players, double dt);
+    void drawHoverTag(const Scene& scene, const std::vector<Player>& players, int mouseX, int mouseY);
     void releaseVisual(PlayerVisual& visual);
     PlotFunction projecting() const;
 
@@ -102,18 +102,18 @@ private:
     std::vector<Vertex> occluders_;
     std::vector<int32_t> drawnIds_;
     Graphics* graphics_;
-    Font const* font_;
+    const Font* font_;
     WorldLayer worldLayer_;
     std::map<int, PlayerVisual> visuals_;
     int32_t frameWidth_ = 1;
     int32_t frameHeight_ = 1;
     CameraProjector projector_;
-    uint64_t drawnWorld_ = 0;  // identity of the Scene of the last frame
+    uint64_t drawnWorld_ = 0;        // identity of the Scene of the last frame
     GroundColorIndex groundColors_;  // the tint under each player
 };
 
 // The mesh blown apart into pieces of two triangles at t (0: whole, 1:
 // scattered, turned and black).
-std::vector<Vertex> shatterMesh(std::vector<Vertex> const& mesh, float t);
+std::vector<Vertex> shatterMesh(const std::vector<Vertex>& mesh, float t);
 
-} // namespace vobu
+}  // namespace vobu

@@ -23,16 +23,16 @@ namespace vobu {
 
 // One material of the render mesh.
 struct RenderMaterial {
-    uint32_t number = 0; // equals the material's index in Scene::materials
+    uint32_t number = 0;  // equals the material's index in Scene::materials
     // 11 floats per vertex: position xyz, normal xyz, texture uv, colour rgb.
     std::vector<float> vertices;
-    std::vector<uint32_t> indices; // three per triangle
+    std::vector<uint32_t> indices;  // three per triangle
 };
 
 // The texture of one material slot.
 struct MaterialTexture {
     int32_t revision = 0;
-    int32_t width = 0; // power of two 1..256; 0 while the slot is empty
+    int32_t width = 0;  // power of two 1..256; 0 while the slot is empty
     int32_t height = 0;
     bool hasTransparency = false;
     std::vector<uint8_t> rgba;
@@ -54,14 +54,14 @@ struct WalkTriangle {
 // A boundary wall along an open edge of the walk mesh.
 struct WallSegment {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    double floor0 = 0, top0 = 0, floor1 = 0, top1 = 0; // top is +inf where nothing lies beyond
-    double side = 1; // +1 when the walkable side lies to the left of start->end
+    double floor0 = 0, top0 = 0, floor1 = 0, top1 = 0;  // top is +inf where nothing lies beyond
+    double side = 1;                                    // +1 when the walkable side lies to the left of start->end
 };
 
 struct WalkMesh {
     std::vector<WalkTriangle> triangles;
-    std::shared_ptr<rpg::WalkMesh> navigation; // null until prepared
-    std::vector<WallSegment> walls;            // at most 32768
+    std::shared_ptr<rpg::WalkMesh> navigation;  // null until prepared
+    std::vector<WallSegment> walls;             // at most 32768
 };
 
 // One player of a snapshot.
@@ -74,7 +74,7 @@ struct Player {
 
 struct SceneEntity {
     int32_t id = 0;
-    std::string type; // "text" or "audio"
+    std::string type;  // "text" or "audio"
     std::string text;
     float x = 0, y = 0, z = 0;
     float visibleRange = 0;
@@ -87,9 +87,9 @@ struct AudioSegment {
     int32_t streamId = 0;
     int32_t generation = 0;
     uint32_t seq = 0;
-    double startMs = 0;  // performance-counter milliseconds
-    double duration = 0; // seconds
-    std::vector<uint8_t> data; // Ogg Vorbis
+    double startMs = 0;         // performance-counter milliseconds
+    double duration = 0;        // seconds
+    std::vector<uint8_t> data;  // Ogg Vorbis
 };
 
 struct ChatEntry {
@@ -141,7 +141,7 @@ struct Scene {
     int32_t powDifficulty = 0;
     uint32_t lastAck = 0;
     std::vector<Player> players;
-    uint64_t identity = nextSceneIdentity(); // copies share it: they show the same world
+    uint64_t identity = nextSceneIdentity();  // copies share it: they show the same world
 };
 
-} // namespace vobu
+}  // namespace vobu

@@ -32,14 +32,14 @@ void popCodePoint(std::string& text) {
     if (text.empty()) return;
     size_t start = text.size() - 1;
     while (start > 0 && text.size() - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
-    size_t const length = announcedLength(static_cast<unsigned char>(text[start]));
-    bool const complete = length == text.size() - start;
+    const size_t length = announcedLength(static_cast<unsigned char>(text[start]));
+    const bool complete = length == text.size() - start;
     text.erase(complete ? start : text.size() - 1);
 }
 
-} // namespace
+}  // namespace
 
-LabelSprite layoutBubbleText(Font const& font, std::string const& text, std::optional<LabelRgb> color) {
+LabelSprite layoutBubbleText(const Font& font, const std::string& text, std::optional<LabelRgb> color) {
     std::vector<std::string> lines = wrapText(font, text, kBubbleTextWidth, kBubbleTextWidth, false);
     if (lines.size() > 3) {
         lines.resize(3);
@@ -50,8 +50,8 @@ LabelSprite layoutBubbleText(Font const& font, std::string const& text, std::opt
     return renderLabelLines(font, lines, color, false);
 }
 
-void ChatBubbles::add(Graphics& graphics, Font const& font, std::string const& text, double createdMs,
-                      LabelRgb const* color) {
+void ChatBubbles::add(Graphics& graphics, const Font& font, const std::string& text, double createdMs,
+                      const LabelRgb* color) {
     if (bubbles.size() >= kMaxBubbles) {
         graphics.deleteTexture(bubbles.front().texture);
         bubbles.erase(bubbles.begin());
@@ -60,8 +60,8 @@ void ChatBubbles::add(Graphics& graphics, Font const& font, std::string const& t
     bubble.sprite = layoutBubbleText(font, text, color ? std::optional<LabelRgb>(*color) : std::nullopt);
     bubble.createdMs = createdMs;
     bubble.shown = bubbles.empty();
-    bubble.texture = graphics.setTexture(bubble.sprite.textureWidth, bubble.sprite.textureHeight,
-                                         bubble.sprite.pixels, 0, true, false);
+    bubble.texture = graphics.setTexture(bubble.sprite.textureWidth, bubble.sprite.textureHeight, bubble.sprite.pixels,
+                                         0, true, false);
     bubbles.push_back(std::move(bubble));
 }
 
@@ -84,16 +84,16 @@ void ChatBubbles::update(Graphics& graphics, double nowMs, double dt) {
             ++i;
         }
     }
-    std::vector<float> const target = targets();
+    const std::vector<float> target = targets();
 
     // Settling runs on every sixth update with the time gathered meanwhile.
     ++updateCount;
     gatheredTime += std::max(dt, 0.0);
     if (updateCount % kSettleEvery == 0) {
-        float const step = float(gatheredTime * kSettleSpeed);
+        const float step = float(gatheredTime * kSettleSpeed);
         gatheredTime = 0;
         for (size_t i = 0; i < bubbles.size(); ++i) {
-            float const delta = target[i] - bubbles[i].offset;
+            const float delta = target[i] - bubbles[i].offset;
             bubbles[i].offset += std::clamp(delta, -step, step);
         }
     }
@@ -107,18 +107,18 @@ void ChatBubbles::update(Graphics& graphics, double nowMs, double dt) {
     }
 }
 
-void ChatBubbles::draw(Graphics& graphics, double nowMs, std::array<float, 3> const& base,
-                       std::array<float, 3> const& right, std::array<float, 3> const& up,
-                       PlotFunction const& plot) const {
-    Color const white{1, 1, 1};
-    for (Bubble const& bubble : bubbles) {
+void ChatBubbles::draw(Graphics& graphics, double nowMs, const std::array<float, 3>& base,
+                       const std::array<float, 3>& right, const std::array<float, 3>& up,
+                       const PlotFunction& plot) const {
+    const Color white{1, 1, 1};
+    for (const Bubble& bubble : bubbles) {
         if (!bubble.shown) continue;
         // Over the last 750 ms of its life it fades and rises 0.3 units.
-        float const f = float(std::clamp((nowMs - bubble.createdMs - kFadeStartMs) / kFadeMs, 0.0, 1.0));
-        float const rise = 0.3f * f;
-        float const w = float(bubble.sprite.contentWidth) * kLabelWorldScale;
-        float const h = float(bubble.sprite.contentHeight) * kLabelWorldScale;
-        float const bottom = bubble.offset + rise;
+        const float f = float(std::clamp((nowMs - bubble.createdMs - kFadeStartMs) / kFadeMs, 0.0, 1.0));
+        const float rise = 0.3f * f;
+        const float w = float(bubble.sprite.contentWidth) * kLabelWorldScale;
+        const float h = float(bubble.sprite.contentHeight) * kLabelWorldScale;
+        const float bottom = bubble.offset + rise;
         auto corner = [&](float along, float lift, float u, float v) {
             Vertex vertex = plot(base[0] + along * right[0] + lift * up[0], base[1] + along * right[1] + lift * up[1],
                                  base[2] + along * right[2] + lift * up[2], white);
@@ -126,19 +126,19 @@ void ChatBubbles::draw(Graphics& graphics, double nowMs, std::array<float, 3> co
             vertex.v = v;
             return vertex;
         };
-        LabelSprite const& s = bubble.sprite;
-        Vertex const lowerLeft = corner(-w / 2, bottom, 0, s.vMax);
-        Vertex const lowerRight = corner(w / 2, bottom, s.uMax, s.vMax);
-        Vertex const upperRight = corner(w / 2, bottom + h, s.uMax, 0);
-        Vertex const upperLeft = corner(-w / 2, bottom + h, 0, 0);
+        const LabelSprite& s = bubble.sprite;
+        const Vertex lowerLeft = corner(-w / 2, bottom, 0, s.vMax);
+        const Vertex lowerRight = corner(w / 2, bottom, s.uMax, s.vMax);
+        const Vertex upperRight = corner(w / 2, bottom + h, s.uMax, 0);
+        const Vertex upperLeft = corner(-w / 2, bottom + h, 0, 0);
         graphics.drawTriangles({lowerLeft, lowerRight, upperRight, lowerLeft, upperRight, upperLeft}, bubble.texture,
                                false, false, false, true, 1.0f - f, false);
     }
 }
 
 void ChatBubbles::release(Graphics& graphics) {
-    for (Bubble const& bubble : bubbles) graphics.deleteTexture(bubble.texture);
+    for (const Bubble& bubble : bubbles) graphics.deleteTexture(bubble.texture);
     bubbles.clear();
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -35,14 +35,13 @@ struct Bubble {
 struct ChatBubbles {
     std::vector<Bubble> bubbles;  // oldest first
     uint32_t updateCount = 0;
-    double gatheredTime = 0;      // seconds since the last settling step
+    double gatheredTime = 0;  // seconds since the last settling step
 
-    void add(Graphics& graphics, Font const& font, std::string const& text, double createdMs,
-             LabelRgb const* color);
+    void add(Graphics& graphics, const Font& font, const std::string& text, double createdMs, const LabelRgb* color);
     void update(Graphics& graphics, double nowMs, double dt);
     // Draws the shown bubbles above `base`, oldest first.
-    void draw(Graphics& graphics, double nowMs, std::array<float, 3> const& base, std::array<float, 3> const& right,
-              std::array<float, 3> const& up, PlotFunction const& plot) const;
+    void draw(Graphics& graphics, double nowMs, const std::array<float, 3>& base, const std::array<float, 3>& right,
+              const std::array<float, 3>& up, const PlotFunction& plot) const;
     // Deletes every texture and empties the stack.
     void release(Graphics& graphics);
 
@@ -53,6 +52,6 @@ struct ChatBubbles {
 
 // At most three lines wrapped at 176 pixels, colour codes shown as typed;
 // a longer text ends its third line in "...".
-LabelSprite layoutBubbleText(Font const& font, std::string const& text, std::optional<LabelRgb> color);
+LabelSprite layoutBubbleText(const Font& font, const std::string& text, std::optional<LabelRgb> color);
 
-} // namespace vobu
+}  // namespace vobu

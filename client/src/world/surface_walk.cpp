@@ -19,9 +19,7 @@ bool containsPoint(const WalkMesh* mesh, int32_t triangle, float x, float z) {
     return w.w0 >= kInsideSlack && w.w1 >= kInsideSlack && w.w2 >= kInsideSlack;
 }
 
-float weightOf(const NavWeights& w, int32_t i) {
-    return i == 0 ? w.w0 : (i == 1 ? w.w1 : w.w2);
-}
+float weightOf(const NavWeights& w, int32_t i) { return i == 0 ? w.w0 : (i == 1 ? w.w1 : w.w2); }
 
 struct Vec3 {
     float x = 0, y = 0, z = 0;
@@ -134,8 +132,8 @@ bool pushOutOfBlockingEdges(const WalkMesh* mesh, int32_t triangle, float* posit
     for (int pass = 0; pass < 3; ++pass) {
         bool pushed = false;
         for (int32_t k = first; k < last; ++k) {
-            if (pushOutOfEdge(mesh, mesh->blockingEdges[2 * k], mesh->blockingEdges[2 * k + 1], position,
-                              position[1], radius)) {
+            if (pushOutOfEdge(mesh, mesh->blockingEdges[2 * k], mesh->blockingEdges[2 * k + 1], position, position[1],
+                              radius)) {
                 pushed = true;
             }
         }
@@ -185,7 +183,7 @@ void settleAfterPush(const WalkMesh* mesh, float* position, int32_t* triangle) {
     position[1] = bestHeight;
 }
 
-} // namespace
+}  // namespace
 
 int32_t findCrossTriangle(const WalkMesh* mesh, int32_t triangle, int32_t edge, float x, float z, float height,
                           float* foundHeight, TriangleCandidates& candidates, uint64_t* work) {
@@ -205,7 +203,7 @@ int32_t findCrossTriangle(const WalkMesh* mesh, int32_t triangle, int32_t edge, 
     const float cx = (t.p0.x + t.p1.x + t.p2.x) / 3.0f;
     const float cz = (t.p0.z + t.p1.z + t.p2.z) / 3.0f;
     if (nx * (cx - e.start.x) + nz * (cz - e.start.z) > 0) {
-        nx = -nx; // point away from the triangle's own side
+        nx = -nx;  // point away from the triangle's own side
         nz = -nz;
     }
     const float probeX = x + nx * 3e-4f;
@@ -280,7 +278,7 @@ bool pushOutOfEdge(const WalkMesh* mesh, int32_t triangle, int32_t edge, float* 
     float beyondHeight = 0;
     if (findCrossTriangle(mesh, triangle, edge, cx, cz, closestHeight, &beyondHeight) >= 0 &&
         beyondHeight <= closestHeight + kStepUpLimit) {
-        return false; // reachable beyond: the edge does not block here
+        return false;  // reachable beyond: the edge does not block here
     }
     const float length = std::sqrt(d2);
     const float push = radius - length;
@@ -337,4 +335,4 @@ bool moveAlongSurface(const WalkMesh* mesh, float* position, int32_t* triangle, 
     return mesh && moveAlongSurface(mesh, position, triangle, dx, dy, dz, mesh->radius);
 }
 
-} // namespace rpg
+}  // namespace rpg

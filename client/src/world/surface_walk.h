@@ -39,4 +39,4 @@ bool moveAlongSurface(const WalkMesh* mesh, float* position, int32_t* triangle, 
                       float radius);
 bool moveAlongSurface(const WalkMesh* mesh, float* position, int32_t* triangle, float dx, float dy, float dz);
 
-} // namespace rpg
+}  // namespace rpg

@@ -44,7 +44,7 @@ bool anyTranslucent(const std::vector<uint8_t>& rgba) {
     return false;
 }
 
-} // namespace
+}  // namespace
 
 void readTexture(Scene& scene, uint32_t slot, const std::vector<uint8_t>& bytes) {
     MapByteReader reader(bytes);
@@ -60,7 +60,7 @@ void readTexture(Scene& scene, uint32_t slot, const std::vector<uint8_t>& bytes)
 
     if (scene.textures.size() <= slot) scene.textures.resize(size_t(slot) + 1);
     MaterialTexture& target = scene.textures[slot];
-    if (width < target.width) return; // a lower-detail copy of what the slot already shows
+    if (width < target.width) return;  // a lower-detail copy of what the slot already shows
     target.width = width;
     target.height = height;
     target.hasTransparency = anyTranslucent(rgba);
@@ -68,4 +68,4 @@ void readTexture(Scene& scene, uint32_t slot, const std::vector<uint8_t>& bytes)
     ++target.revision;
 }
 
-} // namespace vobu
+}  // namespace vobu

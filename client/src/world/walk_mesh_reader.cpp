@@ -16,7 +16,7 @@ double readWalkCoordinate(MapByteReader& reader) {
     return value;
 }
 
-} // namespace
+}  // namespace
 
 void readWalkMesh(WalkMesh& target, const std::vector<uint8_t>& bytes) {
     MapByteReader reader(bytes);
@@ -43,4 +43,4 @@ void readWalkMesh(WalkMesh& target, const std::vector<uint8_t>& bytes) {
     target.walls = std::move(fresh.walls);
 }
 
-} // namespace vobu
+}  // namespace vobu

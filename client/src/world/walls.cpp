@@ -37,9 +37,7 @@ GroundBox groundBoxOf(const WalkTriangle& t) {
             std::max({t.y0, t.y1, t.y2})};
 }
 
-[[noreturn]] void overBudget() {
-    throw std::runtime_error("ERR_WALKMESH_BUDGET");
-}
+[[noreturn]] void overBudget() { throw std::runtime_error("ERR_WALKMESH_BUDGET"); }
 
 void addSplit(std::vector<double>& splits, double s) {
     if (s > 1e-6 && s < 0.999999) {
@@ -174,7 +172,7 @@ private:
             overBudget();
         }
         if (beyond >= 0 && !(foundHeight > mz + 1e-4)) {
-            return; // level or lower beyond: the player may walk or fall over
+            return;  // level or lower beyond: the player may walk or fall over
         }
         if (walkMesh_.walls.size() >= kMaxWalls) {
             overBudget();
@@ -215,7 +213,7 @@ private:
     uint64_t work_ = 0;
 };
 
-} // namespace
+}  // namespace
 
 void extractBoundaryWalls(WalkMesh& walkMesh) {
     walkMesh.walls.clear();
@@ -231,4 +229,4 @@ void extractBoundaryWalls(WalkMesh& walkMesh) {
     }
 }
 
-} // namespace vobu
+}  // namespace vobu

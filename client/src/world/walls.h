@@ -26,4 +26,4 @@ constexpr uint64_t kMaxWallSearchWork = 134217728;
 // of the budgets above is exceeded (the walls are then left empty).
 void extractBoundaryWalls(WalkMesh& walkMesh);
 
-} // namespace vobu
+}  // namespace vobu

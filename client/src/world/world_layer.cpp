@@ -14,28 +14,28 @@ namespace {
 
 constexpr size_t kFloatsPerVertex = 11;
 
-bool isTransparent(Scene const& scene, uint32_t number) {
+bool isTransparent(const Scene& scene, uint32_t number) {
     return number < scene.textures.size() && scene.textures[number].hasTransparency;
 }
 
 // True when all three clip-space vertices lie beyond the same plane of the
 // view volume (left, right, bottom, top, near, far).
-bool outsideView(Vertex const& a, Vertex const& b, Vertex const& c) {
+bool outsideView(const Vertex& a, const Vertex& b, const Vertex& c) {
     auto beyond = [&](auto distance) { return distance(a) < 0 && distance(b) < 0 && distance(c) < 0; };
-    return beyond([](Vertex const& v) { return v.w + v.x; }) || beyond([](Vertex const& v) { return v.w - v.x; }) ||
-           beyond([](Vertex const& v) { return v.w + v.y; }) || beyond([](Vertex const& v) { return v.w - v.y; }) ||
-           beyond([](Vertex const& v) { return v.w + v.z; }) || beyond([](Vertex const& v) { return v.w - v.z; });
+    return beyond([](const Vertex& v) { return v.w + v.x; }) || beyond([](const Vertex& v) { return v.w - v.x; }) ||
+           beyond([](const Vertex& v) { return v.w + v.y; }) || beyond([](const Vertex& v) { return v.w - v.y; }) ||
+           beyond([](const Vertex& v) { return v.w + v.z; }) || beyond([](const Vertex& v) { return v.w - v.z; });
 }
 
-} // namespace
+}  // namespace
 
-void WorldLayer::rebuildGeometry(Scene const& scene) {
+void WorldLayer::rebuildGeometry(const Scene& scene) {
     batches.clear();
     batches.reserve(scene.materials.size());
-    for (RenderMaterial const& material : scene.materials) {
+    for (const RenderMaterial& material : scene.materials) {
         std::vector<Vertex>& batch = batches.emplace_back();
-        size_t const vertexCount = material.vertices.size() / kFloatsPerVertex;
-        size_t const usable = material.indices.size() - material.indices.size() % 3;
+        const size_t vertexCount = material.vertices.size() / kFloatsPerVertex;
+        const size_t usable = material.indices.size() - material.indices.size() % 3;
         batch.reserve(usable);
         for (size_t i = 0; i < usable; i += 3) {
             // The reader checks every index; a hand-made Scene might not.
@@ -43,7 +43,7 @@ void WorldLayer::rebuildGeometry(Scene const& scene) {
                 material.indices[i + 2] >= vertexCount)
                 continue;
             for (size_t k = 0; k < 3; ++k) {
-                float const* p = material.vertices.data() + size_t(material.indices[i + k]) * kFloatsPerVertex;
+                const float* p = material.vertices.data() + size_t(material.indices[i + k]) * kFloatsPerVertex;
                 batch.push_back(Vertex{p[0], p[1], p[2], 1.0f, p[8], p[9], p[10], p[6], p[7]});
             }
         }
@@ -58,12 +58,12 @@ void WorldLayer::dropSlotTextures(Graphics& graphics, size_t keep) {
     if (slotTextures.size() > keep) slotTextures.resize(keep);
 }
 
-void WorldLayer::refreshSlotTextures(Graphics& graphics, Scene const& scene) {
+void WorldLayer::refreshSlotTextures(Graphics& graphics, const Scene& scene) {
     // Slots the Scene no longer has give their textures back.
     dropSlotTextures(graphics, scene.textures.size());
     slotTextures.resize(scene.textures.size());
     for (size_t i = 0; i < scene.textures.size(); ++i) {
-        MaterialTexture const& slot = scene.textures[i];
+        const MaterialTexture& slot = scene.textures[i];
         SlotTexture& entry = slotTextures[i];
         if (slot.revision == 0 || slot.revision == entry.revision) continue;
         entry.texture = graphics.setTexture(slot.width, slot.height, slot.rgba, entry.texture, true, true);
@@ -71,7 +71,7 @@ void WorldLayer::refreshSlotTextures(Graphics& graphics, Scene const& scene) {
     }
 }
 
-void WorldLayer::bringUpToDate(Graphics& graphics, Scene const& scene) {
+void WorldLayer::bringUpToDate(Graphics& graphics, const Scene& scene) {
     // A new world may repeat the revision numbers of the old one: nothing
     // built for the old world is kept.
     if (scene.identity != builtIdentity) {
@@ -85,10 +85,10 @@ void WorldLayer::bringUpToDate(Graphics& graphics, Scene const& scene) {
 }
 
 template <typename Project>
-void WorldLayer::drawBatches(Graphics& graphics, Scene const& scene, Project const& project,
+void WorldLayer::drawBatches(Graphics& graphics, const Scene& scene, const Project& project,
                              std::vector<Vertex>& occluders) {
     for (size_t m = 0; m < batches.size() && m < scene.materials.size(); ++m) {
-        std::vector<Vertex> const& batch = batches[m];
+        const std::vector<Vertex>& batch = batches[m];
         if (batch.empty()) continue;
         // Triangles wholly beyond one side of the view volume give no pixel
         // and cover no point, so they are neither drawn nor kept.
@@ -97,7 +97,7 @@ void WorldLayer::drawBatches(Graphics& graphics, Scene const& scene, Project con
         for (size_t i = 0; i + 2 < batch.size(); i += 3) {
             Vertex* out = &projected_[kept];
             for (size_t k = 0; k < 3; ++k) {
-                Vertex const& v = batch[i + k];
+                const Vertex& v = batch[i + k];
                 out[k] = project(v);
                 out[k].u = v.u;
                 out[k].v = v.v;
@@ -106,30 +106,34 @@ void WorldLayer::drawBatches(Graphics& graphics, Scene const& scene, Project con
         }
         projected_.resize(kept);
         if (kept == 0) continue;
-        uint32_t const number = scene.materials[m].number;
-        bool const transparent = isTransparent(scene, number);
-        uint32_t const texture = number < slotTextures.size() ? slotTextures[number].texture : 0;
+        const uint32_t number = scene.materials[m].number;
+        const bool transparent = isTransparent(scene, number);
+        const uint32_t texture = number < slotTextures.size() ? slotTextures[number].texture : 0;
         graphics.drawTriangles(projected_, texture, !transparent, false, false, false, 1.0f, transparent);
         if (!transparent) occluders.insert(occluders.end(), projected_.begin(), projected_.end());
     }
 }
 
-void WorldLayer::drawMap(Graphics& graphics, Scene const& scene, PlotFunction const& plot,
+void WorldLayer::drawMap(Graphics& graphics, const Scene& scene, const PlotFunction& plot,
                          std::vector<Vertex>& occluders) {
     bringUpToDate(graphics, scene);
-    drawBatches(graphics, scene, [&plot](Vertex const& v) { return plot(v.x, v.y, v.z, Color{v.r, v.g, v.b}); },
-                occluders);
+    drawBatches(
+        graphics, scene,
+        [&plot](const Vertex& v) {
+            return plot(v.x, v.y, v.z, Color{v.r, v.g, v.b});
+        },
+        occluders);
 }
 
-void WorldLayer::drawMap(Graphics& graphics, Scene const& scene, CameraProjector const& projector,
+void WorldLayer::drawMap(Graphics& graphics, const Scene& scene, const CameraProjector& projector,
                          std::vector<Vertex>& occluders) {
     bringUpToDate(graphics, scene);
-    drawBatches(graphics, scene, [&projector](Vertex const& v) { return projector(v.x, v.y, v.z, v.r, v.g, v.b); },
-                occluders);
+    drawBatches(
+        graphics, scene, [&projector](const Vertex& v) { return projector(v.x, v.y, v.z, v.r, v.g, v.b); }, occluders);
 }
 
-std::vector<std::string> signLines(Font const& font, std::string const& text) {
-    ColorCodedText const parsed = parseColorCodes(text);
+std::vector<std::string> signLines(const Font& font, const std::string& text) {
+    const ColorCodedText parsed = parseColorCodes(text);
     std::vector<std::string> lines;
     size_t start = 0;
     while (start <= parsed.plain.size() && lines.size() < kMaxSignLines) {
@@ -147,24 +151,24 @@ std::vector<std::string> signLines(Font const& font, std::string const& text) {
     return lines;
 }
 
-void WorldLayer::drawSigns(Graphics& graphics, Font const& font, Scene const& scene, PlotFunction const& plot,
-                           std::array<float, 3> const& right, std::array<float, 3> const& up,
-                           std::array<float, 3> const& viewer) {
-    Color const white{1, 1, 1};
+void WorldLayer::drawSigns(Graphics& graphics, const Font& font, const Scene& scene, const PlotFunction& plot,
+                           const std::array<float, 3>& right, const std::array<float, 3>& up,
+                           const std::array<float, 3>& viewer) {
+    const Color white{1, 1, 1};
     struct Sign {
-        SceneEntity const* entity;
+        const SceneEntity* entity;
         float depth;
     };
     std::vector<Sign> signs;
-    for (SceneEntity const& entity : scene.entities) {
+    for (const SceneEntity& entity : scene.entities) {
         if (entity.type == "text") signs.push_back({&entity, plot(entity.x, entity.y, entity.z, white).w});
     }
     // Farthest first, so nearer signs blend over farther ones.
-    std::stable_sort(signs.begin(), signs.end(), [](Sign const& a, Sign const& b) { return a.depth > b.depth; });
+    std::stable_sort(signs.begin(), signs.end(), [](const Sign& a, const Sign& b) { return a.depth > b.depth; });
 
     std::set<int32_t> seen;
-    for (Sign const& sign : signs) {
-        SceneEntity const& e = *sign.entity;
+    for (const Sign& sign : signs) {
+        const SceneEntity& e = *sign.entity;
         seen.insert(e.id);
         NameTag& tag = signCache[e.id];
         if (tag.texture == 0 || tag.text != e.text) {
@@ -174,11 +178,11 @@ void WorldLayer::drawSigns(Graphics& graphics, Font const& font, Scene const& sc
             tag.text = e.text;
         }
         if (e.visibleRange > 0) {
-            float const dx = viewer[0] - e.x, dy = viewer[1] - e.y, dz = viewer[2] - e.z;
+            const float dx = viewer[0] - e.x, dy = viewer[1] - e.y, dz = viewer[2] - e.z;
             if (dx * dx + dy * dy + dz * dz > e.visibleRange * e.visibleRange) continue;
         }
-        float const w = float(tag.sprite.contentWidth) * kLabelWorldScale;
-        float const h = float(tag.sprite.contentHeight) * kLabelWorldScale;
+        const float w = float(tag.sprite.contentWidth) * kLabelWorldScale;
+        const float h = float(tag.sprite.contentHeight) * kLabelWorldScale;
         auto corner = [&](float along, float lift, float u, float v) {
             Vertex vertex = plot(e.x + along * right[0] + lift * up[0], e.y + along * right[1] + lift * up[1],
                                  e.z + along * right[2] + lift * up[2], white);
@@ -186,11 +190,11 @@ void WorldLayer::drawSigns(Graphics& graphics, Font const& font, Scene const& sc
             vertex.v = v;
             return vertex;
         };
-        LabelSprite const& s = tag.sprite;
-        Vertex const lowerLeft = corner(-w / 2, -h / 2, 0, s.vMax);
-        Vertex const lowerRight = corner(w / 2, -h / 2, s.uMax, s.vMax);
-        Vertex const upperRight = corner(w / 2, h / 2, s.uMax, 0);
-        Vertex const upperLeft = corner(-w / 2, h / 2, 0, 0);
+        const LabelSprite& s = tag.sprite;
+        const Vertex lowerLeft = corner(-w / 2, -h / 2, 0, s.vMax);
+        const Vertex lowerRight = corner(w / 2, -h / 2, s.uMax, s.vMax);
+        const Vertex upperRight = corner(w / 2, h / 2, s.uMax, 0);
+        const Vertex upperLeft = corner(-w / 2, h / 2, 0, 0);
         graphics.drawTriangles({lowerLeft, lowerRight, upperRight, lowerLeft, upperRight, upperLeft}, tag.texture,
                                false, false, false, true, 1.0f, false);
     }
@@ -213,4 +217,4 @@ void WorldLayer::release(Graphics& graphics) {
     builtIdentity = 0;
 }
 
-} // namespace vobu
+}  // namespace vobu

@@ -35,8 +35,7 @@ TEST(MovementAxes, EachDirectionHasTwoKeysAndOppositesCancel) {
     };
     for (const auto& c : cases) {
         bool keys[512] = {};
-        for (SDL_Scancode code : c.held)
-            keys[code] = true;
+        for (SDL_Scancode code : c.held) keys[code] = true;
         float x = 7, y = 7;
         movementAxes(keys, x, y);
         EXPECT_EQ(x, c.x) << c.held.size();
@@ -101,7 +100,7 @@ TEST(GameConditions, TheGameIsShownOnlyWhenJoinedWithEveryAssetAndTheSound) {
     app.editingInGame = true;
     EXPECT_FALSE(app.gameShown());
     EXPECT_FALSE(app.gameInput());
-    app.network.joined = false; // the destructor must not see a half-made game
+    app.network.joined = false;  // the destructor must not see a half-made game
 }
 
 }  // namespace

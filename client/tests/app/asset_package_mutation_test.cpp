@@ -17,7 +17,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::vector<std::string> const kNames = {"unifont.bin", "logo.rgba", "notes", "absent"};
+const std::vector<std::string> kNames = {"unifont.bin", "logo.rgba", "notes", "absent"};
 
 Bytes realPackage() {
     std::vector<Glyph> glyphs(3);
@@ -30,32 +30,43 @@ Bytes realPackage() {
     glyphs[2].bitmap.fill(0x7E);
     Bytes logo = {6, 0, 0, 0, 3, 0, 0, 0};
     for (int i = 0; i < 6 * 3; ++i) {
-        Bytes const pixel = i % 4 == 0 ? Bytes{0, 0, 0, 0} : Bytes{255, 200, uint8_t(i * 9), 255};
+        const Bytes pixel = i % 4 == 0 ? Bytes{0, 0, 0, 0} : Bytes{255, 200, uint8_t(i * 9), 255};
         logo.insert(logo.end(), pixel.begin(), pixel.end());
     }
     Bytes notes(300, 'n');
     for (size_t i = 0; i < notes.size(); i += 7) notes[i] = uint8_t(i);
-    return vobupack::writePackage({{"unifont.bin", encodeUnifontGlyphs(glyphs)}, {"logo.rgba", logo}, {"notes", notes}});
+    return vobupack::writePackage(
+        {{"unifont.bin", encodeUnifontGlyphs(glyphs)}, {"logo.rgba", logo}, {"notes", notes}});
 }
 
 Bytes mutate(Bytes package, std::mt19937& random) {
-    int const edits = 1 + int(random() % 4);
+    const int edits = 1 + int(random() % 4);
     for (int e = 0; e < edits; ++e) {
-        size_t const at = package.empty() ? 0 : random() % package.size();
+        const size_t at = package.empty() ? 0 : random() % package.size();
         switch (random() % 7) {
             case 0:  // flip one bit
                 if (!package.empty()) package[at] ^= uint8_t(1u << (random() % 8));
                 break;
             case 1: {  // a boundary byte
-                uint8_t const values[] = {0x00, 0x01, 0x7F, 0x80, 0x81, 0xFF};
+                const uint8_t values[] = {0x00, 0x01, 0x7F, 0x80, 0x81, 0xFF};
                 if (!package.empty()) package[at] = values[random() % 6];
                 break;
             }
             case 2: {  // a boundary 32-bit word, often over a directory field
-                uint32_t const words[] = {0, 1, 64, 65, 128, 129, 16777216, 16777217, 0x7FFFFFFF, 0xFFFFFFFF,
-                                          uint32_t(package.size()), uint32_t(package.size() + 1)};
-                uint32_t const word = words[random() % 12];
-                size_t const where = random() % 2 ? random() % 64 : at;
+                const uint32_t words[] = {0,
+                                          1,
+                                          64,
+                                          65,
+                                          128,
+                                          129,
+                                          16777216,
+                                          16777217,
+                                          0x7FFFFFFF,
+                                          0xFFFFFFFF,
+                                          uint32_t(package.size()),
+                                          uint32_t(package.size() + 1)};
+                const uint32_t word = words[random() % 12];
+                const size_t where = random() % 2 ? random() % 64 : at;
                 for (int b = 0; b < 4 && where + b < package.size(); ++b) package[where + b] = uint8_t(word >> (8 * b));
                 break;
             }
@@ -78,8 +89,8 @@ Bytes mutate(Bytes package, std::mt19937& random) {
 }
 
 TEST(AssetPackageMutation, EveryMutantReadsOrFailsWithTheCode) {
-    Bytes const original = realPackage();
-    for (std::string const& name : {std::string("unifont.bin"), std::string("logo.rgba"), std::string("notes")}) {
+    const Bytes original = realPackage();
+    for (const std::string& name : {std::string("unifont.bin"), std::string("logo.rgba"), std::string("notes")}) {
         std::istringstream stream = testing::asStream(original);
         ASSERT_NO_THROW(readPackagedAsset(stream, name)) << name;
     }
@@ -87,14 +98,14 @@ TEST(AssetPackageMutation, EveryMutantReadsOrFailsWithTheCode) {
     size_t read = 0;
     size_t refused = 0;
     for (int round = 0; round < 50000; ++round) {
-        Bytes const mutant = mutate(original, random);
-        for (std::string const& name : kNames) {
+        const Bytes mutant = mutate(original, random);
+        for (const std::string& name : kNames) {
             std::istringstream stream = testing::asStream(mutant);
             try {
-                Bytes const bytes = readPackagedAsset(stream, name);
+                const Bytes bytes = readPackagedAsset(stream, name);
                 ASSERT_LE(bytes.size(), kPackageMaxEntryBytes);
                 ++read;
-            } catch (std::runtime_error const& error) {
+            } catch (const std::runtime_error& error) {
                 ASSERT_STREQ(error.what(), "ERR_ASSET_PACKAGE") << "round " << round << " " << name;
                 ++refused;
             }

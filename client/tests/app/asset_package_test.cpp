@@ -21,33 +21,33 @@ struct Outcome {
     std::string error;
 };
 
-Outcome lookUp(Bytes const& package, std::string const& name) {
+Outcome lookUp(const Bytes& package, const std::string& name) {
     std::istringstream stream = asStream(package);
     Outcome outcome;
     try {
         outcome.bytes = readPackagedAsset(stream, name);
         outcome.ok = true;
-    } catch (std::runtime_error const& e) {
+    } catch (const std::runtime_error& e) {
         outcome.error = e.what();
     }
     return outcome;
 }
 
-void expectFailure(Bytes const& package, std::string const& name, std::string const& why) {
-    Outcome const outcome = lookUp(package, name);
+void expectFailure(const Bytes& package, const std::string& name, const std::string& why) {
+    const Outcome outcome = lookUp(package, name);
     EXPECT_FALSE(outcome.ok) << why;
     EXPECT_EQ(outcome.error, "ERR_ASSET_PACKAGE") << why;
 }
 
-Bytes literal(Bytes const& bytes) {
+Bytes literal(const Bytes& bytes) {
     Bytes out = {uint8_t(bytes.size() - 1)};
     out.insert(out.end(), bytes.begin(), bytes.end());
     return out;
 }
 
 TEST(AssetPackage, EmptyOnlyEntryReadsEmptyAndOtherNamesFail) {
-    Bytes const package = buildPackage({{"logo.rgba", {}, 0}});
-    Outcome const logo = lookUp(package, "logo.rgba");
+    const Bytes package = buildPackage({{"logo.rgba", {}, 0}});
+    const Outcome logo = lookUp(package, "logo.rgba");
     ASSERT_TRUE(logo.ok) << logo.error;
     EXPECT_TRUE(logo.bytes.empty());
     expectFailure(package, "unifont.bin", "name not in the directory");
@@ -62,12 +62,12 @@ struct PacketCase {
 };
 
 TEST(AssetPackage, PacketsUnpackExactly) {
-    Bytes const b128(128, 0x5c);
+    const Bytes b128(128, 0x5c);
     Bytes l128 = {0x7F};
     l128.insert(l128.end(), b128.begin(), b128.end());
     Bytes l127 = l128;
     l127.pop_back();
-    PacketCase const cases[] = {
+    const PacketCase cases[] = {
         {"repeat", {0x82, 0x41}, 3, true, {0x41, 0x41, 0x41}},
         {"literal", {0x02, 0x41, 0x42, 0x43}, 3, true, {0x41, 0x42, 0x43}},
         {"repeat then literal", {0x81, 0x07, 0x00, 0x09}, 3, true, {0x07, 0x07, 0x09}},
@@ -81,8 +81,8 @@ TEST(AssetPackage, PacketsUnpackExactly) {
         {"stored nothing for a size", {}, 5, false, {}},
         {"stored bytes for size 0", {0x00, 0x41}, 0, false, {}},
     };
-    for (PacketCase const& c : cases) {
-        Outcome const out = lookUp(buildPackage({{"e", c.stored, c.size}}), "e");
+    for (const PacketCase& c : cases) {
+        const Outcome out = lookUp(buildPackage({{"e", c.stored, c.size}}), "e");
         EXPECT_EQ(out.ok, c.ok) << c.name;
         if (c.ok) {
             EXPECT_EQ(out.bytes, c.expected) << c.name;
@@ -93,12 +93,12 @@ TEST(AssetPackage, PacketsUnpackExactly) {
 }
 
 TEST(AssetPackage, FirstOfTwoEqualNamesIsReturned) {
-    Bytes const package = buildPackage({{"x", literal({1}), 1}, {"x", literal({2}), 1}});
+    const Bytes package = buildPackage({{"x", literal({1}), 1}, {"x", literal({2}), 1}});
     EXPECT_EQ(lookUp(package, "x").bytes, Bytes{1});
 }
 
 TEST(AssetPackage, NamesCompareExactly) {
-    Bytes const package = buildPackage({{"Logo.rgba", literal({1}), 1}, {"logo.rgba", literal({2}), 1}});
+    const Bytes package = buildPackage({{"Logo.rgba", literal({1}), 1}, {"logo.rgba", literal({2}), 1}});
     EXPECT_EQ(lookUp(package, "logo.rgba").bytes, Bytes{2});
     expectFailure(package, "logo", "a prefix is not a match");
     expectFailure(package, std::string("logo.rgba\0", 10), "no terminator");
@@ -116,8 +116,8 @@ TEST(AssetPackage, BrokenEntryBeforeTheWantedOneFailsTheLookup) {
         {"payload past the end", {"a", literal({1}), 1, std::nullopt, 4000u}},
         {"offset wraps 32 bits", {"a", literal({1}), 1, std::nullopt, 0xFFFFFFFFu, 2u}},
     };
-    for (Case const& c : cases) {
-        Bytes const package = buildPackage({c.broken, {"want", literal({7}), 1}});
+    for (const Case& c : cases) {
+        const Bytes package = buildPackage({c.broken, {"want", literal({7}), 1}});
         expectFailure(package, "want", c.why);
     }
 }
@@ -132,7 +132,7 @@ TEST(AssetPackage, EntriesAfterTheMatchAreNotValidated) {
 }
 
 TEST(AssetPackage, HeaderAndDirectoryLimits) {
-    Bytes const good = buildPackage({{"e", literal({1}), 1}});
+    const Bytes good = buildPackage({{"e", literal({1}), 1}});
     expectFailure(buildPackage({{"e", literal({1}), 1}}, std::nullopt, "VBV2"), "e", "wrong magic");
     expectFailure(buildPackage({{"e", literal({1}), 1}}, 0u), "e", "count 0");
     expectFailure(buildPackage({{"e", literal({1}), 1}}, 65u), "e", "count 65");
@@ -149,14 +149,14 @@ TEST(AssetPackage, HeaderAndDirectoryLimits) {
 
 TEST(AssetPackage, NameOf128BytesAndPayloadEndingAtTheFileEnd) {
     std::string const name(128, 'q');
-    Bytes const package = buildPackage({{name, {0x81, 0x33}, 2}});
+    const Bytes package = buildPackage({{name, {0x81, 0x33}, 2}});
     EXPECT_EQ(lookUp(package, name).bytes, (Bytes{0x33, 0x33}));
 }
 
 // The package the build put beside the binaries, found the way the client
 // finds it.
 TEST(AssetPackage, LoadsTheBuiltPackageBesideTheExecutable) {
-    Bytes const table = loadPackagedAsset("unifont.bin");
+    const Bytes table = loadPackagedAsset("unifont.bin");
     ASSERT_GE(table.size(), 8u);
     EXPECT_EQ(std::string(table.begin(), table.begin() + 4), "UFNT");
     EXPECT_THROW(loadPackagedAsset("no such entry"), std::runtime_error);

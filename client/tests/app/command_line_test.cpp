@@ -18,7 +18,7 @@ struct Case {
 };
 
 TEST(CommandLine, ArgumentsAndValues) {
-    Case const cases[] = {
+    const Case cases[] = {
         {"nothing", {}, "", 0, false},
         {"server", {"--server", "wss://a/vobu"}, "wss://a/vobu", 0, false},
         {"trailing server ignored", {"--server"}, "", 0, false},
@@ -36,8 +36,8 @@ TEST(CommandLine, ArgumentsAndValues) {
         {"minus wraps like 32-bit strtoul", {"--quit-after-ms", "-1"}, "", 4294967295u, false},
         {"leading zeros", {"--quit-after-ms", "000000000000000000012"}, "", 12, false},
     };
-    for (Case const& c : cases) {
-        CommandLine const parsed = parseCommandLine(c.args);
+    for (const Case& c : cases) {
+        const CommandLine parsed = parseCommandLine(c.args);
         EXPECT_EQ(parsed.serverUrl, c.server) << c.name;
         EXPECT_EQ(parsed.quitAfterMs, c.quitAfterMs) << c.name;
         EXPECT_EQ(parsed.quickJoin, c.quickJoin) << c.name;
@@ -45,13 +45,14 @@ TEST(CommandLine, ArgumentsAndValues) {
 }
 
 TEST(CommandLine, BadQuitValuesThrowStoul) {
-    std::vector<std::string> const bad = {"", "abc", " ", "+", "-", "x12", "4294967296", "18446744073709551616",
-                                          "99999999999999999999999", "-4294967296"};
-    for (std::string const& value : bad) {
+    const std::vector<std::string> bad = {
+        "",           "abc", " ", "+", "-", "x12", "4294967296", "18446744073709551616", "99999999999999999999999",
+        "-4294967296"};
+    for (const std::string& value : bad) {
         try {
             parseCommandLine({"--quit-after-ms", value});
             ADD_FAILURE() << "accepted \"" << value << "\"";
-        } catch (std::logic_error const& error) {
+        } catch (const std::logic_error& error) {
             EXPECT_STREQ(error.what(), "stoul") << value;
         }
     }
@@ -69,11 +70,15 @@ TEST(FrameTime, SecondsCappedAndNeverNegative) {
     struct TimeCase {
         double previous, now, seconds;
     } const cases[] = {
-        {1000, 1016, 0.016}, {1000, 1100, 0.1}, {1000, 5000, 0.1}, {1000, 1000, 0}, {1000, 900, 0},
+        {1000, 1016, 0.016},
+        {1000, 1100, 0.1},
+        {1000, 5000, 0.1},
+        {1000, 1000, 0},
+        {1000, 900, 0},
         // Months of uptime at a 1e9 Hz counter: doubles keep the difference.
         {8.0e9, 8.0e9 + 20, 0.02},
     };
-    for (TimeCase const& c : cases) {
+    for (const TimeCase& c : cases) {
         EXPECT_NEAR(frameTimeSeconds(c.previous, c.now), c.seconds, 1e-9) << c.previous << " -> " << c.now;
     }
 }

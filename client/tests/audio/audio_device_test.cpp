@@ -18,16 +18,15 @@
 #include <thread>
 
 #include "audio/audio_test_support.h"
-#include "platform/performance_clock.h"
 #include "audio/scene_audio.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 namespace {
 
 // Leaves SDL's audio subsystem fully shut, so the next test picks its driver.
 void shutSdlAudio() {
-    while (SDL_WasInit(SDL_INIT_AUDIO) != 0)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    while (SDL_WasInit(SDL_INIT_AUDIO) != 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 class AudioDriver : public ::testing::Test {
@@ -68,7 +67,7 @@ TEST_F(AudioDriver, DummyDeviceOpensOnceAndCloseForgetsTheSources) {
     ASSERT_EQ(mixer.deviceRate(), 48000);
     EXPECT_EQ(mixer.deviceFormat().format, AUDIO_S16LSB);
     EXPECT_EQ(mixer.deviceFormat().channels, 2);
-    mixer.open(); // already open: nothing happens
+    mixer.open();  // already open: nothing happens
     mixer.setSource(1, 1, 1.0f, 0.0f);
     EXPECT_TRUE(mixer.queueSegment(1, 1, performanceMs() + 5000, std::vector<int16_t>(100, 1)));
     EXPECT_FALSE(mixer.queueSegment(2, 1, performanceMs(), std::vector<int16_t>(100, 1)));
@@ -84,12 +83,10 @@ TEST_F(AudioDriver, DummyDeviceOpensOnceAndCloseForgetsTheSources) {
 std::string run(const std::string& command) {
     std::string out;
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return out;
+    if (pipe == nullptr) return out;
     char chunk[4096];
     size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        out.append(chunk, n);
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
     pclose(pipe);
     return out;
 }
@@ -97,12 +94,10 @@ std::string run(const std::string& command) {
 // The number after `key` in sox's output ("Samples read: 123").
 double numberAfter(const std::string& text, const std::string& key, int column = 0) {
     const size_t at = text.find(key);
-    if (at == std::string::npos)
-        return NAN;
+    if (at == std::string::npos) return NAN;
     std::istringstream in(text.substr(at + key.size()));
     double value = NAN;
-    for (int i = 0; i <= column; ++i)
-        in >> value;
+    for (int i = 0; i <= column; ++i) in >> value;
     return value;
 }
 
@@ -152,13 +147,12 @@ TEST_F(DiskOutput, SegmentsStartOnTheMixerClock) {
         mixer.close();
 
         const double first = onsetFrame(0);
-        const double second = onsetFrame(first + 19200); // 400 ms on: past the first beep
+        const double second = onsetFrame(first + 19200);  // 400 ms on: past the first beep
         const double apartMs = (second - first) * 1000.0 / 48000;
         const double firstMs = first * 1000.0 / 48000;
-        if (std::fabs(apartMs - 500.0) <= 1.0 && firstMs > 150 && firstMs < 450)
-            return;
-        failures += "attempt " + std::to_string(attempt) + ": first at " + std::to_string(firstMs) +
-                    " ms, apart " + std::to_string(apartMs) + " ms\n";
+        if (std::fabs(apartMs - 500.0) <= 1.0 && firstMs > 150 && firstMs < 450) return;
+        failures += "attempt " + std::to_string(attempt) + ": first at " + std::to_string(firstMs) + " ms, apart " +
+                    std::to_string(apartMs) + " ms\n";
         shutSdlAudio();
     }
     FAIL() << failures;
@@ -201,5 +195,5 @@ TEST_F(DiskOutput, SourceOnTheRightIsLouderOnTheRight) {
     EXPECT_NEAR(right - left, 4.77, 0.2) << stats;
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

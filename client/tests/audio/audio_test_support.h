@@ -48,20 +48,17 @@ public:
     }
     int deviceRate() const override { return open_ ? rate_ : 0; }
     void setSource(int id, int generation, float volume, float pan) override {
-        if (!open_)
-            return;
+        if (!open_) return;
         sourceCalls.push_back({id, generation, volume, pan});
         core.setSource(id, generation, volume, pan);
     }
     void removeSource(int id) override {
-        if (!open_)
-            return;
+        if (!open_) return;
         removed.push_back(id);
         core.removeSource(id);
     }
     bool queueSegment(int id, int generation, double startMs, std::vector<int16_t>&& samples) override {
-        if (!open_)
-            return false;
+        if (!open_) return false;
         const size_t count = samples.size();
         const bool accepted = core.queueSegment(rate_, id, generation, startMs, std::move(samples));
         queueCalls.push_back({id, generation, startMs, count, accepted});
@@ -124,8 +121,8 @@ inline std::vector<int16_t> sine(double frequency, int rate, size_t frames, doub
 
 // Amplitude of the `frequency` component of samples[begin, end) (one
 // channel of `stride` interleaved), by the Goertzel recurrence.
-inline double toneAmplitude(const std::vector<int16_t>& samples, double frequency, int rate, size_t begin,
-                            size_t end, size_t stride = 1, size_t channel = 0) {
+inline double toneAmplitude(const std::vector<int16_t>& samples, double frequency, int rate, size_t begin, size_t end,
+                            size_t stride = 1, size_t channel = 0) {
     const double w = 2.0 * std::numbers::pi * frequency / rate;
     const double coeff = 2.0 * std::cos(w);
     double s1 = 0, s2 = 0;
@@ -141,4 +138,4 @@ inline double toneAmplitude(const std::vector<int16_t>& samples, double frequenc
     return 2.0 * std::sqrt(std::max(power, 0.0)) / (double(n) * 0.5);
 }
 
-} // namespace vobu::test
+}  // namespace vobu::test

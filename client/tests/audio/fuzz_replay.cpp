@@ -17,8 +17,7 @@ TEST(AudioFuzzCorpus, AudioDecoder) {
     ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
     int replayed = 0;
     for (const auto& file : std::filesystem::directory_iterator(folder)) {
-        if (!file.is_regular_file())
-            continue;
+        if (!file.is_regular_file()) continue;
         std::ifstream in(file.path(), std::ios::binary);
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_TRUE(fuzz::oggStreamHolds(bytes.data(), bytes.size())) << file.path();
@@ -27,5 +26,5 @@ TEST(AudioFuzzCorpus, AudioDecoder) {
     EXPECT_GT(replayed, 0);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -17,8 +17,7 @@ std::vector<int16_t> constant(size_t count, int16_t value) { return std::vector<
 // landed on a frame.
 std::vector<int16_t> ramp(size_t count) {
     std::vector<int16_t> out(count);
-    for (size_t i = 0; i < count; ++i)
-        out[i] = int16_t(i % 30000);
+    for (size_t i = 0; i < count; ++i) out[i] = int16_t(i % 30000);
     return out;
 }
 
@@ -29,7 +28,7 @@ struct Buffer {
 };
 
 Buffer mixOnce(MixerCore& core, double now, int rate, int frames) {
-    Buffer buffer{std::vector<int16_t>(size_t(frames) * 2, int16_t(123))}; // dirty: mix must zero it
+    Buffer buffer{std::vector<int16_t>(size_t(frames) * 2, int16_t(123))};  // dirty: mix must zero it
     core.mix(now, rate, buffer.samples.data(), frames);
     return buffer;
 }
@@ -44,8 +43,8 @@ MixerCore coreWithRightSource() {
 
 struct PlacementCase {
     int rate;
-    double startOffsetMs; // segment start minus buffer start
-    int64_t firstFrame;   // where its first sample must land (may be negative)
+    double startOffsetMs;  // segment start minus buffer start
+    int64_t firstFrame;    // where its first sample must land (may be negative)
 };
 
 class SegmentPlacement : public ::testing::TestWithParam<PlacementCase> {};
@@ -74,9 +73,8 @@ INSTANTIATE_TEST_SUITE_P(Rates, SegmentPlacement,
                          ::testing::Values(PlacementCase{48000, 50.0, 2400}, PlacementCase{44100, 50.0, 2205},
                                            PlacementCase{48000, 10.0, 480}, PlacementCase{44100, 10.0, 441},
                                            // 1.5 frames rounds away from zero
-                                           PlacementCase{48000, 0.03125, 2},
-                                           PlacementCase{48000, -20.0, -960}, PlacementCase{44100, -20.0, -882},
-                                           PlacementCase{48000, 0.0, 0}));
+                                           PlacementCase{48000, 0.03125, 2}, PlacementCase{48000, -20.0, -960},
+                                           PlacementCase{44100, -20.0, -882}, PlacementCase{48000, 0.0, 0}));
 
 TEST(MixerCore, SegmentContinuesSeamlesslyAcrossBuffers) {
     for (int rate : {44100, 48000}) {
@@ -87,13 +85,11 @@ TEST(MixerCore, SegmentContinuesSeamlesslyAcrossBuffers) {
         double now = kNow;
         for (int b = 0; b < 4; ++b) {
             const Buffer out = mixOnce(core, now, rate, frames);
-            for (int i = 0; i < frames; ++i)
-                right.push_back(out.right(size_t(i)));
+            for (int i = 0; i < frames; ++i) right.push_back(out.right(size_t(i)));
             now += frames * 1000.0 / rate;
         }
         const size_t first = size_t(std::lround(rate * 5.3 / 1000.0));
-        for (size_t i = 0; i < 3000; ++i)
-            ASSERT_EQ(right[first + i], int16_t(i)) << "rate " << rate << " sample " << i;
+        for (size_t i = 0; i < 3000; ++i) ASSERT_EQ(right[first + i], int16_t(i)) << "rate " << rate << " sample " << i;
         EXPECT_EQ(right[first + 3000], 0);
     }
 }
@@ -134,8 +130,7 @@ TEST_P(QueueRules, AcceptsOnlyWhatTheRulesAllow) {
     const int rate = 44100;
     MixerCore core;
     core.setSource(1, 3, 1.0f, 0.0f);
-    for (int i = 0; i < c.alreadyQueued; ++i)
-        ASSERT_TRUE(core.queueSegment(rate, 1, 3, kNow, constant(100, 1)));
+    for (int i = 0; i < c.alreadyQueued; ++i) ASSERT_TRUE(core.queueSegment(rate, 1, 3, kNow, constant(100, 1)));
     std::vector<int16_t> samples = constant(c.samples, 7);
     EXPECT_EQ(core.queueSegment(rate, c.sourceId, c.generation, kNow, std::move(samples)), c.accepted) << c.name;
     if (c.accepted) {
@@ -164,8 +159,7 @@ TEST(MixerCore, FarFutureSegmentWaitsWithoutSound) {
     MixerCore core = coreWithRightSource();
     ASSERT_TRUE(core.queueSegment(48000, 1, 1, 1e300, constant(10, 1000)));
     const Buffer out = mixOnce(core, kNow, 48000, 1024);
-    for (size_t i = 0; i < 1024; ++i)
-        ASSERT_EQ(out.right(i), 0);
+    for (size_t i = 0; i < 1024; ++i) ASSERT_EQ(out.right(i), 0);
     EXPECT_EQ(core.sources().at(1).queue.size(), 1u);
 }
 
@@ -233,7 +227,7 @@ TEST(MixerCore, SaturatesAfterEveryAddition) {
 
 TEST(MixerCore, ClockRunsOnByBuffersAndResyncsAfterAGap) {
     struct Case {
-        double gapMs; // between the starts of two callbacks
+        double gapMs;  // between the starts of two callbacks
         bool resync;
     };
     for (const Case c : {Case{150.0, true}, Case{80.0, false}, Case{21.3, false}, Case{-60.0, false}}) {
@@ -317,5 +311,5 @@ TEST(MixerCore, SetSourceAppliesThePanToTheMix) {
     EXPECT_EQ(out.left(12), 0);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

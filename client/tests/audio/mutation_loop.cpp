@@ -20,20 +20,20 @@ std::vector<uint8_t> mutate(const std::vector<uint8_t>& original, std::mt19937& 
     const int kind = int(random() % 4);
     const size_t at = bytes.empty() ? 0 : random() % bytes.size();
     switch (kind) {
-    case 0: // flip a few bits
-        for (int i = 0, n = 1 + int(random() % 8); i < n && !bytes.empty(); ++i)
-            bytes[random() % bytes.size()] ^= uint8_t(1u << (random() % 8));
-        break;
-    case 1: // cut short
-        bytes.resize(at);
-        break;
-    case 2: // overwrite a run with one value
-        for (size_t i = at, end = std::min(bytes.size(), at + 1 + random() % 64); i < end; ++i)
-            bytes[i] = uint8_t(random());
-        break;
-    default: // insert bytes
-        bytes.insert(bytes.begin() + long(at), 1 + random() % 32, uint8_t(random()));
-        break;
+        case 0:  // flip a few bits
+            for (int i = 0, n = 1 + int(random() % 8); i < n && !bytes.empty(); ++i)
+                bytes[random() % bytes.size()] ^= uint8_t(1u << (random() % 8));
+            break;
+        case 1:  // cut short
+            bytes.resize(at);
+            break;
+        case 2:  // overwrite a run with one value
+            for (size_t i = at, end = std::min(bytes.size(), at + 1 + random() % 64); i < end; ++i)
+                bytes[i] = uint8_t(random());
+            break;
+        default:  // insert bytes
+            bytes.insert(bytes.begin() + long(at), 1 + random() % 32, uint8_t(random()));
+            break;
     }
     return bytes;
 }
@@ -88,8 +88,8 @@ TEST(AudioMutation, SceneAudioSurvivesDamagedSegments) {
         }
     }
     for (const auto& call : mixer.queueCalls)
-        EXPECT_LE(call.samples, 144000u + 4800u); // 3 s at 48 kHz and the tolerance
+        EXPECT_LE(call.samples, 144000u + 4800u);  // 3 s at 48 kHz and the tolerance
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -71,8 +71,7 @@ TEST(PolyphaseResampler, ConstantStaysConstant) {
         PolyphaseResampler resampler;
         resampler.setOutputRate(rate);
         const std::vector<int16_t> in(2205, 12345);
-        for (int16_t s : run(resampler, in, in.size() * size_t(rate) / 22050))
-            ASSERT_NEAR(s, 12345, 2) << rate;
+        for (int16_t s : run(resampler, in, in.size() * size_t(rate) / 22050)) ASSERT_NEAR(s, 12345, 2) << rate;
     }
 }
 
@@ -93,14 +92,12 @@ TEST(PolyphaseResampler, StretchesTheWholeInputOverTheWholeOutput) {
     PolyphaseResampler resampler;
     resampler.setOutputRate(48000);
     std::vector<int16_t> in(22050);
-    for (size_t i = 0; i < in.size(); ++i)
-        in[i] = int16_t(i);
+    for (size_t i = 0; i < in.size(); ++i) in[i] = int16_t(i);
     const size_t n = 50400;
     const std::vector<int16_t> out = run(resampler, in, n);
     EXPECT_NEAR(out[n / 2], 11025, 3);
     EXPECT_NEAR(out[n - 200], double(in.size()) * double(n - 200) / double(n), 3);
-    for (size_t i = 100; i + 100 < n; ++i)
-        ASSERT_LE(out[i - 1], out[i] + 1) << "the ramp only climbs";
+    for (size_t i = 100; i + 100 < n; ++i) ASSERT_LE(out[i - 1], out[i] + 1) << "the ramp only climbs";
 }
 
 TEST(PolyphaseResampler, SaturatesInsteadOfWrapping) {
@@ -108,14 +105,12 @@ TEST(PolyphaseResampler, SaturatesInsteadOfWrapping) {
     resampler.setOutputRate(48000);
     // A full-scale square wave overshoots at its edges (Gibbs).
     std::vector<int16_t> in(4410);
-    for (size_t i = 0; i < in.size(); ++i)
-        in[i] = (i / 50) % 2 ? int16_t(-32768) : int16_t(32767);
+    for (size_t i = 0; i < in.size(); ++i) in[i] = (i / 50) % 2 ? int16_t(-32768) : int16_t(32767);
     const std::vector<int16_t> out = run(resampler, in, 9600);
     int16_t highest = 0;
-    for (size_t i = 0; i < 200; ++i)
-        highest = std::max(highest, out[i]);
+    for (size_t i = 0; i < 200; ++i) highest = std::max(highest, out[i]);
     EXPECT_EQ(highest, 32767);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -30,14 +30,12 @@ TEST_P(ResampleCounts, OutputFramesAreTheRatioWithTheFractionDropped) {
     EXPECT_EQ(resamplePcm(in, c.channels, c.from, c.to).size(), c.outputFrames * size_t(c.channels));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ResampleCounts,
-                         ::testing::Values(CountCase{1, 22050, 48000, 22050, 48000},
-                                           CountCase{1, 22050, 44100, 22050, 44100},
-                                           CountCase{2, 22050, 48000, 22050, 48000},
-                                           CountCase{2, 48000, 44100, 1000, 918}, // 918.75
-                                           CountCase{1, 96000, 48000, 96001, 48000},
-                                           CountCase{1, 8000, 44100, 80000, 441000},
-                                           CountCase{1, 22050, 48000, 1, 2}, CountCase{1, 48000, 22050, 1, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ResampleCounts,
+    ::testing::Values(CountCase{1, 22050, 48000, 22050, 48000}, CountCase{1, 22050, 44100, 22050, 44100},
+                      CountCase{2, 22050, 48000, 22050, 48000}, CountCase{2, 48000, 44100, 1000, 918},  // 918.75
+                      CountCase{1, 96000, 48000, 96001, 48000}, CountCase{1, 8000, 44100, 80000, 441000},
+                      CountCase{1, 22050, 48000, 1, 2}, CountCase{1, 48000, 22050, 1, 0}));
 
 struct UnchangedCase {
     const char* name;
@@ -50,9 +48,9 @@ struct UnchangedCase {
 TEST(ResamplePcm, ReturnsTheInputWhenThereIsNothingToDo) {
     const std::vector<int16_t> some{1, -2, 3, -4, 5, -6};
     const UnchangedCase cases[] = {
-        {"three channels", some, 3, 22050, 48000}, {"no channels", some, 0, 22050, 48000},
-        {"source rate 0", some, 1, 0, 48000},      {"target rate negative", some, 1, 22050, -1},
-        {"equal rates", some, 2, 44100, 44100},    {"empty", {}, 1, 22050, 48000},
+        {"three channels", some, 3, 22050, 48000},      {"no channels", some, 0, 22050, 48000},
+        {"source rate 0", some, 1, 0, 48000},           {"target rate negative", some, 1, 22050, -1},
+        {"equal rates", some, 2, 44100, 44100},         {"empty", {}, 1, 22050, 48000},
         {"half a stereo frame", {42}, 2, 22050, 48000},
     };
     for (const UnchangedCase& c : cases)
@@ -68,8 +66,7 @@ TEST(ResamplePcm, ConstantStaysConstantUpAndDown) {
     for (auto [from, to] : {std::pair{22050, 48000}, std::pair{22050, 44100}, std::pair{96000, 44100},
                             std::pair{8000, 48000}, std::pair{48000, 8000}}) {
         const std::vector<int16_t> in(size_t(from) / 10, -7000);
-        for (int16_t s : resamplePcm(in, 1, from, to))
-            ASSERT_NEAR(s, -7000, 1) << from << " -> " << to;
+        for (int16_t s : resamplePcm(in, 1, from, to)) ASSERT_NEAR(s, -7000, 1) << from << " -> " << to;
     }
 }
 
@@ -106,8 +103,7 @@ TEST(ResamplePcm, RejectsTonesAboveTheNewNyquistFrequency) {
                          Case{48000, 22050, 15000, 22050 - 15000}}) {
         const std::vector<int16_t> out = resamplePcm(sine(c.tone, c.from, size_t(c.from), 20000), 1, c.from, c.to);
         double peak = 0;
-        for (size_t i = 500; i + 500 < out.size(); ++i)
-            peak = std::max(peak, std::fabs(double(out[i])));
+        for (size_t i = 500; i + 500 < out.size(); ++i) peak = std::max(peak, std::fabs(double(out[i])));
         EXPECT_LT(peak, 20.0) << c.from << " -> " << c.to << ": the tone must be gone (-60 dB)";
         EXPECT_LT(toneAmplitude(out, c.aliasAt, c.to, 500, out.size() - 500), 5.0);
     }
@@ -148,8 +144,7 @@ std::vector<int16_t> referenceResample(const std::vector<int16_t>& in, int chann
                 sum += weight;
                 acc += double(in[size_t(std::clamp<int64_t>(j, 0, frames - 1) * channels + c)]) * weight;
             }
-            if (std::fabs(sum) < 1e-9)
-                sum = 1;
+            if (std::fabs(sum) < 1e-9) sum = 1;
             out.push_back(int16_t(std::clamp(std::round(acc / sum), -32768.0, 32767.0)));
         }
     }
@@ -174,11 +169,10 @@ TEST(ResamplePcm, MatchesTheFilterTermByTerm) {
         const std::vector<int16_t> actual = resamplePcm(in, c.channels, c.from, c.to);
         ASSERT_EQ(actual.size(), expected.size());
         int worst = 0;
-        for (size_t i = 0; i < actual.size(); ++i)
-            worst = std::max(worst, std::abs(int(actual[i]) - int(expected[i])));
+        for (size_t i = 0; i < actual.size(); ++i) worst = std::max(worst, std::abs(int(actual[i]) - int(expected[i])));
         EXPECT_LE(worst, 1) << c.channels << " ch " << c.from << " -> " << c.to;
     }
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

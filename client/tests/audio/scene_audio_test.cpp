@@ -11,8 +11,8 @@
 namespace vobu {
 namespace {
 
-using test::OfflineMixer;
 using test::audioEntity;
+using test::OfflineMixer;
 using test::readFixture;
 using test::SteppingClock;
 
@@ -46,19 +46,17 @@ struct Rig {
     }
     const OfflineMixer::SourceCall& lastCallOf(int id) const {
         for (auto it = mixer.sourceCalls.rbegin(); it != mixer.sourceCalls.rend(); ++it)
-            if (it->id == id)
-                return *it;
+            if (it->id == id) return *it;
         throw std::runtime_error("no call for that source");
     }
     size_t acceptedQueues() const {
         size_t n = 0;
-        for (const auto& call : mixer.queueCalls)
-            n += call.accepted;
+        for (const auto& call : mixer.queueCalls) n += call.accepted;
         return n;
     }
 
     OfflineMixer mixer;
-    SteppingClock clock; // frozen: a budget never runs out
+    SteppingClock clock;  // frozen: a budget never runs out
     SceneAudio audio;
     Scene scene;
     MoveState listener;
@@ -78,8 +76,7 @@ TEST(SceneAudio, InitializeTakesTheDeviceRate) {
 TEST(SceneAudio, PlaysTheFirstFourStreamIdsOnly) {
     Rig rig;
     int id = 1;
-    for (int stream : {5, 3, 9, 1, 7})
-        rig.scene.entities.push_back(audioEntity(id++, stream, 1, 0, 0, 0, 0));
+    for (int stream : {5, 3, 9, 1, 7}) rig.scene.entities.push_back(audioEntity(id++, stream, 1, 0, 0, 0, 0));
     // A text entity with a stream id of its own does not count.
     SceneEntity sign = audioEntity(id++, 11, 1, 0, 0, 0, 0);
     sign.type = "text";
@@ -87,12 +84,10 @@ TEST(SceneAudio, PlaysTheFirstFourStreamIdsOnly) {
     rig.frame();
 
     std::set<int> streams;
-    for (const auto& entry : rig.audio.streams())
-        streams.insert(entry.first);
+    for (const auto& entry : rig.audio.streams()) streams.insert(entry.first);
     EXPECT_EQ(streams, (std::set<int>{1, 3, 5, 9}));
     std::set<int> sources;
-    for (const auto& call : rig.mixer.sourceCalls)
-        sources.insert(call.id);
+    for (const auto& call : rig.mixer.sourceCalls) sources.insert(call.id);
     EXPECT_EQ(sources, (std::set<int>{1, 3, 5, 9}));
     // Calls go in id order.
     ASSERT_EQ(rig.mixer.sourceCalls.size(), 4u);
@@ -121,7 +116,7 @@ TEST(SceneAudio, StreamsThatLeaveLoseTheirSource) {
 
 struct GainCase {
     const char* name;
-    std::vector<SceneEntity> emitters; // all of stream 1; listener at the origin
+    std::vector<SceneEntity> emitters;  // all of stream 1; listener at the origin
     std::array<float, 3> right;
     float gain;
     float pan;
@@ -150,22 +145,33 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, EmitterGain,
     ::testing::Values(
         // the ear is 0.5 above the feet
-        GainCase{"near and far", {audioEntity(1, 1, 1, 0, 0, 0, 10), audioEntity(2, 1, 1, 20, 0, 0, 100)},
-                 kRightX, 0.65f * 0.95f * 0.95f, 0.0f},
-        GainCase{"far one louder", {audioEntity(1, 1, 1, 0, 0, 0, 1), audioEntity(2, 1, 1, 20, 0, 0.5f, 200)},
-                 kRightX, 0.65f * 0.9f * 0.9f, 1.0f},
+        GainCase{"near and far",
+                 {audioEntity(1, 1, 1, 0, 0, 0, 10), audioEntity(2, 1, 1, 20, 0, 0, 100)},
+                 kRightX,
+                 0.65f * 0.95f * 0.95f,
+                 0.0f},
+        GainCase{"far one louder",
+                 {audioEntity(1, 1, 1, 0, 0, 0, 1), audioEntity(2, 1, 1, 20, 0, 0.5f, 200)},
+                 kRightX,
+                 0.65f * 0.9f * 0.9f,
+                 1.0f},
         GainCase{"exactly at the radius", {audioEntity(1, 1, 1, 10, 0, 0.5f, 10)}, kRightX, 0.0f, 0.0f},
         GainCase{"beyond the radius", {audioEntity(1, 1, 1, 30, 0, 0.5f, 10)}, kRightX, 0.0f, 0.0f},
         GainCase{"radius 0 anywhere", {audioEntity(1, 1, 1, 3000, 0, 0, 0)}, kRightX, 0.65f, 0.0f},
         GainCase{"radius 0 beats a quieter one",
                  {audioEntity(1, 1, 1, 4, 0, 0.5f, 8), audioEntity(2, 1, 1, 900, 0, 0, 0)},
-                 kRightX, 0.65f, 0.0f},
+                 kRightX,
+                 0.65f,
+                 0.0f},
         GainCase{"4 right", {audioEntity(1, 1, 1, 4, 0, 0.5f, 100)}, kRightX, 0.65f * 0.96f * 0.96f, 0.5f},
         GainCase{"40 right", {audioEntity(1, 1, 1, 40, 0, 0.5f, 100)}, kRightX, 0.65f * 0.6f * 0.6f, 1.0f},
         GainCase{"4 left", {audioEntity(1, 1, 1, -4, 0, 0.5f, 100)}, kRightX, 0.65f * 0.96f * 0.96f, -0.5f},
         GainCase{"ahead", {audioEntity(1, 1, 1, 0, 40, 0.5f, 100)}, kRightX, 0.65f * 0.6f * 0.6f, 0.0f},
-        GainCase{"40 away at 45 degrees", {audioEntity(1, 1, 1, 28.284271f, 28.284271f, 0.5f, 100)}, kRightX,
-                 0.65f * 0.6f * 0.6f, 0.70710678f},
+        GainCase{"40 away at 45 degrees",
+                 {audioEntity(1, 1, 1, 28.284271f, 28.284271f, 0.5f, 100)},
+                 kRightX,
+                 0.65f * 0.6f * 0.6f,
+                 0.70710678f},
         GainCase{"turned camera", {audioEntity(1, 1, 1, 0, -4, 0.5f, 100)}, kRightMinusY, 0.65f * 0.96f * 0.96f, 0.5f},
         GainCase{"height is not pan", {audioEntity(1, 1, 1, 0, 0, 6.5f, 12)}, kRightX, 0.65f * 0.5f * 0.5f, 0.0f}));
 
@@ -174,10 +180,10 @@ TEST(SceneAudio, SmallChangesAreNotSentToTheMixer) {
     rig.scene.entities = {audioEntity(1, 1, 1, 4, 0, 0.5f, 100)};
     rig.frame();
     ASSERT_EQ(rig.mixer.sourceCalls.size(), 1u);
-    rig.listener.x = 0.01; // gain moves by about 0.00013, pan by 0.0013
+    rig.listener.x = 0.01;  // gain moves by about 0.00013, pan by 0.0013
     rig.frame();
     EXPECT_EQ(rig.mixer.sourceCalls.size(), 1u);
-    rig.listener.x = 0.1; // pan moves by 0.0125 from the value sent
+    rig.listener.x = 0.1;  // pan moves by 0.0125 from the value sent
     rig.frame();
     EXPECT_EQ(rig.mixer.sourceCalls.size(), 2u);
     // Silence is always sent, however small the step to it.
@@ -195,7 +201,7 @@ TEST(SceneAudio, SmallChangesAreNotSentToTheMixer) {
 
 TEST(SceneAudio, AStreamAtAVeryLowGainStillGetsItsSilence) {
     Rig rig;
-    rig.scene.entities = {audioEntity(1, 1, 1, 0, 0, 0.5f + 0.95f, 1)}; // 0.65 x 0.05^2 = 0.0016
+    rig.scene.entities = {audioEntity(1, 1, 1, 0, 0, 0.5f + 0.95f, 1)};  // 0.65 x 0.05^2 = 0.0016
     rig.frame();
     ASSERT_NEAR(rig.audio.streams().at(1).gain, 0.001625f, 1e-5);
     const size_t calls = rig.mixer.sourceCalls.size();
@@ -229,21 +235,21 @@ TEST_P(SegmentLength, AnnouncedDurationWinsOverSmallDifferences) {
     EXPECT_EQ(rig.mixer.queueCalls.front().generation, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SegmentLength,
-    ::testing::Values(LengthCase{"segment_2000ms.ogg", 2.0, 48000, 96000},
-                      LengthCase{"segment_2000ms.ogg", 2.0, 44100, 88200},
-                      LengthCase{"segment_1950ms.ogg", 2.0, 48000, 96000},
-                      LengthCase{"segment_1950ms.ogg", 2.0, 44100, 88200},
-                      // 250 ms off: the decoded length stays (42998 x 48000 / 22050)
-                      LengthCase{"segment_1950ms.ogg", 2.2, 48000, 93601},
-                      // exactly 100 ms off still snaps
-                      LengthCase{"segment_2000ms.ogg", 2.1, 48000, 100800},
-                      LengthCase{"segment_3000ms.ogg", 3.0, 48000, 144000},
-                      LengthCase{"segment_2000ms.ogg", 2.0, 22050, 44100},
-                      // durations no server should send fall back to the decoded length
-                      LengthCase{"segment_2000ms.ogg", 1e12, 48000, 96000},
-                      LengthCase{"segment_2000ms.ogg", std::numeric_limits<double>::infinity(), 48000, 96000}));
+INSTANTIATE_TEST_SUITE_P(Cases, SegmentLength,
+                         ::testing::Values(LengthCase{"segment_2000ms.ogg", 2.0, 48000, 96000},
+                                           LengthCase{"segment_2000ms.ogg", 2.0, 44100, 88200},
+                                           LengthCase{"segment_1950ms.ogg", 2.0, 48000, 96000},
+                                           LengthCase{"segment_1950ms.ogg", 2.0, 44100, 88200},
+                                           // 250 ms off: the decoded length stays (42998 x 48000 / 22050)
+                                           LengthCase{"segment_1950ms.ogg", 2.2, 48000, 93601},
+                                           // exactly 100 ms off still snaps
+                                           LengthCase{"segment_2000ms.ogg", 2.1, 48000, 100800},
+                                           LengthCase{"segment_3000ms.ogg", 3.0, 48000, 144000},
+                                           LengthCase{"segment_2000ms.ogg", 2.0, 22050, 44100},
+                                           // durations no server should send fall back to the decoded length
+                                           LengthCase{"segment_2000ms.ogg", 1e12, 48000, 96000},
+                                           LengthCase{"segment_2000ms.ogg", std::numeric_limits<double>::infinity(),
+                                                      48000, 96000}));
 
 TEST(SceneAudio, DecodedSegmentKeepsItsTone) {
     Rig rig(44100);
@@ -302,8 +308,7 @@ TEST(SceneAudio, SeqMustRiseWithinAGeneration) {
     rig.frame();
     const double start = rig.clock.now + 500;
     // seq 5, then 5 again, 3 (both old), 6, then an old generation.
-    for (uint32_t seq : {5u, 5u, 3u, 6u})
-        rig.scene.audioSegments.push_back(segment(1, 1, seq, start, 2.0));
+    for (uint32_t seq : {5u, 5u, 3u, 6u}) rig.scene.audioSegments.push_back(segment(1, 1, seq, start, 2.0));
     rig.scene.audioSegments.push_back(segment(1, 0, 7, start, 2.0));
     rig.runUntilIdle();
     ASSERT_EQ(rig.mixer.queueCalls.size(), 2u);
@@ -322,11 +327,11 @@ TEST(SceneAudio, SeqMustRiseWithinAGeneration) {
 
 TEST(SceneAudio, DiscardsSegmentsOfStreamsThatAreSilentOrNotChosen) {
     Rig rig;
-    rig.scene.entities = {audioEntity(1, 1, 1, 50, 0, 0, 10)}; // out of reach: gain 0
+    rig.scene.entities = {audioEntity(1, 1, 1, 50, 0, 0, 10)};  // out of reach: gain 0
     rig.frame();
     const double start = rig.clock.now + 100;
     rig.scene.audioSegments.push_back(segment(1, 1, 0, start, 2.0));
-    rig.scene.audioSegments.push_back(segment(2, 1, 0, start, 2.0)); // no such stream
+    rig.scene.audioSegments.push_back(segment(2, 1, 0, start, 2.0));  // no such stream
     rig.frame();
     EXPECT_TRUE(rig.scene.audioSegments.empty());
     EXPECT_FALSE(rig.audio.decoding() || rig.audio.resampling());
@@ -340,7 +345,7 @@ TEST(SceneAudio, SegmentThatIsAlreadyOverIsDiscardedUndecoded) {
     rig.frame();
     // Ends exactly now: over.
     AudioSegment late = segment(1, 1, 0, rig.clock.now - 2000.0, 2.0);
-    late.data = {1, 2, 3}; // would fail if it were opened
+    late.data = {1, 2, 3};  // would fail if it were opened
     rig.scene.audioSegments.push_back(late);
     rig.frame();
     EXPECT_TRUE(rig.scene.audioSegments.empty());
@@ -367,7 +372,7 @@ TEST(SceneAudio, AtMostOneSegmentReachesTheMixerPerFrame) {
 TEST(SceneAudio, WorkIsSpreadOverFramesWithinTheBudget) {
     struct Case {
         double budgetMs;
-        double msPerStep; // the clock is read once per step
+        double msPerStep;  // the clock is read once per step
         size_t maxStepsPerFrame;
     };
     for (const Case c : {Case{2.0, 0.5, 5}, Case{0.0, 0.5, 2}, Case{100.0, 0.5, 17}, Case{2.0, 50.0, 1}}) {
@@ -421,7 +426,7 @@ TEST(SceneAudio, SegmentInHandIsAbandonedWhenItsStreamGoesOrChanges) {
         rig.frame();
         rig.scene.audioSegments.push_back(segment(1, 1, 0, rig.clock.now + 500, 2.0));
         rig.clock.step = 0.5;
-        rig.frame(); // a few steps of decoding, then the budget runs out
+        rig.frame();  // a few steps of decoding, then the budget runs out
         ASSERT_TRUE(rig.audio.decoding()) << c.name;
         rig.clock.step = 0;
         rig.clock.now += c.clockJumpMs;
@@ -477,5 +482,5 @@ TEST(SceneAudio, WithoutADeviceTheWorkStillRuns) {
     EXPECT_TRUE(rig.mixer.queueCalls.empty());
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -16,15 +16,12 @@ using test::SteppingClock;
 std::vector<int16_t> clipSamples(const SoundClip& clip) {
     const std::vector<uint8_t>& bytes = clip.samples();
     std::vector<int16_t> out(bytes.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = int16_t(uint16_t(bytes[2 * i]) | uint16_t(bytes[2 * i + 1]) << 8);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = int16_t(uint16_t(bytes[2 * i]) | uint16_t(bytes[2 * i + 1]) << 8);
     return out;
 }
 
 struct ClipRig {
-    explicit ClipRig(int rate, bool device = true) : mixer(rate, device), clip(mixer, std::ref(clock)) {
-        clip.init();
-    }
+    explicit ClipRig(int rate, bool device = true) : mixer(rate, device), clip(mixer, std::ref(clock)) { clip.init(); }
     OfflineMixer mixer;
     SteppingClock clock;
     SoundClip clip;
@@ -46,7 +43,7 @@ struct LoadCase {
     const char* fixture;
     int deviceRate;
     bool loads;
-    size_t samples; // mono samples at the device rate when it loads
+    size_t samples;  // mono samples at the device rate when it loads
 };
 
 class ClipLoading : public ::testing::TestWithParam<LoadCase> {};
@@ -68,17 +65,15 @@ TEST_P(ClipLoading, DecodesToMonoAtTheDeviceRateWithinTheLimits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, ClipLoading,
-    ::testing::Values(LoadCase{"clip_mono_22050_1s.ogg", 48000, true, 48000},
-                      LoadCase{"clip_mono_22050_1s.ogg", 44100, true, 44100},
-                      LoadCase{"clip_stereo_22050_1s.ogg", 48000, true, 48000},
-                      LoadCase{"clip_stereo_22050_1s.ogg", 44100, true, 44100},
-                      LoadCase{"join_stereo_48000.ogg", 48000, true, 24000},
-                      LoadCase{"join_stereo_48000.ogg", 44100, true, 22050},
-                      LoadCase{"rate_8000.ogg", 48000, true, 12000}, LoadCase{"rate_96000.ogg", 48000, true, 12000},
-                      LoadCase{"rate_7999.ogg", 48000, false, 0}, LoadCase{"rate_96001.ogg", 48000, false, 0},
-                      LoadCase{"three_channels.ogg", 48000, false, 0}, LoadCase{"truncated.ogg", 48000, false, 0},
-                      LoadCase{"ten_seconds_8000.ogg", 44100, true, 441000},
-                      LoadCase{"ten_seconds_plus_one.ogg", 44100, false, 0}));
+    ::testing::Values(
+        LoadCase{"clip_mono_22050_1s.ogg", 48000, true, 48000}, LoadCase{"clip_mono_22050_1s.ogg", 44100, true, 44100},
+        LoadCase{"clip_stereo_22050_1s.ogg", 48000, true, 48000},
+        LoadCase{"clip_stereo_22050_1s.ogg", 44100, true, 44100}, LoadCase{"join_stereo_48000.ogg", 48000, true, 24000},
+        LoadCase{"join_stereo_48000.ogg", 44100, true, 22050}, LoadCase{"rate_8000.ogg", 48000, true, 12000},
+        LoadCase{"rate_96000.ogg", 48000, true, 12000}, LoadCase{"rate_7999.ogg", 48000, false, 0},
+        LoadCase{"rate_96001.ogg", 48000, false, 0}, LoadCase{"three_channels.ogg", 48000, false, 0},
+        LoadCase{"truncated.ogg", 48000, false, 0}, LoadCase{"ten_seconds_8000.ogg", 44100, true, 441000},
+        LoadCase{"ten_seconds_plus_one.ogg", 44100, false, 0}));
 
 TEST(SoundClip, GarbageAndEmptyBytesAreRefused) {
     ClipRig rig(48000);
@@ -126,8 +121,7 @@ TEST(SoundClip, PlayQueuesACopyNowAndFiveQuickPlaysSoundFourTimes) {
     ClipRig rig(48000);
     ASSERT_TRUE(rig.clip.load(readFixture("clip_mono_22050_1s.ogg"), "k"));
     rig.clock.now = 7777.0;
-    for (int i = 0; i < 5; ++i)
-        rig.clip.play();
+    for (int i = 0; i < 5; ++i) rig.clip.play();
     ASSERT_EQ(rig.mixer.queueCalls.size(), 5u);
     EXPECT_EQ(rig.mixer.queueOf(0).size(), 4u);
     EXPECT_FALSE(rig.mixer.queueCalls[4].accepted);
@@ -160,5 +154,5 @@ TEST(SoundClip, DestructionRemovesSourceZero) {
     EXPECT_EQ(mixer.core.sources().count(5), 1u);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

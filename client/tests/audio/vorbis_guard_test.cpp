@@ -12,8 +12,7 @@ namespace vobu {
 namespace {
 
 void putLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + size_t(i)] = uint8_t(value >> (8 * i));
+    for (int i = 0; i < 4; ++i) bytes[at + size_t(i)] = uint8_t(value >> (8 * i));
 }
 uint32_t getLe32(const std::vector<uint8_t>& bytes, size_t at) {
     return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
@@ -24,9 +23,9 @@ uint32_t getLe32(const std::vector<uint8_t>& bytes, size_t at) {
 // page holds only the 30-byte identification header, the comment header
 // opens the second page.
 struct CommentLayout {
-    size_t packet;      // first byte of the comment packet
-    size_t vendorField; // vendor length
-    size_t countField;  // comment count
+    size_t packet;       // first byte of the comment packet
+    size_t vendorField;  // vendor length
+    size_t countField;   // comment count
     size_t firstComment;
 };
 
@@ -113,5 +112,5 @@ TEST(VorbisGuard, LoadersRefuseAHugeCommentCount) {
     EXPECT_TRUE(scene.audioSegments.empty());
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

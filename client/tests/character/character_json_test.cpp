@@ -14,10 +14,10 @@ namespace {
 
 using nlohmann::json;
 
-std::string sha256Of(std::string const& text) {
+std::string sha256Of(const std::string& text) {
     unsigned char digest[32];
-    mbedtls_sha256_ret(reinterpret_cast<unsigned char const*>(text.data()), text.size(), digest, 0);
-    static char const hex[] = "0123456789abcdef";
+    mbedtls_sha256_ret(reinterpret_cast<const unsigned char*>(text.data()), text.size(), digest, 0);
+    static const char hex[] = "0123456789abcdef";
     std::string out;
     for (unsigned char byte : digest) {
         out += hex[byte >> 4];
@@ -26,18 +26,17 @@ std::string sha256Of(std::string const& text) {
     return out;
 }
 
-std::string errorOf(std::string const& text, bool strict) {
+std::string errorOf(const std::string& text, bool strict) {
     try {
         decodeCharacterJson(text, strict);
-    } catch (std::exception const& e) {
+    } catch (const std::exception& e) {
         return e.what();
     }
     return "(no error)";
 }
 
-std::string fixture(char const* name) {
-    std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/client/tests/character/fixtures/" + name,
-                     std::ios::binary);
+std::string fixture(const char* name) {
+    std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/client/tests/character/fixtures/" + name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -56,15 +55,13 @@ Character patterned(int w, int h, int d) {
 }
 
 // A network document with the given members replaced.
-std::string networkDocument(json const& changes) {
+std::string networkDocument(const json& changes) {
     json doc = json::parse(encodeCharacterJsonRle(patterned(32, 64, 32)));
     doc.merge_patch(changes);
     return doc.dump();
 }
 
-uint32_t legacyTexel(int face, int x, int y) {
-    return expandRgb332(uint8_t((7 * x + 3 * y + 11 * face) % 256));
-}
+uint32_t legacyTexel(int face, int x, int y) { return expandRgb332(uint8_t((7 * x + 3 * y + 11 * face) % 256)); }
 
 TEST(CharacterDocument, DefaultCharacterGoldenBytes) {
     std::string const face = "\"" + [] {
@@ -72,9 +69,8 @@ TEST(CharacterDocument, DefaultCharacterGoldenBytes) {
         for (int i = 0; i < 4096; ++i) s += "ffdbaa";
         return s;
     }() + "\"";
-    std::string storage = "{\"canvasSize\":64,\"faces\":[" + face + "," + face + "," + face + "," + face +
-                          "," + face + "," + face +
-                          "],\"format\":\"rgb24\",\"id\":\"\",\"name\":\"Vobu\",\"size\":[32,64,32]}";
+    std::string storage = "{\"canvasSize\":64,\"faces\":[" + face + "," + face + "," + face + "," + face + "," + face +
+                          "," + face + "],\"format\":\"rgb24\",\"id\":\"\",\"name\":\"Vobu\",\"size\":[32,64,32]}";
     std::string network =
         "{\"faceScale\":1,\"faces\":[\"r0800ffdbaa\",\"r0800ffdbaa\",\"r0800ffdbaa\",\"r0800ffdbaa\","
         "\"r0400ffdbaa\",\"r0400ffdbaa\"],\"format\":\"rgb24-rle\",\"id\":\"\",\"name\":\"Vobu\","
@@ -82,10 +78,8 @@ TEST(CharacterDocument, DefaultCharacterGoldenBytes) {
     Character c;
     EXPECT_EQ(encodeCharacterJson(c), storage);
     EXPECT_EQ(encodeCharacterJsonRle(c), network);
-    EXPECT_EQ(sha256Of(encodeCharacterJson(c)),
-              "0765188fa8fbfe03fe388000392ebf31da46c4bab8f9d07e2943fcd1b4cb14c3");
-    EXPECT_EQ(sha256Of(encodeCharacterJsonRle(c)),
-              "9dc8b6670c651dd44af2c1503270c3c1e8f4354587d259ca496222b39fcc4685");
+    EXPECT_EQ(sha256Of(encodeCharacterJson(c)), "0765188fa8fbfe03fe388000392ebf31da46c4bab8f9d07e2943fcd1b4cb14c3");
+    EXPECT_EQ(sha256Of(encodeCharacterJsonRle(c)), "9dc8b6670c651dd44af2c1503270c3c1e8f4354587d259ca496222b39fcc4685");
 }
 
 TEST(CharacterDocument, StorageRoundTripKeepsWholeCanvases) {
@@ -145,9 +139,12 @@ TEST(CharacterDocument, ScaledNetworkFacesFillBlocks) {
 }
 
 TEST(CharacterDocument, StrictAdmission) {
-    struct Case { json changes; char const* error; };
+    struct Case {
+        json changes;
+        const char* error;
+    };
     std::string const longName = "abcdefghijklmnopqrstuvwxy";  // 25 code points
-    Case const cases[] = {
+    const Case cases[] = {
         {json::object(), "(no error)"},
         {{{"name", "ÄÖÜäöüßÄÖÜäöüßÄÖÜäöüßÄÖÜ"}}, "(no error)"},  // 24 code points
         {{{"id", std::string(64, 'a')}}, "(no error)"},
@@ -175,7 +172,7 @@ TEST(CharacterDocument, StrictAdmission) {
         {{{"canvasSize", 32}, {"format", "rgb24"}}, "Invalid canvas size"},
         {{{"format", "rgb24"}, {"faceScale", 3}}, "ERR_BAD_SKIN_FORMAT"},
     };
-    for (Case const& k : cases) {
+    for (const Case& k : cases) {
         EXPECT_EQ(errorOf(networkDocument(k.changes), true), k.error) << k.changes.dump();
     }
     Character anonymous;  // the default character has no id
@@ -198,8 +195,11 @@ TEST(CharacterDocument, StrictByteLimitComesFirst) {
 TEST(CharacterDocument, LenientAdmission) {
     Character wide = patterned(64, 64, 32);
     json storage = json::parse(encodeCharacterJson(wide));
-    struct Case { json changes; char const* error; };
-    Case const cases[] = {
+    struct Case {
+        json changes;
+        const char* error;
+    };
+    const Case cases[] = {
         {json::object(), "(no error)"},
         {{{"name", ""}, {"id", "a.b"}}, "(no error)"},
         {{{"size", {16, 64, 32, 99}}}, "(no error)"},
@@ -216,7 +216,7 @@ TEST(CharacterDocument, LenientAdmission) {
         {{{"faceScale", 0}}, "Invalid face scale"},
         {{{"format", nullptr}}, "Invalid face dimensions"},  // six digits where two are due
     };
-    for (Case const& k : cases) {
+    for (const Case& k : cases) {
         json doc = storage;
         doc.merge_patch(k.changes);
         EXPECT_EQ(errorOf(doc.dump(), false), k.error) << k.changes.dump();
@@ -225,8 +225,12 @@ TEST(CharacterDocument, LenientAdmission) {
 
 TEST(CharacterDocument, OutOfRangeNumbersAreRefusedNotWrapped) {
     json storage = json::parse(encodeCharacterJson(patterned(32, 64, 32)));
-    struct Case { char const* member; char const* value; char const* error; };
-    Case const cases[] = {
+    struct Case {
+        const char* member;
+        const char* value;
+        const char* error;
+    };
+    const Case cases[] = {
         {"size", "[4294967312,64,32]", "Invalid character size"},  // 2^32 + 16
         {"size", "[1e300,64,32]", "Invalid character size"},
         {"size", "[-1e300,64,32]", "Invalid character size"},
@@ -238,7 +242,7 @@ TEST(CharacterDocument, OutOfRangeNumbersAreRefusedNotWrapped) {
         {"faceScale", "4294967297", "Invalid face scale"},  // 2^32 + 1
         {"faceScale", "-1e19", "Invalid face scale"},
     };
-    for (Case const& k : cases) {
+    for (const Case& k : cases) {
         json doc = storage;
         doc[k.member] = json::parse(k.value);
         EXPECT_EQ(errorOf(doc.dump(), false), k.error) << k.member << " " << k.value;
@@ -250,14 +254,17 @@ TEST(CharacterDocument, OutOfRangeNumbersAreRefusedNotWrapped) {
 TEST(CharacterDocument, LibraryErrorsForMalformedMembers) {
     // Missing members and wrong types keep the JSON library's own errors.
     json storage = json::parse(encodeCharacterJson(Character()));
-    for (char const* member : {"id", "name", "size", "faces"}) {
+    for (const char* member : {"id", "name", "size", "faces"}) {
         json doc = storage;
         doc.erase(member);
         EXPECT_THROW(decodeCharacterJson(doc.dump(), false), json::out_of_range) << member;
     }
-    struct Case { char const* member; json value; };
-    for (Case const& k : {Case{"id", 5}, Case{"name", nullptr}, Case{"size", "big"},
-                          Case{"size", {"a", 1, 2}}, Case{"canvasSize", "64"}, Case{"format", 1}}) {
+    struct Case {
+        const char* member;
+        json value;
+    };
+    for (const Case& k : {Case{"id", 5}, Case{"name", nullptr}, Case{"size", "big"}, Case{"size", {"a", 1, 2}},
+                          Case{"canvasSize", "64"}, Case{"format", 1}}) {
         json doc = storage;
         doc[k.member] = k.value;
         EXPECT_THROW(decodeCharacterJson(doc.dump(), false), json::type_error) << k.member;
@@ -315,8 +322,7 @@ TEST(CharacterDocument, LegacyPaletteForms) {
     Character canvas = decodeCharacterJson(fixture("legacy_canvas.json"), false);
     EXPECT_EQ(std::tie(canvas.width, canvas.height, canvas.depth), std::make_tuple(16, 40, 16));
     for (int i = 0; i < kFaceCount; ++i)
-        for (int t = 0; t < kFaceCanvasTexels; ++t)
-            ASSERT_EQ(canvas.faces[i][t], legacyTexel(i, t % 64, t / 64));
+        for (int t = 0; t < kFaceCanvasTexels; ++t) ASSERT_EQ(canvas.faces[i][t], legacyTexel(i, t % 64, t / 64));
     EXPECT_EQ(errorOf(fixture("legacy_cut.json"), true), "ERR_BAD_SKIN_FORMAT");
     EXPECT_EQ(errorOf(fixture("legacy_canvas.json"), true), "ERR_BAD_SKIN_FORMAT");
 }

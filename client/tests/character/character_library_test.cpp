@@ -13,7 +13,7 @@ namespace {
 
 using nlohmann::json;
 
-Character named(std::string const& id, uint32_t paint = 0x102030) {
+Character named(const std::string& id, uint32_t paint = 0x102030) {
     Character c;
     c.id = id;
     c.name = "Char " + id;
@@ -21,19 +21,16 @@ Character named(std::string const& id, uint32_t paint = 0x102030) {
     return c;
 }
 
-std::string fileOf(std::vector<Character> const& list) {
-    return buildCharactersDocument(list);
-}
+std::string fileOf(const std::vector<Character>& list) { return buildCharactersDocument(list); }
 
-std::vector<std::string> idsOf(CharacterLibrary const& library) {
+std::vector<std::string> idsOf(const CharacterLibrary& library) {
     std::vector<std::string> ids;
-    for (Character const& c : library.characters) ids.push_back(c.id);
+    for (const Character& c : library.characters) ids.push_back(c.id);
     return ids;
 }
 
-std::string fixture(char const* name) {
-    std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/client/tests/character/fixtures/" + name,
-                     std::ios::binary);
+std::string fixture(const char* name) {
+    std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/client/tests/character/fixtures/" + name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -185,10 +182,14 @@ TEST_F(Library, UnreadableFileIsKeptUnderASecondName) {
 }
 
 TEST_F(Library, ShapesOfTheCharactersMember) {
-    struct Case { std::string text; std::vector<std::string> ids; bool error; };
+    struct Case {
+        std::string text;
+        std::vector<std::string> ids;
+        bool error;
+    };
     std::string a = encodeCharacterJson(named("a"));
     std::string b = encodeCharacterJson(named("b"));
-    Case const cases[] = {
+    const Case cases[] = {
         {"{\"characters\":[" + a + "," + b + "]}", {"a", "b"}, false},
         {"{\"characters\":{\"z\":" + a + ",\"y\":" + b + "}}", {"b", "a"}, false},  // key order
         // An object stands for its values: here a character's own members.
@@ -200,7 +201,7 @@ TEST_F(Library, ShapesOfTheCharactersMember) {
         {"[" + a + "]", {}, true},
         {"not json", {}, true},
     };
-    for (Case const& k : cases) {
+    for (const Case& k : cases) {
         put(path, k.text);
         library.load();
         EXPECT_EQ(idsOf(library), k.ids) << k.text.substr(0, 40);
@@ -286,7 +287,7 @@ TEST_F(Library, InjectedWriteFailureLeavesTheFileByteIdentical) {
 
 TEST_F(Library, RemoveRestoresTheListWhenTheWriteFails) {
     library.load();
-    for (char const* id : {"a", "b", "c"}) ASSERT_TRUE(library.save(named(id)));
+    for (const char* id : {"a", "b", "c"}) ASSERT_TRUE(library.save(named(id)));
     std::string before = slurp(path);
     uint32_t revision = library.revision;
     block(path + ".tmp");

@@ -5,7 +5,7 @@
 namespace vobu {
 namespace {
 
-uint32_t atlasPixel(std::vector<uint8_t> const& atlas, int side, int x, int y) {
+uint32_t atlasPixel(const std::vector<uint8_t>& atlas, int side, int x, int y) {
     size_t i = (static_cast<size_t>(y) * side + x) * 4;
     EXPECT_EQ(atlas[i + 3], 255) << "alpha at " << x << "," << y;
     return (uint32_t{atlas[i]} << 16) | (uint32_t{atlas[i + 1]} << 8) | atlas[i + 2];
@@ -30,7 +30,7 @@ TEST(CharacterModel, DefaultCharacter) {
     EXPECT_EQ(c.height, 64);
     EXPECT_EQ(c.depth, 32);
     EXPECT_EQ(c.faceScale, 1);
-    for (auto const& face : c.faces) {
+    for (const auto& face : c.faces) {
         ASSERT_EQ(face.size(), 4096u);
         for (uint32_t texel : face) {
             ASSERT_EQ(texel, 0xFFDBAAu);
@@ -41,9 +41,13 @@ TEST(CharacterModel, DefaultCharacter) {
 TEST(CharacterModel, FaceSizesFollowTheBox) {
     Character c;
     c.setSize(20, 50, 30);
-    struct Case { int face; int w; int h; };
-    for (Case k : {Case{FaceFront, 20, 50}, Case{FaceBack, 20, 50}, Case{FaceLeft, 30, 50},
-                   Case{FaceRight, 30, 50}, Case{FaceTop, 20, 30}, Case{FaceBottom, 20, 30}}) {
+    struct Case {
+        int face;
+        int w;
+        int h;
+    };
+    for (Case k : {Case{FaceFront, 20, 50}, Case{FaceBack, 20, 50}, Case{FaceLeft, 30, 50}, Case{FaceRight, 30, 50},
+                   Case{FaceTop, 20, 30}, Case{FaceBottom, 20, 30}}) {
         EXPECT_EQ(c.faceSize(k.face), std::make_pair(k.w, k.h)) << "face " << k.face;
     }
     c.faceScale = 8;
@@ -63,7 +67,11 @@ TEST(CharacterModel, SetSizeClampsAndKeepsPaint) {
 }
 
 TEST(CharacterModel, AtlasCellAndSideForEachScale) {
-    struct Case { int scale; int cell; int side; };
+    struct Case {
+        int scale;
+        int cell;
+        int side;
+    };
     for (Case k : {Case{1, 66, 256}, Case{2, 34, 128}, Case{4, 18, 64}, Case{8, 10, 32}}) {
         Character c;
         c.faceScale = k.scale;
@@ -109,9 +117,9 @@ TEST(CharacterModel, AtlasPlacesEveryFaceAndRepeatsEdges) {
             EXPECT_EQ(atlasPixel(atlas, 256, left + cx, top + cy), want)
                 << "face " << i << " cell pixel " << cx << "," << cy;
         };
-        expect(1, 1, 0, 0);          // grid starts one pixel in
-        expect(0, 0, 0, 0);          // border repeats the corner
-        expect(w, h, w - 1, h - 1);  // last grid texel
+        expect(1, 1, 0, 0);            // grid starts one pixel in
+        expect(0, 0, 0, 0);            // border repeats the corner
+        expect(w, h, w - 1, h - 1);    // last grid texel
         expect(65, 65, w - 1, h - 1);  // the rest of the cell repeats the edge
         expect(5, 65, 4, h - 1);
         expect(65, 3, w - 1, 2);

@@ -8,10 +8,10 @@
 namespace vobu {
 namespace {
 
-std::string errorOf(std::function<void()> const& run) {
+std::string errorOf(const std::function<void()>& run) {
     try {
         run();
-    } catch (std::runtime_error const& e) {
+    } catch (const std::runtime_error& e) {
         return e.what();
     }
     return "(no error)";
@@ -39,7 +39,7 @@ TEST(ColorHelpers, PackExpandAndFormat) {
     EXPECT_EQ(expandRgb332(0xFF), 0xFFFFFFu);
     EXPECT_EQ(expandRgb332(0x24), packRgb(36, 36, 0));
     EXPECT_EQ(expandRgb332(0x00), 0u);
-    int const levels[8] = {0, 36, 73, 109, 146, 182, 219, 255};
+    const int levels[8] = {0, 36, 73, 109, 146, 182, 219, 255};
     for (int level = 0; level < 8; ++level) {
         EXPECT_EQ(expandRgb332(uint8_t(level << 5)), packRgb(levels[level], 0, 0));
         EXPECT_EQ(expandRgb332(uint8_t(level << 2)), packRgb(0, levels[level], 0));
@@ -55,14 +55,26 @@ TEST(ColorHelpers, PackExpandAndFormat) {
 }
 
 TEST(ColorHelpers, ParseHexColorSyntax) {
-    struct Case { char const* text; bool ok; uint32_t value; };
-    Case const cases[] = {
-        {"a1B2c3", true, 0xA1B2C3}, {"#A1b2C3", true, 0xA1B2C3}, {"#ffffff", true, 0xFFFFFF},
-        {"000000", true, 0},        {"a1b2c", false, 0},         {"a1b2c3d", false, 0},
-        {"##a1b2c3", false, 0},     {"a1b2cg", false, 0},        {"", false, 0},
-        {"#", false, 0},            {" a1b2c3", false, 0},       {"a1b2c3#", false, 0},
+    struct Case {
+        const char* text;
+        bool ok;
+        uint32_t value;
     };
-    for (Case const& k : cases) {
+    const Case cases[] = {
+        {"a1B2c3", true, 0xA1B2C3},
+        {"#A1b2C3", true, 0xA1B2C3},
+        {"#ffffff", true, 0xFFFFFF},
+        {"000000", true, 0},
+        {"a1b2c", false, 0},
+        {"a1b2c3d", false, 0},
+        {"##a1b2c3", false, 0},
+        {"a1b2cg", false, 0},
+        {"", false, 0},
+        {"#", false, 0},
+        {" a1b2c3", false, 0},
+        {"a1b2c3#", false, 0},
+    };
+    for (const Case& k : cases) {
         uint32_t out = 0xDEAD;
         EXPECT_EQ(parseHexColor(k.text, out), k.ok) << k.text;
         EXPECT_EQ(out, k.ok ? k.value : 0xDEADu) << k.text;
@@ -84,8 +96,7 @@ TEST(FacePlain, Failures) {
     EXPECT_EQ(errorOf([] { decodeFacePlain("000000", 1, true); }), "Invalid face dimensions");
     EXPECT_EQ(errorOf([] { decodeFacePlain("0000G0", 1, false); }), "Invalid color data");
     // The count is checked before the length is compared.
-    EXPECT_EQ(errorOf([] { decodeFacePlain(std::string(16385 * 2, '0'), 16385, true); }),
-              "Invalid face dimensions");
+    EXPECT_EQ(errorOf([] { decodeFacePlain(std::string(16385 * 2, '0'), 16385, true); }), "Invalid face dimensions");
     EXPECT_EQ(decodeFacePlain(std::string(16384 * 2, '0'), 16384, true).size(), 16384u);
 }
 
@@ -128,8 +139,12 @@ TEST(FaceText, RandomRoundTrips) {
 }
 
 TEST(FaceText, DecodeFailures) {
-    struct Case { std::string text; uint32_t count; char const* error; };
-    Case const cases[] = {
+    struct Case {
+        std::string text;
+        uint32_t count;
+        const char* error;
+    };
+    const Case cases[] = {
         {"", 0, "Invalid face encoding"},
         {"p", 16385, "Invalid face encoding"},
         {"x000000", 1, "Invalid face encoding"},
@@ -146,7 +161,7 @@ TEST(FaceText, DecodeFailures) {
         {"p00000g", 1, "Invalid color data"},
         {"r", 1, "Truncated face"},
     };
-    for (Case const& k : cases) {
+    for (const Case& k : cases) {
         EXPECT_EQ(errorOf([&] { decodeFace(k.text, k.count); }), k.error) << k.text;
     }
     EXPECT_TRUE(decodeFace("r", 0).empty());

@@ -12,16 +12,16 @@
 namespace vobu {
 namespace {
 
-using Entry = bool (*)(uint8_t const*, size_t);
+using Entry = bool (*)(const uint8_t*, size_t);
 
-void replayCorpus(char const* target, Entry entry) {
+void replayCorpus(const char* target, Entry entry) {
     std::filesystem::path const folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus" / target;
     ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
     int replayed = 0;
-    for (auto const& file : std::filesystem::directory_iterator(folder)) {
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
         if (!file.is_regular_file()) continue;
         std::ifstream in(file.path(), std::ios::binary);
-        std::vector<uint8_t> const bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_TRUE(entry(bytes.data(), bytes.size())) << file.path();
         ++replayed;
     }

@@ -16,28 +16,38 @@ namespace vobu {
 namespace {
 
 std::string mutate(std::string text, std::mt19937& random) {
-    static char const interesting[] = "0123456789abcdefr p\"[]{},:-.eE\\";
+    static const char interesting[] = "0123456789abcdefr p\"[]{},:-.eE\\";
     int edits = 1 + int(random() % 4);
     for (int e = 0; e < edits && !text.empty(); ++e) {
         size_t at = random() % text.size();
         switch (random() % 5) {
-        case 0: text[at] = char(random()); break;
-        case 1: text[at] = interesting[random() % (sizeof interesting - 1)]; break;
-        case 2: text.erase(at, 1 + random() % 8); break;
-        case 3: text.insert(at, 1, interesting[random() % (sizeof interesting - 1)]); break;
-        default: text.insert(at, std::to_string(uint64_t(random()) * uint64_t(random()) >> (random() % 64))); break;
+            case 0:
+                text[at] = char(random());
+                break;
+            case 1:
+                text[at] = interesting[random() % (sizeof interesting - 1)];
+                break;
+            case 2:
+                text.erase(at, 1 + random() % 8);
+                break;
+            case 3:
+                text.insert(at, 1, interesting[random() % (sizeof interesting - 1)]);
+                break;
+            default:
+                text.insert(at, std::to_string(uint64_t(random()) * uint64_t(random()) >> (random() % 64)));
+                break;
         }
     }
     return text;
 }
 
-void expectSound(Character const& c) {
+void expectSound(const Character& c) {
     for (int side : {c.width, c.height, c.depth}) {
         ASSERT_GE(side, 16);
         ASSERT_LE(side, 64);
     }
     ASSERT_TRUE(c.faceScale == 1 || c.faceScale == 2 || c.faceScale == 4 || c.faceScale == 8);
-    for (auto const& face : c.faces) ASSERT_EQ(face.size(), 4096u);
+    for (const auto& face : c.faces) ASSERT_EQ(face.size(), 4096u);
     ASSERT_FALSE(c.buildSkinAtlas().empty());
 }
 
@@ -60,7 +70,7 @@ std::vector<std::string> seeds() {
 TEST(CharacterMutations, DocumentsNeverMisbehave) {
     std::mt19937 random(99);
     int decoded = 0;
-    for (std::string const& seed : seeds()) {
+    for (const std::string& seed : seeds()) {
         ASSERT_NO_THROW(decodeCharacterJson(seed, false));
         for (int round = 0; round < 1500; ++round) {
             std::string text = mutate(seed, random);
@@ -69,8 +79,7 @@ TEST(CharacterMutations, DocumentsNeverMisbehave) {
                     Character c = decodeCharacterJson(text, strict);
                     expectSound(c);
                     ++decoded;
-                } catch (std::exception const&) {
-                }
+                } catch (const std::exception&) {}
             }
         }
     }
@@ -83,14 +92,13 @@ TEST(CharacterMutations, FaceTextsNeverMisbehave) {
     for (size_t i = 0; i < texels.size(); ++i) texels[i] = uint32_t(i / 40) * 0x111111u;
     std::string const runs = encodeFace(texels);
     std::string const plain = "p" + encodeFacePlain(texels);
-    for (std::string const& seed : {runs, plain}) {
+    for (const std::string& seed : {runs, plain}) {
         for (int round = 0; round < 3000; ++round) {
             std::string text = mutate(seed, random);
             uint32_t count = random() % 4 == 0 ? uint32_t(random()) : 300;
             try {
                 ASSERT_EQ(decodeFace(text, count).size(), count);
-            } catch (std::runtime_error const&) {
-            }
+            } catch (const std::runtime_error&) {}
         }
     }
 }
@@ -102,7 +110,7 @@ TEST(CharacterMutations, ServerListsNeverMisbehave) {
         std::vector<std::string> servers;
         ASSERT_NO_THROW(servers = parseSavedServers(mutate(seed, random)));
         ASSERT_LE(servers.size(), 16u);
-        for (std::string const& s : servers) {
+        for (const std::string& s : servers) {
             ASSERT_TRUE(s.rfind("ws://", 0) == 0 || s.rfind("wss://", 0) == 0) << s;
         }
     }

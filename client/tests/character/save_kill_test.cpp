@@ -28,11 +28,11 @@ void expectWholeFile() {
     library.load();
     ASSERT_EQ(library.error, "");
     ASSERT_EQ(library.characters.size(), 1u);
-    Character const& c = library.characters[0];
+    const Character& c = library.characters[0];
     EXPECT_EQ(c.id, "kill-test");
     ASSERT_FALSE(c.name.empty());
     uint32_t paint = c.name[0] == 'B' ? 0x00FF00u : 0x0000FFu;
-    for (auto const& face : c.faces) {
+    for (const auto& face : c.faces) {
         for (uint32_t texel : face) {
             ASSERT_EQ(texel, paint) << c.name;
         }

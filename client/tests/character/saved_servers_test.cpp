@@ -12,8 +12,11 @@ using Strings = std::vector<std::string>;
 TEST(SavedServers, ReadingRules) {
     std::string const long512 = "ws://" + std::string(507, 'h');  // exactly 512 bytes
     std::string const long513 = "ws://" + std::string(508, 'h');
-    struct Case { std::string text; Strings servers; };
-    Case const cases[] = {
+    struct Case {
+        std::string text;
+        Strings servers;
+    };
+    const Case cases[] = {
         {"", {}},
         {"not json", {}},
         {"{\"a\":\"ws://x/vobu\"}", {}},
@@ -27,7 +30,7 @@ TEST(SavedServers, ReadingRules) {
         {"[\"ws://a/vobu\",null]", {"ws://a/vobu"}},
         {"[\"ws://a/vobu\"] trailing", {}},
     };
-    for (Case const& k : cases) {
+    for (const Case& k : cases) {
         EXPECT_EQ(parseSavedServers(k.text), k.servers) << k.text.substr(0, 60);
     }
 }

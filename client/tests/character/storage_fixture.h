@@ -32,30 +32,26 @@ protected:
         std::filesystem::remove_all(root, ignored);
     }
 
-    static std::string slurp(std::string const& file) {
+    static std::string slurp(const std::string& file) {
         std::ifstream in(file, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    static void put(std::string const& file, std::string const& bytes) {
+    static void put(const std::string& file, const std::string& bytes) {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out << bytes;
     }
 
-    static bool exists(std::string const& file) {
+    static bool exists(const std::string& file) {
         std::error_code ignored;
         return std::filesystem::exists(std::filesystem::symlink_status(file, ignored));
     }
 
     // A folder in the way of a file name makes every open or rename of that
     // name fail, even for root, which ignores permission bits.
-    static void block(std::string const& file) {
-        std::filesystem::create_directories(file + "/in-the-way");
-    }
+    static void block(const std::string& file) { std::filesystem::create_directories(file + "/in-the-way"); }
 
-    static void unblock(std::string const& file) {
-        std::filesystem::remove_all(file);
-    }
+    static void unblock(const std::string& file) { std::filesystem::remove_all(file); }
 
     std::string root;  // stands for XDG_DATA_HOME
     std::string path;  // the characters file

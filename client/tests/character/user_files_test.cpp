@@ -98,9 +98,12 @@ TEST_F(UserFiles, UnreadBackupsNeverReplaceEachOther) {
 }
 
 TEST_F(UserFiles, ServersFileIsReadUpToItsLimit) {
-    struct Case { size_t size; size_t read; };
-    for (Case k : {Case{0, 0}, Case{1023, 1023}, Case{16383, 16383}, Case{16384, 16384},
-                   Case{16385, 16384}, Case{20000, 16384}}) {
+    struct Case {
+        size_t size;
+        size_t read;
+    };
+    for (Case k : {Case{0, 0}, Case{1023, 1023}, Case{16383, 16383}, Case{16384, 16384}, Case{16385, 16384},
+                   Case{20000, 16384}}) {
         std::string bytes(k.size, 'a');
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char('a' + i % 26);
         ASSERT_TRUE(writeServersFile(bytes));

@@ -64,8 +64,8 @@ protected:
     }
 
     // A rectangle in clip space, counter-clockwise in window coordinates.
-    static std::vector<Vertex> rect(float left, float top, float right, float bottom, float z, Color c,
-                                    float u0 = 0, float u1 = 1) {
+    static std::vector<Vertex> rect(float left, float top, float right, float bottom, float z, Color c, float u0 = 0,
+                                    float u1 = 1) {
         auto at = [&](float x, float y, float u, float v) {
             Vertex vertex;
             vertex.x = x;
@@ -78,21 +78,21 @@ protected:
             vertex.v = v;
             return vertex;
         };
-        return {at(left, top, u0, 0), at(left, bottom, u0, 1), at(right, bottom, u1, 1),
+        return {at(left, top, u0, 0), at(left, bottom, u0, 1),  at(right, bottom, u1, 1),
                 at(left, top, u0, 0), at(right, bottom, u1, 1), at(right, top, u1, 0)};
     }
     static std::vector<Vertex> screen(Color c, float z = 0) { return rect(-1, 1, 1, -1, z, c); }
 
-    void overlay(std::vector<Vertex> const& v, uint32_t texture = 0, float alpha = 1) {
+    void overlay(const std::vector<Vertex>& v, uint32_t texture = 0, float alpha = 1) {
         graphics.drawTriangles(v, texture, false, true, false, false, alpha, false);
     }
-    void solid(std::vector<Vertex> const& v, uint32_t texture = 0) {
+    void solid(const std::vector<Vertex>& v, uint32_t texture = 0) {
         graphics.drawTriangles(v, texture, false, false, false, false, 1, false);
     }
 
     static std::vector<uint8_t> texels(std::initializer_list<Rgba> colors) {
         std::vector<uint8_t> out;
-        for (Rgba const& c : colors) {
+        for (const Rgba& c : colors) {
             for (int channel : c) out.push_back(uint8_t(channel));
         }
         return out;
@@ -103,10 +103,10 @@ protected:
     Graphics graphics;
 };
 
-Color const kRed{1, 0, 0};
-Color const kGreen{0, 1, 0};
-Color const kBlue{0, 0, 1};
-Color const kWhite{1, 1, 1};
+const Color kRed{1, 0, 0};
+const Color kGreen{0, 1, 0};
+const Color kBlue{0, 0, 1};
+const Color kWhite{1, 1, 1};
 
 TEST_F(GraphicsGlTest, BeginFrameClearsToOpaqueBlack) {
     overlay(screen(kWhite));
@@ -115,23 +115,23 @@ TEST_F(GraphicsGlTest, BeginFrameClearsToOpaqueBlack) {
 }
 
 TEST_F(GraphicsGlTest, NearestAndLinearFilteringFollowTheTexture) {
-    std::vector<uint8_t> const redBlue = texels({{255, 0, 0, 255}, {0, 0, 255, 255}});
-    uint32_t const nearest = graphics.setTexture(2, 1, redBlue, 0, false, false);
-    uint32_t const linear = graphics.setTexture(2, 1, redBlue, 0, true, false);
+    const std::vector<uint8_t> redBlue = texels({{255, 0, 0, 255}, {0, 0, 255, 255}});
+    const uint32_t nearest = graphics.setTexture(2, 1, redBlue, 0, false, false);
+    const uint32_t linear = graphics.setTexture(2, 1, redBlue, 0, true, false);
     overlay(rect(-1, 1, 1, 0, 0, kWhite), nearest);
     overlay(rect(-1, 0, 1, -1, 0, kWhite), linear);
     expectNear(pixel(5, 10), {255, 0, 0, 255}, "nearest left");
     expectNear(pixel(31, 10), {255, 0, 0, 255}, "nearest just left of the middle");
     expectNear(pixel(32, 10), {0, 0, 255, 255}, "nearest just right of the middle");
-    Rgba const middle = pixel(32, 50);
+    const Rgba middle = pixel(32, 50);
     EXPECT_GT(middle[0], 60) << "linear blends at the middle";
     EXPECT_GT(middle[2], 60) << "linear blends at the middle";
 }
 
 TEST_F(GraphicsGlTest, RepeatAndClampWrapping) {
-    std::vector<uint8_t> const redBlue = texels({{255, 0, 0, 255}, {0, 0, 255, 255}});
-    uint32_t const repeat = graphics.setTexture(2, 1, redBlue, 0, false, true);
-    uint32_t const clamp = graphics.setTexture(2, 1, redBlue, 0, false, false);
+    const std::vector<uint8_t> redBlue = texels({{255, 0, 0, 255}, {0, 0, 255, 255}});
+    const uint32_t repeat = graphics.setTexture(2, 1, redBlue, 0, false, true);
+    const uint32_t clamp = graphics.setTexture(2, 1, redBlue, 0, false, false);
     overlay(rect(-1, 1, 1, 0, 0, kWhite, 0, 2), repeat);
     overlay(rect(-1, 0, 1, -1, 0, kWhite, 0, 2), clamp);
     // Across two copies: red, blue, red, blue with repeat; red then blue to the end with clamp.
@@ -140,7 +140,7 @@ TEST_F(GraphicsGlTest, RepeatAndClampWrapping) {
 }
 
 TEST_F(GraphicsGlTest, VertexColorModulatesTheTexture) {
-    uint32_t const white = graphics.setTexture(1, 1, texels({{255, 255, 255, 255}}), 0, false, false);
+    const uint32_t white = graphics.setTexture(1, 1, texels({{255, 255, 255, 255}}), 0, false, false);
     overlay(screen(Color{1, 0.5f, 0}), white);
     expectNear(pixel(20, 20), {255, 128, 0, 255}, "modulated");
 }
@@ -162,8 +162,7 @@ TEST_F(GraphicsGlTest, InvertTurnsWhatLiesBeneathAround) {
 }
 
 TEST_F(GraphicsGlTest, AlphaTestDropsTexelsBelowHalf) {
-    uint32_t const texture =
-        graphics.setTexture(2, 1, texels({{255, 0, 0, 100}, {0, 0, 255, 200}}), 0, false, false);
+    const uint32_t texture = graphics.setTexture(2, 1, texels({{255, 0, 0, 100}, {0, 0, 255, 200}}), 0, false, false);
     graphics.drawTriangles(screen(kWhite), texture, false, false, false, false, 1, true);
     expectNear(pixel(10, 30), {0, 0, 0, 255}, "alpha 100 dropped");
     expectNear(pixel(50, 30), {0, 0, 255, 255}, "alpha 200 kept, not blended");
@@ -208,8 +207,8 @@ TEST_F(GraphicsGlTest, ScissorConfinesDrawsUntilCleared) {
 }
 
 TEST_F(GraphicsGlTest, EachHandleKeepsItsImageAndChangesShowAtTheNextDraw) {
-    uint32_t const a = graphics.setTexture(1, 1, texels({{255, 0, 0, 255}}), 0, false, false);
-    uint32_t const b = graphics.setTexture(1, 1, texels({{0, 255, 0, 255}}), 0, false, false);
+    const uint32_t a = graphics.setTexture(1, 1, texels({{255, 0, 0, 255}}), 0, false, false);
+    const uint32_t b = graphics.setTexture(1, 1, texels({{0, 255, 0, 255}}), 0, false, false);
     overlay(rect(-1, 1, 0, -1, 0, kWhite), a);
     overlay(rect(0, 1, 1, -1, 0, kWhite), b);
     overlay(rect(-1, 1, -0.5f, -1, 0, kWhite), a);
@@ -226,10 +225,10 @@ TEST_F(GraphicsGlTest, EachHandleKeepsItsImageAndChangesShowAtTheNextDraw) {
 }
 
 TEST_F(GraphicsGlTest, DeletedObjectsAreNotReusedWrongly) {
-    uint32_t const a = graphics.setTexture(1, 1, texels({{255, 0, 0, 255}}), 0, false, false);
+    const uint32_t a = graphics.setTexture(1, 1, texels({{255, 0, 0, 255}}), 0, false, false);
     overlay(screen(kWhite), a);
     graphics.deleteTexture(a);
-    uint32_t const b = graphics.setTexture(1, 1, texels({{0, 255, 0, 255}}), 0, false, false);
+    const uint32_t b = graphics.setTexture(1, 1, texels({{0, 255, 0, 255}}), 0, false, false);
     overlay(screen(kWhite), b);
     expectNear(pixel(30, 30), {0, 255, 0, 255}, "new texture after a delete");
     overlay(screen(kBlue), 0);
@@ -251,10 +250,10 @@ TEST_F(GraphicsGlTest, CutDrawsGiveThePictureOfDrawingEveryTriangleInOrder) {
     for (int i = 0; i < 300; ++i) {
         // One triangle in a hundred crosses an edge of the view; the others
         // stay inside, so the list has long runs that need no clipping.
-        float const reach = i % 100 == 7 ? 3.0f : 0.7f;
-        float const cx = (next() * 2 - 1) * reach;
-        float const cy = (next() * 2 - 1) * reach;
-        Color const color{next(), next(), next()};
+        const float reach = i % 100 == 7 ? 3.0f : 0.7f;
+        const float cx = (next() * 2 - 1) * reach;
+        const float cy = (next() * 2 - 1) * reach;
+        const Color color{next(), next(), next()};
         for (int corner = 0; corner < 3; ++corner) {
             Vertex v;
             v.x = cx + (next() - 0.5f) * 0.5f;
@@ -273,7 +272,7 @@ TEST_F(GraphicsGlTest, CutDrawsGiveThePictureOfDrawingEveryTriangleInOrder) {
     };
 
     overlay(triangles);
-    std::vector<unsigned char> const cut = picture();
+    const std::vector<unsigned char> cut = picture();
 
     graphics.shutdown();
     graphics.initialize(createOpenGlBackend(false));
@@ -281,7 +280,7 @@ TEST_F(GraphicsGlTest, CutDrawsGiveThePictureOfDrawingEveryTriangleInOrder) {
     for (size_t i = 0; i < triangles.size(); i += 3) {
         overlay(std::vector<Vertex>(triangles.begin() + long(i), triangles.begin() + long(i) + 3));
     }
-    std::vector<unsigned char> const oneByOne = picture();
+    const std::vector<unsigned char> oneByOne = picture();
 
     EXPECT_EQ(cut, oneByOne);
 }

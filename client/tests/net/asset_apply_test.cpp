@@ -17,20 +17,17 @@ std::vector<uint8_t> walkMeshBytes() { return mapkit::writeWalkMesh(mapkit::flat
 
 std::vector<uint8_t> renderMeshBytes() { return mapkit::writeRenderMesh(mapkit::twoMaterialRenderMap().materials); }
 
-std::vector<uint8_t> textureBytes(int side, uint8_t shade = 200)
-{
+std::vector<uint8_t> textureBytes(int side, uint8_t shade = 200) {
     return mapkit::writeTexture(side, side, std::vector<uint8_t>(size_t(side * side * 4), shade));
 }
 
-ManifestEntry textureEntry(const std::string& id, int material, const std::vector<uint8_t>& bytes)
-{
+ManifestEntry textureEntry(const std::string& id, int material, const std::vector<uint8_t>& bytes) {
     ManifestEntry entry = entryFor(id, AssetTexture, bytes);
     entry.material = material;
     return entry;
 }
 
-ManifestEntry skinEntry(const std::string& id, int player, const std::string& document, int generation = 1)
-{
+ManifestEntry skinEntry(const std::string& id, int player, const std::string& document, int generation = 1) {
     ManifestEntry entry = entryFor(id, AssetSkin, test::bytesOf(document));
     entry.playerId = player;
     entry.generation = generation;
@@ -44,8 +41,7 @@ struct Game {
     AssetStore store;
     std::map<std::string, std::vector<uint8_t>> bytes;
 
-    explicit Game(std::vector<std::pair<ManifestEntry, std::vector<uint8_t>>> assets)
-    {
+    explicit Game(std::vector<std::pair<ManifestEntry, std::vector<uint8_t>>> assets) {
         scene.localPlayerId = test::kLocalId;
         assets.push_back({test::joinSoundEntry(), test::patternBytes(10, 9)});
         for (auto& [entry, data] : assets) {
@@ -55,8 +51,7 @@ struct Game {
         store.setManifest(scene.manifest);
     }
 
-    void deliver(const std::string& id)
-    {
+    void deliver(const std::string& id) {
         const auto& data = bytes.at(id);
         for (size_t at = 0; at < data.size(); at += 12288) {
             const size_t size = std::min<size_t>(12288, data.size() - at);
@@ -65,8 +60,7 @@ struct Game {
         }
     }
 
-    std::string apply()
-    {
+    std::string apply() {
         try {
             applyAssets(scene, store);
         } catch (const std::exception& error) {
@@ -76,8 +70,7 @@ struct Game {
     }
 };
 
-TEST(ApplyAssets, EachKindReachesItsReader)
-{
+TEST(ApplyAssets, EachKindReachesItsReader) {
     const auto walk = walkMeshBytes();
     const auto mesh = renderMeshBytes();
     const auto texture = textureBytes(8);
@@ -86,8 +79,7 @@ TEST(ApplyAssets, EachKindReachesItsReader)
                {entryFor("mesh", AssetMesh, mesh), mesh},
                {textureEntry("tex", 1, texture), texture},
                {skinEntry("skin", 8, skin, 4), test::bytesOf(skin)}});
-    for (const char* id : {"walk", "mesh", "tex", "skin", "player-join"})
-        game.deliver(id);
+    for (const char* id : {"walk", "mesh", "tex", "skin", "player-join"}) game.deliver(id);
     EXPECT_EQ(game.apply(), "applied");
 
     const Scene& scene = game.scene;
@@ -113,8 +105,7 @@ TEST(ApplyAssets, EachKindReachesItsReader)
     EXPECT_EQ(game.scene.characterRevisions.at(8), 1);
 }
 
-TEST(ApplyAssets, OnlyCompleteAssetsInManifestOrder)
-{
+TEST(ApplyAssets, OnlyCompleteAssetsInManifestOrder) {
     const auto small = textureBytes(8, 10);
     const auto large = textureBytes(16, 20);
     // Slot 0 takes the wider texture after the narrower, but drops a
@@ -145,8 +136,7 @@ TEST(ApplyAssets, OnlyCompleteAssetsInManifestOrder)
     EXPECT_EQ(waiting.scene.appliedAssets, (std::set<std::string>{"first", "second"}));
 }
 
-TEST(ApplyAssets, SkinRules)
-{
+TEST(ApplyAssets, SkinRules) {
     const auto skin = test::skinDocument("p8");
     const auto coarse = test::skinDocument("p8", 1);
 
@@ -184,11 +174,10 @@ TEST(ApplyAssets, SkinRules)
     EXPECT_EQ(earlier.scene.characterGenerations.at(8), 6);
 }
 
-TEST(ApplyAssets, AFaultyAssetLeavesTheSceneAsItWas)
-{
+TEST(ApplyAssets, AFaultyAssetLeavesTheSceneAsItWas) {
     const auto walk = walkMeshBytes();
     auto brokenWalk = walk;
-    brokenWalk[0] = 'X'; // bad magic; the hash is of these very bytes
+    brokenWalk[0] = 'X';  // bad magic; the hash is of these very bytes
     auto truncatedMesh = renderMeshBytes();
     truncatedMesh.resize(truncatedMesh.size() - 3);
     const auto texture = textureBytes(8);
@@ -204,9 +193,9 @@ TEST(ApplyAssets, AFaultyAssetLeavesTheSceneAsItWas)
     EXPECT_TRUE(isErrorCode(code) && code != "ERR_BAD_SERVER_MESSAGE") << code;
     EXPECT_EQ(game.scene.walkMesh.triangles.size(), 2u);
     EXPECT_EQ(game.scene.walkMesh.navigation, nullptr);
-    EXPECT_EQ(game.scene.appliedAssets, (std::set<std::string>{"tex"})); // applied before the fault, stays
+    EXPECT_EQ(game.scene.appliedAssets, (std::set<std::string>{"tex"}));  // applied before the fault, stays
     EXPECT_EQ(game.scene.textures[0].width, 8);
-    EXPECT_TRUE(game.scene.materials.empty()); // never reached
+    EXPECT_TRUE(game.scene.materials.empty());  // never reached
 
     Game meshOnly({{entryFor("mesh", AssetMesh, truncatedMesh), truncatedMesh}});
     meshOnly.deliver("mesh");
@@ -215,5 +204,5 @@ TEST(ApplyAssets, AFaultyAssetLeavesTheSceneAsItWas)
     EXPECT_TRUE(meshOnly.scene.materials.empty());
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

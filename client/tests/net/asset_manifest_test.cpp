@@ -11,8 +11,7 @@ namespace {
 
 using nlohmann::json;
 
-std::string failureOf(const json& assets, bool added)
-{
+std::string failureOf(const json& assets, bool added) {
     try {
         parseManifestEntry(assets, added);
     } catch (const json::exception&) {
@@ -23,15 +22,15 @@ std::string failureOf(const json& assets, bool added)
     return "accepted";
 }
 
-json sound(const std::string& id) { return {{"id", id}, {"revision", test::fakeHash()}, {"bytes", 10}, {"kind", "audio"}}; }
+json sound(const std::string& id) {
+    return {{"id", id}, {"revision", test::fakeHash()}, {"bytes", 10}, {"kind", "audio"}};
+}
 
-json texture(const std::string& id, int material)
-{
+json texture(const std::string& id, int material) {
     return {{"id", id}, {"revision", test::fakeHash()}, {"bytes", 10}, {"kind", "texture"}, {"material", material}};
 }
 
-TEST(ParseManifestEntry, ReadsEveryFieldWithItsDefault)
-{
+TEST(ParseManifestEntry, ReadsEveryFieldWithItsDefault) {
     const json assets = json::parse(R"([
         {"id":"player-join","revision":"aa","bytes":10.9,"kind":"audio"},
         {"id":"skin-4","revision":"bb","bytes":20,"kind":"skin","playerId":4,"generation":3,"required":true},
@@ -43,7 +42,7 @@ TEST(ParseManifestEntry, ReadsEveryFieldWithItsDefault)
     ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(entries[0].id, "player-join");
     EXPECT_EQ(entries[0].hash, "aa");
-    EXPECT_EQ(entries[0].bytes, 10u); // the fraction is cut off
+    EXPECT_EQ(entries[0].bytes, 10u);  // the fraction is cut off
     EXPECT_EQ(entries[0].kind, AssetAudio);
     EXPECT_EQ(entries[0].playerId, -1);
     EXPECT_EQ(entries[0].generation, 1);
@@ -59,11 +58,9 @@ TEST(ParseManifestEntry, ReadsEveryFieldWithItsDefault)
     EXPECT_EQ(entries[4].kind, AssetWalkMesh);
 }
 
-TEST(ParseManifestEntry, ListSizeLimits)
-{
+TEST(ParseManifestEntry, ListSizeLimits) {
     json welcome = json::array();
-    for (int i = 0; i < 67; ++i)
-        welcome.push_back(sound("s" + std::to_string(i)));
+    for (int i = 0; i < 67; ++i) welcome.push_back(sound("s" + std::to_string(i)));
     EXPECT_EQ(failureOf(welcome, false), "accepted");
     welcome.push_back(sound("one-more"));
     EXPECT_EQ(failureOf(welcome, false), "ERR_ASSET_BUDGET");
@@ -80,11 +77,10 @@ TEST(ParseManifestEntry, ListSizeLimits)
 
     EXPECT_EQ(failureOf(json::object(), false), "ERR_ASSET_BUDGET");
     EXPECT_EQ(failureOf(json("list"), false), "ERR_ASSET_BUDGET");
-    EXPECT_EQ(failureOf(json::array(), false), "accepted"); // the store refuses an empty list
+    EXPECT_EQ(failureOf(json::array(), false), "accepted");  // the store refuses an empty list
 }
 
-TEST(ParseManifestEntry, RefusesBadEntriesWithTheirCodes)
-{
+TEST(ParseManifestEntry, RefusesBadEntriesWithTheirCodes) {
     auto with = [](json entry, const char* key, json value) {
         if (value.is_discarded())
             entry.erase(key);
@@ -127,9 +123,8 @@ TEST(ParseManifestEntry, RefusesBadEntriesWithTheirCodes)
         {"required null", with(sound("a"), "required", nullptr), false, "json"},
         {"entry not an object", json("player-join"), false, "json"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(failureOf(json::array({c.entry}), c.added), c.code) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(failureOf(json::array({c.entry}), c.added), c.code) << c.name;
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

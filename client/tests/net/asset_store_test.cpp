@@ -14,8 +14,7 @@ using test::encodeBase64;
 using test::entryFor;
 using test::patternBytes;
 
-std::string failureOf(const std::function<void()>& action)
-{
+std::string failureOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const std::out_of_range&) {
@@ -28,34 +27,29 @@ std::string failureOf(const std::function<void()>& action)
 
 ManifestEntry joinSound() { return entryFor(kJoinSoundAssetId, AssetAudio, patternBytes(10, 9)); }
 
-ManifestEntry sized(const std::string& id, int32_t kind, uint32_t bytes, const std::string& hash = test::fakeHash())
-{
+ManifestEntry sized(const std::string& id, int32_t kind, uint32_t bytes, const std::string& hash = test::fakeHash()) {
     ManifestEntry entry;
     entry.id = id;
     entry.kind = kind;
     entry.bytes = bytes;
     entry.hash = hash;
-    if (kind == AssetTexture)
-        entry.material = 0;
+    if (kind == AssetTexture) entry.material = 0;
     return entry;
 }
 
-ManifestEntry skin(const std::string& id, int32_t player, uint32_t bytes = 100)
-{
+ManifestEntry skin(const std::string& id, int32_t player, uint32_t bytes = 100) {
     ManifestEntry entry = sized(id, AssetSkin, bytes);
     entry.playerId = player;
     return entry;
 }
 
-std::vector<ManifestEntry> withJoinSound(std::vector<ManifestEntry> list)
-{
+std::vector<ManifestEntry> withJoinSound(std::vector<ManifestEntry> list) {
     list.push_back(joinSound());
     return list;
 }
 
 // Sends the bytes as chunks of at most chunkBytes; true when the last completed the asset.
-bool sendAll(AssetStore& store, const std::string& id, const std::vector<uint8_t>& bytes, size_t chunkBytes = 12288)
-{
+bool sendAll(AssetStore& store, const std::string& id, const std::vector<uint8_t>& bytes, size_t chunkBytes = 12288) {
     bool completed = false;
     for (size_t at = 0; at < bytes.size(); at += chunkBytes) {
         const size_t size = std::min(chunkBytes, bytes.size() - at);
@@ -65,15 +59,12 @@ bool sendAll(AssetStore& store, const std::string& id, const std::vector<uint8_t
     return completed;
 }
 
-TEST(AssetStoreManifest, RefusesEachRuleWithItsCode)
-{
+TEST(AssetStoreManifest, RefusesEachRuleWithItsCode) {
     std::vector<ManifestEntry> tooMany;
-    for (int i = 0; i < 67; ++i)
-        tooMany.push_back(sized("s" + std::to_string(i), AssetAudio, 10));
+    for (int i = 0; i < 67; ++i) tooMany.push_back(sized("s" + std::to_string(i), AssetAudio, 10));
     tooMany.push_back(joinSound());
     std::vector<ManifestEntry> manySkins;
-    for (int player = 1; player <= 33; ++player)
-        manySkins.push_back(skin("skin" + std::to_string(player), player));
+    for (int player = 1; player <= 33; ++player) manySkins.push_back(skin("skin" + std::to_string(player), player));
     std::vector<ManifestEntry> fullSkins;
     for (int player = 1; player <= 32; ++player)
         fullSkins.push_back(skin("skin" + std::to_string(player), player, 4096));
@@ -107,7 +98,8 @@ TEST(AssetStoreManifest, RefusesEachRuleWithItsCode)
         {"two skins of one player", withJoinSound({skin("k1", 5), skin("k2", 5)}), "ERR_SKIN_BUDGET"},
         {"32 full skins", withJoinSound(fullSkins), "accepted"},
         {"33 skins", withJoinSound(manySkins), "ERR_SKIN_BUDGET"},
-        {"sizes adding to 2097152", withJoinSound({sized("a", AssetMesh, 1048576), sized("b", AssetMesh, 1048566)}), "accepted"},
+        {"sizes adding to 2097152", withJoinSound({sized("a", AssetMesh, 1048576), sized("b", AssetMesh, 1048566)}),
+         "accepted"},
         {"sizes adding to 2097153", withJoinSound({sized("a", AssetMesh, 1048576), sized("b", AssetMesh, 1048567)}),
          "ERR_ASSET_BUDGET"},
         {"no join sound", {sized("a", AssetAudio, 10)}, "ERR_REQUIRED_ASSET"},
@@ -119,8 +111,7 @@ TEST(AssetStoreManifest, RefusesEachRuleWithItsCode)
     }
 }
 
-TEST(AssetStoreManifest, AddedTexturesFollowTheirOwnRules)
-{
+TEST(AssetStoreManifest, AddedTexturesFollowTheirOwnRules) {
     auto optionalTexture = [](const std::string& id, uint32_t bytes = 10, int material = 2) {
         ManifestEntry entry = sized(id, AssetTexture, bytes);
         entry.required = false;
@@ -133,8 +124,7 @@ TEST(AssetStoreManifest, AddedTexturesFollowTheirOwnRules)
         return store;
     };
     std::vector<ManifestEntry> sixteen, seventeen;
-    for (int i = 0; i < 16; ++i)
-        sixteen.push_back(optionalTexture("t" + std::to_string(i)));
+    for (int i = 0; i < 16; ++i) sixteen.push_back(optionalTexture("t" + std::to_string(i)));
     seventeen = sixteen;
     seventeen.push_back(optionalTexture("t16"));
     ManifestEntry requiredTexture = optionalTexture("r");
@@ -157,7 +147,13 @@ TEST(AssetStoreManifest, AddedTexturesFollowTheirOwnRules)
         {"262154 bytes", {optionalTexture("t", 262154)}, "ERR_BAD_ASSET_ENTRY"},
         {"id already in the store", {optionalTexture(kJoinSoundAssetId)}, "ERR_BAD_ASSET_ENTRY"},
         {"id twice in the list", {optionalTexture("t"), optionalTexture("t")}, "ERR_BAD_ASSET_ENTRY"},
-        {"bad hash", {[&] { auto e = optionalTexture("t"); e.hash = "abc"; return e; }()}, "ERR_BAD_ASSET_ENTRY"},
+        {"bad hash",
+         {[&] {
+             auto e = optionalTexture("t");
+             e.hash = "abc";
+             return e;
+         }()},
+         "ERR_BAD_ASSET_ENTRY"},
     };
     for (const auto& c : cases) {
         AssetStore store = storeWith({});
@@ -171,15 +167,13 @@ TEST(AssetStoreManifest, AddedTexturesFollowTheirOwnRules)
 
     // At most 83 entries in all.
     std::vector<ManifestEntry> welcome;
-    for (int i = 0; i < 66; ++i)
-        welcome.push_back(sized("w" + std::to_string(i), AssetAudio, 10));
-    AssetStore crowded = storeWith(welcome); // 67 entries
-    EXPECT_EQ(failureOf([&] { crowded.addTextureEntries(sixteen); }), "accepted"); // 83
+    for (int i = 0; i < 66; ++i) welcome.push_back(sized("w" + std::to_string(i), AssetAudio, 10));
+    AssetStore crowded = storeWith(welcome);                                        // 67 entries
+    EXPECT_EQ(failureOf([&] { crowded.addTextureEntries(sixteen); }), "accepted");  // 83
     EXPECT_EQ(failureOf([&] { crowded.addTextureEntries({optionalTexture("x")}); }), "ERR_ASSET_BUDGET");
 }
 
-TEST(AssetStoreDownload, MissingIdsFollowKindThenByteOrder)
-{
+TEST(AssetStoreDownload, MissingIdsFollowKindThenByteOrder) {
     AssetStore store;
     store.setManifest({sized("a", AssetAudio, 10), sized("b", AssetTexture, 10), sized("c", AssetMesh, 10),
                        sized("d", AssetWalkMesh, 10), sized("e", AssetTexture, 10), skin("Z", 3),
@@ -187,8 +181,7 @@ TEST(AssetStoreDownload, MissingIdsFollowKindThenByteOrder)
     EXPECT_EQ(store.missingIds(), (std::vector<std::string>{"d", "c", "B", "b", "e", "Z", "a", "player-join"}));
 }
 
-TEST(AssetStoreDownload, ChunksMustArriveInOrderAndMatchTheirDoneFlag)
-{
+TEST(AssetStoreDownload, ChunksMustArriveInOrderAndMatchTheirDoneFlag) {
     const auto bytes = patternBytes(10);
     const auto first6 = std::vector<uint8_t>(bytes.begin(), bytes.begin() + 6);
     const auto last4 = std::vector<uint8_t>(bytes.begin() + 6, bytes.end());
@@ -197,7 +190,8 @@ TEST(AssetStoreDownload, ChunksMustArriveInOrderAndMatchTheirDoneFlag)
         std::function<void(AssetStore&)> chunks;
         const char* code;
     } cases[] = {
-        {"whole asset in one final chunk", [&](AssetStore& s) { s.receiveChunk("a", 0, encodeBase64(bytes), true); }, "accepted"},
+        {"whole asset in one final chunk", [&](AssetStore& s) { s.receiveChunk("a", 0, encodeBase64(bytes), true); },
+         "accepted"},
         {"ten bytes without done", [&](AssetStore& s) { s.receiveChunk("a", 0, encodeBase64(bytes), false); },
          "ERR_ASSET_INCOMPLETE"},
         {"six bytes with done", [&](AssetStore& s) { s.receiveChunk("a", 0, encodeBase64(first6), true); },
@@ -246,8 +240,7 @@ TEST(AssetStoreDownload, ChunksMustArriveInOrderAndMatchTheirDoneFlag)
     }
 }
 
-TEST(AssetStoreDownload, LargeAssetsArriveInFullChunks)
-{
+TEST(AssetStoreDownload, LargeAssetsArriveInFullChunks) {
     const auto bytes = patternBytes(100000, 4);
     AssetStore store;
     store.setManifest({entryFor("walk", AssetWalkMesh, bytes), joinSound()});
@@ -256,8 +249,7 @@ TEST(AssetStoreDownload, LargeAssetsArriveInFullChunks)
     EXPECT_EQ(store.missingIds(), std::vector<std::string>{"player-join"});
 }
 
-TEST(AssetStoreDownload, OnlyMeshesWalkMeshesAndTexturesMustMatchTheirHash)
-{
+TEST(AssetStoreDownload, OnlyMeshesWalkMeshesAndTexturesMustMatchTheirHash) {
     const auto real = patternBytes(50, 1);
     const auto other = patternBytes(50, 2);
     for (int32_t kind : {AssetAudio, AssetSkin, AssetMesh, AssetWalkMesh, AssetTexture}) {
@@ -278,8 +270,7 @@ TEST(AssetStoreDownload, OnlyMeshesWalkMeshesAndTexturesMustMatchTheirHash)
     }
 }
 
-TEST(AssetStoreCache, ACompletedAssetIsCompleteAtOnceInALaterGame)
-{
+TEST(AssetStoreCache, ACompletedAssetIsCompleteAtOnceInALaterGame) {
     const auto mesh = patternBytes(300, 5);
     AssetStore store;
     store.setManifest({entryFor("map", AssetMesh, mesh), joinSound()});
@@ -301,8 +292,7 @@ TEST(AssetStoreCache, ACompletedAssetIsCompleteAtOnceInALaterGame)
     EXPECT_FALSE(store.isComplete("map"));
 }
 
-TEST(AssetStoreCache, AServerCannotPlantBytesUnderAnotherAssetsHash)
-{
+TEST(AssetStoreCache, AServerCannotPlantBytesUnderAnotherAssetsHash) {
     // A sound is not verified: a server may list it under the hash of some
     // world's mesh and send other bytes. They complete the sound but must
     // not be served for that hash later.
@@ -320,23 +310,21 @@ TEST(AssetStoreCache, AServerCannotPlantBytesUnderAnotherAssetsHash)
     EXPECT_EQ(store.data("map"), realMesh);
 }
 
-TEST(AssetStoreCache, PruningKeepsTheManifestsHashesAndDropsTheLowestOthers)
-{
+TEST(AssetStoreCache, PruningKeepsTheManifestsHashesAndDropsTheLowestOthers) {
     auto hashNumber = [](int i) {
         char text[65];
         std::snprintf(text, sizeof text, "%064x", i);
         return std::string(text);
     };
     AssetStore store;
-    for (int i = 0; i < 90; ++i)
-        store.cache[hashNumber(i)] = std::vector<uint8_t>(10, uint8_t(i));
+    for (int i = 0; i < 90; ++i) store.cache[hashNumber(i)] = std::vector<uint8_t>(10, uint8_t(i));
     // The manifest uses hash 0 (lowest) and hash 5.
-    store.setManifest({sized("a", AssetAudio, 10, hashNumber(0)), sized("b", AssetAudio, 99, hashNumber(5)), joinSound()});
+    store.setManifest(
+        {sized("a", AssetAudio, 10, hashNumber(0)), sized("b", AssetAudio, 99, hashNumber(5)), joinSound()});
     EXPECT_EQ(store.cache.size(), 83u);
     EXPECT_TRUE(store.cache.count(hashNumber(0)));
-    EXPECT_TRUE(store.cache.count(hashNumber(5))); // used, though its size differs
-    for (int i : {1, 2, 3, 4, 6, 7, 8})
-        EXPECT_FALSE(store.cache.count(hashNumber(i))) << i;
+    EXPECT_TRUE(store.cache.count(hashNumber(5)));  // used, though its size differs
+    for (int i : {1, 2, 3, 4, 6, 7, 8}) EXPECT_FALSE(store.cache.count(hashNumber(i))) << i;
     EXPECT_TRUE(store.cache.count(hashNumber(9)));
     EXPECT_TRUE(store.cache.count(hashNumber(89)));
     EXPECT_TRUE(store.isComplete("a"));
@@ -344,8 +332,7 @@ TEST(AssetStoreCache, PruningKeepsTheManifestsHashesAndDropsTheLowestOthers)
 
     // By size: three 1 MiB entries exceed 2 MiB; the lowest unused goes.
     AssetStore big;
-    for (int i = 0; i < 3; ++i)
-        big.cache[hashNumber(i)] = std::vector<uint8_t>(1048576, 1);
+    for (int i = 0; i < 3; ++i) big.cache[hashNumber(i)] = std::vector<uint8_t>(1048576, 1);
     big.setManifest({sized("a", AssetAudio, 10, hashNumber(0)), joinSound()});
     EXPECT_EQ(big.cache.size(), 2u);
     EXPECT_TRUE(big.cache.count(hashNumber(0)));
@@ -353,8 +340,7 @@ TEST(AssetStoreCache, PruningKeepsTheManifestsHashesAndDropsTheLowestOthers)
     EXPECT_TRUE(big.cache.count(hashNumber(2)));
 }
 
-TEST(AssetStoreProgress, CountsRequiredBytesOnly)
-{
+TEST(AssetStoreProgress, CountsRequiredBytesOnly) {
     AssetStore store;
     EXPECT_EQ(store.progress(), 0.0f);
     EXPECT_FALSE(store.allRequiredComplete());
@@ -386,8 +372,7 @@ TEST(AssetStoreProgress, CountsRequiredBytesOnly)
     EXPECT_TRUE(store.allRequiredComplete());
 }
 
-TEST(AssetStoreAccess, DataOfIncompleteOrAbsentEntries)
-{
+TEST(AssetStoreAccess, DataOfIncompleteOrAbsentEntries) {
     AssetStore store;
     store.setManifest({sized("a", AssetMesh, 10), joinSound()});
     EXPECT_EQ(failureOf([&] { store.data("a"); }), "ERR_ASSET_INCOMPLETE");
@@ -397,5 +382,5 @@ TEST(AssetStoreAccess, DataOfIncompleteOrAbsentEntries)
     EXPECT_FALSE(store.isComplete("nope"));
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

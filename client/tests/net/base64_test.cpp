@@ -11,8 +11,7 @@
 namespace vobu {
 namespace {
 
-std::string failureOf(const std::string& text, uint32_t maxBytes = kMaxAssetChunkBytes)
-{
+std::string failureOf(const std::string& text, uint32_t maxBytes = kMaxAssetChunkBytes) {
     try {
         decodeAssetBase64(text, maxBytes);
     } catch (const std::runtime_error& error) {
@@ -21,14 +20,13 @@ std::string failureOf(const std::string& text, uint32_t maxBytes = kMaxAssetChun
     return "accepted";
 }
 
-TEST(DecodeAssetBase64, DecodesRfcVectors)
-{
+TEST(DecodeAssetBase64, DecodesRfcVectors) {
     const struct {
         const char* text;
         const char* bytes;
     } cases[] = {
-        {"Zg==", "f"}, {"Zm8=", "fo"}, {"Zm9v", "foo"}, {"Zm9vYg==", "foob"}, {"Zm9vYmE=", "fooba"}, {"Zm9vYmFy", "foobar"},
-        {"+/+/", "\xfb\xff\xbf"},
+        {"Zg==", "f"},         {"Zm8=", "fo"},         {"Zm9v", "foo"},          {"Zm9vYg==", "foob"},
+        {"Zm9vYmE=", "fooba"}, {"Zm9vYmFy", "foobar"}, {"+/+/", "\xfb\xff\xbf"},
     };
     for (const auto& c : cases) {
         const auto bytes = decodeAssetBase64(c.text, 100);
@@ -36,14 +34,19 @@ TEST(DecodeAssetBase64, DecodesRfcVectors)
     }
 }
 
-TEST(EncodeBase64, WritesRfcVectorsAndAppends)
-{
+TEST(EncodeBase64, WritesRfcVectorsAndAppends) {
     const struct {
         const char* bytes;
         const char* text;
     } cases[] = {
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"}, {"\xfb\xff\xbf", "+/+/"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xfb\xff\xbf", "+/+/"},
     };
     for (const auto& c : cases) {
         const std::string bytes = c.bytes;
@@ -54,51 +57,46 @@ TEST(EncodeBase64, WritesRfcVectorsAndAppends)
     EXPECT_EQ(out, "key: Zm8=");
 }
 
-TEST(DecodeAssetBase64, RoundTripsEveryLengthAndByte)
-{
+TEST(DecodeAssetBase64, RoundTripsEveryLengthAndByte) {
     std::mt19937 random(3);
     for (size_t size = 1; size <= 200; ++size) {
         std::vector<uint8_t> bytes(size);
-        for (auto& b : bytes)
-            b = uint8_t(random());
+        for (auto& b : bytes) b = uint8_t(random());
         ASSERT_EQ(decodeAssetBase64(test::encodeBase64(bytes), 200), bytes) << size;
     }
 }
 
-TEST(DecodeAssetBase64, RefusesEachRuleWithItsCode)
-{
+TEST(DecodeAssetBase64, RefusesEachRuleWithItsCode) {
     const struct {
         std::string text;
         uint32_t maxBytes;
         const char* code;
     } cases[] = {
         {"", 12288, "ERR_BAD_ASSET_CHUNK"},
-        {std::string(16388, 'A'), 12288, "ERR_BAD_ASSET_CHUNK"},       // longer than 4 * (12288 + 2) / 3
-        {"Zm9", 12288, "ERR_BAD_ASSET_CHUNK"},                          // not a multiple of 4
+        {std::string(16388, 'A'), 12288, "ERR_BAD_ASSET_CHUNK"},  // longer than 4 * (12288 + 2) / 3
+        {"Zm9", 12288, "ERR_BAD_ASSET_CHUNK"},                    // not a multiple of 4
         {"Zm9vYmFyZ", 12288, "ERR_BAD_ASSET_CHUNK"},
-        {"Zm9vYmFy", 5, "ERR_BAD_ASSET_CHUNK"},                         // 6 bytes where 5 are allowed (text length 8 is allowed)
-        {"Zg==Zm9v", 12288, "ERR_BAD_ASSET_PADDING"},                   // "=" in a group that is not the last
+        {"Zm9vYmFy", 5, "ERR_BAD_ASSET_CHUNK"},        // 6 bytes where 5 are allowed (text length 8 is allowed)
+        {"Zg==Zm9v", 12288, "ERR_BAD_ASSET_PADDING"},  // "=" in a group that is not the last
         {"Zm8=Zm9v", 12288, "ERR_BAD_ASSET_PADDING"},
-        {"Zm=v", 12288, "ERR_BAD_ASSET_PADDING"},                       // third-place "=" followed by a letter
-        {"Zh==", 12288, "ERR_BAD_ASSET_PADDING"},                       // low four bits of "h" are not 0
-        {"Zm9=", 12288, "ERR_BAD_ASSET_PADDING"},                       // low two bits of "9" are not 0
+        {"Zm=v", 12288, "ERR_BAD_ASSET_PADDING"},  // third-place "=" followed by a letter
+        {"Zh==", 12288, "ERR_BAD_ASSET_PADDING"},  // low four bits of "h" are not 0
+        {"Zm9=", 12288, "ERR_BAD_ASSET_PADDING"},  // low two bits of "9" are not 0
         {"=m9v", 12288, "ERR_BAD_ASSET_BASE64"},
         {"Z=9v", 12288, "ERR_BAD_ASSET_BASE64"},
-        {"Zm-v", 12288, "ERR_BAD_ASSET_BASE64"},                        // the URL-safe alphabet is not accepted
+        {"Zm-v", 12288, "ERR_BAD_ASSET_BASE64"},  // the URL-safe alphabet is not accepted
         {"Zm9_", 12288, "ERR_BAD_ASSET_BASE64"},
-        {"Zm9v\nZm9v", 12288, "ERR_BAD_ASSET_CHUNK"},                   // line breaks break the length rule
+        {"Zm9v\nZm9v", 12288, "ERR_BAD_ASSET_CHUNK"},  // line breaks break the length rule
         {"Zm 9", 12288, "ERR_BAD_ASSET_BASE64"},
         {"Zm.=", 12288, "ERR_BAD_ASSET_BASE64"},
         {std::string("Zm\0v", 4), 12288, "ERR_BAD_ASSET_BASE64"},
         {"Zm\xc3\xa9", 12288, "ERR_BAD_ASSET_BASE64"},
         {"====", 12288, "ERR_BAD_ASSET_BASE64"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(failureOf(c.text, c.maxBytes), c.code) << '"' << c.text.substr(0, 24) << '"';
+    for (const auto& c : cases) EXPECT_EQ(failureOf(c.text, c.maxBytes), c.code) << '"' << c.text.substr(0, 24) << '"';
 }
 
-TEST(DecodeAssetBase64, ChunkLimitsAreInclusive)
-{
+TEST(DecodeAssetBase64, ChunkLimitsAreInclusive) {
     // 16384 characters decoding to exactly 12288 bytes is the largest chunk.
     const auto full = test::patternBytes(12288);
     const std::string text = test::encodeBase64(full);
@@ -116,5 +114,5 @@ TEST(DecodeAssetBase64, ChunkLimitsAreInclusive)
     EXPECT_EQ(failureOf("Zm9vYmE=", 4), "ERR_BAD_ASSET_CHUNK");
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -11,8 +11,7 @@ using nlohmann::json;
 
 constexpr double kNow = 1234.5;
 
-TEST(ChatMessages, APlainLineTakesItsDefaults)
-{
+TEST(ChatMessages, APlainLineTakesItsDefaults) {
     Scene scene;
     EXPECT_TRUE(handleChatMessage(json{{"type", "chat"}, {"text", "hello"}}, "chat", scene, kNow));
     ASSERT_EQ(scene.chat.size(), 1u);
@@ -28,8 +27,7 @@ TEST(ChatMessages, APlainLineTakesItsDefaults)
     EXPECT_EQ(scene.chatRevision, 1);
 }
 
-TEST(ChatMessages, FieldsOfAWhisperAndOfSystemLines)
-{
+TEST(ChatMessages, FieldsOfAWhisperAndOfSystemLines) {
     const struct {
         json message;
         int to;
@@ -38,7 +36,7 @@ TEST(ChatMessages, FieldsOfAWhisperAndOfSystemLines)
     } cases[] = {
         {{{"text", "a"}, {"to", nullptr}}, 0, false, false},
         {{{"text", "a"}, {"to", 5}, {"toName", "Five"}}, 5, false, false},
-        {{{"text", "a"}, {"formatted", true}}, 0, false, false},              // only system lines are formatted
+        {{{"text", "a"}, {"formatted", true}}, 0, false, false},  // only system lines are formatted
         {{{"text", "a"}, {"system", false}, {"formatted", true}}, 0, false, false},
         {{{"text", "a"}, {"system", true}, {"formatted", true}}, 0, true, true},
         {{{"text", "a"}, {"system", true}}, 0, true, false},
@@ -52,16 +50,15 @@ TEST(ChatMessages, FieldsOfAWhisperAndOfSystemLines)
         EXPECT_EQ(scene.chat[0].formatted, c.formatted) << c.message.dump();
     }
     Scene scene;
-    parseChatEntry(json{{"text", "psst"}, {"seq", 12}, {"from", 4}, {"name", "Four"}, {"to", 5}, {"toName", "Five"}}, "chat",
-                   scene, kNow);
+    parseChatEntry(json{{"text", "psst"}, {"seq", 12}, {"from", 4}, {"name", "Four"}, {"to", 5}, {"toName", "Five"}},
+                   "chat", scene, kNow);
     EXPECT_EQ(scene.chat[0].seq, 12u);
     EXPECT_EQ(scene.chat[0].from, 4);
     EXPECT_EQ(scene.chat[0].name, "Four");
     EXPECT_EQ(scene.chat[0].toName, "Five");
 }
 
-TEST(ChatMessages, TextsAreStoredAsReceived)
-{
+TEST(ChatMessages, TextsAreStoredAsReceived) {
     // No cleaning and no colour-code check: the overlay decides how to draw.
     Scene scene;
     const std::string raw = "^#ff0000red ^^ \x01\t ^";
@@ -70,14 +67,11 @@ TEST(ChatMessages, TextsAreStoredAsReceived)
     EXPECT_EQ(scene.chat[0].name, "\xc3\xa9");
 }
 
-TEST(ChatMessages, HistoryLinesHaveNoReceiveTimeAndTheLogKeeps200)
-{
+TEST(ChatMessages, HistoryLinesHaveNoReceiveTimeAndTheLogKeeps200) {
     Scene scene;
-    for (int i = 0; i < 180; ++i)
-        parseChatEntry(json{{"text", "old " + std::to_string(i)}}, "chat", scene, kNow);
+    for (int i = 0; i < 180; ++i) parseChatEntry(json{{"text", "old " + std::to_string(i)}}, "chat", scene, kNow);
     json lines = json::array();
-    for (int i = 0; i < 50; ++i)
-        lines.push_back({{"text", "history " + std::to_string(i)}, {"seq", i}});
+    for (int i = 0; i < 50; ++i) lines.push_back({{"text", "history " + std::to_string(i)}, {"seq", i}});
     EXPECT_TRUE(handleChatMessage(json{{"type", "chatHistory"}, {"messages", lines}}, "chatHistory", scene, kNow));
     ASSERT_EQ(scene.chat.size(), 200u);
     EXPECT_EQ(scene.chat.front().text, "old 30");
@@ -93,8 +87,7 @@ TEST(ChatMessages, HistoryLinesHaveNoReceiveTimeAndTheLogKeeps200)
     EXPECT_EQ(keyed.chat[0].text, "one");
 }
 
-TEST(ChatMessages, AFailingHistoryLineKeepsTheLinesBeforeIt)
-{
+TEST(ChatMessages, AFailingHistoryLineKeepsTheLinesBeforeIt) {
     Scene scene;
     const json lines = json::array({{{"text", "fine"}}, {{"text", std::string(2049, 'x')}}, {{"text", "never"}}});
     EXPECT_THROW(handleChatMessage(json{{"type", "chatHistory"}, {"messages", lines}}, "chatHistory", scene, kNow),
@@ -103,8 +96,7 @@ TEST(ChatMessages, AFailingHistoryLineKeepsTheLinesBeforeIt)
     EXPECT_EQ(scene.chat[0].text, "fine");
 }
 
-TEST(ChatMessages, ChatErrorIsASystemLineOfItsCode)
-{
+TEST(ChatMessages, ChatErrorIsASystemLineOfItsCode) {
     Scene scene;
     EXPECT_TRUE(handleChatMessage(json{{"type", "chatError"}, {"code", "too fast, wait!"}}, "chatError", scene, kNow));
     ASSERT_EQ(scene.chat.size(), 1u);
@@ -116,5 +108,5 @@ TEST(ChatMessages, ChatErrorIsASystemLineOfItsCode)
     EXPECT_EQ(scene.chatRevision, 1);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -9,30 +9,29 @@
 namespace vobu {
 namespace {
 
-TEST(ClientMessages, HelloCarriesTheProofAndTheNetworkDocument)
-{
+TEST(ClientMessages, HelloCarriesTheProofAndTheNetworkDocument) {
     Character character;
     character.id = "abc-1";
     character.name = "Tester";
     const std::string challenge = "00112233445566778899aabbccddeeff";
     const std::string hash = sha256Hex(challenge + ":" + "42");
     const std::string expected = "{\"character\":" + encodeCharacterJsonRle(character) + ",\"pow\":{\"challenge\":\"" +
-                                 challenge + "\",\"hash\":\"" + hash + "\",\"nonce\":\"42\"},\"protocol\":1,\"type\":\"hello\"}";
+                                 challenge + "\",\"hash\":\"" + hash +
+                                 "\",\"nonce\":\"42\"},\"protocol\":1,\"type\":\"hello\"}";
     EXPECT_EQ(makeHelloMessage(character, challenge, "42"), expected);
     // The character is an object, not a string holding a document.
     EXPECT_TRUE(nlohmann::json::parse(makeHelloMessage(character, challenge, "42"))["character"].is_object());
 }
 
-TEST(ClientMessages, SwapCarriesTheRequestedCharacter)
-{
+TEST(ClientMessages, SwapCarriesTheRequestedCharacter) {
     Character character;
     character.id = "x";
     character.setSize(20, 40, 16);
-    EXPECT_EQ(makeSwapMessage(character), "{\"character\":" + encodeCharacterJsonRle(character) + ",\"type\":\"swap\"}");
+    EXPECT_EQ(makeSwapMessage(character),
+              "{\"character\":" + encodeCharacterJsonRle(character) + ",\"type\":\"swap\"}");
 }
 
-TEST(ClientMessages, GoldenTextsOfTheSmallMessages)
-{
+TEST(ClientMessages, GoldenTextsOfTheSmallMessages) {
     const struct {
         std::string built;
         const char* expected;
@@ -42,17 +41,17 @@ TEST(ClientMessages, GoldenTextsOfTheSmallMessages)
         {makeChatMessage("hi there", 0), R"({"text":"hi there","to":null,"type":"chat"})"},
         {makeChatMessage("hi", -1), R"({"text":"hi","to":null,"type":"chat"})"},
         {makeChatMessage("psst", 7), R"({"text":"psst","to":7,"type":"chat"})"},
-        {makeChatMessage("quote \" and \xc3\xa9", 2), "{\"text\":\"quote \\\" and \xc3\xa9\",\"to\":2,\"type\":\"chat\"}"},
+        {makeChatMessage("quote \" and \xc3\xa9", 2),
+         "{\"text\":\"quote \\\" and \xc3\xa9\",\"to\":2,\"type\":\"chat\"}"},
         {makeClientErrorMessage("ERR_ASSET_HASH", "assetChunk"),
          R"({"code":"ERR_ASSET_HASH","lastType":"assetChunk","type":"clientError"})"},
-        {makeClientErrorMessage("ERR_SNAPSHOT_TIMEOUT", ""), R"({"code":"ERR_SNAPSHOT_TIMEOUT","lastType":"","type":"clientError"})"},
+        {makeClientErrorMessage("ERR_SNAPSHOT_TIMEOUT", ""),
+         R"({"code":"ERR_SNAPSHOT_TIMEOUT","lastType":"","type":"clientError"})"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.built, c.expected);
+    for (const auto& c : cases) EXPECT_EQ(c.built, c.expected);
 }
 
-TEST(ClientMessages, InputWritesMovementAsFloatingPoint)
-{
+TEST(ClientMessages, InputWritesMovementAsFloatingPoint) {
     const std::vector<MoveCommand> commands = {
         {1, 0.0, 0.0, false},
         {2, 1.0, -1.0, true},
@@ -70,8 +69,7 @@ TEST(ClientMessages, InputWritesMovementAsFloatingPoint)
     EXPECT_TRUE(parsed["commands"][0]["x"].is_number_float());
 }
 
-TEST(ClientMessages, InvalidUtf8NeverMakesABuilderThrow)
-{
+TEST(ClientMessages, InvalidUtf8NeverMakesABuilderThrow) {
     std::string built;
     EXPECT_NO_THROW(built = makeChatMessage("bad \xff byte", 0));
     EXPECT_EQ(built, "{\"text\":\"bad \xef\xbf\xbd byte\",\"to\":null,\"type\":\"chat\"}");
@@ -89,5 +87,5 @@ TEST(ClientMessages, InvalidUtf8NeverMakesABuilderThrow)
     }
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

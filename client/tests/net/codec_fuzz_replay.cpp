@@ -14,17 +14,17 @@ namespace vobu {
 namespace {
 
 TEST(NetCodecFuzzCorpus, EveryEntryHolds) {
-  const std::filesystem::path folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus/net_codec";
-  ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
-  int replayed = 0;
-  for (const auto& file : std::filesystem::directory_iterator(folder)) {
-    if (!file.is_regular_file()) continue;
-    std::ifstream in(file.path(), std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_TRUE(fuzz::messageCodecHolds(bytes.data(), bytes.size())) << file.path();
-    ++replayed;
-  }
-  EXPECT_GT(replayed, 10);
+    const std::filesystem::path folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus/net_codec";
+    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
+    int replayed = 0;
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+        if (!file.is_regular_file()) continue;
+        std::ifstream in(file.path(), std::ios::binary);
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(fuzz::messageCodecHolds(bytes.data(), bytes.size())) << file.path();
+        ++replayed;
+    }
+    EXPECT_GT(replayed, 10);
 }
 
 }  // namespace

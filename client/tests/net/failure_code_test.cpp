@@ -5,8 +5,7 @@
 namespace vobu {
 namespace {
 
-TEST(FailureCode, CodesPassAndEverythingElseIsABadMessage)
-{
+TEST(FailureCode, CodesPassAndEverythingElseIsABadMessage) {
     const struct {
         std::string text;
         const char* code;
@@ -14,7 +13,7 @@ TEST(FailureCode, CodesPassAndEverythingElseIsABadMessage)
         {"ERR_SNAPSHOT_TIMEOUT", "ERR_SNAPSHOT_TIMEOUT"},
         {"ERR_", "ERR_"},
         {"ERR_A1_2", "ERR_A1_2"},
-        {"ERR_" + std::string(60, 'X'), nullptr}, // 64 bytes: itself
+        {"ERR_" + std::string(60, 'X'), nullptr},  // 64 bytes: itself
         {"ERR_" + std::string(61, 'X'), "ERR_BAD_SERVER_MESSAGE"},
         {"ERR_lower", "ERR_BAD_SERVER_MESSAGE"},
         {"ERR_WITH-HYPHEN", "ERR_BAD_SERVER_MESSAGE"},
@@ -26,9 +25,8 @@ TEST(FailureCode, CodesPassAndEverythingElseIsABadMessage)
         {"", "ERR_BAD_SERVER_MESSAGE"},
         {std::string("ERR_X\0", 6), "ERR_BAD_SERVER_MESSAGE"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(failureCode(c.text), c.code ? std::string(c.code) : c.text) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(failureCode(c.text), c.code ? std::string(c.code) : c.text) << c.text;
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

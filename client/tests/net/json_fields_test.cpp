@@ -12,8 +12,7 @@ namespace {
 
 // "code" for an ERR_ failure, "json" for a library error, else "ok".
 template <typename Read>
-std::string outcome(Read read)
-{
+std::string outcome(Read read) {
     try {
         read();
     } catch (const json::exception&) {
@@ -24,31 +23,36 @@ std::string outcome(Read read)
     return "ok";
 }
 
-TEST(JsonFields, IntegersConvertFromNumbersAndBooleans)
-{
+TEST(JsonFields, IntegersConvertFromNumbersAndBooleans) {
     const struct {
         const char* text;
-        int64_t value; // expected int32, or below INT64 min + 1 for "refused"
+        int64_t value;  // expected int32, or below INT64 min + 1 for "refused"
     } cases[] = {
-        {"0", 0}, {"-7", -7}, {"2147483647", 2147483647}, {"-2147483648", -2147483648LL}, {"3.9", 3}, {"-3.9", -3},
-        {"true", 1}, {"false", 0}, {"2147483647.5", 2147483647}, {"-2147483648.9", -2147483648LL},
+        {"0", 0},
+        {"-7", -7},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483648LL},
+        {"3.9", 3},
+        {"-3.9", -3},
+        {"true", 1},
+        {"false", 0},
+        {"2147483647.5", 2147483647},
+        {"-2147483648.9", -2147483648LL},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(jsonInt(json::parse(c.text)), c.value) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(jsonInt(json::parse(c.text)), c.value) << c.text;
 
-    for (const char* text : {"2147483648", "-2147483649", "1e300", "-1e300", "9223372036854775807", "18446744073709551615",
-                             "2147483648.0"})
+    for (const char* text : {"2147483648", "-2147483649", "1e300", "-1e300", "9223372036854775807",
+                             "18446744073709551615", "2147483648.0"})
         EXPECT_EQ(outcome([&] { jsonInt(json::parse(text)); }), "ERR_BAD_SERVER_MESSAGE") << text;
     for (const char* text : {"\"1\"", "null", "[1]", "{}"})
         EXPECT_EQ(outcome([&] { jsonInt(json::parse(text)); }), "json") << text;
 }
 
-TEST(JsonFields, UnsignedRefusesNegativesAndHugeValues)
-{
+TEST(JsonFields, UnsignedRefusesNegativesAndHugeValues) {
     EXPECT_EQ(jsonUint(json::parse("4294967295")), 4294967295u);
     EXPECT_EQ(jsonUint(json::parse("4294967295.7")), 4294967295u);
     EXPECT_EQ(jsonUint(json::parse("0")), 0u);
-    EXPECT_EQ(jsonUint(json::parse("-0.5")), 0u); // cut towards zero gives 0
+    EXPECT_EQ(jsonUint(json::parse("-0.5")), 0u);  // cut towards zero gives 0
     EXPECT_EQ(jsonUint(json::parse("true")), 1u);
     for (const char* text : {"-1", "4294967296", "1e300", "-1e300", "-1.0", "18446744073709551615"})
         EXPECT_EQ(outcome([&] { jsonUint(json::parse(text)); }), "ERR_BAD_SERVER_MESSAGE") << text;
@@ -57,8 +61,7 @@ TEST(JsonFields, UnsignedRefusesNegativesAndHugeValues)
     EXPECT_EQ(outcome([] { jsonInt(json(std::numeric_limits<double>::infinity())); }), "ERR_BAD_SERVER_MESSAGE");
 }
 
-TEST(JsonFields, FloatsNarrowToInfinityBeyondTheirRange)
-{
+TEST(JsonFields, FloatsNarrowToInfinityBeyondTheirRange) {
     EXPECT_EQ(jsonFloat(json(1e300)), std::numeric_limits<float>::infinity());
     EXPECT_EQ(jsonFloat(json(-1e300)), -std::numeric_limits<float>::infinity());
     EXPECT_EQ(jsonFloat(json(double(FLT_MAX))), FLT_MAX);
@@ -74,8 +77,7 @@ TEST(JsonFields, FloatsNarrowToInfinityBeyondTheirRange)
     EXPECT_EQ(outcome([] { jsonDouble(json(nullptr)); }), "json");
 }
 
-TEST(JsonFields, RequiredAndOptionalKeys)
-{
+TEST(JsonFields, RequiredAndOptionalKeys) {
     const json object = json::parse(R"({"n": 5, "s": "text", "b": true, "z": null})");
     EXPECT_EQ(requiredInt(object, "n"), 5);
     EXPECT_EQ(requiredString(object, "s"), "text");
@@ -98,14 +100,13 @@ TEST(JsonFields, RequiredAndOptionalKeys)
     EXPECT_EQ(outcome([] { requiredInt(json(3), "n"); }), "json");
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu
 
 namespace vobu {
 namespace {
 
-TEST(JsonFields, ARangeRuleOfTheFieldNamesItsOwnCode)
-{
+TEST(JsonFields, ARangeRuleOfTheFieldNamesItsOwnCode) {
     EXPECT_EQ(outcome([] { jsonInt(json(1e300), "ERR_BAD_CHALLENGE"); }), "ERR_BAD_CHALLENGE");
     EXPECT_EQ(outcome([] { jsonUint(json(-1), "ERR_AUDIO_SEGMENT"); }), "ERR_AUDIO_SEGMENT");
     EXPECT_EQ(jsonUintAsInt(json(2147483647)), 2147483647);
@@ -118,5 +119,5 @@ TEST(JsonFields, ARangeRuleOfTheFieldNamesItsOwnCode)
     EXPECT_EQ(requiredUint(object, "g"), 3000000000u);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -32,15 +32,16 @@ constexpr double kStartMs = 100000;
 json snapshotJson(uint32_t ack, std::vector<json> others = {}, double x = 1.5, double y = -2) {
     json players = json::array();
     players.push_back({{"id", kLocalId}, {"x", x}, {"y", y}, {"z", 0.25}, {"vz", 0}, {"heading", 1}, {"ack", ack}});
-    for (json& other : others)
-        players.push_back(other);
+    for (json& other : others) players.push_back(other);
     return {{"type", "snapshot"}, {"players", players}};
 }
 
 json swappedJson(const Character& character, uint32_t ack) {
     return {{"type", "swapped"},
-            {"character", {{"id", character.id}, {"size", {character.width, character.height, character.depth}},
-                           {"name", "Server Name"}}},
+            {"character",
+             {{"id", character.id},
+              {"size", {character.width, character.height, character.depth}},
+              {"name", "Server Name"}}},
             {"movement", {{"radius", 0.32}, {"halfWidth", 0.32}, {"halfDepth", 0.32}}},
             {"generation", 2},
             {"x", 4},
@@ -91,7 +92,7 @@ struct NetworkFixture : ::testing::Test {
     // The whole join: welcome, the join sound, "assetsReady", "ready".
     void join() {
         welcome();
-        if (!network->assets.isComplete("player-join")) // a later game has it cached
+        if (!network->assets.isComplete("player-join"))  // a later game has it cached
             sendAsset("player-join", patternBytes(10, 9));
         step();
         network->checkAssetsReady();
@@ -103,8 +104,7 @@ struct NetworkFixture : ::testing::Test {
     std::vector<uint32_t> sentSequences() const {
         std::vector<uint32_t> sequences;
         for (const json& message : wire.sentOfType("input"))
-            for (const json& command : message.at("commands"))
-                sequences.push_back(command.at("seq"));
+            for (const json& command : message.at("commands")) sequences.push_back(command.at("seq"));
         return sequences;
     }
 };
@@ -119,8 +119,8 @@ TEST_F(NetworkFixture, TransportFailureTextsBecomeCodes) {
     } cases[] = {
         {"ERR_SNAPSHOT_TIMEOUT", "ERR_SNAPSHOT_TIMEOUT"},
         {"ERR_", "ERR_"},
-        {"ERR_" + std::string(60, 'A'), "ERR_" + std::string(60, 'A')}, // 64 bytes
-        {"ERR_" + std::string(61, 'A'), bad},                           // 65 bytes
+        {"ERR_" + std::string(60, 'A'), "ERR_" + std::string(60, 'A')},  // 64 bytes
+        {"ERR_" + std::string(61, 'A'), bad},                            // 65 bytes
         {"ERR_lower", bad},
         {"ERR_WITH-HYPHEN", bad},
         {"Truncated face", bad},
@@ -166,8 +166,7 @@ TEST_F(NetworkFixture, WelcomeRequestsMissingAssetsWalkMeshFirstThenMeshThenText
     welcome(list);
     ASSERT_TRUE(network->welcomed) << network->errorCode;
     std::vector<std::string> requested;
-    for (const json& message : wire.sentOfType("assetRequest"))
-        requested.push_back(message.at("id"));
+    for (const json& message : wire.sentOfType("assetRequest")) requested.push_back(message.at("id"));
     EXPECT_EQ(requested, (std::vector<std::string>{"the-walk", "the-mesh", "a-texture", "b-texture", "player-join"}));
     EXPECT_TRUE(wire.sentOfType("assetsReady").empty());
 }
@@ -177,13 +176,19 @@ TEST_F(NetworkFixture, AssetsReadyGoesOutOnceAndOnlyAfterTheLastChunk) {
     network->checkAssetsReady();
     EXPECT_TRUE(wire.sentOfType("assetsReady").empty()) << "the join sound is still missing";
     const std::vector<uint8_t> sound = patternBytes(10, 9);
-    serve({{"type", "assetChunk"}, {"id", "player-join"}, {"offset", 0},
-           {"data", encodeBase64(std::vector<uint8_t>(sound.begin(), sound.begin() + 4))}, {"done", false}});
+    serve({{"type", "assetChunk"},
+           {"id", "player-join"},
+           {"offset", 0},
+           {"data", encodeBase64(std::vector<uint8_t>(sound.begin(), sound.begin() + 4))},
+           {"done", false}});
     step();
     network->checkAssetsReady();
     EXPECT_TRUE(wire.sentOfType("assetsReady").empty());
-    serve({{"type", "assetChunk"}, {"id", "player-join"}, {"offset", 4},
-           {"data", encodeBase64(std::vector<uint8_t>(sound.begin() + 4, sound.end()))}, {"done", true}});
+    serve({{"type", "assetChunk"},
+           {"id", "player-join"},
+           {"offset", 4},
+           {"data", encodeBase64(std::vector<uint8_t>(sound.begin() + 4, sound.end()))},
+           {"done", true}});
     step();
     network->checkAssetsReady();
     network->checkAssetsReady();
@@ -285,20 +290,17 @@ TEST_F(NetworkFixture, SteadyInputGoesOutEvery50MsInContiguousBatches) {
         clockMs += 7;
         const size_t before = wire.sentOfType("input").size();
         step(0, 1, false);
-        if (wire.sentOfType("input").size() != before)
-            sendTimes.push_back(clockMs);
+        if (wire.sentOfType("input").size() != before) sendTimes.push_back(clockMs);
     }
     // The first frame changed the input and sends at once; then the pace holds.
     ASSERT_GE(sendTimes.size(), 10u);
-    for (size_t i = 1; i < sendTimes.size(); ++i)
-        EXPECT_GE(sendTimes[i] - sendTimes[i - 1], 50.0) << i;
+    for (size_t i = 1; i < sendTimes.size(); ++i) EXPECT_GE(sendTimes[i] - sendTimes[i - 1], 50.0) << i;
     for (const json& message : wire.sentOfType("input")) {
         EXPECT_LE(message.at("commands").size(), 24u);
         EXPECT_GE(message.at("commands").size(), 1u);
     }
     const std::vector<uint32_t> sequences = sentSequences();
-    for (size_t i = 0; i < sequences.size(); ++i)
-        EXPECT_EQ(sequences[i], i + 1);
+    for (size_t i = 0; i < sequences.size(); ++i) EXPECT_EQ(sequences[i], i + 1);
 }
 
 TEST_F(NetworkFixture, NoNewCommandMeansNoInputMessage) {
@@ -330,8 +332,7 @@ TEST_F(NetworkFixture, AJumpSendsBeforeThe50MsAreOver) {
     step(0, 1, false);
     bool jumped = false;
     for (const json& message : wire.sentOfType("input"))
-        for (const json& command : message.at("commands"))
-            jumped = jumped || command.at("jump").get<bool>();
+        for (const json& command : message.at("commands")) jumped = jumped || command.at("jump").get<bool>();
     EXPECT_TRUE(jumped);
 }
 
@@ -413,17 +414,14 @@ struct LogCapture {
     void* previousData = nullptr;
     LogCapture() {
         SDL_LogGetOutputFunction(&previous, &previousData);
-        SDL_LogSetOutputFunction(
-            [](void* self, int, SDL_LogPriority, const char* text) {
-                static_cast<LogCapture*>(self)->lines.emplace_back(text);
-            },
-            this);
+        SDL_LogSetOutputFunction([](void* self, int, SDL_LogPriority,
+                                    const char* text) { static_cast<LogCapture*>(self)->lines.emplace_back(text); },
+                                 this);
     }
     ~LogCapture() { SDL_LogSetOutputFunction(previous, previousData); }
     bool has(const std::string& part) const {
         for (const std::string& line : lines)
-            if (line.find(part) != std::string::npos)
-                return true;
+            if (line.find(part) != std::string::npos) return true;
         return false;
     }
 };
@@ -482,8 +480,7 @@ TEST_F(NetworkFixture, SwapFlushesEveryCommandFirstAndTheGrantTakesTheNewCharact
     const std::vector<uint32_t> sequences = sentSequences();
     ASSERT_FALSE(sequences.empty());
     EXPECT_EQ(sequences.back(), network->predictor.nextSequence - 1) << "every command went out before the swap";
-    for (const json& message : wire.sentOfType("input"))
-        EXPECT_LE(message.at("commands").size(), 24u);
+    for (const json& message : wire.sentOfType("input")) EXPECT_LE(message.at("commands").size(), 24u);
 
     serve(swappedJson(other, sequences.back()));
     step();
@@ -544,7 +541,7 @@ TEST_F(NetworkFixture, AWelcomeWhoseRequestFailsStopsAndLeavesNoFlag) {
     connect();
     serve({{"type", "challenge"}, {"challenge", kChallenge}, {"difficulty", 4}});
     step();
-    wire.failSendNumber = wire.sendCount + 2; // the second asset request
+    wire.failSendNumber = wire.sendCount + 2;  // the second asset request
     serve(welcomeJson(network->localCharacter, list));
     step();
     EXPECT_TRUE(network->gameEnded);
@@ -577,8 +574,7 @@ TEST_F(NetworkFixture, AnAssetManifestRequestsEveryIncompleteOptionalAsset) {
     serve({{"type", "assetManifest"}, {"assets", second}});
     step();
     std::vector<std::string> requested;
-    for (const json& message : wire.sentOfType("assetRequest"))
-        requested.push_back(message.at("id"));
+    for (const json& message : wire.sentOfType("assetRequest")) requested.push_back(message.at("id"));
     EXPECT_EQ(requested, (std::vector<std::string>{"player-join", "extra-1", "extra-1", "extra-2"}));
 }
 
@@ -625,7 +621,7 @@ TEST_F(NetworkFixture, ADamagedAssetInTheReadyCheckEndsTheGameInsteadOfEscaping)
 
 TEST_F(NetworkFixture, ConnectClearsFlagsLeftByAnEarlierGame) {
     join();
-    network->joined = true;      // as if a step had set it after the game ended
+    network->joined = true;  // as if a step had set it after the game ended
     network->assetsReadySent = true;
     network->swapPending = true;
     network->welcomed = true;
@@ -639,5 +635,5 @@ TEST_F(NetworkFixture, ConnectClearsFlagsLeftByAnEarlierGame) {
     EXPECT_EQ(wire.connects.back(), "ws://127.0.0.1:9/");
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -10,38 +10,48 @@ namespace vobu {
 namespace {
 
 // The search written the slow, obvious way: hash the whole text each time.
-std::optional<uint32_t> referenceFind(const std::string& challenge, int difficulty, uint64_t first, uint64_t last)
-{
+std::optional<uint32_t> referenceFind(const std::string& challenge, int difficulty, uint64_t first, uint64_t last) {
     for (uint64_t nonce = first; nonce <= last; ++nonce)
-        if (leadingZeroBits(sha256Hex(challenge + ":" + std::to_string(nonce))) >= difficulty)
-            return uint32_t(nonce);
+        if (leadingZeroBits(sha256Hex(challenge + ":" + std::to_string(nonce))) >= difficulty) return uint32_t(nonce);
     return std::nullopt;
 }
 
-TEST(LeadingZeroBits, CountsUpToTheFirstNonZeroDigit)
-{
+TEST(LeadingZeroBits, CountsUpToTheFirstNonZeroDigit) {
     const struct {
         const char* text;
         int bits;
     } cases[] = {
-        {"0f", 4},   {"1", 3},     {"10", 3},   {"2", 2},   {"3f", 2},  {"4", 1}, {"7", 1},
-        {"8", 0},    {"f0", 0},    {"00a", 8},  {"001", 11}, {"0000", 16}, {"", 0},
-        {"0A", -1},  {"0 1", -1},  {"A0", -1},  {"00g", -1}, {"8G", 0}, // after the walk ends nothing is looked at
+        {"0f", 4},
+        {"1", 3},
+        {"10", 3},
+        {"2", 2},
+        {"3f", 2},
+        {"4", 1},
+        {"7", 1},
+        {"8", 0},
+        {"f0", 0},
+        {"00a", 8},
+        {"001", 11},
+        {"0000", 16},
+        {"", 0},
+        {"0A", -1},
+        {"0 1", -1},
+        {"A0", -1},
+        {"00g", -1},
+        {"8G", 0},  // after the walk ends nothing is looked at
         {"0000000000000000000000000000000000000000000000000000000000000000", 256},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(leadingZeroBits(c.text), c.bits) << '"' << c.text << '"';
+    for (const auto& c : cases) EXPECT_EQ(leadingZeroBits(c.text), c.bits) << '"' << c.text << '"';
 }
 
-TEST(SolveProofOfWork, DifficultyOutsideOneToThirtyTwoGivesNothing)
-{
+TEST(SolveProofOfWork, DifficultyOutsideOneToThirtyTwoGivesNothing) {
     for (int difficulty : {-1, 0, 33, 1000})
         EXPECT_EQ(solveProofOfWork("0123456789abcdef", difficulty), "") << difficulty;
 }
 
-TEST(SolveProofOfWork, ReturnsTheFirstNonceThatMeetsTheDifficulty)
-{
-    for (const std::string& challenge : {std::string("0123456789abcdef"), std::string(36, 'f'), std::string(128, 'a')}) {
+TEST(SolveProofOfWork, ReturnsTheFirstNonceThatMeetsTheDifficulty) {
+    for (const std::string& challenge :
+         {std::string("0123456789abcdef"), std::string(36, 'f'), std::string(128, 'a')}) {
         for (int difficulty = 1; difficulty <= 12; ++difficulty) {
             const std::string nonce = solveProofOfWork(challenge, difficulty);
             const auto expected = referenceFind(challenge, difficulty, 0, 1u << 20);
@@ -52,8 +62,7 @@ TEST(SolveProofOfWork, ReturnsTheFirstNonceThatMeetsTheDifficulty)
     }
 }
 
-TEST(SolveProofOfWork, DifficultyOneIsZeroWhenItsHashStartsLow)
-{
+TEST(SolveProofOfWork, DifficultyOneIsZeroWhenItsHashStartsLow) {
     // Whichever way the hash of "c:0" falls, the answer is the first nonce
     // whose hash starts with a digit 0..7.
     for (int i = 0; i < 40; ++i) {
@@ -74,15 +83,13 @@ struct SearchPath {
 
 class NonceSearchPaths : public ::testing::TestWithParam<SearchPath> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (GetParam().shaExtensions && !sha256ShaExtensionsAvailable())
             GTEST_SKIP() << "this processor has no SHA extensions";
     }
 };
 
-TEST_P(NonceSearchPaths, EveryChallengeLengthAgreesWithTheReference)
-{
+TEST_P(NonceSearchPaths, EveryChallengeLengthAgreesWithTheReference) {
     // Lengths around 64-byte boundaries move the digits and the padding
     // across one and two final blocks.
     for (size_t length = 0; length <= 140; ++length) {
@@ -95,40 +102,38 @@ TEST_P(NonceSearchPaths, EveryChallengeLengthAgreesWithTheReference)
     }
 }
 
-TEST_P(NonceSearchPaths, DigitCarriesAndOddStartsAgreeWithTheReference)
-{
-    const std::string challenge = "00112233445566778899aabbccddeeff0011223344556677"; // 48 bytes: digits near the block end
+TEST_P(NonceSearchPaths, DigitCarriesAndOddStartsAgreeWithTheReference) {
+    const std::string challenge =
+        "00112233445566778899aabbccddeeff0011223344556677";  // 48 bytes: digits near the block end
     const NonceSearch search(challenge, GetParam().shaExtensions);
-    for (uint64_t start : {0ull, 1ull, 7ull, 9ull, 95ull, 99ull, 995ull, 99999ull, 999999995ull, 999999999ull, 4294967000ull}) {
+    for (uint64_t start :
+         {0ull, 1ull, 7ull, 9ull, 95ull, 99ull, 995ull, 99999ull, 999999995ull, 999999999ull, 4294967000ull}) {
         for (int difficulty : {1, 2, 5, 9}) {
             const uint64_t last = std::min<uint64_t>(start + 4000, UINT32_MAX);
-            ASSERT_EQ(search.find(difficulty, uint32_t(start), uint32_t(last)), referenceFind(challenge, difficulty, start, last))
+            ASSERT_EQ(search.find(difficulty, uint32_t(start), uint32_t(last)),
+                      referenceFind(challenge, difficulty, start, last))
                 << "from " << start << " difficulty " << difficulty;
         }
     }
 }
 
-TEST_P(NonceSearchPaths, FindsEveryMatchOfARangeInOrder)
-{
+TEST_P(NonceSearchPaths, FindsEveryMatchOfARangeInOrder) {
     for (const std::string& challenge : {std::string(16, '7'), std::string(61, 'c'), std::string(100, 'e')}) {
         const NonceSearch search(challenge, GetParam().shaExtensions);
         std::vector<uint32_t> found, expected;
         for (uint32_t from = 0;;) {
             const auto nonce = search.find(4, from, 20000);
-            if (!nonce)
-                break;
+            if (!nonce) break;
             found.push_back(*nonce);
             from = *nonce + 1;
         }
         for (uint32_t nonce = 0; nonce <= 20000; ++nonce)
-            if (leadingZeroBits(sha256Hex(challenge + ":" + std::to_string(nonce))) >= 4)
-                expected.push_back(nonce);
+            if (leadingZeroBits(sha256Hex(challenge + ":" + std::to_string(nonce))) >= 4) expected.push_back(nonce);
         EXPECT_EQ(found, expected) << challenge.size();
     }
 }
 
-TEST_P(NonceSearchPaths, StopsAtTheLastNonce)
-{
+TEST_P(NonceSearchPaths, StopsAtTheLastNonce) {
     const std::string challenge = "0123456789abcdef";
     const NonceSearch search(challenge, GetParam().shaExtensions);
     // A range too short for the difficulty finds nothing and never passes
@@ -146,5 +151,5 @@ INSTANTIATE_TEST_SUITE_P(BlockFunctions, NonceSearchPaths,
                          ::testing::Values(SearchPath{"portable", false}, SearchPath{"shaext", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -14,14 +14,12 @@ namespace vobu {
 namespace {
 
 template <typename Entry>
-void replay(const char* corpus, Entry holds)
-{
+void replay(const char* corpus, Entry holds) {
     const std::filesystem::path folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus" / corpus;
     ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
     int replayed = 0;
     for (const auto& file : std::filesystem::directory_iterator(folder)) {
-        if (!file.is_regular_file())
-            continue;
+        if (!file.is_regular_file()) continue;
         std::ifstream in(file.path(), std::ios::binary);
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_TRUE(holds(bytes.data(), bytes.size())) << file.path();
@@ -36,8 +34,7 @@ TEST(ProtocolFuzzCorpus, AssetBase64Holds) { replay("asset_base64", fuzz::assetB
 
 // The fixtures of the entries themselves: the canned welcome is accepted
 // and every stage starts where it says.
-TEST(ProtocolFuzzCorpus, StagesStartWhereTheySay)
-{
+TEST(ProtocolFuzzCorpus, StagesStartWhereTheySay) {
     for (int stage = 0; stage < 4; ++stage) {
         fuzz::FuzzGame game;
         game.startAt(stage);
@@ -48,5 +45,5 @@ TEST(ProtocolFuzzCorpus, StagesStartWhereTheySay)
     }
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -30,20 +30,18 @@ struct Wire {
     // the way the real transport does: it closes itself, then reports.
     int failSendNumber = 0;
     int sendCount = 0;
-    int sendsWhileClosed = 0; // dropped, as the real transport drops them
-    std::string connectError; // reported from inside connect when set
+    int sendsWhileClosed = 0;  // dropped, as the real transport drops them
+    std::string connectError;  // reported from inside connect when set
 
     std::vector<json> sentOfType(const std::string& type) const {
         std::vector<json> result;
         for (const json& message : sent)
-            if (message.at("type") == type)
-                result.push_back(message);
+            if (message.at("type") == type) result.push_back(message);
         return result;
     }
     std::vector<std::string> sentTypes() const {
         std::vector<std::string> types;
-        for (const json& message : sent)
-            types.push_back(message.at("type"));
+        for (const json& message : sent) types.push_back(message.at("type"));
         return types;
     }
 };
@@ -89,5 +87,4 @@ private:
     Wire& wire_;
 };
 
-
-} // namespace vobu::test
+}  // namespace vobu::test

@@ -12,8 +12,7 @@ using test::kLocalId;
 using test::kNowMs;
 using test::Session;
 
-TEST(ServerMessageEffects, WelcomeBuildsANewScene)
-{
+TEST(ServerMessageEffects, WelcomeBuildsANewScene) {
     Session session;
     session.scene.chat.push_back(ChatEntry{});
     session.scene.entities.push_back(SceneEntity{});
@@ -35,7 +34,7 @@ TEST(ServerMessageEffects, WelcomeBuildsANewScene)
     EXPECT_EQ(scene.movement.speed, 4);
     EXPECT_EQ(scene.movement.step, 1.0 / 60);
     EXPECT_EQ(scene.movement.airAcceleration, 2.5);
-    EXPECT_EQ(scene.movement.halfWidth, 0.32); // the radius, when absent
+    EXPECT_EQ(scene.movement.halfWidth, 0.32);  // the radius, when absent
     EXPECT_EQ(scene.movement.halfDepth, 0.4);
     EXPECT_EQ(scene.spawn.x, 1.5);
     EXPECT_EQ(scene.spawn.y, -2);
@@ -45,7 +44,7 @@ TEST(ServerMessageEffects, WelcomeBuildsANewScene)
     EXPECT_FLOAT_EQ(scene.ambient.r, 0.5f);
     EXPECT_FLOAT_EQ(scene.ambient.g, 0.0f);
     EXPECT_FLOAT_EQ(scene.ambient.b, 0.0f);
-    ASSERT_EQ(scene.characters.size(), 1u); // the earlier Scene is gone
+    ASSERT_EQ(scene.characters.size(), 1u);  // the earlier Scene is gone
     EXPECT_EQ(scene.characters.at(kLocalId).name, "Server Name");
     EXPECT_EQ(scene.characters.at(kLocalId).id, session.character.id);
     EXPECT_EQ(scene.characterRevisions.at(kLocalId), 1);
@@ -61,8 +60,7 @@ TEST(ServerMessageEffects, WelcomeBuildsANewScene)
     EXPECT_FLOAT_EQ(plain.scene.ambient.r, 0.48f);
 }
 
-TEST(ServerMessageEffects, AFailedWelcomeLeavesTheSceneAlone)
-{
+TEST(ServerMessageEffects, AFailedWelcomeLeavesTheSceneAlone) {
     Session session;
     session.welcome();
     session.scene.chat.push_back(ChatEntry{});
@@ -73,8 +71,7 @@ TEST(ServerMessageEffects, AFailedWelcomeLeavesTheSceneAlone)
     EXPECT_EQ(session.scene.localPlayerId, kLocalId);
 }
 
-TEST(ServerMessageEffects, ChallengeIsKeptForTheProof)
-{
+TEST(ServerMessageEffects, ChallengeIsKeptForTheProof) {
     Session session;
     EXPECT_EQ(session.handle(json{{"type", "challenge"}, {"challenge", "0123456789abcdef"}, {"difficulty", 12}}),
               ServerMessageKind::Challenge);
@@ -82,8 +79,7 @@ TEST(ServerMessageEffects, ChallengeIsKeptForTheProof)
     EXPECT_EQ(session.scene.powDifficulty, 12);
 }
 
-TEST(ServerMessageEffects, SwappedGrantsTheNewCharacterAndState)
-{
+TEST(ServerMessageEffects, SwappedGrantsTheNewCharacterAndState) {
     Session session;
     session.welcome();
     session.character.setSize(20, 40, 24);
@@ -91,7 +87,12 @@ TEST(ServerMessageEffects, SwappedGrantsTheNewCharacterAndState)
                           {"character", {{"id", session.character.id}, {"size", {20, 40, 24}}, {"name", "Renamed"}}},
                           {"movement", {{"radius", 0.2}, {"halfWidth", 0.2}, {"halfDepth", 0.24}}},
                           {"generation", 5},
-                          {"x", 1}, {"y", 2}, {"z", 3}, {"vz", -1}, {"heading", 0.5}, {"vx", 0.25},
+                          {"x", 1},
+                          {"y", 2},
+                          {"z", 3},
+                          {"vz", -1},
+                          {"heading", 0.5},
+                          {"vx", 0.25},
                           {"triangle", 7},
                           {"ack", 42}};
     EXPECT_EQ(session.handle(swapped), ServerMessageKind::Swapped);
@@ -102,7 +103,7 @@ TEST(ServerMessageEffects, SwappedGrantsTheNewCharacterAndState)
     EXPECT_EQ(scene.characterGenerations.at(kLocalId), 5);
     EXPECT_EQ(scene.movement.radius, 0.2);
     EXPECT_EQ(scene.movement.height, 1.28);
-    EXPECT_EQ(scene.movement.speed, 4); // the other values stay
+    EXPECT_EQ(scene.movement.speed, 4);  // the other values stay
     EXPECT_EQ(scene.swapState.x, 1);
     EXPECT_EQ(scene.swapState.vz, -1);
     EXPECT_EQ(scene.swapState.heading, 0.5);
@@ -112,8 +113,7 @@ TEST(ServerMessageEffects, SwappedGrantsTheNewCharacterAndState)
     EXPECT_EQ(scene.swapAck, 42u);
 }
 
-TEST(ServerMessageEffects, SwapErrorAddsASystemLine)
-{
+TEST(ServerMessageEffects, SwapErrorAddsASystemLine) {
     Session session;
     session.welcome();
     EXPECT_EQ(session.handle(json{{"type", "swapError"}, {"code", "ERR_SWAP_BUSY"}}), ServerMessageKind::SwapError);
@@ -126,8 +126,7 @@ TEST(ServerMessageEffects, SwapErrorAddsASystemLine)
     EXPECT_EQ(session.scene.chatRevision, 1);
 }
 
-TEST(ServerMessageEffects, EntitiesReplaceTheListAndAudioSegmentsQueue)
-{
+TEST(ServerMessageEffects, EntitiesReplaceTheListAndAudioSegmentsQueue) {
     Session session;
     session.welcome();
     const json entities = {
@@ -135,7 +134,14 @@ TEST(ServerMessageEffects, EntitiesReplaceTheListAndAudioSegmentsQueue)
         {"revision", 9},
         {"entities",
          {{{"id", 2}, {"type", "text"}, {"x", 1}, {"y", 2}, {"z", 3}, {"text", "Welcome\nhere"}, {"visibleRange", 15}},
-          {{"id", 5}, {"type", "audio"}, {"x", -1}, {"y", 0}, {"z", 0}, {"radius", 8}, {"streamId", 4}, {"generation", 2}}}}};
+          {{"id", 5},
+           {"type", "audio"},
+           {"x", -1},
+           {"y", 0},
+           {"z", 0},
+           {"radius", 8},
+           {"streamId", 4},
+           {"generation", 2}}}}};
     EXPECT_EQ(session.handle(entities), ServerMessageKind::None);
     const auto& list = session.scene.entities;
     ASSERT_EQ(list.size(), 2u);
@@ -150,13 +156,17 @@ TEST(ServerMessageEffects, EntitiesReplaceTheListAndAudioSegmentsQueue)
     EXPECT_EQ(session.scene.entitiesRevision, 9);
 
     for (uint32_t seq = 1; seq <= 9; ++seq) {
-        const json segment = {{"type", "audioSegment"}, {"streamId", 4}, {"generation", 2}, {"seq", seq},
-                              {"playIn", -20},          {"duration", 0.5},
+        const json segment = {{"type", "audioSegment"},
+                              {"streamId", 4},
+                              {"generation", 2},
+                              {"seq", seq},
+                              {"playIn", -20},
+                              {"duration", 0.5},
                               {"data", test::encodeBase64(test::patternBytes(seq * 10))}};
         EXPECT_EQ(session.handle(segment), ServerMessageKind::None);
     }
     const auto& queue = session.scene.audioSegments;
-    ASSERT_EQ(queue.size(), 8u); // the ninth pushed out the first
+    ASSERT_EQ(queue.size(), 8u);  // the ninth pushed out the first
     EXPECT_EQ(queue.front().seq, 2u);
     EXPECT_EQ(queue.back().seq, 9u);
     EXPECT_EQ(queue.back().data, test::patternBytes(90));
@@ -164,8 +174,13 @@ TEST(ServerMessageEffects, EntitiesReplaceTheListAndAudioSegmentsQueue)
     EXPECT_EQ(queue.back().duration, 0.5);
 
     // A segment of a stream no entity plays is dropped.
-    session.handle(json{{"type", "audioSegment"}, {"streamId", 4}, {"generation", 3}, {"seq", 1}, {"playIn", 0},
-                        {"duration", 1}, {"data", "AAAA"}});
+    session.handle(json{{"type", "audioSegment"},
+                        {"streamId", 4},
+                        {"generation", 3},
+                        {"seq", 1},
+                        {"playIn", 0},
+                        {"duration", 1},
+                        {"data", "AAAA"}});
     EXPECT_EQ(queue.back().seq, 9u);
 
     // The next list replaces the whole of it.
@@ -174,8 +189,7 @@ TEST(ServerMessageEffects, EntitiesReplaceTheListAndAudioSegmentsQueue)
     EXPECT_EQ(session.scene.entitiesRevision, 10);
 }
 
-TEST(ServerMessageEffects, EndsOfTheGameCarryTheirCodes)
-{
+TEST(ServerMessageEffects, EndsOfTheGameCarryTheirCodes) {
     Session session;
     session.welcome();
     EXPECT_EQ(session.handle(json{{"type", "disconnect"}, {"code", "ERR_KICKED"}, {"reason", "Bye \xc3\xa9"}}),
@@ -187,15 +201,15 @@ TEST(ServerMessageEffects, EndsOfTheGameCarryTheirCodes)
     EXPECT_EQ(session.handle(json{{"type", "ready"}}), ServerMessageKind::Ready);
 }
 
-TEST(ServerMessageEffects, JoinedAndLeftPlayers)
-{
+TEST(ServerMessageEffects, JoinedAndLeftPlayers) {
     Session early;
     EXPECT_EQ(early.handle(json{{"type", "joined"}, {"id", 8}}), ServerMessageKind::None);
     EXPECT_TRUE(early.scene.joinedPlayers.empty());
 
     Session session;
     session.welcome({test::joinSoundEntry(), [] {
-                         ManifestEntry skin = test::entryFor("skin-8", AssetSkin, test::bytesOf(test::skinDocument("p8")));
+                         ManifestEntry skin =
+                             test::entryFor("skin-8", AssetSkin, test::bytesOf(test::skinDocument("p8")));
                          skin.playerId = 8;
                          return skin;
                      }()});
@@ -212,15 +226,14 @@ TEST(ServerMessageEffects, JoinedAndLeftPlayers)
     EXPECT_EQ(session.scene.characters.count(8), 0u);
     EXPECT_EQ(session.scene.characterRevisions.count(8), 0u);
     EXPECT_EQ(session.scene.characterGenerations.count(8), 0u);
-    EXPECT_EQ(session.scene.departedSkinOwners, (std::set<int>{8})); // it has a skin in the manifest
-    EXPECT_EQ(session.handle(json{{"type", "joined"}, {"id", 8}}), ServerMessageKind::None); // still listed
+    EXPECT_EQ(session.scene.departedSkinOwners, (std::set<int>{8}));  // it has a skin in the manifest
+    EXPECT_EQ(session.handle(json{{"type", "joined"}, {"id", 8}}), ServerMessageKind::None);  // still listed
 
     session.handle(json{{"type", "left"}, {"id", 9}});
-    EXPECT_EQ(session.scene.departedSkinOwners, (std::set<int>{8})); // no skin of 9
+    EXPECT_EQ(session.scene.departedSkinOwners, (std::set<int>{8}));  // no skin of 9
 }
 
-TEST(ServerMessageEffects, CharacterReplacesAPlayersCharacter)
-{
+TEST(ServerMessageEffects, CharacterReplacesAPlayersCharacter) {
     Session session;
     session.welcome();
     Character other;
@@ -247,19 +260,18 @@ TEST(ServerMessageEffects, CharacterReplacesAPlayersCharacter)
     EXPECT_EQ(session.scene.characterRevisions.at(kLocalId), 2);
 }
 
-TEST(ServerMessageEffects, SnapshotListsThePlayersAndTheLocalAck)
-{
+TEST(ServerMessageEffects, SnapshotListsThePlayersAndTheLocalAck) {
     Session early;
     EXPECT_EQ(early.handle(json{{"type", "snapshot"}, {"players", {{{"id", 1}}}}}), ServerMessageKind::None);
     EXPECT_TRUE(early.scene.players.empty());
 
     Session session;
     session.welcome();
-    const json snapshot = {{"type", "snapshot"},
-                           {"players",
-                            {{{"id", 8}, {"x", 1}, {"y", 2}, {"z", 3}, {"vz", 4}, {"heading", 0.5}, {"vx", 6}, {"vy", 7},
-                              {"triangle", 9}},
-                             {{"id", kLocalId}, {"x", -1}, {"y", -2}, {"z", -3}, {"vz", 0}, {"ack", 77}}}}};
+    const json snapshot = {
+        {"type", "snapshot"},
+        {"players",
+         {{{"id", 8}, {"x", 1}, {"y", 2}, {"z", 3}, {"vz", 4}, {"heading", 0.5}, {"vx", 6}, {"vy", 7}, {"triangle", 9}},
+          {{"id", kLocalId}, {"x", -1}, {"y", -2}, {"z", -3}, {"vz", 0}, {"ack", 77}}}}};
     EXPECT_EQ(session.handle(snapshot), ServerMessageKind::Snapshot);
     const auto& players = session.scene.players;
     ASSERT_EQ(players.size(), 2u);
@@ -273,20 +285,23 @@ TEST(ServerMessageEffects, SnapshotListsThePlayersAndTheLocalAck)
     EXPECT_EQ(session.scene.lastAck, 77u);
 
     // Without the local player the ack stays; an object's values count as the list.
-    session.handle(json{{"type", "snapshot"}, {"players", {{"a", {{"id", 8}, {"x", 0}, {"y", 0}, {"z", 0}, {"vz", 0}}}}}});
+    session.handle(
+        json{{"type", "snapshot"}, {"players", {{"a", {{"id", 8}, {"x", 0}, {"y", 0}, {"z", 0}, {"vz", 0}}}}}});
     EXPECT_EQ(session.scene.lastAck, 77u);
     ASSERT_EQ(session.scene.players.size(), 1u);
     session.handle(json{{"type", "snapshot"}, {"players", nullptr}});
     EXPECT_TRUE(session.scene.players.empty());
 }
 
-TEST(ServerMessageEffects, ChunksAndAddedTexturesReachTheStoreAndTheScene)
-{
+TEST(ServerMessageEffects, ChunksAndAddedTexturesReachTheStoreAndTheScene) {
     Session session;
     const auto joinBytes = test::patternBytes(10, 9);
     session.welcome();
-    EXPECT_EQ(session.handle(json{{"type", "assetChunk"}, {"id", "player-join"}, {"offset", 0},
-                                  {"data", test::encodeBase64(joinBytes)}, {"done", true}}),
+    EXPECT_EQ(session.handle(json{{"type", "assetChunk"},
+                                  {"id", "player-join"},
+                                  {"offset", 0},
+                                  {"data", test::encodeBase64(joinBytes)},
+                                  {"done", true}}),
               ServerMessageKind::AssetChunk);
     EXPECT_TRUE(session.assets.isComplete("player-join"));
     EXPECT_EQ(session.scene.appliedAssets, (std::set<std::string>{"player-join"}));
@@ -302,5 +317,5 @@ TEST(ServerMessageEffects, ChunksAndAddedTexturesReachTheStoreAndTheScene)
     EXPECT_EQ(session.assets.entries.count("extra"), 1u);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -20,8 +20,7 @@ using nlohmann::json;
 constexpr int32_t kLocalId = 3;
 constexpr double kNowMs = 50000;
 
-inline Character localCharacter()
-{
+inline Character localCharacter() {
     Character character;
     character.id = "local-char";
     character.name = "Me";
@@ -29,8 +28,7 @@ inline Character localCharacter()
 }
 
 // A skin document as a server sends it: faces at `scale`, cut to size.
-inline std::string skinDocument(const std::string& id, int scale = 8, uint32_t color = 0x336699)
-{
+inline std::string skinDocument(const std::string& id, int scale = 8, uint32_t color = 0x336699) {
     Character character;
     character.id = id;
     character.name = "Other";
@@ -46,25 +44,24 @@ inline std::string skinDocument(const std::string& id, int scale = 8, uint32_t c
 
 inline ManifestEntry joinSoundEntry() { return entryFor("player-join", AssetAudio, patternBytes(10, 9)); }
 
-inline json movementJson()
-{
-    return {{"speed", 4},    {"radius", 0.32},  {"step", 1.0 / 60}, {"jumpSpeed", 8},       {"gravity", 18},
-            {"acceleration", 16}, {"friction", 9}, {"stopSpeed", 1},  {"airAcceleration", 2.5}};
+inline json movementJson() {
+    return {{"speed", 4},         {"radius", 0.32}, {"step", 1.0 / 60}, {"jumpSpeed", 8},        {"gravity", 18},
+            {"acceleration", 16}, {"friction", 9},  {"stopSpeed", 1},   {"airAcceleration", 2.5}};
 }
 
-inline json welcomeJson(const Character& character, const std::vector<ManifestEntry>& assets = {joinSoundEntry()})
-{
+inline json welcomeJson(const Character& character, const std::vector<ManifestEntry>& assets = {joinSoundEntry()}) {
     json list = json::array();
-    for (const ManifestEntry& entry : assets)
-        list.push_back(entryJson(entry));
+    for (const ManifestEntry& entry : assets) list.push_back(entryJson(entry));
     return {{"type", "welcome"},
             {"protocol", 1},
             {"id", kLocalId},
             {"assets", list},
             {"movement", movementJson()},
             {"map", {{"spawn", {{"x", 1.5}, {"y", -2}, {"z", 0.25}, {"heading", 1}}}}},
-            {"character", {{"id", character.id}, {"size", {character.width, character.height, character.depth}},
-                           {"name", "Server Name"}}}};
+            {"character",
+             {{"id", character.id},
+              {"size", {character.width, character.height, character.depth}},
+              {"name", "Server Name"}}}};
 }
 
 struct Session {
@@ -73,15 +70,13 @@ struct Session {
     Character character = localCharacter();
     std::string lastType = "unset";
 
-    ServerMessageKind handle(const std::string& text)
-    {
+    ServerMessageKind handle(const std::string& text) {
         return handleServerMessage(text.data(), unsigned(text.size()), scene, character, assets, lastType, kNowMs);
     }
     ServerMessageKind handle(const json& message) { return handle(message.dump()); }
 
     // "accepted", or the code the game would end with.
-    std::string outcome(const std::string& text)
-    {
+    std::string outcome(const std::string& text) {
         try {
             handle(text);
         } catch (const std::exception& error) {
@@ -92,18 +87,16 @@ struct Session {
     std::string outcome(const json& message) { return outcome(message.dump()); }
 
     // The welcome handled as the Network does: the store takes the manifest.
-    void welcome(const std::vector<ManifestEntry>& assetsList = {joinSoundEntry()})
-    {
+    void welcome(const std::vector<ManifestEntry>& assetsList = {joinSoundEntry()}) {
         handle(welcomeJson(character, assetsList));
         assets.setManifest(scene.manifest);
     }
 
-    void sendAsset(const std::string& id, const std::vector<uint8_t>& bytes)
-    {
+    void sendAsset(const std::string& id, const std::vector<uint8_t>& bytes) {
         handle(json{{"type", "assetChunk"}, {"id", id}, {"offset", 0}, {"data", encodeBase64(bytes)}, {"done", true}});
     }
 
     void completeJoinSound() { sendAsset("player-join", patternBytes(10, 9)); }
 };
 
-} // namespace vobu::test
+}  // namespace vobu::test

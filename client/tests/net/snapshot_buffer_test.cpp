@@ -7,8 +7,7 @@
 namespace vobu {
 namespace {
 
-Player playerAt(int32_t id, double x, float heading = 0, double y = 0, double z = 0, double vz = 0)
-{
+Player playerAt(int32_t id, double x, float heading = 0, double y = 0, double z = 0, double vz = 0) {
     Player player;
     player.id = id;
     player.x = x;
@@ -22,32 +21,26 @@ Player playerAt(int32_t id, double x, float heading = 0, double y = 0, double z 
     return player;
 }
 
-bool samePlayer(const Player& a, const Player& b)
-{
+bool samePlayer(const Player& a, const Player& b) {
     return a.id == b.id && a.x == b.x && a.y == b.y && a.z == b.z && a.vz == b.vz && a.heading == b.heading &&
            a.vx == b.vx && a.vy == b.vy && a.triangle == b.triangle;
 }
 
 // The sampling as first described: every player of next searched for in
 // prev, one linear search each.
-std::vector<Player> quadraticSample(const std::deque<Snapshot>& snapshots, double now)
-{
-    if (snapshots.empty())
-        return {};
+std::vector<Player> quadraticSample(const std::deque<Snapshot>& snapshots, double now) {
+    if (snapshots.empty()) return {};
     const double target = now - 100;
-    if (snapshots.front().timeMs >= target)
-        return snapshots.front().players;
+    if (snapshots.front().timeMs >= target) return snapshots.front().players;
     for (size_t i = 1; i < snapshots.size(); ++i) {
-        if (snapshots[i].timeMs < target)
-            continue;
+        if (snapshots[i].timeMs < target) continue;
         const Snapshot& prev = snapshots[i - 1];
         const Snapshot& next = snapshots[i];
         std::vector<Player> result = next.players;
         const float f = float((target - prev.timeMs) / (next.timeMs - prev.timeMs));
         for (Player& p : result) {
             for (const Player& q : prev.players) {
-                if (q.id != p.id)
-                    continue;
+                if (q.id != p.id) continue;
                 p.x = q.x + f * (p.x - q.x);
                 p.y = q.y + f * (p.y - q.y);
                 p.z = q.z + f * (p.z - q.z);
@@ -60,8 +53,7 @@ std::vector<Player> quadraticSample(const std::deque<Snapshot>& snapshots, doubl
     return snapshots.back().players;
 }
 
-TEST(SnapshotBuffer, EmptyAndSingleSnapshots)
-{
+TEST(SnapshotBuffer, EmptyAndSingleSnapshots) {
     SnapshotBuffer buffer;
     EXPECT_TRUE(buffer.sample(1000).empty());
     buffer.push(1000, {playerAt(1, 3)});
@@ -74,24 +66,21 @@ TEST(SnapshotBuffer, EmptyAndSingleSnapshots)
     EXPECT_TRUE(buffer.sample(1000).empty());
 }
 
-TEST(SnapshotBuffer, KeepsTheLast32)
-{
+TEST(SnapshotBuffer, KeepsTheLast32) {
     SnapshotBuffer buffer;
-    for (int i = 0; i < 33; ++i)
-        buffer.push(i * 10.0, {playerAt(1, i)});
+    for (int i = 0; i < 33; ++i) buffer.push(i * 10.0, {playerAt(1, i)});
     ASSERT_EQ(buffer.snapshots().size(), 32u);
     EXPECT_EQ(buffer.snapshots().front().timeMs, 10.0);
     // Before every snapshot: the oldest kept, which is the second pushed.
     EXPECT_EQ(buffer.sample(0)[0].x, 1);
 }
 
-TEST(SnapshotBuffer, InterpolatesPositionsAndKeepsTheNewerRest)
-{
+TEST(SnapshotBuffer, InterpolatesPositionsAndKeepsTheNewerRest) {
     SnapshotBuffer buffer;
     buffer.push(1000, {playerAt(1, 0, 0.5f, 2, 4, -8)});
     buffer.push(1100, {playerAt(1, 10, 1.5f, 4, 8, 8)});
 
-    const auto middle = buffer.sample(1150); // target 1050
+    const auto middle = buffer.sample(1150);  // target 1050
     ASSERT_EQ(middle.size(), 1u);
     EXPECT_DOUBLE_EQ(middle[0].x, 5);
     EXPECT_DOUBLE_EQ(middle[0].y, 3);
@@ -99,27 +88,25 @@ TEST(SnapshotBuffer, InterpolatesPositionsAndKeepsTheNewerRest)
     EXPECT_DOUBLE_EQ(middle[0].vz, 0);
     EXPECT_EQ(middle[0].heading, 1.5f);
 
-    EXPECT_EQ(buffer.sample(1300)[0].x, 10); // target later than every snapshot
-    EXPECT_EQ(buffer.sample(1000)[0].x, 0);  // target before every snapshot
-    EXPECT_EQ(buffer.sample(1200)[0].x, 10); // target exactly on the newest
-    EXPECT_EQ(buffer.sample(1100)[0].x, 0);  // exactly on the oldest
+    EXPECT_EQ(buffer.sample(1300)[0].x, 10);  // target later than every snapshot
+    EXPECT_EQ(buffer.sample(1000)[0].x, 0);   // target before every snapshot
+    EXPECT_EQ(buffer.sample(1200)[0].x, 10);  // target exactly on the newest
+    EXPECT_EQ(buffer.sample(1100)[0].x, 0);   // exactly on the oldest
 }
 
-TEST(SnapshotBuffer, PlayersOfOnlyOneSnapshot)
-{
+TEST(SnapshotBuffer, PlayersOfOnlyOneSnapshot) {
     SnapshotBuffer buffer;
     buffer.push(1000, {playerAt(1, 0), playerAt(2, 50)});
     buffer.push(1100, {playerAt(3, 20), playerAt(1, 10)});
     const auto players = buffer.sample(1150);
-    ASSERT_EQ(players.size(), 2u); // 2 is gone from the newer snapshot
+    ASSERT_EQ(players.size(), 2u);  // 2 is gone from the newer snapshot
     EXPECT_EQ(players[0].id, 3);
-    EXPECT_EQ(players[0].x, 20); // only in the newer one: its newer position
+    EXPECT_EQ(players[0].x, 20);  // only in the newer one: its newer position
     EXPECT_EQ(players[1].id, 1);
     EXPECT_DOUBLE_EQ(players[1].x, 5);
 }
 
-TEST(SnapshotBuffer, ARepeatedIdMatchesItsFirstEntryInTheOlderSnapshot)
-{
+TEST(SnapshotBuffer, ARepeatedIdMatchesItsFirstEntryInTheOlderSnapshot) {
     SnapshotBuffer buffer;
     buffer.push(1000, {playerAt(4, 0), playerAt(4, 100)});
     buffer.push(1100, {playerAt(4, 10), playerAt(4, 20)});
@@ -129,8 +116,7 @@ TEST(SnapshotBuffer, ARepeatedIdMatchesItsFirstEntryInTheOlderSnapshot)
     EXPECT_DOUBLE_EQ(players[1].x, 10);
 }
 
-TEST(SnapshotBuffer, MatchesTheOneByOneSearchOnRandomSnapshots)
-{
+TEST(SnapshotBuffer, MatchesTheOneByOneSearchOnRandomSnapshots) {
     std::mt19937 random(11);
     for (int round = 0; round < 40; ++round) {
         SnapshotBuffer buffer;
@@ -139,8 +125,9 @@ TEST(SnapshotBuffer, MatchesTheOneByOneSearchOnRandomSnapshots)
             std::vector<Player> players;
             const int count = int(random() % 30);
             for (int p = 0; p < count; ++p)
-                players.push_back(playerAt(int32_t(random() % 20) - 2, double(random() % 1000) / 7, float(random() % 10),
-                                           double(random() % 100), double(random() % 50), double(random() % 9)));
+                players.push_back(playerAt(int32_t(random() % 20) - 2, double(random() % 1000) / 7,
+                                           float(random() % 10), double(random() % 100), double(random() % 50),
+                                           double(random() % 9)));
             buffer.push(time, players);
             time += 10 + random() % 50;
         }
@@ -155,5 +142,5 @@ TEST(SnapshotBuffer, MatchesTheOneByOneSearchOnRandomSnapshots)
     }
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

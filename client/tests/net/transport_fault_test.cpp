@@ -32,79 +32,80 @@ const json kReply = {{"do", "reply"}};
 
 // A port on which nothing listens (bound, then closed again).
 int closedPort() {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-  close(probe);
-  return ntohs(address.sin_port);
+    int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t size = sizeof address;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+    close(probe);
+    return ntohs(address.sin_port);
 }
 
 std::string errorAfterConnect(TransportPlatform platform, const std::string& url, int polls = 200) {
-  CallbackRecorder recorder;
-  auto transport = createSocketTransport(recorder.callbacks(), std::move(platform));
-  transport->connect(url);
-  pumpUntil(*transport, [&] { return recorder.ended(); }, polls * 5);
-  return recorder.error();
+    CallbackRecorder recorder;
+    auto transport = createSocketTransport(recorder.callbacks(), std::move(platform));
+    transport->connect(url);
+    pumpUntil(
+        *transport, [&] { return recorder.ended(); }, polls * 5);
+    return recorder.error();
 }
 
 TEST(TransportFault, RefusedConnect) {
-  EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://127.0.0.1:" + std::to_string(closedPort()) + "/"),
-            "ERR_CONNECT_REFUSED");
+    EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://127.0.0.1:" + std::to_string(closedPort()) + "/"),
+              "ERR_CONNECT_REFUSED");
 }
 
 TEST(TransportFault, FailedNameLookup) {
-  // Both fail inside getaddrinfo without asking any name server.
-  EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://127.0.0.1:no-such-service/"), "ERR_DNS");
-  EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://:80/"), "ERR_DNS");
+    // Both fail inside getaddrinfo without asking any name server.
+    EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://127.0.0.1:no-such-service/"), "ERR_DNS");
+    EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://:80/"), "ERR_DNS");
 }
 
 TEST(TransportFault, AddressRulesFailBeforeAnyCall) {
-  int calls = 0;
-  TransportPlatform platform = systemTransportPlatform();
-  platform.resolve = [&](const std::string&, const std::string&, Ipv4Endpoint&) { return ++calls, false; };
-  for (const char* url : {"WS://127.0.0.1/", "http://x/", "ws://a/\nb"}) {
-    EXPECT_EQ(errorAfterConnect(platform, url), "ERR_URL_SCHEME") << url;
-  }
-  EXPECT_EQ(calls, 0);
+    int calls = 0;
+    TransportPlatform platform = systemTransportPlatform();
+    platform.resolve = [&](const std::string&, const std::string&, Ipv4Endpoint&) { return ++calls, false; };
+    for (const char* url : {"WS://127.0.0.1/", "http://x/", "ws://a/\nb"}) {
+        EXPECT_EQ(errorAfterConnect(platform, url), "ERR_URL_SCHEME") << url;
+    }
+    EXPECT_EQ(calls, 0);
 }
 
 TEST(TransportFault, EmptyAddressMeansTheDefaultServerOverTls) {
-  std::string host, port;
-  bool bundleRead = false;
-  TransportPlatform platform = systemTransportPlatform();
-  platform.readTrustBundle = [&](std::string& pem) {
-    bundleRead = true;
-    pem.clear();
-    return true;
-  };
-  platform.resolve = [&](const std::string& h, const std::string& p, Ipv4Endpoint&) {
-    host = h;
-    port = p;
-    return false;
-  };
-  EXPECT_EQ(errorAfterConnect(platform, ""), "ERR_DNS");
-  EXPECT_TRUE(bundleRead);
-  EXPECT_EQ(host, "play.vobugame.net");
-  EXPECT_EQ(port, "443");
+    std::string host, port;
+    bool bundleRead = false;
+    TransportPlatform platform = systemTransportPlatform();
+    platform.readTrustBundle = [&](std::string& pem) {
+        bundleRead = true;
+        pem.clear();
+        return true;
+    };
+    platform.resolve = [&](const std::string& h, const std::string& p, Ipv4Endpoint&) {
+        host = h;
+        port = p;
+        return false;
+    };
+    EXPECT_EQ(errorAfterConnect(platform, ""), "ERR_DNS");
+    EXPECT_TRUE(bundleRead);
+    EXPECT_EQ(host, "play.vobugame.net");
+    EXPECT_EQ(port, "443");
 }
 
 struct InjectedCase {
-  const char* name;
-  std::function<void(TransportPlatform&)> inject;
-  const char* error;
+    const char* name;
+    std::function<void(TransportPlatform&)> inject;
+    const char* error;
 };
 
 class TransportInjectedFault : public ::testing::TestWithParam<InjectedCase> {};
 
 TEST_P(TransportInjectedFault, OpeningReportsTheCode) {
-  TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, kReply}}});
-  TransportPlatform platform = systemTransportPlatform();
-  GetParam().inject(platform);
-  EXPECT_EQ(errorAfterConnect(platform, peer.url()), GetParam().error);
+    TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, kReply}}});
+    TransportPlatform platform = systemTransportPlatform();
+    GetParam().inject(platform);
+    EXPECT_EQ(errorAfterConnect(platform, peer.url()), GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,14 +113,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         InjectedCase{"NoSocket", [](TransportPlatform& p) { p.openSocket = [] { return -1; }; }, "ERR_SOCKET_CREATE"},
         InjectedCase{"ConnectFailsAtOnce",
-                     [](TransportPlatform& p) { p.startConnect = [](int, const Ipv4Endpoint&) { return ConnectStart::Failed; }; },
+                     [](TransportPlatform& p) {
+                         p.startConnect = [](int, const Ipv4Endpoint&) { return ConnectStart::Failed; };
+                     },
                      "ERR_CONNECT"},
         InjectedCase{"ReadinessCheckFails",
                      [](TransportPlatform& p) { p.checkConnect = [](int) { return ConnectProgress::Failed; }; },
                      "ERR_SOCKET_SELECT"},
         InjectedCase{"ConnectErrorOtherThanRefused",
                      [](TransportPlatform& p) { p.pendingError = [](int) { return ETIMEDOUT; }; }, "ERR_CONNECT"},
-        InjectedCase{"NoRandomKey", [](TransportPlatform& p) { p.randomBytes = [](uint8_t*, size_t) { return false; }; },
+        InjectedCase{"NoRandomKey",
+                     [](TransportPlatform& p) { p.randomBytes = [](uint8_t*, size_t) { return false; }; },
                      "ERR_RANDOM"},
         InjectedCase{"RequestWriteFails",
                      [](TransportPlatform& p) { p.send = [](int, const uint8_t*, size_t) { return kSocketFailed; }; },
@@ -132,101 +136,103 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<InjectedCase>& info) { return std::string(info.param.name); });
 
 TEST(TransportFault, NoRandomMaskWhenSending) {
-  TestPeer peer({{"mode", "library"}, {"actions", json::array()}});
-  auto randomWorks = std::make_shared<bool>(true);
-  TransportPlatform platform = systemTransportPlatform();
-  platform.randomBytes = [randomWorks](uint8_t* data, size_t length) { return *randomWorks && fillRandomBytes(data, length); };
-  CallbackRecorder recorder;
-  auto transport = createSocketTransport(recorder.callbacks(), platform);
-  transport->connect(peer.url());
-  ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); }));
-  *randomWorks = false;
-  transport->send(R"({"type":"x"})");
-  EXPECT_EQ(recorder.error(), "ERR_RANDOM");
+    TestPeer peer({{"mode", "library"}, {"actions", json::array()}});
+    auto randomWorks = std::make_shared<bool>(true);
+    TransportPlatform platform = systemTransportPlatform();
+    platform.randomBytes = [randomWorks](uint8_t* data, size_t length) {
+        return *randomWorks && fillRandomBytes(data, length);
+    };
+    CallbackRecorder recorder;
+    auto transport = createSocketTransport(recorder.callbacks(), platform);
+    transport->connect(peer.url());
+    ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); }));
+    *randomWorks = false;
+    transport->send(R"({"type":"x"})");
+    EXPECT_EQ(recorder.error(), "ERR_RANDOM");
 }
 
 TEST(TransportFault, FreshMaskForEveryFrame) {
-  TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, kReply, {{"do", "read_frames"}, {"count", 3}}}}});
-  CallbackRecorder recorder;
-  auto transport = createSocketTransport(recorder.callbacks());
-  transport->connect(peer.url());
-  ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); }));
-  for (int i = 0; i < 3; ++i) transport->send(R"({"type":"same"})");
-  std::vector<std::string> keys;
-  for (int i = 0; i < 3; ++i) {
-    TestPeer::Frame frame;
-    ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.nextFrame(frame, 1); }));
-    EXPECT_TRUE(frame.masked);
-    EXPECT_EQ(frame.opcode, 2);
-    const std::string payload = frame.payload;
-    EXPECT_EQ(json::from_msgpack(payload.begin(), payload.end())["type"], "same");
-    keys.push_back(frame.key);
-  }
-  EXPECT_TRUE(keys[0] != keys[1] || keys[1] != keys[2]);
+    TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, kReply, {{"do", "read_frames"}, {"count", 3}}}}});
+    CallbackRecorder recorder;
+    auto transport = createSocketTransport(recorder.callbacks());
+    transport->connect(peer.url());
+    ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); }));
+    for (int i = 0; i < 3; ++i) transport->send(R"({"type":"same"})");
+    std::vector<std::string> keys;
+    for (int i = 0; i < 3; ++i) {
+        TestPeer::Frame frame;
+        ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.nextFrame(frame, 1); }));
+        EXPECT_TRUE(frame.masked);
+        EXPECT_EQ(frame.opcode, 2);
+        const std::string payload = frame.payload;
+        EXPECT_EQ(json::from_msgpack(payload.begin(), payload.end())["type"], "same");
+        keys.push_back(frame.key);
+    }
+    EXPECT_TRUE(keys[0] != keys[1] || keys[1] != keys[2]);
 }
 
 TEST(TransportDeadline, FailsAtFiveSecondsNotBefore) {
-  TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 3000}}}}});
-  ManualClock clock;
-  CallbackRecorder recorder;
-  auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
-  transport->connect(peer.url());
-  std::string line;
-  ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.waitFor("REQUEST ", line, 1); }));
-  clock.advance(4999);
-  transport->poll();
-  EXPECT_FALSE(recorder.ended());
-  clock.advance(1);
-  transport->poll();
-  EXPECT_EQ(recorder.error(), "ERR_HANDSHAKE_TIMEOUT");
-}
-
-TEST(TransportDeadline, ComesBeforeAReplyThatHasJustArrived) {
-  TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 300}}, kReply}}});
-  ManualClock clock;
-  CallbackRecorder recorder;
-  auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
-  transport->connect(peer.url());
-  std::string line;
-  // Poll until the request went out, then let the reply arrive unread.
-  ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.waitFor("REQUEST ", line, 1); }));
-  ASSERT_TRUE(peer.waitFor("DONE", line));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(recorder.opens, 0);
-  clock.advance(5000);
-  transport->poll();
-  EXPECT_EQ(recorder.opens, 0);
-  EXPECT_EQ(recorder.error(), "ERR_HANDSHAKE_TIMEOUT");
-}
-
-TEST(TransportDeadline, SurvivesTheTickCounterWrapping) {
-  for (uint32_t start : {0xFFFFFFFFu - 2000u, 0x7FFFFFFFu - 10u, 0u}) {
-    TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 300}}, kReply}}});
+    TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 3000}}}}});
     ManualClock clock;
-    *clock.now = start;
     CallbackRecorder recorder;
     auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
     transport->connect(peer.url());
-    clock.advance(4000);
-    ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); })) << start;
-    EXPECT_EQ(recorder.error(), "") << start;
-    // Once open there is no deadline.
-    clock.advance(60000);
+    std::string line;
+    ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.waitFor("REQUEST ", line, 1); }));
+    clock.advance(4999);
     transport->poll();
-    EXPECT_FALSE(recorder.ended()) << start;
-  }
+    EXPECT_FALSE(recorder.ended());
+    clock.advance(1);
+    transport->poll();
+    EXPECT_EQ(recorder.error(), "ERR_HANDSHAKE_TIMEOUT");
+}
+
+TEST(TransportDeadline, ComesBeforeAReplyThatHasJustArrived) {
+    TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 300}}, kReply}}});
+    ManualClock clock;
+    CallbackRecorder recorder;
+    auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
+    transport->connect(peer.url());
+    std::string line;
+    // Poll until the request went out, then let the reply arrive unread.
+    ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.waitFor("REQUEST ", line, 1); }));
+    ASSERT_TRUE(peer.waitFor("DONE", line));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(recorder.opens, 0);
+    clock.advance(5000);
+    transport->poll();
+    EXPECT_EQ(recorder.opens, 0);
+    EXPECT_EQ(recorder.error(), "ERR_HANDSHAKE_TIMEOUT");
+}
+
+TEST(TransportDeadline, SurvivesTheTickCounterWrapping) {
+    for (uint32_t start : {0xFFFFFFFFu - 2000u, 0x7FFFFFFFu - 10u, 0u}) {
+        TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 300}}, kReply}}});
+        ManualClock clock;
+        *clock.now = start;
+        CallbackRecorder recorder;
+        auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
+        transport->connect(peer.url());
+        clock.advance(4000);
+        ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); })) << start;
+        EXPECT_EQ(recorder.error(), "") << start;
+        // Once open there is no deadline.
+        clock.advance(60000);
+        transport->poll();
+        EXPECT_FALSE(recorder.ended()) << start;
+    }
 }
 
 TEST(TransportDeadline, WithoutOnErrorTheTimeoutArrivesAsOneClose) {
-  TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 2000}}}}});
-  ManualClock clock;
-  CallbackRecorder recorder;
-  auto transport = createSocketTransport(recorder.callbacks(false), platformWithClock(clock));
-  transport->connect(peer.url());
-  clock.advance(5000);
-  transport->poll();
-  transport->poll();
-  EXPECT_EQ(recorder.closes, 1);
+    TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 2000}}}}});
+    ManualClock clock;
+    CallbackRecorder recorder;
+    auto transport = createSocketTransport(recorder.callbacks(false), platformWithClock(clock));
+    transport->connect(peer.url());
+    clock.advance(5000);
+    transport->poll();
+    transport->poll();
+    EXPECT_EQ(recorder.closes, 1);
 }
 
 }  // namespace
@@ -236,20 +242,20 @@ namespace vobu {
 namespace {
 
 TEST(TransportFault, AThrowingOwnerCallbackDoesNotEscape) {
-  TransportCallbacks callbacks;
-  int errors = 0;
-  callbacks.onOpen = [] {};
-  callbacks.onMessage = [](const char*, unsigned) {};
-  callbacks.onError = [&](const std::string&) {
-    ++errors;
-    throw std::runtime_error("owner failed while handling the failure");
-  };
-  auto transport = createSocketTransport(std::move(callbacks));
-  EXPECT_NO_THROW(transport->connect("ftp://nowhere/"));
-  EXPECT_EQ(errors, 1);
-  EXPECT_NO_THROW(transport->poll());
-  EXPECT_NO_THROW(transport->send("{}"));
-  EXPECT_EQ(errors, 1);
+    TransportCallbacks callbacks;
+    int errors = 0;
+    callbacks.onOpen = [] {};
+    callbacks.onMessage = [](const char*, unsigned) {};
+    callbacks.onError = [&](const std::string&) {
+        ++errors;
+        throw std::runtime_error("owner failed while handling the failure");
+    };
+    auto transport = createSocketTransport(std::move(callbacks));
+    EXPECT_NO_THROW(transport->connect("ftp://nowhere/"));
+    EXPECT_EQ(errors, 1);
+    EXPECT_NO_THROW(transport->poll());
+    EXPECT_NO_THROW(transport->send("{}"));
+    EXPECT_EQ(errors, 1);
 }
 
 }  // namespace

@@ -21,122 +21,130 @@ using testing::pumpUntil;
 using testing::TestPeer;
 
 json frameAction(int opcode, const std::string& payloadHex, bool fin = true) {
-  return {{"do", "frame"}, {"opcode", opcode}, {"hex", payloadHex}, {"fin", fin}};
+    return {{"do", "frame"}, {"opcode", opcode}, {"hex", payloadHex}, {"fin", fin}};
 }
 
 const json kRequest = {{"do", "request"}};
 const json kReply = {{"do", "reply"}};
 
 struct Connection {
-  CallbackRecorder recorder;
-  std::unique_ptr<SocketTransport> transport;
-  explicit Connection(bool withOnError = true, TransportPlatform platform = systemTransportPlatform())
-      : transport(createSocketTransport(recorder.callbacks(withOnError), std::move(platform))) {}
+    CallbackRecorder recorder;
+    std::unique_ptr<SocketTransport> transport;
+    explicit Connection(bool withOnError = true, TransportPlatform platform = systemTransportPlatform())
+        : transport(createSocketTransport(recorder.callbacks(withOnError), std::move(platform))) {}
 };
 
 TEST(TransportPeer, ExchangesMessagesWithALibraryServer) {
-  TestPeer peer({{"mode", "library"},
-                 {"actions",
-                  {{{"do", "recv"}},
-                   {{"do", "send"}, {"hex", msgpackHex({{"type", "welcome"}, {"n", 1}})}},
-                   {{"do", "ping"}, {"hex", "70696e67"}},
-                   {{"do", "send"},
-                    {"hex", msgpackHex({{"type", "audioSegment"}, {"data", json::binary({1, 2, 3})}})}}}}});
-  Connection c;
-  c.transport->connect(peer.url("ws", "127.0.0.1", "/game?room=1"));
-  ASSERT_TRUE(pumpUntil(*c.transport, [&] { return c.recorder.opens == 1 || c.recorder.ended(); })) << c.recorder.error();
-  c.transport->send(R"({"character":{"faces":["pffdbaa","r"]},"type":"hello"})");
-  ASSERT_TRUE(pumpUntil(*c.transport, [&] { return c.recorder.messages.size() == 2 || c.recorder.ended(); }))
-      << peer.allLines();
-  EXPECT_EQ(c.recorder.error(), "");
+    TestPeer peer(
+        {{"mode", "library"},
+         {"actions",
+          {{{"do", "recv"}},
+           {{"do", "send"}, {"hex", msgpackHex({{"type", "welcome"}, {"n", 1}})}},
+           {{"do", "ping"}, {"hex", "70696e67"}},
+           {{"do", "send"}, {"hex", msgpackHex({{"type", "audioSegment"}, {"data", json::binary({1, 2, 3})}})}}}}});
+    Connection c;
+    c.transport->connect(peer.url("ws", "127.0.0.1", "/game?room=1"));
+    ASSERT_TRUE(pumpUntil(*c.transport, [&] { return c.recorder.opens == 1 || c.recorder.ended(); }))
+        << c.recorder.error();
+    c.transport->send(R"({"character":{"faces":["pffdbaa","r"]},"type":"hello"})");
+    ASSERT_TRUE(pumpUntil(*c.transport, [&] { return c.recorder.messages.size() == 2 || c.recorder.ended(); }))
+        << peer.allLines();
+    EXPECT_EQ(c.recorder.error(), "");
 
-  const std::string received = peer.nextReceived();
-  const json hello = json::from_msgpack(received.begin(), received.end());
-  ASSERT_TRUE(hello["character"]["faces"][0].is_binary());
-  EXPECT_EQ(hello["character"]["faces"][0].get_binary(), (std::vector<uint8_t>{0x70, 0xFF, 0xDB, 0xAA}));
-  EXPECT_EQ(c.recorder.messages[0], R"({"n":1,"type":"welcome"})");
-  EXPECT_EQ(c.recorder.messages[1], R"({"data":"AQID","type":"audioSegment"})");
-  std::string line;
-  EXPECT_TRUE(peer.waitFor("PONG", line));
-  EXPECT_EQ(c.recorder.opens, 1);
+    const std::string received = peer.nextReceived();
+    const json hello = json::from_msgpack(received.begin(), received.end());
+    ASSERT_TRUE(hello["character"]["faces"][0].is_binary());
+    EXPECT_EQ(hello["character"]["faces"][0].get_binary(), (std::vector<uint8_t>{0x70, 0xFF, 0xDB, 0xAA}));
+    EXPECT_EQ(c.recorder.messages[0], R"({"n":1,"type":"welcome"})");
+    EXPECT_EQ(c.recorder.messages[1], R"({"data":"AQID","type":"audioSegment"})");
+    std::string line;
+    EXPECT_TRUE(peer.waitFor("PONG", line));
+    EXPECT_EQ(c.recorder.opens, 1);
 }
 
 TEST(TransportPeer, SendsTheUpgradeRequestOfTheAddress) {
-  TestPeer peer({{"mode", "raw"}, {"actions", {kRequest}}});
-  Connection c;
-  c.transport->connect("ws://127.0.0.1:" + std::to_string(peer.port()));
-  std::string line;
-  ASSERT_TRUE(pumpUntil(*c.transport, [&] { return peer.waitFor("REQUEST ", line, 1); }));
-  const std::string request = testing::fromHex(line.substr(8));
-  const std::string expectedStart = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(peer.port()) +
-                                    "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                                    "Sec-WebSocket-Key: ";
-  ASSERT_EQ(request.substr(0, expectedStart.size()), expectedStart);
-  const std::string key = request.substr(expectedStart.size(), 24);
-  EXPECT_EQ(testing::fromHex(testing::toHex(key)).size(), 24u);
-  EXPECT_EQ(key.back(), '=');
-  EXPECT_EQ(request.substr(expectedStart.size() + 24), "\r\n\r\n");
+    TestPeer peer({{"mode", "raw"}, {"actions", {kRequest}}});
+    Connection c;
+    c.transport->connect("ws://127.0.0.1:" + std::to_string(peer.port()));
+    std::string line;
+    ASSERT_TRUE(pumpUntil(*c.transport, [&] { return peer.waitFor("REQUEST ", line, 1); }));
+    const std::string request = testing::fromHex(line.substr(8));
+    const std::string expectedStart = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(peer.port()) +
+                                      "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                                      "Sec-WebSocket-Key: ";
+    ASSERT_EQ(request.substr(0, expectedStart.size()), expectedStart);
+    const std::string key = request.substr(expectedStart.size(), 24);
+    EXPECT_EQ(testing::fromHex(testing::toHex(key)).size(), 24u);
+    EXPECT_EQ(key.back(), '=');
+    EXPECT_EQ(request.substr(expectedStart.size() + 24), "\r\n\r\n");
 }
 
 struct FailureCase {
-  const char* name;
-  json actions;
-  const char* error;
+    const char* name;
+    json actions;
+    const char* error;
 };
 
 class TransportPeerFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(TransportPeerFailure, ReportsTheCode) {
-  const FailureCase& c = GetParam();
-  TestPeer peer({{"mode", "raw"}, {"actions", c.actions}});
-  Connection connection;
-  connection.transport->connect(peer.url());
-  ASSERT_TRUE(pumpUntil(*connection.transport, [&] { return connection.recorder.ended(); })) << peer.allLines();
-  const std::string expected = c.error;
-  // Library errors are matched by their code prefix, our own codes exactly.
-  if (expected.front() == '[') {
-    EXPECT_EQ(connection.recorder.error().substr(0, expected.size()), expected);
-  } else {
-    EXPECT_EQ(connection.recorder.error(), expected);
-  }
-  EXPECT_EQ(connection.recorder.errors.size(), 1u);
-  EXPECT_EQ(connection.recorder.closes, 0);
-  // The transport closed itself: polling and sending do nothing more.
-  connection.transport->poll();
-  connection.transport->send(R"({"type":"x"})");
-  EXPECT_EQ(connection.recorder.errors.size(), 1u);
+    const FailureCase& c = GetParam();
+    TestPeer peer({{"mode", "raw"}, {"actions", c.actions}});
+    Connection connection;
+    connection.transport->connect(peer.url());
+    ASSERT_TRUE(pumpUntil(*connection.transport, [&] { return connection.recorder.ended(); })) << peer.allLines();
+    const std::string expected = c.error;
+    // Library errors are matched by their code prefix, our own codes exactly.
+    if (expected.front() == '[') {
+        EXPECT_EQ(connection.recorder.error().substr(0, expected.size()), expected);
+    } else {
+        EXPECT_EQ(connection.recorder.error(), expected);
+    }
+    EXPECT_EQ(connection.recorder.errors.size(), 1u);
+    EXPECT_EQ(connection.recorder.closes, 0);
+    // The transport closed itself: polling and sending do nothing more.
+    connection.transport->poll();
+    connection.transport->send(R"({"type":"x"})");
+    EXPECT_EQ(connection.recorder.errors.size(), 1u);
 }
 
 const std::string kHello = msgpackHex({{"type", "hello"}});
 
 // {"a": [[[...1...]]]} with `depth` levels in all.
 std::string nestedArraysHex(int depth) {
-  std::string hex = "81a161";
-  for (int level = 1; level < depth; ++level) hex += "91";
-  return hex + "01";
+    std::string hex = "81a161";
+    for (int level = 1; level < depth; ++level) hex += "91";
+    return hex + "01";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, TransportPeerFailure,
     ::testing::Values(
-        FailureCase{"UpgradeRejected", {kRequest, {{"do", "reply"}, {"status", "HTTP/1.1 200 OK"}}}, "ERR_UPGRADE_REJECTED"},
-        FailureCase{"AcceptInOtherCase",
-                    {kRequest,
-                     {{"do", "reply"},
-                      {"headers", {"Upgrade: websocket", "Connection: Upgrade", "Sec-WebSocket-Accept: {accept_swapcase}"}}}},
-                    "ERR_BAD_UPGRADE"},
-        FailureCase{"NoUpgradeHeader",
-                    {kRequest, {{"do", "reply"}, {"headers", {"Connection: Upgrade", "Sec-WebSocket-Accept: {accept}"}}}},
-                    "ERR_BAD_UPGRADE"},
-        FailureCase{"HeaderOneBytePastLimit", {kRequest, {{"do", "reply"}, {"pad_header_to", 8193}}}, "ERR_HEADER_BYTES"},
+        FailureCase{
+            "UpgradeRejected", {kRequest, {{"do", "reply"}, {"status", "HTTP/1.1 200 OK"}}}, "ERR_UPGRADE_REJECTED"},
+        FailureCase{
+            "AcceptInOtherCase",
+            {kRequest,
+             {{"do", "reply"},
+              {"headers", {"Upgrade: websocket", "Connection: Upgrade", "Sec-WebSocket-Accept: {accept_swapcase}"}}}},
+            "ERR_BAD_UPGRADE"},
+        FailureCase{
+            "NoUpgradeHeader",
+            {kRequest, {{"do", "reply"}, {"headers", {"Connection: Upgrade", "Sec-WebSocket-Accept: {accept}"}}}},
+            "ERR_BAD_UPGRADE"},
+        FailureCase{
+            "HeaderOneBytePastLimit", {kRequest, {{"do", "reply"}, {"pad_header_to", 8193}}}, "ERR_HEADER_BYTES"},
         FailureCase{"HeaderWithoutEnd",
                     {kRequest, {{"do", "reply"}, {"pad_header_to", 8196}, {"omit_terminator", true}}},
                     "ERR_HEADER_BYTES"},
         FailureCase{"ServerClose", {kRequest, kReply, frameAction(8, "03e8")}, "ERR_SERVER_CLOSED"},
         FailureCase{"Disconnect", {kRequest, kReply, {{"do", "close_tcp"}}}, "ERR_DISCONNECTED"},
         FailureCase{"DisconnectDuringUpgrade", {kRequest, {{"do", "close_tcp"}}}, "ERR_DISCONNECTED"},
-        FailureCase{"ReservedBit", {kRequest, kReply, {{"do", "frame"}, {"rsv", 4}, {"hex", kHello}}}, "ERR_FRAME_FLAGS"},
-        FailureCase{"MaskedServerFrame", {kRequest, kReply, {{"do", "frame"}, {"mask", true}, {"hex", kHello}}}, "ERR_FRAME_FLAGS"},
+        FailureCase{
+            "ReservedBit", {kRequest, kReply, {{"do", "frame"}, {"rsv", 4}, {"hex", kHello}}}, "ERR_FRAME_FLAGS"},
+        FailureCase{"MaskedServerFrame",
+                    {kRequest, kReply, {{"do", "frame"}, {"mask", true}, {"hex", kHello}}},
+                    "ERR_FRAME_FLAGS"},
         FailureCase{"Opcode3", {kRequest, kReply, frameAction(3, "")}, "ERR_FRAME_OPCODE"},
         FailureCase{"Opcode11", {kRequest, kReply, frameAction(11, "")}, "ERR_FRAME_OPCODE"},
         FailureCase{"PingOf126", {kRequest, kReply, frameAction(9, std::string(252, 'a'))}, "ERR_CONTROL_FRAME"},
@@ -147,14 +155,14 @@ INSTANTIATE_TEST_SUITE_P(
                     {kRequest, kReply, frameAction(2, "81", false), frameAction(2, kHello)},
                     "ERR_FRAME_SEQUENCE"},
         // The declared length alone fails, before any payload arrives.
-        FailureCase{"DeclaredLengthPastLimit",
-                    {kRequest, kReply, {{"do", "write"}, {"hex", "827f0000000000100001"}}, {{"do", "sleep"}, {"ms", 3000}}},
-                    "ERR_RECEIVE_BYTES"},
+        FailureCase{
+            "DeclaredLengthPastLimit",
+            {kRequest, kReply, {{"do", "write"}, {"hex", "827f0000000000100001"}}, {{"do", "sleep"}, {"ms", 3000}}},
+            "ERR_RECEIVE_BYTES"},
         FailureCase{"NotAMap", {kRequest, kReply, frameAction(2, "9101")}, "ERR_BAD_MESSAGE"},
-        FailureCase{"TrailingByte", {kRequest, kReply, frameAction(2, kHello + "00")},
-                    "[json.exception.parse_error.110]"},
-        FailureCase{"TooDeep", {kRequest, kReply, frameAction(2, nestedArraysHex(70))},
-                    "ERR_BAD_MESSAGE"}),
+        FailureCase{
+            "TrailingByte", {kRequest, kReply, frameAction(2, kHello + "00")}, "[json.exception.parse_error.110]"},
+        FailureCase{"TooDeep", {kRequest, kReply, frameAction(2, nestedArraysHex(70))}, "ERR_BAD_MESSAGE"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

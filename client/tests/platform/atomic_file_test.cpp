@@ -25,8 +25,8 @@ protected:
         std::error_code ignored;
         fs::remove_all(dir, ignored);
     }
-    std::string at(char const* name) const { return dir + "/" + name; }
-    static std::string slurp(std::string const& file) {
+    std::string at(const char* name) const { return dir + "/" + name; }
+    static std::string slurp(const std::string& file) {
         std::ifstream in(file, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }

@@ -10,8 +10,8 @@ namespace {
 using testing::Recording;
 using testing::RecordingBackend;
 
-uint32_t pixelAt(std::vector<uint8_t> const& image, int x, int y) {
-    uint8_t const* p = &image[(size_t(y) * 32 + size_t(x)) * 4];
+uint32_t pixelAt(const std::vector<uint8_t>& image, int x, int y) {
+    const uint8_t* p = &image[(size_t(y) * 32 + size_t(x)) * 4];
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
@@ -20,18 +20,18 @@ constexpr uint32_t kWhite = 0xffffffff;
 constexpr uint32_t kClear = 0;
 
 TEST(CursorImage, RowsBecomeBlackWhiteAndClearPixels) {
-    std::vector<uint8_t> const image = Cursor::arrowImage();
+    const std::vector<uint8_t> image = Cursor::arrowImage();
     ASSERT_EQ(image.size(), 32u * 32u * 4u);
     struct Case {
         int x, y;
         uint32_t rgba;
     } const cases[] = {
-        {0, 0, kBlack},  {1, 0, kClear},  {1, 1, kBlack},  {1, 2, kWhite},  {2, 2, kBlack},  {8, 9, kWhite},
-        {9, 9, kBlack},  {10, 10, kBlack}, {11, 10, kClear}, {3, 12, kClear}, {4, 12, kBlack}, {5, 12, kWhite},
-        {0, 14, kBlack}, {0, 15, kClear}, {7, 18, kBlack},  {8, 18, kBlack},  {9, 18, kClear}, {7, 17, kWhite},
-        {31, 0, kClear}, {0, 31, kClear},
+        {0, 0, kBlack},  {1, 0, kClear},  {1, 1, kBlack},   {1, 2, kWhite},   {2, 2, kBlack},
+        {8, 9, kWhite},  {9, 9, kBlack},  {10, 10, kBlack}, {11, 10, kClear}, {3, 12, kClear},
+        {4, 12, kBlack}, {5, 12, kWhite}, {0, 14, kBlack},  {0, 15, kClear},  {7, 18, kBlack},
+        {8, 18, kBlack}, {9, 18, kClear}, {7, 17, kWhite},  {31, 0, kClear},  {0, 31, kClear},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         EXPECT_EQ(pixelAt(image, c.x, c.y), c.rgba) << c.x << "," << c.y;
     }
     for (int y = 19; y < 32; ++y) {
@@ -54,11 +54,12 @@ TEST_F(CursorTest, QuadCoversThirtyTwoPixelsFromTheTip) {
     cursor.y = 20;
     cursor.draw(graphics, 100, 200);
     ASSERT_EQ(rec.draws.size(), 1u);
-    std::vector<Vertex> const& v = rec.draws[0].vertices;
+    const std::vector<Vertex>& v = rec.draws[0].vertices;
     ASSERT_EQ(v.size(), 6u);
     struct Expected {
         float px, py, u, v;
-    } const corners[] = {{10, 20, 0, 0}, {10, 52, 0, 1}, {42, 52, 1, 1}, {10, 20, 0, 0}, {42, 52, 1, 1}, {42, 20, 1, 0}};
+    } const corners[] = {{10, 20, 0, 0}, {10, 52, 0, 1}, {42, 52, 1, 1},
+                         {10, 20, 0, 0}, {42, 52, 1, 1}, {42, 20, 1, 0}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_FLOAT_EQ(v[i].x, 2 * corners[i].px / 100 - 1) << i;
         EXPECT_FLOAT_EQ(v[i].y, 1 - 2 * corners[i].py / 200) << i;
@@ -68,7 +69,7 @@ TEST_F(CursorTest, QuadCoversThirtyTwoPixelsFromTheTip) {
         EXPECT_FLOAT_EQ(v[i].v, corners[i].v) << i;
         EXPECT_FLOAT_EQ(v[i].r * v[i].g * v[i].b, 1) << i;
     }
-    DrawState const& s = rec.draws[0].state;
+    const DrawState& s = rec.draws[0].state;
     EXPECT_FALSE(s.depthTest);
     EXPECT_EQ(s.blend, DrawState::Blend::Alpha);
     EXPECT_FALSE(s.cull);
@@ -86,7 +87,7 @@ TEST_F(CursorTest, DrawsOnlyWhenVisibleAndInsideTheDrawable) {
         {true, -1, 5, 1020, 680, false},    {true, 5, -1, 1020, 680, false},   {false, 5, 5, 1020, 680, false},
         {true, 0, 0, 0, 680, false},        {true, 0, 0, 1020, -3, false},     {true, 0, 0, 1020, 680, true},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         Recording r;
         Graphics g{std::make_unique<RecordingBackend>(r)};
         Cursor k;
@@ -103,12 +104,12 @@ TEST_F(CursorTest, DrawsOnlyWhenVisibleAndInsideTheDrawable) {
 TEST_F(CursorTest, OneTextureForTheWholeRunAndOneUpload) {
     cursor.visible = true;
     cursor.draw(graphics, 1020, 680);
-    uint32_t const texture = cursor.texture;
+    const uint32_t texture = cursor.texture;
     ASSERT_NE(texture, 0u);
     EXPECT_TRUE(graphics.textures().at(texture).linear);
     EXPECT_FALSE(graphics.textures().at(texture).repeat);
     EXPECT_EQ(graphics.textures().at(texture).pixels, Cursor::arrowImage());
-    uint32_t const other = graphics.setTexture(1, 1, std::vector<uint8_t>(4), 0, false, false);
+    const uint32_t other = graphics.setTexture(1, 1, std::vector<uint8_t>(4), 0, false, false);
     for (int frame = 0; frame < 5; ++frame) {
         graphics.drawTriangles(std::vector<Vertex>(3), other, false, true, false, false, 1, false);
         cursor.draw(graphics, 1020, 680);

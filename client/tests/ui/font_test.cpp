@@ -13,17 +13,17 @@ namespace {
 
 using testing::makeGlyph;
 
-std::vector<uint8_t> header(char const* magic, uint32_t count) {
+std::vector<uint8_t> header(const char* magic, uint32_t count) {
     std::vector<uint8_t> bytes(magic, magic + 4);
     for (int shift = 0; shift < 32; shift += 8) bytes.push_back(uint8_t(count >> shift));
     return bytes;
 }
 
-std::string loadError(std::vector<uint8_t> const& bytes) {
+std::string loadError(const std::vector<uint8_t>& bytes) {
     Font font;
     try {
         font.load(bytes);
-    } catch (std::runtime_error const& e) {
+    } catch (const std::runtime_error& e) {
         return e.what();
     }
     return "";
@@ -42,9 +42,9 @@ TEST(FontLoad, RejectsBadTables) {
     std::vector<uint8_t> countAtLimitButShort = header("UFNT", 200000);
 
     struct Case {
-        char const* name;
+        const char* name;
         std::vector<uint8_t> bytes;
-        char const* error;
+        const char* error;
     };
     std::vector<Case> cases = {
         {"empty", {}, "Unifont asset is missing or invalid"},
@@ -57,7 +57,7 @@ TEST(FontLoad, RejectsBadTables) {
         {"width other than 8 or 16", badWidth, "Invalid Unifont glyph"},
         {"good table", good, ""},
     };
-    for (Case const& c : cases) EXPECT_EQ(loadError(c.bytes), c.error) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(loadError(c.bytes), c.error) << c.name;
 }
 
 TEST(FontLoad, ReadsRecordsAndIgnoresTrailingBytes) {
@@ -100,7 +100,7 @@ TEST(FontLookup, EmptyTableLoadsButCannotDraw) {
     try {
         font.glyph('a');
         FAIL() << "lookup in an empty font succeeded";
-    } catch (std::runtime_error const& e) {
+    } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "Unifont replacement glyph is unavailable");
     }
     UiCanvas canvas;
@@ -123,12 +123,14 @@ TEST(FontWidth, PlainWidthCountsEveryCodePoint) {
     std::vector<Case> cases = {
         {"", 0},
         {"abc", 24},
-        {"\xE4\xB8\x80" "a", 24},
-        {"e\xCC\x81", 16},   // combining marks advance in plain width
-        {"\xC0\x80", 16},    // two replacement glyphs
-        {"\xED\xA0\x80", 8}, // one replacement glyph
+        {"\xE4\xB8\x80"
+         "a",
+         24},
+        {"e\xCC\x81", 16},    // combining marks advance in plain width
+        {"\xC0\x80", 16},     // two replacement glyphs
+        {"\xED\xA0\x80", 8},  // one replacement glyph
     };
-    for (Case const& c : cases) EXPECT_EQ(font.plainTextWidth(c.text), c.width) << c.text;
+    for (const Case& c : cases) EXPECT_EQ(font.plainTextWidth(c.text), c.width) << c.text;
 }
 
 TEST(GlyphBits, MostSignificantBitIsLeftmost) {

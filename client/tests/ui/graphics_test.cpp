@@ -23,7 +23,9 @@ protected:
     Recording rec;
     Graphics graphics{std::make_unique<RecordingBackend>(rec)};
 
-    void drawWith(uint32_t texture) { graphics.drawTriangles(triangle(), texture, false, true, false, false, 1, false); }
+    void drawWith(uint32_t texture) {
+        graphics.drawTriangles(triangle(), texture, false, true, false, false, 1, false);
+    }
 };
 
 TEST_F(GraphicsTest, AllocatedHandlesCountUpFromOne) {
@@ -42,7 +44,7 @@ TEST_F(GraphicsTest, ExplicitHandleIsCreatedAndNeverAllocatedLater) {
 }
 
 TEST_F(GraphicsTest, DeleteByOneOwnerLeavesTheExplicitOwnersTextureDrawable) {
-    uint32_t const mine = graphics.setTexture(2, 2, pixels(2, 2), 3, false, false);
+    const uint32_t mine = graphics.setTexture(2, 2, pixels(2, 2), 3, false, false);
     std::vector<uint32_t> others;
     for (int i = 0; i < 5; ++i) {
         others.push_back(graphics.setTexture(1, 1, pixels(1, 1), 0, false, false));
@@ -80,8 +82,8 @@ struct SizeCase {
 class GraphicsSizeTest : public GraphicsTest, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(GraphicsSizeTest, PixelDataMustMatchTheSize) {
-    SizeCase const c = GetParam();
-    std::vector<uint8_t> const data(c.bytes, 0x5a);
+    const SizeCase c = GetParam();
+    const std::vector<uint8_t> data(c.bytes, 0x5a);
     if (c.accepted) {
         EXPECT_EQ(graphics.setTexture(c.width, c.height, data, 0, false, false), 1u);
         return;
@@ -94,15 +96,15 @@ TEST_P(GraphicsSizeTest, PixelDataMustMatchTheSize) {
 INSTANTIATE_TEST_SUITE_P(Sizes, GraphicsSizeTest,
                          ::testing::Values(SizeCase{2, 2, 16, true}, SizeCase{1024, 1024, 4194304, true},
                                            SizeCase{2, 2, 15, false}, SizeCase{2, 2, 17, false},
-                                           SizeCase{2, 2, 0, false}, SizeCase{0, 2, 0, false},
-                                           SizeCase{2, 0, 0, false}, SizeCase{-1, -4, 16, false},
+                                           SizeCase{2, 2, 0, false}, SizeCase{0, 2, 0, false}, SizeCase{2, 0, 0, false},
+                                           SizeCase{-1, -4, 16, false},
                                            // 65536 x 65536 x 4 overflows 32 bits to 0.
                                            SizeCase{65536, 65536, 0, false}));
 
 TEST_F(GraphicsTest, RefusedDataLeavesAnExistingEntryAsItWas) {
-    uint32_t const h = graphics.setTexture(2, 2, pixels(2, 2, 0x22), 0, true, true);
+    const uint32_t h = graphics.setTexture(2, 2, pixels(2, 2, 0x22), 0, true, true);
     EXPECT_THROW(graphics.setTexture(4, 4, pixels(2, 2), h, false, false), std::invalid_argument);
-    Texture const& t = graphics.textures().at(h);
+    const Texture& t = graphics.textures().at(h);
     EXPECT_EQ(t.width, 2);
     EXPECT_EQ(t.version, 1u);
     EXPECT_EQ(t.pixels, pixels(2, 2, 0x22));
@@ -111,8 +113,8 @@ TEST_F(GraphicsTest, RefusedDataLeavesAnExistingEntryAsItWas) {
 
 TEST_F(GraphicsTest, SetTextureStoresEverythingAndUploadsNothing) {
     std::vector<uint8_t> data = {1, 2, 3, 4, 5, 6, 7, 8};
-    uint32_t const h = graphics.setTexture(2, 1, data, 0, true, false);
-    Texture const& t = graphics.textures().at(h);
+    const uint32_t h = graphics.setTexture(2, 1, data, 0, true, false);
+    const Texture& t = graphics.textures().at(h);
     EXPECT_EQ(t.width, 2);
     EXPECT_EQ(t.height, 1);
     EXPECT_EQ(t.pixels, data);
@@ -124,7 +126,7 @@ TEST_F(GraphicsTest, SetTextureStoresEverythingAndUploadsNothing) {
 
 TEST_F(GraphicsTest, FirstDrawUploadsWithTheTexturesFlags) {
     std::vector<uint8_t> data = {9, 8, 7, 6};
-    uint32_t const h = graphics.setTexture(1, 1, data, 0, false, true);
+    const uint32_t h = graphics.setTexture(1, 1, data, 0, false, true);
     drawWith(h);
     ASSERT_EQ(rec.uploads.size(), 1u);
     EXPECT_EQ(rec.uploads[0].pixels, data);
@@ -138,7 +140,7 @@ TEST_F(GraphicsTest, FirstDrawUploadsWithTheTexturesFlags) {
 }
 
 TEST_F(GraphicsTest, UnchangedTextureUploadsOnceOverManyFrames) {
-    uint32_t const h = graphics.setTexture(4, 4, pixels(4, 4), 0, false, false);
+    const uint32_t h = graphics.setTexture(4, 4, pixels(4, 4), 0, false, false);
     for (int frame = 0; frame < 10; ++frame) {
         graphics.beginFrame(100, 100);
         drawWith(h);
@@ -148,8 +150,8 @@ TEST_F(GraphicsTest, UnchangedTextureUploadsOnceOverManyFrames) {
 }
 
 TEST_F(GraphicsTest, SwitchingTexturesKeepsEachUploadedInItsOwnObject) {
-    uint32_t const a = graphics.setTexture(1, 1, pixels(1, 1, 1), 0, false, false);
-    uint32_t const b = graphics.setTexture(1, 1, pixels(1, 1, 2), 0, false, false);
+    const uint32_t a = graphics.setTexture(1, 1, pixels(1, 1, 1), 0, false, false);
+    const uint32_t b = graphics.setTexture(1, 1, pixels(1, 1, 2), 0, false, false);
     drawWith(a);
     drawWith(b);
     drawWith(a);
@@ -163,7 +165,7 @@ TEST_F(GraphicsTest, SwitchingTexturesKeepsEachUploadedInItsOwnObject) {
 }
 
 TEST_F(GraphicsTest, SettingIdenticalBytesAgainStillUploadsAgain) {
-    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    const uint32_t h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
     drawWith(h);
     EXPECT_EQ(graphics.setTexture(1, 1, pixels(1, 1), h, false, false), h);
     EXPECT_EQ(graphics.textures().at(h).version, 2u);
@@ -174,7 +176,7 @@ TEST_F(GraphicsTest, SettingIdenticalBytesAgainStillUploadsAgain) {
 }
 
 TEST_F(GraphicsTest, SameSizeChangesReplacePixelsInPlaceAndNewSizesReallocate) {
-    uint32_t const h = graphics.setTexture(2, 2, pixels(2, 2, 1), 0, false, false);
+    const uint32_t h = graphics.setTexture(2, 2, pixels(2, 2, 1), 0, false, false);
     drawWith(h);
     graphics.setTexture(2, 2, pixels(2, 2, 2), h, true, true);
     drawWith(h);
@@ -193,11 +195,11 @@ TEST_F(GraphicsTest, SameSizeChangesReplacePixelsInPlaceAndNewSizesReallocate) {
 }
 
 TEST_F(GraphicsTest, NewTextureAfterDeletingTheUploadedOneIsUploaded) {
-    uint32_t const a = graphics.setTexture(1, 1, pixels(1, 1, 1), 0, false, false);
+    const uint32_t a = graphics.setTexture(1, 1, pixels(1, 1, 1), 0, false, false);
     drawWith(a);
     graphics.deleteTexture(a);
     ASSERT_EQ(rec.deletedObjects.size(), 1u);
-    uint32_t const b = graphics.setTexture(1, 1, pixels(1, 1, 2), 0, false, false);
+    const uint32_t b = graphics.setTexture(1, 1, pixels(1, 1, 2), 0, false, false);
     EXPECT_EQ(graphics.textures().at(b).version, 1u);
     drawWith(b);
     ASSERT_EQ(rec.uploads.size(), 2u);
@@ -205,7 +207,7 @@ TEST_F(GraphicsTest, NewTextureAfterDeletingTheUploadedOneIsUploaded) {
 }
 
 TEST_F(GraphicsTest, UntexturedDrawKeepsTheUploadedImage) {
-    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    const uint32_t h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
     drawWith(h);
     drawWith(0);
     EXPECT_FALSE(rec.draws.back().state.textured);
@@ -215,7 +217,7 @@ TEST_F(GraphicsTest, UntexturedDrawKeepsTheUploadedImage) {
 }
 
 TEST_F(GraphicsTest, EmptyListTouchesNoState) {
-    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    const uint32_t h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
     graphics.drawTriangles({}, h, true, false, false, true, 0.5f, true);
     graphics.drawTriangles({}, 999, true, false, false, true, 0.5f, true);
     EXPECT_TRUE(rec.calls.empty());
@@ -223,7 +225,7 @@ TEST_F(GraphicsTest, EmptyListTouchesNoState) {
 
 TEST_F(GraphicsTest, DrawingAnUnknownHandleThrowsAndDrawsNothing) {
     EXPECT_THROW(drawWith(42), std::out_of_range);
-    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    const uint32_t h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
     graphics.deleteTexture(h);
     EXPECT_THROW(drawWith(h), std::out_of_range);
     EXPECT_TRUE(rec.draws.empty());
@@ -235,8 +237,8 @@ TEST_F(GraphicsTest, DeletingAnAbsentHandleDoesNothing) {
 }
 
 TEST_F(GraphicsTest, ClearTexturesReleasesObjectsAndKeepsCounting) {
-    uint32_t const a = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
-    uint32_t const b = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    const uint32_t a = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    const uint32_t b = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
     drawWith(a);
     drawWith(b);
     graphics.clearTextures();
@@ -273,7 +275,7 @@ TEST_F(GraphicsTest, FrameAndScissorReachTheBackend) {
 
 TEST(GraphicsWithoutBackend, KeepsTheTableAndDrawsNowhere) {
     Graphics graphics;
-    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    const uint32_t h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
     graphics.beginFrame(10, 10);
     EXPECT_NO_THROW(graphics.drawTriangles(triangle(), h, false, true, false, false, 1, false));
     EXPECT_THROW(graphics.drawTriangles(triangle(), h + 1, false, true, false, false, 1, false), std::out_of_range);
@@ -284,7 +286,7 @@ TEST(GraphicsInitialize, ANewBackendUploadsTheTableAfresh) {
     Recording first;
     Recording second;
     Graphics graphics{std::make_unique<RecordingBackend>(first)};
-    uint32_t const h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+    const uint32_t h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
     graphics.drawTriangles(triangle(), h, false, true, false, false, 1, false);
     graphics.initialize(std::make_unique<RecordingBackend>(second));
     EXPECT_EQ(first.deletedObjects.size(), 1u);
@@ -303,12 +305,12 @@ struct StateCase {
 class GraphicsStateTest : public ::testing::TestWithParam<StateCase> {};
 
 TEST_P(GraphicsStateTest, SwitchesBecomePipelineState) {
-    StateCase const c = GetParam();
+    const StateCase c = GetParam();
     Recording rec;
     Graphics graphics{std::make_unique<RecordingBackend>(rec)};
     graphics.drawTriangles(triangle(), 0, c.cull, c.overlay, c.invert, c.translucent, 1, c.alphaTest);
     ASSERT_EQ(rec.draws.size(), 1u);
-    DrawState const& s = rec.draws[0].state;
+    const DrawState& s = rec.draws[0].state;
     EXPECT_EQ(s.cull, c.cull) << c.name;
     EXPECT_EQ(s.alphaTest, c.alphaTest) << c.name;
     EXPECT_EQ(s.depthTest, c.depthTest) << c.name;
@@ -327,8 +329,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StateCase{"cutout map batch", false, false, false, false, true, true, true, B::None, true},
                       StateCase{"label", false, false, false, true, false, true, false, B::Alpha, true},
                       // overlay wins over translucent
-                      StateCase{"overlay translucent", false, true, false, true, false, false, false, B::Alpha,
-                                true}));
+                      StateCase{"overlay translucent", false, true, false, true, false, false, false, B::Alpha, true}));
 
 }  // namespace
 }  // namespace vobu

@@ -13,15 +13,15 @@ namespace {
 
 using testing::testFont;
 
-uint32_t spritePixel(LabelSprite const& sprite, int x, int y) {
-    uint8_t const* p = &sprite.pixels[(size_t(y) * sprite.textureWidth + x) * 4];
+uint32_t spritePixel(const LabelSprite& sprite, int x, int y) {
+    const uint8_t* p = &sprite.pixels[(size_t(y) * sprite.textureWidth + x) * 4];
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 // The label as the canvas text functions would draw it: the glyph pixels of
 // each centred line, without the outline. Used as an independent oracle.
-UiCanvas glyphOracle(Font const& font, std::vector<std::string> const& lines, int contentWidth,
-                     uint32_t color, bool colorCoded) {
+UiCanvas glyphOracle(const Font& font, const std::vector<std::string>& lines, int contentWidth, uint32_t color,
+                     bool colorCoded) {
     UiCanvas canvas;
     canvas.clip = {1, 0, contentWidth - 2, 1000};  // glyph bits on the outer columns are dropped
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -31,12 +31,11 @@ UiCanvas glyphOracle(Font const& font, std::vector<std::string> const& lines, in
     return canvas;
 }
 
-void expectOutlinedLabel(LabelSprite const& sprite, UiCanvas const& oracle) {
+void expectOutlinedLabel(const LabelSprite& sprite, const UiCanvas& oracle) {
     int inked = 0;
     for (int y = 0; y < sprite.textureHeight; ++y) {
         for (int x = 0; x < sprite.textureWidth; ++x) {
-            bool interior = x >= 1 && y >= 1 && x <= sprite.contentWidth - 2 &&
-                            y <= sprite.contentHeight - 2;
+            bool interior = x >= 1 && y >= 1 && x <= sprite.contentWidth - 2 && y <= sprite.contentHeight - 2;
             uint32_t want = 0;
             if (interior) {
                 if (oracle.pixel(x, y) != 0) {
@@ -61,21 +60,20 @@ void expectOutlinedLabel(LabelSprite const& sprite, UiCanvas const& oracle) {
 TEST(LabelSprite, SizesTable) {
     Font font = testFont();
     struct Case {
-        char const* name;
+        const char* name;
         std::vector<std::string> lines;
         int contentWidth, contentHeight, textureWidth, textureHeight;
         float uMax, vMax;
     };
     std::vector<Case> cases = {
         {"96-pixel line", {std::string(12, 'a')}, 100, 20, 128, 32, 100.0f / 128, 0.625f},
-        {"124-pixel line fills 128", {std::string(15, 'a') + "\xCC\x81"}, 124, 20, 128, 32,
-         124.0f / 128, 0.625f},
+        {"124-pixel line fills 128", {std::string(15, 'a') + "\xCC\x81"}, 124, 20, 128, 32, 124.0f / 128, 0.625f},
         {"three lines", {"a", "bb", "c"}, 20, 56, 32, 64, 20.0f / 32, 0.875f},
         {"empty text", {""}, 4, 20, 4, 32, 1.0f, 0.625f},
         {"no lines", {}, 4, 2, 4, 2, 1.0f, 1.0f},
         {"wide glyphs", {"\xE4\xB8\x80\xE4\xB8\x80"}, 36, 20, 64, 32, 36.0f / 64, 0.625f},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         LabelSprite sprite = renderLabelLines(font, c.lines, std::nullopt, false);
         EXPECT_EQ(sprite.contentWidth, c.contentWidth) << c.name;
         EXPECT_EQ(sprite.contentHeight, c.contentHeight) << c.name;
@@ -118,7 +116,9 @@ TEST(LabelSprite, LinesAreCentredAndOutlinedInBlack) {
 
 TEST(LabelSprite, CallerColorAndCombiningMarks) {
     Font font = testFont();
-    std::vector<std::string> lines = {"e\xCC\x81" "x"};
+    std::vector<std::string> lines = {
+        "e\xCC\x81"
+        "x"};
     LabelSprite sprite = renderLabelLines(font, lines, LabelRgb{220, 142, 210}, false);
     EXPECT_EQ(sprite.contentWidth, 20);
     uint32_t color = 0xff000000u | 210u << 16 | 142u << 8 | 220u;
@@ -144,7 +144,7 @@ TEST(LabelSprite, ColorCodedRunsKeepTheirColors) {
 TEST(LabelSprite, QuadCornersTextureCoordinatesAndColor) {
     LabelSprite sprite = renderLabel(testFont(), "abc");
     std::vector<Color> colors;
-    PlotFunction plot = [&](float x, float y, float z, Color const& c) {
+    PlotFunction plot = [&](float x, float y, float z, const Color& c) {
         colors.push_back(c);
         Vertex v;
         v.x = x;
@@ -161,7 +161,7 @@ TEST(LabelSprite, QuadCornersTextureCoordinatesAndColor) {
         emitLabelQuad(sprite, {10.0f, 20.0f, 30.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 2.0f}, plot, 0.5f);
     ASSERT_EQ(quad.size(), 6u);
     ASSERT_EQ(colors.size(), 4u);
-    for (Color const& c : colors) {
+    for (const Color& c : colors) {
         EXPECT_EQ(c.r, 1.0f);
         EXPECT_EQ(c.g, 1.0f);
         EXPECT_EQ(c.b, 1.0f);
@@ -170,7 +170,7 @@ TEST(LabelSprite, QuadCornersTextureCoordinatesAndColor) {
     struct Corner {
         float x, z, u, v;
     };
-    float const h = 0.14f * 0.5f * 2.0f;
+    const float h = 0.14f * 0.5f * 2.0f;
     Corner c0{9.5f, 30.0f - h, 0.0f, sprite.vMax};
     Corner c1{10.5f, 30.0f - h, sprite.uMax, sprite.vMax};
     Corner c2{10.5f, 30.0f + h, sprite.uMax, 0.0f};
@@ -187,8 +187,7 @@ TEST(LabelSprite, QuadCornersTextureCoordinatesAndColor) {
 
 TEST(LabelSprite, EmptyPlotCallbackThrows) {
     LabelSprite sprite = renderLabel(testFont(), "a");
-    EXPECT_THROW(emitLabelQuad(sprite, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, PlotFunction(), 1.0f),
-                 std::bad_function_call);
+    EXPECT_THROW(emitLabelQuad(sprite, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, PlotFunction(), 1.0f), std::bad_function_call);
 }
 
 TEST(LabelSprite, UploadGoesThroughGraphics) {
@@ -196,7 +195,7 @@ TEST(LabelSprite, UploadGoesThroughGraphics) {
     LabelSprite sprite = renderLabel(testFont(), "abc");
     uint32_t handle = uploadLabelSprite(graphics, sprite, 0);
     ASSERT_NE(handle, 0u);
-    Texture const& texture = graphics.textures().at(handle);
+    const Texture& texture = graphics.textures().at(handle);
     EXPECT_EQ(texture.width, 32);
     EXPECT_EQ(texture.height, 32);
     EXPECT_TRUE(texture.linear);

@@ -23,7 +23,7 @@ ListBox makeList(int count, int rowHeight = 24) {
 
 TEST(ListBox, GeometryTable) {
     struct Case {
-        char const* name;
+        const char* name;
         int height, count, rowHeight, first;
         int visible, lastFirst;
         int thumbTop, thumbLength;
@@ -39,7 +39,7 @@ TEST(ListBox, GeometryTable) {
         {"too low for a row still shows one", 20, 5, 24, 0, 1, 4, 68, 18},
         {"empty", 200, 0, 24, 0, 8, 0, 68, 164},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         ListBox list;
         list.setLayout(100, 50, 300, c.height, c.count, c.rowHeight);
         list.scrollBy(c.first);
@@ -67,7 +67,7 @@ TEST(ListBox, RowAtTable) {
     ListBox list = makeList(30);
     list.scrollBy(5);
     struct Case {
-        char const* name;
+        const char* name;
         int px, py, row;
     };
     std::vector<Case> cases = {
@@ -81,7 +81,7 @@ TEST(ListBox, RowAtTable) {
         {"left of the list", 99, 100, -1},
         {"below the list", 110, 250, -1},
     };
-    for (Case const& c : cases) EXPECT_EQ(list.rowAt(c.px, c.py), c.row) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(list.rowAt(c.px, c.py), c.row) << c.name;
     ListBox few = makeList(3);
     EXPECT_EQ(few.rowAt(110, 52 + 2 * 24), 2);
     EXPECT_EQ(few.rowAt(110, 52 + 3 * 24), -1);  // past the last item
@@ -117,7 +117,7 @@ TEST(ListBox, SetLayoutClampsScrollAndSelection) {
 
 TEST(ListBox, MoveSelectionTable) {
     struct Case {
-        char const* name;
+        const char* name;
         int count, selected, delta, expected;
     };
     std::vector<Case> cases = {
@@ -132,7 +132,7 @@ TEST(ListBox, MoveSelectionTable) {
         {"empty list, up", 0, -1, -1, -1},
         {"empty list, page", 0, -1, 8, -1},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         ListBox list = makeList(c.count);
         list.select(c.selected);
         list.moveSelection(c.delta);
@@ -157,7 +157,7 @@ TEST(ListBox, SelectEdge) {
 
 TEST(ListBox, PressTable) {
     struct Case {
-        char const* name;
+        const char* name;
         int startFirst;
         int px, py;
         int first, selected, pressedArrow;
@@ -174,7 +174,7 @@ TEST(ListBox, PressTable) {
         {"thumb grabs", 0, 390, 80, 0, -1, 0, true},
         {"outside the list", 0, 401, 100, 0, -1, 0, false},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         ListBox list = makeList(30);
         list.scrollBy(c.startFirst);
         list.press(c.px, c.py);
@@ -221,22 +221,20 @@ TEST(ListBox, DrawRowsSelectionAndScrollBar) {
     for (int i = 0; i < 30; ++i) items.push_back(ListItem{std::string(1, char('a' + i % 26)), "", false});
     list.draw(canvas, font, items);
 
-    EXPECT_EQ(canvas.pixel(100, 50), palette::kBevelDark);   // sunken frame
+    EXPECT_EQ(canvas.pixel(100, 50), palette::kBevelDark);  // sunken frame
     EXPECT_EQ(canvas.pixel(399, 249), palette::kBevelLight);
     EXPECT_EQ(canvas.pixel(300, 60), palette::kListBackground);
     EXPECT_EQ(canvas.pixel(300, 52 + 24 + 1), palette::kSelection);
-    EXPECT_EQ(canvas.pixel(379, 52 + 24), palette::kSelection);   // last selected column
+    EXPECT_EQ(canvas.pixel(379, 52 + 24), palette::kSelection);  // last selected column
     EXPECT_EQ(canvas.pixel(380, 52 + 24), palette::kListBackground);
     // Labels at x + 8 and (rowHeight - 16) / 2 below the row top.
-    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('a'), 108, 56, palette::kBodyText,
-                             palette::kListBackground));
-    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('b'), 108, 80, palette::kHighlightText,
-                             palette::kSelection));
+    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('a'), 108, 56, palette::kBodyText, palette::kListBackground));
+    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('b'), 108, 80, palette::kHighlightText, palette::kSelection));
     // Scroll bar: track, arrows and thumb.
     EXPECT_EQ(canvas.pixel(390, 150), palette::kListTrack);
-    EXPECT_EQ(canvas.pixel(390, 75), palette::kSelection);  // thumb face
-    EXPECT_EQ(canvas.pixel(382, 68), palette::kBevelLight); // raised thumb
-    EXPECT_EQ(canvas.pixel(382, 52), palette::kBevelLight); // raised up arrow
+    EXPECT_EQ(canvas.pixel(390, 75), palette::kSelection);   // thumb face
+    EXPECT_EQ(canvas.pixel(382, 68), palette::kBevelLight);  // raised thumb
+    EXPECT_EQ(canvas.pixel(382, 52), palette::kBevelLight);  // raised up arrow
     // Arrow marks in the enabled colour: the up mark's tip and base.
     EXPECT_EQ(canvas.pixel(389, 57), palette::kHighlightText);
     EXPECT_EQ(canvas.pixel(386, 60), palette::kHighlightText);
@@ -256,13 +254,10 @@ TEST(ListBox, DrawClipsRowsAndDetailLines) {
     std::vector<ListItem> items = {{"abcdefghijklmnop", "xy", false}, {"^#FF0000r", "", true}};
     list.draw(canvas, font, items);
     // Label at 8 below the top with a detail line 22 further down.
-    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('a'), 8, 2 + 8, palette::kBodyText,
-                             palette::kListBackground));
-    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('x'), 8, 2 + 30, palette::kBodyText,
-                             palette::kListBackground));
+    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('a'), 8, 2 + 8, palette::kBodyText, palette::kListBackground));
+    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('x'), 8, 2 + 30, palette::kBodyText, palette::kListBackground));
     // Colour-coded label in its own colour, vertically centred: (48 - 16) / 2.
-    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('r'), 8, 50 + 16, 0xFF0000FF,
-                             palette::kListBackground));
+    EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('r'), 8, 50 + 16, 0xFF0000FF, palette::kListBackground));
     // Label glyphs stop at the rows area (x + 2 + width - 22 = 80).
     for (int row = 0; row < 100; ++row) {
         uint32_t p = canvas.pixel(80, row);
@@ -276,15 +271,15 @@ TEST(ListBox, PressedStatesAndDimmedMarks) {
     ListBox list = makeList(3);
     list.pressedArrow = -1;
     list.draw(canvas, font, {{"a", "", false}});
-    EXPECT_EQ(canvas.pixel(382, 52), palette::kBevelDark);   // up arrow sunken
-    EXPECT_EQ(canvas.pixel(382, 232), palette::kBevelLight); // down arrow raised
-    EXPECT_EQ(canvas.pixel(389, 57), palette::kBevelLight);  // marks dimmed
-    EXPECT_EQ(canvas.pixel(390, 150), palette::kSelection);  // thumb fills the track
+    EXPECT_EQ(canvas.pixel(382, 52), palette::kBevelDark);    // up arrow sunken
+    EXPECT_EQ(canvas.pixel(382, 232), palette::kBevelLight);  // down arrow raised
+    EXPECT_EQ(canvas.pixel(389, 57), palette::kBevelLight);   // marks dimmed
+    EXPECT_EQ(canvas.pixel(390, 150), palette::kSelection);   // thumb fills the track
 
     ListBox scrolled = makeList(30);
     scrolled.press(390, 80);
     scrolled.draw(canvas, font, {});
-    EXPECT_EQ(canvas.pixel(382, 68), palette::kBevelDark);   // sunken thumb while dragged
+    EXPECT_EQ(canvas.pixel(382, 68), palette::kBevelDark);  // sunken thumb while dragged
 }
 
 TEST(ListBox, DrawStringsIsPlainOneLineItems) {

@@ -68,21 +68,21 @@ public:
         r_.calls.push_back("bind");
         r_.boundObject = object;
     }
-    void uploadTexture(Texture const& texture) override {
+    void uploadTexture(const Texture& texture) override {
         r_.calls.push_back("upload");
         r_.uploads.push_back({r_.boundObject, texture.width, texture.height, texture.version, texture.linear,
                               texture.repeat, texture.pixels, false});
     }
-    void updateTexture(Texture const& texture) override {
+    void updateTexture(const Texture& texture) override {
         r_.calls.push_back("update");
         r_.uploads.push_back({r_.boundObject, texture.width, texture.height, texture.version, texture.linear,
                               texture.repeat, texture.pixels, true});
     }
-    void applyState(DrawState const& state) override {
+    void applyState(const DrawState& state) override {
         r_.calls.push_back("state");
         r_.state = state;
     }
-    void drawTriangles(Vertex const* vertices, size_t count, float alpha) override {
+    void drawTriangles(const Vertex* vertices, size_t count, float alpha) override {
         r_.calls.push_back("draw");
         r_.draws.push_back({r_.state, r_.state.textured ? r_.boundObject : 0u,
                             std::vector<Vertex>(vertices, vertices + count), alpha});

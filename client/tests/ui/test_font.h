@@ -37,10 +37,10 @@ inline Glyph blankGlyph(uint32_t codePoint, int width) {
 }
 
 // Code points of the test font besides printable ASCII.
-inline constexpr uint32_t kAcute = 0x0301;     // combining mark, 8 wide
-inline constexpr uint32_t kEAcute = 0x00E9;    // 8 wide
-inline constexpr uint32_t kCjkOne = 0x4E00;    // 16 wide
-inline constexpr uint32_t kIdeoSpace = 0x3000; // wrap space, 16 wide
+inline constexpr uint32_t kAcute = 0x0301;      // combining mark, 8 wide
+inline constexpr uint32_t kEAcute = 0x00E9;     // 8 wide
+inline constexpr uint32_t kCjkOne = 0x4E00;     // 16 wide
+inline constexpr uint32_t kIdeoSpace = 0x3000;  // wrap space, 16 wide
 
 inline std::vector<Glyph> testGlyphs(bool withReplacement = true) {
     std::vector<Glyph> glyphs;
@@ -69,8 +69,8 @@ inline Font testFont() {
 }
 
 // Every pixel of a glyph cell: the colour where inked, `background` elsewhere.
-inline ::testing::AssertionResult glyphDrawnAt(UiCanvas const& canvas, Glyph const& glyph, int x,
-                                               int y, uint32_t color, uint32_t background = 0) {
+inline ::testing::AssertionResult glyphDrawnAt(const UiCanvas& canvas, const Glyph& glyph, int x, int y, uint32_t color,
+                                               uint32_t background = 0) {
     for (int row = 0; row < 16; ++row) {
         for (int column = 0; column < glyph.width; ++column) {
             uint32_t want = glyph.inked(column, row) ? color : background;
@@ -78,8 +78,7 @@ inline ::testing::AssertionResult glyphDrawnAt(UiCanvas const& canvas, Glyph con
             if (got != want) {
                 char message[128];
                 std::snprintf(message, sizeof message, "glyph U+%04X pixel (%d, %d) is 0x%08X, want 0x%08X",
-                              unsigned(glyph.codePoint), x + column, y + row, unsigned(got),
-                              unsigned(want));
+                              unsigned(glyph.codePoint), x + column, y + row, unsigned(got), unsigned(want));
                 return ::testing::AssertionFailure() << message;
             }
         }
@@ -87,7 +86,7 @@ inline ::testing::AssertionResult glyphDrawnAt(UiCanvas const& canvas, Glyph con
     return ::testing::AssertionSuccess();
 }
 
-inline int countPixels(UiCanvas const& canvas, uint32_t color) {
+inline int countPixels(const UiCanvas& canvas, uint32_t color) {
     int n = 0;
     for (int y = 0; y < UiCanvas::kBufferSize; ++y) {
         for (int x = 0; x < UiCanvas::kBufferSize; ++x) n += canvas.pixel(x, y) == color;

@@ -12,21 +12,19 @@ namespace {
 using testing::glyphDrawnAt;
 using testing::testFont;
 
-char const* const kAcuteBytes = "\xCC\x81";  // U+0301
-char const* const kCjkBytes = "\xE4\xB8\x80"; // U+4E00, 16 pixels wide
+const char* const kAcuteBytes = "\xCC\x81";    // U+0301
+const char* const kCjkBytes = "\xE4\xB8\x80";  // U+4E00, 16 pixels wide
 
-std::vector<std::string> repeat(std::string const& code, size_t n) {
-    return std::vector<std::string>(n, code);
-}
+std::vector<std::string> repeat(const std::string& code, size_t n) { return std::vector<std::string>(n, code); }
 
-std::vector<std::string> concat(std::vector<std::string> a, std::vector<std::string> const& b) {
+std::vector<std::string> concat(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
 TEST(ColorCodes, ParseTable) {
     struct Case {
-        char const* name;
+        const char* name;
         std::string text;
         std::string plain;
         std::vector<std::string> codes;
@@ -38,17 +36,15 @@ TEST(ColorCodes, ParseTable) {
         {"non-hex letters stay literal", "^#GGGGGGx", "^#GGGGGGx", repeat("^r", 9)},
         {"other letter stays literal", "^x^R", "^x^R", repeat("^r", 4)},
         {"caret at the end", "ab^", "ab^", repeat("^r", 3)},
-        {"colour then reset", "^#FF0000abc^rd", "abcd",
-         concat(repeat("^#FF0000", 3), repeat("^r", 1))},
+        {"colour then reset", "^#FF0000abc^rd", "abcd", concat(repeat("^#FF0000", 3), repeat("^r", 1))},
         {"code kept exactly as written", "^#ff00AAx", "x", repeat("^#ff00AA", 1)},
-        {"code covers every byte of a character", "^#00ff00\xC3\xA9", "\xC3\xA9",
-         repeat("^#00ff00", 2)},
+        {"code covers every byte of a character", "^#00ff00\xC3\xA9", "\xC3\xA9", repeat("^#00ff00", 2)},
         {"codes alone give nothing", "^r^#123456^r", "", {}},
         {"doubled caret before a hash", "^^#FF0000", "^#FF0000", repeat("^r", 8)},
         {"later code replaces the earlier", "^#111111^#222222z", "z", repeat("^#222222", 1)},
         {"caret inside coloured text", "^#ABCDEF^^", "^", repeat("^#ABCDEF", 1)},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         ColorCodedText parsed = parseColorCodes(c.text);
         EXPECT_EQ(parsed.plain, c.plain) << c.name;
         EXPECT_EQ(parsed.codes, c.codes) << c.name;
@@ -72,14 +68,14 @@ TEST(ColorCodes, EncodeTable) {
         {"abc", 0, std::string::npos, "^rabc"},
         {"^#010203x^#010203y", 0, 2, "^#010203xy"},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         EXPECT_EQ(encodeColorCodes(parseColorCodes(c.text), c.start, c.count), c.coded) << c.text;
     }
 }
 
 TEST(ColorCodes, EncodedTextParsesBackToTheSame) {
-    for (std::string text : {"^#FF0000red^r and ^#00ff00green", "^^^^", "a^b^", "^#12345x",
-                             "\xC3\xA9^#abcdef\xE2\x82\xAC"}) {
+    for (std::string text :
+         {"^#FF0000red^r and ^#00ff00green", "^^^^", "a^b^", "^#12345x", "\xC3\xA9^#abcdef\xE2\x82\xAC"}) {
         ColorCodedText parsed = parseColorCodes(text);
         ColorCodedText again = parseColorCodes(encodeColorCodes(parsed, 0, parsed.plain.size()));
         EXPECT_EQ(again.plain, parsed.plain) << text;
@@ -103,19 +99,23 @@ TEST(TextWidth, CombiningMarksAndCodes) {
     EXPECT_EQ(textWidth(font, "^#FF0000ab", true), 16);
     EXPECT_EQ(textWidth(font, "^#FF0000ab", false), 80);
     EXPECT_EQ(textWidth(font, "a^^b", true), 24);
-    EXPECT_EQ(textWidth(font, "A\x80" "B", false), 24);
+    EXPECT_EQ(textWidth(font,
+                        "A\x80"
+                        "B",
+                        false),
+              24);
     EXPECT_EQ(textWidth(font, "", true), 0);
 }
 
 TEST(FitText, Table) {
     Font font = testFont();
     struct Case {
-        char const* name;
+        const char* name;
         std::string text;
         int maxWidth;
         std::string fitted;
     };
-    std::string ten = "abcdefghij";  // 80 pixels
+    std::string ten = "abcdefghij";                                                 // 80 pixels
     std::string cjk4 = std::string(kCjkBytes) + kCjkBytes + kCjkBytes + kCjkBytes;  // 64 pixels
     std::vector<Case> cases = {
         {"exactly as wide", ten, 80, ten},
@@ -125,12 +125,12 @@ TEST(FitText, Table) {
         {"23 pixels leave only the dots", ten, 23, "..."},
         {"zero width", ten, 0, "..."},
         {"never cuts inside a wide character", cjk4, 50, std::string(kCjkBytes) + "..."},
-        {"combining mark stays with its base",
-         std::string("a") + kAcuteBytes + "bcdefghij", 40, std::string("a") + kAcuteBytes + "b..."},
+        {"combining mark stays with its base", std::string("a") + kAcuteBytes + "bcdefghij", 40,
+         std::string("a") + kAcuteBytes + "b..."},
         {"combining mark makes the text no wider", std::string("abcde") + kAcuteBytes, 40,
          std::string("abcde") + kAcuteBytes},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         std::string fitted = fitText(font, c.text, c.maxWidth);
         EXPECT_EQ(fitted, c.fitted) << c.name;
         if (c.maxWidth > 23) {
@@ -142,7 +142,7 @@ TEST(FitText, Table) {
 TEST(WrapText, PlainTable) {
     Font font = testFont();
     struct Case {
-        char const* name;
+        const char* name;
         std::string text;
         int maxWidth;
         int firstLineWidth;
@@ -162,23 +162,23 @@ TEST(WrapText, PlainTable) {
         {"second word wraps", "abc def", 40, 40, {"abc", "def"}},
         {"spaces before a wrapped word vanish", "abc    def", 40, 40, {"abc", "def"}},
         {"exact fit stays on the line", "abc d", 40, 40, {"abc d"}},
-        {"word too wide for the first line starts on the second", "abcdefg", 80, 40,
-         {"", "abcdefg"}},
+        {"word too wide for the first line starts on the second", "abcdefg", 80, 40, {"", "abcdefg"}},
         {"narrow first line, then full lines", "ab cd ef", 40, 16, {"ab", "cd ef"}},
         {"long word broken at glyph boundaries", "abcdefghij", 32, 32, {"abcd", "efgh", "ij"}},
-        {"long word after text starts a new line", "ab abcdefghij", 32, 32,
-         {"ab", "abcd", "efgh", "ij"}},
+        {"long word after text starts a new line", "ab abcdefghij", 32, 32, {"ab", "abcd", "efgh", "ij"}},
         {"multi-byte characters never split", e + e + e + e + e, 16, 16, {e + e, e + e, e}},
-        {"combining marks stay with their base", aAcute + bAcute + cAcute, 16, 16,
-         {aAcute + bAcute, cAcute}},
-        {"glyph wider than the line sits alone", std::string(kCjkBytes) + kCjkBytes, 10, 10,
-         {kCjkBytes, kCjkBytes}},
-        {"ideographic space is a wrap space", std::string("ab") + "\xE3\x80\x80" + "cd", 40, 40,
+        {"combining marks stay with their base", aAcute + bAcute + cAcute, 16, 16, {aAcute + bAcute, cAcute}},
+        {"glyph wider than the line sits alone", std::string(kCjkBytes) + kCjkBytes, 10, 10, {kCjkBytes, kCjkBytes}},
+        {"ideographic space is a wrap space", std::string("ab") + "\xE3\x80\x80" + "cd", 40, 40, {"ab", "cd"}},
+        {"no-break space U+00A0 is a wrap space",
+         "ab\xC2\xA0"
+         "cd",
+         32,
+         32,
          {"ab", "cd"}},
-        {"no-break space U+00A0 is a wrap space", "ab\xC2\xA0" "cd", 32, 32, {"ab", "cd"}},
         {"zero widths still make progress", "ab", 0, 0, {"a", "b"}},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         EXPECT_EQ(wrapText(font, c.text, c.maxWidth, c.firstLineWidth, false), c.lines) << c.name;
     }
 }
@@ -198,7 +198,7 @@ TEST(WrapText, ColorCodedLinesStartWithTheirCode) {
         {"^#FF0000", 100, {""}},
         {"ab ab", 16, {"^rab", "^rab"}},  // repeated words are found in order
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         EXPECT_EQ(wrapText(font, c.text, c.maxWidth, c.maxWidth, true), c.lines) << c.text;
     }
 }
@@ -206,18 +206,18 @@ TEST(WrapText, ColorCodedLinesStartWithTheirCode) {
 TEST(DrawText, ColorRunsAndReset) {
     Font font = testFont();
     UiCanvas canvas;
-    uint32_t const callerColor = 0xff9694a8;
+    const uint32_t callerColor = 0xff9694a8;
     drawText(canvas, font, "^#FF0000abc^rd", 10, 20, callerColor, true);
-    uint32_t const red = 0xFF0000FF;
+    const uint32_t red = 0xFF0000FF;
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('a'), 10, 20, red));
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('b'), 18, 20, red));
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('c'), 26, 20, red));
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('d'), 34, 20, callerColor));
     // The bytes in the buffer are R, G, B, A.
-    Glyph const& a = font.glyph('a');
+    const Glyph& a = font.glyph('a');
     for (int column = 0; column < 8; ++column) {
         if (!a.inked(column, 0)) continue;
-        uint8_t const* p = &canvas.pixels[((10 + column) + 20 * 1024) * 4];
+        const uint8_t* p = &canvas.pixels[((10 + column) + 20 * 1024) * 4];
         EXPECT_EQ(p[0], 255);
         EXPECT_EQ(p[1], 0);
         EXPECT_EQ(p[2], 0);
@@ -248,7 +248,10 @@ TEST(DrawText, CombiningMarkDrawsOverThePreviousGlyph) {
 TEST(DrawText, MalformedBytesDrawTheReplacementGlyph) {
     Font font = testFont();
     UiCanvas canvas;
-    drawText(canvas, font, "A\x80" "B", 0, 0, 0xffffffff, false);
+    drawText(canvas, font,
+             "A\x80"
+             "B",
+             0, 0, 0xffffffff, false);
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('A'), 0, 0, 0xffffffff));
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph(0xFFFD), 8, 0, 0xffffffff));
     EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph('B'), 16, 0, 0xffffffff));
@@ -259,7 +262,7 @@ TEST(DrawText, OnlyTheClipLimitsTheText) {
     UiCanvas canvas;
     canvas.clip = {0, 0, 12, 680};
     drawText(canvas, font, "ab", 0, 0, 0xffffffff, false);
-    Glyph const& b = font.glyph('b');
+    const Glyph& b = font.glyph('b');
     for (int row = 0; row < 16; ++row) {
         for (int column = 0; column < 8; ++column) {
             uint32_t want = column < 4 && b.inked(column, row) ? 0xffffffffu : 0u;

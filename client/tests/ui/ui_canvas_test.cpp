@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "test_font.h"
+#include "ui/canvas_view.h"
 #include "ui/palette.h"
 #include "ui/ui_canvas.h"
-#include "ui/canvas_view.h"
 #include "ui/ui_layout.h"
 
 namespace vobu {
@@ -21,7 +21,7 @@ using testing::testFont;
 constexpr uint32_t kLight = palette::kBevelLight;
 constexpr uint32_t kDark = palette::kBevelDark;
 
-std::set<std::pair<int, int>> pixelsOf(UiCanvas const& canvas, uint32_t color) {
+std::set<std::pair<int, int>> pixelsOf(const UiCanvas& canvas, uint32_t color) {
     std::set<std::pair<int, int>> out;
     for (int y = 0; y < 1024; ++y) {
         for (int x = 0; x < 1024; ++x) {
@@ -44,7 +44,7 @@ TEST(UiCanvas, StartsTransparentWithTheVisibleClip) {
 TEST(UiCanvas, SetPixelWritesRgbaBytesOnlyInsideTheVisibleAreaAndClip) {
     UiCanvas canvas;
     canvas.setPixel(3, 2, 0x44332211);
-    uint8_t const* p = &canvas.pixels[(3 + 2 * 1024) * 4];
+    const uint8_t* p = &canvas.pixels[(3 + 2 * 1024) * 4];
     EXPECT_EQ(p[0], 0x11);
     EXPECT_EQ(p[1], 0x22);
     EXPECT_EQ(p[2], 0x33);
@@ -52,8 +52,7 @@ TEST(UiCanvas, SetPixelWritesRgbaBytesOnlyInsideTheVisibleAreaAndClip) {
 
     canvas.setPixel(1019, 679, 0xffffffff);
     EXPECT_EQ(canvas.pixel(1019, 679), 0xffffffffu);
-    for (auto [x, y] : std::vector<std::pair<int, int>>{{1020, 0}, {0, 680}, {-1, 0}, {0, -1},
-                                                       {1023, 1023}}) {
+    for (auto [x, y] : std::vector<std::pair<int, int>>{{1020, 0}, {0, 680}, {-1, 0}, {0, -1}, {1023, 1023}}) {
         canvas.setPixel(x, y, 0xff0000ff);
     }
     EXPECT_EQ(countPixels(canvas, 0xff0000ff), 0);
@@ -86,7 +85,7 @@ TEST(UiCanvas, ClearZeroesEveryByte) {
 
 TEST(UiCanvas, FillRectTable) {
     struct Case {
-        char const* name;
+        const char* name;
         int x, y, w, h;
         ClipRect clip;
         int expected;
@@ -102,7 +101,7 @@ TEST(UiCanvas, FillRectTable) {
         {"huge sizes do not overflow", 1000, 600, 0x7fffffff, 0x7fffffff, all, 20 * 80},
         {"whole canvas", -100, -100, 5000, 5000, all, 1020 * 680},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         UiCanvas canvas;
         canvas.clip = c.clip;
         canvas.fillRect(c.x, c.y, c.w, c.h, 0xff123456);
@@ -124,11 +123,10 @@ TEST(UiCanvas, DrawLineFollowsBresenhamWithBothEnds) {
         {0, 0, 3, 3, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
         {1, 0, 2, 5, {{1, 0}, {1, 1}, {1, 2}, {2, 3}, {2, 4}, {2, 5}}},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         UiCanvas canvas;
         canvas.drawLine(c.x0, c.y0, c.x1, c.y1, 0xffffffff);
-        EXPECT_EQ(pixelsOf(canvas, 0xffffffff), c.pixels)
-            << c.x0 << "," << c.y0 << " - " << c.x1 << "," << c.y1;
+        EXPECT_EQ(pixelsOf(canvas, 0xffffffff), c.pixels) << c.x0 << "," << c.y0 << " - " << c.x1 << "," << c.y1;
     }
 }
 
@@ -186,13 +184,19 @@ TEST(UiCanvas, PlainTextDecodesMalformedBytes) {
         std::vector<uint32_t> glyphs;
     };
     std::vector<Case> cases = {
-        {"A\x80" "B", {'A', 0xFFFD, 'B'}},
+        {"A\x80"
+         "B",
+         {'A', 0xFFFD, 'B'}},
         {"ab\xC3", {'a', 'b', 0xFFFD}},
         {"\xC0\x80", {0xFFFD, 0xFFFD}},
-        {"\xED\xA0\x80" "c", {0xFFFD, 'c'}},
-        {"\xE4\xB8\x80" "d", {0x4E00, 'd'}},
+        {"\xED\xA0\x80"
+         "c",
+         {0xFFFD, 'c'}},
+        {"\xE4\xB8\x80"
+         "d",
+         {0x4E00, 'd'}},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         UiCanvas canvas;
         canvas.drawPlainText(font, c.text, 0, 0, 0xffffffff, 1020);
         int x = 0;
@@ -207,7 +211,7 @@ TEST(UiCanvas, PlainTextDecodesMalformedBytes) {
 }
 
 struct ButtonCase {
-    char const* name;
+    const char* name;
     bool pressed, enabled, hover;
     uint32_t face;
     uint32_t label;
@@ -223,7 +227,7 @@ TEST(UiCanvas, ButtonFaceBevelAndLabelColors) {
         {"disabled", false, false, false, palette::kButtonFace, palette::kDisabledText},
     };
     Font font = testFont();
-    for (ButtonCase const& c : cases) {
+    for (const ButtonCase& c : cases) {
         UiCanvas canvas;
         canvas.drawButton(font, 10, 10, 100, 30, "ab", c.pressed, c.enabled, c.hover);
         EXPECT_EQ(canvas.pixel(12, 12), c.face) << c.name;
@@ -247,8 +251,7 @@ TEST(UiCanvas, ButtonWithANearlyFullLabelStartsAtFourAndStopsBeforeTheEdge) {
     std::string label = "abcdefghijkl";  // 96 pixels in a 100-pixel button
     canvas.drawButton(font, 0, 0, 100, 24, label, false, true, false);
     for (int i = 0; i < 11; ++i) {
-        EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph(label[i]), 4 + 8 * i, 4, palette::kBodyText,
-                                 palette::kButtonFace))
+        EXPECT_TRUE(glyphDrawnAt(canvas, font.glyph(label[i]), 4 + 8 * i, 4, palette::kBodyText, palette::kButtonFace))
             << i;
     }
     // The twelfth glyph would end at 100, past x + 96: only the face is there.
@@ -280,7 +283,7 @@ TEST(UiLayout, CentresTheCanvasInLargerDrawables) {
         {1020, 680, 0, 0}, {1280, 720, 130, 20}, {1021, 681, 0, 0},
         {1023, 683, 1, 1}, {800, 600, 0, 0},     {1920, 400, 450, 0},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         UiLayout layout = UiLayout::forDrawable(c.w, c.h);
         EXPECT_EQ(layout.x, c.x) << c.w << "x" << c.h;
         EXPECT_EQ(layout.y, c.y) << c.w << "x" << c.h;
@@ -311,8 +314,8 @@ TEST(CanvasView, QuadCoversTheCanvasWhereTheLayoutPutsIt) {
     struct Corner {
         float x, y, u, v;
     };
-    std::vector<Corner> expected = {{left, top, 0, 0},  {left, bottom, 0, v}, {right, bottom, u, v},
-                                    {left, top, 0, 0},  {right, bottom, u, v}, {right, top, u, 0}};
+    std::vector<Corner> expected = {{left, top, 0, 0}, {left, bottom, 0, v},  {right, bottom, u, v},
+                                    {left, top, 0, 0}, {right, bottom, u, v}, {right, top, u, 0}};
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(quad[i].x, expected[i].x) << i;
         EXPECT_EQ(quad[i].y, expected[i].y) << i;
@@ -333,7 +336,7 @@ TEST(CanvasView, UploadKeepsOneHandlePerCanvas) {
     UiCanvas canvas;
     canvas.setPixel(0, 0, 0xff0000ff);
     uint32_t handle = uploadCanvas(graphics, canvas, 0);
-    Texture const& texture = graphics.textures().at(handle);
+    const Texture& texture = graphics.textures().at(handle);
     EXPECT_EQ(texture.width, 1024);
     EXPECT_EQ(texture.height, 1024);
     EXPECT_TRUE(texture.linear);

@@ -30,20 +30,20 @@ struct Screen {
         controls.add(canvas, "dialog.list", 10, 50, 210, 100, click("dialog.list"), true);
         button("dialog.help", 230, 10, 60, 30, false);
     }
-    void button(std::string const& id, int x, int y, int w, int h, bool enabled) {
+    void button(const std::string& id, int x, int y, int w, int h, bool enabled) {
         controls.addButton(canvas, font, id, x, y, w, h, id.substr(7), click(id), false, enabled);
     }
-    std::function<void()> click(std::string const& id) {
+    std::function<void()> click(const std::string& id) {
         return [this, id] { clicks.push_back(id); };
     }
-    void run(std::function<void()> const& action) {
+    void run(const std::function<void()>& action) {
         if (action) action();
     }
 };
 
 TEST(UiControls, ClickRulesTable) {
     struct Case {
-        char const* name;
+        const char* name;
         int pressX, pressY;
         int releaseX, releaseY;
         double releaseAfter;
@@ -63,7 +63,7 @@ TEST(UiControls, ClickRulesTable) {
         {"press on a focus-only control", 50, 80, 50, 80, 0.1, {}},
         {"press on nothing", 500, 500, 500, 500, 0.1, {}},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         Screen screen;
         screen.repaint();
         double t0 = 100.0;
@@ -98,7 +98,7 @@ TEST(UiControls, DragOutAndBackThenReleaseDoesNotClick) {
     screen.controls.press(50, 20, 1.0);
     screen.controls.pointerMoved(150, 20);  // over the other button
     EXPECT_TRUE(screen.controls.cancelled);
-    screen.controls.pointerMoved(50, 20);   // back at the press point
+    screen.controls.pointerMoved(50, 20);  // back at the press point
     screen.run(screen.controls.release(50, 20, 1.1));
     EXPECT_TRUE(screen.clicks.empty());
 }
@@ -150,10 +150,10 @@ TEST(UiControls, OverlappingControlsTheFirstRegisteredWins) {
     UiCanvas canvas;
     UiControls controls;
     std::string clicked;
-    controls.addButton(canvas, font, "a.first", 0, 0, 50, 50, "", [&] { clicked = "first"; }, false,
-                       true);
-    controls.addButton(canvas, font, "a.second", 25, 25, 50, 50, "", [&] { clicked = "second"; },
-                       false, true);
+    controls.addButton(
+        canvas, font, "a.first", 0, 0, 50, 50, "", [&] { clicked = "first"; }, false, true);
+    controls.addButton(
+        canvas, font, "a.second", 25, 25, 50, 50, "", [&] { clicked = "second"; }, false, true);
     controls.press(30, 30, 0.0);
     controls.release(30, 30, 0.1)();
     EXPECT_EQ(clicked, "first");
@@ -212,16 +212,14 @@ TEST(UiControls, TabMovesOverEnabledControlsInRegistrationOrder) {
         screen.controls.moveFocus(false);
         forward.push_back(screen.controls.focusId);
     }
-    EXPECT_EQ(forward, (std::vector<std::string>{"dialog.ok", "dialog.cancel", "dialog.list",
-                                                 "dialog.ok"}));
+    EXPECT_EQ(forward, (std::vector<std::string>{"dialog.ok", "dialog.cancel", "dialog.list", "dialog.ok"}));
     screen.controls.focusId.clear();
     std::vector<std::string> backward;
     for (int i = 0; i < 4; ++i) {
         screen.controls.moveFocus(true);
         backward.push_back(screen.controls.focusId);
     }
-    EXPECT_EQ(backward, (std::vector<std::string>{"dialog.list", "dialog.cancel", "dialog.ok",
-                                                  "dialog.list"}));
+    EXPECT_EQ(backward, (std::vector<std::string>{"dialog.list", "dialog.cancel", "dialog.ok", "dialog.list"}));
     // Focus on a control that is not enabled (or gone) restarts at the first.
     screen.controls.focusId = "dialog.help";
     screen.controls.moveFocus(false);
@@ -232,7 +230,8 @@ TEST(UiControls, TabWithNothingEnabledClearsTheFocus) {
     Font font = testFont();
     UiCanvas canvas;
     UiControls controls;
-    controls.addButton(canvas, font, "x.off", 0, 0, 10, 10, "", [] {}, false, false);
+    controls.addButton(
+        canvas, font, "x.off", 0, 0, 10, 10, "", [] {}, false, false);
     controls.focusId = "x.off";
     controls.moveFocus(false);
     EXPECT_EQ(controls.focusId, "");
@@ -242,9 +241,12 @@ TEST(UiControls, ControlsSharingAnIdAreOneFocusStop) {
     Font font = testFont();
     UiCanvas canvas;
     UiControls controls;
-    controls.add(canvas, "tool.0", 0, 0, 10, 10, [] {}, true);
-    controls.add(canvas, "tool.0", 20, 0, 10, 10, [] {}, true);
-    controls.add(canvas, "tool.1", 40, 0, 10, 10, [] {}, true);
+    controls.add(
+        canvas, "tool.0", 0, 0, 10, 10, [] {}, true);
+    controls.add(
+        canvas, "tool.0", 20, 0, 10, 10, [] {}, true);
+    controls.add(
+        canvas, "tool.1", 40, 0, 10, 10, [] {}, true);
     controls.moveFocus(false);
     controls.moveFocus(false);
     EXPECT_EQ(controls.focusId, "tool.1");

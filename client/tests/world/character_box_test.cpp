@@ -11,9 +11,9 @@ namespace vobu {
 namespace {
 
 // A plot callback that keeps model coordinates (w = 1) and the colour.
-Vertex modelPoint(float x, float y, float z, Color const& c) { return Vertex{x, y, z, 1, c.r, c.g, c.b, 0, 0}; }
+Vertex modelPoint(float x, float y, float z, const Color& c) { return Vertex{x, y, z, 1, c.r, c.g, c.b, 0, 0}; }
 
-std::vector<Vertex> box(Character const& ch, int level, float yaw = 0, bool shaded = false,
+std::vector<Vertex> box(const Character& ch, int level, float yaw = 0, bool shaded = false,
                         std::array<float, 3> light = {0, 0, 0}, PoseShape shape = {}) {
     std::vector<Vertex> out;
     drawCharacterBox(CharacterBoxArgs{out, ch, yaw, modelPoint, shaded, light, level, shape});
@@ -33,15 +33,15 @@ TEST(CharacterBox, TriangleCountsFollowTheDetailLevel) {
         int level;
         size_t triangles;
     } const cases[] = {{1, 12}, {2, 20}, {3, 28}, {0, 12}, {-5, 12}, {16, 132}, {40, 132}};
-    for (Case const& c : cases) {
-        std::vector<Vertex> const v = box(ch, c.level);
+    for (const Case& c : cases) {
+        const std::vector<Vertex> v = box(ch, c.level);
         EXPECT_EQ(v.size(), c.triangles * 3) << "level " << c.level;
     }
 }
 
 TEST(CharacterBox, DefaultBoxSpansItsTexelSizeAroundTheBottomCentre) {
     Character ch;  // 32 x 64 x 32 texels
-    std::vector<Vertex> const v = box(ch, 3);
+    const std::vector<Vertex> v = box(ch, 3);
     auto [minX, maxX] = std::minmax_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.x < b.x; });
     auto [minY, maxY] = std::minmax_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.y < b.y; });
     auto [minZ, maxZ] = std::minmax_element(v.begin(), v.end(), [](auto& a, auto& b) { return a.z < b.z; });
@@ -57,15 +57,15 @@ TEST(CharacterBox, FrontFaceLooksDownMinusYAndTheYawTurnsItCounterClockwise) {
     Character ch;
     ch.setSize(20, 40, 30);
     // The first two triangles are the front face's bottom strip.
-    std::vector<Vertex> const front = box(ch, 1);
+    const std::vector<Vertex> front = box(ch, 1);
     for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(front[i].y, -0.3f);
     // A quarter turn counter-clockwise sends -y to +x.
-    std::vector<Vertex> const turned = box(ch, 1, float(M_PI / 2));
+    const std::vector<Vertex> turned = box(ch, 1, float(M_PI / 2));
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(turned[i].x, 0.3f, 1e-6);
     // The front is counter-clockwise seen from outside (from -y, x to the right).
-    Vertex const& a = front[0];
-    Vertex const& b = front[1];
-    Vertex const& c = front[2];
+    const Vertex& a = front[0];
+    const Vertex& b = front[1];
+    const Vertex& c = front[2];
     EXPECT_GT((b.x - a.x) * (c.z - a.z) - (b.z - a.z) * (c.x - a.x), 0.0f);
 }
 
@@ -74,14 +74,14 @@ TEST(CharacterBox, AtlasCoordinatesOfEveryFaceAtEveryScale) {
         Character ch;
         ch.setSize(24, 48, 16);
         ch.faceScale = scale;
-        std::vector<Vertex> const v = box(ch, 1);
-        float const atlas = float(ch.skinAtlasSize());
-        int const cell = ch.skinAtlasCellSize();
+        const std::vector<Vertex> v = box(ch, 1);
+        const float atlas = float(ch.skinAtlasSize());
+        const int cell = ch.skinAtlasCellSize();
         for (int f = 0; f < kFaceCount; ++f) {
             auto [gw, gh] = ch.scaledFaceSize(f);
-            float const uLeft = float((f % 3) * cell + 1) / atlas;
-            float const vTop = float((f / 3) * cell + 1) / atlas;
-            Vertex const* q = &v[size_t(f) * 6];  // V0 V1 V2 V0 V2 V3
+            const float uLeft = float((f % 3) * cell + 1) / atlas;
+            const float vTop = float((f / 3) * cell + 1) / atlas;
+            const Vertex* q = &v[size_t(f) * 6];  // V0 V1 V2 V0 V2 V3
             SCOPED_TRACE(::testing::Message() << "scale " << scale << " face " << f);
             EXPECT_FLOAT_EQ(q[0].u, uLeft);
             EXPECT_FLOAT_EQ(q[0].v, vTop + float(gh) / atlas);
@@ -97,13 +97,13 @@ TEST(CharacterBox, AtlasCoordinatesOfEveryFaceAtEveryScale) {
 
 TEST(CharacterBox, StripsCutTheSideFacesEvenlyInHeightAndTexture) {
     Character ch;
-    std::vector<Vertex> const v = box(ch, 4);
-    float const atlas = float(ch.skinAtlasSize());
-    float const vTop = 1.0f / atlas;
-    float const span = float(ch.scaledFaceSize(FaceFront).second) / atlas;
+    const std::vector<Vertex> v = box(ch, 4);
+    const float atlas = float(ch.skinAtlasSize());
+    const float vTop = 1.0f / atlas;
+    const float span = float(ch.scaledFaceSize(FaceFront).second) / atlas;
     for (int k = 0; k < 4; ++k) {
-        Vertex const& bottomLeft = v[size_t(k) * 6];
-        Vertex const& topLeft = v[size_t(k) * 6 + 5];
+        const Vertex& bottomLeft = v[size_t(k) * 6];
+        const Vertex& topLeft = v[size_t(k) * 6 + 5];
         EXPECT_NEAR(bottomLeft.z, 1.28f * float(k) / 4, 1e-6);
         EXPECT_NEAR(topLeft.z, 1.28f * float(k + 1) / 4, 1e-6);
         EXPECT_NEAR(bottomLeft.v, vTop + span * (1 - float(k) / 4), 1e-6);
@@ -112,7 +112,7 @@ TEST(CharacterBox, StripsCutTheSideFacesEvenlyInHeightAndTexture) {
 }
 
 // The colour of the first vertex of each face.
-std::vector<float> faceBrightness(std::vector<Vertex> const& v, int level) {
+std::vector<float> faceBrightness(const std::vector<Vertex>& v, int level) {
     std::vector<float> out;
     size_t at = 0;
     for (size_t n : trianglesPerFace(level)) {
@@ -124,28 +124,28 @@ std::vector<float> faceBrightness(std::vector<Vertex> const& v, int level) {
 
 TEST(CharacterBox, ShadingByFaceOrByLight) {
     Character ch;
-    std::vector<float> const white = faceBrightness(box(ch, 2, 0, false, {0, 1, 0}), 2);
+    const std::vector<float> white = faceBrightness(box(ch, 2, 0, false, {0, 1, 0}), 2);
     for (float b : white) EXPECT_FLOAT_EQ(b, 1.0f);
 
-    std::vector<float> const shades = faceBrightness(box(ch, 2, 0, true), 2);
-    std::vector<float> const want = {0.8f, 0.85f, 0.72f, 0.9f, 1.0f, 0.65f};
+    const std::vector<float> shades = faceBrightness(box(ch, 2, 0, true), 2);
+    const std::vector<float> want = {0.8f, 0.85f, 0.72f, 0.9f, 1.0f, 0.65f};
     for (size_t f = 0; f < want.size(); ++f) EXPECT_FLOAT_EQ(shades[f], want[f]) << "face " << f;
 
     // A light straight along the front normal: front 1.0, back 0.25, sides 0.25.
-    std::vector<float> const lit = faceBrightness(box(ch, 2, 0, true, {0, -1, 0}), 2);
+    const std::vector<float> lit = faceBrightness(box(ch, 2, 0, true, {0, -1, 0}), 2);
     EXPECT_FLOAT_EQ(lit[FaceFront], 1.0f);
     EXPECT_FLOAT_EQ(lit[FaceBack], 0.25f);
     EXPECT_FLOAT_EQ(lit[FaceLeft], 0.25f);
     // The normals turn with the yaw: a quarter turn brings the front to +x.
-    std::vector<float> const turned = faceBrightness(box(ch, 2, float(M_PI / 2), true, {1, 0, 0}), 2);
+    const std::vector<float> turned = faceBrightness(box(ch, 2, float(M_PI / 2), true, {1, 0, 0}), 2);
     EXPECT_NEAR(turned[FaceFront], 1.0f, 1e-6);
     EXPECT_NEAR(turned[FaceBack], 0.25f, 1e-6);
 }
 
 TEST(CharacterBox, RestShapeLeavesPointsUnchanged) {
-    PoseShape const rest;
+    const PoseShape rest;
     for (auto p : {std::array<float, 3>{0.3f, -0.2f, 0.0f}, {-0.1f, 0.25f, 0.7f}, {0.32f, 0.32f, 1.28f}}) {
-        std::array<float, 3> const q = CharacterPose::deform(rest, p[0], p[1], p[2], 1.28f);
+        const std::array<float, 3> q = CharacterPose::deform(rest, p[0], p[1], p[2], 1.28f);
         EXPECT_EQ(q, p);
     }
 }
@@ -153,20 +153,20 @@ TEST(CharacterBox, RestShapeLeavesPointsUnchanged) {
 TEST(CharacterBox, SquashKeepsTheVolume) {
     PoseShape shape;
     shape.squash = -0.4f;
-    std::array<float, 3> const top = CharacterPose::deform(shape, 0.32f, -0.32f, 1.28f, 1.28f);
+    const std::array<float, 3> top = CharacterPose::deform(shape, 0.32f, -0.32f, 1.28f, 1.28f);
     EXPECT_NEAR(top[2], 1.28f * 0.6f, 1e-6);
     EXPECT_NEAR(top[0], 0.32f / std::sqrt(0.6f), 1e-6);
     EXPECT_NEAR(top[1], -0.32f / std::sqrt(0.6f), 1e-6);
     // A height of 0 only squashes.
-    std::array<float, 3> const flat = CharacterPose::deform(shape, 0.1f, 0.0f, 0.5f, 0.0f);
+    const std::array<float, 3> flat = CharacterPose::deform(shape, 0.1f, 0.0f, 0.5f, 0.0f);
     EXPECT_NEAR(flat[2], 0.3f, 1e-6);
 }
 
 TEST(CharacterBox, LeanMovesTheTopAndSlopeTiltsTheBottom) {
     PoseShape shape;
     shape.leanX = 0.1f;
-    std::array<float, 3> const bottom = CharacterPose::deform(shape, 0, 0, 0, 1.28f);
-    std::array<float, 3> const top = CharacterPose::deform(shape, 0, 0, 1.28f, 1.28f);
+    const std::array<float, 3> bottom = CharacterPose::deform(shape, 0, 0, 0, 1.28f);
+    const std::array<float, 3> top = CharacterPose::deform(shape, 0, 0, 1.28f, 1.28f);
     EXPECT_FLOAT_EQ(bottom[0], 0.0f);
     EXPECT_NEAR(top[0], 0.1f, 1e-6);
     EXPECT_NEAR(top[2], 1.28f - 0.01f * 0.08f / 1.28f, 1e-6);  // the top sinks a little
@@ -174,9 +174,9 @@ TEST(CharacterBox, LeanMovesTheTopAndSlopeTiltsTheBottom) {
     PoseShape slope;
     slope.slopeX = 0.5f;
     slope.lift = 0.16f;
-    std::array<float, 3> const downhill = CharacterPose::deform(slope, -0.32f, 0, 0, 1.28f);
-    std::array<float, 3> const uphill = CharacterPose::deform(slope, 0.32f, 0, 0, 1.28f);
-    std::array<float, 3> const head = CharacterPose::deform(slope, 0.32f, 0, 1.28f, 1.28f);
+    const std::array<float, 3> downhill = CharacterPose::deform(slope, -0.32f, 0, 0, 1.28f);
+    const std::array<float, 3> uphill = CharacterPose::deform(slope, 0.32f, 0, 0, 1.28f);
+    const std::array<float, 3> head = CharacterPose::deform(slope, 0.32f, 0, 1.28f, 1.28f);
     EXPECT_NEAR(downhill[2], -0.16f, 1e-6);
     EXPECT_NEAR(uphill[2], 0.16f, 1e-6);
     EXPECT_NEAR(head[2], 1.28f + 0.16f, 1e-6);
@@ -187,8 +187,8 @@ TEST(CharacterBox, DetailLevelThresholds) {
         float pixels;
         int level;
     } const cases[] = {{0, 1}, {27.9f, 1}, {28, 2}, {79.9f, 2}, {80, 3}, {1000, 3}};
-    for (Case const& c : cases) EXPECT_EQ(poseDetailLevel(c.pixels), c.level) << c.pixels;
+    for (const Case& c : cases) EXPECT_EQ(poseDetailLevel(c.pixels), c.level) << c.pixels;
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -22,7 +22,7 @@ MoveState at(double x, double y, double z, double vz = 0) {
     return s;
 }
 
-bool atRest(PoseShape const& s) {
+bool atRest(const PoseShape& s) {
     return s.leanX == 0 && s.leanY == 0 && s.swayX == 0 && s.swayY == 0 && s.squash == 0 && s.slopeX == 0 &&
            s.slopeY == 0 && s.groundOffset == 0 && s.lift == 0;
 }
@@ -30,7 +30,7 @@ bool atRest(PoseShape const& s) {
 class PoseTest : public ::testing::Test {
 protected:
     void SetUp() override { CharacterPose::reset(pose, at(0, 0, 0)); }
-    void step(MoveState const& s, double dt = 1.0 / 60) { CharacterPose::update(pose, s, dt, character, nullptr); }
+    void step(const MoveState& s, double dt = 1.0 / 60) { CharacterPose::update(pose, s, dt, character, nullptr); }
 
     Character character;
     CharacterPose pose;
@@ -41,7 +41,7 @@ TEST_F(PoseTest, ResetKeepsTheStateAndZeroesEverythingElse) {
     pose.squashRate = 2;
     pose.updateCount = 2;
     pose.shape.lift = 1;
-    MoveState const s = at(1, 2, 3, -4);
+    const MoveState s = at(1, 2, 3, -4);
     CharacterPose::reset(pose, s);
     EXPECT_EQ(pose.last.x, 1);
     EXPECT_EQ(pose.last.vz, -4);
@@ -70,8 +70,8 @@ TEST_F(PoseTest, TheShapeIsPublishedOnEveryFourthUpdate) {
     }
     EXPECT_EQ(leans[0], 0.0f);
     EXPECT_EQ(leans[2], 0.0f);
-    EXPECT_NE(leans[3], 0.0f);              // first publication on the fourth update
-    EXPECT_EQ(leans[4], leans[3]);          // held in between
+    EXPECT_NE(leans[3], 0.0f);      // first publication on the fourth update
+    EXPECT_EQ(leans[4], leans[3]);  // held in between
     EXPECT_EQ(leans[6], leans[3]);
     EXPECT_NE(leans[7], leans[3]);
     EXPECT_EQ(float(pose.leanX), leans[11]);
@@ -83,10 +83,10 @@ TEST_F(PoseTest, RunningLeansAgainstTheMotionWithinItsLimits) {
         x += 4.0 / 60;
         step(at(x, 0, 0));
     }
-    double const W = 0.64, H = 1.28;
-    double const limX = std::min({0.2 * H, 0.4 * W, H * H / (6 * W)});
+    const double W = 0.64, H = 1.28;
+    const double limX = std::min({0.2 * H, 0.4 * W, H * H / (6 * W)});
     // At a steady 4 units per second the lean settles on its target.
-    double const target = -(4 * 0.025) * H / (0.4 * H + W);
+    const double target = -(4 * 0.025) * H / (0.4 * H + W);
     EXPECT_NEAR(pose.velocityX, 4.0, 1e-6);
     EXPECT_NEAR(pose.leanX, target, 1e-4);
     EXPECT_LT(pose.leanX, 0);
@@ -121,8 +121,8 @@ TEST_F(PoseTest, APositionThatIsNotANumberSnapsToRestAndWalkingResumes) {
 
 // The squash rate right after the kick: the sub-steps of one update damp
 // it, so the kick is read back from a zero-length spring step.
-double kickOf(CharacterPose& pose, Character const& ch, MoveState const& s) {
-    double const before = pose.squashRate;
+double kickOf(CharacterPose& pose, const Character& ch, const MoveState& s) {
+    const double before = pose.squashRate;
     CharacterPose probe = pose;
     CharacterPose::update(probe, s, 1e-9, ch, nullptr);  // one tiny sub-step: the kick, barely damped
     pose = probe;
@@ -141,16 +141,15 @@ TEST_F(PoseTest, TakeOffAndLandingKickTheSquashSpring) {
         {-0.05, 0.0, 0.0},    // too slow to count as a landing
         {-5.0, -0.002, 0.0},  // not yet stopped
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         CharacterPose::reset(pose, at(0, 0, 0, c.previousVz));
-        EXPECT_NEAR(kickOf(pose, character, at(0, 0, 0, c.vz)), c.kick, 1e-6)
-            << c.previousVz << " -> " << c.vz;
+        EXPECT_NEAR(kickOf(pose, character, at(0, 0, 0, c.vz)), c.kick, 1e-6) << c.previousVz << " -> " << c.vz;
     }
 }
 
 TEST_F(PoseTest, AJumpKicksOnceAndTheSquashStaysInBounds) {
     step(at(0, 0, 0, 8));
-    double const afterKick = pose.squashRate;
+    const double afterKick = pose.squashRate;
     EXPECT_GT(afterKick, 0);
     step(at(0, 0, 0.13, 7.7));  // still rising: no second kick
     EXPECT_LT(pose.squashRate, afterKick);
@@ -165,7 +164,7 @@ TEST(PoseFloor, FollowsTheSlopeOfTheFloorAndLiftsTheTop) {
     readWalkMesh(mesh, mapkit::writeWalkMesh(mapkit::ramp(30, 4)));
     Character ch;
     CharacterPose pose;
-    double const slope = std::tan(30 * M_PI / 180);
+    const double slope = std::tan(30 * M_PI / 180);
     MoveState s = at(2, 0, 2 * slope);
     CharacterPose::reset(pose, s);
     for (int i = 0; i < 120; ++i) CharacterPose::update(pose, s, 1.0 / 60, ch, &mesh);
@@ -180,5 +179,5 @@ TEST(PoseFloor, FollowsTheSlopeOfTheFloorAndLiftsTheTop) {
     EXPECT_NEAR(pose.slopeX, 0, 1e-3);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

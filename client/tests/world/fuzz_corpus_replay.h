@@ -30,4 +30,4 @@ inline void replayCorpus(const char* target, Entry entry) {
     EXPECT_GT(replayed, 0);
 }
 
-} // namespace vobu::fuzztest
+}  // namespace vobu::fuzztest

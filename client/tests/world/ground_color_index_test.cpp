@@ -10,10 +10,10 @@
 namespace vobu {
 namespace {
 
-void expectSameAsFullWalk(Scene const& scene, GroundColorIndex const& index, float x, float y, float z) {
+void expectSameAsFullWalk(const Scene& scene, const GroundColorIndex& index, float x, float y, float z) {
     bool foundFull = false, foundIndex = false;
-    Color const full = colorAt(scene, x, y, z, &foundFull);
-    Color const fast = index.colorAt(scene, x, y, z, &foundIndex);
+    const Color full = colorAt(scene, x, y, z, &foundFull);
+    const Color fast = index.colorAt(scene, x, y, z, &foundIndex);
     ASSERT_EQ(foundFull, foundIndex) << x << ", " << y << ", " << z;
     ASSERT_EQ(std::memcmp(&full, &fast, sizeof full), 0) << x << ", " << y << ", " << z;
 }
@@ -28,12 +28,13 @@ Scene roughScene(uint32_t seed) {
         RenderMaterial material;
         material.number = m;
         for (int i = 0; i < 300; ++i) {
-            material.vertices.insert(material.vertices.end(), {coordinate(random), coordinate(random), height(random),
-                                                               0, 0, 1, 0, 0, color(random), color(random),
-                                                               color(random)});
+            material.vertices.insert(material.vertices.end(),
+                                     {coordinate(random), coordinate(random), height(random), 0, 0, 1, 0, 0,
+                                      color(random), color(random), color(random)});
         }
         std::uniform_int_distribution<uint32_t> vertex(0, 299);
-        for (int t = 0; t < 400; ++t) material.indices.insert(material.indices.end(), {vertex(random), vertex(random), vertex(random)});
+        for (int t = 0; t < 400; ++t)
+            material.indices.insert(material.indices.end(), {vertex(random), vertex(random), vertex(random)});
         scene.materials.push_back(std::move(material));
     }
     scene.materials.push_back(presentation::quadMaterial(3, -100, -100, 100, 100, -1, {0.1f, 0.2f, 0.3f}));
@@ -44,12 +45,13 @@ Scene roughScene(uint32_t seed) {
 
 TEST(GroundColorIndex, AgreesWithTheFullWalkEverywhere) {
     for (uint32_t seed : {1u, 2u, 3u}) {
-        Scene const scene = roughScene(seed);
+        const Scene scene = roughScene(seed);
         GroundColorIndex index;
         index.update(scene);
         std::mt19937 random(seed * 77);
         std::uniform_real_distribution<float> coordinate(-30, 30), height(-3, 3);
-        for (int i = 0; i < 3000; ++i) expectSameAsFullWalk(scene, index, coordinate(random), coordinate(random), height(random));
+        for (int i = 0; i < 3000; ++i)
+            expectSameAsFullWalk(scene, index, coordinate(random), coordinate(random), height(random));
         // Exactly on vertices and edges of the quads.
         for (float x : {-5.0f, 0.0f, 5.0f, 100.0f, -100.0f})
             for (float y : {-5.0f, 0.0f, 5.0f, 100.0f}) expectSameAsFullWalk(scene, index, x, y, 0.5f);
@@ -83,5 +85,5 @@ TEST(GroundColorIndex, FollowsTheMeshAndTheWorld) {
     expectSameAsFullWalk(empty, index, 0, 0, 0);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

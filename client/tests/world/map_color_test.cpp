@@ -16,7 +16,9 @@ void pushVertex(RenderMaterial& m, float x, float y, float z, float r, float g, 
     m.vertices.insert(m.vertices.end(), {x, y, z, 0, 0, 1, 0, 0, r, g, b});
 }
 
-void pushTriangle(RenderMaterial& m, uint32_t a, uint32_t b, uint32_t c) { m.indices.insert(m.indices.end(), {a, b, c}); }
+void pushTriangle(RenderMaterial& m, uint32_t a, uint32_t b, uint32_t c) {
+    m.indices.insert(m.indices.end(), {a, b, c});
+}
 
 Scene kitScene() {
     Scene scene;
@@ -95,8 +97,8 @@ TEST(ColorAt, ClockwiseAndDegenerateTrianglesNeverCount) {
     pushVertex(m, -5, 0, 0.5f, 0, 1, 0);
     pushVertex(m, 5, 0, 0.5f, 0, 1, 0);
     pushVertex(m, 0, 0, 3, 0, 1, 0);
-    pushTriangle(m, 0, 2, 1); // clockwise seen from above
-    pushTriangle(m, 3, 4, 5); // vertical: no area on the ground
+    pushTriangle(m, 0, 2, 1);  // clockwise seen from above
+    pushTriangle(m, 3, 4, 5);  // vertical: no area on the ground
     scene.materials.push_back(m);
     bool found = true;
     colorAt(scene, 0, 0, 5, &found);
@@ -144,5 +146,5 @@ TEST(ColorAt, IndicesPastTheVerticesOfAHandBuiltMeshAreSkipped) {
     EXPECT_FALSE(found);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

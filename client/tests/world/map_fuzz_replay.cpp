@@ -13,5 +13,5 @@ TEST(MapFuzzCorpus, WalkMeshReader) { replayCorpus("walk_mesh_reader", fuzz::wal
 TEST(MapFuzzCorpus, RenderMeshReader) { replayCorpus("render_mesh_reader", fuzz::renderMeshReaderHolds); }
 TEST(MapFuzzCorpus, TextureReader) { replayCorpus("texture_reader", fuzz::textureReaderHolds); }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -208,20 +208,57 @@ TEST(MapWriter, RefusesWhatTheReadersReject) {
     const std::vector<std::pair<const char*, std::function<void()>>> refusals = {
         {"no walk triangles", [] { writeWalkMesh({}); }},
         {"too many walk triangles", [] { writeWalkMesh(std::vector<WalkTriangle>(16385)); }},
-        {"walk coordinate 4097", [] { writeWalkMesh({WalkTriangle{0, 0, 4097}}); }},
-        {"walk coordinate NaN", [nan] { writeWalkMesh({WalkTriangle{0, 0, 0, nan}}); }},
+        {"walk coordinate 4097",
+         [] {
+             writeWalkMesh({WalkTriangle{0, 0, 4097}});
+         }},
+        {"walk coordinate NaN",
+         [nan] {
+             writeWalkMesh({WalkTriangle{0, 0, 0, nan}});
+         }},
         {"no materials", [] { writeRenderMesh({}); }},
-        {"seventeen materials", [&] {
+        {"seventeen materials",
+         [&] {
              std::vector<RenderMaterial> many(17, material());
              for (uint32_t i = 0; i < 17; ++i) many[i].number = i;
              writeRenderMesh(many);
          }},
-        {"misnumbered", [&] { auto m = material(); m.number = 1; writeRenderMesh({m}); }},
-        {"ragged vertices", [&] { auto m = material(); m.vertices.pop_back(); writeRenderMesh({m}); }},
-        {"four indices", [&] { auto m = material(); m.indices.resize(4); writeRenderMesh({m}); }},
-        {"index past the vertices", [&] { auto m = material(); m.indices[2] = 4; writeRenderMesh({m}); }},
-        {"colour over 1", [&] { auto m = material(); m.vertices[8] = 1.01f; writeRenderMesh({m}); }},
-        {"normal too long", [&] { auto m = material(); m.vertices[5] = 1.01f; writeRenderMesh({m}); }},
+        {"misnumbered",
+         [&] {
+             auto m = material();
+             m.number = 1;
+             writeRenderMesh({m});
+         }},
+        {"ragged vertices",
+         [&] {
+             auto m = material();
+             m.vertices.pop_back();
+             writeRenderMesh({m});
+         }},
+        {"four indices",
+         [&] {
+             auto m = material();
+             m.indices.resize(4);
+             writeRenderMesh({m});
+         }},
+        {"index past the vertices",
+         [&] {
+             auto m = material();
+             m.indices[2] = 4;
+             writeRenderMesh({m});
+         }},
+        {"colour over 1",
+         [&] {
+             auto m = material();
+             m.vertices[8] = 1.01f;
+             writeRenderMesh({m});
+         }},
+        {"normal too long",
+         [&] {
+             auto m = material();
+             m.vertices[5] = 1.01f;
+             writeRenderMesh({m});
+         }},
         {"texture width 3", [] { writeTexture(3, 1, std::vector<uint8_t>(12)); }},
         {"texture width 512", [] { writeTexture(512, 1, std::vector<uint8_t>(2048)); }},
         {"texture bytes short", [] { writeTexture(2, 2, std::vector<uint8_t>(15)); }},
@@ -229,5 +266,5 @@ TEST(MapWriter, RefusesWhatTheReadersReject) {
     for (const auto& [name, call] : refusals) EXPECT_THROW(call(), std::invalid_argument) << name;
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -31,8 +31,9 @@ int runTool(const std::string& arguments) {
 class MapKitTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("mapkit-tool-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder_ = fs::temp_directory_path() /
+                  ("mapkit-tool-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder_);
     }
     void TearDown() override { fs::remove_all(folder_); }
@@ -74,5 +75,5 @@ TEST_F(MapKitTool, WritesOneAssetAndRefusesBadArguments) {
     EXPECT_NE(runTool("--bogus"), 0);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

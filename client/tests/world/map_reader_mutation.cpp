@@ -20,26 +20,35 @@ std::vector<uint8_t> mutate(std::vector<uint8_t> bytes, std::mt19937& random) {
     const size_t size = bytes.size();
     auto at = [&] { return std::uniform_int_distribution<size_t>(0, size - 1)(random); };
     switch (kind(random)) {
-    case 0: // flip a few bits
-        for (int i = 0; i < 3; ++i) bytes[at()] ^= uint8_t(1u << (random() % 8));
-        break;
-    case 1: // cut the tail
-        bytes.resize(at());
-        break;
-    case 2: // append junk
-        for (int i = 0, n = int(random() % 9) + 1; i < n; ++i) bytes.push_back(uint8_t(random()));
-        break;
-    case 3: { // rewrite an aligned word with a boundary value
-        const uint32_t values[] = {0, 1, 2, 3, 4, 15, 16, 17, 255, 256, 65535, 65536, 65537, 16384, 16385,
-                                   196608, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0x7F800000u, 0x7FC00000u,
-                                   0x45800000u /* 4096.0f */, 0x45800001u, 0x3F800000u /* 1.0f */};
-        const size_t word = (at() / 4) * 4;
-        if (word + 4 <= bytes.size()) mapkit::patchU32(bytes, word, values[random() % std::size(values)]);
-        break;
-    }
-    default: // overwrite one byte
-        bytes[at()] = uint8_t(random());
-        break;
+        case 0:  // flip a few bits
+            for (int i = 0; i < 3; ++i) bytes[at()] ^= uint8_t(1u << (random() % 8));
+            break;
+        case 1:  // cut the tail
+            bytes.resize(at());
+            break;
+        case 2:  // append junk
+            for (int i = 0, n = int(random() % 9) + 1; i < n; ++i) bytes.push_back(uint8_t(random()));
+            break;
+        case 3: {  // rewrite an aligned word with a boundary value
+            const uint32_t values[] = {0,           1,
+                                       2,           3,
+                                       4,           15,
+                                       16,          17,
+                                       255,         256,
+                                       65535,       65536,
+                                       65537,       16384,
+                                       16385,       196608,
+                                       0x7FFFFFFFu, 0x80000000u,
+                                       0xFFFFFFFFu, 0x7F800000u,
+                                       0x7FC00000u, 0x45800000u /* 4096.0f */,
+                                       0x45800001u, 0x3F800000u /* 1.0f */};
+            const size_t word = (at() / 4) * 4;
+            if (word + 4 <= bytes.size()) mapkit::patchU32(bytes, word, values[random() % std::size(values)]);
+            break;
+        }
+        default:  // overwrite one byte
+            bytes[at()] = uint8_t(random());
+            break;
     }
     return bytes;
 }
@@ -60,8 +69,8 @@ TEST(MapReaderMutation, WalkMeshes) {
 }
 
 TEST(MapReaderMutation, RenderMesh) {
-    mutateAndCheck(mapkit::writeRenderMesh(mapkit::twoMaterialRenderMap().materials), fuzz::renderMeshReaderHolds,
-                   4000, 7);
+    mutateAndCheck(mapkit::writeRenderMesh(mapkit::twoMaterialRenderMap().materials), fuzz::renderMeshReaderHolds, 4000,
+                   7);
 }
 
 TEST(MapReaderMutation, Textures) {
@@ -75,5 +84,5 @@ TEST(MapReaderMutation, Textures) {
         }
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -98,7 +98,7 @@ class RenderMeshFaults : public ::testing::TestWithParam<FaultCase> {};
 TEST_P(RenderMeshFaults, RaisesTheCodeAndKeepsTheScene) {
     Scene scene;
     readRenderMesh(scene, writeRenderMesh({quadMaterial(0, 3)}));
-    scene.textures[0].width = 4; // mark the slot so a silent rewrite would show
+    scene.textures[0].width = 4;  // mark the slot so a silent rewrite would show
     const Scene before = scene;
 
     EXPECT_EQ(errorOf([&] { readRenderMesh(scene, GetParam().bytes); }), GetParam().code);
@@ -152,19 +152,35 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RenderMeshReader, TheFirstFaultInFileOrderNamesTheError) {
     std::vector<uint8_t> colorAndNormal = withNormal(0, 0, 2);
     patchF32(colorAndNormal, kVertex0 + 32, 1.5f);
-    EXPECT_EQ(errorOf([&] { Scene s; readRenderMesh(s, colorAndNormal); }), "ERR_MAP_COLOR");
+    EXPECT_EQ(errorOf([&] {
+                  Scene s;
+                  readRenderMesh(s, colorAndNormal);
+              }),
+              "ERR_MAP_COLOR");
 
-    std::vector<uint8_t> rangeLate = withVertexFloat(8, 2.0f); // colour fault in vertex 0
+    std::vector<uint8_t> rangeLate = withVertexFloat(8, 2.0f);  // colour fault in vertex 0
     patchF32(rangeLate, kVertex0 + 10 * 4, kNaN);               // range fault later in vertex 0
-    EXPECT_EQ(errorOf([&] { Scene s; readRenderMesh(s, rangeLate); }), "ERR_MAP_COORDINATE");
+    EXPECT_EQ(errorOf([&] {
+                  Scene s;
+                  readRenderMesh(s, rangeLate);
+              }),
+              "ERR_MAP_COORDINATE");
 
     std::vector<uint8_t> indexThenVertex = withWord(kIndices0, 9);
-    patchF32(indexThenVertex, kBlock1 + kMaterialHeaderBytes + 12, 0.0f); // block 1 normal
-    EXPECT_EQ(errorOf([&] { Scene s; readRenderMesh(s, indexThenVertex); }), "ERR_MAP_INDEX");
+    patchF32(indexThenVertex, kBlock1 + kMaterialHeaderBytes + 12, 0.0f);  // block 1 normal
+    EXPECT_EQ(errorOf([&] {
+                  Scene s;
+                  readRenderMesh(s, indexThenVertex);
+              }),
+              "ERR_MAP_INDEX");
 
     std::vector<uint8_t> vertexThenTrailing = withNormal(0, 0, 0);
     vertexThenTrailing.push_back(1);
-    EXPECT_EQ(errorOf([&] { Scene s; readRenderMesh(s, vertexThenTrailing); }), "ERR_MAP_VERTEX");
+    EXPECT_EQ(errorOf([&] {
+                  Scene s;
+                  readRenderMesh(s, vertexThenTrailing);
+              }),
+              "ERR_MAP_VERTEX");
 }
 
 TEST(RenderMeshReader, LimitValuesAreAccepted) {
@@ -173,7 +189,12 @@ TEST(RenderMeshReader, LimitValuesAreAccepted) {
         std::vector<uint8_t> bytes;
     };
     const Accepted cases[] = {
-        {"colour 1.0 and 0.0", [] { auto b = withVertexFloat(8, 1.0f); patchF32(b, kVertex0 + 36, 0.0f); return b; }()},
+        {"colour 1.0 and 0.0",
+         [] {
+             auto b = withVertexFloat(8, 1.0f);
+             patchF32(b, kVertex0 + 36, 0.0f);
+             return b;
+         }()},
         {"normal length 1.004", withNormal(0, 0, 1.004f)},
         {"normal length 0.996", withNormal(0.996f, 0, 0)},
         {"position 4096", withVertexFloat(0, 4096.0f)},
@@ -250,5 +271,5 @@ TEST(RenderMeshReader, TextureSlotsGrowToTheMaterialsAndKeepWhatTheyHold) {
     EXPECT_EQ(two.textures[0].revision, 7);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -47,8 +47,8 @@ TEST(SceneRecord, DefaultsAreTheStateBetweenGames) {
 
     const MovementParams& m = scene.movement;
     const double expected[12] = {1.28, 16, 9, 1, 2.5, 4, 0.32, 1.0 / 60.0, 8, 18, 0.32, 0.32};
-    const double actual[12] = {m.height, m.acceleration, m.friction, m.stopSpeed, m.airAcceleration, m.speed,
-                               m.radius, m.step, m.jumpSpeed, m.gravity, m.halfWidth, m.halfDepth};
+    const double actual[12] = {m.height, m.acceleration, m.friction,  m.stopSpeed, m.airAcceleration, m.speed,
+                               m.radius, m.step,         m.jumpSpeed, m.gravity,   m.halfWidth,       m.halfDepth};
     for (int i = 0; i < 12; ++i) EXPECT_EQ(actual[i], expected[i]) << "movement value " << i;
 }
 
@@ -84,5 +84,5 @@ TEST(SceneRecord, MoveAssigningAFreshSceneReleasesTheMesh) {
     EXPECT_TRUE(live.walkMesh.triangles.empty());
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -45,4 +45,4 @@ inline bool sameTextures(const std::vector<MaterialTexture>& a, const std::vecto
     return true;
 }
 
-} // namespace vobu::maptest
+}  // namespace vobu::maptest

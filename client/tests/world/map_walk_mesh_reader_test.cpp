@@ -83,8 +83,7 @@ const float kNaN = std::numeric_limits<float>::quiet_NaN();
 INSTANTIATE_TEST_SUITE_P(
     ByteLevel, WalkMeshFaults,
     ::testing::Values(
-        FaultCase{"Empty", {}, "ERR_MAP_TRUNCATED"},
-        FaultCase{"ThreeBytes", {'V', 'B', 'W'}, "ERR_MAP_TRUNCATED"},
+        FaultCase{"Empty", {}, "ERR_MAP_TRUNCATED"}, FaultCase{"ThreeBytes", {'V', 'B', 'W'}, "ERR_MAP_TRUNCATED"},
         FaultCase{"WrongMagic", header("VBW3", 1), "ERR_MAP_MAGIC"},
         FaultCase{"RenderMeshMagic", header("VBM3", 1), "ERR_MAP_MAGIC"},
         FaultCase{"MagicBeforeLength", {'V', 'B', 'W', '5', 1}, "ERR_MAP_MAGIC"},
@@ -206,5 +205,5 @@ TEST(WalkMeshReader, AWallBudgetFaultLeavesThePreviousMesh) {
     EXPECT_EQ(target.walls.size(), 4u);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

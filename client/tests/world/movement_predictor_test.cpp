@@ -192,7 +192,7 @@ TEST_F(PredictorTest, StepLengthThatIsNotPositiveMakesNoCommands) {
     for (double step : {0.0, -kStep, std::nan("")}) {
         scene.movement.step = step;
         predictor.resetFromScene(scene);
-        predictor.advance(0.05, 1, 0, scene, true); // must return, not spin
+        predictor.advance(0.05, 1, 0, scene, true);  // must return, not spin
         EXPECT_TRUE(predictor.pending.empty()) << step;
         EXPECT_TRUE(sameState(predictor.predictedState(scene), scene.spawn)) << step;
     }
@@ -236,7 +236,7 @@ TEST_F(PredictorTest, ReplayFromAMatchingServerStateReproducesTheLiveStates) {
     scene.spawn = movetest::standingAt(scene.walkMesh, 0, 0, 0);
     predictor.resetFromScene(scene);
     MovementPredictor live = predictor;
-    std::vector<MoveState> after; // state after each command
+    std::vector<MoveState> after;  // state after each command
     movetest::Lcg random(3);
     for (int frame = 0; frame < 400; ++frame) {
         const double seconds = random.uniform(0.004, 0.03);
@@ -259,10 +259,10 @@ TEST_F(PredictorTest, ReplayFromAMatchingServerStateReproducesTheLiveStates) {
             ASSERT_TRUE(movetest::samePosition(predictor.predictedState(scene), live.predictedState(scene)));
         }
         if (live.pending.size() > 220) {
-            break; // the live copy is never acknowledged: stay below its limit
+            break;  // the live copy is never acknowledged: stay below its limit
         }
     }
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

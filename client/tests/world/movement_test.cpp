@@ -56,9 +56,9 @@ TEST(MovementGround, ReleasedInputStopsByFriction) {
     // 0.15. The last one, 0.0265, would move 0.00044 in the step: the walk
     // ignores displacements under 0.001, and the axis that did not move
     // drops its speed.
-    const double speeds[] = {3.4,          2.89,         2.4565,       2.088025,     1.77482125,  1.5085980625,
-                             1.2823083531, 1.0899621002, 0.9264677852, 0.7764677852, 0.6264677852, 0.4764677852,
-                             0.3264677852, 0.1764677852, 0.0};
+    const double speeds[] = {3.4,          2.89,         2.4565,       2.088025,     1.77482125,
+                             1.5085980625, 1.2823083531, 1.0899621002, 0.9264677852, 0.7764677852,
+                             0.6264677852, 0.4764677852, 0.3264677852, 0.1764677852, 0.0};
     for (double expected : speeds) {
         s = moveStep(s, command(0, 0), kDt, mesh, kParams);
         EXPECT_NEAR(s.vx, expected, 1e-9);
@@ -95,7 +95,7 @@ TEST(MovementAir, HeadingFollowsOnlyNoticeableSpeeds) {
     } cases[] = {{0.004, true, false}, {0.01, false, false}, {0.019, false, false}, {0.021, false, true}};
     for (const auto& c : cases) {
         MoveState s;
-        s.z = 5; // airborne: no friction
+        s.z = 5;  // airborne: no friction
         s.heading = 1.0;
         s.vx = -c.speed;
         const MoveState next = moveStep(s, command(0, 0), kDt, mesh, kParams);
@@ -314,12 +314,12 @@ TEST(MovementAir, FiveBlockedSubStepsEndInAStraightDrop) {
     std::vector<WalkTriangle> far;
     mapkit::addFloor(far, -50, -50, 50, 50, -100);
     WalkMesh mesh = prepared(far);
-    WallSegment upper; // y = 0.1 x, walkable side below
+    WallSegment upper;  // y = 0.1 x, walkable side below
     upper.x0 = 0;
     upper.y0 = 0;
     upper.x1 = 10;
     upper.y1 = 1;
-    WallSegment lower; // y = -0.1 x, walkable side above
+    WallSegment lower;  // y = -0.1 x, walkable side above
     lower.x0 = 10;
     lower.y0 = -1;
     lower.x1 = 0;
@@ -434,7 +434,7 @@ TEST(MovementStep, RepeatableAndIndependentOfTheSearchGrid) {
         const WalkMesh scanned = movetest::preparedWithoutGrid(triangles);
         movetest::Lcg random(5);
         MoveState a = standingAt(indexed, 0.1, 0.2, 0.5);
-        a.z = 1; // start by falling onto the floor
+        a.z = 1;  // start by falling onto the floor
         a.triangle = -1;
         MoveState b = a;
         MoveState c = a;
@@ -461,7 +461,7 @@ TEST(WallContact, FindWallHitKeepsOnlyBlockingEarlierContacts) {
     wall.top0 = wall.top1 = 0.5;
     wall.side = 1;
     MovementParams params;
-    params.gravity = 0; // level flight keeps the feet height constant
+    params.gravity = 0;  // level flight keeps the feet height constant
     const struct {
         const char* name;
         double z, vx, t;
@@ -504,5 +504,5 @@ TEST(WallContact, FindWallHitKeepsOnlyBlockingEarlierContacts) {
     EXPECT_NEAR(0.52 - t - 9 * t * t, 0.5, 1e-6);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

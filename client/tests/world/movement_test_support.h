@@ -85,4 +85,4 @@ private:
     uint32_t state_;
 };
 
-} // namespace vobu::movetest
+}  // namespace vobu::movetest

@@ -11,5 +11,5 @@ TEST(NavigationFuzzCorpus, PrepareNavigation) {
     fuzztest::replayCorpus("prepare_navigation", fuzz::prepareNavigationHolds);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

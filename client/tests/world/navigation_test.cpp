@@ -174,8 +174,8 @@ TEST(NavigationQuery, FindNavTriangleTakesTheNearestHeightWithinTheLimit) {
     const struct {
         float height, maxDiff;
         int expected;
-    } cases[] = {{0.4f, 3.0f, 1}, {1.6f, 3.0f, 3}, {1.0f, 3.0f, 3}, {5.1f, 3.0f, -1}, {-3.1f, 3.0f, -1},
-                 {0.5f, 0.4f, -1}, {0.5f, 0.5f, 1}};
+    } cases[] = {{0.4f, 3.0f, 1},   {1.6f, 3.0f, 3},  {1.0f, 3.0f, 3}, {5.1f, 3.0f, -1},
+                 {-3.1f, 3.0f, -1}, {0.5f, 0.4f, -1}, {0.5f, 0.5f, 1}};
     for (const auto& c : cases) {
         EXPECT_EQ(rpg::findNavTriangle(n, 1.0f, -3.0f, c.height, c.maxDiff), c.expected)
             << c.height << " within " << c.maxDiff;
@@ -251,5 +251,5 @@ TEST(NavigationGrid, SearchesMatchAFullScan) {
     }
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

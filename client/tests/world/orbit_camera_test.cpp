@@ -76,15 +76,12 @@ TEST(OrbitCamera, WallsBetweenPivotAndEyePullTheEyeIn) {
         bool transparent;
         float want;
     } const cases[] = {
-        {"wall at 40 %", -3.6f, false, 9 * 0.4f - 0.15f},
-        {"wall at 1 %", -0.09f, false, 0.2f},
-        {"transparent wall", -3.6f, true, 9.0f},
-        {"wall behind the eye", -9.5f, false, 9.0f},
-        {"wall behind the pivot", 1.0f, false, 9.0f},
-        {"wall exactly at the eye", -9.0f, false, 9.0f},
+        {"wall at 40 %", -3.6f, false, 9 * 0.4f - 0.15f}, {"wall at 1 %", -0.09f, false, 0.2f},
+        {"transparent wall", -3.6f, true, 9.0f},          {"wall behind the eye", -9.5f, false, 9.0f},
+        {"wall behind the pivot", 1.0f, false, 9.0f},     {"wall exactly at the eye", -9.0f, false, 9.0f},
         {"wall exactly at the pivot", 0.0f, false, 9.0f},
     };
-    for (auto const& c : cases) {
+    for (const auto& c : cases) {
         Scene scene;
         scene.materials.push_back(presentation::wallMaterial(0, c.wallY, -2, 2, -1, 3));
         scene.textures.resize(1);
@@ -112,14 +109,14 @@ TEST(OrbitCamera, VectorsAndEyeFollowYawAndPitch) {
     camera.yaw = 0.7f;
     camera.pitch = 0.4f;
     camera.update(1, -2, 3, 0, nullptr);
-    auto const right = camera.right();
-    auto const up = camera.up();
-    auto const view = camera.viewDirection();
+    const auto right = camera.right();
+    const auto up = camera.up();
+    const auto view = camera.viewDirection();
     EXPECT_NEAR(length(right), 1, 1e-6);
     EXPECT_NEAR(length(up), 1, 1e-6);
     EXPECT_NEAR(right[0] * up[0] + right[1] * up[1] + right[2] * up[2], 0, 1e-6);
     EXPECT_NEAR(view[0] * up[0] + view[1] * up[1] + view[2] * up[2], 0, 1e-6);
-    auto const eye = camera.eyePosition();
+    const auto eye = camera.eyePosition();
     // The eye lies 9 units from the pivot along the view direction.
     EXPECT_NEAR(eye[0] + 9 * view[0], 1, 1e-5);
     EXPECT_NEAR(eye[1] + 9 * view[1], -2, 1e-5);
@@ -131,7 +128,7 @@ TEST(OrbitCamera, ProjectionPutsThePivotInTheCentreAtItsDistance) {
     OrbitCamera camera;
     camera.yaw = 2.0f;
     camera.update(4, 5, 1, 0, nullptr);
-    Vertex const pivot = camera.project(4, 5, 1.9f, 0.1f, 0.2f, 0.3f, 1.5f);
+    const Vertex pivot = camera.project(4, 5, 1.9f, 0.1f, 0.2f, 0.3f, 1.5f);
     EXPECT_NEAR(pivot.x, 0, 1e-5);
     EXPECT_NEAR(pivot.y, 0, 1e-5);
     EXPECT_NEAR(pivot.w, 9, 1e-5);
@@ -139,14 +136,14 @@ TEST(OrbitCamera, ProjectionPutsThePivotInTheCentreAtItsDistance) {
     EXPECT_FLOAT_EQ(pivot.g, 0.2f);
     // Near and far planes land on -1 and 1 after the divide.
     OrbitCamera level = levelCamera();
-    Vertex const nearPoint = level.project(0, -9 + 0.05f, 0.9f, 1, 1, 1, 1);
-    Vertex const farPoint = level.project(0, -9 + 100, 0.9f, 1, 1, 1, 1);
+    const Vertex nearPoint = level.project(0, -9 + 0.05f, 0.9f, 1, 1, 1, 1);
+    const Vertex farPoint = level.project(0, -9 + 100, 0.9f, 1, 1, 1, 1);
     EXPECT_NEAR(nearPoint.z / nearPoint.w, -1, 1e-3);
     EXPECT_NEAR(farPoint.z / farPoint.w, 1, 1e-4);
     // 30 degrees above the axis reaches the top edge; the aspect narrows x.
-    Vertex const top = level.project(0, 1, 0.9f + 10 * std::tan(float(M_PI / 6)), 1, 1, 1, 2);
+    const Vertex top = level.project(0, 1, 0.9f + 10 * std::tan(float(M_PI / 6)), 1, 1, 1, 2);
     EXPECT_NEAR(top.y / top.w, 1, 1e-5);
-    Vertex const side = level.project(10 * std::tan(float(M_PI / 6)), 1, 0.9f, 1, 1, 1, 2);
+    const Vertex side = level.project(10 * std::tan(float(M_PI / 6)), 1, 0.9f, 1, 1, 1, 2);
     EXPECT_NEAR(side.x / side.w, 0.5, 1e-5);
     // Behind the eye w turns negative; nothing is clipped here.
     EXPECT_LT(level.project(0, -12, 0.9f, 1, 1, 1, 1).w, 0);
@@ -169,7 +166,7 @@ TEST(OrbitCamera, MoveVectorIsRelativeToTheViewAndNormalisedOnlyWhenLonger) {
     EXPECT_NEAR(tx, 1, 1e-6);
     EXPECT_NEAR(ty, 0, 1e-6);
     // Forward always goes the way the camera looks.
-    auto const view = camera.viewDirection();
+    const auto view = camera.viewDirection();
     EXPECT_NEAR(tx * view[0] + ty * view[1], std::hypot(view[0], view[1]), 1e-6);
 }
 
@@ -178,11 +175,11 @@ TEST(OrbitCamera, ProjectorMatchesProject) {
     camera.yaw = -1.3f;
     camera.pitch = 1.1f;
     camera.update(3, 1, 2, 0, nullptr);
-    CameraProjector const projector = camera.projector(1.5f);
-    Vertex const a = camera.project(7, -2, 0.5f, 0.3f, 0.4f, 0.5f, 1.5f);
-    Vertex const b = projector(7, -2, 0.5f, 0.3f, 0.4f, 0.5f);
+    const CameraProjector projector = camera.projector(1.5f);
+    const Vertex a = camera.project(7, -2, 0.5f, 0.3f, 0.4f, 0.5f, 1.5f);
+    const Vertex b = projector(7, -2, 0.5f, 0.3f, 0.4f, 0.5f);
     EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -17,7 +17,7 @@ Vertex ndc(float x, float y, float z, float w = 1) { return clip(x * w, y * w, z
 constexpr float kNone = std::numeric_limits<float>::infinity();
 
 TEST(ClipTriangle, CoverageDepthAndWinding) {
-    Vertex const a = ndc(-0.5f, -0.5f, 0.2f), b = ndc(0.5f, -0.5f, 0.4f), c = ndc(0, 0.5f, 0.6f);  // counter-clockwise
+    const Vertex a = ndc(-0.5f, -0.5f, 0.2f), b = ndc(0.5f, -0.5f, 0.4f), c = ndc(0, 0.5f, 0.6f);  // counter-clockwise
     struct Case {
         const char* what;
         float px, py;
@@ -33,8 +33,9 @@ TEST(ClipTriangle, CoverageDepthAndWinding) {
         {"back face two-sided", 0, -0.1f, false, true, 0.2f * 0.3f + 0.4f * 0.3f + 0.6f * 0.4f},
         {"on an edge", 0, -0.5f, false, false, 0.3f},
     };
-    for (auto const& t : cases) {
-        float const d = t.clockwise ? clipTriangle(a, c, b, t.px, t.py, t.cull) : clipTriangle(a, b, c, t.px, t.py, t.cull);
+    for (const auto& t : cases) {
+        const float d =
+            t.clockwise ? clipTriangle(a, c, b, t.px, t.py, t.cull) : clipTriangle(a, b, c, t.px, t.py, t.cull);
         if (std::isinf(t.depth)) {
             EXPECT_TRUE(std::isinf(d)) << t.what;
         } else {
@@ -45,19 +46,19 @@ TEST(ClipTriangle, CoverageDepthAndWinding) {
 
 TEST(ClipTriangle, APointOnTheSharedEdgeOfTwoTrianglesIsCovered) {
     // A square split along its diagonal; points on the diagonal.
-    Vertex const p0 = ndc(-0.3f, -0.3f, 0), p1 = ndc(0.7f, -0.3f, 0), p2 = ndc(0.7f, 0.7f, 0), p3 = ndc(-0.3f, 0.7f, 0);
+    const Vertex p0 = ndc(-0.3f, -0.3f, 0), p1 = ndc(0.7f, -0.3f, 0), p2 = ndc(0.7f, 0.7f, 0), p3 = ndc(-0.3f, 0.7f, 0);
     for (float t : {0.1f, 0.37f, 0.5f, 0.93f}) {
-        float const x = -0.3f + t, y = -0.3f + t;
-        bool const first = std::isfinite(clipTriangle(p0, p1, p2, x, y, true));
-        bool const second = std::isfinite(clipTriangle(p0, p2, p3, x, y, true));
+        const float x = -0.3f + t, y = -0.3f + t;
+        const bool first = std::isfinite(clipTriangle(p0, p1, p2, x, y, true));
+        const bool second = std::isfinite(clipTriangle(p0, p2, p3, x, y, true));
         EXPECT_TRUE(first || second) << t;
     }
 }
 
 TEST(ClipTriangle, PartsBehindTheEyeAndOutsideTheViewAreClippedAway) {
     // One corner behind the eye (w < 0): only the part in front counts.
-    Vertex const front1 = clip(-0.5f, 0, 0.5f, 1), front2 = clip(0.5f, 0, 0.5f, 1);
-    Vertex const behind = clip(0, 2, -3, -1);
+    const Vertex front1 = clip(-0.5f, 0, 0.5f, 1), front2 = clip(0.5f, 0, 0.5f, 1);
+    const Vertex behind = clip(0, 2, -3, -1);
     // Straight in front of the two front corners the polygon is covered...
     EXPECT_TRUE(std::isfinite(clipTriangle(front1, front2, behind, 0, 0.3f, false)));
     // ...and the projection of the behind corner (0, -2) is not part of it.
@@ -67,7 +68,7 @@ TEST(ClipTriangle, PartsBehindTheEyeAndOutsideTheViewAreClippedAway) {
     EXPECT_TRUE(std::isinf(clipTriangle(ndc(-1, -1, 1.5f), ndc(1, -1, 1.5f), ndc(0, 1, 1.5f), 0, 0, false)));
     EXPECT_TRUE(std::isinf(clipTriangle(ndc(2, -1, 0), ndc(3, -1, 0), ndc(2.5f, 1, 0), 2.5f, 0, false)));
     // A triangle crossing the near plane is clipped to it: the depth there is -1.
-    float const d = clipTriangle(ndc(-1, -1, -1.5f), ndc(1, -1, -1.5f), ndc(0, 1, 0.5f), 0, 0.9f, false);
+    const float d = clipTriangle(ndc(-1, -1, -1.5f), ndc(1, -1, -1.5f), ndc(0, 1, 0.5f), 0, 0.9f, false);
     EXPECT_NEAR(d, 0.5f - 0.1f * 2.0f / 2.0f * 1.0f, 0.2f);
     EXPECT_GE(d, -1.0f - 1e-5f);
     // Degenerate: no area.
@@ -153,12 +154,12 @@ TEST_F(PickTest, AFadingBodyHidesWhatLiesBehindIt) {
 TEST_F(PickTest, ABodyPartlyBehindTheEyeIsPickedWhereItShows) {
     // A body just beside the eye (the camera looks along +y and down): its
     // face toward the eye, x = eye + 0.18, reaches behind the eye at the top.
-    auto const eye = renderer.camera.eyePosition();
+    const auto eye = renderer.camera.eyePosition();
     addCharacter(2, "Close");
     players.push_back(presentation::playerAt(2, eye[0] + 0.5, eye[1] + 0.3, eye[2] - 0.64));
     frame();
-    float const faceX = eye[0] + 0.18f;
-    Vertex const top = renderer.camera.project(faceX, eye[1] - 0.02f, eye[2] + 0.64f, 1, 1, 1, 1.5f);
+    const float faceX = eye[0] + 0.18f;
+    const Vertex top = renderer.camera.project(faceX, eye[1] - 0.02f, eye[2] + 0.64f, 1, 1, 1, 1.5f);
     ASSERT_LT(top.w, 0);  // a corner of the face lies behind the eye
     auto [x, y] = screenOf(faceX, eye[1] + 0.4f, eye[2] - 0.3f);
     ASSERT_GT(x, 0);
@@ -174,9 +175,9 @@ TEST_F(PickTest, AFrameOfSizeZeroChangesNothingNotEvenPicking) {
     frame();
     auto [x, y] = bodyOf(players[1]);
     ASSERT_EQ(renderer.pick(x, y), 2);
-    float const yaw = renderer.camera.yaw;
-    size_t const draws = rg.recording.draws.size();
-    auto const visuals = renderer.visuals().size();
+    const float yaw = renderer.camera.yaw;
+    const size_t draws = rg.recording.draws.size();
+    const auto visuals = renderer.visuals().size();
     players[1].x = 5;
     for (auto [w, h] : {std::pair{0, 680}, std::pair{1020, 0}, std::pair{0, 0}}) {
         renderer.draw(scene, players, w, h, 0.1, 0, 0, true);
@@ -190,7 +191,7 @@ TEST_F(PickTest, AFrameOfSizeZeroChangesNothingNotEvenPicking) {
 
 TEST_F(PickTest, ASpawningBodyIsPickedFromBehindItsFacesAnAssembledOneIsNot) {
     // The camera inside the box of a player: only back faces face the eye.
-    auto const eye = renderer.camera.eyePosition();
+    const auto eye = renderer.camera.eyePosition();
     addCharacter(2, "Around");
     scene.characters[2].setSize(64, 64, 64);
     scene.joinedPlayers.insert(2);
@@ -204,5 +205,5 @@ TEST_F(PickTest, ASpawningBodyIsPickedFromBehindItsFacesAnAssembledOneIsNot) {
     EXPECT_NE(renderer.pick(kWidth / 2, kHeight / 2), 2);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

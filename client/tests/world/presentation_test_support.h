@@ -36,7 +36,7 @@ struct RecordedGraphics {
 inline void loadTwoMaterialMap(Scene& scene) {
     mapkit::KitRenderMap map = mapkit::twoMaterialRenderMap();
     readRenderMesh(scene, mapkit::writeRenderMesh(map.materials));
-    for (mapkit::KitTexture const& t : map.textures)
+    for (const mapkit::KitTexture& t : map.textures)
         readTexture(scene, t.slot, mapkit::writeTexture(t.width, t.height, t.rgba));
     readWalkMesh(scene.walkMesh, mapkit::writeWalkMesh(mapkit::flatFloor()));
 }
@@ -75,6 +75,6 @@ inline Player playerAt(int id, double x, double y, double z, float heading = 0) 
     return p;
 }
 
-inline double length(std::array<float, 3> const& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+inline double length(const std::array<float, 3>& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
-} // namespace vobu::presentation
+}  // namespace vobu::presentation

@@ -21,7 +21,7 @@ protected:
         addCharacter(kLocal, "Me");
     }
 
-    void addCharacter(int id, std::string const& name, int width = 32, int height = 64, int depth = 32) {
+    void addCharacter(int id, const std::string& name, int width = 32, int height = 64, int depth = 32) {
         Character c;
         c.name = name;
         c.setSize(width, height, depth);
@@ -33,7 +33,7 @@ protected:
     // One frame; returns the draws it made.
     std::vector<testing::RecordedDraw> frame(double dt = 1.0 / 60, bool hover = false, int mx = 0, int my = 0,
                                              int width = kWidth, int height = kHeight) {
-        size_t const before = rg.recording.draws.size();
+        const size_t before = rg.recording.draws.size();
         renderer.draw(scene, players, width, height, dt, mx, my, hover);
         nowMs += dt * 1000;
         return {rg.recording.draws.begin() + long(before), rg.recording.draws.end()};
@@ -41,13 +41,11 @@ protected:
 
     // Window pixel of a world point in the last frame's projection.
     std::pair<int, int> screenOf(float x, float y, float z) const {
-        Vertex const v = renderer.camera.project(x, y, z, 1, 1, 1, float(kWidth) / float(kHeight));
+        const Vertex v = renderer.camera.project(x, y, z, 1, 1, 1, float(kWidth) / float(kHeight));
         return {int(std::lround((v.x / v.w + 1) / 2 * kWidth)), int(std::lround((1 - v.y / v.w) / 2 * kHeight))};
     }
     // The middle of a player's default-size body.
-    std::pair<int, int> bodyOf(Player const& p) const {
-        return screenOf(float(p.x), float(p.y), float(p.z) + 0.64f);
-    }
+    std::pair<int, int> bodyOf(const Player& p) const { return screenOf(float(p.x), float(p.y), float(p.z) + 0.64f); }
 
     Font font = testing::testFont();
     RecordedGraphics rg;
@@ -57,4 +55,4 @@ protected:
     double nowMs = 100000;
 };
 
-} // namespace vobu::presentation
+}  // namespace vobu::presentation

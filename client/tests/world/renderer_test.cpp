@@ -19,9 +19,9 @@ protected:
     }
     // The draw of a player's body in a frame's draws: the one whose texture
     // object is that of the player's skin.
-    static size_t mapDraws(Scene const& s) { return s.materials.size(); }
-    PlayerVisual const& visual(int id) const { return renderer.visuals().at(id); }
-    testing::RecordedDraw const& bodyDraw(std::vector<testing::RecordedDraw> const& draws, size_t index) const {
+    static size_t mapDraws(const Scene& s) { return s.materials.size(); }
+    const PlayerVisual& visual(int id) const { return renderer.visuals().at(id); }
+    const testing::RecordedDraw& bodyDraw(const std::vector<testing::RecordedDraw>& draws, size_t index) const {
         return draws.at(mapDraws(scene) + index);
     }
     ChatEntry line(uint32_t seq, int from, std::string text, double ageMs, int to = 0, bool system = false) const {
@@ -51,7 +51,7 @@ TEST_F(RendererTest, TheFirstFrameTakesTheSpawnHeadingAndTheLocalBodyAssembles) 
     EXPECT_NEAR(visual(kLocal).spawnTimer, 0.35, 1e-9);
     draws = frame(0.4);
     EXPECT_EQ(visual(kLocal).spawnTimer, 0.0);
-    testing::RecordedDraw const& body = bodyDraw(draws, 0);
+    const testing::RecordedDraw& body = bodyDraw(draws, 0);
     EXPECT_TRUE(body.state.cull);
     EXPECT_TRUE(body.state.depthWrite);
     EXPECT_TRUE(body.state.blend == DrawState::Blend::None);
@@ -77,8 +77,8 @@ TEST_F(RendererTest, ALeavingPlayerShattersForSixtyFiveHundredthsOfASecond) {
     scene.chat.push_back(line(1, 2, "bye", 10));
     frame();
     ASSERT_EQ(renderer.bubbleStacks().count(2), 1u);
-    uint32_t const skin = visual(2).skinTexture;
-    uint32_t const bubble = renderer.bubbleStacks().at(2).bubbles[0].texture;
+    const uint32_t skin = visual(2).skinTexture;
+    const uint32_t bubble = renderer.bubbleStacks().at(2).bubbles[0].texture;
 
     scene.characters.erase(2);
     players.pop_back();
@@ -90,10 +90,10 @@ TEST_F(RendererTest, ALeavingPlayerShattersForSixtyFiveHundredthsOfASecond) {
     EXPECT_EQ(renderer.bubbleStacks().count(2), 0u);  // bubbles go at once
     EXPECT_EQ(rg.graphics.textures().count(bubble), 0u);
     // Map, local body, then the fading body: opaque, not culled, and it occludes.
-    testing::RecordedDraw const& fading = draws.at(mapDraws(scene) + 1);
+    const testing::RecordedDraw& fading = draws.at(mapDraws(scene) + 1);
     EXPECT_FALSE(fading.state.cull);
     EXPECT_TRUE(fading.state.depthWrite);
-    size_t const mapOccluders = scene.materials[0].indices.size();
+    const size_t mapOccluders = scene.materials[0].indices.size();
     EXPECT_EQ(renderer.occluders().size(), mapOccluders + fading.vertices.size());
 
     frame(0.3);
@@ -108,7 +108,7 @@ TEST_F(RendererTest, ANewGenerationShattersTheOldBodyWhileTheNewOneAssembles) {
     addCharacter(2, "Swapper");
     players.push_back(presentation::playerAt(2, -3, 2, 0));
     frame();
-    uint32_t const oldSkin = visual(2).skinTexture;
+    const uint32_t oldSkin = visual(2).skinTexture;
     scene.characterGenerations[2] = 2;
     scene.characters[2].setSize(40, 40, 40);
     scene.characterRevisions[2] = 2;
@@ -124,10 +124,10 @@ TEST_F(RendererTest, ThePlayerBodyIsTheTintedPosedBoxAtThePlayer) {
     addCharacter(2, "Box");
     players.push_back(presentation::playerAt(2, 5, 5, 0, 0.0f));
     frame();
-    std::vector<Vertex> const& mesh = visual(2).worldMesh;
+    const std::vector<Vertex>& mesh = visual(2).worldMesh;
     ASSERT_FALSE(mesh.empty());
     float minX = 1e9f, maxX = -1e9f, maxZ = -1e9f;
-    for (Vertex const& v : mesh) {
+    for (const Vertex& v : mesh) {
         minX = std::min(minX, v.x);
         maxX = std::max(maxX, v.x);
         maxZ = std::max(maxZ, v.z);
@@ -152,11 +152,11 @@ TEST_F(RendererTest, ThePlayerBodyIsTheTintedPosedBoxAtThePlayer) {
 // and once they are sane again every body stands where it belongs.
 TEST_F(RendererTest, PositionsNotFiniteOrFarAwayLeaveNoTraceOnceSaneAgain) {
     addCharacter(2, "Box");
-    Player const sane = presentation::playerAt(2, 5, 5, 0, 0.5f);
+    const Player sane = presentation::playerAt(2, 5, 5, 0, 0.5f);
     players.push_back(sane);
     for (int i = 0; i < 10; ++i) frame();
-    double const nan = std::nan("");
-    double const inf = std::numeric_limits<double>::infinity();
+    const double nan = std::nan("");
+    const double inf = std::numeric_limits<double>::infinity();
     for (double bad : {nan, inf, -inf, 1e300}) {
         for (int field = 0; field < 5; ++field) {
             SCOPED_TRACE(::testing::Message() << "value " << bad << " field " << field);
@@ -174,9 +174,9 @@ TEST_F(RendererTest, PositionsNotFiniteOrFarAwayLeaveNoTraceOnceSaneAgain) {
             EXPECT_FLOAT_EQ(renderer.camera.targetX, -5.0f);
             EXPECT_NEAR(renderer.camera.targetZ, 0.0f, 1e-3);
             EXPECT_NEAR(visual(2).smoothedHeading, 0.5f, 1e-3);
-            std::vector<Vertex> const& mesh = visual(2).worldMesh;
+            const std::vector<Vertex>& mesh = visual(2).worldMesh;
             ASSERT_FALSE(mesh.empty());
-            for (Vertex const& v : mesh) {
+            for (const Vertex& v : mesh) {
                 ASSERT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
                 ASSERT_NEAR(v.x, 5.0f, 0.5f);
                 ASSERT_NEAR(v.y, 5.0f, 0.5f);
@@ -224,8 +224,8 @@ TEST_F(RendererTest, UnchangedFramesUploadNothing) {
     sign.z = 1;
     scene.entities.push_back(sign);
     for (int i = 0; i < 5; ++i) frame(1.0 / 60, true, kWidth / 2, kHeight / 2);
-    size_t const uploads = rg.uploads();
-    size_t const textures = rg.liveTextures();
+    const size_t uploads = rg.uploads();
+    const size_t textures = rg.liveTextures();
     nowMs = 101000;
     for (int i = 0; i < 100; ++i) {
         renderer.draw(scene, players, kWidth, kHeight, 0.0, kWidth / 2, kHeight / 2, true);
@@ -255,11 +255,11 @@ TEST_F(RendererTest, OnlyLiveLinesOfKnownPlayersBecomeBubbles) {
         {"already seen", line(6, 2, "repeat", 100), false},
         {"a whisper", line(8, 2, "psst", 50, kLocal), true},
     };
-    for (auto const& c : cases) scene.chat.push_back(c.entry);
+    for (const auto& c : cases) scene.chat.push_back(c.entry);
     frame();
     EXPECT_EQ(renderer.lastBubbledSequence(), 8u);
     ASSERT_EQ(renderer.bubbleStacks().size(), 1u);
-    std::vector<Bubble> const& bubbles = renderer.bubbleStacks().at(2).bubbles;
+    const std::vector<Bubble>& bubbles = renderer.bubbleStacks().at(2).bubbles;
     ASSERT_EQ(bubbles.size(), 2u);
     EXPECT_EQ(bubbles[0].createdMs, nowMs - 1000.0 / 60 - 100);
     // The whisper is drawn in its own colour.
@@ -278,20 +278,19 @@ TEST_F(RendererTest, BubblesFloatAboveTheirPlayerAndWaitOffScreenPlayersOut) {
     scene.chat.push_back(line(1, 2, "hi", 0));
     auto draws = frame();
     // The last draw is the bubble, its lower edge 0.5 above the head.
-    testing::RecordedDraw const& bubble = draws.back();
+    const testing::RecordedDraw& bubble = draws.back();
     EXPECT_TRUE(bubble.state.blend == DrawState::Blend::Alpha);
     EXPECT_FALSE(bubble.state.depthWrite);
-    Vertex const expected = renderer.camera.project(-3 - renderer.bubbleStacks().at(2).bubbles[0].sprite.contentWidth *
-                                                             0.0125f / 2 * renderer.camera.right()[0],
-                                                    2 - renderer.bubbleStacks().at(2).bubbles[0].sprite.contentWidth *
-                                                            0.0125f / 2 * renderer.camera.right()[1],
-                                                    1.28f + 0.5f, 1, 1, 1, float(kWidth) / kHeight);
+    const Vertex expected = renderer.camera.project(
+        -3 - renderer.bubbleStacks().at(2).bubbles[0].sprite.contentWidth * 0.0125f / 2 * renderer.camera.right()[0],
+        2 - renderer.bubbleStacks().at(2).bubbles[0].sprite.contentWidth * 0.0125f / 2 * renderer.camera.right()[1],
+        1.28f + 0.5f, 1, 1, 1, float(kWidth) / kHeight);
     EXPECT_NEAR(bubble.vertices[0].x, expected.x, 1e-4);
     EXPECT_NEAR(bubble.vertices[0].y, expected.y, 1e-4);
 
     // Out of the player list the stack stays but is not drawn.
     players.pop_back();
-    size_t const before = frame().size();
+    const size_t before = frame().size();
     EXPECT_EQ(renderer.bubbleStacks().count(2), 1u);
     EXPECT_EQ(before, mapDraws(scene) + 1);
     // Seven seconds later the stack is gone.
@@ -306,19 +305,19 @@ TEST_F(RendererTest, TheHoveredPlayerShowsItsNameOnceRendered) {
     frame(0.7);  // the local body has assembled
     auto [x, y] = bodyOf(players[1]);
     auto draws = frame(1.0 / 60, true, x, y);
-    uint32_t const tag = visual(2).nameTag.texture;
+    const uint32_t tag = visual(2).nameTag.texture;
     ASSERT_NE(tag, 0u);
     EXPECT_EQ(visual(2).nameTag.text, "Alice");
-    testing::RecordedDraw const& d = draws.back();
+    const testing::RecordedDraw& d = draws.back();
     EXPECT_TRUE(d.state.blend == DrawState::Blend::Alpha);
     EXPECT_FALSE(d.state.cull);
     // Centred 0.24 above the head.
-    float const z = (1.28f + 0.24f);
-    Vertex const centre = renderer.camera.project(-5, 3, z, 1, 1, 1, float(kWidth) / kHeight);
+    const float z = (1.28f + 0.24f);
+    const Vertex centre = renderer.camera.project(-5, 3, z, 1, 1, 1, float(kWidth) / kHeight);
     EXPECT_NEAR((d.vertices[0].y + d.vertices[2].y) / 2 / ((d.vertices[0].w + d.vertices[2].w) / 2),
                 centre.y / centre.w, 2e-2);
 
-    uint32_t const version = rg.graphics.textures().at(tag).version;
+    const uint32_t version = rg.graphics.textures().at(tag).version;
     frame(1.0 / 60, true, x, y);
     frame(1.0 / 60, false, x, y);
     frame(1.0 / 60, true, x, y);
@@ -327,14 +326,14 @@ TEST_F(RendererTest, TheHoveredPlayerShowsItsNameOnceRendered) {
     frame(1.0 / 60, true, x, y);
     EXPECT_EQ(rg.graphics.textures().at(tag).version, version + 1);
     // Hovering the sky shows nothing, and without hover no tag is drawn.
-    size_t const withoutTag = frame(1.0 / 60, false, x, y).size();
+    const size_t withoutTag = frame(1.0 / 60, false, x, y).size();
     EXPECT_EQ(frame(1.0 / 60, true, 3, 3).size(), withoutTag);
 }
 
 TEST_F(RendererTest, TheLocalPlayerBorrowsTheEditorSkinUntilDetached) {
-    uint32_t const editorSkin = rg.graphics.setTexture(1, 1, {1, 2, 3, 4}, 0, false, false);
+    const uint32_t editorSkin = rg.graphics.setTexture(1, 1, {1, 2, 3, 4}, 0, false, false);
     renderer.localSkinTexture = editorSkin;
-    int const atlas = scene.characters[kLocal].skinAtlasSize();
+    const int atlas = scene.characters[kLocal].skinAtlasSize();
     auto atlases = [&] {
         size_t n = 0;
         for (auto const& [handle, texture] : rg.graphics.textures()) n += texture.width == atlas;
@@ -344,7 +343,7 @@ TEST_F(RendererTest, TheLocalPlayerBorrowsTheEditorSkinUntilDetached) {
     EXPECT_TRUE(visual(kLocal).sharesSkin);
     EXPECT_EQ(visual(kLocal).skinTexture, editorSkin);
     EXPECT_EQ(atlases(), 0u);  // nothing built or uploaded for the local body
-    size_t const before = rg.liveTextures();
+    const size_t before = rg.liveTextures();
 
     renderer.detachLocalSkin(scene);
     EXPECT_FALSE(visual(kLocal).sharesSkin);
@@ -360,14 +359,14 @@ TEST_F(RendererTest, TheLocalPlayerBorrowsTheEditorSkinUntilDetached) {
 }
 
 TEST_F(RendererTest, ClearPlayersLetsTheLocalBodyShatterAndDropsTheOthers) {
-    uint32_t const editorSkin = rg.graphics.setTexture(1, 1, {1, 2, 3, 4}, 0, false, false);
+    const uint32_t editorSkin = rg.graphics.setTexture(1, 1, {1, 2, 3, 4}, 0, false, false);
     renderer.localSkinTexture = editorSkin;
     addCharacter(2, "Other");
     players.push_back(presentation::playerAt(2, -3, 2, 0));
     auto [x, y] = bodyOf(players[1]);
     frame(1.0 / 60, true, x, y);
     frame(1.0 / 60, true, x, y);
-    uint32_t const otherSkin = visual(2).skinTexture;
+    const uint32_t otherSkin = visual(2).skinTexture;
     renderer.clearPlayers(kLocal);
     EXPECT_TRUE(renderer.visuals().empty());
     EXPECT_TRUE(renderer.drawnIds().empty());
@@ -378,10 +377,10 @@ TEST_F(RendererTest, ClearPlayersLetsTheLocalBodyShatterAndDropsTheOthers) {
     EXPECT_EQ(rg.graphics.textures().count(otherSkin), 0u);
 
     // The leave fade: no players; the map and the shattering body still draw.
-    Scene const fade = scene;
+    const Scene fade = scene;
     players.clear();
-    auto const eye = renderer.camera.eyePosition();
-    size_t const before = rg.recording.draws.size();
+    const auto eye = renderer.camera.eyePosition();
+    const size_t before = rg.recording.draws.size();
     renderer.draw(fade, players, kWidth, kHeight, 0.1, 0, 0, false);
     EXPECT_EQ(rg.recording.draws.size() - before, mapDraws(scene) + 1);
     EXPECT_EQ(renderer.camera.eyePosition(), eye);  // drawn from where the camera was
@@ -437,8 +436,8 @@ TEST_F(RendererTest, ANewWorldRebuildsSkinsWhoseRevisionsRepeat) {
     addCharacter(2, "Before");
     players.push_back(presentation::playerAt(2, -3, 2, 0));
     frame();
-    uint32_t const skin = visual(2).skinTexture;
-    uint32_t const version = rg.graphics.textures().at(skin).version;
+    const uint32_t skin = visual(2).skinTexture;
+    const uint32_t version = rg.graphics.textures().at(skin).version;
 
     // A second welcome: a fresh Scene with the same ids and revision numbers.
     Scene next;
@@ -455,14 +454,15 @@ TEST_F(RendererTest, ANewWorldRebuildsSkinsWhoseRevisionsRepeat) {
 
 TEST(ShatterMesh, WholeAtZeroScatteredAndBlackAtOne) {
     std::vector<Vertex> mesh;
-    for (int i = 0; i < 14; ++i) mesh.push_back(Vertex{float(i % 3), float(i / 3), float(i % 5), 1, 0.5f, 0.6f, 0.7f, 0.1f, 0.2f});
-    std::vector<Vertex> const same = shatterMesh(mesh, 0);
+    for (int i = 0; i < 14; ++i)
+        mesh.push_back(Vertex{float(i % 3), float(i / 3), float(i % 5), 1, 0.5f, 0.6f, 0.7f, 0.1f, 0.2f});
+    const std::vector<Vertex> same = shatterMesh(mesh, 0);
     for (size_t i = 0; i < mesh.size(); ++i) {
         EXPECT_FLOAT_EQ(same[i].x, mesh[i].x);
         EXPECT_FLOAT_EQ(same[i].z, mesh[i].z);
         EXPECT_FLOAT_EQ(same[i].r, 0.5f);
     }
-    std::vector<Vertex> const scattered = shatterMesh(mesh, 2.0f);  // clamped to 1
+    const std::vector<Vertex> scattered = shatterMesh(mesh, 2.0f);  // clamped to 1
     for (size_t i = 0; i < 12; ++i) {
         EXPECT_FLOAT_EQ(scattered[i].r, 0.0f);
         EXPECT_FLOAT_EQ(scattered[i].u, 0.1f);
@@ -472,7 +472,7 @@ TEST(ShatterMesh, WholeAtZeroScatteredAndBlackAtOne) {
     EXPECT_FLOAT_EQ(scattered[13].r, 0.5f);
     // Piece 1 falls: its centre moves by dz = 2 (Pz - Cz) + 0.7 - 1.4.
     float cz = 0;
-    for (Vertex const& v : mesh) cz += v.z;
+    for (const Vertex& v : mesh) cz += v.z;
     cz /= float(mesh.size());
     float pz = 0, sz = 0;
     for (size_t i = 0; i < 6; ++i) {
@@ -481,9 +481,9 @@ TEST(ShatterMesh, WholeAtZeroScatteredAndBlackAtOne) {
     }
     EXPECT_NEAR(sz - pz, 2 * (pz - cz) + 0.7f - 1.4f, 1e-4);
     // Fewer than six vertices: unchanged.
-    std::vector<Vertex> const small(mesh.begin(), mesh.begin() + 5);
+    const std::vector<Vertex> small(mesh.begin(), mesh.begin() + 5);
     EXPECT_FLOAT_EQ(shatterMesh(small, 1)[0].r, 0.5f);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

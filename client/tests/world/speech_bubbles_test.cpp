@@ -12,7 +12,7 @@ namespace {
 
 using presentation::RecordedGraphics;
 
-Vertex flat(float x, float y, float z, Color const& c) { return Vertex{x, y, z, 1, c.r, c.g, c.b, 0, 0}; }
+Vertex flat(float x, float y, float z, const Color& c) { return Vertex{x, y, z, 1, c.r, c.g, c.b, 0, 0}; }
 
 class BubbleTest : public ::testing::Test {
 protected:
@@ -35,7 +35,7 @@ protected:
 
 TEST_F(BubbleTest, LongTextShowsThreeLinesTheLastShortenedWithDots) {
     // 5 characters a word, 22 words: about six lines of 176 pixels.
-    LabelSprite const sprite = layoutBubbleText(font, words(22), std::nullopt);
+    const LabelSprite sprite = layoutBubbleText(font, words(22), std::nullopt);
     EXPECT_EQ(sprite.contentHeight, 18 * 3 + 2);
     std::vector<std::string> lines = wrapText(font, words(22), 176, 176, false);
     ASSERT_GT(lines.size(), 3u);
@@ -44,15 +44,15 @@ TEST_F(BubbleTest, LongTextShowsThreeLinesTheLastShortenedWithDots) {
     std::string third = lines[2];
     while (textWidth(font, third + "...", false) > 176) third.pop_back();
     EXPECT_LE(textWidth(font, third + "...", false), 176);
-    LabelSprite const expected = renderLabelLines(font, {lines[0], lines[1], third + "..."}, std::nullopt, false);
+    const LabelSprite expected = renderLabelLines(font, {lines[0], lines[1], third + "..."}, std::nullopt, false);
     EXPECT_EQ(sprite.pixels, expected.pixels);
 }
 
 TEST_F(BubbleTest, ExactlyThreeLinesGetNoDots) {
-    std::vector<std::string> const lines = {std::string(22, 'a'), std::string(22, 'b'), std::string(22, 'c')};
+    const std::vector<std::string> lines = {std::string(22, 'a'), std::string(22, 'b'), std::string(22, 'c')};
     std::string const text = lines[0] + " " + lines[1] + " " + lines[2];
     ASSERT_EQ(wrapText(font, text, 176, 176, false).size(), 3u);
-    LabelSprite const sprite = layoutBubbleText(font, text, std::nullopt);
+    const LabelSprite sprite = layoutBubbleText(font, text, std::nullopt);
     EXPECT_EQ(sprite.pixels, renderLabelLines(font, lines, std::nullopt, false).pixels);
 }
 
@@ -62,18 +62,18 @@ TEST_F(BubbleTest, ShorteningRemovesWholeCodePointsAndStrayBytes) {
     std::string longLine;
     for (int i = 0; i < 30; ++i) longLine += e;
     std::string const text = std::string(22, 'a') + " " + std::string(22, 'b') + " " + longLine + " more words";
-    LabelSprite const sprite = layoutBubbleText(font, text, std::nullopt);
+    const LabelSprite sprite = layoutBubbleText(font, text, std::nullopt);
     std::string third;
     for (int i = 0; i < 19; ++i) third += e;  // 19 x 8 + 24 = 176
-    LabelSprite const expected =
+    const LabelSprite expected =
         renderLabelLines(font, {std::string(22, 'a'), std::string(22, 'b'), third + "..."}, std::nullopt, false);
     EXPECT_EQ(sprite.pixels, expected.pixels);
 }
 
 TEST_F(BubbleTest, CaretsShowAsTypedAndWhispersTakeTheirColor) {
-    LabelSprite const coded = layoutBubbleText(font, "^#ff0000red", std::nullopt);
+    const LabelSprite coded = layoutBubbleText(font, "^#ff0000red", std::nullopt);
     EXPECT_EQ(coded.contentWidth, textWidth(font, "^#ff0000red", false) + 4);
-    LabelSprite const whisper = layoutBubbleText(font, "psst", kWhisperColor);
+    const LabelSprite whisper = layoutBubbleText(font, "psst", kWhisperColor);
     bool sawWhisperColor = false;
     for (size_t i = 0; i < whisper.pixels.size(); i += 4) {
         if (whisper.pixels[i + 3] == 255 && whisper.pixels[i] != 0) {
@@ -89,7 +89,7 @@ TEST_F(BubbleTest, CaretsShowAsTypedAndWhispersTakeTheirColor) {
 TEST_F(BubbleTest, AFourthLinePushesTheOldestOutAndDeletesItsTexture) {
     for (int i = 0; i < 3; ++i) stack.add(rg.graphics, font, "line " + std::to_string(i), 1000.0 + i, nullptr);
     ASSERT_EQ(stack.bubbles.size(), 3u);
-    uint32_t const oldest = stack.bubbles[0].texture;
+    const uint32_t oldest = stack.bubbles[0].texture;
     stack.add(rg.graphics, font, "line 3", 1003.0, nullptr);
     ASSERT_EQ(stack.bubbles.size(), 3u);
     EXPECT_EQ(rg.graphics.textures().count(oldest), 0u);
@@ -107,7 +107,7 @@ TEST_F(BubbleTest, ASecondBubbleWaitsUntilTheFirstHasRisenOutOfItsWay) {
     stack.update(rg.graphics, 10, 0.01);
     stack.add(rg.graphics, font, "second", 10, nullptr);
     EXPECT_FALSE(stack.bubbles[1].shown);
-    float const rise = lineHeight(1) + 0.08f;
+    const float rise = lineHeight(1) + 0.08f;
     EXPECT_FLOAT_EQ(stack.targets()[0], rise);
     EXPECT_FLOAT_EQ(stack.targets()[1], 0.0f);
 
@@ -116,7 +116,7 @@ TEST_F(BubbleTest, ASecondBubbleWaitsUntilTheFirstHasRisenOutOfItsWay) {
     int updates = 0;
     double t = 10;
     while (!stack.bubbles[1].shown && updates < 1000) {
-        float const before = stack.bubbles[0].offset;
+        const float before = stack.bubbles[0].offset;
         t += 10;
         stack.update(rg.graphics, t, 0.01);
         ++updates;
@@ -134,18 +134,18 @@ TEST_F(BubbleTest, ASecondBubbleWaitsUntilTheFirstHasRisenOutOfItsWay) {
 
 TEST_F(BubbleTest, BubblesFadeOverTheirLastSevenHundredFiftyMillisecondsThenGo) {
     stack.add(rg.graphics, font, "hello", 0, nullptr);
-    uint32_t const texture = stack.bubbles[0].texture;
-    Vertex (*plot)(float, float, float, Color const&) = flat;
+    const uint32_t texture = stack.bubbles[0].texture;
+    Vertex (*plot)(float, float, float, const Color&) = flat;
     struct Case {
         double ageMs;
         float alpha;
         float rise;
     } const cases[] = {{6250, 1.0f, 0.0f}, {6625, 0.5f, 0.15f}, {6999, 1.0f / 750, 0.3f * 749 / 750}};
-    for (Case const& c : cases) {
-        size_t const before = rg.recording.draws.size();
+    for (const Case& c : cases) {
+        const size_t before = rg.recording.draws.size();
         stack.draw(rg.graphics, c.ageMs, {0, 0, 2}, {1, 0, 0}, {0, 0, 1}, plot);
         ASSERT_EQ(rg.recording.draws.size(), before + 1);
-        testing::RecordedDraw const& d = rg.recording.draws.back();
+        const testing::RecordedDraw& d = rg.recording.draws.back();
         EXPECT_NEAR(d.alpha, c.alpha, 1e-5) << c.ageMs;
         EXPECT_NEAR(d.vertices[0].z, 2 + c.rise, 1e-5) << c.ageMs;  // lower left
         EXPECT_NEAR(d.vertices[2].z, 2 + c.rise + lineHeight(1), 1e-5);
@@ -176,10 +176,10 @@ TEST_F(BubbleTest, HiddenBubblesAreNotDrawn) {
 }
 
 TEST(NameTag, RendersOnceAndOnlyAgainWhenTheTextChanges) {
-    Font const font = testing::testFont();
+    const Font font = testing::testFont();
     RecordedGraphics rg;
     NameTag tag;
-    auto draw = [&](std::string const& text) {
+    auto draw = [&](const std::string& text) {
         tag.draw(rg.graphics, font, text, 1, 2, 3, {1, 0, 0}, {0, 0, 1}, flat, 1.0f);
         rg.graphics.beginFrame(10, 10);  // uploads happen when drawn
     };
@@ -187,9 +187,9 @@ TEST(NameTag, RendersOnceAndOnlyAgainWhenTheTextChanges) {
     EXPECT_EQ(tag.texture, 0u);
     EXPECT_TRUE(rg.recording.draws.empty());
     draw("Alice");
-    uint32_t const texture = tag.texture;
+    const uint32_t texture = tag.texture;
     EXPECT_NE(texture, 0u);
-    uint32_t const version = rg.graphics.textures().at(texture).version;
+    const uint32_t version = rg.graphics.textures().at(texture).version;
     for (int i = 0; i < 5; ++i) draw("Alice");
     EXPECT_EQ(rg.graphics.textures().at(texture).version, version);
     EXPECT_EQ(rg.uploads(), 1u);
@@ -197,7 +197,7 @@ TEST(NameTag, RendersOnceAndOnlyAgainWhenTheTextChanges) {
     EXPECT_EQ(tag.texture, texture);  // the same handle, new pixels
     EXPECT_EQ(rg.graphics.textures().at(texture).version, version + 1);
     EXPECT_EQ(tag.text, "Bob");
-    testing::RecordedDraw const& d = rg.recording.draws.back();
+    const testing::RecordedDraw& d = rg.recording.draws.back();
     EXPECT_EQ(d.vertices.size(), 6u);
     EXPECT_TRUE(d.state.blend == DrawState::Blend::Alpha);
     EXPECT_FALSE(d.state.depthWrite);
@@ -207,5 +207,5 @@ TEST(NameTag, RendersOnceAndOnlyAgainWhenTheTextChanges) {
     EXPECT_EQ(rg.liveTextures(), 0u);
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

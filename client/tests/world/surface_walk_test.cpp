@@ -174,5 +174,5 @@ TEST(SurfaceWalk, PushOutOfEdgeLeavesReachableEdgesAlone) {
     }
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

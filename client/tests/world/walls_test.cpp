@@ -181,7 +181,7 @@ TEST(BoundaryWalls, RandomTerracesGetWallsExactlyWhereTheFloorRises) {
             const double mx = (w.x0 + w.x1) / 2, my = (w.y0 + w.y1) / 2;
             const double ex = w.x1 - w.x0, ey = w.y1 - w.y0;
             const double len = std::hypot(ex, ey);
-            const double lx = -ey / len * w.side, ly = ex / len * w.side; // toward the walkable side
+            const double lx = -ey / len * w.side, ly = ex / len * w.side;  // toward the walkable side
             const int ci = int(std::floor(mx + 0.5 * lx)), cj = int(std::floor(my + 0.5 * ly));
             const int oi = int(std::floor(mx - 0.5 * lx)), oj = int(std::floor(my - 0.5 * ly));
             ASSERT_TRUE(ci >= 0 && ci < n && cj >= 0 && cj < n);
@@ -241,7 +241,7 @@ TEST(BoundaryWalls, RollingTerrainWithCliffsHasNothingWalkableBeyondAWallBelowIt
         const WalkMesh mesh = prepared(t);
         for (const WallSegment& w : mesh.walls) {
             const double ex = w.x1 - w.x0, ey = w.y1 - w.y0, len = std::hypot(ex, ey);
-            const double ox = ey / len * w.side, oy = -ex / len * w.side; // away from the walkable side
+            const double ox = ey / len * w.side, oy = -ex / len * w.side;  // away from the walkable side
             const double mx = (w.x0 + w.x1) / 2 + 1e-3 * ox, my = (w.y0 + w.y1) / 2 + 1e-3 * oy;
             const double floorMid = (w.floor0 + w.floor1) / 2;
             // Pieces a few millionths long at a cell corner (cut off where a
@@ -264,7 +264,7 @@ TEST(BoundaryWalls, RollingTerrainWithCliffsHasNothingWalkableBeyondAWallBelowIt
         for (int i = 0; i < n; ++i) {
             for (int j = 0; j < n; ++j) {
                 for (int k = 0; k < 2; ++k) {
-                    const int ni = k == 0 ? i + 1 : i, nj = k == 0 ? j : j + 1; // the +x or +y neighbour
+                    const int ni = k == 0 ? i + 1 : i, nj = k == 0 ? j : j + 1;  // the +x or +y neighbour
                     if (ni >= n || nj >= n || lift[i][j] == lift[ni][nj]) continue;
                     const double cx = k == 0 ? i + 1.0 : i + 0.5, cy = k == 0 ? j + 0.5 : j + 1.0;
                     bool covered = false;
@@ -301,8 +301,7 @@ TEST(BoundaryWalls, GridSearchGivesTheWallsOfAFullScan) {
         const bool same = movetest::sameBits(a.x0, b.x0) && movetest::sameBits(a.y0, b.y0) &&
                           movetest::sameBits(a.x1, b.x1) && movetest::sameBits(a.y1, b.y1) &&
                           movetest::sameBits(a.floor0, b.floor0) && movetest::sameBits(a.floor1, b.floor1) &&
-                          movetest::sameBits(a.top0, b.top0) && movetest::sameBits(a.top1, b.top1) &&
-                          a.side == b.side;
+                          movetest::sameBits(a.top0, b.top0) && movetest::sameBits(a.top1, b.top1) && a.side == b.side;
         ASSERT_TRUE(same) << "wall " << i;
     }
 }
@@ -345,5 +344,5 @@ TEST(BoundaryWalls, HostileOverlapFailsFastWithTheBudgetCode) {
     EXPECT_EQ(budgetErrorOf(hostile), "ERR_WALKMESH_BUDGET");
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -12,19 +12,19 @@ namespace {
 using presentation::RecordedGraphics;
 
 // Keeps world coordinates; the depth (w) grows with y so signs can be sorted.
-Vertex depthAlongY(float x, float y, float z, Color const& c) { return Vertex{x, y, z, 10 + y, c.r, c.g, c.b, 0, 0}; }
+Vertex depthAlongY(float x, float y, float z, const Color& c) { return Vertex{x, y, z, 10 + y, c.r, c.g, c.b, 0, 0}; }
 
 class WorldLayerTest : public ::testing::Test {
 protected:
-    void frame(Scene const& scene) {
+    void frame(const Scene& scene) {
         occluders.clear();
         rg.graphics.beginFrame(100, 100);
-        size_t const before = rg.recording.draws.size();
+        const size_t before = rg.recording.draws.size();
         layer.drawMap(rg.graphics, scene, depthAlongY, occluders);
         draws.assign(rg.recording.draws.begin() + long(before), rg.recording.draws.end());
     }
-    void signs(Scene const& scene, std::array<float, 3> viewer = {0, 0, 0}) {
-        size_t const before = rg.recording.draws.size();
+    void signs(const Scene& scene, std::array<float, 3> viewer = {0, 0, 0}) {
+        const size_t before = rg.recording.draws.size();
         layer.drawSigns(rg.graphics, font, scene, depthAlongY, {1, 0, 0}, {0, 0, 1}, viewer);
         draws.assign(rg.recording.draws.begin() + long(before), rg.recording.draws.end());
     }
@@ -52,8 +52,8 @@ TEST_F(WorldLayerTest, OpaqueBatchesAreCulledAndOccludeTransparentOnesAreAlphaTe
     presentation::loadTwoMaterialMap(scene);
     frame(scene);
     ASSERT_EQ(draws.size(), 2u);
-    testing::RecordedDraw const& floor = draws[0];
-    testing::RecordedDraw const& platform = draws[1];
+    const testing::RecordedDraw& floor = draws[0];
+    const testing::RecordedDraw& platform = draws[1];
     EXPECT_EQ(floor.vertices.size(), scene.materials[0].indices.size());
     EXPECT_TRUE(floor.state.cull);
     EXPECT_FALSE(floor.state.alphaTest);
@@ -72,7 +72,7 @@ TEST_F(WorldLayerTest, OpaqueBatchesAreCulledAndOccludeTransparentOnesAreAlphaTe
     EXPECT_FLOAT_EQ(floor.vertices[0].b, 0.75f);
     EXPECT_FLOAT_EQ(platform.vertices[0].g, 0.5f);
     // Slot textures repeat and filter linearly.
-    Texture const& checker = rg.graphics.textures().at(layer.slotTextures[0].texture);
+    const Texture& checker = rg.graphics.textures().at(layer.slotTextures[0].texture);
     EXPECT_TRUE(checker.repeat);
     EXPECT_TRUE(checker.linear);
     EXPECT_EQ(checker.width, 16);
@@ -84,7 +84,7 @@ TEST_F(WorldLayerTest, TrianglesWhollyOutsideTheViewAreNeitherDrawnNorKept) {
     mapkit::addRenderQuad(m, 20, -0.5, 21, 0.5, 0, 1, 1, 1);                        // right of the view
     mapkit::addRenderQuad(m, 5, -0.5, 30, 0.5, 0, 1, 1, 1);                         // reaches into it
     scene.materials.push_back(m);
-    scene.materials.push_back(presentation::quadMaterial(1, 60, 30, 61, 31, 0));    // wholly outside
+    scene.materials.push_back(presentation::quadMaterial(1, 60, 30, 61, 31, 0));  // wholly outside
     scene.meshRevision = 1;
     frame(scene);
     // depthAlongY: w = 10 + y, so x beyond +-(10 + y) lies outside.
@@ -98,7 +98,7 @@ TEST_F(WorldLayerTest, MaterialsWithoutALoadedSlotDrawUntexturedAndOpaque) {
     Scene scene;
     scene.materials.push_back(presentation::quadMaterial(0, -1, -1, 1, 1, 0));
     scene.materials.push_back(presentation::quadMaterial(1, -1, -1, 1, 1, 1));
-    scene.textures.resize(1);  // slot 0 announced, not loaded; no slot 1 at all
+    scene.textures.resize(1);                  // slot 0 announced, not loaded; no slot 1 at all
     scene.textures[0].hasTransparency = true;  // would be alpha-tested, were it loaded
     scene.meshRevision = 1;
     frame(scene);
@@ -119,9 +119,9 @@ TEST_F(WorldLayerTest, UnchangedFramesUploadNothingAndATextureArrivingLaterShows
     readRenderMesh(scene, mapkit::writeRenderMesh(map.materials));
     readTexture(scene, 0, mapkit::writeTexture(map.textures[0].width, map.textures[0].height, map.textures[0].rgba));
     frame(scene);
-    size_t const uploads = rg.uploads();
+    const size_t uploads = rg.uploads();
     EXPECT_EQ(uploads, 1u);
-    std::vector<Vertex> const batch0 = layer.batches[0];
+    const std::vector<Vertex> batch0 = layer.batches[0];
     for (int i = 0; i < 100; ++i) frame(scene);
     EXPECT_EQ(rg.uploads(), uploads);
     EXPECT_EQ(layer.batches[0].size(), batch0.size());
@@ -154,8 +154,8 @@ TEST_F(WorldLayerTest, ANewWorldWithRepeatedRevisionsReplacesTheOldMapAndItsText
     Scene first;
     presentation::loadTwoMaterialMap(first);
     frame(first);
-    uint32_t const oldChecker = layer.slotTextures[0].texture;
-    uint32_t const oldPlatform = layer.slotTextures[1].texture;
+    const uint32_t oldChecker = layer.slotTextures[0].texture;
+    const uint32_t oldPlatform = layer.slotTextures[1].texture;
     ASSERT_EQ(rg.liveTextures(), 2u);
 
     Scene second;  // one red quad with a one-slot texture: same revision numbers
@@ -176,8 +176,8 @@ TEST_F(WorldLayerTest, ANewWorldWithRepeatedRevisionsReplacesTheOldMapAndItsText
     EXPECT_EQ(rg.liveTextures(), 1u);
 
     // A copy of the Scene (the leave fade's) is the same world: nothing is rebuilt.
-    Scene const copy = second;
-    size_t const uploads = rg.uploads();
+    const Scene copy = second;
+    const size_t uploads = rg.uploads();
     frame(copy);
     EXPECT_EQ(rg.uploads(), uploads);
     EXPECT_EQ(rg.liveTextures(), 1u);
@@ -187,7 +187,7 @@ TEST_F(WorldLayerTest, SlotsTheSceneDropsGiveTheirTexturesBack) {
     Scene scene;
     presentation::loadTwoMaterialMap(scene);
     frame(scene);
-    uint32_t const platform = layer.slotTextures[1].texture;
+    const uint32_t platform = layer.slotTextures[1].texture;
     scene.textures.resize(1);
     frame(scene);
     EXPECT_EQ(layer.slotTextures.size(), 1u);
@@ -218,22 +218,20 @@ TEST_F(WorldLayerTest, SignTextsKeepAtMostFourLines) {
         std::string text;
         size_t lines;
     } const cases[] = {
-        {"six lines", "a\nb\nc\nd\ne\nf", 4},
-        {"one line wrapping into five", std::string(29 * 5, 'x'), 4},
-        {"two lines", "one\ntwo", 2},
-        {"empty", "", 1},
+        {"six lines", "a\nb\nc\nd\ne\nf", 4}, {"one line wrapping into five", std::string(29 * 5, 'x'), 4},
+        {"two lines", "one\ntwo", 2},         {"empty", "", 1},
         {"only a line feed", "\n", 2},
     };
-    for (auto const& c : cases) EXPECT_EQ(signLines(font, c.text).size(), c.lines) << c.what;
-    std::vector<std::string> const six = signLines(font, "a\nb\nc\nd\ne\nf");
+    for (const auto& c : cases) EXPECT_EQ(signLines(font, c.text).size(), c.lines) << c.what;
+    const std::vector<std::string> six = signLines(font, "a\nb\nc\nd\ne\nf");
     EXPECT_EQ(parseColorCodes(six.back()).plain, "d");
     EXPECT_EQ(signLines(font, "")[0], "");
 }
 
 TEST_F(WorldLayerTest, AColorAtTheEndOfALineColorsTheNext) {
-    std::vector<std::string> const lines = signLines(font, "first^#00ff00\nsecond");
+    const std::vector<std::string> lines = signLines(font, "first^#00ff00\nsecond");
     ASSERT_EQ(lines.size(), 2u);
-    ColorCodedText const second = parseColorCodes(lines[1]);
+    const ColorCodedText second = parseColorCodes(lines[1]);
     EXPECT_EQ(second.plain, "second");
     EXPECT_EQ(second.codes[0], "^#00ff00");
 }
@@ -244,7 +242,7 @@ TEST_F(WorldLayerTest, SignsOutsideTheirRangeAreHiddenButStayCached) {
         float distance;
         bool shown;
     } const cases[] = {{10, 10.5f, false}, {10, 9.5f, true}, {0, 1000, true}};
-    for (auto const& c : cases) {
+    for (const auto& c : cases) {
         Scene scene;
         scene.entities.push_back(sign(1, "far", 0, 0, 0, c.range));
         signs(scene, {c.distance, 0, 0});
@@ -264,8 +262,8 @@ TEST_F(WorldLayerTest, SignsRenderOnceFollowTheirTextAndLeaveWithTheirEntity) {
     signs(scene);
     EXPECT_EQ(draws.size(), 2u);
     EXPECT_EQ(layer.signCache.size(), 2u);
-    uint32_t const one = layer.signCache.at(1).texture;
-    uint32_t const version = rg.graphics.textures().at(one).version;
+    const uint32_t one = layer.signCache.at(1).texture;
+    const uint32_t version = rg.graphics.textures().at(one).version;
 
     scene.entities[0].x = 5;  // moving keeps the label
     signs(scene);
@@ -281,8 +279,8 @@ TEST_F(WorldLayerTest, SignsRenderOnceFollowTheirTextAndLeaveWithTheirEntity) {
     EXPECT_EQ(layer.signCache.count(1), 0u);
 
     // The quad: centred, 80 label pixels a unit, translucent without culling.
-    testing::RecordedDraw const& d = draws[0];
-    LabelSprite const& sprite = layer.signCache.at(2).sprite;
+    const testing::RecordedDraw& d = draws[0];
+    const LabelSprite& sprite = layer.signCache.at(2).sprite;
     EXPECT_NEAR(d.vertices[0].x, 3 - sprite.contentWidth * 0.0125f / 2, 1e-5);
     EXPECT_NEAR(d.vertices[2].z, sprite.contentHeight * 0.0125f / 2, 1e-5);
     EXPECT_TRUE(d.state.blend == DrawState::Blend::Alpha);
@@ -301,14 +299,14 @@ TEST_F(WorldLayerTest, SignsDrawFarthestFirstAndEqualDepthsInEntityOrder) {
     ASSERT_EQ(draws.size(), 4u);
     // Each quad is identified by its centre.
     std::vector<int> order;
-    for (auto const& d : draws) {
-        float const cx = (d.vertices[0].x + d.vertices[1].x) / 2;
-        for (SceneEntity const& e : scene.entities) {
+    for (const auto& d : draws) {
+        const float cx = (d.vertices[0].x + d.vertices[1].x) / 2;
+        for (const SceneEntity& e : scene.entities) {
             if (std::abs(cx - e.x) < 1e-4f && std::abs(d.vertices[0].y - e.y) < 1e-4f) order.push_back(e.id);
         }
     }
     EXPECT_EQ(order, (std::vector<int>{2, 3, 4, 1}));
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu

@@ -51,9 +51,7 @@ bool isDecimalNonce(const std::string& nonce) {
     return std::stoull(nonce) <= 4294967295ull;
 }
 
-json sizeOf(const Character& c) {
-    return json::array({c.width, c.height, c.depth});
-}
+json sizeOf(const Character& c) { return json::array({c.width, c.height, c.depth}); }
 
 Character botCharacter(int number) {
     static const uint32_t colors[] = {0x3070d0, 0xd04040, 0x40b050, 0xc0a020, 0x9040c0, 0x30b0b0, 0xe07020, 0x808080};
@@ -74,7 +72,7 @@ Character botCharacter(int number) {
     return c;
 }
 
-} // namespace
+}  // namespace
 
 std::string skinDocument(const Character& character) {
     constexpr int kScale = 8;
@@ -89,19 +87,15 @@ std::string skinDocument(const Character& character) {
         }
         faces.push_back(encodeFace(grid));
     }
-    return json{{"faceScale", kScale},
-                {"faces", std::move(faces)},
-                {"format", "rgb24-rle"},
-                {"id", character.id},
-                {"name", character.name},
-                {"size", sizeOf(character)}}
+    return json{{"faceScale", kScale}, {"faces", std::move(faces)}, {"format", "rgb24-rle"},
+                {"id", character.id},  {"name", character.name},    {"size", sizeOf(character)}}
         .dump();
 }
 
 const std::set<std::string>& knownFaults() {
-    static const std::set<std::string> names = {"corrupt-mesh", "malformed", "stop-snapshots", "error",
-                                                "disconnect",   "oversize-frame", "ping", "fragment",
-                                                "swap-error"};
+    static const std::set<std::string> names = {"corrupt-mesh", "malformed",  "stop-snapshots",
+                                                "error",        "disconnect", "oversize-frame",
+                                                "ping",         "fragment",   "swap-error"};
     return names;
 }
 
@@ -260,7 +254,7 @@ void GameServer::sendWelcome(Client& client) {
         const std::string text = skinDocument(bot.character);
         skin.bytes.assign(text.begin(), text.end());
         skin.hash = sha256Hex(skin.bytes);
-        skin.material = bot.id; // the owner, for the entry below
+        skin.material = bot.id;  // the owner, for the entry below
         assets.push_back({{"id", skin.id},
                           {"kind", "skin"},
                           {"bytes", skin.bytes.size()},
@@ -269,15 +263,17 @@ void GameServer::sendWelcome(Client& client) {
                           {"generation", 1}});
         client.skins.push_back(std::move(skin));
     }
-    json spawn = {{"x", world_.spawn.x}, {"y", world_.spawn.y}, {"z", world_.spawn.z}, {"heading", world_.spawn.heading}};
-    send(client, {{"type", "welcome"},
-                  {"protocol", 1},
-                  {"id", client.playerId},
-                  {"assets", std::move(assets)},
-                  {"movement", movementJson(world_.movement)},
-                  {"map", {{"spawn", std::move(spawn)}, {"ambient", world_.ambient}}},
-                  {"character",
-                   {{"id", client.character.id}, {"name", client.character.name}, {"size", sizeOf(client.character)}}}});
+    json spawn = {
+        {"x", world_.spawn.x}, {"y", world_.spawn.y}, {"z", world_.spawn.z}, {"heading", world_.spawn.heading}};
+    send(client,
+         {{"type", "welcome"},
+          {"protocol", 1},
+          {"id", client.playerId},
+          {"assets", std::move(assets)},
+          {"movement", movementJson(world_.movement)},
+          {"map", {{"spawn", std::move(spawn)}, {"ambient", world_.ambient}}},
+          {"character",
+           {{"id", client.character.id}, {"name", client.character.name}, {"size", sizeOf(client.character)}}}});
     client.fragmenting = hasFault("fragment");
     client.lastPingMs = now();
 }
@@ -472,8 +468,14 @@ void GameServer::handleSwap(Client& client, const json& message) {
                     {"halfWidth", world_.movement.halfWidth},
                     {"halfDepth", world_.movement.halfDepth}}},
                   {"generation", client.generation},
-                  {"x", s.x}, {"y", s.y}, {"z", s.z}, {"vz", s.vz}, {"heading", s.heading},
-                  {"vx", s.vx}, {"vy", s.vy}, {"triangle", s.triangle},
+                  {"x", s.x},
+                  {"y", s.y},
+                  {"z", s.z},
+                  {"vz", s.vz},
+                  {"heading", s.heading},
+                  {"vx", s.vx},
+                  {"vy", s.vy},
+                  {"triangle", s.triangle},
                   {"ack", client.lastSequence}});
     sendToPlaying(characterMessage(client.playerId, client.character, client.generation), client.connection);
 }
@@ -490,8 +492,16 @@ json GameServer::characterMessage(int32_t id, const Character& character, int32_
 json GameServer::snapshotFor(const Client& client) const {
     json players = json::array();
     auto add = [&players](int32_t id, const MoveState& s, uint32_t ack) {
-        players.push_back({{"id", id}, {"x", s.x}, {"y", s.y}, {"z", s.z}, {"vz", s.vz}, {"heading", s.heading},
-                           {"vx", s.vx}, {"vy", s.vy}, {"triangle", s.triangle}, {"ack", ack}});
+        players.push_back({{"id", id},
+                           {"x", s.x},
+                           {"y", s.y},
+                           {"z", s.z},
+                           {"vz", s.vz},
+                           {"heading", s.heading},
+                           {"vx", s.vx},
+                           {"vy", s.vy},
+                           {"triangle", s.triangle},
+                           {"ack", ack}});
     };
     for (const auto& [connection, other] : clients_) {
         if (other.phase == Phase::Playing) {
@@ -670,8 +680,8 @@ void GameServer::tickBots(double dtMs) {
         }
         if (t >= bot.nextChatMs) {
             bot.nextChatMs = t + 7000 + 500.0 * bot.number;
-            json line = {{"type", "chat"}, {"seq", ++chatSeq_}, {"from", bot.id}, {"name", bot.name},
-                         {"to", nullptr}, {"text", "Hello from " + bot.name + "!"}};
+            json line = {{"type", "chat"},   {"seq", ++chatSeq_}, {"from", bot.id},
+                         {"name", bot.name}, {"to", nullptr},     {"text", "Hello from " + bot.name + "!"}};
             addChatLine(line);
             sendToPlaying(line);
         }
@@ -679,8 +689,12 @@ void GameServer::tickBots(double dtMs) {
             for (auto& [connection, client] : clients_) {
                 if (client.phase == Phase::Playing && !client.whispered && t - client.readyMs >= 3000) {
                     client.whispered = true;
-                    send(client, {{"type", "chat"}, {"seq", ++chatSeq_}, {"from", bot.id}, {"name", bot.name},
-                                  {"to", client.playerId}, {"toName", client.character.name},
+                    send(client, {{"type", "chat"},
+                                  {"seq", ++chatSeq_},
+                                  {"from", bot.id},
+                                  {"name", bot.name},
+                                  {"to", client.playerId},
+                                  {"toName", client.character.name},
                                   {"text", "Psst, " + client.character.name + ", welcome!"}});
                 }
             }
@@ -726,4 +740,4 @@ void GameServer::botLeave(Bot& bot) {
     }
 }
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

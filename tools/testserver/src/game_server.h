@@ -27,7 +27,7 @@ using json = nlohmann::json;
 struct Outgoing {
     enum class Kind { Message, Ping, Fragmented, Oversize };
     Kind kind = Kind::Message;
-    std::string bytes; // MessagePack for Message and Fragmented; ping payload for Ping
+    std::string bytes;  // MessagePack for Message and Fragmented; ping payload for Ping
 };
 
 class ClientLink {
@@ -170,4 +170,4 @@ private:
     uint64_t randomState_ = 0x9e3779b97f4a7c15ull;
 };
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

@@ -35,7 +35,7 @@ double parseNumber(const std::string& option, const std::string& text, double lo
     return value;
 }
 
-} // namespace
+}  // namespace
 
 ServerOptions parseServerOptions(const std::vector<std::string>& args) {
     ServerOptions options;
@@ -134,13 +134,9 @@ ServerRunner::ServerRunner(ServerOptions options) : impl_(std::make_unique<Impl>
                                                    impl_->options.tlsCert, impl_->options.tlsKey);
 }
 
-ServerRunner::~ServerRunner() {
-    impl_->listener.reset();
-}
+ServerRunner::~ServerRunner() { impl_->listener.reset(); }
 
-uint16_t ServerRunner::port() const {
-    return impl_->listener->port();
-}
+uint16_t ServerRunner::port() const { return impl_->listener->port(); }
 
 std::string ServerRunner::url() const {
     const std::string host = impl_->listener->tls() ? "localhost" : impl_->options.host;
@@ -166,8 +162,6 @@ void ServerRunner::run(bool signals) {
     impl_->io.run();
 }
 
-void ServerRunner::stop() {
-    impl_->io.stop();
-}
+void ServerRunner::stop() { impl_->io.stop(); }
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

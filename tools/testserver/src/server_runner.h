@@ -33,4 +33,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

@@ -35,12 +35,28 @@ void addAsset(TestWorld& world, std::string id, std::string kind, std::vector<ui
 
 void addCommonEntities(TestWorld& world) {
     world.entities = nlohmann::json::array({
-        {{"id", 1}, {"type", "text"}, {"x", -3.0}, {"y", 2.5}, {"z", 1.6},
-         {"text", "Welcome to the Vobu test world"}, {"visibleRange", 40.0}},
-        {{"id", 2}, {"type", "text"}, {"x", 3.0}, {"y", -2.5}, {"z", 1.6},
-         {"text", "Bots walk here\nSay hello"}, {"visibleRange", 40.0}},
-        {{"id", 3}, {"type", "audio"}, {"x", 4.0}, {"y", 4.0}, {"z", 0.5}, {"radius", 15.0},
-         {"streamId", world.audioStreamId}, {"generation", world.audioGeneration}},
+        {{"id", 1},
+         {"type", "text"},
+         {"x", -3.0},
+         {"y", 2.5},
+         {"z", 1.6},
+         {"text", "Welcome to the Vobu test world"},
+         {"visibleRange", 40.0}},
+        {{"id", 2},
+         {"type", "text"},
+         {"x", 3.0},
+         {"y", -2.5},
+         {"z", 1.6},
+         {"text", "Bots walk here\nSay hello"},
+         {"visibleRange", 40.0}},
+        {{"id", 3},
+         {"type", "audio"},
+         {"x", 4.0},
+         {"y", 4.0},
+         {"z", 0.5},
+         {"radius", 15.0},
+         {"streamId", world.audioStreamId},
+         {"generation", world.audioGeneration}},
     });
 }
 
@@ -97,7 +113,7 @@ void buildBig(TestWorld& world, const std::vector<uint8_t>& joinSound) {
     world.botPath = {{1.0, -3.0}, {6.0, -3.0}, {6.0, 3.0}, {1.0, 3.0}};
 }
 
-} // namespace
+}  // namespace
 
 const WorldAsset* TestWorld::find(const std::string& id) const {
     for (const auto& asset : assets) {
@@ -152,4 +168,4 @@ nlohmann::json movementJson(const MovementParams& p) {
             {"halfDepth", p.halfDepth}};
 }
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

@@ -17,24 +17,24 @@ namespace vobu::testserver {
 
 struct WorldAsset {
     std::string id;
-    std::string kind; // "walkmesh", "mesh", "texture", "audio"
+    std::string kind;  // "walkmesh", "mesh", "texture", "audio"
     int32_t material = -1;
     std::vector<uint8_t> bytes;
     std::string hash;
 };
 
 struct TestWorld {
-    std::vector<WorldAsset> assets; // in manifest order
+    std::vector<WorldAsset> assets;  // in manifest order
     MovementParams movement;
     MoveState spawn;
-    nlohmann::json ambient;  // {"level", "color"}
-    nlohmann::json entities; // the "entities" array
+    nlohmann::json ambient;   // {"level", "color"}
+    nlohmann::json entities;  // the "entities" array
     uint32_t entitiesRevision = 1;
     int32_t audioStreamId = 1;
     int32_t audioGeneration = 1;
-    std::vector<uint8_t> audioSegment; // one Ogg Vorbis segment, looped
+    std::vector<uint8_t> audioSegment;  // one Ogg Vorbis segment, looped
     double audioSegmentSeconds = 1.0;
-    WalkMesh walkMesh;                 // read back from the walk mesh asset
+    WalkMesh walkMesh;  // read back from the walk mesh asset
     // Points the bots walk between (on the floor, away from the spawn).
     std::vector<std::pair<double, double>> botPath;
 
@@ -52,4 +52,4 @@ TestWorld buildTestWorld(const std::string& name, const std::string& dataDir);
 // The movement rules as the welcome's "movement" object.
 nlohmann::json movementJson(const MovementParams& params);
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

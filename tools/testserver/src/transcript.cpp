@@ -33,4 +33,4 @@ void Transcript::write(int connection, double timeMs, nlohmann::json line) {
     std::fflush(file_);
 }
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

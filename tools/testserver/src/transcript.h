@@ -27,4 +27,4 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

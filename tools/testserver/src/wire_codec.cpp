@@ -43,7 +43,7 @@ json* characterFaces(json& root) {
     return &*faces;
 }
 
-} // namespace
+}  // namespace
 
 void facesToBinary(json& faces) {
     for (auto& face : faces) {
@@ -132,12 +132,8 @@ json withBinaryAsHex(const json& value) {
     return value;
 }
 
-json binaryValue(const std::vector<uint8_t>& bytes) {
-    return json::binary(std::vector<uint8_t>(bytes));
-}
+json binaryValue(const std::vector<uint8_t>& bytes) { return json::binary(std::vector<uint8_t>(bytes)); }
 
-json binaryValue(const uint8_t* bytes, size_t size) {
-    return json::binary(std::vector<uint8_t>(bytes, bytes + size));
-}
+json binaryValue(const uint8_t* bytes, size_t size) { return json::binary(std::vector<uint8_t>(bytes, bytes + size)); }
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

@@ -38,4 +38,4 @@ json binaryValue(const uint8_t* bytes, size_t size);
 
 std::string toHex(const std::string& bytes);
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

@@ -78,8 +78,8 @@ private:
 
     void accept() {
         if (!websocket::is_upgrade(request_) || !wantedPath(request_.target())) {
-            auto response = std::make_shared<http::response<http::string_body>>(http::status::not_found,
-                                                                                request_.version());
+            auto response =
+                std::make_shared<http::response<http::string_body>>(http::status::not_found, request_.version());
             response->set(http::field::content_type, "text/plain");
             response->body() = "not here\n";
             response->prepare_payload();
@@ -148,16 +148,17 @@ private:
         auto self = this->shared_from_this();
         auto done = [self](beast::error_code ec, size_t = 0) { self->afterWrite(ec); };
         switch (current_.kind) {
-        case Outgoing::Kind::Message:
-        case Outgoing::Kind::Oversize:
-            ws_.async_write(asio::buffer(current_.bytes), done);
-            break;
-        case Outgoing::Kind::Ping:
-            ws_.async_ping(websocket::ping_data(current_.bytes), [self](beast::error_code ec) { self->afterWrite(ec); });
-            break;
-        case Outgoing::Kind::Fragmented:
-            writeFragment(0);
-            break;
+            case Outgoing::Kind::Message:
+            case Outgoing::Kind::Oversize:
+                ws_.async_write(asio::buffer(current_.bytes), done);
+                break;
+            case Outgoing::Kind::Ping:
+                ws_.async_ping(websocket::ping_data(current_.bytes),
+                               [self](beast::error_code ec) { self->afterWrite(ec); });
+                break;
+            case Outgoing::Kind::Fragmented:
+                writeFragment(0);
+                break;
         }
     }
 
@@ -211,7 +212,7 @@ private:
     int connection_ = 0;
 };
 
-} // namespace
+}  // namespace
 
 struct WsListener::Impl : std::enable_shared_from_this<WsListener::Impl> {
     asio::io_context& io;
@@ -222,19 +223,21 @@ struct WsListener::Impl : std::enable_shared_from_this<WsListener::Impl> {
     Impl(asio::io_context& context, GameServer& server) : io(context), game(server), acceptor(context) {}
 
     void acceptNext() {
-        acceptor.async_accept(asio::make_strand(io), [self = shared_from_this()](beast::error_code ec, tcp::socket socket) {
-            if (ec) {
-                return;
-            }
-            socket.set_option(tcp::no_delay(true));
-            if (self->ssl) {
-                std::make_shared<Session<beast::ssl_stream<beast::tcp_stream>>>(self->game, std::move(socket), *self->ssl)
-                    ->run();
-            } else {
-                std::make_shared<Session<beast::tcp_stream>>(self->game, std::move(socket))->run();
-            }
-            self->acceptNext();
-        });
+        acceptor.async_accept(
+            asio::make_strand(io), [self = shared_from_this()](beast::error_code ec, tcp::socket socket) {
+                if (ec) {
+                    return;
+                }
+                socket.set_option(tcp::no_delay(true));
+                if (self->ssl) {
+                    std::make_shared<Session<beast::ssl_stream<beast::tcp_stream>>>(self->game, std::move(socket),
+                                                                                    *self->ssl)
+                        ->run();
+                } else {
+                    std::make_shared<Session<beast::tcp_stream>>(self->game, std::move(socket))->run();
+                }
+                self->acceptNext();
+            });
     }
 };
 
@@ -262,16 +265,10 @@ WsListener::~WsListener() {
     impl_->acceptor.close(ignored);
 }
 
-uint16_t WsListener::port() const {
-    return impl_->acceptor.local_endpoint().port();
-}
+uint16_t WsListener::port() const { return impl_->acceptor.local_endpoint().port(); }
 
-bool WsListener::tls() const {
-    return impl_->ssl.has_value();
-}
+bool WsListener::tls() const { return impl_->ssl.has_value(); }
 
-void WsListener::start() {
-    impl_->acceptNext();
-}
+void WsListener::start() { impl_->acceptNext(); }
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

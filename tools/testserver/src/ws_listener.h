@@ -30,4 +30,4 @@ private:
     std::shared_ptr<Impl> impl_;
 };
 
-} // namespace vobu::testserver
+}  // namespace vobu::testserver

@@ -112,7 +112,7 @@ TEST(GameServerBots, JoinWalkChatWhisperLeaveAndComeBack) {
     const int bot1 = present[0];
 
     const auto got = clocked.runUntil(20000, link);
-    std::vector<std::pair<double, std::string>> arrivals; // joined / left of the other bot
+    std::vector<std::pair<double, std::string>> arrivals;  // joined / left of the other bot
     std::map<int, std::vector<json>> positions;
     int publicChat = 0, whispers = 0, segments = 0;
     double whisperAt = 0;
@@ -216,7 +216,7 @@ TEST(GameServerBots, ABotLeavingDuringTheDownloadIsToldWithItsSkinPending) {
 TEST(GameServerFaults, AfterReadyFaultsWaitForTheDelay) {
     struct Case {
         const char* fault;
-        const char* firstType; // what the fault sends, or "" for silence
+        const char* firstType;  // what the fault sends, or "" for silence
     };
     const std::vector<Case> cases = {
         {"error", "error"}, {"disconnect", "disconnect"}, {"malformed", "snapshot"}, {"stop-snapshots", ""}};
@@ -271,7 +271,7 @@ TEST(GameServerFaults, OversizeFrameAndPings) {
         }
     }
     EXPECT_EQ(oversize, 1u);
-    EXPECT_EQ(pings, 4u); // every 250 ms
+    EXPECT_EQ(pings, 4u);  // every 250 ms
 }
 
 TEST(GameServerFaults, CorruptMeshSpoilsOnlyTheRenderMeshsLastChunk) {
@@ -307,7 +307,7 @@ TEST(GameServerTranscript, StateLinesFollowTheSnapshotsThroughAJump) {
     const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) /
                                        ("vobu_game_server_state_" + std::to_string(::getpid()) + ".jsonl");
     options.transcript = path.string();
-    std::vector<json> own; // this player's entry of every snapshot, in order
+    std::vector<json> own;  // this player's entry of every snapshot, in order
     {
         ClockedServer clocked(options);
         RecordingLink link;
@@ -362,8 +362,8 @@ TEST(GameServerTranscript, StateLinesFollowTheSnapshotsThroughAJump) {
     }
     EXPECT_GT(highest, 1.0) << "the jump is seen in the air";
     EXPECT_EQ(states.back().at("z").get<double>(), 0.0) << "and back on the floor";
-    EXPECT_EQ(states.back().at("ack"), 177); // snapshot 60 follows input 59
+    EXPECT_EQ(states.back().at("ack"), 177);  // snapshot 60 follows input 59
 }
 
-} // namespace
-} // namespace vobu::testserver::test
+}  // namespace
+}  // namespace vobu::testserver::test

@@ -24,15 +24,10 @@ struct TestClient::Impl {
     std::unique_ptr<websocket::stream<tcp::socket>> plain;
     std::unique_ptr<websocket::stream<beast::ssl_stream<tcp::socket>>> secure;
 
-    tcp::socket& socket() {
-        return plain ? plain->next_layer() : beast::get_lowest_layer(*secure);
-    }
+    tcp::socket& socket() { return plain ? plain->next_layer() : beast::get_lowest_layer(*secure); }
 };
 
-namespace {
-
-
-} // namespace
+namespace {}  // namespace
 
 TestClient::TestClient(uint16_t port, const std::string& path, const std::string& trustedCa)
     : impl_(std::make_unique<Impl>()) {
@@ -117,7 +112,8 @@ json TestClient::receive(int timeoutMs) {
 json TestClient::receiveType(const std::string& type, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             throw std::runtime_error("no \"" + type + "\" in time");
         }
@@ -235,4 +231,4 @@ std::vector<std::string> requestOrder(const json& assets) {
     return ids;
 }
 
-} // namespace vobu::testserver::test
+}  // namespace vobu::testserver::test

@@ -77,4 +77,4 @@ json helloFor(const Character& character, const std::string& challenge, const st
 // The client's request order: walk mesh, mesh, textures by id, the rest.
 std::vector<std::string> requestOrder(const json& assets);
 
-} // namespace vobu::testserver::test
+}  // namespace vobu::testserver::test

@@ -33,9 +33,9 @@ Character debugCharacter() {
 }
 
 fs::path tempDir(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() /
-                   ("vobu_testserver_" + name + "_" + std::to_string(::getpid()) + "_" +
-                    std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::path dir =
+        fs::temp_directory_path() / ("vobu_testserver_" + name + "_" + std::to_string(::getpid()) + "_" +
+                                     std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(dir);
     return dir;
 }
@@ -240,7 +240,9 @@ TEST(TestServerJoin, HelloRejections) {
          "ERR_BAD_POW"},
         {"protocol 2", [](json& hello, const std::string&) { hello["protocol"] = 2; }, "ERR_BAD_HELLO"},
         {"character of size 8",
-         [](json& hello, const std::string&) { hello["character"]["size"] = json::array({8, 64, 32}); },
+         [](json& hello, const std::string&) {
+             hello["character"]["size"] = json::array({8, 64, 32});
+         },
          "ERR_BAD_CHARACTER"},
         {"no pow", [](json& hello, const std::string&) { hello.erase("pow"); }, "ERR_BAD_CLIENT_MESSAGE"},
     };
@@ -353,8 +355,8 @@ TEST(TestServerMovement, SnapshotsFollowTheMovementRulesExactly) {
         double x, y;
         bool jump;
     };
-    const std::vector<Batch> batches = {{24, 1.0, 0.0, false}, {12, 0.6, 0.8, true}, {24, 0.0, 0.0, false},
-                                        {24, -0.3, 0.1, false}};
+    const std::vector<Batch> batches = {
+        {24, 1.0, 0.0, false}, {12, 0.6, 0.8, true}, {24, 0.0, 0.0, false}, {24, -0.3, 0.1, false}};
     uint32_t seq = 1;
     double highest = predicted.z;
     for (const auto& b : batches) {
@@ -374,8 +376,8 @@ TEST(TestServerMovement, SnapshotsFollowTheMovementRulesExactly) {
         EXPECT_EQ(own.at("vy").get<double>(), predicted.vy);
         EXPECT_EQ(own.at("triangle").get<int>(), predicted.triangle);
     }
-    EXPECT_GT(predicted.x, spawn.at("x").get<double>() + 0.5); // it walked
-    EXPECT_GT(highest, 0.3);                                   // and jumped
+    EXPECT_GT(predicted.x, spawn.at("x").get<double>() + 0.5);  // it walked
+    EXPECT_GT(highest, 0.3);                                    // and jumped
 }
 
 TEST(TestServerMovement, InputRuleBreaksAreRecordedAndAGapEndsTheGame) {
@@ -677,7 +679,7 @@ TEST(TestServerTranscript, EveryClientMessageIsOneLineInOrder) {
         client.joinToReady(debugCharacter());
         order = requestOrder(client.welcome.at("assets"));
         client.send({{"type", "clientError"}, {"code", "ERR_TEST"}, {"lastType", "ready"}});
-        client.sendRaw(std::string("\x93\x01\x02\x03", 4)); // an array, not a map
+        client.sendRaw(std::string("\x93\x01\x02\x03", 4));  // an array, not a map
         client.receiveType("error");
     }
     const auto lines = readTranscriptAfterClose(dir / "t.jsonl");
@@ -688,7 +690,7 @@ TEST(TestServerTranscript, EveryClientMessageIsOneLineInOrder) {
         EXPECT_GE(line.at("t").get<double>(), lastTime);
         lastTime = line.at("t");
         if (line.value("event", "") == "state") {
-            continue; // the server's own view, between the client's messages
+            continue;  // the server's own view, between the client's messages
         }
         if (line.contains("msg")) {
             types.push_back(line.at("msg").at("type"));
@@ -737,9 +739,9 @@ TEST(TestServerTls, JoinOverTlsWithTheTestRootAndRefusedWithoutIt) {
 // ---- options and worlds ----------------------------------------------------------
 
 TEST(TestServerOptions, CommandLineValuesAndRefusals) {
-    const ServerOptions options = parseServerOptions({"--port", "7777", "--bots", "3", "--fault", "ping", "--fault",
-                                                      "error", "--difficulty", "12", "--world", "big",
-                                                      "--transcript", "/tmp/x", "--fault-delay-ms", "250"});
+    const ServerOptions options =
+        parseServerOptions({"--port", "7777", "--bots", "3", "--fault", "ping", "--fault", "error", "--difficulty",
+                            "12", "--world", "big", "--transcript", "/tmp/x", "--fault-delay-ms", "250"});
     EXPECT_EQ(options.port, 7777);
     EXPECT_EQ(options.bots, 3);
     EXPECT_EQ(options.difficulty, 12);
@@ -747,9 +749,9 @@ TEST(TestServerOptions, CommandLineValuesAndRefusals) {
     EXPECT_EQ(options.faults, (std::set<std::string>{"ping", "error"}));
     EXPECT_EQ(options.faultDelayMs, 250);
     const std::vector<std::vector<std::string>> refused = {
-        {"--port", "65536"}, {"--port", "x"},        {"--bots", "9"},        {"--difficulty", "0"},
+        {"--port", "65536"},    {"--port", "x"},     {"--bots", "9"},        {"--difficulty", "0"},
         {"--difficulty", "33"}, {"--fault", "nope"}, {"--world", "huge"},    {"--port"},
-        {"--tls-cert", "a"}, {"--what"},             {"--snapshot-ms", "1"},
+        {"--tls-cert", "a"},    {"--what"},          {"--snapshot-ms", "1"},
     };
     for (const auto& args : refused) {
         EXPECT_THROW(parseServerOptions(args), std::invalid_argument) << args[0];
@@ -784,5 +786,5 @@ TEST(TestServerWorlds, BigWorldFillsTheBudgetAndEveryAssetLoads) {
     EXPECT_THROW(buildTestWorld("none", dataDir), std::runtime_error);
 }
 
-} // namespace
-} // namespace vobu::testserver::test
+}  // namespace
+}  // namespace vobu::testserver::test

@@ -20,7 +20,7 @@ Bytes repeated(size_t n, uint8_t value) { return Bytes(n, value); }
 
 Bytes concat(std::initializer_list<Bytes> parts) {
     Bytes out;
-    for (Bytes const& part : parts) out.insert(out.end(), part.begin(), part.end());
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
     return out;
 }
 
@@ -37,7 +37,7 @@ struct PackCase {
 };
 
 TEST(PackRunLength, KnownInputsGiveTheShortestPackets) {
-    PackCase const cases[] = {
+    const PackCase cases[] = {
         {"empty", {}, {}},
         {"one byte", {0x41}, {0x00, 0x41}},
         {"pair stays literal", {0x41, 0x41}, {0x01, 0x41, 0x41}},
@@ -49,7 +49,7 @@ TEST(PackRunLength, KnownInputsGiveTheShortestPackets) {
         {"literal of 128", alternating(128), concat({{0x7F}, alternating(128)})},
         {"literal of 129", alternating(129), concat({{0x7F}, alternating(128), {0x00, 'A'}})},
     };
-    for (PackCase const& c : cases) {
+    for (const PackCase& c : cases) {
         EXPECT_EQ(packRunLength(c.input), c.packed) << c.name;
         EXPECT_EQ(vobu::unpackRunLength(c.packed, uint32_t(c.input.size())), c.input) << c.name;
     }
@@ -59,14 +59,14 @@ TEST(PackRunLength, RandomRunsRoundTripThroughTheClientsUnpacker) {
     std::mt19937 random(1234);
     for (int round = 0; round < 200; ++round) {
         Bytes input;
-        size_t const pieces = random() % 40;
+        const size_t pieces = random() % 40;
         for (size_t i = 0; i < pieces; ++i) {
-            size_t const length = random() % 300;
-            bool const run = random() % 2;
-            uint8_t const value = uint8_t(random() % 4);
+            const size_t length = random() % 300;
+            const bool run = random() % 2;
+            const uint8_t value = uint8_t(random() % 4);
             for (size_t j = 0; j < length; ++j) input.push_back(run ? value : uint8_t(random()));
         }
-        Bytes const packed = packRunLength(input);
+        const Bytes packed = packRunLength(input);
         // Worst case: one control byte per 128 literals.
         EXPECT_LE(packed.size(), input.size() + (input.size() + 127) / 128);
         ASSERT_EQ(vobu::unpackRunLength(packed, uint32_t(input.size())), input) << "round " << round;
@@ -77,16 +77,16 @@ TEST(WritePackage, EveryEntryReadsBackThroughTheClientsReader) {
     std::mt19937 random(99);
     Bytes big(1 << 20);
     for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i / 1000 % 3 == 0 ? 0 : random());
-    std::vector<PackageEntry> const entries = {
+    const std::vector<PackageEntry> entries = {
         {"unifont.bin", Bytes{'U', 'F', 'N', 'T', 0, 0, 0, 0}},
         {"empty", {}},
         {"big", big},
         {std::string(128, 'n'), repeated(1000, 0xEE)},
         {"logo.rgba", alternating(77)},
     };
-    Bytes const package = writePackage(entries);
+    const Bytes package = writePackage(entries);
     std::istringstream stream(std::string(package.begin(), package.end()));
-    for (PackageEntry const& entry : entries) {
+    for (const PackageEntry& entry : entries) {
         stream.clear();
         EXPECT_EQ(vobu::readPackagedAsset(stream, entry.name), entry.bytes) << entry.name;
     }
@@ -95,14 +95,14 @@ TEST(WritePackage, EveryEntryReadsBackThroughTheClientsReader) {
 }
 
 TEST(WritePackage, RefusesWhatTheReaderWouldRefuse) {
-    std::vector<std::vector<PackageEntry>> const refused = {
+    const std::vector<std::vector<PackageEntry>> refused = {
         {},
         std::vector<PackageEntry>(65, PackageEntry{"x", {1}}),
         {{"", {1}}},
         {{std::string(129, 'n'), {1}}},
         {{"huge", Bytes(16777217, 0)}},
     };
-    for (auto const& entries : refused) {
+    for (const auto& entries : refused) {
         EXPECT_THROW(writePackage(entries), std::runtime_error) << entries.size();
     }
     EXPECT_NO_THROW(writePackage(std::vector<PackageEntry>(64, PackageEntry{"x", {1}})));
@@ -112,13 +112,13 @@ std::string const kA = "0041:0000000018242442427E424242420000";
 std::string const kFffd = "FFFD:0000007E665A5A7A76767E76767E0000";
 std::string const kSun = "65E5:00001FF0101010101010101010101FF01010101010101010101010101FF01010";
 
-std::vector<vobu::Glyph> readHex(std::string const& text) {
+std::vector<vobu::Glyph> readHex(const std::string& text) {
     std::istringstream in(text);
     return readUnifontHex(in);
 }
 
 TEST(ReadUnifontHex, ParsesNarrowAndWideGlyphsInAscendingOrder) {
-    std::vector<vobu::Glyph> const glyphs = readHex(kFffd + "\r\n" + kSun + "\n" + kA + "\n\n");
+    const std::vector<vobu::Glyph> glyphs = readHex(kFffd + "\r\n" + kSun + "\n" + kA + "\n\n");
     ASSERT_EQ(glyphs.size(), 3u);
     EXPECT_EQ(glyphs[0].codePoint, 0x41u);
     EXPECT_EQ(glyphs[0].width, 8);
@@ -144,17 +144,20 @@ TEST(ReadUnifontHex, RefusesBrokenFiles) {
     } const cases[] = {
         {"no replacement glyph", kA + "\n", "U+FFFD"},
         {"repeated code point", kA + "\n" + kFffd + "\n" + kA + "\n", "line 3"},
-        {"31 digits", kFffd + "\n0041:000000001824244242" "7E42424242000\n", "line 2"},
+        {"31 digits",
+         kFffd + "\n0041:000000001824244242"
+                 "7E42424242000\n",
+         "line 2"},
         {"no colon", kFffd + "\n0041\n", "line 2"},
         {"not hex", kFffd + "\n00G1:0000000018242442427E424242420000\n", "line 2"},
         {"bitmap not hex", kFffd + "\n0041:Z000000018242442427E424242420000\n", "line 2"},
         {"beyond unicode", kFffd + "\n110000:0000000018242442427E424242420000\n", "line 2"},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         try {
             readHex(c.text);
             ADD_FAILURE() << c.name << ": accepted";
-        } catch (std::runtime_error const& error) {
+        } catch (const std::runtime_error& error) {
             EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << c.name << ": " << error.what();
         }
     }
@@ -168,7 +171,7 @@ vobu::Font realFont() {
 }
 
 TEST(Logo, FitsTheTitleBandWithTransparentSurroundings) {
-    LogoImage const logo = drawLogo(realFont(), "VobuGame");
+    const LogoImage logo = drawLogo(realFont(), "VobuGame");
     EXPECT_LE(logo.width, kLogoMaxWidth);
     EXPECT_LE(logo.height, kLogoMaxHeight);
     EXPECT_GE(logo.width, 400);  // large glyphs, not a thumbnail
@@ -183,7 +186,7 @@ TEST(Logo, FitsTheTitleBandWithTransparentSurroundings) {
     }
     EXPECT_GT(opaque, size_t(logo.width) * logo.height / 5);
 
-    Bytes const entry = encodeLogo(logo);
+    const Bytes entry = encodeLogo(logo);
     ASSERT_EQ(entry.size(), 8 + logo.pixels.size());
     EXPECT_EQ(entry[0] | entry[1] << 8, logo.width);
     EXPECT_EQ(entry[4] | entry[5] << 8, logo.height);
@@ -193,8 +196,8 @@ TEST(Logo, FitsTheTitleBandWithTransparentSurroundings) {
 // reads it (this test runs from the same folder).
 TEST(BuiltPackage, HoldsTheConvertedGlyphsAndTheLogo) {
     std::ifstream hex(VOBU_UNIFONT_HEX);
-    Bytes const expected = vobu::encodeUnifontGlyphs(readUnifontHex(hex));
-    Bytes const table = vobu::loadPackagedAsset("unifont.bin");
+    const Bytes expected = vobu::encodeUnifontGlyphs(readUnifontHex(hex));
+    const Bytes table = vobu::loadPackagedAsset("unifont.bin");
     ASSERT_EQ(table, expected);
     vobu::Font font;
     font.load(table);
@@ -202,10 +205,10 @@ TEST(BuiltPackage, HoldsTheConvertedGlyphsAndTheLogo) {
     EXPECT_EQ(font.glyph(0x65E5).width, 16);  // a CJK ideograph
     EXPECT_EQ(font.glyph('A').width, 8);
 
-    Bytes const logo = vobu::loadPackagedAsset("logo.rgba");
+    const Bytes logo = vobu::loadPackagedAsset("logo.rgba");
     ASSERT_GE(logo.size(), 8u);
-    uint32_t const width = logo[0] | logo[1] << 8 | logo[2] << 16 | uint32_t(logo[3]) << 24;
-    uint32_t const height = logo[4] | logo[5] << 8 | logo[6] << 16 | uint32_t(logo[7]) << 24;
+    const uint32_t width = logo[0] | logo[1] << 8 | logo[2] << 16 | uint32_t(logo[3]) << 24;
+    const uint32_t height = logo[4] | logo[5] << 8 | logo[6] << 16 | uint32_t(logo[7]) << 24;
     EXPECT_LE(width, uint32_t(kLogoMaxWidth));
     EXPECT_LE(height, uint32_t(kLogoMaxHeight));
     EXPECT_EQ(logo.size(), 8 + size_t(width) * height * 4);

@@ -19,7 +19,7 @@ namespace {
 std::vector<std::vector<uint8_t>> corpus() {
     std::filesystem::path const folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus/text";
     std::vector<std::vector<uint8_t>> seeds;
-    for (auto const& file : std::filesystem::directory_iterator(folder)) {
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
         if (!file.is_regular_file()) continue;
         std::ifstream in(file.path(), std::ios::binary);
         seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -30,14 +30,13 @@ std::vector<std::vector<uint8_t>> corpus() {
 TEST(TextFuzzCorpus, Replay) {
     std::vector<std::vector<uint8_t>> seeds = corpus();
     ASSERT_FALSE(seeds.empty());
-    for (auto const& seed : seeds) EXPECT_TRUE(fuzz::textFunctionsHold(seed.data(), seed.size()));
+    for (const auto& seed : seeds) EXPECT_TRUE(fuzz::textFunctionsHold(seed.data(), seed.size()));
 }
 
 TEST(TextFuzzCorpus, MutationLoop) {
     // Bytes that matter to the decoders and the colour-code parser.
-    static uint8_t const kInteresting[] = {0x00, 0x09, 0x0A, 0x20, 0x23, 0x5E, 0x72, 0x41, 0x66, 0x7F,
-                                           0x80, 0xBF, 0xC0, 0xC2, 0xCC, 0xE0, 0xE3, 0xED, 0xEF, 0xF0,
-                                           0xF4, 0xF5, 0xFF};
+    static const uint8_t kInteresting[] = {0x00, 0x09, 0x0A, 0x20, 0x23, 0x5E, 0x72, 0x41, 0x66, 0x7F, 0x80, 0xBF,
+                                           0xC0, 0xC2, 0xCC, 0xE0, 0xE3, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
     std::vector<std::vector<uint8_t>> seeds = corpus();
     ASSERT_FALSE(seeds.empty());
     std::mt19937 random(20261210);
@@ -48,10 +47,18 @@ TEST(TextFuzzCorpus, MutationLoop) {
         for (int e = 0; e < edits; ++e) {
             uint8_t value = pick(2) ? kInteresting[pick(sizeof kInteresting)] : uint8_t(pick(256));
             switch (pick(4)) {
-                case 0: if (!bytes.empty()) bytes[pick(bytes.size())] = value; break;
-                case 1: bytes.insert(bytes.begin() + long(pick(bytes.size() + 1)), value); break;
-                case 2: if (!bytes.empty()) bytes.erase(bytes.begin() + long(pick(bytes.size()))); break;
-                default: bytes.resize(pick(bytes.size() + 1)); break;
+                case 0:
+                    if (!bytes.empty()) bytes[pick(bytes.size())] = value;
+                    break;
+                case 1:
+                    bytes.insert(bytes.begin() + long(pick(bytes.size() + 1)), value);
+                    break;
+                case 2:
+                    if (!bytes.empty()) bytes.erase(bytes.begin() + long(pick(bytes.size())));
+                    break;
+                default:
+                    bytes.resize(pick(bytes.size() + 1));
+                    break;
             }
         }
         ASSERT_TRUE(fuzz::textFunctionsHold(bytes.data(), bytes.size()))

@@ -30,26 +30,27 @@ namespace {
 constexpr uint32_t kBackground = 0xff24142e;
 constexpr uint32_t kCaption = 0xff8a7f99;
 
-void caption(UiCanvas& canvas, Font const& font, std::string const& text, int x, int y) {
+void caption(UiCanvas& canvas, const Font& font, const std::string& text, int x, int y) {
     canvas.drawPlainText(font, text, x, y, kCaption, 1020);
 }
 
 // One button per state, each in a UiControls of its own so that the press,
 // hover and focus states can be shown side by side.
-void drawButtons(UiCanvas& canvas, Font const& font) {
-    caption(canvas, font, "UiControls buttons: idle, hover, pressed, held, disabled, focused, focused+disabled, long label", 10, 34);
+void drawButtons(UiCanvas& canvas, const Font& font) {
+    caption(canvas, font,
+            "UiControls buttons: idle, hover, pressed, held, disabled, focused, focused+disabled, long label", 10, 34);
     struct State {
         std::string label;
         bool pressed, enabled, hover, focus, held;
     };
     std::vector<State> states = {
-        {"Idle", false, true, false, false, false},        {"Hover", false, true, true, false, false},
-        {"Pressed", true, true, false, false, false},      {"Held", false, true, false, false, true},
-        {"Disabled", false, false, false, false, false},   {"Focused", false, true, false, true, false},
-        {"No ring", false, false, false, true, false},     {"A label far too long", false, true, false, false, false},
+        {"Idle", false, true, false, false, false},      {"Hover", false, true, true, false, false},
+        {"Pressed", true, true, false, false, false},    {"Held", false, true, false, false, true},
+        {"Disabled", false, false, false, false, false}, {"Focused", false, true, false, true, false},
+        {"No ring", false, false, false, true, false},   {"A label far too long", false, true, false, false, false},
     };
     int x = 10;
-    for (State const& s : states) {
+    for (const State& s : states) {
         UiControls controls;
         std::string id = "gallery.button";
         int width = 112;
@@ -63,14 +64,16 @@ void drawButtons(UiCanvas& canvas, Font const& font) {
             controls.pointerY = 60;
         }
         if (s.focus) controls.focusId = id;
-        controls.addButton(canvas, font, id, x, 54, width, 28, s.label, [] {}, s.pressed, s.enabled);
+        controls.addButton(
+            canvas, font, id, x, 54, width, 28, s.label, [] {}, s.pressed, s.enabled);
         x += width + 12;
     }
     caption(canvas, font, "focus-only control (UiControls::add) with focus ring:", 10, 90);
     UiControls focusOnly;
     focusOnly.focusId = "gallery.view";
     canvas.fillRect(440, 88, 120, 22, 0xff1a0427);
-    focusOnly.add(canvas, "gallery.view", 440, 88, 120, 22, [] {}, true);
+    focusOnly.add(
+        canvas, "gallery.view", 440, 88, 120, 22, [] {}, true);
 }
 
 std::vector<ListItem> numberedItems(int n) {
@@ -79,8 +82,9 @@ std::vector<ListItem> numberedItems(int n) {
     return items;
 }
 
-void drawLists(UiCanvas& canvas, Font const& font) {
-    caption(canvas, font, "ListBox: scrollable + selection | dragged thumb, held arrow | details, colour codes | empty", 10, 118);
+void drawLists(UiCanvas& canvas, const Font& font) {
+    caption(canvas, font, "ListBox: scrollable + selection | dragged thumb, held arrow | details, colour codes | empty",
+            10, 118);
     ListBox a;
     a.setLayout(10, 138, 240, 176, 30, 24);
     a.select(3);
@@ -111,8 +115,8 @@ void drawLists(UiCanvas& canvas, Font const& font) {
 
 // Text fields have no look of their own (the screens draw them); the
 // gallery shows their state: text, selection and caret.
-void drawField(UiCanvas& canvas, Font const& font, TextField const& field, int x, int y, int width,
-               std::string const& title) {
+void drawField(UiCanvas& canvas, const Font& font, const TextField& field, int x, int y, int width,
+               const std::string& title) {
     caption(canvas, font, title, x, y);
     y += 18;
     canvas.fillRect(x, y, width, 24, 0xff14041e);
@@ -127,7 +131,7 @@ void drawField(UiCanvas& canvas, Font const& font, TextField const& field, int x
     canvas.drawLine(caretX, y + 3, caretX, y + 20, palette::kHighlightText);
 }
 
-void drawFields(UiCanvas& canvas, Font const& font) {
+void drawFields(UiCanvas& canvas, const Font& font) {
     TextField empty(24);
     drawField(canvas, font, empty, 10, 324, 180, "TextField: empty");
 
@@ -152,15 +156,18 @@ void drawFields(UiCanvas& canvas, Font const& font) {
     drawField(canvas, font, pasted, 820, 324, 190, "paste cleaned");
 }
 
-void drawTexts(UiCanvas& canvas, Font const& font) {
-    caption(canvas, font, "Text: colour codes, fitText, CJK, combining mark, malformed bytes; wrapText (first line 200 px)", 10, 378);
-    drawText(canvas, font, "^#ff6060Red^r default ^#60ff60green^r ^#6080ffblue^r caret^^", 10, 398,
-             palette::kBodyText, true);
+void drawTexts(UiCanvas& canvas, const Font& font) {
+    caption(canvas, font,
+            "Text: colour codes, fitText, CJK, combining mark, malformed bytes; wrapText (first line 200 px)", 10, 378);
+    drawText(canvas, font, "^#ff6060Red^r default ^#60ff60green^r ^#6080ffblue^r caret^^", 10, 398, palette::kBodyText,
+             true);
     std::string fitted = fitText(font, "This sentence is much too long for its narrow box", 200);
     canvas.drawBevel(498, 396, 206, 20, true);
     drawText(canvas, font, fitted, 501, 398, palette::kBodyText, false);
-    drawText(canvas, font, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE4\xB8\xAD\xE6\x96\x87 "
-                           "e\xCC\x81 n\xCC\x83 A\x80" "B \xC0\x80",
+    drawText(canvas, font,
+             "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE4\xB8\xAD\xE6\x96\x87 "
+             "e\xCC\x81 n\xCC\x83 A\x80"
+             "B \xC0\x80",
              720, 398, palette::kHighlightText, false);
 
     std::string paragraph =
@@ -176,10 +183,10 @@ void drawTexts(UiCanvas& canvas, Font const& font) {
 
 // Label sprites are textures for the 3D view; here they are copied onto
 // the canvas twice as large over a light and a dark backdrop.
-void blitSprite(UiCanvas& canvas, LabelSprite const& sprite, int x, int y) {
+void blitSprite(UiCanvas& canvas, const LabelSprite& sprite, int x, int y) {
     for (int sy = 0; sy < sprite.textureHeight; ++sy) {
         for (int sx = 0; sx < sprite.textureWidth; ++sx) {
-            uint8_t const* p = &sprite.pixels[(size_t(sy) * sprite.textureWidth + sx) * 4];
+            const uint8_t* p = &sprite.pixels[(size_t(sy) * sprite.textureWidth + sx) * 4];
             if (p[3] == 0) continue;
             uint32_t color = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | 0xff000000u;
             canvas.fillRect(x + 2 * sx, y + 2 * sy, 2, 2, color);
@@ -187,7 +194,7 @@ void blitSprite(UiCanvas& canvas, LabelSprite const& sprite, int x, int y) {
     }
 }
 
-void drawLabels(UiCanvas& canvas, Font const& font) {
+void drawLabels(UiCanvas& canvas, const Font& font) {
     caption(canvas, font, "LabelSprite (x2): default, whisper colour, colour-coded lines", 340, 430);
     canvas.fillRect(340, 450, 670, 140, 0xffb0c8d8);
     canvas.fillRect(340, 590, 670, 80, 0xff203040);
@@ -195,14 +202,14 @@ void drawLabels(UiCanvas& canvas, Font const& font) {
     blitSprite(canvas, name, 350, 460);
     LabelSprite whisper = renderLabelLines(font, {"psst, over here"}, LabelRgb{220, 142, 210}, false);
     blitSprite(canvas, whisper, 500, 460);
-    LabelSprite coded = renderLabelLines(font, {"^#ff4040Red sign^r", "second ^#40ff40line^r", "third"},
-                                         std::nullopt, true);
+    LabelSprite coded =
+        renderLabelLines(font, {"^#ff4040Red sign^r", "second ^#40ff40line^r", "third"}, std::nullopt, true);
     blitSprite(canvas, coded, 780, 460);
     blitSprite(canvas, name, 350, 600);
     blitSprite(canvas, whisper, 500, 600);
 }
 
-void paintGallery(UiCanvas& canvas, Font const& font) {
+void paintGallery(UiCanvas& canvas, const Font& font) {
     canvas.clear();
     canvas.fillRect(0, 0, 1020, 680, kBackground);
     drawText(canvas, font, "^#ffcc00VobuGame toolkit gallery", 10, 8, palette::kHighlightText, true);
@@ -221,8 +228,8 @@ int run(bool badgeMode, int quitAfterMs) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_Window* window = SDL_CreateWindow("VobuGame gallery", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                          1020, 680, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+    SDL_Window* window = SDL_CreateWindow("VobuGame gallery", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 1020, 680,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
     if (window == nullptr) {
         std::fprintf(stderr, "SDL_CreateWindow: %s\n", SDL_GetError());
         return 1;
@@ -289,7 +296,7 @@ int main(int argc, char** argv) {
     }
     try {
         return vobu::run(badge, quitAfterMs);
-    } catch (std::exception const& e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "gallery: %s\n", e.what());
         return 1;
     }

@@ -42,7 +42,7 @@ TEST(ResizeOverlay, BorderPressWithoutASizeChangeNeverRepaints) {
     overlay.attachState(recorder.callback());
     overlay.enterSizeMove(1020, 680);
     EXPECT_TRUE(overlay.state()->timerRunning);
-    EXPECT_TRUE(overlay.timer(1020, 680));     // the timer is ours, but nothing changed
+    EXPECT_TRUE(overlay.timer(1020, 680));  // the timer is ours, but nothing changed
     overlay.size(1020, 680);
     EXPECT_FALSE(overlay.eraseBackground());  // the previous handling erases
     overlay.exitSizeMove();
@@ -57,15 +57,15 @@ TEST(ResizeOverlay, DragRepaintsOnSizeAndTimerUntilRelease) {
     overlay.enterSizeMove(1020, 680);
     overlay.size(1100, 680);
     EXPECT_TRUE(overlay.state()->changed);
-    EXPECT_TRUE(overlay.eraseBackground());    // no flash of the old background
+    EXPECT_TRUE(overlay.eraseBackground());  // no flash of the old background
     overlay.timer(1100, 680);
-    overlay.size(1020, 680);                   // back to the start size: still changed
+    overlay.size(1020, 680);  // back to the start size: still changed
     overlay.timer(1280, 720);
     overlay.exitSizeMove();
     EXPECT_FALSE(overlay.state()->changed);
     EXPECT_FALSE(overlay.eraseBackground());
-    EXPECT_FALSE(overlay.timer(1280, 720));    // timer killed
-    overlay.size(1300, 700);                   // outside a size loop
+    EXPECT_FALSE(overlay.timer(1280, 720));  // timer killed
+    overlay.size(1300, 700);                 // outside a size loop
     EXPECT_EQ(recorder.repaints, (Sizes{{1100, 680}, {1100, 680}, {1020, 680}, {1280, 720}}));
 
     // A new size loop starts unchanged again.
@@ -79,7 +79,7 @@ TEST(ResizeOverlay, ZeroSizeIsSkipped) {
     ResizeOverlay overlay;
     overlay.attachState(recorder.callback());
     overlay.enterSizeMove(800, 600);
-    overlay.size(800, 0);   // minimised while sizing
+    overlay.size(800, 0);  // minimised while sizing
     overlay.timer(800, 0);
     overlay.timer(0, 600);
     EXPECT_TRUE(recorder.repaints.empty());
@@ -94,7 +94,7 @@ TEST(ResizeOverlay, FailingRepaintIsLoggedAndTheLoopGoesOn) {
     void* previousData = nullptr;
     SDL_LogGetOutputFunction(&previous, &previousData);
     SDL_LogSetOutputFunction(
-        [](void* data, int, SDL_LogPriority, char const* message) {
+        [](void* data, int, SDL_LogPriority, const char* message) {
             static_cast<std::vector<std::string>*>(data)->push_back(message);
         },
         &logs);
@@ -114,8 +114,7 @@ TEST(ResizeOverlay, FailingRepaintIsLoggedAndTheLoopGoesOn) {
     SDL_LogSetOutputFunction(previous, previousData);
 
     EXPECT_EQ(calls, 2);
-    EXPECT_EQ(logs, (std::vector<std::string>{"Resize overlay rendering failed",
-                                              "Resize overlay rendering failed"}));
+    EXPECT_EQ(logs, (std::vector<std::string>{"Resize overlay rendering failed", "Resize overlay rendering failed"}));
 }
 
 TEST(ResizeOverlay, RepaintDoesNotReenterItself) {
@@ -207,7 +206,7 @@ TEST(ResizeBadge, DrawsTheCentredSizeAndRendersOnlyOnChange) {
     EXPECT_EQ(badge.width, 1280);
     EXPECT_EQ(badge.height, 720);
     EXPECT_EQ(badge.textWidth, 10 * 8);  // "1280 x 720"
-    Texture const& texture = graphics.textures().at(badge.texture);
+    const Texture& texture = graphics.textures().at(badge.texture);
     EXPECT_EQ(texture.width, 512);
     EXPECT_EQ(texture.height, 32);
     EXPECT_TRUE(texture.linear);
@@ -223,7 +222,7 @@ TEST(ResizeBadge, DrawsTheCentredSizeAndRendersOnlyOnChange) {
     EXPECT_EQ(rec.frames, (Sizes{{1280, 720}, {1280, 720}, {1281, 720}}));
     ASSERT_EQ(rec.draws.size(), 3u);
     EXPECT_EQ(rec.uploads.size(), 2u);
-    DrawState const& state = rec.draws[0].state;
+    const DrawState& state = rec.draws[0].state;
     EXPECT_FALSE(state.depthTest);
     EXPECT_EQ(state.blend, DrawState::Blend::Alpha);
     EXPECT_FALSE(state.cull);
@@ -251,9 +250,8 @@ TEST(ResizeBadge, QuadGeometry) {
         float x, y, u, v;
     };
     std::vector<Corner> expected = {
-        {clipX(284), clipY(232), 0, 0},   {clipX(284), clipY(248), 0, 0.5f},
-        {clipX(356), clipY(248), u, 0.5f}, {clipX(284), clipY(232), 0, 0},
-        {clipX(356), clipY(248), u, 0.5f}, {clipX(356), clipY(232), u, 0},
+        {clipX(284), clipY(232), 0, 0}, {clipX(284), clipY(248), 0, 0.5f}, {clipX(356), clipY(248), u, 0.5f},
+        {clipX(284), clipY(232), 0, 0}, {clipX(356), clipY(248), u, 0.5f}, {clipX(356), clipY(232), u, 0},
     };
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(quad[i].x, expected[i].x) << i;
@@ -281,7 +279,7 @@ TEST(ResizeBadge, TextImageIsOpaqueWhiteGlyphsInTheTopRows) {
     };
     std::string text = "7 x";
     for (size_t i = 0; i < text.size(); ++i) {
-        Glyph const& glyph = font.glyph(uint32_t(text[i]));
+        const Glyph& glyph = font.glyph(uint32_t(text[i]));
         for (int row = 0; row < 32; ++row) {
             for (int column = 0; column < 8; ++column) {
                 bool inked = row < 16 && glyph.inked(column, row);

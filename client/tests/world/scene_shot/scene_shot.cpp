@@ -29,7 +29,7 @@ constexpr int kWidth = 1020;
 constexpr int kHeight = 680;
 constexpr uint32_t kSkin = 0xffff00;  // yellow, so the floor's blue tint shows as green
 
-Character paintedCharacter(std::string const& name, uint32_t color) {
+Character paintedCharacter(const std::string& name, uint32_t color) {
     Character c;
     c.name = name;
     for (auto& face : c.faces) face.assign(kFaceCanvasTexels, color);
@@ -40,7 +40,7 @@ Scene buildScene() {
     Scene scene;
     mapkit::KitRenderMap map = mapkit::twoMaterialRenderMap();
     readRenderMesh(scene, mapkit::writeRenderMesh(map.materials));
-    for (mapkit::KitTexture const& t : map.textures)
+    for (const mapkit::KitTexture& t : map.textures)
         readTexture(scene, t.slot, mapkit::writeTexture(t.width, t.height, t.rgba));
     readWalkMesh(scene.walkMesh, mapkit::writeWalkMesh(mapkit::flatFloor()));
     scene.localPlayerId = 1;
@@ -76,7 +76,7 @@ std::vector<Player> buildPlayers() {
     return {me, alice};
 }
 
-void writePpm(std::string const& path) {
+void writePpm(const std::string& path) {
     std::vector<unsigned char> rgb(size_t(kWidth) * kHeight * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
@@ -87,13 +87,13 @@ void writePpm(std::string const& path) {
     std::fclose(file);
 }
 
-void printPoint(char const* name, Renderer const& renderer, float x, float y, float z) {
-    Vertex const v = renderer.camera.project(x, y, z, 1, 1, 1, float(kWidth) / kHeight);
+void printPoint(const char* name, const Renderer& renderer, float x, float y, float z) {
+    const Vertex v = renderer.camera.project(x, y, z, 1, 1, 1, float(kWidth) / kHeight);
     std::printf("%s %d %d\n", name, int(std::lround((v.x / v.w + 1) / 2 * kWidth)),
                 int(std::lround((1 - v.y / v.w) / 2 * kHeight)));
 }
 
-int run(std::string const& output) {
+int run(const std::string& output) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return 1;
@@ -118,7 +118,7 @@ int run(std::string const& output) {
         double nowMs = 50000;
         renderer.clock = [&nowMs] { return nowMs; };
         Scene scene = buildScene();
-        std::vector<Player> const players = buildPlayers();
+        const std::vector<Player> players = buildPlayers();
 
         // Alice says something; a few frames let the bodies assemble and the
         // bubble show, with the mouse over Alice for her name tag.
@@ -131,7 +131,7 @@ int run(std::string const& output) {
         int mouseX = kWidth / 2, mouseY = kHeight / 2;
         for (int frame = 0; frame < 12; ++frame) {
             renderer.draw(scene, players, kWidth, kHeight, 0.1, mouseX, mouseY, true);
-            Vertex const body = renderer.camera.project(2.5f, 0, 0.64f, 1, 1, 1, float(kWidth) / kHeight);
+            const Vertex body = renderer.camera.project(2.5f, 0, 0.64f, 1, 1, 1, float(kWidth) / kHeight);
             mouseX = int(std::lround((body.x / body.w + 1) / 2 * kWidth));
             mouseY = int(std::lround((1 - body.y / body.w) / 2 * kHeight));
             nowMs += 100;
@@ -156,8 +156,8 @@ int run(std::string const& output) {
     return 0;
 }
 
-} // namespace
-} // namespace vobu
+}  // namespace
+}  // namespace vobu
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
     }
     try {
         return vobu::run(argv[1]);
-    } catch (std::exception const& e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "scene_shot: %s\n", e.what());
         return 1;
     }
