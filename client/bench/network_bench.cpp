@@ -15,7 +15,7 @@
 #include "mapkit/map_writer.h"
 #include "net/network.h"
 #include "net/protocol_test_support.h"
-#include "net/scripted_transport.h"
+#include "support/scripted_transport.h"
 #include "net/server_message_session.h"
 
 namespace {

@@ -1,46 +1,19 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
+#include "support/sdl_events.h"
 
 namespace vobu {
 namespace {
 
-SDL_Event motion(int x, int y) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.x = x;
-    e.motion.y = y;
-    return e;
-}
-
-SDL_Event press(int x, int y) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.x = x;
-    e.button.y = y;
-    return e;
-}
-
-SDL_Event windowEvent(Uint8 what) {
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = what;
-    return e;
-}
-
-SDL_Event keyUp(SDL_Scancode code) {
-    SDL_Event e{};
-    e.type = SDL_KEYUP;
-    e.key.keysym.scancode = code;
-    return e;
-}
+using namespace vobu::testing;
 
 // The Application touches no SDL until initialize, so its event bookkeeping
 // runs without a window.
 TEST(ApplicationEvents, PointerMovesAndShowsTheCursor) {
     Application app;
     EXPECT_FALSE(app.cursor.visible);
-    app.noteEvent(motion(12, 34));
+    app.noteEvent(mouseMotion(12, 34));
     EXPECT_EQ(app.cursor.x, 12);
     EXPECT_EQ(app.cursor.y, 34);
     EXPECT_TRUE(app.cursor.visible);
@@ -51,7 +24,7 @@ TEST(ApplicationEvents, PointerMovesAndShowsTheCursor) {
     EXPECT_TRUE(app.cursor.visible);
     EXPECT_EQ(app.cursor.x, 12);
     app.noteEvent(windowEvent(SDL_WINDOWEVENT_LEAVE));
-    app.noteEvent(press(50, 60));
+    app.noteEvent(mouseDown(50, 60));
     EXPECT_TRUE(app.cursor.visible);
     EXPECT_EQ(app.cursor.x, 50);
     EXPECT_EQ(app.cursor.y, 60);
@@ -59,10 +32,10 @@ TEST(ApplicationEvents, PointerMovesAndShowsTheCursor) {
 
 TEST(ApplicationEvents, MouseLookFreezesTheCursor) {
     Application app;
-    app.noteEvent(motion(5, 6));
+    app.noteEvent(mouseMotion(5, 6));
     app.relativeMouse = true;
-    app.noteEvent(motion(100, 200));
-    app.noteEvent(press(300, 400));
+    app.noteEvent(mouseMotion(100, 200));
+    app.noteEvent(mouseDown(300, 400));
     EXPECT_EQ(app.cursor.x, 5);
     EXPECT_EQ(app.cursor.y, 6);
     app.noteEvent(windowEvent(SDL_WINDOWEVENT_LEAVE));

@@ -1,17 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
+#include "support/sdl_events.h"
 
 namespace vobu {
 namespace {
 
-SDL_Event keyDown(SDL_Scancode code, bool repeat = false) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.scancode = code;
-    e.key.repeat = repeat ? 1 : 0;
-    return e;
-}
+using testing::keyDown;
 
 TEST(MovementAxes, EachDirectionHasTwoKeysAndOppositesCancel) {
     const struct {

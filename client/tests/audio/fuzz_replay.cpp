@@ -1,30 +1,13 @@
 // Replays the checked-in corpus of the audio decoder fuzz target through the
 // target's own entry function in the ordinary build.
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
-#include <gtest/gtest.h>
-
 #include "../fuzz/audio_fuzz_entries.h"
+#include "support/fuzz_corpus_replay.h"
 
 namespace vobu {
 namespace {
 
-TEST(AudioFuzzCorpus, AudioDecoder) {
-    const std::filesystem::path folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus/audio_decoder";
-    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
-    int replayed = 0;
-    for (const auto& file : std::filesystem::directory_iterator(folder)) {
-        if (!file.is_regular_file()) continue;
-        std::ifstream in(file.path(), std::ios::binary);
-        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_TRUE(fuzz::oggStreamHolds(bytes.data(), bytes.size())) << file.path();
-        ++replayed;
-    }
-    EXPECT_GT(replayed, 0);
-}
+TEST(AudioFuzzCorpus, AudioDecoder) { fuzztest::replayCorpus("audio_decoder", fuzz::oggStreamHolds); }
 
 }  // namespace
 }  // namespace vobu

@@ -16,9 +16,9 @@
 
 #include "net/network.h"
 #include "net/proof_of_work.h"
-#include "net/scripted_transport.h"
 #include "net/server_message_session.h"
 #include "net/sha256.h"
+#include "support/scripted_transport.h"
 
 namespace vobu {
 namespace {

@@ -1,36 +1,17 @@
 // Replays the checked-in corpora of the server message and asset base64
 // fuzz targets through the targets' own entry functions.
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "../fuzz/protocol_fuzz_entries.h"
+#include "support/fuzz_corpus_replay.h"
 
 namespace vobu {
 namespace {
 
-template <typename Entry>
-void replay(const char* corpus, Entry holds) {
-    const std::filesystem::path folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus" / corpus;
-    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
-    int replayed = 0;
-    for (const auto& file : std::filesystem::directory_iterator(folder)) {
-        if (!file.is_regular_file()) continue;
-        std::ifstream in(file.path(), std::ios::binary);
-        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_TRUE(holds(bytes.data(), bytes.size())) << file.path();
-        ++replayed;
-    }
-    EXPECT_GT(replayed, 10);
-}
+using fuzztest::replayCorpus;
 
-TEST(ProtocolFuzzCorpus, ServerMessagesHold) { replay("server_message", fuzz::serverMessagesHold); }
+TEST(ProtocolFuzzCorpus, ServerMessagesHold) { replayCorpus("server_message", fuzz::serverMessagesHold, 11); }
 
-TEST(ProtocolFuzzCorpus, AssetBase64Holds) { replay("asset_base64", fuzz::assetBase64Holds); }
+TEST(ProtocolFuzzCorpus, AssetBase64Holds) { replayCorpus("asset_base64", fuzz::assetBase64Holds, 11); }
 
 // The fixtures of the entries themselves: the canned welcome is accepted
 // and every stage starts where it says.

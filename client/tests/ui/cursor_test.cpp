@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/recording_backend.h"
+#include "support/recording_backend.h"
 
 namespace vobu {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "test_font.h"
+#include "support/test_font.h"
 #include "ui/font.h"
 
 namespace vobu {

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "ui/recording_backend.h"
+#include "support/recording_backend.h"
 
 namespace vobu {
 namespace {

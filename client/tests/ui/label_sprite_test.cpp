@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "test_font.h"
+#include "support/test_font.h"
 #include "ui/label_sprite.h"
 #include "ui/text.h"
 

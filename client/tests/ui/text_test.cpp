@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "test_font.h"
+#include "support/test_font.h"
 #include "ui/text.h"
 
 namespace vobu {

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "test_font.h"
+#include "support/test_font.h"
 #include "ui/canvas_view.h"
 #include "ui/palette.h"
 #include "ui/ui_canvas.h"

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "test_font.h"
+#include "support/press_control.h"
+#include "support/test_font.h"
 #include "ui/palette.h"
 #include "ui/ui_controls.h"
 
@@ -272,6 +273,18 @@ TEST(UiControls, CancelPressForgetsThePress) {
     screen.controls.cancelPress();
     screen.run(screen.controls.release(50, 20, 1.1));
     EXPECT_TRUE(screen.clicks.empty());
+}
+
+// The tests' helper that presses a control by its id clicks what a user
+// would click, and refuses what a user could not.
+TEST(UiControls, PressingByIdGoesThroughTheHitTesting) {
+    Screen screen;
+    screen.repaint();
+    EXPECT_TRUE(testing::pressControl(screen.controls, "dialog.cancel"));
+    EXPECT_FALSE(testing::pressControl(screen.controls, "dialog.help")) << "disabled";
+    EXPECT_FALSE(testing::pressControl(screen.controls, "dialog.list")) << "focus only";
+    EXPECT_FALSE(testing::pressControl(screen.controls, "dialog.none"));
+    EXPECT_EQ(screen.clicks, std::vector<std::string>{"dialog.cancel"});
 }
 
 }  // namespace

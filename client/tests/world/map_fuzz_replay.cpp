@@ -2,7 +2,7 @@
 // fuzz targets' own entry functions in the ordinary build.
 
 #include "../fuzz/map_fuzz_entries.h"
-#include "fuzz_corpus_replay.h"
+#include "support/fuzz_corpus_replay.h"
 
 namespace vobu {
 namespace {

@@ -2,7 +2,7 @@
 // target's own entry function in the ordinary build.
 
 #include "../fuzz/navigation_fuzz_entries.h"
-#include "fuzz_corpus_replay.h"
+#include "support/fuzz_corpus_replay.h"
 
 namespace vobu {
 namespace {

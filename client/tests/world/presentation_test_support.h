@@ -14,8 +14,8 @@
 #include "mapkit/map_writer.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
-#include "ui/recording_backend.h"
-#include "ui/test_font.h"
+#include "support/recording_backend.h"
+#include "support/test_font.h"
 #include "world/map_readers.h"
 #include "world/scene.h"
 

@@ -3,41 +3,22 @@
 // malformed text must be measured, wrapped, drawn and edited safely (this
 // binary runs again under AddressSanitizer and UndefinedBehaviorSanitizer).
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
 #include "../../../fuzz/text_fuzz_entries.h"
+#include "support/fuzz_corpus_replay.h"
 
 namespace vobu {
 namespace {
 
-std::vector<std::vector<uint8_t>> corpus() {
-    std::filesystem::path const folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus/text";
-    std::vector<std::vector<uint8_t>> seeds;
-    for (const auto& file : std::filesystem::directory_iterator(folder)) {
-        if (!file.is_regular_file()) continue;
-        std::ifstream in(file.path(), std::ios::binary);
-        seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    return seeds;
-}
-
-TEST(TextFuzzCorpus, Replay) {
-    std::vector<std::vector<uint8_t>> seeds = corpus();
-    ASSERT_FALSE(seeds.empty());
-    for (const auto& seed : seeds) EXPECT_TRUE(fuzz::textFunctionsHold(seed.data(), seed.size()));
-}
+TEST(TextFuzzCorpus, Replay) { fuzztest::replayCorpus("text", fuzz::textFunctionsHold); }
 
 TEST(TextFuzzCorpus, MutationLoop) {
     // Bytes that matter to the decoders and the colour-code parser.
     static const uint8_t kInteresting[] = {0x00, 0x09, 0x0A, 0x20, 0x23, 0x5E, 0x72, 0x41, 0x66, 0x7F, 0x80, 0xBF,
                                            0xC0, 0xC2, 0xCC, 0xE0, 0xE3, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
-    std::vector<std::vector<uint8_t>> seeds = corpus();
+    std::vector<std::vector<uint8_t>> seeds = fuzztest::readCorpus("text");
     ASSERT_FALSE(seeds.empty());
     std::mt19937 random(20261210);
     auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/resize_overlay.h"
-#include "ui/recording_backend.h"
-#include "ui/test_font.h"
+#include "support/recording_backend.h"
+#include "support/test_font.h"
 
 namespace vobu {
 namespace {
