@@ -119,11 +119,19 @@ std::vector<uint8_t> readPackagedAsset(std::istream& package, const std::string&
 }
 
 std::vector<uint8_t> loadPackagedAsset(const std::string& name) {
-    std::ifstream file(executableDirectory() + kPackageFileName, std::ios::binary);
-    if (!file) {
-        fail();
+    const std::string path = executableDirectory() + kPackageFileName;
+    try {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) {
+            fail();
+        }
+        return readPackagedAsset(file, name);
+    } catch (const std::runtime_error&) {
+        // The code alone does not say which file was missing or broken; a
+        // failed read ends the start-up, so this line comes once.
+        SDL_Log("Asset package \"%s\" (entry \"%s\") is missing or damaged", path.c_str(), name.c_str());
+        throw;
     }
-    return readPackagedAsset(file, name);
 }
 
 }  // namespace vobu

@@ -2,6 +2,7 @@
 that shows the toolkit's Unifont text and the software cursor."""
 
 import os
+import re
 import struct
 import sys
 import time
@@ -95,6 +96,11 @@ class ShellTest(unittest.TestCase):
         status, log = self.run_to_exit(["--quit-after-ms", "20000"], missing_package=True)
         self.assertEqual(status, 1, log)
         self.assertIn("Client: ERR_ASSET_PACKAGE", log)
+        # The path that was tried comes once, before the code.
+        where = re.search(r'Asset package "([^"]*vobu\.dat)"', log)
+        self.assertIsNotNone(where, log)
+        self.assertLess(where.start(), log.index("Client: ERR_ASSET_PACKAGE"))
+        self.assertEqual(log.count('Asset package "'), 1, log)
 
     def test_broken_package_ends_with_status_1(self):
         real = built_package()
