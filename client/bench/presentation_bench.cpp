@@ -14,7 +14,7 @@
 #include "bench_gl_window.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
-#include "ui/test_font.h"
+#include "support/test_font.h"
 #include "world/renderer.h"
 #include "world/scene.h"
 
@@ -127,7 +127,8 @@ void drawFrames(benchmark::State& state, Graphics& graphics, bool finish) {
     const Font font = vobu::testing::testFont();
     const Scene scene = largestScene();
     std::vector<Player> players = largestPlayers();
-    Renderer renderer(&graphics, &font);
+    Renderer renderer;
+    renderer.initialize(&graphics, &font);
     double nowMs = 2000;
     renderer.clock = [&nowMs] { return nowMs; };
     // Long enough for every bubble to show (and so be uploaded) and the bodies to assemble.
@@ -179,7 +180,8 @@ void BM_PickLargestScene(benchmark::State& state) {
     const Font font = vobu::testing::testFont();
     const Scene scene = largestScene();
     const std::vector<Player> players = largestPlayers();
-    Renderer renderer(&graphics, &font);
+    Renderer renderer;
+    renderer.initialize(&graphics, &font);
     renderer.clock = [] { return 2000.0; };
     renderer.draw(scene, players, kWidth, kHeight, 1.0 / 60, 0, 0, false);
     int x = 0;

@@ -34,6 +34,15 @@ void movementAxes(const bool (&keys)[512], float& x, float& y) {
 
 double Application::nowMs() { return performanceMs(); }
 
+Application::Application()
+    : Application([](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); },
+                  performanceMs) {}
+
+Application::Application(const Network::TransportFactory& makeTransport, const Network::Clock& gameClock)
+    : clock(gameClock), network(scene, makeTransport, gameClock) {
+    renderer.clock = gameClock;
+}
+
 bool Application::initialize(const std::string& url, bool quickJoin) {
     serverUrl = url;
     // Only drivers that show a window: without a display SDL would otherwise
@@ -65,28 +74,37 @@ bool Application::initialize(const std::string& url, bool quickJoin) {
     cursor.y = mouseY;
     cursor.visible = true;
     graphics.initialize(createOpenGlBackend());
+    initializeParts(quickJoin, true);
+    return true;
+}
 
+void Application::initializeParts(bool quickJoin, bool openAudio) {
     // The parts, in the order they depend on each other: the font first
     // (every screen draws with it), then the audio, then the screens.
     standIn.initialize();
-    joinSound.init();
-    sceneAudio.initialize();
-    // The title screen starts here unless the game is joined at once.
-    browserShown = !quickJoin;
-    const bool resizeInstalled = resizeOverlay.attach(window, [this](int width, int height) {
-        resizeBadge.draw(graphics, standIn.font(), width, height);
-        SDL_GL_SwapWindow(window);
-    });
-    if (!resizeInstalled) {
-        throw std::runtime_error("Could not install native resize rendering");
+    if (openAudio) {
+        joinSound.init();
+        sceneAudio.initialize();
     }
-    lastFrameMs = nowMs();
+    // The title screen is initialized here once it exists, unless the game
+    // is joined at once.
+    renderer.initialize(&graphics, &standIn.font());
+    browserShown = !quickJoin;
+    if (window) {
+        const bool resizeInstalled = resizeOverlay.attach(window, [this](int width, int height) {
+            resizeBadge.draw(graphics, standIn.font(), width, height);
+            SDL_GL_SwapWindow(window);
+        });
+        if (!resizeInstalled) {
+            throw std::runtime_error("Could not install native resize rendering");
+        }
+    }
     if (quickJoin) {
         Character character;
         character.id = "debug";
         connect(character);
     }
-    return true;
+    lastFrameMs = clock();
 }
 
 void Application::clearKeys() {
@@ -95,9 +113,15 @@ void Application::clearKeys() {
     }
 }
 
-void Application::endMouseLook() {
-    relativeMouse = false;
-    SDL_SetRelativeMouseMode(SDL_FALSE);
+// The logic only decides; the window side tells SDL once per frame, before
+// any later event could depend on it.
+void Application::endMouseLook() { relativeMouse = false; }
+
+void Application::applyMouseMode() {
+    if (relativeMouse != relativeMouseApplied_) {
+        SDL_SetRelativeMouseMode(relativeMouse ? SDL_TRUE : SDL_FALSE);
+        relativeMouseApplied_ = relativeMouse;
+    }
 }
 
 bool Application::joined() const { return gameActive && network.joined; }
@@ -109,8 +133,20 @@ bool Application::gameShown() const { return ready() && !editingInGame && !(fade
 bool Application::gameInput() const {
     // The overlay's chat line and focused buttons join the condition once
     // the overlay exists.
-    const bool focused = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
-    return focused && ready() && !editingInGame;
+    return inputFocus && ready() && !editingInGame;
+}
+
+ShownScreen Application::shownScreen() const {
+    if (fadeTimer > 0) {
+        return ShownScreen::LeaveFade;
+    }
+    if (browserShown) {
+        return ShownScreen::TitleScreen;
+    }
+    if (gameShown()) {
+        return ShownScreen::Game;
+    }
+    return ShownScreen::Editor;
 }
 
 void Application::noteEvent(const SDL_Event& event) {
@@ -179,7 +215,6 @@ void Application::routeGameEvent(const SDL_Event& event) {
         case SDL_MOUSEBUTTONDOWN:
             if (event.button.button == SDL_BUTTON_RIGHT) {
                 relativeMouse = true;
-                SDL_SetRelativeMouseMode(SDL_TRUE);
             }
             if (event.button.button == SDL_BUTTON_LEFT) {
                 const int id = renderer.pick(event.button.x, event.button.y);
@@ -233,24 +268,45 @@ void Application::routeScreenEvent(const SDL_Event& event) {
     }
 }
 
-bool Application::pumpEvents() {
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+void Application::routeEvent(const SDL_Event& event) {
+    switch (shownScreen()) {
+        case ShownScreen::TitleScreen:  // the server browser's handleEvent once it exists
+        case ShownScreen::LeaveFade:    // the fade's events go to the character editor
+        case ShownScreen::Editor:
+            routeScreenEvent(event);
+            break;
+        case ShownScreen::Game:
+            routeGameEvent(event);
+            break;
+    }
+}
+
+bool Application::handleEvents(const std::vector<SDL_Event>& events) {
+    for (const SDL_Event& event : events) {
         if (event.type == SDL_QUIT) {
             running = false;
             return false;
         }
         noteEvent(event);
-        if (gameShown()) {
-            routeGameEvent(event);
-        } else {
-            routeScreenEvent(event);
-        }
+        routeEvent(event);
     }
     return true;
 }
 
-void Application::setJoinStatus(const std::string& text, float progress) { standIn.setJoinStatus(text, progress); }
+void Application::setJoinStatus(const std::string& text, float progress) {
+    if (text == joinStatus && progress == joinProgress) {
+        return;
+    }
+    // The log (which the end-to-end tests read) shows every step of a
+    // join, the progress in whole percent: a line per percent at most.
+    const bool logIt = text != joinStatus || int(std::floor(progress * 100)) != int(std::floor(joinProgress * 100));
+    joinStatus = text;
+    joinProgress = progress;
+    if (logIt) {
+        SDL_Log("Join status: %s %d%%", joinStatus.c_str(), int(std::floor(joinProgress * 100)));
+    }
+    standIn.setJoinStatus(text, progress);
+}
 
 void Application::connect(const Character& character) {
     jumpLatch = false;
@@ -270,14 +326,29 @@ void Application::connect(const Character& character) {
     standIn.beginJoin();
 }
 
+// The one-shot requests in the order the screens' hand-overs run: the
+// title screen's join and "Characters", the library's choice and "Back",
+// the overlay's "Characters", "Disconnect" and chat, the join overlay's
+// main-menu button. The stand-in raises only two of them.
 void Application::takeRequests() {
-    if (characterChosen) {
-        characterChosen = false;
-        if (!editingInGame) {
-            browserShown = false;
-            connect(chosenCharacter);
-        }
+    takeLibraryChoice();
+    takeOverlayDisconnect();
+}
+
+void Application::takeLibraryChoice() {
+    if (!characterChosen) {
+        return;
     }
+    characterChosen = false;
+    if (!editingInGame) {
+        // The stand-in's Return is the title screen's join and the library's
+        // choice at once.
+        browserShown = false;
+        connect(chosenCharacter);
+    }
+}
+
+void Application::takeOverlayDisconnect() {
     if (disconnectRequested) {
         disconnectRequested = false;
         if (gameActive) {
@@ -300,7 +371,9 @@ void Application::leaveGame() {
     renderer.reset();
     gameActive = false;
     editingInGame = false;
-    standIn.onDisconnected(network.disconnectReason.empty() ? network.errorCode : network.disconnectReason);
+    const std::string& reason = network.disconnectReason.empty() ? network.errorCode : network.disconnectReason;
+    SDL_Log("Disconnected: %s", reason.c_str());
+    standIn.onDisconnected(reason);
 }
 
 void Application::loadJoinSound() {
@@ -355,7 +428,7 @@ void Application::runGame() {
     }
     const auto [moveX, moveY] = renderer.camera.moveVector(axisX, axisY);
     const bool jump = input && jumpLatch;
-    network.update(nowMs(), moveX, moveY, jump);
+    network.update(clock(), moveX, moveY, jump);
     jumpLatch = false;
     if (network.gameEnded) {
         leaveGame();
@@ -385,51 +458,83 @@ void Application::showTitleScreen() {
     browserInitialized = true;
 }
 
-void Application::drawScreen(int width, int height) {
-    if (fadeTimer > 0) {
-        fadeTimer = std::max(fadeTimer - frameSeconds, 0.0);
-        renderer.draw(fadeScene, {}, width, height, frameSeconds, 0, 0, false);
+void Application::drawLeaveFade(int width, int height) {
+    fadeTimer = std::max(fadeTimer - frameSeconds, 0.0);
+    renderer.draw(fadeScene, {}, width, height, frameSeconds, 0, 0, false);
+    cursor.draw(graphics, width, height);
+    if (fadeTimer == 0) {
+        renderer.reset();
+        editingInGame = false;
+        browserShown = true;
+        showTitleScreen();
+    }
+}
+
+void Application::drawGame(int width, int height) {
+    const std::vector<Player> players = network.playersForRender(clock());
+    const bool hover = cursor.visible && !relativeMouse;
+    renderer.draw(scene, players, width, height, frameSeconds, cursor.x, cursor.y, hover);
+    if (!relativeMouse) {
         cursor.draw(graphics, width, height);
-        if (fadeTimer == 0) {
-            renderer.reset();
-            editingInGame = false;
-            browserShown = true;
-            showTitleScreen();
-        }
-        return;
     }
-    if (ready() && !editingInGame) {
-        const std::vector<Player> players = network.playersForRender(nowMs());
-        const bool hover = cursor.visible && !relativeMouse;
-        renderer.draw(scene, players, width, height, frameSeconds, cursor.x, cursor.y, hover);
-        if (!relativeMouse) {
-            cursor.draw(graphics, width, height);
-        }
-        return;
-    }
+}
+
+void Application::drawStandIn(int width, int height) {
     graphics.beginFrame(width, height);
     standIn.draw(graphics, width, height);
     cursor.draw(graphics, width, height);
 }
 
-void Application::frame() {
-    const double now = nowMs();
-    frameSeconds = frameTimeSeconds(lastFrameMs, now);
-    lastFrameMs = now;
-    if (!pumpEvents()) {
-        return;
+ShownScreen Application::drawScreen(int width, int height) {
+    const ShownScreen screen = shownScreen();
+    switch (screen) {
+        case ShownScreen::LeaveFade:
+            drawLeaveFade(width, height);
+            break;
+        case ShownScreen::Game:
+            drawGame(width, height);
+            break;
+        case ShownScreen::TitleScreen:  // the server browser once it exists
+        case ShownScreen::Editor:       // the character editor once it exists
+            drawStandIn(width, height);
+            break;
     }
-    int width = 0;
-    int height = 0;
-    SDL_GL_GetDrawableSize(window, &width, &height);
+    return screen;
+}
+
+std::optional<ShownScreen> Application::runFrame(const FrameInput& input) {
+    frameSeconds = frameTimeSeconds(lastFrameMs, input.nowMs);
+    lastFrameMs = input.nowMs;
+    inputFocus = input.inputFocus;
+    if (!handleEvents(input.events)) {
+        return std::nullopt;
+    }
     takeRequests();
     runGame();
     updateAudio();
-    const bool playing = ready() && !editingInGame;
-    drawScreen(width, height);
+    return drawScreen(input.width, input.height);
+}
+
+void Application::frame() {
+    FrameInput input;
+    input.nowMs = clock();
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        input.events.push_back(event);
+        if (event.type == SDL_QUIT) {
+            break;  // the frame ends there: what follows is not handled
+        }
+    }
+    SDL_GL_GetDrawableSize(window, &input.width, &input.height);
+    input.inputFocus = (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    const std::optional<ShownScreen> drawn = runFrame(input);
+    applyMouseMode();
+    if (!drawn) {
+        return;
+    }
     SDL_GL_SwapWindow(window);
-    if (playing) {
-        const double spent = nowMs() - now;
+    if (*drawn == ShownScreen::Game) {
+        const double spent = clock() - input.nowMs;
         playingFrames_ += 1;
         playingFrameMs_ += spent;
         longestPlayingFrameMs_ = std::max(longestPlayingFrameMs_, spent);

@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/resize_overlay.h"
 #include "app/stand_in_screen.h"
@@ -17,21 +19,42 @@
 
 namespace vobu {
 
+// The screen a frame shows: it is the one drawn, and (but for the leave
+// fade, whose events go to the character editor) the one that gets the
+// events. Exactly one applies, in this order of precedence.
+enum class ShownScreen {
+    LeaveFade,    // the last picture of the world after "Disconnect"
+    TitleScreen,  // the server browser
+    Game,         // the world with the overlay: joined, every asset and the join sound ready
+    Editor,       // the character library and editor, with the join overlay while a game loads
+};
+
+// What the window side of a frame hands to the frame's logic.
+struct FrameInput {
+    std::vector<SDL_Event> events;  // in order; a quit event, when there is one, comes last
+    int width = 0;                  // drawable size in pixels
+    int height = 0;
+    double nowMs = 0;         // performance-counter milliseconds at the start of the frame
+    bool inputFocus = false;  // the window has keyboard focus
+};
+
 // The one application object: owns the window, the OpenGL context and every
 // long-lived part by value, and runs one frame per loop iteration of main.
 //
 // The title screen, the in-game overlay and the character library are not
 // here yet. Where the frame hands work to them it takes the same one-shot
 // requests they will raise; until they exist the stand-in screen raises
-// them from keys (see StandInScreen and the game's key routing), and the
-// join status is shown there and logged.
+// them from keys (see StandInScreen and the game's key routing).
 class Application {
 public:
     // Keys that stand in for the overlay's and the library's buttons.
     static constexpr SDL_Scancode kDisconnectKey = SDL_SCANCODE_F10;  // the overlay's "Disconnect"
     static constexpr double kLeaveFadeSeconds = 0.7;
 
-    Application() = default;
+    // The real transport and the performance counter.
+    Application();
+    // Another transport and clock (tests run whole frames through runFrame).
+    Application(const Network::TransportFactory& makeTransport, const Network::Clock& clock);
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
     ~Application();
@@ -40,12 +63,23 @@ public:
     // the window or the context cannot be set up; failures of the parts
     // throw.
     bool initialize(const std::string& serverUrl, bool quickJoin);
-    // One frame: time, events, requests, the game, audio, drawing, swap. A
-    // quit event clears `running` and ends the frame before anything is
-    // drawn.
+    // The start-up of the parts once `graphics` has its backend: the font,
+    // the audio devices (when openAudio), the renderer, the first screen,
+    // the live-resize overlay (when there is a window) and the quick join.
+    void initializeParts(bool quickJoin, bool openAudio);
+    // One frame of the window: collects the events, reads the drawable
+    // size, runs the frame's logic and swaps.
     void frame();
+    // The logic of one frame: time, events, requests, the game, audio and
+    // drawing. Returns the screen drawn, or nothing when a quit event
+    // cleared `running` (the events after it are not handled, nothing is
+    // drawn).
+    std::optional<ShownScreen> runFrame(const FrameInput& input);
     // Starts a game on `serverUrl` with the character.
     void connect(const Character& character);
+
+    // The screen shown now; both the event routing and the drawing use it.
+    ShownScreen shownScreen() const;
 
     // Milliseconds of the performance counter, in double (the counter runs
     // at 1e9 Hz here: an integer product would overflow after months).
@@ -59,12 +93,12 @@ public:
     bool gameActive = false;     // a game was started by connect and not yet left
     bool relativeMouse = false;  // mouse look: the pointer turns the camera
     bool jumpLatch = false;      // Space was pressed since the last Network::update
+    Network::Clock clock;        // game and network time: performance-counter milliseconds
     double lastFrameMs = 0;
-    double frameSeconds = 0;  // dt of the current frame
     std::string serverUrl;
     Graphics graphics;
     Scene scene;
-    Network network{scene};
+    Network network;
     bool browserShown = false;
     bool browserInitialized = false;
     // Held keys by SDL scancode; only the game's input routing sets them.
@@ -76,19 +110,27 @@ public:
     SceneAudio sceneAudio;
     bool joinSoundReady = false;
     std::string audioError;
-    // Holds the shared Font (and, later, the character library) the way the
-    // character editor will; until then it also shows the join status. It
-    // comes before the renderer, which takes the Font's address when it is
-    // constructed.
-    StandInScreen standIn;
-    Renderer renderer{&graphics, &standIn.font()};
+    Renderer renderer;
     Cursor cursor;
-    ResizeBadge resizeBadge;  // joins the character editor once it exists
+
+    // Of the frame being run.
+    double frameSeconds = 0;  // dt
+    bool inputFocus = false;  // the window had keyboard focus
+
+    // The join status as last logged: the log shows every step of a join.
+    std::string joinStatus;
+    float joinProgress = 0;
 
     // One-shot requests of the screens, taken and cleared by the frame.
     bool disconnectRequested = false;  // the overlay's "Disconnect"
     bool characterChosen = false;      // the library's choice of a character to join with
     Character chosenCharacter;
+
+    // The character editor's parts until it exists; it will be the last
+    // member and own the shared Font, which everything before it receives
+    // in initializeParts.
+    ResizeBadge resizeBadge;
+    StandInScreen standIn;
 
     // The bookkeeping every event gets whichever screen it goes to: the
     // cursor's position and visibility and the released keys. Quit is not
@@ -97,7 +139,8 @@ public:
     void clearKeys();
     // The game's input routing of one event (the game is shown).
     void routeGameEvent(const SDL_Event& event);
-    // The routing of one event to the screen that is not the game.
+    // The routing of one event to the stand-in of the title screen and the
+    // character editor.
     void routeScreenEvent(const SDL_Event& event);
 
     // The conditions the frame tests.
@@ -108,20 +151,28 @@ public:
 
 private:
     // Returns false when the frame must end at once (a quit event).
-    bool pumpEvents();
+    bool handleEvents(const std::vector<SDL_Event>& events);
+    void routeEvent(const SDL_Event& event);
     void takeRequests();
+    void takeLibraryChoice();
+    void takeOverlayDisconnect();
     void runGame();
     void loadJoinSound();
     void showStatus();
     void playJoinSounds();
     void updateAudio();
-    void drawScreen(int width, int height);
+    ShownScreen drawScreen(int width, int height);
+    void drawLeaveFade(int width, int height);
+    void drawGame(int width, int height);
+    void drawStandIn(int width, int height);
     void endMouseLook();
+    void applyMouseMode();
     void leaveGame();
     void showTitleScreen();
     void setJoinStatus(const std::string& text, float progress);
 
-    bool readyLogged_ = false;  // "Game ready" was logged for this game
+    bool relativeMouseApplied_ = false;  // the mode SDL was last told
+    bool readyLogged_ = false;           // "Game ready" was logged for this game
     // The work of the frames that showed the game (events to buffer swap,
     // without the loop's sleep), logged at exit.
     long long playingFrames_ = 0;

@@ -1,9 +1,6 @@
 #include "app/stand_in_screen.h"
 
-#include <SDL.h>
-
 #include <algorithm>
-#include <cmath>
 
 #include "app/asset_package.h"
 #include "ui/canvas_view.h"
@@ -89,21 +86,14 @@ void StandInScreen::setJoinStatus(const std::string& text, float progress) {
     if (text == status_ && progress == progress_) {
         return;
     }
-    // The log shows every step of a join; the progress in whole percent so
-    // that a download logs a line per percent at most.
-    const bool logIt = text != status_ || int(std::floor(progress * 100)) != int(std::floor(progress_ * 100));
     status_ = text;
     progress_ = progress;
     dirty_ = true;
-    if (logIt) {
-        SDL_Log("Join status: %s %d%%", status_.c_str(), int(std::floor(progress_ * 100)));
-    }
 }
 
 void StandInScreen::onDisconnected(const std::string& reason) {
     disconnected_ = reason;
     dirty_ = true;
-    SDL_Log("Disconnected: %s", reason.c_str());
 }
 
 void StandInScreen::draw(Graphics& graphics, int width, int height) {

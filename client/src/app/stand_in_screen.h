@@ -23,9 +23,8 @@ public:
     const Font& font() const { return font_; }
 
     // The join overlay's part until the character editor exists: the status
-    // of the game being joined, shown under the text and logged whenever it
-    // changes ("Join status: Downloading assets 40%"), and the reason a game
-    // ended ("Disconnected: ERR_KICKED").
+    // of the game being joined, shown under the text, and the reason a game
+    // ended.
     void beginJoin();
     void setJoinStatus(const std::string& text, float progress);
     void onDisconnected(const std::string& reason);

@@ -87,8 +87,11 @@ std::vector<Vertex> shatterMesh(const std::vector<Vertex>& mesh, float t) {
     return out;
 }
 
-Renderer::Renderer(Graphics* graphics, const Font* font) : clock(performanceMs), graphics_(graphics), font_(font) {
-    projector_ = camera.projector(1.0f);
+Renderer::Renderer() : clock(performanceMs) { projector_ = camera.projector(1.0f); }
+
+void Renderer::initialize(Graphics* graphics, const Font* font) {
+    graphics_ = graphics;
+    font_ = font;
 }
 
 PlotFunction Renderer::projecting() const {
@@ -109,7 +112,7 @@ std::vector<Vertex> Renderer::projectTriangles(const std::vector<Vertex>& mesh) 
 
 void Renderer::draw(const Scene& scene, const std::vector<Player>& players, int width, int height, double dt,
                     int mouseX, int mouseY, bool hover) {
-    if (width < 1 || height < 1) return;  // minimised: nothing drawn, nothing changes
+    if (width < 1 || height < 1 || !graphics_) return;  // minimised: nothing drawn, nothing changes
     graphics_->beginFrame(width, height);
     frameWidth_ = width;
     frameHeight_ = height;
@@ -371,6 +374,7 @@ void Renderer::clearPlayers(int id) {
 
 void Renderer::reset() {
     camera.initialised = false;
+    if (!graphics_) return;  // nothing was drawn, so nothing is owned
     worldLayer_.release(*graphics_);
     for (auto& [id, stack] : bubbles_) stack.release(*graphics_);
     bubbles_.clear();

@@ -55,8 +55,10 @@ struct PlayerVisual {
 
 class Renderer {
 public:
-    // Both pointers stay valid for the Renderer's whole life.
-    Renderer(Graphics* graphics, const Font* font);
+    Renderer();
+    // Lends the Renderer the shared Graphics and Font; both stay valid for the
+    // Renderer's whole life. Nothing is drawn before this.
+    void initialize(Graphics* graphics, const Font* font);
 
     // One frame at width x height drawable pixels; dt in seconds; the mouse
     // in window pixels; hover asks for the name tag under the mouse.
@@ -101,8 +103,8 @@ private:
     uint32_t lastBubbled_ = 0;
     std::vector<Vertex> occluders_;
     std::vector<int32_t> drawnIds_;
-    Graphics* graphics_;
-    const Font* font_;
+    Graphics* graphics_ = nullptr;
+    const Font* font_ = nullptr;
     WorldLayer worldLayer_;
     std::map<int, PlayerVisual> visuals_;
     int32_t frameWidth_ = 1;

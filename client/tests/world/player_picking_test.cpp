@@ -87,7 +87,8 @@ protected:
 };
 
 TEST_F(PickTest, BeforeAnyFrameNothingIsPicked) {
-    Renderer fresh(&rg.graphics, &font);
+    Renderer fresh;
+    fresh.initialize(&rg.graphics, &font);
     EXPECT_EQ(fresh.pick(510, 340), -1);
 }
 

@@ -16,6 +16,7 @@ protected:
     static constexpr int kLocal = 1;
 
     RendererFixture() {
+        renderer.initialize(&rg.graphics, &font);
         renderer.clock = [this] { return nowMs; };
         scene.localPlayerId = kLocal;
         addCharacter(kLocal, "Me");
@@ -49,7 +50,7 @@ protected:
 
     Font font = testing::testFont();
     RecordedGraphics rg;
-    Renderer renderer{&rg.graphics, &font};
+    Renderer renderer;
     Scene scene;
     std::vector<Player> players;
     double nowMs = 100000;

@@ -113,7 +113,8 @@ int run(const std::string& output) {
         graphics.initialize(createOpenGlBackend());
         Font font;
         font.load(loadPackagedAsset("unifont.bin"));
-        Renderer renderer(&graphics, &font);
+        Renderer renderer;
+        renderer.initialize(&graphics, &font);
         renderer.camera.zoom(4);  // as four wheel steps in: about 5.6 units away
         double nowMs = 50000;
         renderer.clock = [&nowMs] { return nowMs; };

@@ -1,0 +1,282 @@
+// Whole frames of the Application without a window: a scripted server on
+// the transport, the recording Graphics backend, synthesised events and a
+// clock the test moves.
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/application.h"
+#include "net/server_message_session.h"
+#include "support/recording_backend.h"
+#include "support/scripted_transport.h"
+#include "support/sdl_events.h"
+
+namespace vobu {
+namespace {
+
+using nlohmann::json;
+using namespace vobu::testing;
+
+constexpr int kWidth = 1020;
+constexpr int kHeight = 680;
+
+std::vector<uint8_t> joinSoundBytes() {
+    std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/tools/testserver/data/player-join.ogg", std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The lines the Application logs, which the end-to-end tests read.
+class LogCapture {
+public:
+    LogCapture() {
+        SDL_LogGetOutputFunction(&previous_, &previousData_);
+        SDL_LogSetOutputFunction(&LogCapture::write, this);
+    }
+    ~LogCapture() { SDL_LogSetOutputFunction(previous_, previousData_); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::vector<std::string> lines;
+
+    int count(const std::string& prefix) const {
+        int n = 0;
+        for (const std::string& line : lines) n += line.rfind(prefix, 0) == 0;
+        return n;
+    }
+
+private:
+    static void write(void* self, int, SDL_LogPriority, const char* message) {
+        static_cast<LogCapture*>(self)->lines.emplace_back(message);
+    }
+    SDL_LogOutputFunction previous_ = nullptr;
+    void* previousData_ = nullptr;
+};
+
+class FrameTest : public ::testing::Test {
+protected:
+    void start(bool quickJoin) {
+        app = std::make_unique<Application>(
+            [this](TransportCallbacks&& callbacks) {
+                wire.callbacks = std::move(callbacks);
+                return std::make_unique<test::ScriptedTransport>(wire);
+            },
+            [this] { return nowMs; });
+        app->graphics.initialize(std::make_unique<RecordingBackend>(recording));
+        app->initializeParts(quickJoin, false);
+    }
+
+    // One frame stepMs after the previous one.
+    std::optional<ShownScreen> frame(std::vector<SDL_Event> events = {}, double stepMs = 16) {
+        nowMs += stepMs;
+        FrameInput input;
+        input.events = std::move(events);
+        input.width = kWidth;
+        input.height = kHeight;
+        input.nowMs = nowMs;
+        input.inputFocus = focused;
+        return app->runFrame(input);
+    }
+
+    void serve(const json& message) { wire.inbound.push_back(message.dump()); }
+
+    // The scripted server's side of a join, a frame per round trip: the
+    // challenge and the welcome, the join sound sent when asked for (a
+    // later game of the run has it cached), and "ready" once the client
+    // said "assetsReady".
+    void joinToReady() {
+        ASSERT_TRUE(app->gameActive);
+        const size_t requests = wire.sentOfType("assetRequest").size();
+        const size_t readies = wire.sentOfType("assetsReady").size();
+        serve({{"type", "challenge"}, {"challenge", "00112233445566778899aabbccddeeff"}, {"difficulty", 4}});
+        serve(test::welcomeJson(app->network.localCharacter, {sound}));
+        EXPECT_EQ(frame(), ShownScreen::Editor);
+        if (wire.sentOfType("assetRequest").size() > requests) {
+            serve({{"type", "assetChunk"},
+                   {"id", "player-join"},
+                   {"offset", 0},
+                   {"data", test::encodeBase64(soundBytes)},
+                   {"done", true}});
+            EXPECT_EQ(frame(), ShownScreen::Editor);
+        }
+        ASSERT_EQ(wire.sentOfType("assetsReady").size(), readies + 1) << app->network.errorCode << app->audioError;
+        serve({{"type", "ready"}});
+        ASSERT_EQ(frame(), ShownScreen::Game) << app->network.errorCode;
+    }
+
+    LogCapture log;
+    test::Wire wire;
+    double nowMs = 100000;
+    bool focused = true;
+    Recording recording;
+    std::vector<uint8_t> soundBytes = joinSoundBytes();
+    ManifestEntry sound = test::entryFor("player-join", AssetAudio, soundBytes);
+    std::unique_ptr<Application> app;
+};
+
+TEST_F(FrameTest, QuickJoinReachesTheGameWithAScriptedServer) {
+    ASSERT_GT(soundBytes.size(), 100u);
+    start(true);
+    EXPECT_EQ(app->shownScreen(), ShownScreen::Editor) << "the join overlay, connecting";
+    EXPECT_EQ(frame(), ShownScreen::Editor);
+    joinToReady();
+    EXPECT_EQ(wire.sentTypes().front(), "hello");
+    EXPECT_TRUE(app->joinSoundReady);
+    // The status lines come from the Application, not from a screen.
+    EXPECT_EQ(log.count("Join status: Connecting 0%"), 1);
+    EXPECT_EQ(log.count("Join status: Downloading assets 0%"), 1);
+    EXPECT_EQ(log.count("Join status: Downloading assets 100%"), 1);
+    EXPECT_EQ(log.count("Game ready: player 3"), 1);
+    // The game frame drew the world at the drawable size.
+    ASSERT_FALSE(recording.frames.empty());
+    EXPECT_EQ(recording.frames.back(), std::make_pair(kWidth, kHeight));
+    EXPECT_EQ(frame(), ShownScreen::Game);
+    EXPECT_EQ(log.count("Game ready"), 1) << "logged once per game";
+}
+
+TEST_F(FrameTest, WithoutQuickJoinTheTitleScreenComesFirstAndReturnJoins) {
+    start(false);
+    EXPECT_EQ(frame(), ShownScreen::TitleScreen);
+    EXPECT_FALSE(app->gameActive);
+    EXPECT_TRUE(wire.connects.empty());
+    EXPECT_EQ(frame({keyDown(SDL_SCANCODE_RETURN)}), ShownScreen::Editor);
+    EXPECT_TRUE(app->gameActive);
+    EXPECT_EQ(wire.connects.size(), 1u);
+    joinToReady();
+}
+
+TEST_F(FrameTest, TheGameEndingByTheServerLogsTheReasonFromTheApplication) {
+    start(true);
+    frame();
+    joinToReady();
+    serve({{"type", "disconnect"}, {"code", "ERR_KICKED"}, {"reason", "Server restarting"}});
+    EXPECT_EQ(frame(), ShownScreen::Editor);
+    EXPECT_FALSE(app->gameActive);
+    EXPECT_EQ(log.count("Disconnected: Server restarting"), 1);
+    // Without a reason the code is shown.
+    EXPECT_EQ(frame({keyDown(SDL_SCANCODE_RETURN)}), ShownScreen::Editor);
+    joinToReady();
+    serve({{"type", "error"}, {"code", "ERR_FULL"}});
+    frame();
+    EXPECT_EQ(log.count("Disconnected: ERR_FULL"), 1);
+}
+
+TEST_F(FrameTest, MouseLookTurnsTheCameraAndFreezesTheCursor) {
+    start(true);
+    frame();
+    joinToReady();
+    frame({mouseMotion(300, 200)});
+    const float yaw = app->renderer.camera.yaw;
+    frame({mouseDown(300, 200, SDL_BUTTON_RIGHT)});
+    EXPECT_TRUE(app->relativeMouse);
+    frame({mouseMotion(360, 260, 60, 0), windowEvent(SDL_WINDOWEVENT_LEAVE)});
+    EXPECT_NE(app->renderer.camera.yaw, yaw);
+    EXPECT_EQ(app->cursor.x, 300) << "the pointer turns the camera, not the cursor";
+    EXPECT_TRUE(app->cursor.visible) << "leaving the window does not hide it";
+    frame({mouseUp(360, 260, SDL_BUTTON_RIGHT)});
+    EXPECT_FALSE(app->relativeMouse);
+    const float turned = app->renderer.camera.yaw;
+    frame({mouseMotion(400, 300, 40, 0)});
+    EXPECT_EQ(app->renderer.camera.yaw, turned);
+    EXPECT_EQ(app->cursor.x, 400);
+    // Escape ends it too, even on a key repeat.
+    frame({mouseDown(400, 300, SDL_BUTTON_RIGHT)});
+    frame({keyDown(SDL_SCANCODE_ESCAPE, true)});
+    EXPECT_FALSE(app->relativeMouse);
+}
+
+TEST_F(FrameTest, FocusLossReleasesTheKeysAndTheGameRunsOnWithoutInput) {
+    start(true);
+    frame();
+    joinToReady();
+    frame({keyDown(SDL_SCANCODE_W), keyDown(SDL_SCANCODE_D), mouseDown(10, 10, SDL_BUTTON_RIGHT)});
+    EXPECT_TRUE(app->keys[SDL_SCANCODE_W]);
+    EXPECT_TRUE(app->gameInput());
+    frame({keyDown(SDL_SCANCODE_SPACE), windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)});
+    focused = false;
+    for (bool key : app->keys) EXPECT_FALSE(key);
+    EXPECT_FALSE(app->jumpLatch);
+    EXPECT_FALSE(app->relativeMouse);
+    // Unfocused, the game still runs: the network is updated, with no
+    // movement and no jump.
+    const size_t inputs = wire.sentOfType("input").size();
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(frame({}, 30), ShownScreen::Game);
+    EXPECT_FALSE(app->gameInput());
+    const std::vector<json> sent = wire.sentOfType("input");
+    for (size_t i = inputs; i < sent.size(); ++i) {
+        for (const json& command : sent[i].at("commands")) {
+            EXPECT_EQ(command.value("x", 0.0), 0.0) << command;
+            EXPECT_EQ(command.value("y", 0.0), 0.0) << command;
+            EXPECT_FALSE(command.value("jump", false)) << command;
+        }
+    }
+}
+
+TEST_F(FrameTest, TheLeaveFadeLastsSevenTenthsOfASecondOfFrameTime) {
+    start(true);
+    frame();
+    joinToReady();
+    EXPECT_EQ(frame({keyDown(Application::kDisconnectKey)}), ShownScreen::LeaveFade);
+    EXPECT_EQ(log.count("Left the game"), 1);
+    EXPECT_FALSE(app->gameActive);
+    EXPECT_FALSE(wire.open);
+    // The leaving frame counted 0.016 s; frames 250 ms apart count 0.1 s
+    // each, so the seventh of them reaches 0.7 s (and still draws the
+    // fade). Return during the fade does not join.
+    int fadeFrames = 0;
+    while (frame({keyDown(SDL_SCANCODE_RETURN, fadeFrames > 0)}, 250) == ShownScreen::LeaveFade) {
+        ++fadeFrames;
+        if (fadeFrames == 6) EXPECT_NEAR(app->fadeTimer, 0.084, 1e-9);
+        ASSERT_LT(fadeFrames, 20);
+    }
+    EXPECT_EQ(fadeFrames, 7);
+    EXPECT_FALSE(app->gameActive);
+    EXPECT_EQ(wire.connects.size(), 1u);
+    EXPECT_EQ(app->shownScreen(), ShownScreen::TitleScreen);
+    EXPECT_TRUE(app->browserInitialized) << "the title screen is set up on the way back";
+}
+
+TEST_F(FrameTest, QuitInTheMiddleOfABurstEndsTheFrameBeforeAnythingIsDrawn) {
+    start(true);
+    frame();
+    joinToReady();
+    const size_t drawnFrames = recording.frames.size();
+    EXPECT_EQ(frame({keyDown(SDL_SCANCODE_W), quitEvent(), keyDown(SDL_SCANCODE_A)}), std::nullopt);
+    EXPECT_FALSE(app->running);
+    EXPECT_TRUE(app->keys[SDL_SCANCODE_W]);
+    EXPECT_FALSE(app->keys[SDL_SCANCODE_A]) << "the events after the quit are not handled";
+    EXPECT_EQ(recording.frames.size(), drawnFrames);
+}
+
+// One function chooses the screen; its precedence is the drawing's.
+TEST_F(FrameTest, OneScreenIsShownInOrderOfPrecedence) {
+    start(false);
+    EXPECT_EQ(app->shownScreen(), ShownScreen::TitleScreen);
+    app->fadeTimer = 0.2;
+    EXPECT_EQ(app->shownScreen(), ShownScreen::LeaveFade);
+    app->fadeTimer = 0;
+    frame({keyDown(SDL_SCANCODE_RETURN)});
+    EXPECT_EQ(app->shownScreen(), ShownScreen::Editor);
+    joinToReady();
+    EXPECT_EQ(app->shownScreen(), ShownScreen::Game);
+    app->joinSoundReady = false;
+    EXPECT_EQ(app->shownScreen(), ShownScreen::Editor) << "not ready";
+    app->joinSoundReady = true;
+    app->editingInGame = true;
+    EXPECT_EQ(app->shownScreen(), ShownScreen::Editor) << "the library over the game";
+    app->editingInGame = false;
+    app->fadeTimer = 0.1;
+    EXPECT_EQ(app->shownScreen(), ShownScreen::LeaveFade);
+}
+
+}  // namespace
+}  // namespace vobu
