@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "character/face_codec.h"
-#include "ui/text.h"
+#include "ui/utf8.h"
 
 namespace vobu {
 namespace {

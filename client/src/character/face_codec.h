@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/graphics.h"
+#include "ui/vertex.h"
 
 namespace vobu {
 

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "net/manifest_entry.h"
+#include "world/manifest_entry.h"
 
 namespace vobu {
 

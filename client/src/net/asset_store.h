@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "net/manifest_entry.h"
+#include "world/manifest_entry.h"
 
 namespace vobu {
 

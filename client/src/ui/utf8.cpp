@@ -1,4 +1,4 @@
-#include "ui/text.h"
+#include "ui/utf8.h"
 
 namespace vobu {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "character/character.h"
-#include "net/manifest_entry.h"
+#include "world/manifest_entry.h"
 #include "world/movement_types.h"
 
 namespace rpg {

@@ -8,8 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "net/base64.h"
-#include "net/manifest_entry.h"
 #include "net/sha256.h"
+#include "world/manifest_entry.h"
 
 namespace vobu::test {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/text.h"
+#include "ui/utf8.h"
 
 namespace vobu {
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
-// One asset of a world's manifest.
+// One asset of a world's manifest, as the Scene holds it: the network fills
+// it from the welcome, the asset store downloads what it names.
 
 #include <cstdint>
 #include <string>
