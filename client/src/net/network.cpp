@@ -172,18 +172,7 @@ std::vector<Player> Network::playersForRender(double nowMs) const {
         std::remove_if(players.begin(), players.end(), [localId](const Player& p) { return p.id == localId; }),
         players.end());
     if (welcomed) {
-        const MoveState state = predictor.predictedState(scene);
-        Player local;
-        local.id = localId;
-        local.x = state.x;
-        local.y = state.y;
-        local.z = state.z;
-        local.vz = state.vz;
-        local.vx = state.vx;
-        local.vy = state.vy;
-        local.heading = float(state.heading);
-        local.triangle = state.triangle;
-        players.push_back(local);
+        players.push_back(playerOf(localId, predictor.predictedState(scene)));
     }
     return players;
 }
@@ -293,15 +282,7 @@ void Network::takeSnapshot() {
     if (!local) {
         return;
     }
-    MoveState server;
-    server.x = local->x;
-    server.y = local->y;
-    server.z = local->z;
-    server.vz = local->vz;
-    server.heading = double(local->heading);
-    server.vx = local->vx;
-    server.vy = local->vy;
-    server.triangle = local->triangle;
+    const MoveState server = moveStateOf(*local);
     const MoveState before = predictor.predictedState(scene);
     predictor.reconcile(server, scene.lastAck, scene);
     const MoveState after = predictor.predictedState(scene);

@@ -203,14 +203,7 @@ void Renderer::drawPlayer(const Scene& scene, const Player& player, double dt, b
         }
     }
 
-    MoveState state;
-    state.x = player.x;
-    state.y = player.y;
-    state.z = player.z;
-    state.vz = player.vz;
-    state.heading = player.heading;
-    state.triangle = player.triangle;
-    CharacterPose::update(visual.pose, state, dt, character, &scene.walkMesh);
+    CharacterPose::update(visual.pose, moveStateOf(player), dt, character, &scene.walkMesh);
     visual.initialised = true;
 
     updateSkin(visual, scene, player, isLocal);

@@ -72,6 +72,35 @@ struct Player {
     int32_t triangle = -1;
 };
 
+// A player's movement state as the snapshot holds it, and a movement state
+// as the player with that id.
+inline MoveState moveStateOf(const Player& player) {
+    MoveState state;
+    state.x = player.x;
+    state.y = player.y;
+    state.z = player.z;
+    state.vz = player.vz;
+    state.heading = double(player.heading);
+    state.vx = player.vx;
+    state.vy = player.vy;
+    state.triangle = player.triangle;
+    return state;
+}
+
+inline Player playerOf(int32_t id, const MoveState& state) {
+    Player player;
+    player.id = id;
+    player.x = state.x;
+    player.y = state.y;
+    player.z = state.z;
+    player.vz = state.vz;
+    player.vx = state.vx;
+    player.vy = state.vy;
+    player.heading = float(state.heading);
+    player.triangle = state.triangle;
+    return player;
+}
+
 struct SceneEntity {
     int32_t id = 0;
     std::string type;  // "text" or "audio"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "mapkit/map_kit.h"
 #include "mapkit/map_writer.h"
@@ -53,6 +54,33 @@ TEST(SceneRecord, DefaultsAreTheStateBetweenGames) {
 }
 
 TEST(SceneRecord, ASnapshotPlayerIsSixtyFourBytes) { EXPECT_EQ(sizeof(Player), 64u); }
+
+// Every field goes across, none into another's place.
+TEST(SceneRecord, APlayerAndItsMovementStateConvertBothWays) {
+    Player player;
+    player.id = 7;
+    player.x = 1.25;
+    player.y = -2.5;
+    player.z = 3.75;
+    player.vz = -4.5;
+    player.vx = 5.25;
+    player.vy = -6.5;
+    player.heading = 0.75f;
+    player.triangle = 8;
+    const MoveState state = moveStateOf(player);
+    EXPECT_EQ(state.x, 1.25);
+    EXPECT_EQ(state.y, -2.5);
+    EXPECT_EQ(state.z, 3.75);
+    EXPECT_EQ(state.vz, -4.5);
+    EXPECT_EQ(state.vx, 5.25);
+    EXPECT_EQ(state.vy, -6.5);
+    EXPECT_EQ(state.heading, 0.75);
+    EXPECT_EQ(state.triangle, 8);
+    const Player back = playerOf(9, state);
+    EXPECT_EQ(back.id, 9);
+    EXPECT_EQ(std::tie(back.x, back.y, back.z, back.vz, back.vx, back.vy, back.heading, back.triangle),
+              std::tie(player.x, player.y, player.z, player.vz, player.vx, player.vy, player.heading, player.triangle));
+}
 
 TEST(SceneRecord, CopiesShareTheNavigationMeshAndOutliveTheOriginal) {
     auto live = std::make_unique<Scene>();
