@@ -53,6 +53,8 @@ bool isDecimalNonce(const std::string& nonce) {
 
 json sizeOf(const Character& c) { return json::array({c.width, c.height, c.depth}); }
 
+}  // namespace
+
 Character botCharacter(int number) {
     static const uint32_t colors[] = {0x3070d0, 0xd04040, 0x40b050, 0xc0a020, 0x9040c0, 0x30b0b0, 0xe07020, 0x808080};
     Character c;
@@ -71,8 +73,6 @@ Character botCharacter(int number) {
     }
     return c;
 }
-
-}  // namespace
 
 std::string skinDocument(const Character& character) {
     constexpr int kScale = 8;

@@ -54,9 +54,16 @@ struct ServerOptions {
     std::string motd = "A small world with bots, signs and a humming stone";
 };
 
+// The most bots a server runs (--bots).
+constexpr int kMaxBots = 8;
+
 // A character as a skin asset: its network document at face scale 8 (the
 // faces sampled every 8 texels), small enough for the skin budget.
 std::string skinDocument(const Character& character);
+
+// The character of bot `number` (from 1): a body colour of its own and two
+// eyes on the front.
+Character botCharacter(int number);
 
 // Names accepted by --fault.
 const std::set<std::string>& knownFaults();

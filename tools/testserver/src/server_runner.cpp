@@ -62,7 +62,7 @@ ServerOptions parseServerOptions(const std::vector<std::string>& args) {
                 throw std::invalid_argument("--world is demo or big");
             }
         } else if (option == "--bots") {
-            options.bots = static_cast<int>(parseNumber(option, value(), 0, 8));
+            options.bots = static_cast<int>(parseNumber(option, value(), 0, kMaxBots));
         } else if (option == "--difficulty") {
             options.difficulty = static_cast<int>(parseNumber(option, value(), 1, 32));
         } else if (option == "--fault") {

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "game_server.h"
 #include "mapkit/map_kit.h"
 #include "mapkit/map_writer.h"
 #include "net/sha256.h"
@@ -80,6 +81,16 @@ void buildDemo(TestWorld& world, const std::vector<uint8_t>& joinSound) {
     world.botPath = {{1.0, -3.0}, {5.0, -3.0}, {5.0, 3.0}, {1.0, 3.0}};
 }
 
+// The skins of the bots present at a welcome join its manifest: room for
+// as many as a server can run, so the big world joins with any --bots.
+uint64_t botSkinRoom() {
+    uint64_t room = 0;
+    for (int n = 1; n <= kMaxBots; ++n) {
+        room += skinDocument(botCharacter(n)).size();
+    }
+    return room;
+}
+
 void buildBig(TestWorld& world, const std::vector<uint8_t>& joinSound) {
     // grid(128, 64, 0.5): 16384 triangles over x in [-32, 32], y in [-16, 16].
     addAsset(world, "walkmesh", "walkmesh", mapkit::writeWalkMesh(mapkit::grid(128, 64, 0.5)));
@@ -94,7 +105,7 @@ void buildBig(TestWorld& world, const std::vector<uint8_t>& joinSound) {
     materials[1].number = 1;
     const uint64_t perQuad = 4 * mapkit::kRenderVertexBytes + 6 * 4;
     const uint64_t fixed = mapkit::kRenderHeaderBytes + 2 * mapkit::kMaterialHeaderBytes;
-    const uint64_t room = kWorldBudget - used - fixed - 64;
+    const uint64_t room = kWorldBudget - used - fixed - 64 - botSkinRoom();
     const uint64_t quads = std::min<uint64_t>(room / perQuad, 1048576 / perQuad - 1);
     const int columns = 128;
     for (uint64_t q = 0; q < quads; ++q) {

@@ -786,5 +786,31 @@ TEST(TestServerWorlds, BigWorldFillsTheBudgetAndEveryAssetLoads) {
     EXPECT_THROW(buildTestWorld("none", dataDir), std::runtime_error);
 }
 
+// Bots present at the welcome add their skins to its manifest; the big
+// world leaves room for every bot a server can run.
+TEST(TestServerWorlds, TheBigWorldWithEveryBotsSkinStaysWithinTheBudget) {
+    uint64_t total = buildTestWorld("big", parseServerOptions({}).dataDir).totalBytes();
+    for (int n = 1; n <= kMaxBots; ++n) total += skinDocument(botCharacter(n)).size();
+    EXPECT_LE(total, 2097152u);
+    EXPECT_GT(total, 2090000u) << "and still fills it";
+}
+
+TEST(TestServerJoin, TheBigWorldJoinsWithTheDefaultBots) {
+    ServerOptions options = quickOptions();
+    options.world = "big";
+    options.bots = ServerOptions().bots;
+    RunningServer server(options);
+    TestClient client(server.port());
+    const json welcome = client.joinToWelcome(debugCharacter());
+    uint64_t total = 0;
+    int skins = 0;
+    for (const json& asset : welcome.at("assets")) {
+        total += asset.at("bytes").get<uint64_t>();
+        skins += asset.at("kind") == "skin";
+    }
+    EXPECT_GE(skins, 1) << "bot 1 is there from the start";
+    EXPECT_LE(total, 2097152u);
+}
+
 }  // namespace
 }  // namespace vobu::testserver::test
