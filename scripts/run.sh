@@ -3,15 +3,23 @@
 # game server starts in the background with its demo world and bots, the
 # client joins it at once, and the server stops when the client exits.
 # Arguments go to the client (for example --quit-after-ms 20000).
-# VOBU_SKIP_SETUP=1 skips the package install, VOBU_BUILD_DIR picks another
-# build folder.
+# VOBU_SKIP_SETUP=1 skips the package install, VOBU_SKIP_BUILD=1 plays the
+# existing build as it is, VOBU_BUILD_DIR picks another build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${VOBU_BUILD_DIR:-build}
 if [ "${VOBU_SKIP_SETUP:-0}" != 1 ]; then
   ./scripts/setup.sh
 fi
-./scripts/build.sh "$dir"
+if [ "${VOBU_SKIP_BUILD:-0}" != 1 ]; then
+  ./scripts/build.sh "$dir"
+fi
+for binary in vobu_testserver vobugame; do
+  if [ ! -x "./$dir/bin/$binary" ]; then
+    echo "run.sh: no $dir/bin/$binary; build first (without VOBU_SKIP_BUILD=1)" >&2
+    exit 1
+  fi
+done
 
 port_file=$(mktemp)
 server_pid=
@@ -27,7 +35,7 @@ trap stop_server EXIT
 "./$dir/bin/vobu_testserver" --port 0 --world demo --bots 3 >"$port_file" &
 server_pid=$!
 
-# The server prints "PORT <n>" once it listens.
+# Once it listens the server prints "PORT <n>", then "URL <address>".
 url=
 for _ in $(seq 1 100); do
   url=$(sed -n 's/^URL //p' "$port_file")
