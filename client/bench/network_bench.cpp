@@ -15,8 +15,8 @@
 #include "mapkit/map_writer.h"
 #include "net/network.h"
 #include "net/protocol_test_support.h"
-#include "support/scripted_transport.h"
 #include "net/server_message_session.h"
+#include "support/scripted_transport.h"
 
 namespace {
 

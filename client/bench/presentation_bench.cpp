@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "bench_gl_window.h"
+#include "support/test_font.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
-#include "support/test_font.h"
 #include "world/renderer.h"
 #include "world/scene.h"
 

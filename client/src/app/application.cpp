@@ -86,8 +86,9 @@ void Application::initializeParts(bool quickJoin, bool openAudio) {
         joinSound.init();
         sceneAudio.initialize();
     }
-    // The title screen is initialized here once it exists, unless the game
-    // is joined at once.
+    // The title screen starts here once it exists, unless the game is
+    // joined at once. The renderer (and then the overlay) gets the shared
+    // Graphics and Font; they live as long as the Application.
     renderer.initialize(&graphics, &standIn.font());
     browserShown = !quickJoin;
     if (window) {

@@ -12,10 +12,10 @@
 
 #include "mapkit/map_kit.h"
 #include "mapkit/map_writer.h"
-#include "ui/font.h"
-#include "ui/graphics.h"
 #include "support/recording_backend.h"
 #include "support/test_font.h"
+#include "ui/font.h"
+#include "ui/graphics.h"
 #include "world/map_readers.h"
 #include "world/scene.h"
 
