@@ -1,24 +1,13 @@
-// Whole frames of the Application without a window: a scripted server on
-// the transport, the recording Graphics backend, synthesised events and a
-// clock the test moves.
+// Whole frames of the Application through its frame seam: the game path of
+// today from the join to the leave fade.
 
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 
-#include <fstream>
-#include <iterator>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include <nlohmann/json.hpp>
 
-#include "app/application.h"
-#include "net/server_message_session.h"
-#include "support/recording_backend.h"
-#include "support/scripted_transport.h"
+#include "app/frame_fixture.h"
 #include "support/sdl_events.h"
 
 namespace vobu {
@@ -26,102 +15,6 @@ namespace {
 
 using nlohmann::json;
 using namespace vobu::testing;
-
-constexpr int kWidth = 1020;
-constexpr int kHeight = 680;
-
-std::vector<uint8_t> joinSoundBytes() {
-    std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/tools/testserver/data/player-join.ogg", std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The lines the Application logs, which the end-to-end tests read.
-class LogCapture {
-public:
-    LogCapture() {
-        SDL_LogGetOutputFunction(&previous_, &previousData_);
-        SDL_LogSetOutputFunction(&LogCapture::write, this);
-    }
-    ~LogCapture() { SDL_LogSetOutputFunction(previous_, previousData_); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    std::vector<std::string> lines;
-
-    int count(const std::string& prefix) const {
-        int n = 0;
-        for (const std::string& line : lines) n += line.rfind(prefix, 0) == 0;
-        return n;
-    }
-
-private:
-    static void write(void* self, int, SDL_LogPriority, const char* message) {
-        static_cast<LogCapture*>(self)->lines.emplace_back(message);
-    }
-    SDL_LogOutputFunction previous_ = nullptr;
-    void* previousData_ = nullptr;
-};
-
-class FrameTest : public ::testing::Test {
-protected:
-    void start(bool quickJoin) {
-        app = std::make_unique<Application>(
-            [this](TransportCallbacks&& callbacks) {
-                wire.callbacks = std::move(callbacks);
-                return std::make_unique<test::ScriptedTransport>(wire);
-            },
-            [this] { return nowMs; });
-        app->graphics.initialize(std::make_unique<RecordingBackend>(recording));
-        app->initializeParts(quickJoin, false);
-    }
-
-    // One frame stepMs after the previous one.
-    std::optional<ShownScreen> frame(std::vector<SDL_Event> events = {}, double stepMs = 16) {
-        nowMs += stepMs;
-        FrameInput input;
-        input.events = std::move(events);
-        input.width = kWidth;
-        input.height = kHeight;
-        input.nowMs = nowMs;
-        input.inputFocus = focused;
-        return app->runFrame(input);
-    }
-
-    void serve(const json& message) { wire.inbound.push_back(message.dump()); }
-
-    // The scripted server's side of a join, a frame per round trip: the
-    // challenge and the welcome, the join sound sent when asked for (a
-    // later game of the run has it cached), and "ready" once the client
-    // said "assetsReady".
-    void joinToReady() {
-        ASSERT_TRUE(app->gameActive);
-        const size_t requests = wire.sentOfType("assetRequest").size();
-        const size_t readies = wire.sentOfType("assetsReady").size();
-        serve({{"type", "challenge"}, {"challenge", "00112233445566778899aabbccddeeff"}, {"difficulty", 4}});
-        serve(test::welcomeJson(app->network.localCharacter, {sound}));
-        EXPECT_EQ(frame(), ShownScreen::Editor);
-        if (wire.sentOfType("assetRequest").size() > requests) {
-            serve({{"type", "assetChunk"},
-                   {"id", "player-join"},
-                   {"offset", 0},
-                   {"data", test::encodeBase64(soundBytes)},
-                   {"done", true}});
-            EXPECT_EQ(frame(), ShownScreen::Editor);
-        }
-        ASSERT_EQ(wire.sentOfType("assetsReady").size(), readies + 1) << app->network.errorCode << app->audioError;
-        serve({{"type", "ready"}});
-        ASSERT_EQ(frame(), ShownScreen::Game) << app->network.errorCode;
-    }
-
-    LogCapture log;
-    test::Wire wire;
-    double nowMs = 100000;
-    bool focused = true;
-    Recording recording;
-    std::vector<uint8_t> soundBytes = joinSoundBytes();
-    ManifestEntry sound = test::entryFor("player-join", AssetAudio, soundBytes);
-    std::unique_ptr<Application> app;
-};
 
 TEST_F(FrameTest, QuickJoinReachesTheGameWithAScriptedServer) {
     ASSERT_GT(soundBytes.size(), 100u);

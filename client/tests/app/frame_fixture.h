@@ -1,0 +1,97 @@
+#pragma once
+// Whole frames of the Application without a window: a scripted server on
+// the transport, the recording Graphics backend, synthesised events and a
+// clock the test moves. A test starts the parts, then runs frames.
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/application.h"
+#include "net/server_message_session.h"
+#include "support/log_capture.h"
+#include "support/recording_backend.h"
+#include "support/scripted_transport.h"
+
+namespace vobu::testing {
+
+// The join sound the test server plays, a real Ogg Vorbis stream.
+inline std::vector<uint8_t> joinSoundBytes() {
+    std::ifstream in(std::string(VOBU_SOURCE_DIR) + "/tools/testserver/data/player-join.ogg", std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class FrameTest : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 1020;
+    static constexpr int kHeight = 680;
+
+    void start(bool quickJoin) {
+        app = std::make_unique<Application>(
+            [this](TransportCallbacks&& callbacks) {
+                wire.callbacks = std::move(callbacks);
+                return std::make_unique<test::ScriptedTransport>(wire);
+            },
+            [this] { return nowMs; });
+        app->graphics.initialize(std::make_unique<RecordingBackend>(recording));
+        app->initializeParts(quickJoin, false);
+    }
+
+    // One frame stepMs after the previous one.
+    std::optional<ShownScreen> frame(std::vector<SDL_Event> events = {}, double stepMs = 16) {
+        nowMs += stepMs;
+        FrameInput input;
+        input.events = std::move(events);
+        input.width = kWidth;
+        input.height = kHeight;
+        input.nowMs = nowMs;
+        input.inputFocus = focused;
+        return app->runFrame(input);
+    }
+
+    void serve(const nlohmann::json& message) { wire.inbound.push_back(message.dump()); }
+
+    // The scripted server's side of a join, a frame per round trip: the
+    // challenge and the welcome, the join sound sent when asked for (a
+    // later game of the run has it cached), and "ready" once the client
+    // said "assetsReady".
+    void joinToReady() {
+        ASSERT_TRUE(app->gameActive);
+        const size_t requests = wire.sentOfType("assetRequest").size();
+        const size_t readies = wire.sentOfType("assetsReady").size();
+        serve({{"type", "challenge"}, {"challenge", "00112233445566778899aabbccddeeff"}, {"difficulty", 4}});
+        serve(test::welcomeJson(app->network.localCharacter, {sound}));
+        EXPECT_EQ(frame(), ShownScreen::Editor);
+        if (wire.sentOfType("assetRequest").size() > requests) {
+            serve({{"type", "assetChunk"},
+                   {"id", "player-join"},
+                   {"offset", 0},
+                   {"data", test::encodeBase64(soundBytes)},
+                   {"done", true}});
+            EXPECT_EQ(frame(), ShownScreen::Editor);
+        }
+        ASSERT_EQ(wire.sentOfType("assetsReady").size(), readies + 1) << app->network.errorCode << app->audioError;
+        serve({{"type", "ready"}});
+        ASSERT_EQ(frame(), ShownScreen::Game) << app->network.errorCode;
+    }
+
+    LogCapture log;
+    test::Wire wire;
+    double nowMs = 100000;
+    bool focused = true;
+    Recording recording;
+    std::vector<uint8_t> soundBytes = joinSoundBytes();
+    ManifestEntry sound = test::entryFor("player-join", AssetAudio, soundBytes);
+    std::unique_ptr<Application> app;
+};
+
+}  // namespace vobu::testing
