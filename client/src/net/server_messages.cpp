@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "character/character_json.h"
 #include "character/face_codec.h"
@@ -317,9 +318,15 @@ ServerMessageKind handleLeft(const json& message, Scene& scene) {
     return ServerMessageKind::Character;
 }
 
+// Every element is read and checked, but a player id counts once: the
+// first entry is the player, later ones with the same id are dropped, so
+// nothing after the snapshot (interpolation, reconciliation, drawing) sees
+// a player twice.
 ServerMessageKind handleSnapshot(const json& message, Scene& scene) {
     if (scene.localPlayerId < 0) return ServerMessageKind::None;
     std::vector<Player> players;
+    std::unordered_set<int32_t> listed;
+    bool localListed = false;
     uint32_t lastAck = scene.lastAck;
     for (const json& element : message.at("players")) {
         Player player;
@@ -332,8 +339,12 @@ ServerMessageKind handleSnapshot(const json& message, Scene& scene) {
         player.vx = optionalDouble(element, "vx", 0);
         player.vy = optionalDouble(element, "vy", 0);
         player.triangle = optionalInt(element, "triangle", -1);
-        if (player.id == scene.localPlayerId) lastAck = requiredUint(element, "ack");
-        players.push_back(player);
+        if (player.id == scene.localPlayerId) {
+            const uint32_t ack = requiredUint(element, "ack");
+            if (!localListed) lastAck = ack;
+            localListed = true;
+        }
+        if (listed.insert(player.id).second) players.push_back(player);
     }
     scene.lastAck = lastAck;
     scene.players = std::move(players);
