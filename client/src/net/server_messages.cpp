@@ -14,6 +14,7 @@
 #include "net/chat_messages.h"
 #include "net/failure_code.h"
 #include "net/json_fields.h"
+#include "net/player_records.h"
 #include "platform/performance_clock.h"
 
 namespace vobu {
@@ -293,16 +294,14 @@ ServerMessageKind handleAudioSegment(const json& message, Scene& scene, double n
 ServerMessageKind handleJoined(const json& message, Scene& scene) {
     if (scene.localPlayerId < 0 || message.at("id") == scene.localPlayerId) return ServerMessageKind::None;
     const int32_t id = requiredInt(message, "id");
-    return scene.joinedPlayers.insert(id).second ? ServerMessageKind::Joined : ServerMessageKind::None;
+    return noteJoined(scene, id) ? ServerMessageKind::Joined : ServerMessageKind::None;
 }
 
 ServerMessageKind handleCharacter(const json& message, Scene& scene) {
     Character character = decodeCharacterJson(message.at("character").dump(), true);
     const int32_t id = requiredInt(message, "id");
     const int32_t generation = optionalUintAsInt(message, "generation", 1);
-    scene.characters[id] = std::move(character);
-    scene.characterRevisions[id] += 1;
-    scene.characterGenerations[id] = generation;
+    storeCharacter(scene, id, std::move(character), generation);
     return ServerMessageKind::Character;
 }
 
@@ -312,9 +311,7 @@ ServerMessageKind handleLeft(const json& message, Scene& scene) {
         return entry.kind == AssetSkin && entry.playerId == id;
     });
     if (ownsASkin) scene.departedSkinOwners.insert(id);
-    scene.characters.erase(id);
-    scene.characterRevisions.erase(id);
-    scene.characterGenerations.erase(id);
+    noteLeft(scene, id);
     return ServerMessageKind::Character;
 }
 
