@@ -180,7 +180,8 @@ private:
     // depend on how the reads fall. Every poll ends with the whole frames cut
     // and at most one partial frame left, whose header (once there) has been
     // checked against kReceiveFrameBytes, so the buffer never holds more than
-    // that frame plus one poll's reads.
+    // that frame plus one poll's reads (before the upgrade the reply header
+    // limit bounds it the same way).
     void readAvailable() {
         uint8_t chunk[kReadChunkBytes];
         for (int read = 0; read < kReadsPerPoll; ++read) {
