@@ -107,6 +107,7 @@ void benchmarkReceivePath(benchmark::State& state, const std::string& message) {
     platform.pendingError = [](int) { return 0; };
     platform.send = [](int, const uint8_t*, size_t length) { return static_cast<long>(length); };
     platform.receive = [socket](int, uint8_t* data, size_t length) { return socket->receive(data, length); };
+    platform.shutdownSending = [](int) {};
     platform.closeSocket = [](int) {};
     platform.randomBytes = [](uint8_t* data, size_t length) {
         std::memset(data, 0x5A, length);

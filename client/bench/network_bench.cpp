@@ -17,6 +17,9 @@
 #include "net/protocol_test_support.h"
 #include "net/server_message_session.h"
 #include "support/scripted_transport.h"
+#include "ui/font.h"
+#include "ui/graphics.h"
+#include "world/renderer.h"
 
 namespace {
 
@@ -177,5 +180,58 @@ void BM_PlayingFrame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PlayingFrame)->Unit(benchmark::kMicrosecond);
+
+// One whole frame (update, the players to draw, the renderer without a
+// graphics backend) while the server's snapshots list one other player 1000
+// times, every third frame. players_drawn tells how many bodies were drawn.
+void BM_FrameWithOnePlayerListed1000Times(benchmark::State& state) {
+    Game game;
+    const std::vector<ManifestEntry> manifest = {joinSoundEntry()};
+    game.serve(welcomeJson(localCharacter(), manifest).dump());
+    game.serve(json{
+        {"type", "assetChunk"},
+        {"id", "player-join"},
+        {"offset", 0},
+        {"data", encodeBase64(patternBytes(10, 9))},
+        {"done",
+         true}}.dump());
+    Character other;
+    other.id = "other";
+    other.name = "Other";
+    game.serve(
+        json{{"type", "character"}, {"id", 10}, {"character", json::parse(encodeCharacterJsonRle(other))}}.dump());
+    game.step();
+    game.network->checkAssetsReady();
+    game.serve(R"({"type":"ready"})");
+    game.step();
+    if (!game.network->joined) {
+        state.SkipWithError(("no join: " + game.network->errorCode).c_str());
+        return;
+    }
+    json players = json::array();
+    players.push_back({{"id", kLocalId}, {"x", 0}, {"y", 0}, {"z", 0}, {"vz", 0}, {"ack", 0}});
+    for (int i = 0; i < 1000; ++i) players.push_back({{"id", 10}, {"x", i % 7}, {"y", 2}, {"z", 0}, {"vz", 0}});
+    const std::string snapshot = json{{"type", "snapshot"}, {"players", players}}.dump();
+
+    Graphics graphics;
+    const Font font;
+    Renderer renderer;
+    renderer.initialize(&graphics, &font);
+    renderer.clock = [&game] { return game.clockMs; };
+    uint64_t frame = 0;
+    size_t drawn = 0;
+    for (auto _ : state) {
+        game.clockMs += 1000.0 / 60;
+        if (frame % 3 == 0) game.serve(snapshot);
+        game.step();
+        const std::vector<Player> shown = game.network->playersForRender(game.clockMs);
+        renderer.draw(game.scene, shown, 1020, 680, 1.0 / 60, 0, 0, false);
+        drawn = renderer.drawnIds().size();
+        ++frame;
+        if (game.wire.sent.size() > 4096) game.wire.sent.clear();
+    }
+    state.counters["players_drawn"] = double(drawn);
+}
+BENCHMARK(BM_FrameWithOnePlayerListed1000Times)->Unit(benchmark::kMillisecond);
 
 }  // namespace

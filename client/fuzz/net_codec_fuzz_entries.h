@@ -48,7 +48,7 @@ inline bool serverFramesHold(const uint8_t* data, size_t size) {
         size_t consumed = 0;
         while (parseWebSocketFrame(data + offset, size - offset, frame, consumed)) {
             if (consumed == 0 || consumed > size - offset) return false;
-            if (frame.payload.size() > kFramePayloadBytes) return false;
+            if (consumed > kReceiveFrameBytes) return false;
             if ((frame.opcode & 0x08) && (frame.payload.size() > kControlPayloadBytes || !frame.fin)) return false;
             if ((frame.opcode & 0x07) > 2) return false;
             offset += consumed;

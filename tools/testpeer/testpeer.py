@@ -21,6 +21,7 @@ import asyncio
 import base64
 import hashlib
 import json
+import select
 import socket
 import ssl
 import sys
@@ -208,6 +209,72 @@ def build_frame(action):
     return head + payload
 
 
+def cut_frame(data):
+    """(fin, opcode, masked, key, payload, rest) of the first whole frame, or None."""
+    if len(data) < 2:
+        return None
+    length, at = data[1] & 127, 2
+    if length == 126:
+        if len(data) < 4:
+            return None
+        length, at = int.from_bytes(data[2:4], "big"), 4
+    elif length == 127:
+        if len(data) < 10:
+            return None
+        length, at = int.from_bytes(data[2:10], "big"), 10
+    masked = data[1] >> 7
+    key = data[at:at + 4] if masked else b""
+    at += len(key)
+    if len(data) < at + length:
+        return None
+    payload = bytearray(data[at:at + length])
+    for i in range(len(payload) if masked else 0):
+        payload[i] ^= key[i % 4]
+    return data[0] >> 7, data[0] & 15, masked, bytes(key), bytes(payload), data[at + length:]
+
+
+def flood(peer, action):
+    """Writes the frame `hex` every `interval_ms` (default 1) while reading,
+    like a busy game server, until the client's side ends: prints every frame
+    read, then "EOF" for an orderly end, or "RESET" when a read or a write
+    found the connection reset (the peer then gives up at once, as servers
+    do, without reading what is left)."""
+    frame = build_frame(action)
+    interval = action.get("interval_ms", 1) / 1000.0
+    connection = peer.connection
+    connection.setblocking(False)
+    pending, next_send = peer.pending, time.monotonic()
+    while True:
+        select.select([connection], [], [], max(0.0, next_send - time.monotonic()))
+        while True:  # everything that has arrived, before the next write
+            try:
+                data = connection.recv(65536)
+            except BlockingIOError:
+                break
+            except ConnectionResetError:
+                out("RESET")
+                return
+            if not data:
+                out("EOF")
+                return
+            pending += data
+            while True:
+                cut = cut_frame(pending)
+                if cut is None:
+                    break
+                fin, opcode, masked, key, payload, pending = cut
+                out("FRAME %d %d %d %s %s" % (opcode, fin, masked, key.hex(), payload.hex()))
+        if time.monotonic() >= next_send:
+            next_send += interval
+            try:
+                connection.send(frame)
+            except BlockingIOError:
+                pass
+            except OSError:
+                out("RESET")
+                return
+
+
 def raw_action(peer, action):
     kind = action["do"]
     if kind == "request":
@@ -240,6 +307,8 @@ def raw_action(peer, action):
         for _ in range(action.get("count", 1)):
             fin, opcode, masked, key, payload = peer.read_frame()
             out("FRAME %d %d %d %s %s" % (opcode, fin, masked, key.hex(), payload.hex()))
+    elif kind == "flood":
+        flood(peer, action)
     elif kind == "sleep":
         time.sleep(action["ms"] / 1000.0)
     elif kind == "close_tcp":

@@ -5,6 +5,7 @@
 
 #include "character/character_json.h"
 #include "net/asset_store.h"
+#include "net/player_records.h"
 #include "world/map_readers.h"
 #include "world/scene.h"
 
@@ -20,9 +21,7 @@ void applySkin(Scene& scene, const ManifestEntry& entry, const std::vector<uint8
     if (character.faceScale != kSkinFaceScale || entry.playerId == scene.localPlayerId)
         throw std::runtime_error("ERR_BAD_SPAWN_SKIN");
     if (scene.departedSkinOwners.count(entry.playerId) != 0) return;  // the player left before the skin arrived
-    scene.characters[entry.playerId] = std::move(character);
-    scene.characterRevisions[entry.playerId] += 1;
-    scene.characterGenerations[entry.playerId] = entry.generation;
+    storeCharacter(scene, entry.playerId, std::move(character), entry.generation);
 }
 
 void applyOne(Scene& scene, const ManifestEntry& entry, const std::vector<uint8_t>& bytes) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "character/character_json.h"
 #include "character/face_codec.h"
@@ -13,6 +14,7 @@
 #include "net/chat_messages.h"
 #include "net/failure_code.h"
 #include "net/json_fields.h"
+#include "net/player_records.h"
 #include "platform/performance_clock.h"
 
 namespace vobu {
@@ -292,16 +294,14 @@ ServerMessageKind handleAudioSegment(const json& message, Scene& scene, double n
 ServerMessageKind handleJoined(const json& message, Scene& scene) {
     if (scene.localPlayerId < 0 || message.at("id") == scene.localPlayerId) return ServerMessageKind::None;
     const int32_t id = requiredInt(message, "id");
-    return scene.joinedPlayers.insert(id).second ? ServerMessageKind::Joined : ServerMessageKind::None;
+    return noteJoined(scene, id) ? ServerMessageKind::Joined : ServerMessageKind::None;
 }
 
 ServerMessageKind handleCharacter(const json& message, Scene& scene) {
     Character character = decodeCharacterJson(message.at("character").dump(), true);
     const int32_t id = requiredInt(message, "id");
     const int32_t generation = optionalUintAsInt(message, "generation", 1);
-    scene.characters[id] = std::move(character);
-    scene.characterRevisions[id] += 1;
-    scene.characterGenerations[id] = generation;
+    storeCharacter(scene, id, std::move(character), generation);
     return ServerMessageKind::Character;
 }
 
@@ -311,15 +311,19 @@ ServerMessageKind handleLeft(const json& message, Scene& scene) {
         return entry.kind == AssetSkin && entry.playerId == id;
     });
     if (ownsASkin) scene.departedSkinOwners.insert(id);
-    scene.characters.erase(id);
-    scene.characterRevisions.erase(id);
-    scene.characterGenerations.erase(id);
+    noteLeft(scene, id);
     return ServerMessageKind::Character;
 }
 
+// Every element is read and checked, but a player id counts once: the
+// first entry is the player, later ones with the same id are dropped, so
+// nothing after the snapshot (interpolation, reconciliation, drawing) sees
+// a player twice.
 ServerMessageKind handleSnapshot(const json& message, Scene& scene) {
     if (scene.localPlayerId < 0) return ServerMessageKind::None;
     std::vector<Player> players;
+    std::unordered_set<int32_t> listed;
+    bool localListed = false;
     uint32_t lastAck = scene.lastAck;
     for (const json& element : message.at("players")) {
         Player player;
@@ -332,8 +336,12 @@ ServerMessageKind handleSnapshot(const json& message, Scene& scene) {
         player.vx = optionalDouble(element, "vx", 0);
         player.vy = optionalDouble(element, "vy", 0);
         player.triangle = optionalInt(element, "triangle", -1);
-        if (player.id == scene.localPlayerId) lastAck = requiredUint(element, "ack");
-        players.push_back(player);
+        if (player.id == scene.localPlayerId) {
+            const uint32_t ack = requiredUint(element, "ack");
+            if (!localListed) lastAck = ack;
+            localListed = true;
+        }
+        if (listed.insert(player.id).second) players.push_back(player);
     }
     scene.lastAck = lastAck;
     scene.players = std::move(players);

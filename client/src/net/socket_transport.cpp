@@ -25,6 +25,9 @@ namespace {
 enum class SocketState { Closed = 0, Connecting = 1, TlsHandshake = 2, Upgrading = 3, Open = 4 };
 
 constexpr uint32_t kHandshakeMilliseconds = 5000;
+// Bounds of the work of one close against a peer that keeps sending.
+constexpr int kCloseFlushAttempts = 8;
+constexpr int kCloseDiscardReads = 128;
 constexpr const char* kHeaderEnd = "\r\n\r\n";
 
 [[noreturn]] void raise(const char* code) { throw std::runtime_error(code); }
@@ -73,9 +76,9 @@ public:
     }
 
     void close() override {
+        if (socket_ >= 0) closeSocketGently();
         freeTls();
         initialiseTls();
-        if (socket_ >= 0) platform_.closeSocket(socket_);
         socket_ = -1;
         receiveBuffer_.clear();
         receiveOffset_ = 0;
@@ -173,6 +176,12 @@ private:
         return true;
     }
 
+    // No limit on the buffer as a whole: whether a frame is received must not
+    // depend on how the reads fall. Every poll ends with the whole frames cut
+    // and at most one partial frame left, whose header (once there) has been
+    // checked against kReceiveFrameBytes, so the buffer never holds more than
+    // that frame plus one poll's reads (before the upgrade the reply header
+    // limit bounds it the same way).
     void readAvailable() {
         uint8_t chunk[kReadChunkBytes];
         for (int read = 0; read < kReadsPerPoll; ++read) {
@@ -188,7 +197,6 @@ private:
                 if (count <= 0) raise("ERR_DISCONNECTED");
             }
             receiveBuffer_.insert(receiveBuffer_.end(), chunk, chunk + count);
-            if (receiveBuffer_.size() - receiveOffset_ > kReceiveBufferBytes) raise("ERR_RECEIVE_BYTES");
         }
     }
 
@@ -279,6 +287,40 @@ private:
         if (written <= 0) raise("ERR_SEND");
         sendBuffer_.erase(sendBuffer_.begin(), sendBuffer_.begin() + written);
         pendingTlsWrite_ = 0;
+    }
+
+    // --- closing ---------------------------------------------------------
+
+    // A socket closed while received bytes wait unread makes the kernel reset
+    // the connection, and the peer may then lose what was sent last (the
+    // "clientError" of a failing game, typically). So: write what is still
+    // queued, read away what has arrived, send the orderly end, read away
+    // what came meanwhile, and only then close. Nothing here blocks.
+    void closeSocketGently() {
+        if (state_ == SocketState::Open) flushQueuedForClose();
+        discardReceived();
+        platform_.shutdownSending(socket_);
+        discardReceived();
+        platform_.closeSocket(socket_);
+    }
+
+    void flushQueuedForClose() {
+        try {
+            for (int attempt = 0; attempt < kCloseFlushAttempts && !sendBuffer_.empty(); ++attempt) {
+                const size_t before = sendBuffer_.size();
+                flushSend();
+                if (sendBuffer_.size() == before) break;  // the socket takes no more now
+            }
+        } catch (const std::exception&) {
+            // The connection is going anyway; a failed write has nothing to report.
+        }
+    }
+
+    void discardReceived() {
+        uint8_t chunk[kReadChunkBytes];
+        for (int read = 0; read < kCloseDiscardReads; ++read) {
+            if (platform_.receive(socket_, chunk, sizeof chunk) <= 0) return;
+        }
     }
 
     // --- failure ---------------------------------------------------------

@@ -17,6 +17,7 @@ TransportPlatform systemTransportPlatform() {
     calls.pendingError = pendingSocketError;
     calls.send = sendOnSocket;
     calls.receive = receiveFromSocket;
+    calls.shutdownSending = shutdownSending;
     calls.closeSocket = closeSocket;
     calls.randomBytes = fillRandomBytes;
     calls.ticks = [] { return static_cast<uint32_t>(SDL_GetTicks()); };

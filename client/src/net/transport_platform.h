@@ -20,6 +20,7 @@ struct TransportPlatform {
     std::function<int(int socket)> pendingError;
     std::function<long(int socket, const uint8_t* data, size_t length)> send;
     std::function<long(int socket, uint8_t* data, size_t length)> receive;
+    std::function<void(int socket)> shutdownSending;
     std::function<void(int socket)> closeSocket;
     std::function<bool(uint8_t* data, size_t length)> randomBytes;
     // Milliseconds of SDL's tick counter.

@@ -36,8 +36,9 @@ bool parseWebSocketFrame(const uint8_t* data, size_t size, WebSocketFrame& out, 
         headerBytes = 10;
         if (size < headerBytes) return false;
         length = readBigEndian(data + 2, 8);
-        if (length > kFramePayloadBytes) throw std::runtime_error("ERR_RECEIVE_BYTES");
     }
+    // Compared without adding, so a 64-bit length cannot wrap around.
+    if (length > kReceiveFrameBytes - headerBytes) throw std::runtime_error("ERR_RECEIVE_BYTES");
     if (isControl(opcode) && (!fin || length > kControlPayloadBytes)) throw std::runtime_error("ERR_CONTROL_FRAME");
     if (size - headerBytes < length) return false;
 

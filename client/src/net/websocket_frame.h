@@ -13,8 +13,9 @@ namespace vobu {
 inline constexpr size_t kReadChunkBytes = 8192;
 inline constexpr int kReadsPerPoll = 8;
 inline constexpr size_t kUpgradeHeaderBytes = 8192;
-inline constexpr size_t kReceiveBufferBytes = 1048576;
-inline constexpr size_t kFramePayloadBytes = 1048576;
+// A received frame, header included: anything larger fails as soon as its
+// header shows the size, whatever else arrives in the same read.
+inline constexpr size_t kReceiveFrameBytes = 1048576;
 inline constexpr size_t kControlPayloadBytes = 125;
 inline constexpr size_t kMessageBytes = 1048576;
 inline constexpr size_t kSendPayloadBytes = 262144;
@@ -37,8 +38,8 @@ struct WebSocketFrame {
 
 // Cuts the first frame of `data[0, size)`. False while the frame is not
 // complete; on success `consumed` is the frame's length in bytes. Header
-// faults are thrown as "ERR_" codes as soon as the header is there, before
-// the payload arrives.
+// faults (a frame longer than kReceiveFrameBytes among them) are thrown as
+// "ERR_" codes as soon as the header is there, before the payload arrives.
 bool parseWebSocketFrame(const uint8_t* data, size_t size, WebSocketFrame& out, size_t& consumed);
 
 // The same on a buffer, removing the frame from its front.

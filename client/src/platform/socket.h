@@ -48,6 +48,10 @@ long sendOnSocket(int socket, const uint8_t* data, size_t length);
 // kSocketFailed.
 long receiveFromSocket(int socket, uint8_t* data, size_t length);
 
+// Ends the sending side (the peer reads an orderly end after the bytes
+// already written); receiving still works.
+void shutdownSending(int socket);
+
 void closeSocket(int socket);
 
 }  // namespace vobu

@@ -88,6 +88,10 @@ long receiveFromSocket(int socket, uint8_t* data, size_t length) {
     }
 }
 
+void shutdownSending(int socket) {
+    if (socket >= 0) (void)::shutdown(socket, SHUT_WR);
+}
+
 void closeSocket(int socket) {
     if (socket >= 0) ::close(socket);
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <set>
@@ -157,6 +158,9 @@ struct Scene {
     std::vector<ChatEntry> chat;
     int32_t chatRevision = 0;
     std::set<int> joinedPlayers;
+    // The joined players that left since, oldest first; bounded, so that
+    // joinedPlayers is too.
+    std::deque<int> departedPlayers;
     MoveState swapState;
     uint32_t swapAck = 0;
     MoveState spawn;

@@ -392,6 +392,26 @@ TEST_F(NetworkFixture, SnapshotsReconcileTheLocalPlayerAndRenderOthersDelayed) {
     EXPECT_DOUBLE_EQ(players[1].y, 4);
 }
 
+TEST_F(NetworkFixture, APlayerListedManyTimesInASnapshotIsTakenOnceByItsFirstEntry) {
+    join();
+    std::vector<json> others;
+    for (int i = 0; i < 1000; ++i) others.push_back({{"id", 9}, {"x", 10 + i}, {"y", 0}, {"z", 0}, {"vz", 0}});
+    json snapshot = snapshotJson(0, others, 3, 4);
+    // A second entry of the local player, elsewhere and with another ack.
+    snapshot["players"].push_back({{"id", kLocalId}, {"x", 50}, {"y", 50}, {"z", 0}, {"vz", 0}, {"ack", 7}});
+    serve(snapshot);
+    step();
+    EXPECT_EQ(scene.players.size(), 2u);
+    EXPECT_EQ(scene.lastAck, 0u);
+    clockMs += 200;
+    const std::vector<Player> players = network->playersForRender(clockMs);
+    ASSERT_EQ(players.size(), 2u);
+    EXPECT_EQ(players[0].id, 9);
+    EXPECT_DOUBLE_EQ(players[0].x, 10);
+    EXPECT_EQ(players[1].id, kLocalId);
+    EXPECT_DOUBLE_EQ(players[1].x, 3) << "reconciled with the first entry";
+}
+
 TEST_F(NetworkFixture, ChatGoesOutOnlyInAJoinedGameWithTheTextUnchanged) {
     welcome();
     network->sendChat("too early", 0);

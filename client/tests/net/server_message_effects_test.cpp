@@ -293,6 +293,31 @@ TEST(ServerMessageEffects, SnapshotListsThePlayersAndTheLocalAck) {
     EXPECT_TRUE(session.scene.players.empty());
 }
 
+TEST(ServerMessageEffects, SnapshotKeepsTheFirstEntryOfEachPlayer) {
+    Session session;
+    session.welcome();
+    const json first = {{"id", 8}, {"x", 1}, {"y", 0}, {"z", 0}, {"vz", 0}};
+    json later = first;
+    later["x"] = 2;
+    const json local = {{"id", kLocalId}, {"x", 0}, {"y", 0}, {"z", 0}, {"vz", 0}, {"ack", 5}};
+    json localAgain = local;
+    localAgain["ack"] = 9;
+    session.handle(json{{"type", "snapshot"}, {"players", {first, local, later, localAgain, later}}});
+    ASSERT_EQ(session.scene.players.size(), 2u);
+    EXPECT_EQ(session.scene.players[0].id, 8);
+    EXPECT_EQ(session.scene.players[0].x, 1);
+    EXPECT_EQ(session.scene.players[1].id, kLocalId);
+    EXPECT_EQ(session.scene.lastAck, 5u);
+
+    // A later entry is still checked: a broken one fails the message.
+    json broken = later;
+    broken.erase("x");
+    EXPECT_EQ(session.outcome(json{{"type", "snapshot"}, {"players", {first, broken}}}), "ERR_BAD_SERVER_MESSAGE");
+    json noAck = localAgain;
+    noAck.erase("ack");
+    EXPECT_EQ(session.outcome(json{{"type", "snapshot"}, {"players", {local, noAck}}}), "ERR_BAD_SERVER_MESSAGE");
+}
+
 TEST(ServerMessageEffects, ChunksAndAddedTexturesReachTheStoreAndTheScene) {
     Session session;
     const auto joinBytes = test::patternBytes(10, 9);

@@ -154,10 +154,69 @@ INSTANTIATE_TEST_SUITE_P(
                       ReceiveCase{
                           "MebibytePlusOneInTwoFrames", kMessageBytes + 1, {524288, 524289}, "ERR_MESSAGE_BYTES"},
                       ReceiveCase{"TwoFramesOf600000", 1200000, {600000, 600000}, "ERR_MESSAGE_BYTES"},
-                      ReceiveCase{"FrameFillingTheReceiveBuffer", kReceiveBufferBytes - 10, {}, ""},
-                      ReceiveCase{"FrameOneBytePastTheReceiveBuffer", kReceiveBufferBytes - 9, {}, "ERR_RECEIVE_BYTES"},
+                      ReceiveCase{"FrameOfTheLimit", kReceiveFrameBytes - 10, {}, ""},
+                      ReceiveCase{"FrameOneBytePastTheLimit", kReceiveFrameBytes - 9, {}, "ERR_RECEIVE_BYTES"},
                       ReceiveCase{"SingleFrameOfAMebibyte", kMessageBytes, {}, "ERR_RECEIVE_BYTES"}),
     [](const ::testing::TestParamInfo<ReceiveCase>& info) { return std::string(info.param.name); });
+
+// One unfragmented binary frame as the server writes it.
+std::string serverFrame(const std::string& payload) {
+    std::string frame = {'\x82'};
+    if (payload.size() < 126) {
+        frame.push_back(static_cast<char>(payload.size()));
+    } else {
+        frame.push_back(static_cast<char>(127));
+        for (int shift = 56; shift >= 0; shift -= 8)
+            frame.push_back(static_cast<char>(uint64_t(payload.size()) >> shift));
+    }
+    return frame + payload;
+}
+
+// Frames written back to back in one write, so the read that completes one
+// frame also brings the start of the next: each frame is judged on its own
+// size, whatever arrives with it.
+struct BurstCase {
+    const char* name;
+    std::vector<size_t> messageBytes;
+    size_t delivered;
+    const char* error;
+};
+
+class TransportReceiveBurst : public ::testing::TestWithParam<BurstCase> {};
+
+TEST_P(TransportReceiveBurst, JudgesEachFrameAlone) {
+    const BurstCase& c = GetParam();
+    std::vector<std::string> messages;
+    std::string bytes;
+    const auto shortMessage = json::to_msgpack(json{{"type", "short"}});
+    messages.emplace_back(shortMessage.begin(), shortMessage.end());
+    for (size_t size : c.messageBytes) messages.push_back(assetMessageOfSize(size));
+    for (const std::string& message : messages) bytes += serverFrame(message);
+    const std::string directory = testing::makeTempDirectory("vobu-burst");
+    const std::string path = directory + "/burst.bin";
+    std::ofstream(path, std::ios::binary) << bytes;
+    TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, kReply, {{"do", "write"}, {"file", path}}}}});
+    Connection connection;
+    ASSERT_TRUE(connection.open(peer.url())) << connection.recorder.error();
+    ASSERT_TRUE(pumpUntil(
+        *connection.transport,
+        [&] { return connection.recorder.messages.size() == 1 + c.messageBytes.size() || connection.recorder.ended(); },
+        20000));
+    EXPECT_EQ(connection.recorder.error(), c.error);
+    ASSERT_EQ(connection.recorder.messages.size(), c.delivered);
+    for (size_t i = 0; i < c.delivered; ++i) EXPECT_EQ(connection.recorder.messages[i], decoded(messages[i])) << i;
+    std::filesystem::remove_all(directory);
+}
+
+// A short message first puts the frame ends off the read boundaries.
+INSTANTIATE_TEST_SUITE_P(
+    Frames, TransportReceiveBurst,
+    ::testing::Values(
+        BurstCase{"ShortThenTwoJustUnderAMebibyte", {kReceiveFrameBytes - 100, kReceiveFrameBytes - 100}, 3, ""},
+        BurstCase{"ShortThenTwoOfTheLimit", {kReceiveFrameBytes - 10, kReceiveFrameBytes - 10}, 3, ""},
+        BurstCase{"ShortThenOneBytePastTheLimit", {kReceiveFrameBytes - 9}, 1, "ERR_RECEIVE_BYTES"},
+        BurstCase{"LimitThenOneBytePast", {kReceiveFrameBytes - 10, kReceiveFrameBytes - 9}, 2, "ERR_RECEIVE_BYTES"}),
+    [](const ::testing::TestParamInfo<BurstCase>& info) { return std::string(info.param.name); });
 
 TEST(TransportSuccess, ControlFrameOfTheLimitIsAnswered) {
     TestPeer peer(

@@ -89,6 +89,9 @@ TEST(WebSocketFrameParse, RefusesBadHeaders) {
         {"ping of 126", {0x89, 126, 0x00, 126}, "ERR_CONTROL_FRAME"},
         {"pong of 126", {0x8A, 126, 0x00, 126}, "ERR_CONTROL_FRAME"},
         {"64-bit length 1048577", {0x82, 127, 0, 0, 0, 0, 0, 0x10, 0x00, 0x01}, "ERR_RECEIVE_BYTES"},
+        // With its ten header bytes the frame would pass the limit.
+        {"64-bit length 1048576", {0x82, 127, 0, 0, 0, 0, 0, 0x10, 0x00, 0x00}, "ERR_RECEIVE_BYTES"},
+        {"64-bit length 1048567", {0x82, 127, 0, 0, 0, 0, 0, 0x0F, 0xFF, 0xF7}, "ERR_RECEIVE_BYTES"},
         {"64-bit length with high bits", {0x82, 127, 0x80, 0, 0, 0, 0, 0, 0, 0}, "ERR_RECEIVE_BYTES"},
     };
     for (const Case& c : cases) EXPECT_EQ(parseError(c.bytes), c.error) << c.name;
@@ -97,8 +100,9 @@ TEST(WebSocketFrameParse, RefusesBadHeaders) {
 TEST(WebSocketFrameParse, AcceptsEveryKnownOpcodeAndLimits) {
     for (uint8_t opcode : {0, 1, 2, 8, 9, 10}) EXPECT_EQ(parseError({static_cast<uint8_t>(0x80 | opcode), 0}), "");
     EXPECT_EQ(parseError(serverFrame(0x89, std::string(125, 'p'))), "");
-    // A declared length of exactly 1048576 is allowed: it waits for payload.
-    std::vector<uint8_t> header = {0x82, 127, 0, 0, 0, 0, 0, 0x10, 0x00, 0x00};
+    // A frame of exactly 1048576 bytes with its header is allowed: it waits
+    // for the payload.
+    std::vector<uint8_t> header = {0x82, 127, 0, 0, 0, 0, 0, 0x0F, 0xFF, 0xF6};
     WebSocketFrame frame;
     EXPECT_FALSE(parseWebSocketFrame(header, frame));
 }
