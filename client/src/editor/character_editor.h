@@ -125,6 +125,11 @@ public:
     // and uploaded into the same handle only while `skinDirty`.
     uint32_t skinTexture(const Character& of);
     void update(double dt);
+    // Rebuilds and uploads the working character's atlas while `skinDirty`.
+    uint32_t uploadSkinAtlas();
+    // Ends every drag at once (screen changes, a disconnect) without
+    // finishing it: nothing is painted.
+    void endDrags();
 
     // The status line of the library screen: the library's error, else its
     // notice, else empty.
@@ -349,6 +354,51 @@ public:
     std::vector<uint32_t> wheelPixels;
 
     // ---- Members of the input and paint-tool files ------------------------------
+
+    // Pointer and key steps of handleEvent (character_editor_input.cpp,
+    // character_editor_keys.cpp).
+    void pointerMotion(int x, int y, int relX, int relY);
+    void buttonPress(int x, int y, int button);
+    void buttonRelease(int x, int y, int button);
+    void wheel(int amount);
+    void focusLost();
+    void keyPress(int key, int mods, bool repeat);
+    void tabFocus(bool backward);
+    // Return, keypad Enter or Space on the focused control; false when the
+    // key goes on to the other rules.
+    bool activateFocus();
+    void libraryKey(int key);
+    // The zoom, orbit and keyboard-painting keys of the focused 3D view;
+    // false when the key goes on to the other rules.
+    bool previewKey(int key, bool shift, bool repeat);
+    void placePointerOnKeyCursor();
+    void shortcutKey(int key);
+    void toolKey(int key);
+    // SDL's millisecond ticks, or `tickSource` when set (tests).
+    uint32_t clockTicks() const;
+
+    // The text field (character_editor_text_field.cpp).
+    void dragFieldSelection();
+    int fieldTextX() const;
+    int fieldVisibleWidth() const;
+
+    // Paint tools (character_editor_tools.cpp).
+    bool pointOnFace(int x, int y) const;
+    void moveLiftedSelection(int tx, int ty);
+    // Ends every pointer or keyboard paint drag and the resize as a release
+    // would (before an edit that the drag would otherwise overwrite).
+    void finishDrags();
+    // The texels the line being dragged will paint, each once: the line from
+    // the anchor to the pointer's texel widened by the brush, inside the face
+    // and `selectionOrFace`.
+    std::vector<std::pair<int, int>> linePreviewTexels() const;
+
+    // The clock of clicks and multi-clicks; empty means SDL's ticks.
+    std::function<uint32_t()> tickSource;
+    // The pointer as the mouse last put it, so that an unmoved mouse does not
+    // take the pointer back from the keyboard cursor every frame.
+    int32_t mouseCanvasX = -1;
+    int32_t mouseCanvasY = -1;
 };
 
 }  // namespace vobu
