@@ -159,6 +159,11 @@ public:
     void drawFaceOverlays(const std::vector<Vertex>& box);
     void drawNameLabel();
     void drawCrosshair();
+    // The pointer is over the face canvas of a settled face view: the
+    // crosshair shows instead of the arrow.
+    bool pointerOverFaceCanvas() const;
+    // Import: asks for a PNG file, which arrives through a later update.
+    void requestImport();
 
     // ---- Camera (character_editor_camera.cpp) -------------------------------
 
