@@ -80,12 +80,18 @@ void CharacterEditor::pressPaint(int x, int y, int button) {
         redraw = true;
         return;
     }
-    pushUndo();
     if (tool == ToolFill) {
-        floodFill(character, face, tx, ty, strokeColor, selectionOrFace());
+        // A fill that would change nothing (the same colour, or a start
+        // outside the selection) leaves no undo step that undoes nothing.
+        FaceRect area = selectionOrFace();
+        bool inArea = tx >= area.sx && tx < area.sx + area.sw && ty >= area.sy && ty < area.sy + area.sh;
+        if (!inArea || character.faces[face][size_t(ty) * kFaceCanvasSide + tx] == strokeColor) return;
+        pushUndo();
+        floodFill(character, face, tx, ty, strokeColor, area);
         markEdited(true);
         return;
     }
+    pushUndo();
     painting = true;
     if (tool == ToolLine) {
         lastStrokeX = tx;
