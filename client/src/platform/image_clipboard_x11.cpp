@@ -413,6 +413,9 @@ private:
         };
         if (!waitForEvent(display_, Clock::now() + kAnswerWait, notified, event)) return ClipboardFetch::Busy;
         if (event.xselection.property == None) return ClipboardFetch::Missing;
+        // The owner's write of the answer queued a PropertyNotify before its
+        // SelectionNotify; an INCR read must not take that for its first piece.
+        discardPropertyEvents();
         bytes.clear();
         if (!readProperty(bytes, type, format)) return ClipboardFetch::Missing;
         if (type != atoms_.incr) return ClipboardFetch::Ok;
@@ -469,6 +472,11 @@ private:
         XSync(display_, False);
         XEvent event;
         while (XCheckTypedWindowEvent(display_, window_, SelectionNotify, &event)) {}
+        discardPropertyEvents();
+    }
+
+    void discardPropertyEvents() {
+        XEvent event;
         while (XCheckWindowEvent(display_, window_, PropertyChangeMask, &event)) {}
     }
 
