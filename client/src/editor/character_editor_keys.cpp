@@ -93,7 +93,11 @@ void CharacterEditor::tabFocus(bool backward) {
     if (target < 0) return;
     // The caret goes under the field's right end: the end of a text that
     // fits, the character there of one that does not.
+    // A Tab is no click: two quick Tabs into the fields must not count as a
+    // double click and select a word, nor make the next click one.
+    fieldClickMoved = true;
     pressField(986, false, target);
+    fieldClickMoved = true;
     fieldSelecting = false;
 }
 

@@ -8,6 +8,7 @@
 
 #include "editor/character_editor.h"
 #include "editor/clipboard_image.h"
+#include "editor/png_files.h"
 #include "editor/skin_sheet.h"
 
 namespace vobu {
@@ -259,8 +260,13 @@ void CharacterEditor::stepSize(int axis, int delta) {
 
 void CharacterEditor::exportSheet() {
     stopTextEditing();
-    RgbaImage sheet = makeSkinSheet(character);
-    (void)sheet;
+    savePngFile(makeSkinSheet(character), character.name);
+}
+
+void CharacterEditor::requestImport() {
+    // The dialog is modal; the image arrives through the slot next frame.
+    stopTextEditing();
+    loadPngFile();
 }
 
 void CharacterEditor::importSheet(const RgbaImage& image) {
@@ -286,7 +292,9 @@ void CharacterEditor::takePendingImages() {
     RgbaImage image;
     std::string status;
     if (takeClipboardImage(image, status) && isValidImage(image)) pasteImage(image);
-    (void)faceView;
+    updateImageSupport(faceView);
+    RgbaImage loaded;
+    if (takeLoadedPng(loaded, status) && isValidImage(loaded)) importSheet(loaded);
 }
 
 }  // namespace vobu
