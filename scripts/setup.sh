@@ -11,6 +11,8 @@ packages=(
   nlohmann-json3-dev libmbedtls-dev libstb-dev
   # PNG images, and the X11 image clipboard
   libspng-dev libx11-dev
+  # the skin export and import dialogs (kdialog serves as well where installed)
+  zenity
   # glyphs for the asset package
   unifont
   # tests and benchmarks
@@ -19,7 +21,7 @@ packages=(
   xvfb xdotool x11-utils x11-apps imagemagick xauth libgl1-mesa-dri
   sox libsox-fmt-all vorbis-tools
   python3 python3-websockets
-  # the other program and the fixture maker of the clipboard tests
+  # the other program of the clipboard tests; the PNG fixture maker and checker
   xclip python3-pil
   libboost-dev libssl-dev openssl ca-certificates util-linux procps
 )
