@@ -161,11 +161,16 @@ TEST_F(ClipboardImageTest, PastesTheCornerOfEveryOfferedForm) {
     struct Case {
         const char* target;
         const char* fixture;
+        const char* corner;
     } const cases[] = {
-        {"image/bmp", "picture_200x100_24.bmp"},
-        {"image/bmp", "picture_200x100_topdown.bmp"},
-        {"image/bmp", "picture_200x100_32.bmp"},
-        {"image/png", "picture_200x100.png"},
+        {"image/bmp", "picture_200x100_24.bmp", "picture_200x100_corner.rgba"},
+        {"image/bmp", "picture_200x100_topdown.bmp", "picture_200x100_corner.rgba"},
+        {"image/bmp", "picture_200x100_32.bmp", "picture_200x100_corner.rgba"},
+        {"image/png", "picture_200x100.png", "picture_200x100_corner.rgba"},
+        {"image/png", "picture_200x100_interlaced.png", "picture_200x100_corner.rgba"},
+        {"image/png", "picture_200x100_grey.png", "picture_200x100_grey_corner.rgba"},
+        // The transparent palette entry comes out opaque like every other.
+        {"image/png", "picture_200x100_palette.png", "picture_200x100_palette_corner.rgba"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fixture);
@@ -175,7 +180,7 @@ TEST_F(ClipboardImageTest, PastesTheCornerOfEveryOfferedForm) {
         EXPECT_EQ(status, "");
         ASSERT_EQ(image.width, 64);
         ASSERT_EQ(image.height, 64);
-        EXPECT_EQ(image.pixels, pictureCorner().pixels);
+        EXPECT_EQ(image.pixels, readClipboardFixture(c.corner));
     }
 }
 
