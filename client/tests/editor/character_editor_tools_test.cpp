@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "character/face_codec.h"
 #include "editor/character_editor.h"
+#include "editor/png_files.h"
 #include "editor/skin_sheet.h"
 #include "editor_script.h"
+#include "platform/png_codec.h"
 
 namespace vobu {
 namespace {
@@ -347,6 +350,51 @@ TEST_F(PaintTools, ImportTakesTheSheetAsOneUndoStepAndRefusesOtherImages) {
     EXPECT_EQ(editor.character.width, 20);
 }
 
+// Export and Import through the buttons, the dialog and the PNG slot, with
+// the files kept in memory.
+TEST_F(PaintTools, ExportThenImportBringsTheSkinBackAsOneUndoStep) {
+    std::map<std::string, std::string> files;
+    std::vector<FileDialogRequest> dialogs;
+    ImageFileCalls calls;
+    calls.dialog = [&](const FileDialogRequest& request, std::string& path) {
+        dialogs.push_back(request);
+        path = "/skins/patty.png";
+        return true;
+    };
+    calls.encode = encodePng;
+    calls.replaceFile = [&](const std::string& path, const std::string& bytes) {
+        files[path] = bytes;
+        return true;
+    };
+    calls.decodeFile = [&](const std::string& path, uint32_t maxSide, PngPixels& out) {
+        auto it = files.find(path);
+        if (it == files.end()) return false;
+        return decodePng(reinterpret_cast<const uint8_t*>(it->second.data()), it->second.size(), maxSide, out);
+    };
+    startImageSupportWith(calls);
+
+    click(900, 620);  // Export
+    ASSERT_EQ(files.count("/skins/patty.png"), 1u);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_TRUE(dialogs[0].save);
+    EXPECT_EQ(dialogs[0].proposedName, "Patty.png");
+    frame();  // the save's report is taken and dropped
+    EXPECT_TRUE(editor.undoStack.empty());
+
+    editor.primaryColor = 0x000000;
+    strokeTexels({{3, 3}, {20, 40}});
+    editor.undoStack.clear();
+    click(800, 620);                                       // Import
+    EXPECT_EQ(editor.character.faces[0][3 * 64 + 3], 0u);  // applied on the next frame
+    frame();
+    EXPECT_EQ(editor.undoStack.size(), 1u);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 32; ++x) ASSERT_EQ(texelColor(x, y), original.faces[0][y * 64 + x]) << x << "," << y;
+    }
+    EXPECT_EQ(editor.character.id, original.id);
+    startImageSupportWith(ImageFileCalls{});
+}
+
 TEST_F(PaintTools, ToolAndBrushKeysStayInRange) {
     const std::pair<SDL_Keycode, int> tools[] = {
         {SDLK_b, CharacterEditor::ToolBrush}, {SDLK_e, CharacterEditor::ToolErase},
@@ -387,15 +435,31 @@ TEST_F(PaintTools, KeyboardPaintingFollowsTheCursorWhileSpaceIsHeld) {
     EXPECT_EQ(texelColor(3, 1), 0x445566u);
     EXPECT_EQ(changedTexels(), 5);
     EXPECT_EQ(editor.undoStack.size(), 1u);
-    // The frame's pointer update with an unmoved mouse keeps the cursor.
-    editor.updatePointer(5, 5);
-    auto [cx, cy] = texel(3, 1);
-    editor.updatePointer(5, 5);
+    // Shift+Return dabs the secondary colour at the cursor.
     key(SDLK_RETURN, KMOD_LSHIFT);
-    EXPECT_EQ(editor.pointerX, cx);
-    EXPECT_EQ(editor.pointerY, cy);
     EXPECT_EQ(editor.undoStack.size(), 2u);
     EXPECT_EQ(texelColor(3, 1), editor.secondaryColor);
+
+    // A keyboard line over several frames: the frame's pointer update with
+    // an unmoved mouse must not take the pointer back from the cursor.
+    editor.tool = CharacterEditor::ToolLine;
+    editor.brushSize = 1;
+    editor.updatePointer(5, 5);
+    key(SDLK_SPACE);
+    for (int i = 0; i < 6; ++i) {
+        key(SDLK_DOWN);
+        editor.updatePointer(5, 5);
+        frame();
+    }
+    auto [cx, cy] = texel(3, 7);
+    EXPECT_EQ(editor.pointerX, cx);
+    EXPECT_EQ(editor.pointerY, cy);
+    keyUp(SDLK_SPACE);
+    for (int y = 1; y <= 7; ++y) EXPECT_EQ(texelColor(3, y), 0x445566u) << y;
+    EXPECT_EQ(editor.undoStack.size(), 3u);
+    // A real mouse movement takes the pointer again.
+    editor.updatePointer(6, 5);
+    EXPECT_EQ(editor.pointerX, 6);
 }
 
 class ColorPicker : public PaintTools {
