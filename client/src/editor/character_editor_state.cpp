@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "editor/character_editor.h"
+#include "editor/clipboard_image.h"
+#include "editor/png_files.h"
 #include "ui/text.h"
 
 namespace vobu {
@@ -37,6 +39,8 @@ void countDown(double& timer, double dt, bool& redraw) {
 
 void CharacterEditor::initialize(Graphics* newGraphics, const PackagedAssetReader& readAsset) {
     graphics = newGraphics;
+    startClipboardSupport();
+    startImageSupport();
     font.load(readAsset("unifont.bin"));
     library.load();
     // Only a library that was read and found empty gets a first character; a

@@ -13,6 +13,7 @@
 
 #include "character/storage_fixture.h"
 #include "editor/character_editor.h"
+#include "editor/png_files.h"
 #include "ui/recording_backend.h"
 #include "ui/test_font.h"
 
@@ -26,6 +27,13 @@ public:
     using StorageTest::path;
     using StorageTest::put;
     using StorageTest::slurp;
+
+    // initialize installs the system's file dialogs; the next test starts
+    // without them.
+    void TearDown() override {
+        startImageSupportWith(ImageFileCalls{});
+        StorageTest::TearDown();
+    }
 
     // initialize with the test font as "unifont.bin".
     void start() {
