@@ -123,14 +123,18 @@ public:
     bool start() {
         if (display_) return true;
         installErrorHandler();
+        wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (wake_ < 0) return false;
         display_ = XOpenDisplay(nullptr);
-        if (!display_) return false;
+        if (!display_) {
+            close(wake_);
+            return false;
+        }
         ownerDisplay = display_;
         atoms_ = internAtoms(display_);
         window_ = makeHiddenWindow(display_);
         XFlush(display_);
         window = window_;
-        wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         thread_ = std::thread([this] { run(); });
         return true;
     }
@@ -168,6 +172,12 @@ private:
             stopping_ = true;
         }
         signal();
+        // Xlib ends the process from whichever thread sees the display go:
+        // the owner thread cannot wait for itself.
+        if (thread_.get_id() == std::this_thread::get_id()) {
+            thread_.detach();
+            return;
+        }
         if (thread_.joinable()) thread_.join();
         ownerDisplay = nullptr;
         XCloseDisplay(display_);
@@ -233,7 +243,8 @@ private:
             serve(event.xselectionrequest);
         } else if (event.type == SelectionClear && event.xselectionclear.selection == atoms_.clipboard) {
             std::lock_guard lock(mutex_);
-            owned_.reset();
+            // A clear from before our latest take is stale.
+            if (ownedSince_ == CurrentTime || event.xselectionclear.time >= ownedSince_) owned_.reset();
         } else if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) {
             continueTransfer(event.xproperty.window, event.xproperty.atom);
         }
@@ -313,8 +324,10 @@ private:
             it->offset += piece;
             it->lastActivity = Clock::now();
             if (piece == 0) {
-                XSelectInput(display_, requestor, NoEventMask);
                 transfers_.erase(it);
+                const bool more = std::any_of(transfers_.begin(), transfers_.end(),
+                                              [&](const OutgoingTransfer& t) { return t.requestor == requestor; });
+                if (!more) XSelectInput(display_, requestor, NoEventMask);
             }
             XFlush(display_);
             return;

@@ -200,6 +200,34 @@ TEST_F(ClipboardXvfb, LargeCopyGoesToAnotherProgramInPieces) {
     EXPECT_EQ(capture("timeout 10 xclip -selection clipboard -t image/bmp -o"), bmpFileFromDib(writeDib(image)));
 }
 
+// The requestor asks for a large form, takes the first step of the INCR
+// transfer and vanishes: our next write hits a window that is gone, which
+// must cost nothing but that transfer.
+TEST_F(ClipboardXvfb, RequestorVanishingMidTransferLeavesTheClipboardServed) {
+    const RgbaImage image = pattern(700, 500);
+    copyAndExpectCopied(image);
+    Display* gone = XOpenDisplay(nullptr);
+    ASSERT_NE(gone, nullptr);
+    Window window = XCreateSimpleWindow(gone, DefaultRootWindow(gone), 0, 0, 1, 1, 0, 0, 0);
+    const Atom property = XInternAtom(gone, "VANISHING", False);
+    XConvertSelection(gone, XInternAtom(gone, "CLIPBOARD", False), XInternAtom(gone, "image/bmp", False), property,
+                      window, CurrentTime);
+    XEvent event;
+    bool notified = false;
+    for (int i = 0; i < 500 && !notified; ++i) {
+        XSync(gone, False);
+        notified = XCheckTypedWindowEvent(gone, window, SelectionNotify, &event);
+        if (!notified) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(notified);
+    // Deleting the INCR announcement asks for the first piece; the window is
+    // gone before it can land.
+    XDeleteProperty(gone, window, property);
+    XDestroyWindow(gone, window);
+    XCloseDisplay(gone);
+    EXPECT_EQ(capture("timeout 10 xclip -selection clipboard -t image/bmp -o"), bmpFileFromDib(writeDib(image)));
+}
+
 TEST_F(ClipboardXvfb, PngOfferedByAnotherProgramPastesAsItsCorner) {
     const Window before = clipboardOwner();
     XclipOffer xclip("image/png", clipboardFixturePath("picture_200x100.png"));
