@@ -324,6 +324,13 @@ TEST_F(Layout, IdleFramesUploadNothing) {
     EXPECT_TRUE(canvas.inPlace);
     frame();
     EXPECT_EQ(uploadCount(), settled + 1);
+    // The Application hands over the mouse position every frame; an unmoved
+    // mouse is no change.
+    for (int i = 0; i < 5; ++i) {
+        editor.updatePointer(500, 300);
+        frame();
+    }
+    EXPECT_EQ(uploadCount(), settled + 1);
 
     openFaceView();
     const size_t faceView = uploadCount();

@@ -222,6 +222,22 @@ const StateCase kStateCases[] = {
          EXPECT_EQ(f.editor.selectedIndex, 1);
          EXPECT_EQ(f.editor.character.id, "bb");
      }},
+    {"DeletingAnIdHeldTwiceStaysInsideTheList",  // possible only in a hand-edited file
+     [](EditorFixture& f) {
+         f.storeCharacters({EditorFixture::named("aa", "Ann"), EditorFixture::named("bb", "Bob"),
+                            EditorFixture::named("aa", "Ann again")});
+     },
+     [](EditorFixture& f) {
+         f.editor.selectLibraryEntry(2);
+         f.editor.deleteCharacter();
+         f.editor.deleteCharacter();
+     },
+     [](EditorFixture& f) {
+         CharacterEditor& e = f.editor;
+         ASSERT_EQ(e.library.characters.size(), 1u);
+         EXPECT_EQ(e.selectedIndex, 0);
+         EXPECT_EQ(e.character.id, "bb");
+     }},
     {"SelectingAnotherEntryDisarmsDelete", storeThree,
      [](EditorFixture& f) {
          f.editor.deleteCharacter();
