@@ -54,7 +54,10 @@ void CharacterEditor::keyPress(int key, int mods, bool repeat) {
         return;
     }
     if (!textEditing && controls.focusId == "editor.preview" && previewKey(key, shift, repeat)) return;
-    if (isArrowKey(key) && controls.focusId == "paint.wheel") {
+    // The picker's controls exist only in the face view; a focus left over
+    // from there must not change the colour unseen.
+    bool pickerShown = viewMode == 1;
+    if (pickerShown && isArrowKey(key) && controls.focusId == "paint.wheel") {
         auto [dx, dy] = arrowStep(key);
         double angle = 2.0 * std::numbers::pi * double(hue);
         int wx = kWheelX + int(std::lround(saturation * std::cos(angle) * kWheelRadius));
@@ -62,7 +65,7 @@ void CharacterEditor::keyPress(int key, int mods, bool repeat) {
         pickFromColorWheel(wx + 4 * dx, wy + 4 * dy);
         return;
     }
-    if (isArrowKey(key) && controls.focusId == "paint.value") {
+    if (pickerShown && isArrowKey(key) && controls.focusId == "paint.value") {
         int step = key == SDLK_UP || key == SDLK_RIGHT ? 8 : -8;
         pickingValue = true;
         pickFromColorWheel(kValueBarX + int(value * 241.0f) + step, kValueBarY);
