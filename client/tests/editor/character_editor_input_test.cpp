@@ -322,6 +322,18 @@ TEST_F(EditorInput, AMiddleClickResetsTheFaceViewAndAMiddleDragPans) {
     EXPECT_TRUE(editor.undoStack.empty());
 }
 
+TEST_F(EditorInput, TheWheelZoomsOnlyOverTheView) {
+    float zoom = editor.zoom;
+    move(900, 300);  // over the paint panel
+    send(testing::wheelEvent(2));
+    EXPECT_EQ(editor.zoom, zoom);
+    move(300, 300);
+    send(testing::wheelEvent(2));
+    EXPECT_GT(editor.zoom, zoom);
+    send(testing::wheelEvent(2, true));  // flipped: back out
+    EXPECT_NEAR(editor.zoom, zoom, 1e-4);
+}
+
 TEST_F(EditorInput, FocusLossEndsTheStroke) {
     editor.primaryColor = 0x0F0F0F;
     auto [x0, y0] = texel(1, 1);
