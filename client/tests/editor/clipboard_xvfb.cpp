@@ -263,6 +263,37 @@ TEST_F(ClipboardXvfb, TextOnlyIsNotABitmap) {
     EXPECT_TRUE(image.pixels.empty());
 }
 
+TEST_F(ClipboardXvfb, OfferBeyondTheCapIsRefusedWhileItArrives) {
+    const std::string big = path("big.png");
+    std::ofstream(big).close();
+    std::filesystem::resize_file(big, kMaxClipboardBytes + 1);
+    const Window before = clipboardOwner();
+    XclipOffer xclip("image/png", big);
+    ASSERT_TRUE(offered(before, "image/png"));
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(calls_.fetch("image/png", bytes), ClipboardFetch::Missing);
+    EXPECT_LE(bytes.size(), kMaxClipboardBytes);
+    pasteImageFromClipboard();
+    auto [image, status] = take();
+    EXPECT_EQ(status, "Clipboard does not contain a supported bitmap.");
+}
+
+TEST_F(ClipboardXvfb, OwnerThatNeverAnswersLeavesTheClipboardBusy) {
+    Display* silent = XOpenDisplay(nullptr);
+    ASSERT_NE(silent, nullptr);
+    Window window = XCreateSimpleWindow(silent, DefaultRootWindow(silent), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(silent, XInternAtom(silent, "CLIPBOARD", False), window, CurrentTime);
+    XSync(silent, False);
+    const auto start = Clock::now();
+    pasteImageFromClipboard();
+    const double seconds = secondsSince(start);
+    auto [image, status] = take();
+    EXPECT_EQ(status, "Clipboard is busy.");
+    EXPECT_TRUE(image.pixels.empty());
+    EXPECT_LT(seconds, 5.0) << "the wait is bounded";
+    XCloseDisplay(silent);
+}
+
 TEST_F(ClipboardXvfb, OwnCopyPastesBackWithoutStalling) {
     copyAndExpectCopied(threeByTwo());
     const auto start = Clock::now();
