@@ -48,8 +48,10 @@ struct ImageClipboardCalls {
     std::function<ClipboardOffer(std::vector<ClipboardFormat> formats)> offer;
     // The targets the clipboard offers now. Busy when there is no service.
     std::function<ClipboardFetch(std::vector<std::string>& targets)> listTargets;
-    // The bytes of one target, at most kMaxClipboardBytes, within about a
-    // second. Our own forms come straight back while the clipboard is ours.
+    // The bytes of one target, at most kMaxClipboardBytes. Each answer of
+    // the owner is awaited for about a second, a whole transfer in pieces
+    // for at most five. Our own forms come straight back while the
+    // clipboard is ours.
     std::function<ClipboardFetch(const std::string& target, std::vector<uint8_t>& bytes)> fetch;
 };
 
@@ -57,7 +59,8 @@ struct ImageClipboardCalls {
 // program installs the real one.
 ImageClipboardCalls unavailableImageClipboard();
 
-// The X11 CLIPBOARD selection on the display SDL uses, served from a thread
+// The X11 CLIPBOARD selection on the display named by DISPLAY (the one SDL
+// opens), served from a thread
 // of its own: other programs (and SDL's own text paste, which waits for the
 // owner's answer) are answered even while the frame loop is blocked.
 // Defined in vobu_platform_x11, which links libX11.
