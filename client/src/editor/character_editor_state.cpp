@@ -3,6 +3,7 @@
 // overlay's state.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <utility>
@@ -241,6 +242,9 @@ void CharacterEditor::beginJoin() {
 }
 
 void CharacterEditor::setJoinStatus(const std::string& text, float progress) {
+    // A fraction that is not a number would differ from itself and redraw
+    // (and upload) the canvas on every frame.
+    progress = std::isnan(progress) ? 0.0f : std::clamp(progress, 0.0f, 1.0f);
     if (text == joinStatus && progress == joinProgress) return;
     joinStatus = text;
     joinProgress = progress;

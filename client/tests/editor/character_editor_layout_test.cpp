@@ -288,7 +288,7 @@ TEST_F(Layout, JoinOverlayStates) {
     EXPECT_EQ(c.pixel(510, 315), 0xff14041eu);
     EXPECT_EQ(c.pixel(400, 300), 0xff1a0427u);  // no 3D view
 
-    editor.setJoinStatus("Downloading assets", 7.0f);  // more than all
+    editor.joinProgress = 7.0f;  // more than all
     editor.buildUi();
     EXPECT_EQ(c.pixel(687, 315), 0xff9694a8u);
     EXPECT_EQ(c.pixel(688, 315), 0xff74678bu);

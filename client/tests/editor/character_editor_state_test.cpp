@@ -1,6 +1,7 @@
 // The editor's screens and library operations: the state table as cases,
 // the files the library operations leave behind, and the join overlay.
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -449,6 +450,12 @@ TEST_F(State, JoinOverlayFollowsTheApplication) {
     editor.redraw = false;
     editor.setJoinStatus("Downloading assets", 0.5f);
     EXPECT_TRUE(editor.redraw);
+
+    editor.setJoinStatus("Downloading assets", std::nanf(""));
+    EXPECT_EQ(editor.joinProgress, 0.0f);
+    editor.redraw = false;
+    editor.setJoinStatus("Downloading assets", std::nanf(""));
+    EXPECT_FALSE(editor.redraw);  // not a number is no change on every frame
 
     editor.orbiting = editor.painting = true;
     editor.controls.focusId = "join.cancel";
