@@ -9,8 +9,14 @@ namespace {
 
 bool isFace(int face) { return face >= 0 && face < kFaceCount; }
 
-bool insideFace(const Character& character, int face, int x, int y) {
+// The face's size, never beyond its 64 x 64 canvas whatever the sizes say.
+std::pair<int, int> faceBounds(const Character& character, int face) {
     auto [w, h] = character.faceSize(face);
+    return {std::clamp(w, 0, kFaceCanvasSide), std::clamp(h, 0, kFaceCanvasSide)};
+}
+
+bool insideFace(const Character& character, int face, int x, int y) {
+    auto [w, h] = faceBounds(character, face);
     return x >= 0 && y >= 0 && x < w && y < h;
 }
 
@@ -161,7 +167,7 @@ void blendImageOntoFace(Character& character, int face, int x, int y, const Rgba
     if (!isValidImage(image) || !isFace(face)) {
         return;
     }
-    auto [fw, fh] = character.faceSize(face);
+    auto [fw, fh] = faceBounds(character, face);
     for (int j = 0; j < image.height; ++j) {
         const int64_t ty = int64_t(y) + j;
         if (ty < 0 || ty >= fh) {
@@ -190,7 +196,7 @@ RgbaImage copyFaceRegion(const Character& character, int face, int x, int y, int
     if (!isFace(face)) {
         return {};
     }
-    auto [fw, fh] = character.faceSize(face);
+    auto [fw, fh] = faceBounds(character, face);
     x = std::max(x, 0);
     y = std::max(y, 0);
     w = std::min(w, fw - std::min(x, fw));

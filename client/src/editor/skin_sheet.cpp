@@ -145,6 +145,12 @@ std::pair<int, int> sheetFaceOrigin(const Character& character, int face) {
 }
 
 RgbaImage makeSkinSheet(const Character& character) {
+    // Faces are read from their 64 x 64 canvases; a box beyond them has no sheet.
+    for (int side : {character.width, character.height, character.depth}) {
+        if (side < 1 || side > kFaceCanvasSide) {
+            return {};
+        }
+    }
     RgbaImage sheet;
     sheet.width = 2 * (character.width + character.depth);
     sheet.height = character.height + 2 * character.depth;

@@ -239,6 +239,23 @@ TEST(PaintStroke, NothingForSizeZeroOrABadFace) {
     EXPECT_EQ(c.faces, before.faces);
 }
 
+TEST(PaintStroke, SizesBeyondTheCanvasNeverReachPastIt) {
+    // Sizes set around setSize's clamp: the operations still stay on the 64 x 64 canvas.
+    Character c = plainCharacter(64, 64, 64, kWhite);
+    c.width = 200;
+    c.height = 90;
+    const FaceRect all{0, 0, 1000, 1000};
+    paintStroke(c, FaceFront, 60, 60, 150, 80, 16, false, kInk, all);
+    floodFill(c, FaceFront, 0, 0, 0x00FF00, all);
+    EXPECT_EQ(countColor(c, FaceFront, 0x00FF00) + countColor(c, FaceFront, kInk), kFaceCanvasTexels);
+    RgbaImage big{100, 100, std::vector<uint8_t>(100 * 100 * 4, 255)};
+    blendImageOntoFace(c, FaceFront, 0, 0, big);
+    EXPECT_EQ(countColor(c, FaceFront, 0xFFFFFF), kFaceCanvasTexels);
+    const RgbaImage copy = copyFaceRegion(c, FaceFront, 0, 0, 500, 500);
+    EXPECT_EQ(copy.width, 64);
+    EXPECT_EQ(copy.height, 64);
+}
+
 // -- floodFill ---------------------------------------------------------------
 
 // A one-texel-wide corridor spiralling in from the outer corner of a

@@ -48,6 +48,26 @@ RgbaImage placed(const RgbaImage& sheet, int width, int height, int left, int to
     return out;
 }
 
+// A net of any size painted straight from the layout, opaque grey.
+RgbaImage opaqueNet(int w, int h, int d) {
+    RgbaImage net{2 * (w + d), h + 2 * d, {}};
+    net.pixels.assign(size_t(net.width) * net.height * 4, 0);
+    struct Rect {
+        int x, y, w, h;
+    };
+    for (Rect r :
+         {Rect{d, 0, w, d}, {0, d, d, h}, {d, d, w, h}, {w + d, d, d, h}, {w + 2 * d, d, w, h}, {d, h + d, w, d}}) {
+        for (int y = r.y; y < r.y + r.h; ++y) {
+            for (int x = r.x; x < r.x + r.w; ++x) {
+                uint8_t* p = pixelAt(net, x, y);
+                p[0] = p[1] = p[2] = 90;
+                p[3] = 255;
+            }
+        }
+    }
+    return net;
+}
+
 void expectRefused(const RgbaImage& image, const char* text) {
     Character c = randomCharacter(20, 30, 40, 9);
     const Character before = c;
@@ -155,13 +175,21 @@ TEST(SkinSheet, RefusedImagesLeaveTheCharacterAlone) {
     for (size_t i = 3; i < faint.pixels.size(); i += 4) faint.pixels[i] = std::min<uint8_t>(faint.pixels[i], 127);
     expectRefused(faint, kSheetNoSkin);
 
-    // A net 10 texels wide: every other measurement holds.
-    Character narrow;
-    narrow.width = 10;
-    expectRefused(makeSkinSheet(narrow), kSheetNotASheet);
-    Character tall;
-    tall.height = 65;
-    expectRefused(makeSkinSheet(tall), kSheetNotASheet);
+    // Nets 10 texels wide and 65 high: every other measurement holds.
+    expectRefused(opaqueNet(10, 30, 16), kSheetNotASheet);
+    expectRefused(opaqueNet(32, 65, 32), kSheetNotASheet);
+    expectRefused(opaqueNet(16, 16, 15), kSheetNotASheet);
+    Character control;
+    std::string message;
+    EXPECT_TRUE(importSkinSheet(opaqueNet(16, 64, 17), control, message)) << message;
+}
+
+TEST(SkinSheet, NoSheetForABoxBeyondTheCanvas) {
+    Character c;
+    c.height = 65;
+    EXPECT_FALSE(isValidImage(makeSkinSheet(c)));
+    c.height = 0;
+    EXPECT_FALSE(isValidImage(makeSkinSheet(c)));
 }
 
 TEST(SkinSheet, OpaquePixelsOutsideTheFacesAreRefused) {
