@@ -56,17 +56,26 @@ bool isReplacedByDash(unsigned char c) {
 }
 
 // A fresh name beside the target, so that the confirmed file is never
-// opened for writing and a stray earlier temporary is never reused.
+// opened for writing and no other file is ever truncated in its place.
 std::string temporaryNameFor(const std::string& path) {
-    uint8_t random[6] = {};
-    fillRandomBytes(random, sizeof random);
-    std::string suffix = ".";
-    for (uint8_t byte : random) {
-        static const char kHex[] = "0123456789abcdef";
-        suffix += kHex[byte >> 4];
-        suffix += kHex[byte & 15];
+    static const char kHex[] = "0123456789abcdef";
+    std::string name;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        uint8_t random[6] = {};
+        if (!fillRandomBytes(random, sizeof random)) {
+            random[0] = uint8_t(attempt);
+        }
+        name = path + ".";
+        for (uint8_t byte : random) {
+            name += kHex[byte >> 4];
+            name += kHex[byte & 15];
+        }
+        name += ".tmp";
+        if (!pathExists(name)) {
+            break;
+        }
     }
-    return path + suffix + ".tmp";
+    return name;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -33,6 +34,33 @@ public:
 
 private:
     posix_spawn_file_actions_t actions_{};
+    bool ok_ = false;
+};
+
+// The helper starts with no blocked signals and SIGPIPE at its default,
+// whatever the game has set for itself.
+class SpawnAttributes {
+public:
+    SpawnAttributes() {
+        ok_ = posix_spawnattr_init(&attributes_) == 0;
+        sigset_t none;
+        sigset_t defaults;
+        sigemptyset(&none);
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        ok_ = ok_ && posix_spawnattr_setsigmask(&attributes_, &none) == 0 &&
+              posix_spawnattr_setsigdefault(&attributes_, &defaults) == 0 &&
+              posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
+    }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+
+    bool ok() const { return ok_; }
+    const posix_spawnattr_t* get() const { return &attributes_; }
+
+private:
+    posix_spawnattr_t attributes_{};
     bool ok_ = false;
 };
 
@@ -82,9 +110,10 @@ ProcessResult runProcess(const std::vector<std::string>& arguments, size_t maxOu
         return result;
     }
     FileActions actions;
+    SpawnAttributes attributes;
     pid_t pid = -1;
-    int spawned =
-        actions.wire(fds[1]) ? posix_spawnp(&pid, argv[0], actions.get(), nullptr, argv.data(), environ) : EINVAL;
+    const bool ready = actions.wire(fds[1]) && attributes.ok();
+    int spawned = ready ? posix_spawnp(&pid, argv[0], actions.get(), attributes.get(), argv.data(), environ) : EINVAL;
     ::close(fds[1]);
     if (spawned != 0) {
         ::close(fds[0]);

@@ -1,5 +1,8 @@
 #include "platform/process_spawn.h"
 
+#include <csignal>
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 namespace vobu {
@@ -37,6 +40,36 @@ TEST(RunProcess, LongOutputIsCutButFullyDrained) {
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.output.size(), 100u);
     EXPECT_TRUE(result.outputCut);
+}
+
+// The game may block signals or ignore SIGPIPE for itself; the helper must
+// not inherit either (a dialog that cannot be stopped, writes that fail).
+TEST(RunProcess, HelperStartsWithCleanSignals) {
+    sigset_t blocked;
+    sigset_t previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    ASSERT_EQ(sigprocmask(SIG_BLOCK, &blocked, &previous), 0);
+    auto previousPipe = std::signal(SIGPIPE, SIG_IGN);
+    const ProcessResult result = runProcess({"grep", "-E", "^Sig(Blk|Ign):", "/proc/self/status"}, 4096);
+    std::signal(SIGPIPE, previousPipe);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+
+    ASSERT_EQ(result.start, ProcessStart::Ran);
+    std::istringstream lines(result.output);
+    std::string key;
+    std::string mask;
+    int seen = 0;
+    while (lines >> key >> mask) {
+        const unsigned long long bits = std::stoull(mask, nullptr, 16);
+        if (key == "SigBlk:") {
+            EXPECT_EQ(bits & (1ull << (SIGTERM - 1)), 0u) << mask;
+        } else if (key == "SigIgn:") {
+            EXPECT_EQ(bits & (1ull << (SIGPIPE - 1)), 0u) << mask;
+        }
+        ++seen;
+    }
+    EXPECT_EQ(seen, 2) << result.output;
 }
 
 TEST(RunProcess, MissingProgramIsNotFound) {
