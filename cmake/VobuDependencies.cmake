@@ -34,3 +34,16 @@ else()
   target_include_directories(vobu_sdl2 INTERFACE ${SDL2_INCLUDE_DIRS})
   target_link_libraries(vobu_sdl2 INTERFACE ${SDL2_LIBRARIES})
 endif()
+
+# libspng (libspng-dev) for PNG images; it ships only a pkg-config file.
+if(NOT TARGET vobu_spng)
+  find_path(SPNG_INCLUDE_DIR spng.h REQUIRED)
+  find_library(SPNG_LIBRARY spng REQUIRED)
+  add_library(vobu_spng INTERFACE)
+  target_include_directories(vobu_spng INTERFACE ${SPNG_INCLUDE_DIR})
+  target_link_libraries(vobu_spng INTERFACE ${SPNG_LIBRARY})
+endif()
+
+# libX11 (libx11-dev) for the image clipboard; only the program and the
+# tests that need a display link it.
+find_package(X11 REQUIRED)

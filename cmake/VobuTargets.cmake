@@ -56,13 +56,18 @@ function(vobu_benchmark name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
 endfunction()
 
-# vobu_subsystem(<sub> [DEPS ...] [GL_DEPS ...])
+# vobu_subsystem(<sub> [DEPS ...] [GL_DEPS ...] [EXCLUDE <file>.cpp ...])
 # Every client/src/<sub>/*.cpp goes into the library vobu_<sub>, which needs
 # no window and no OpenGL, so tests link it directly. Files named *_gl.cpp
 # (the few that call OpenGL or need a window) go into vobu_<sub>_gl instead.
+# EXCLUDE names files that the folder builds into libraries of its own (those
+# that need a system library few targets should link).
 function(vobu_subsystem sub)
-  cmake_parse_arguments(ARG "" "" "DEPS;GL_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;GL_DEPS;EXCLUDE" ${ARGN})
   file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(excluded IN LISTS ARG_EXCLUDE)
+    list(REMOVE_ITEM all_sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
   set(pure_sources ${all_sources})
   list(FILTER pure_sources EXCLUDE REGEX "_gl\\.cpp$")
   set(gl_sources ${all_sources})

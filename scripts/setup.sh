@@ -9,6 +9,10 @@ packages=(
   # libraries the client links
   libsdl2-dev libgl-dev libgl1-mesa-dev mesa-common-dev
   nlohmann-json3-dev libmbedtls-dev libstb-dev
+  # PNG images, and the X11 image clipboard
+  libspng-dev libx11-dev
+  # the skin export and import dialogs (kdialog serves as well where installed)
+  zenity
   # glyphs for the asset package
   unifont
   # tests and benchmarks
@@ -17,6 +21,8 @@ packages=(
   xvfb xdotool x11-utils x11-apps imagemagick xauth libgl1-mesa-dri
   sox libsox-fmt-all vorbis-tools
   python3 python3-websockets
+  # the other program of the clipboard tests; the PNG fixture maker and checker
+  xclip python3-pil
   libboost-dev libssl-dev openssl ca-certificates util-linux procps
 )
 

@@ -1,0 +1,250 @@
+// Pointer input of the editor's screens and of the join overlay: motion and
+// drags, button presses and releases, the wheel and the loss of focus. Keys
+// are in character_editor_keys.cpp, the text field in
+// character_editor_text_field.cpp.
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "editor/character_editor.h"
+#include "ui/text_input.h"
+
+namespace vobu {
+
+void CharacterEditor::handleEvent(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_MOUSEMOTION:
+            pointerMotion(event.motion.x, event.motion.y, event.motion.xrel, event.motion.yrel);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            buttonPress(event.button.x, event.button.y, event.button.button);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            buttonRelease(event.button.x, event.button.y, event.button.button);
+            break;
+        case SDL_MOUSEWHEEL: {
+            int amount = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+            wheel(amount);
+            break;
+        }
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) focusLost();
+            break;
+        case SDL_TEXTINPUT:
+            if (textEditing) {
+                field.replaceSelection(event.text.text);
+                commitField();
+            }
+            break;
+        case SDL_KEYDOWN:
+            keyPress(event.key.keysym.sym, event.key.keysym.mod, event.key.repeat != 0);
+            break;
+        case SDL_KEYUP:
+            if (event.key.keysym.sym == SDLK_SPACE && keyPainting) {
+                releasePaint();
+                keyPainting = false;
+                redraw = true;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+uint32_t CharacterEditor::clockTicks() const { return tickSource ? tickSource() : SDL_GetTicks(); }
+
+std::pair<int, int> CharacterEditor::toCanvas(int x, int y) const { return {layout.canvasX(x), layout.canvasY(y)}; }
+
+void CharacterEditor::updatePointer(int x, int y) {
+    auto [cx, cy] = toCanvas(x, y);
+    // Only a real mouse movement takes the pointer: the keyboard cursor may
+    // have placed it on a texel since, and an unmoved mouse must not pull it
+    // back every frame.
+    if (cx == mouseCanvasX && cy == mouseCanvasY) return;
+    mouseCanvasX = cx;
+    mouseCanvasY = cy;
+    if (cx == pointerX && cy == pointerY) return;
+    pointerX = cx;
+    pointerY = cy;
+    controls.pointerMoved(cx, cy);
+    redraw = true;
+}
+
+void CharacterEditor::pointerMotion(int x, int y, int relX, int relY) {
+    std::tie(pointerX, pointerY) = toCanvas(x, y);
+    mouseCanvasX = pointerX;
+    mouseCanvasY = pointerY;
+    controls.pointerMoved(pointerX, pointerY);
+    redraw = true;
+    if (joinOverlayShown) return;
+    if (libraryShown) list.dragThumb(pointerX, pointerY);
+    if (fieldSelecting) dragFieldSelection();
+    float scale = layout.scale > 0.0f ? layout.scale : 1.0f;
+    if (panning && !libraryShown && viewMode == 1) {
+        panX += float(relX) / scale;
+        panY += float(relY) / scale;
+    }
+    if (pickingColor) pickFromColorWheel(pointerX, pointerY);
+    if (orbiting) {
+        if (relX != 0 || relY != 0) idleSeconds = 0;
+        yaw -= float(relX) * 0.008f / scale;
+        pitch = std::clamp(pitch + float(relY) * 0.008f / scale, -1.56f, 1.56f);
+    }
+    if (painting || selecting || movingSelection) dragPaint(pointerX, pointerY);
+    if (resizing) dragResize(pointerX, pointerY);
+}
+
+void CharacterEditor::wheel(int amount) {
+    if (joinOverlayShown) return;
+    if (libraryShown && kListRect.contains(pointerX, pointerY)) {
+        list.scrollBy(-amount);
+        redraw = true;
+        return;
+    }
+    if (viewRect().contains(pointerX, pointerY)) zoomBy(float(amount));
+}
+
+void CharacterEditor::buttonPress(int x, int y, int button) {
+    controls.focusId.clear();
+    std::tie(pointerX, pointerY) = toCanvas(x, y);
+    int px = pointerX;
+    int py = pointerY;
+    double now = double(clockTicks()) / 1000.0;
+    if (joinOverlayShown) {
+        if (button == SDL_BUTTON_LEFT) controls.press(px, py, now);
+        return;
+    }
+    bool shift = (SDL_GetModState() & KMOD_SHIFT) != 0;
+    if (libraryShown) {
+        if (button == SDL_BUTTON_LEFT) {
+            if (kListRect.contains(px, py)) {
+                list.press(px, py);
+                selectLibraryEntry(list.selected);
+                redraw = true;
+            } else if (controls.press(px, py, now)) {
+                stopTextEditing();
+                redraw = true;
+            } else {
+                pressView(px, py);
+            }
+        } else if (button == SDL_BUTTON_RIGHT && kLibraryView.contains(px, py)) {
+            orbiting = true;
+            animProgress = 1.0f;
+        }
+        return;
+    }
+    bool inView = kEditorView.contains(px, py);
+    bool faceReady = faceViewReady();
+    if (button == SDL_BUTTON_MIDDLE) {
+        if (!inView) return;
+        stopTextEditing();
+        middlePending = true;
+        panning = faceReady;
+        middlePressX = px;
+        middlePressY = py;
+    } else if (button == SDL_BUTTON_LEFT) {
+        if (faceReady && inView && shift) {
+            stopTextEditing();
+            panning = true;
+        } else if (kNameFieldPress.contains(px, py)) {
+            pressField(px, shift, 0);
+        } else if (faceReady && kHexFieldPress.contains(px, py)) {
+            pressField(px, shift, 1);
+        } else if (controls.press(px, py, now)) {
+            stopTextEditing();
+            redraw = true;
+        } else {
+            pressView(px, py);
+        }
+    } else if (button == SDL_BUTTON_RIGHT) {
+        if (faceReady) {
+            if (tool == ToolSelect || !selection.empty()) {
+                clearSelection();
+            } else if (!pickerPress(px, py, 3)) {
+                pressPaint(px, py, 3);
+            }
+        } else if (viewMode == 0 && inView) {
+            orbiting = true;
+            animProgress = 1.0f;
+        }
+    }
+}
+
+void CharacterEditor::pressView(int x, int y) {
+    if (joinOverlayShown) return;
+    if (libraryShown) {
+        if (kLibraryView.contains(x, y)) {
+            orbiting = true;
+            animProgress = 1.0f;
+        }
+        return;
+    }
+    stopTextEditing();
+    if (viewMode == 1 && pickerPress(x, y, 1)) return;
+    if (!kEditorView.contains(x, y)) return;
+    if (viewMode == 0) {
+        orbiting = true;
+        animProgress = 1.0f;
+        return;
+    }
+    if (animating()) return;
+    int handle = resizeHandleAt(x, y);
+    if (handle >= 0) {
+        beginResize(handle, x, y);
+    } else if (faceRect.contains(x, y)) {
+        pressPaint(x, y, 1);
+    }
+}
+
+void CharacterEditor::buttonRelease(int x, int y, int button) {
+    std::tie(pointerX, pointerY) = toCanvas(x, y);
+    std::function<void()> action;
+    if (button == SDL_BUTTON_LEFT) action = controls.release(pointerX, pointerY, double(clockTicks()) / 1000.0);
+    list.dragging = false;
+    list.pressedArrow = 0;
+    redraw = true;
+    endResize();
+    releasePaint();
+    fieldSelecting = false;
+    pickingColor = false;
+    pickingValue = false;
+    painting = false;
+    orbiting = false;
+    panning = false;
+    lastStrokeX = -1;
+    lastStrokeY = -1;
+    if (button == SDL_BUTTON_MIDDLE) {
+        if (middlePending && std::hypot(double(pointerX - middlePressX), double(pointerY - middlePressY)) <= 4.0) {
+            resetFaceView();
+        }
+        middlePending = false;
+    }
+    if (action) {
+        action();
+        buildUi();
+        redraw = true;
+    }
+}
+
+void CharacterEditor::focusLost() {
+    controls.cancelPress();
+    list.dragging = false;
+    list.pressedArrow = 0;
+    redraw = true;
+    endResize();
+    releasePaint();
+    // The Space release goes to whichever window has the focus now.
+    keyPainting = false;
+    pickingColor = false;
+    pickingValue = false;
+    panning = false;
+    painting = false;
+    orbiting = false;
+    fieldSelecting = false;
+    middlePending = false;
+}
+
+}  // namespace vobu

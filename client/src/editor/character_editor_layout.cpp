@@ -1,0 +1,175 @@
+// The canvas of each screen: the library screen, the editor screen and the
+// join overlay, with the controls registered in their Tab order.
+
+#include <algorithm>
+#include <cmath>
+
+#include "editor/character_editor.h"
+#include "ui/palette.h"
+#include "ui/text.h"
+
+namespace vobu {
+
+namespace {
+
+constexpr uint32_t kBackground = 0xff1a0427;
+constexpr uint32_t kTitle = 0xffa9bdce;
+constexpr uint32_t kBodyText = 0xff9694a8;
+constexpr uint32_t kFieldBackground = 0xff14041e;
+constexpr uint32_t kFieldSelection = 0xff533f69;
+constexpr uint32_t kCaret = 0xffa9bdce;
+constexpr int kCanvasWidth = UiCanvas::kVisibleWidth;
+
+// Status lines of the library sit in the list's column, between the title
+// and the list, so the player sees why the list may be incomplete.
+constexpr int kStatusX = 24;
+constexpr int kStatusY = 40;
+constexpr int kStatusWidth = 260;
+constexpr int kStatusLineHeight = 18;
+constexpr int kStatusMaxLines = 3;
+
+// The disconnect reason comes from the server: a few lines at most, so
+// that it never runs over the button below it.
+constexpr int kReasonMaxLines = 4;
+
+const char* const kFaceLabels[kFaceCount] = {"Front", "Back", "Left", "Right", "Top", "Bottom"};
+
+}  // namespace
+
+void CharacterEditor::buildUi() {
+    canvas.resetClip();
+    canvas.clear();
+    controls.controls.clear();
+    controls.pointerX = pointerX;
+    controls.pointerY = pointerY;
+    canvas.fillRect(0, 0, kCanvasWidth, UiCanvas::kVisibleHeight, kBackground);
+    if (joinOverlayShown) {
+        buildJoinOverlay();
+        return;
+    }
+    if (!disconnected) {
+        canvas.drawPlainText(font, libraryShown ? "Characters" : "Editor", 24, 16, kTitle, kCanvasWidth);
+        const IntRect view = viewRect();
+        canvas.fillRect(view.x, view.y, view.w, view.h, 0);
+    }
+    if (libraryShown) {
+        buildLibraryUi();
+    } else {
+        buildEditorUi();
+    }
+}
+
+void CharacterEditor::buildLibraryUi() {
+    const int count = int(library.characters.size());
+    list.setLayout(kListRect.x, kListRect.y, kListRect.w, kListRect.h, count, 36);
+    list.select(selectedIndex);
+    std::vector<std::string> names;
+    names.reserve(library.characters.size());
+    for (const Character& saved : library.characters) names.push_back(saved.name);
+    list.drawStrings(canvas, font, names);
+
+    const std::string& status = libraryStatus();
+    if (!status.empty()) {
+        std::vector<std::string> lines = wrapText(font, status, kStatusWidth, kStatusWidth, false);
+        for (int i = 0; i < int(lines.size()) && i < kStatusMaxLines; ++i) {
+            canvas.drawPlainText(font, lines[size_t(i)], kStatusX, kStatusY + kStatusLineHeight * i, kTitle,
+                                 kStatusWidth);
+        }
+    }
+
+    const bool selected = selectedIndex >= 0;
+    controls.add(canvas, "library.list", 24, 94, 242, 386, nullptr, true);
+    addButton(
+        24, 492, 260, 32, "library.resume", "Back", [this] { leaveLibraryRequested = true; }, false, true);
+    addButton(
+        24, 536, 124, 32, "library.new", newFullFlash > 0 ? "Full!" : "New", [this] { addCharacter(false); }, false,
+        true);
+    addButton(
+        160, 536, 124, 32, "library.edit", "Edit", [this] { openEditor(); }, false, selected);
+    addButton(
+        24, 580, 124, 32, "library.duplicate", duplicateFullFlash > 0 ? "Full!" : "Duplicate",
+        [this] { addCharacter(true); }, false, selected);
+    addButton(
+        160, 580, 124, 32, "library.delete", deleteArmed ? "Confirm?" : "Delete", [this] { deleteCharacter(); }, false,
+        selected);
+    if (choosingCharacter) {
+        addButton(
+            24, 624, 260, 32, "library.join", "Use", [this] { characterChosen = true; }, false, selected);
+    }
+}
+
+void CharacterEditor::buildEditorUi() {
+    const IntRect view = kEditorView;
+    controls.add(canvas, "editor.preview", view.x, view.y, view.w, view.h, nullptr, true);
+    const bool faceView = viewMode == 1;
+    if (faceView) {
+        for (int i = 0; i < kFaceCount; ++i) {
+            addButton(
+                24 + 118 * i, 580, 106, 32, "face." + std::to_string(i), kFaceLabels[i], [this, i] { focusFace(i); },
+                i == face && !animating(), true);
+        }
+    }
+    canvas.drawPlainText(font, "Name", 754, 57, kBodyText, kCanvasWidth);
+    drawTextField(754, 80, 242, 28, character.name, textEditing && fieldTarget == 0);
+    controls.add(canvas, "editor.name", 754, 80, 242, 28, nullptr, true);
+    if (faceView) drawPaintUi();
+    addButton(
+        24, 624, 124, 32, "editor.back", discardFlash > 0 ? "Discard?" : "Back", [this] { leaveEditor(); }, false,
+        true);
+    addButton(
+        160, 624, 124, 32, "editor.save", savedFlash > 0 ? "Saved!" : "Save", [this] { saveCharacter(); }, false, true);
+}
+
+void CharacterEditor::buildJoinOverlay() {
+    const int statusWidth = font.plainTextWidth(joinStatus);
+    canvas.drawPlainText(font, joinStatus, (kCanvasWidth - statusWidth) / 2, 274, kBodyText, kCanvasWidth);
+    if (!disconnected && joinStatus == "Downloading assets") {
+        canvas.fillRect(330, 306, 360, 18, kFieldBackground);
+        canvas.drawBevelFrame(330, 306, 360, 18, true, 2);
+        // A progress that is not a number draws as none.
+        const float progress = std::isnan(joinProgress) ? 0.0f : std::clamp(joinProgress, 0.0f, 1.0f);
+        canvas.fillRect(332, 308, int(progress * 356), 14, kBodyText);
+    }
+    if (disconnected && !disconnectReason.empty()) {
+        const std::string text = "Server says: \"" + disconnectReason + "\"";
+        std::vector<std::string> lines = wrapText(font, text, 720, 720, false);
+        for (int i = 0; i < int(lines.size()) && i < kReasonMaxLines; ++i) {
+            const std::string& line = lines[size_t(i)];
+            canvas.drawPlainText(font, line, (kCanvasWidth - font.plainTextWidth(line)) / 2, 298 + 18 * i, kBodyText,
+                                 kCanvasWidth);
+        }
+    }
+    addButton(
+        420, 370, 180, 32, "join.cancel", disconnected ? "Main menu" : "Cancel", [this] { mainMenuRequested = true; },
+        false, true);
+}
+
+void CharacterEditor::addButton(int x, int y, int w, int h, const std::string& id, const std::string& label,
+                                std::function<void()> action, bool selected, bool enabled) {
+    controls.addButton(canvas, font, id, x, y, w, h, label, std::move(action), selected, enabled);
+}
+
+void CharacterEditor::drawTextField(int x, int y, int w, int h, const std::string& text, bool active) {
+    canvas.fillRect(x, y, w, h, kFieldBackground);
+    canvas.drawBevelFrame(x, y, w, h, true, 2);
+    canvas.clip = ClipRect{x + 6, y + 4, w - 12, h - 8};
+    const int textX = x + 8;
+    if (active) {
+        auto widthBefore = [&](int index) { return font.plainTextWidth(utf8Prefix(field.text, index)); };
+        if (field.hasSelection()) {
+            const int from = widthBefore(std::min(field.cursor, field.anchor)) - fieldScroll;
+            const int to = widthBefore(std::max(field.cursor, field.anchor)) - fieldScroll;
+            canvas.fillRect(textX + from, y + 4, to - from, h - 8, kFieldSelection);
+        }
+        canvas.drawPlainText(font, field.text, textX - fieldScroll, y + 6, kBodyText, kCanvasWidth);
+        if (caretVisible) {
+            const int caretX = textX + widthBefore(field.cursor) - fieldScroll;
+            canvas.drawLine(caretX, y + 5, caretX, y + h - 6, kCaret);
+        }
+    } else {
+        canvas.drawPlainText(font, text, textX, y + 6, kBodyText, w - 18);
+    }
+    canvas.resetClip();
+}
+
+}  // namespace vobu

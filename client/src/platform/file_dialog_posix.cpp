@@ -1,0 +1,95 @@
+#include "platform/file_dialog.h"
+
+#include <SDL.h>
+
+namespace vobu {
+namespace {
+
+// Far above any path the kernel accepts (PATH_MAX is 4096).
+constexpr size_t kMaxDialogOutput = 64 * 1024;
+
+// kdialog reads a leading "-" as an option; zenity gets the name inside
+// its own "--filename=" argument and needs no such care.
+std::string startPath(const std::string& name) {
+    if (name.empty() || name.front() == '/') {
+        return name.empty() ? "." : name;
+    }
+    return "./" + name;
+}
+
+enum class Outcome { Chosen, Cancelled, Missing };
+
+Outcome runHelper(const std::vector<std::string>& arguments, std::string& path, const FileDialogCalls& calls) {
+    const ProcessResult result = calls.run(arguments, kMaxDialogOutput);
+    if (result.start == ProcessStart::NotFound) {
+        return Outcome::Missing;
+    }
+    if (result.start != ProcessStart::Ran) {
+        calls.log("File dialog: could not start " + arguments[0]);
+        return Outcome::Cancelled;
+    }
+    if (result.exitStatus == 1) {
+        return Outcome::Cancelled;
+    }
+    if (result.exitStatus != 0 || result.outputCut) {
+        calls.log("File dialog: " + arguments[0] + " failed with status " + std::to_string(result.exitStatus));
+        return Outcome::Cancelled;
+    }
+    std::string chosen = result.output;
+    if (!chosen.empty() && chosen.back() == '\n') {
+        chosen.pop_back();
+    }
+    if (chosen.empty()) {
+        return Outcome::Cancelled;
+    }
+    path = chosen;
+    return Outcome::Chosen;
+}
+
+}  // namespace
+
+FileDialogCalls systemFileDialogCalls() {
+    FileDialogCalls calls;
+    calls.run = runProcess;
+    calls.log = [](const std::string& line) { SDL_Log("%s", line.c_str()); };
+    return calls;
+}
+
+std::vector<std::string> zenityDialogArguments(const FileDialogRequest& request) {
+    std::vector<std::string> arguments{"zenity", "--file-selection", "--title=" + request.title};
+    if (request.save) {
+        arguments.push_back("--save");
+        arguments.push_back("--confirm-overwrite");
+        arguments.push_back("--filename=" + request.proposedName);
+    }
+    arguments.push_back("--file-filter=PNG image | *.png");
+    arguments.push_back("--file-filter=All files | *");
+    return arguments;
+}
+
+std::vector<std::string> kdialogDialogArguments(const FileDialogRequest& request) {
+    // kdialog's save dialog always asks before it overwrites a file.
+    return {"kdialog",
+            "--title",
+            request.title,
+            request.save ? "--getsavefilename" : "--getopenfilename",
+            startPath(request.save ? request.proposedName : std::string()),
+            "*.png|PNG image\n*|All files"};
+}
+
+bool showFileDialog(const FileDialogRequest& request, std::string& path, const FileDialogCalls& calls) {
+    for (const auto& arguments : {zenityDialogArguments(request), kdialogDialogArguments(request)}) {
+        switch (runHelper(arguments, path, calls)) {
+            case Outcome::Chosen:
+                return true;
+            case Outcome::Cancelled:
+                return false;
+            case Outcome::Missing:
+                break;
+        }
+    }
+    calls.log("File dialog: neither zenity nor kdialog is installed");
+    return false;
+}
+
+}  // namespace vobu

@@ -1,0 +1,111 @@
+#include "platform/png_codec.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <spng.h>
+
+namespace vobu {
+namespace {
+
+// Ancillary chunks (text, colour profiles) are kept in memory while the
+// image is read; a few MiB covers every real file. The total must not be
+// below the single-chunk limit.
+constexpr size_t kMaxChunkBytes = 16u << 20;
+constexpr size_t kMaxCachedChunkBytes = 64u << 20;
+
+struct ContextFree {
+    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+};
+using Context = std::unique_ptr<spng_ctx, ContextFree>;
+
+struct FileClose {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+Context decoderFor(uint32_t maxSide) {
+    Context ctx(spng_ctx_new(0));
+    if (ctx && (spng_set_image_limits(ctx.get(), maxSide, maxSide) != 0 ||
+                spng_set_chunk_limits(ctx.get(), kMaxChunkBytes, kMaxCachedChunkBytes) != 0)) {
+        ctx.reset();
+    }
+    return ctx;
+}
+
+// The source is already attached to the context.
+bool decodeFrom(spng_ctx* ctx, uint32_t maxSide, PngPixels& out) {
+    spng_ihdr header{};
+    if (spng_get_ihdr(ctx, &header) != 0) {
+        return false;
+    }
+    if (header.width < 1 || header.width > maxSide || header.height < 1 || header.height > maxSide) {
+        return false;
+    }
+    const uint64_t bytes = uint64_t(header.width) * header.height * 4;
+    size_t decodedBytes = 0;
+    if (spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &decodedBytes) != 0 || decodedBytes != bytes) {
+        return false;
+    }
+    std::vector<uint8_t> rgba(decodedBytes);
+    if (spng_decode_image(ctx, rgba.data(), rgba.size(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0) {
+        return false;
+    }
+    out.width = header.width;
+    out.height = header.height;
+    out.rgba = std::move(rgba);
+    return true;
+}
+
+}  // namespace
+
+bool decodePng(const uint8_t* data, size_t size, uint32_t maxSide, PngPixels& out) {
+    out = PngPixels{};
+    Context ctx = decoderFor(maxSide);
+    if (!ctx || data == nullptr || spng_set_png_buffer(ctx.get(), data, size) != 0) {
+        return false;
+    }
+    return decodeFrom(ctx.get(), maxSide, out);
+}
+
+bool decodePngFile(const std::string& path, uint32_t maxSide, PngPixels& out) {
+    out = PngPixels{};
+    std::unique_ptr<FILE, FileClose> file(std::fopen(path.c_str(), "rbe"));
+    Context ctx = decoderFor(maxSide);
+    if (!file || !ctx || spng_set_png_file(ctx.get(), file.get()) != 0) {
+        return false;
+    }
+    return decodeFrom(ctx.get(), maxSide, out);
+}
+
+bool encodePng(const uint8_t* rgba, uint32_t width, uint32_t height, std::vector<uint8_t>& png) {
+    png.clear();
+    if (rgba == nullptr || width == 0 || height == 0) {
+        return false;
+    }
+    Context ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!ctx || spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1) != 0) {
+        return false;
+    }
+    spng_ihdr header{};
+    header.width = width;
+    header.height = height;
+    header.bit_depth = 8;
+    header.color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+    const size_t bytes = size_t(width) * height * 4;
+    if (spng_set_ihdr(ctx.get(), &header) != 0 ||
+        spng_encode_image(ctx.get(), rgba, bytes, SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != 0) {
+        return false;
+    }
+    size_t length = 0;
+    int error = 0;
+    std::unique_ptr<void, decltype(&std::free)> buffer(spng_get_png_buffer(ctx.get(), &length, &error), &std::free);
+    if (!buffer || error != 0) {
+        return false;
+    }
+    const auto* begin = static_cast<const uint8_t*>(buffer.get());
+    png.assign(begin, begin + length);
+    return true;
+}
+
+}  // namespace vobu

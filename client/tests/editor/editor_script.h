@@ -1,0 +1,191 @@
+#pragma once
+
+// Drives a CharacterEditor with synthesised SDL events, as the frame would,
+// over the recording Graphics backend: no window, no OpenGL, no files.
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "editor/character_editor.h"
+#include "editor/clipboard_image.h"
+#include "ui/recording_backend.h"
+#include "ui/test_font.h"
+
+namespace vobu::testing {
+
+inline SDL_Event motionEvent(int x, int y, int relX = 0, int relY = 0) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.x = x;
+    event.motion.y = y;
+    event.motion.xrel = relX;
+    event.motion.yrel = relY;
+    return event;
+}
+
+inline SDL_Event buttonEvent(bool down, int x, int y, int button) {
+    SDL_Event event{};
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.x = x;
+    event.button.y = y;
+    event.button.button = uint8_t(button);
+    event.button.clicks = 1;
+    return event;
+}
+
+inline SDL_Event keyEvent(bool down, SDL_Keycode key, uint16_t mods = 0, bool repeat = false) {
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = mods;
+    event.key.repeat = repeat ? 1 : 0;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    return event;
+}
+
+inline SDL_Event textEvent(const std::string& text) {
+    SDL_Event event{};
+    event.type = SDL_TEXTINPUT;
+    SDL_strlcpy(event.text.text, text.c_str(), sizeof event.text.text);
+    return event;
+}
+
+inline SDL_Event wheelEvent(int amount, bool flipped = false) {
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.y = amount;
+    event.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
+    return event;
+}
+
+inline SDL_Event focusLostEvent() {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    return event;
+}
+
+// A character whose texels all differ, so that moved or lost texels show.
+inline Character patternedCharacter() {
+    Character character;
+    character.id = "0123456789abcdef0123456789abcdef";
+    character.name = "Patty";
+    for (int f = 0; f < kFaceCount; ++f) {
+        for (int i = 0; i < kFaceCanvasTexels; ++i) character.faces[f][i] = uint32_t(f << 20 | i);
+    }
+    return character;
+}
+
+// A clipboard service held in memory; `focused` false makes every copy fail.
+struct FakeImageClipboard {
+    bool focused = true;
+    std::vector<ClipboardFormat> held;
+
+    ImageClipboardCalls calls() {
+        ImageClipboardCalls c;
+        c.ourWindowHasFocus = [this] { return focused; };
+        c.offer = [this](std::vector<ClipboardFormat> formats) {
+            held = std::move(formats);
+            return ClipboardOffer::Taken;
+        };
+        c.listTargets = [this](std::vector<std::string>& targets) {
+            targets.clear();
+            for (const ClipboardFormat& f : held) targets.push_back(f.target);
+            return held.empty() ? ClipboardFetch::Missing : ClipboardFetch::Ok;
+        };
+        c.fetch = [this](const std::string& target, std::vector<uint8_t>& bytes) {
+            for (const ClipboardFormat& f : held) {
+                if (f.target == target) {
+                    bytes = f.bytes;
+                    return ClipboardFetch::Ok;
+                }
+            }
+            return ClipboardFetch::Missing;
+        };
+        return c;
+    }
+};
+
+// The editor on its editor screen in the face view of the Front face of a
+// 32 x 64 x 32 character, laid out by one frame at 1020 x 680.
+class EditorScript : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RgbaImage image;
+        std::string status;
+        while (takeClipboardImage(image, status)) {}
+        installImageClipboard(clipboard.calls());
+        editor.font = testFont();
+        editor.graphics = &graphics;
+        editor.tickSource = [this] { return ticks; };
+        editor.library.characters.push_back(patternedCharacter());
+        editor.selectedIndex = 0;
+        editor.character = editor.library.characters[0];
+        editor.showLibrary();
+        editor.setChoosingForJoin(false);
+        frame();
+    }
+    void TearDown() override { installImageClipboard(unavailableImageClipboard()); }
+
+    void openFaceView() {
+        editor.openEditor();
+        frame();
+    }
+
+    void frame(double dt = 0.016) {
+        editor.update(dt);
+        editor.draw(1020, 680);
+    }
+
+    void send(const SDL_Event& event) { editor.handleEvent(event); }
+    void move(int x, int y, int relX = 0, int relY = 0) { send(motionEvent(x, y, relX, relY)); }
+    void press(int x, int y, int button = SDL_BUTTON_LEFT) { send(buttonEvent(true, x, y, button)); }
+    void release(int x, int y, int button = SDL_BUTTON_LEFT) { send(buttonEvent(false, x, y, button)); }
+    void click(int x, int y, int button = SDL_BUTTON_LEFT) {
+        press(x, y, button);
+        release(x, y, button);
+    }
+    void key(SDL_Keycode k, uint16_t mods = 0, bool repeat = false) { send(keyEvent(true, k, mods, repeat)); }
+    void keyUp(SDL_Keycode k) { send(keyEvent(false, k)); }
+    void tap(SDL_Keycode k, uint16_t mods = 0) {
+        key(k, mods);
+        keyUp(k);
+    }
+
+    // The canvas pixel at the centre of a texel of the current face.
+    std::pair<int, int> texel(int tx, int ty) const {
+        return {int(std::lround((tx + 0.5f) * editor.pixelsPerTexel + editor.faceLeft)),
+                int(std::lround((ty + 0.5f) * editor.pixelsPerTexel + editor.faceTop))};
+    }
+    // A drag on the face from texel to texel, one motion event per texel.
+    void strokeTexels(const std::vector<std::pair<int, int>>& texels, int button = SDL_BUTTON_LEFT) {
+        auto [x, y] = texel(texels.front().first, texels.front().second);
+        press(x, y, button);
+        for (auto [tx, ty] : texels) {
+            auto [px, py] = texel(tx, ty);
+            move(px, py, px - x, py - y);
+            x = px;
+            y = py;
+        }
+        release(x, y, button);
+    }
+    uint32_t texelColor(int tx, int ty, int f = 0) const {
+        return editor.character.faces[f][size_t(ty) * kFaceCanvasSide + tx];
+    }
+
+    Recording recording;
+    Graphics graphics{std::make_unique<RecordingBackend>(recording)};
+    CharacterEditor editor;
+    FakeImageClipboard clipboard;
+    uint32_t ticks = 100000;
+};
+
+}  // namespace vobu::testing

@@ -1,0 +1,109 @@
+#include "platform/file_dialog.h"
+
+#include <map>
+
+#include <gtest/gtest.h>
+
+namespace vobu {
+namespace {
+
+// Replaces the spawner: each program name answers with a fixed result.
+struct FakeHelpers {
+    std::map<std::string, ProcessResult> answers;
+    std::vector<std::vector<std::string>> runs;
+    std::vector<std::string> logLines;
+
+    FileDialogCalls calls() {
+        FileDialogCalls c;
+        c.run = [this](const std::vector<std::string>& arguments, size_t) {
+            runs.push_back(arguments);
+            auto found = answers.find(arguments.at(0));
+            ProcessResult missing;
+            missing.start = ProcessStart::NotFound;
+            return found == answers.end() ? missing : found->second;
+        };
+        c.log = [this](const std::string& line) { logLines.push_back(line); };
+        return c;
+    }
+};
+
+ProcessResult ran(int status, const std::string& output) {
+    ProcessResult r;
+    r.start = ProcessStart::Ran;
+    r.exitStatus = status;
+    r.output = output;
+    return r;
+}
+
+FileDialogRequest saveRequest() { return {true, "Export vobu skin", "Vobu.png"}; }
+FileDialogRequest openRequest() { return {false, "Import vobu skin", ""}; }
+
+TEST(FileDialog, ZenityArguments) {
+    EXPECT_EQ(zenityDialogArguments(saveRequest()),
+              (std::vector<std::string>{"zenity", "--file-selection", "--title=Export vobu skin", "--save",
+                                        "--confirm-overwrite", "--filename=Vobu.png", "--file-filter=PNG image | *.png",
+                                        "--file-filter=All files | *"}));
+    EXPECT_EQ(zenityDialogArguments(openRequest()),
+              (std::vector<std::string>{"zenity", "--file-selection", "--title=Import vobu skin",
+                                        "--file-filter=PNG image | *.png", "--file-filter=All files | *"}));
+}
+
+TEST(FileDialog, KdialogArgumentsNeverStartAPathWithADash) {
+    FileDialogRequest request = saveRequest();
+    request.proposedName = "-rf.png";
+    const auto arguments = kdialogDialogArguments(request);
+    ASSERT_EQ(arguments.size(), 6u);
+    EXPECT_EQ(arguments[3], "--getsavefilename");
+    EXPECT_EQ(arguments[4], "./-rf.png");
+    EXPECT_EQ(kdialogDialogArguments(openRequest())[3], "--getopenfilename");
+}
+
+TEST(FileDialog, ChosenPathLosesOnlyTheFinalNewline) {
+    FakeHelpers fake;
+    fake.answers["zenity"] = ran(0, "/tmp/a b/skin\n.png\n");
+    std::string path = "unchanged";
+    ASSERT_TRUE(showFileDialog(saveRequest(), path, fake.calls()));
+    EXPECT_EQ(path, "/tmp/a b/skin\n.png");
+    EXPECT_EQ(fake.runs.size(), 1u);
+}
+
+TEST(FileDialog, CancelAndFailuresChooseNothing) {
+    struct Case {
+        ProcessResult zenity;
+        size_t logLines;
+    };
+    ProcessResult cut = ran(0, "/tmp/x");
+    cut.outputCut = true;
+    ProcessResult broken;
+    broken.start = ProcessStart::Failed;
+    for (const Case& k : {Case{ran(1, ""), 0}, Case{ran(0, ""), 0}, Case{ran(0, "\n"), 0}, Case{ran(5, "/x\n"), 1},
+                          Case{ran(-1, ""), 1}, Case{cut, 1}, Case{broken, 1}}) {
+        FakeHelpers fake;
+        fake.answers["zenity"] = k.zenity;
+        fake.answers["kdialog"] = ran(0, "/should/not/ask\n");
+        std::string path = "unchanged";
+        EXPECT_FALSE(showFileDialog(openRequest(), path, fake.calls()));
+        EXPECT_EQ(path, "unchanged");
+        EXPECT_EQ(fake.runs.size(), 1u) << "a cancel in zenity must not open a second dialog";
+        EXPECT_EQ(fake.logLines.size(), k.logLines);
+    }
+}
+
+TEST(FileDialog, KdialogWhenZenityIsMissingAndOneLineWhenBothAre) {
+    FakeHelpers fake;
+    fake.answers["kdialog"] = ran(0, "/home/u/skin.png\n");
+    std::string path;
+    ASSERT_TRUE(showFileDialog(saveRequest(), path, fake.calls()));
+    EXPECT_EQ(path, "/home/u/skin.png");
+    ASSERT_EQ(fake.runs.size(), 2u);
+    EXPECT_EQ(fake.runs[1], kdialogDialogArguments(saveRequest()));
+
+    FakeHelpers none;
+    EXPECT_FALSE(showFileDialog(saveRequest(), path, none.calls()));
+    ASSERT_EQ(none.logLines.size(), 1u);
+    EXPECT_NE(none.logLines[0].find("zenity"), std::string::npos);
+    EXPECT_NE(none.logLines[0].find("kdialog"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vobu
