@@ -12,7 +12,7 @@
 #include "bench_gl_window.h"
 #include "editor/character_editor.h"
 #include "editor/paint_ops.h"
-#include "ui/test_font.h"
+#include "support/test_font.h"
 
 namespace vobu {
 namespace {

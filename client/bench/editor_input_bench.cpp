@@ -12,7 +12,7 @@
 
 #include "editor/character_editor.h"
 #include "ui/font.h"
-#include "ui/recording_backend.h"
+#include "support/recording_backend.h"
 
 namespace vobu {
 namespace {

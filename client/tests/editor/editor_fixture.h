@@ -14,8 +14,8 @@
 #include "character/storage_fixture.h"
 #include "editor/character_editor.h"
 #include "editor/png_files.h"
-#include "ui/recording_backend.h"
-#include "ui/test_font.h"
+#include "support/recording_backend.h"
+#include "support/test_font.h"
 
 namespace vobu::testing {
 

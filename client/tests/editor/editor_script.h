@@ -16,8 +16,8 @@
 
 #include "editor/character_editor.h"
 #include "editor/clipboard_image.h"
-#include "ui/recording_backend.h"
-#include "ui/test_font.h"
+#include "support/recording_backend.h"
+#include "support/test_font.h"
 
 namespace vobu::testing {
 
