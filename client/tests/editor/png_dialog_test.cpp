@@ -45,6 +45,7 @@ protected:
     }
     void TearDown() override {
         drain();
+        startImageSupportWith(ImageFileCalls{});
         setenv("PATH", savedPath.c_str(), 1);
         unsetenv("VOBU_STUB_LOG");
         unsetenv("VOBU_STUB_ANSWER");

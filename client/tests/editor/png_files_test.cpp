@@ -38,9 +38,10 @@ protected:
         drain();
         install(systemImageFileCalls());
     }
+    // No system dialog stays installed for the tests that follow.
     void TearDown() override {
         drain();
-        startImageSupport();
+        startImageSupportWith(ImageFileCalls{});
         fs::remove_all(folder);
     }
 
