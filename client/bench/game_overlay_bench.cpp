@@ -180,16 +180,17 @@ void BM_ChatLogRebuildAfterNewLine(benchmark::State& state) {
 }
 BENCHMARK(BM_ChatLogRebuildAfterNewLine)->Unit(benchmark::kMillisecond);
 
-// The same log wrapped from nothing (a new game with a full history).
+// A log of that many lines of 2048 bytes wrapped from nothing: a game that
+// starts with a history (at most 50 lines come in one) or a replaced Scene.
 void BM_ChatLogRebuildFromScratch(benchmark::State& state) {
-    OverlayBench bench(200, 2048);
+    OverlayBench bench(size_t(state.range(0)), 2048);
     for (auto _ : state) {
         bench.overlay.seenChatRevision = -1;
         bench.overlay.rebuildChatLog(bench.scene);
     }
     state.counters["log_lines"] = double(bench.overlay.logLines.size());
 }
-BENCHMARK(BM_ChatLogRebuildFromScratch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChatLogRebuildFromScratch)->Arg(50)->Arg(200)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vobu

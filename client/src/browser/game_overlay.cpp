@@ -156,9 +156,12 @@ int GameOverlay::caretFromX(int px) const {
     const int target = px - 8 - whisperPrefixWidth() + hScroll;
     const std::vector<size_t> offsets = utf8CharOffsets(chatField.text);
     const int length = int(offsets.size()) - 1;
+    // The line is clean UTF-8, so the width of a head is the sum of the
+    // widths of its code points: one pass, also while a selection is dragged.
     int previous = 0;
     for (int i = 0; i < length; ++i) {
-        const int w = textWidth(*font, chatField.text.substr(0, offsets[i + 1]), false);
+        const int w =
+            previous + textWidth(*font, chatField.text.substr(offsets[i], offsets[i + 1] - offsets[i]), false);
         // The caret goes before the code point whose middle lies past the point.
         if (previous + w > 2 * target) return i;
         previous = w;

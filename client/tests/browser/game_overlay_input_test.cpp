@@ -442,6 +442,19 @@ TEST_F(OverlayPointer, AClickInTheLineOpensIt) {
     EXPECT_TRUE(overlay.chatOpen);
 }
 
+TEST_F(OverlayPointer, CaretFromXCountsWideGlyphsAndCombiningMarks) {
+    // e (8), a combining acute (0), a CJK ideograph (16), b (8).
+    overlay.chatField.setText(
+        "e\xcc\x81\xe4\xb8\x80"
+        "b");
+    ASSERT_EQ(overlay.chatField.length(), 4);
+    EXPECT_EQ(overlay.caretFromX(8 + 3), 0);
+    EXPECT_EQ(overlay.caretFromX(8 + 4), 1);
+    EXPECT_EQ(overlay.caretFromX(8 + 15), 2);
+    EXPECT_EQ(overlay.caretFromX(8 + 16), 3);
+    EXPECT_EQ(overlay.caretFromX(8 + 100), 4);
+}
+
 TEST_F(OverlayPointer, CaretFromXWithAWhisperPrefix) {
     overlay.toggleWhisper(kBob, "Bob");
     overlay.chatField.setText("abc");
