@@ -13,11 +13,13 @@
 namespace vobu {
 
 void GameOverlay::setLayout(int newButtonsX, int newChatX, int newWidth, int newHeight) {
-    if (newButtonsX != buttonsX || newChatX != chatX) dirty = true;
+    // The areas paint the same wherever they sit; only the hover may change.
+    const PointerView before = pointerView();
     buttonsX = newButtonsX;
     chatX = newChatX;
     width = newWidth;
     height = newHeight;
+    if (!(pointerView() == before)) dirty = true;
 }
 
 void GameOverlay::openChat() {

@@ -68,8 +68,14 @@ bool GameOverlay::handleEvent(const SDL_Event& event, const Scene& scene) {
             return handleMotion(event.motion);
         case SDL_MOUSEWHEEL:
             return handleWheel(event.wheel);
-        case SDL_MOUSEBUTTONDOWN:
-            return event.button.button == SDL_BUTTON_LEFT && handleLeftDown(event.button, scene);
+        case SDL_MOUSEBUTTONDOWN: {
+            if (event.button.button != SDL_BUTTON_LEFT) return false;
+            const PointerView before = pointerView();
+            const int focusBefore = focus;
+            const bool consumed = handleLeftDown(event.button, scene);
+            if (consumed || focus != focusBefore || !(pointerView() == before)) dirty = true;
+            return consumed;
+        }
         case SDL_MOUSEBUTTONUP:
             return event.button.button == SDL_BUTTON_LEFT && handleLeftUp(event.button);
         case SDL_WINDOWEVENT:
@@ -251,7 +257,6 @@ bool GameOverlay::handleLeftDown(const SDL_MouseButtonEvent& button, const Scene
     focus = -1;
     mouseX = px;
     mouseY = py;
-    dirty = true;
     for (int i = 0; i < 2; ++i) {
         if (!buttonHovered(i)) continue;
         ButtonPress& press = buttonPresses[i];

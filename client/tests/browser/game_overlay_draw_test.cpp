@@ -77,6 +77,21 @@ TEST_F(OverlayUploads, KeysThatChangeNothingShownUploadNothing) {
     EXPECT_EQ(uploadCount(), before);
 }
 
+TEST_F(OverlayUploads, ClicksIntoTheWorldAndResizingRepaintNothing) {
+    frame();
+    look(1, 500, 400);
+    const size_t before = uploadCount();
+    EXPECT_FALSE(send(buttonEvent(true, 500, 400)));
+    EXPECT_FALSE(send(buttonEvent(false, 500, 400)));
+    frame();
+    for (int width = 1020; width < 1100; width += 8) {
+        overlay.setLayout(width - 376, 16, width, 700);
+        frame();
+    }
+    EXPECT_EQ(uploadCount(), before);
+    EXPECT_FALSE(overlay.dirty);
+}
+
 TEST_F(OverlayUploads, TheCaretBlinksTwiceASecondInTheChatAreaOnly) {
     pressReturn();
     frame(0.0);
