@@ -1,8 +1,9 @@
 // The in-game overlay's costs per frame: looking around with the mouse (the
 // pointer moves every frame; nothing shown changes, so nothing should be
 // repainted or uploaded), the pointer sweeping over the buttons, a full
-// repaint, and rebuilding the chat log after a new line when the Scene holds
-// 200 lines of 2048 bytes. Uses GNU Unifont when it is installed, so that
+// repaint, and the chat log with 200 lines of 2048 bytes in the Scene: the
+// rebuild after a new line, the first frames of a log met from nothing, and
+// the whole log wrapped at once. Uses GNU Unifont when it is installed, so that
 // glyph lookups search a table of the real size.
 
 #include <benchmark/benchmark.h>
@@ -180,17 +181,60 @@ void BM_ChatLogRebuildAfterNewLine(benchmark::State& state) {
 }
 BENCHMARK(BM_ChatLogRebuildAfterNewLine)->Unit(benchmark::kMillisecond);
 
-// A log of that many lines of 2048 bytes wrapped from nothing: a game that
-// starts with a history (at most 50 lines come in one) or a replaced Scene.
-void BM_ChatLogRebuildFromScratch(benchmark::State& state) {
+// A log of that many lines of 2048 bytes met from nothing (a game that starts
+// with a history, a replaced Scene): the first frame wraps the newest entries
+// the view needs and a first batch of older ones.
+void BM_ChatLogFirstFrameFromScratch(benchmark::State& state) {
     OverlayBench bench(size_t(state.range(0)), 2048);
     for (auto _ : state) {
         bench.overlay.seenChatRevision = -1;
-        bench.overlay.rebuildChatLog(bench.scene);
+        bench.overlay.update(1.0 / 60.0, bench.scene);
     }
     state.counters["log_lines"] = double(bench.overlay.logLines.size());
 }
-BENCHMARK(BM_ChatLogRebuildFromScratch)->Arg(50)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChatLogFirstFrameFromScratch)->Arg(50)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// The frames after that, while the older entries are wrapped a batch a frame.
+void BM_ChatLogCatchUpFrame(benchmark::State& state) {
+    OverlayBench bench(200, 2048);
+    size_t frames = 0;
+    size_t runs = 0;
+    for (auto _ : state) {
+        if (bench.overlay.unwrappedEntries() == 0) {
+            state.PauseTiming();
+            bench.overlay.seenChatRevision = -1;
+            bench.overlay.update(1.0 / 60.0, bench.scene);
+            ++runs;
+            state.ResumeTiming();
+        }
+        bench.overlay.update(1.0 / 60.0, bench.scene);
+        ++frames;
+    }
+    state.counters["frames_to_complete"] = runs == 0 ? 0.0 : double(frames) / double(runs) + 1.0;
+}
+BENCHMARK(BM_ChatLogCatchUpFrame)->Unit(benchmark::kMillisecond);
+
+// Everything at once, as dragging the thumb asks for: the whole cost.
+void BM_ChatLogWrapWhole(benchmark::State& state) {
+    OverlayBench bench(200, 2048);
+    SDL_Event drag{};
+    drag.type = SDL_MOUSEBUTTONDOWN;
+    drag.button.button = SDL_BUTTON_LEFT;
+    drag.button.x = 16 + 355;
+    drag.button.y = 12 + 100;
+    SDL_Event release = drag;
+    release.type = SDL_MOUSEBUTTONUP;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.overlay.seenChatRevision = -1;
+        bench.overlay.update(1.0 / 60.0, bench.scene);
+        state.ResumeTiming();
+        bench.overlay.handleEvent(drag, bench.scene);
+        bench.overlay.handleEvent(release, bench.scene);
+    }
+    state.counters["log_lines"] = double(bench.overlay.logLines.size());
+}
+BENCHMARK(BM_ChatLogWrapWhole)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vobu

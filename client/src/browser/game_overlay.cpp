@@ -75,6 +75,7 @@ void GameOverlay::reset() {
     logLines.clear();
     nameRegions.clear();
     wrapped_.clear();
+    unwrapped_ = 0;
 }
 
 void GameOverlay::toggleWhisper(int32_t id, const std::string& name) {
@@ -179,7 +180,8 @@ void GameOverlay::update(double dt, const Scene& scene) {
             dirty = true;
         }
     }
-    if (scene.chatRevision != seenChatRevision) rebuildChatLog(scene);
+    if (!logMatches(scene)) rebuildChatLog(scene);
+    catchUpChatLog(scene);
     if (!typing || font == nullptr) return;
     const int cw = textWidth(*font, utf8Prefix(chatField.text, chatField.cursor), false);
     const int pw = whisperPrefixWidth();

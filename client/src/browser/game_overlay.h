@@ -140,6 +140,9 @@ public:
     void browseHistory(int direction);
     void handleChatKey(const SDL_KeyboardEvent& key);
 
+    // Older entries of Scene::chat not wrapped yet (they follow frame by frame).
+    size_t unwrappedEntries() const { return unwrapped_; }
+
     // Lines of the log that are drawn now: [first, end).
     size_t visibleBegin() const;
     size_t visibleEnd() const;
@@ -169,7 +172,7 @@ private:
     bool handleKeyDown(const SDL_KeyboardEvent& key);
     bool handleTextInput(const SDL_TextInputEvent& text);
     bool handleMotion(const SDL_MouseMotionEvent& motion);
-    bool handleWheel(const SDL_MouseWheelEvent& wheel);
+    bool handleWheel(const SDL_MouseWheelEvent& wheel, const Scene& scene);
     bool handleLeftDown(const SDL_MouseButtonEvent& button, const Scene& scene);
     bool handleLeftUp(const SDL_MouseButtonEvent& button);
     void handleFocusLost();
@@ -184,8 +187,16 @@ private:
     int buttonPanelX(int index) const;
     void clickName(const NameRegion& region, const Scene& scene);
 
-    void appendWrapped(const Scene& scene, size_t index);
     std::string prefixOf(const ChatEntry& entry, const Scene& scene) const;
+    // Appends the wrapped lines of Scene::chat[index]; returns their number.
+    size_t wrapEntry(const Scene& scene, size_t index, std::vector<ChatLogLine>& out) const;
+    // Wraps unwrapped older entries, newest first, until both the bytes of
+    // text and the lines of the log reach the given amounts or none is left.
+    void wrapOlder(const Scene& scene, size_t byteBudget, size_t lineTarget);
+    void wrapAll(const Scene& scene);
+    void wrapForScroll(const Scene& scene, int64_t wantedScroll);
+    void catchUpChatLog(const Scene& scene);
+    bool logMatches(const Scene& scene) const;
 
     void paintStrip();
     void paintChat(const Scene& scene);
@@ -196,7 +207,9 @@ private:
     void clearCanvasRegion(int w, int h);
     void uploadRegion(uint32_t& texture, int w, int h);
 
-    std::vector<WrappedEntry> wrapped_;
+    std::vector<WrappedEntry> wrapped_;  // the entries after the first unwrapped_ of Scene::chat
+    size_t unwrapped_ = 0;
+    uint64_t wrappedScene_ = 0;  // Scene::identity of the wrapped entries
     int32_t wrappedLocalId_ = -1;
     std::vector<uint8_t> uploadBuffer_;
 };

@@ -67,7 +67,7 @@ bool GameOverlay::handleEvent(const SDL_Event& event, const Scene& scene) {
         case SDL_MOUSEMOTION:
             return handleMotion(event.motion);
         case SDL_MOUSEWHEEL:
-            return handleWheel(event.wheel);
+            return handleWheel(event.wheel, scene);
         case SDL_MOUSEBUTTONDOWN: {
             if (event.button.button != SDL_BUTTON_LEFT) return false;
             const PointerView before = pointerView();
@@ -242,9 +242,10 @@ bool GameOverlay::handleMotion(const SDL_MouseMotionEvent& motion) {
     return selecting || scrollDragging;
 }
 
-bool GameOverlay::handleWheel(const SDL_MouseWheelEvent& wheel) {
+bool GameOverlay::handleWheel(const SDL_MouseWheelEvent& wheel, const Scene& scene) {
     if (!pointerInLog()) return false;
     const int64_t wanted = int64_t(scroll) + 3 * int64_t(wheel.y);
+    wrapForScroll(scene, wanted);
     const int before = scroll;
     scroll = int(std::clamp<int64_t>(wanted, 0, maxScroll()));
     if (scroll != before) dirty = true;
@@ -267,6 +268,8 @@ bool GameOverlay::handleLeftDown(const SDL_MouseButtonEvent& button, const Scene
     }
     if (inLogArea(px, py)) {
         if (int(logLines.size()) > kVisibleLines && px > 351) {
+            // The thumb stands for the whole log.
+            wrapAll(scene);
             scrollDragging = true;
             return true;
         }

@@ -169,13 +169,120 @@ TEST_F(OverlayChatLog, ALogKeptAcrossRebuildsEqualsOneWrappedFromScratch) {
 
     GameOverlay fresh;
     fresh.font = &font;
-    fresh.update(0, scene);
+    for (int i = 0; i < 100 && (i == 0 || fresh.unwrappedEntries() > 0); ++i) fresh.update(0, scene);
+    ASSERT_EQ(fresh.unwrappedEntries(), 0u);
+    for (int i = 0; i < 100 && overlay.unwrappedEntries() > 0; ++i) overlay.update(0, scene);
     ASSERT_EQ(overlay.logLines.size(), fresh.logLines.size());
     for (size_t i = 0; i < fresh.logLines.size(); ++i) {
         EXPECT_EQ(overlay.logLines[i].entry, fresh.logLines[i].entry) << i;
         EXPECT_EQ(overlay.logLines[i].prefix, fresh.logLines[i].prefix) << i;
         EXPECT_EQ(overlay.logLines[i].text, fresh.logLines[i].text) << i;
     }
+}
+
+// 200 lines of 2048 bytes: about 45 wrapped lines each.
+class OverlayLongLog : public OverlayTest {
+protected:
+    void SetUp() override {
+        OverlayTest::SetUp();
+        for (int i = 0; i < 200; ++i) {
+            std::string text;
+            while (text.size() < 2040) text += "word" + std::to_string(i) + " ";
+            ChatEntry entry = chatLine(kBob, 0, "Bob", "", text);
+            entry.seq = uint32_t(i + 1);
+            appendChatLine(scene, entry);
+        }
+    }
+    // The same log wrapped at once.
+    std::vector<ChatLogLine> wholeLog() {
+        GameOverlay whole;
+        whole.font = &font;
+        whole.update(0, scene);
+        SDL_Event drag = buttonEvent(true, 16 + 355, 12 + 100);
+        whole.handleEvent(drag, scene);
+        EXPECT_EQ(whole.unwrappedEntries(), 0u);
+        return whole.logLines;
+    }
+};
+
+TEST_F(OverlayLongLog, AFreshLogWrapsTheNewestEntriesFirstAndTheRestFrameByFrame) {
+    overlay.update(0, scene);
+    EXPECT_GE(overlay.logLines.size(), 11u);
+    EXPECT_LT(overlay.logLines.size(), 500u) << "a few entries of 2048 bytes";
+    EXPECT_GT(overlay.unwrappedEntries(), 150u);
+    const std::vector<ChatLogLine> whole = wholeLog();
+    ASSERT_GT(whole.size(), 200u * 10);
+    EXPECT_EQ(shownLines().back(), whole.back().text);
+
+    int frames = 1;
+    while (overlay.unwrappedEntries() > 0 && frames < 1000) {
+        overlay.update(0, scene);
+        ++frames;
+    }
+    EXPECT_LT(frames, 80) << "a full log is complete in a second or so";
+    ASSERT_EQ(overlay.logLines.size(), whole.size());
+    for (size_t i = 0; i < whole.size(); i += 97) {
+        EXPECT_EQ(overlay.logLines[i].text, whole[i].text) << i;
+        EXPECT_EQ(overlay.logLines[i].entry, whole[i].entry) << i;
+    }
+}
+
+TEST_F(OverlayLongLog, NewLinesDuringTheCatchUpKeepTheLogRight) {
+    overlay.update(0, scene);
+    for (int i = 0; i < 30 && overlay.unwrappedEntries() > 0; ++i) {
+        ChatEntry entry = chatLine(kLocal, i % 2 == 0 ? kBob : 0, "Me", "Bob", "new " + std::to_string(i));
+        entry.seq = uint32_t(500 + i);
+        appendChatLine(scene, entry);
+        overlay.update(0, scene);
+    }
+    ASSERT_EQ(scene.chat.size(), 200u);
+    while (overlay.unwrappedEntries() > 0) overlay.update(0, scene);
+    const std::vector<ChatLogLine> whole = wholeLog();
+    ASSERT_EQ(overlay.logLines.size(), whole.size());
+    for (size_t i = 0; i < whole.size(); ++i) {
+        ASSERT_EQ(overlay.logLines[i].entry, whole[i].entry) << i;
+        ASSERT_EQ(overlay.logLines[i].prefix, whole[i].prefix) << i;
+        ASSERT_EQ(overlay.logLines[i].text, whole[i].text) << i;
+    }
+}
+
+TEST_F(OverlayLongLog, TheViewStaysPutWhileOlderEntriesAreWrapped) {
+    overlay.update(0, scene);
+    send(motionEvent(16 + 100, 12 + 100));
+    send(wheelEvent(1));
+    ASSERT_EQ(overlay.scroll, 3);
+    const std::vector<std::string> before = shownLines();
+    for (int i = 0; i < 5; ++i) overlay.update(0, scene);
+    EXPECT_EQ(shownLines(), before);
+}
+
+TEST_F(OverlayLongLog, ScrollingFarBackWrapsWhatItReaches) {
+    overlay.update(0, scene);
+    send(motionEvent(16 + 100, 12 + 100));
+    send(wheelEvent(300));
+    EXPECT_EQ(overlay.scroll, 900);
+    const std::vector<ChatLogLine> whole = wholeLog();
+    EXPECT_EQ(shownLines().front(), whole[whole.size() - 910].text);
+
+    send(wheelEvent(INT_MAX));
+    EXPECT_EQ(overlay.unwrappedEntries(), 0u);
+    EXPECT_EQ(overlay.scroll, int(whole.size()) - 10);
+    EXPECT_EQ(shownLines().front(), whole.front().text);
+}
+
+TEST_F(OverlayLongLog, ANewLineRewrapsOnlyItselfAndKeepsTheScrolledView) {
+    overlay.update(0, scene);
+    while (overlay.unwrappedEntries() > 0) overlay.update(0, scene);
+    send(motionEvent(16 + 100, 12 + 100));
+    send(wheelEvent(1));
+    const std::vector<std::string> before = shownLines();
+    ChatEntry entry = chatLine(kBob, 0, "Bob", "", "short and new");
+    entry.seq = 1000;
+    appendChatLine(scene, entry);
+    overlay.update(0, scene);
+    EXPECT_EQ(overlay.unwrappedEntries(), 0u);
+    EXPECT_EQ(overlay.scroll, 4);
+    EXPECT_EQ(shownLines(), before);
 }
 
 TEST_F(OverlayChatLog, ANewSceneReplacesTheWholeLog) {
@@ -189,6 +296,18 @@ TEST_F(OverlayChatLog, ANewSceneReplacesTheWholeLog) {
     ASSERT_EQ(overlay.logLines.size(), 1u);
     EXPECT_EQ(overlay.logLines[0].text, "fresh");
     EXPECT_EQ(overlay.logLines[0].prefix, "Newcomer: ");
+}
+
+TEST_F(OverlayChatLog, ANewWorldWithTheSameChatRevisionIsStillRebuilt) {
+    addLines(3);
+    frame();
+    // A second welcome: a fresh Scene whose history reaches the same revision.
+    Scene next;
+    next.localPlayerId = kLocal;
+    for (const char* text : {"other", "lines", "here"}) appendChatLine(next, chatLine(kBob, 0, "Bob", "", text));
+    ASSERT_EQ(next.chatRevision, scene.chatRevision);
+    overlay.update(0, next);
+    EXPECT_EQ(shownLines(), (std::vector<std::string>{"other", "lines", "here"}));
 }
 
 TEST_F(OverlayChatLog, ResetForgetsTheLogAndRebuildsOnTheNextUpdate) {
