@@ -49,7 +49,7 @@ void ServerBrowser::parseDirectory(const char* text, unsigned length) {
         directoryAnswered = true;
         dirty = true;
         rebuildRows("");
-    } catch (const std::exception& e) {
+    } catch (const std::exception&) {
         directoryAnswered = false;
         clearDirectory();
         if (directoryTransport) directoryTransport->close();

@@ -120,13 +120,18 @@ TEST_F(InputTest, DoubleClickJoinsWithin350Ms) {
 }
 
 TEST_F(InputTest, DoubleClickOnARowWithAnEmptyUrlDoesNotJoin) {
-    start();
     browser.initialize(graphics, font, "", {});  // the default server as directory
-    directoryAnswers({{"Default", "", ""}});
-    frame();
+    directoryAnswers({{"Default", "", ""}, {"Other", "", "ws://other.test/vobu"}});
+    ASSERT_EQ(browser.rows.size(), 2u);
+    EXPECT_EQ(browser.rows[0].url, "");
+    EXPECT_EQ(net.directory().connects, std::vector<std::string>{""});
     click(100, rowY(0));
     click(100, rowY(0));
     EXPECT_FALSE(joinTaken());
+    key(SDLK_RETURN);  // but it can be joined: the default server
+    std::string url = "unset";
+    EXPECT_TRUE(browser.takeJoinRequest(url));
+    EXPECT_EQ(url, "");
 }
 
 TEST_F(InputTest, TabOrderWithAndWithoutRows) {
