@@ -40,6 +40,7 @@ void ServerBrowser::update() {
 }
 
 void ServerBrowser::draw(int width, int height, const std::vector<Character>& characters, uint32_t libraryRevision) {
+    if (!graphics) return;  // not initialized yet
     layout = UiLayout::forDrawable(width, height);
     graphics->beginFrame(width, height);
     if (dirty) {
@@ -86,6 +87,9 @@ void ServerBrowser::openDialog() {
     addressField.setText("");
     startTextInput();
     controls.focusId.clear();
+    // Nothing under the dialog may be pressed, also before the next redraw.
+    controls.controls.clear();
+    controls.cancelPress();
     dirty = true;
 }
 
