@@ -39,6 +39,7 @@ struct FakeLine {
     int closes = 0;
     int polls = 0;
     const std::vector<std::string>* failingUrls = nullptr;  // their connect fails at once
+    const std::function<void()>* onConnect = nullptr;       // runs inside every connect
 
     void serverOpens() {
         pending.push_back([this] {
@@ -69,6 +70,7 @@ public:
         line_.pending.clear();
         line_.open = false;
         line_.connected = true;
+        if (line_.onConnect && *line_.onConnect) (*line_.onConnect)();
         const auto* failing = line_.failingUrls;
         if (failing && std::find(failing->begin(), failing->end(), url) != failing->end()) {
             line_.connected = false;
@@ -101,12 +103,14 @@ private:
 struct FakeNet {
     std::vector<std::unique_ptr<FakeLine>> lines;
     std::vector<std::string> failingUrls;  // their connect fails at once
+    std::function<void()> onConnect;       // e.g. a name lookup that takes time
 
     ServerBrowser::TransportFactory factory() {
         return [this](TransportCallbacks&& callbacks) -> std::unique_ptr<SocketTransport> {
             lines.push_back(std::make_unique<FakeLine>());
             lines.back()->callbacks = std::move(callbacks);
             lines.back()->failingUrls = &failingUrls;
+            lines.back()->onConnect = &onConnect;
             return std::make_unique<FakeTransport>(*lines.back());
         };
     }

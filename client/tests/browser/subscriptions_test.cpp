@@ -51,6 +51,22 @@ TEST_F(SubscriptionTest, SavedServersStart150MsApartInListOrder) {
     EXPECT_EQ(browser.rows[0].motd, "motd of One");
 }
 
+// The pace counts from the end of a start: a name lookup of one second
+// pushes the next start back by that second.
+TEST_F(SubscriptionTest, PaceIsMeasuredFromTheEndOfTheLookup) {
+    start(kThree);
+    std::vector<double> connectTimes;
+    net.onConnect = [this, &connectTimes] {
+        connectTimes.push_back(nowMs);
+        nowMs += 1000;
+    };
+    run(2800, 10);
+    ASSERT_EQ(connectTimes.size(), 3u);
+    EXPECT_GE(connectTimes[1] - connectTimes[0], 1150);
+    EXPECT_LT(connectTimes[1] - connectTimes[0], 1170);
+    EXPECT_GE(connectTimes[2] - connectTimes[1], 1150);
+}
+
 TEST_F(SubscriptionTest, SilentServerIsClosedAfterSixSecondsAndAskedAgainOnlyAfterRefresh) {
     start({kThree[0]});
     frame();
