@@ -144,6 +144,28 @@ TEST_F(SubscriptionTest, AnswerThenCloseIsAskedAgainAfterTheBackOffNotBefore) {
     EXPECT_EQ(browser.backOff.at(kThree[0]).delayMs, 300000);
 }
 
+// A server that stayed connected for five minutes or more before it hung up
+// starts over at the shortest delay.
+TEST_F(SubscriptionTest, LongStayResetsTheBackOff) {
+    start({kThree[0]});
+    frame();
+    for (int round = 0; round < 3; ++round) {  // 10 s, 20 s, 40 s
+        FakeLine* line = net.lineFor(kThree[0]);
+        answer(kThree[0], "One");
+        line->serverCloses();
+        frame();
+        advance(browser.backOff.at(kThree[0]).delayMs);
+        frame();
+    }
+    ASSERT_EQ(browser.backOff.at(kThree[0]).delayMs, 40000);
+    answer(kThree[0], "One");
+    frame();
+    advance(300000);
+    net.lineFor(kThree[0])->serverCloses();
+    frame();
+    EXPECT_EQ(browser.backOff.at(kThree[0]).delayMs, 10000);
+}
+
 TEST_F(SubscriptionTest, RefreshAsksAWaitingServerAtOnce) {
     start({kThree[0]});
     frame();
