@@ -179,8 +179,7 @@ void GameServer::onClosed(int connection, const std::string& reason) {
 void GameServer::handle(Client& client, const json& message) {
     const std::string type = message.value("type", std::string());
     if (type == "directory") {
-        send(client, {{"type", "directory"},
-                      {"servers", json::array({{{"title", options_.title}, {"motd", options_.motd}, {"url", ""}}})}});
+        handleDirectory(client);
     } else if (type == "hello") {
         handleHello(client, message);
     } else if (type == "assetRequest") {
@@ -440,6 +439,66 @@ void GameServer::handleChat(Client& client, const json& message) {
     }
 }
 
+DirectoryReply parseDirectoryReply(const std::string& name) {
+    if (name == "answer") return DirectoryReply::Answer;
+    if (name == "late") return DirectoryReply::Late;
+    if (name == "never") return DirectoryReply::Never;
+    if (name == "close") return DirectoryReply::AnswerAndClose;
+    throw std::invalid_argument("--directory-reply is answer, late, never or close");
+}
+
+json GameServer::directoryReply() const {
+    json servers = json::array({{{"title", options_.title}, {"motd", options_.motd}, {"url", ""}}});
+    for (const ListedServer& listed : options_.listed) {
+        servers.push_back({{"title", listed.title}, {"motd", listed.motd}, {"url", listed.url}});
+    }
+    return {{"type", "directory"}, {"servers", servers}};
+}
+
+void GameServer::handleDirectory(Client& client) {
+    switch (options_.directoryReply) {
+        case DirectoryReply::Answer:
+            send(client, directoryReply());
+            break;
+        case DirectoryReply::Late:
+            lateDirectory_.emplace_back(client.connection, now() + options_.directoryDelayMs);
+            break;
+        case DirectoryReply::Never:
+            break;
+        case DirectoryReply::AnswerAndClose:
+            // As a server that treats the request like a web request would.
+            send(client, directoryReply());
+            if (options_.directoryCloseDelayMs > 0) {
+                lateClose_.emplace_back(client.connection, now() + options_.directoryCloseDelayMs);
+            } else {
+                client.link->send(Outgoing{Outgoing::Kind::Close, {}});
+            }
+            break;
+    }
+}
+
+void GameServer::sendLateDirectoryReplies() {
+    const double t = now();
+    for (auto it = lateDirectory_.begin(); it != lateDirectory_.end();) {
+        if (it->second > t) {
+            ++it;
+            continue;
+        }
+        auto client = clients_.find(it->first);
+        if (client != clients_.end()) send(client->second, directoryReply());
+        it = lateDirectory_.erase(it);
+    }
+    for (auto it = lateClose_.begin(); it != lateClose_.end();) {
+        if (it->second > t) {
+            ++it;
+            continue;
+        }
+        auto client = clients_.find(it->first);
+        if (client != clients_.end()) client->second.link->send(Outgoing{Outgoing::Kind::Close, {}});
+        it = lateClose_.erase(it);
+    }
+}
+
 void GameServer::handleSwap(Client& client, const json& message) {
     if (client.phase != Phase::Playing) {
         violation(client, "swap before ready");
@@ -603,6 +662,7 @@ void GameServer::tick() {
     const double dtMs = lastTickMs_ < 0 ? 0 : t - lastTickMs_;
     lastTickMs_ = t;
     tickBots(dtMs);
+    sendLateDirectoryReplies();
     if (t >= nextAudioMs_) {
         sendAudio();
         nextAudioMs_ = t + world_.audioSegmentSeconds * 1000.0;

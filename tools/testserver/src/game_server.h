@@ -25,7 +25,8 @@ using json = nlohmann::json;
 
 // What a connection is asked to put on the wire, in order.
 struct Outgoing {
-    enum class Kind { Message, Ping, Fragmented, Oversize };
+    // Close ends the connection once everything queued before it is written.
+    enum class Kind { Message, Ping, Fragmented, Oversize, Close };
     Kind kind = Kind::Message;
     std::string bytes;  // MessagePack for Message and Fragmented; ping payload for Ping
 };
@@ -35,6 +36,20 @@ public:
     virtual ~ClientLink() = default;
     virtual void send(Outgoing item) = 0;
 };
+
+// One server of the directory reply besides this one.
+struct ListedServer {
+    std::string title;
+    std::string motd;
+    std::string url;
+};
+
+// How a directory request is answered: at once, keeping the connection
+// open; after directoryDelayMs; never; or at once, then closing.
+enum class DirectoryReply { Answer, Late, Never, AnswerAndClose };
+
+// "answer", "late", "never", "close"; throws std::invalid_argument otherwise.
+DirectoryReply parseDirectoryReply(const std::string& name);
 
 struct ServerOptions {
     std::string host = "127.0.0.1";
@@ -52,6 +67,12 @@ struct ServerOptions {
     double snapshotMs = 50;
     std::string title = "Vobu Test Server";
     std::string motd = "A small world with bots, signs and a humming stone";
+    // Servers the directory reply lists after this one.
+    std::vector<ListedServer> listed;
+    DirectoryReply directoryReply = DirectoryReply::Answer;
+    double directoryDelayMs = 2000;
+    // With AnswerAndClose: the time between the reply and the close.
+    double directoryCloseDelayMs = 0;
 };
 
 // The most bots a server runs (--bots).
@@ -133,6 +154,9 @@ private:
     void handleInput(Client& client, const json& message);
     void handleChat(Client& client, const json& message);
     void handleSwap(Client& client, const json& message);
+    void handleDirectory(Client& client);
+    json directoryReply() const;
+    void sendLateDirectoryReplies();
 
     void sendWelcome(Client& client);
     void sendAssetChunks(Client& client, const WorldAsset& asset);
@@ -175,6 +199,10 @@ private:
     double nextAudioMs_ = 0;
     double lastTickMs_ = -1;
     uint64_t randomState_ = 0x9e3779b97f4a7c15ull;
+    // Connections owed a late directory reply, with the time it is due.
+    std::vector<std::pair<int, double>> lateDirectory_;
+    // Connections to end after their directory reply, with the time due.
+    std::vector<std::pair<int, double>> lateClose_;
 };
 
 }  // namespace vobu::testserver

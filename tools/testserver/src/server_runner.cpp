@@ -35,6 +35,14 @@ double parseNumber(const std::string& option, const std::string& text, double lo
     return value;
 }
 
+// "TITLE|MOTD|URL": one server the directory reply lists besides this one.
+ListedServer parseListedServer(const std::string& text) {
+    const size_t first = text.find('|');
+    const size_t second = first == std::string::npos ? first : text.find('|', first + 1);
+    if (second == std::string::npos) throw std::invalid_argument("--list needs TITLE|MOTD|URL, not \"" + text + "\"");
+    return ListedServer{text.substr(0, first), text.substr(first + 1, second - first - 1), text.substr(second + 1)};
+}
+
 }  // namespace
 
 ServerOptions parseServerOptions(const std::vector<std::string>& args) {
@@ -89,6 +97,14 @@ ServerOptions parseServerOptions(const std::vector<std::string>& args) {
             options.title = value();
         } else if (option == "--motd") {
             options.motd = value();
+        } else if (option == "--list") {
+            options.listed.push_back(parseListedServer(value()));
+        } else if (option == "--directory-reply") {
+            options.directoryReply = parseDirectoryReply(value());
+        } else if (option == "--directory-delay-ms") {
+            options.directoryDelayMs = parseNumber(option, value(), 0, 1e7);
+        } else if (option == "--directory-close-delay-ms") {
+            options.directoryCloseDelayMs = parseNumber(option, value(), 0, 1e7);
         } else {
             throw std::invalid_argument("unknown option " + option);
         }

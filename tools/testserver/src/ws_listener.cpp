@@ -159,6 +159,13 @@ private:
             case Outgoing::Kind::Fragmented:
                 writeFragment(0);
                 break;
+            case Outgoing::Kind::Close:
+                // Posted: the game may still be inside the handler that asked.
+                asio::post(ws_.get_executor(), [self] {
+                    self->closeWith("closed by the server");
+                    self->writing_ = false;
+                });
+                break;
         }
     }
 

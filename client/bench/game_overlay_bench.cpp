@@ -1,0 +1,240 @@
+// The in-game overlay's costs per frame: looking around with the mouse (the
+// pointer moves every frame; nothing shown changes, so nothing should be
+// repainted or uploaded), the pointer sweeping over the buttons, a full
+// repaint, and the chat log with 200 lines of 2048 bytes in the Scene: the
+// rebuild after a new line, the first frames of a log met from nothing, and
+// the whole log wrapped at once. Uses GNU Unifont when it is installed, so that
+// glyph lookups search a table of the real size.
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "browser/game_overlay.h"
+#include "net/chat_messages.h"
+#include "ui/font.h"
+#include "ui/graphics.h"
+#include "support/recording_backend.h"
+#include "vobupack/unifont_hex.h"
+
+namespace vobu {
+namespace {
+
+const Font& benchFont() {
+    static const Font font = [] {
+        Font f;
+        std::ifstream hex(VOBU_UNIFONT_HEX);
+        if (hex) {
+            f.glyphs = vobupack::readUnifontHex(hex);
+            return f;
+        }
+        for (uint32_t cp = 0x20; cp < 0x7F; ++cp) {
+            Glyph g;
+            g.codePoint = cp;
+            for (size_t i = 0; i < 16; ++i) g.bitmap[i] = uint8_t(cp * 5 + i * 29);
+            f.glyphs.push_back(g);
+        }
+        Glyph replacement;
+        replacement.codePoint = 0xFFFD;
+        replacement.bitmap.fill(0xFF);
+        f.glyphs.push_back(replacement);
+        return f;
+    }();
+    return font;
+}
+
+// Words of 2..11 letters, now and then a coloured or non-Latin one.
+std::string chatText(std::mt19937& random, size_t bytes, bool formatted) {
+    std::string text;
+    while (text.size() < bytes) {
+        if (!text.empty()) text += ' ';
+        const int letters = 2 + int(random() % 10);
+        if (formatted && random() % 8 == 0) text += "^#ffcc00";
+        if (random() % 16 == 0) {
+            text += "\xe4\xb8\x96\xe7\x95\x8c";  // two CJK ideographs
+        } else {
+            for (int i = 0; i < letters; ++i) text += char('a' + random() % 26);
+        }
+    }
+    text.resize(bytes);
+    // Never end inside a multi-byte character.
+    while (!text.empty() && (uint8_t(text.back()) & 0xC0) == 0x80) text.pop_back();
+    while (!text.empty() && uint8_t(text.back()) >= 0xC0) text.pop_back();
+    return text;
+}
+
+ChatEntry benchLine(std::mt19937& random, uint32_t seq, size_t bytes) {
+    ChatEntry entry;
+    entry.seq = seq;
+    entry.system = seq % 10 == 0;
+    entry.formatted = entry.system;
+    entry.from = entry.system ? 0 : int32_t(2 + seq % 5);
+    entry.to = seq % 7 == 0 ? 1 : 0;
+    entry.name = "Player " + std::to_string(entry.from);
+    entry.toName = "Me";
+    entry.text = chatText(random, bytes, entry.formatted);
+    return entry;
+}
+
+struct OverlayBench {
+    testing::Recording recording;
+    Graphics graphics{std::make_unique<testing::RecordingBackend>(recording)};
+    Scene scene;
+    GameOverlay overlay;
+    std::mt19937 random{7};
+    uint32_t seq = 1;
+
+    explicit OverlayBench(size_t lines, size_t bytes) {
+        overlay.graphics = &graphics;
+        overlay.font = &benchFont();
+        overlay.setLayout(644, 16, 1020, 680);
+        scene.localPlayerId = 1;
+        scene.characters[1].name = "Me";
+        for (size_t i = 0; i < lines; ++i) appendChatLine(scene, benchLine(random, seq++, bytes));
+        frame();
+    }
+
+    void frame() {
+        overlay.update(1.0 / 60.0, scene);
+        overlay.draw(scene);
+    }
+
+    void motion(int x, int y, int xrel, int yrel) {
+        SDL_Event event{};
+        event.type = SDL_MOUSEMOTION;
+        event.motion.x = x;
+        event.motion.y = y;
+        event.motion.xrel = xrel;
+        event.motion.yrel = yrel;
+        overlay.handleEvent(event, scene);
+    }
+};
+
+void reportUploads(benchmark::State& state, const Graphics& graphics, uint64_t bytesBefore, uint64_t uploadsBefore) {
+    const double frames = double(state.iterations());
+    state.counters["upload_bytes_per_frame"] = double(graphics.uploadCounters().bytes - bytesBefore) / frames;
+    state.counters["uploads_per_frame"] = double(graphics.uploadCounters().uploads - uploadsBefore) / frames;
+}
+
+// Mouse look over the world with the chat closed: two motion events a frame.
+void BM_OverlayLookAround(benchmark::State& state) {
+    OverlayBench bench(200, 120);
+    const uint64_t bytes = bench.graphics.uploadCounters().bytes;
+    const uint64_t uploads = bench.graphics.uploadCounters().uploads;
+    int i = 0;
+    for (auto _ : state) {
+        bench.motion(510 + i % 40, 400 + i % 30, 3, -2);
+        bench.motion(510 + (i + 7) % 40, 400 + (i + 3) % 30, -1, 2);
+        bench.frame();
+        ++i;
+    }
+    reportUploads(state, bench.graphics, bytes, uploads);
+}
+BENCHMARK(BM_OverlayLookAround)->Unit(benchmark::kMicrosecond);
+
+// The pointer sweeping across the whole window, over the log and the buttons.
+void BM_OverlayPointerSweep(benchmark::State& state) {
+    OverlayBench bench(200, 120);
+    const uint64_t bytes = bench.graphics.uploadCounters().bytes;
+    const uint64_t uploads = bench.graphics.uploadCounters().uploads;
+    int i = 0;
+    for (auto _ : state) {
+        bench.motion((i * 13) % 1020, (i * 7) % 120, 13, 7);
+        bench.frame();
+        ++i;
+    }
+    reportUploads(state, bench.graphics, bytes, uploads);
+}
+BENCHMARK(BM_OverlayPointerSweep)->Unit(benchmark::kMicrosecond);
+
+// What every pointer motion used to cost: a repaint of both areas (uploads
+// happen only where the pixels differ).
+void BM_OverlayRepaint(benchmark::State& state) {
+    OverlayBench bench(200, 120);
+    bench.overlay.openChat();
+    for (auto _ : state) {
+        bench.overlay.dirty = true;
+        bench.frame();
+    }
+}
+BENCHMARK(BM_OverlayRepaint)->Unit(benchmark::kMicrosecond);
+
+// A full log of 200 lines of 2048 bytes; each iteration appends one line
+// (the oldest drops out) and rebuilds the log.
+void BM_ChatLogRebuildAfterNewLine(benchmark::State& state) {
+    OverlayBench bench(200, 2048);
+    std::vector<ChatEntry> incoming;
+    for (int i = 0; i < 64; ++i) incoming.push_back(benchLine(bench.random, 0, 2048));
+    size_t next = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ChatEntry entry = incoming[next++ % incoming.size()];
+        entry.seq = bench.seq++;
+        appendChatLine(bench.scene, std::move(entry));
+        state.ResumeTiming();
+        bench.overlay.rebuildChatLog(bench.scene);
+    }
+    state.counters["log_lines"] = double(bench.overlay.logLines.size());
+}
+BENCHMARK(BM_ChatLogRebuildAfterNewLine)->Unit(benchmark::kMillisecond);
+
+// A log of that many lines of 2048 bytes met from nothing (a game that starts
+// with a history, a replaced Scene): the first frame wraps the newest entries
+// the view needs and a first batch of older ones.
+void BM_ChatLogFirstFrameFromScratch(benchmark::State& state) {
+    OverlayBench bench(size_t(state.range(0)), 2048);
+    for (auto _ : state) {
+        bench.overlay.seenChatRevision = -1;
+        bench.overlay.update(1.0 / 60.0, bench.scene);
+    }
+    state.counters["log_lines"] = double(bench.overlay.logLines.size());
+}
+BENCHMARK(BM_ChatLogFirstFrameFromScratch)->Arg(50)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// The frames after that, while the older entries are wrapped a batch a frame.
+void BM_ChatLogCatchUpFrame(benchmark::State& state) {
+    OverlayBench bench(200, 2048);
+    size_t frames = 0;
+    size_t runs = 0;
+    for (auto _ : state) {
+        if (bench.overlay.unwrappedEntries() == 0) {
+            state.PauseTiming();
+            bench.overlay.seenChatRevision = -1;
+            bench.overlay.update(1.0 / 60.0, bench.scene);
+            ++runs;
+            state.ResumeTiming();
+        }
+        bench.overlay.update(1.0 / 60.0, bench.scene);
+        ++frames;
+    }
+    state.counters["frames_to_complete"] = runs == 0 ? 0.0 : double(frames) / double(runs) + 1.0;
+}
+BENCHMARK(BM_ChatLogCatchUpFrame)->Unit(benchmark::kMillisecond);
+
+// Everything at once, as dragging the thumb asks for: the whole cost.
+void BM_ChatLogWrapWhole(benchmark::State& state) {
+    OverlayBench bench(200, 2048);
+    SDL_Event drag{};
+    drag.type = SDL_MOUSEBUTTONDOWN;
+    drag.button.button = SDL_BUTTON_LEFT;
+    drag.button.x = 16 + 355;
+    drag.button.y = 12 + 100;
+    SDL_Event release = drag;
+    release.type = SDL_MOUSEBUTTONUP;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.overlay.seenChatRevision = -1;
+        bench.overlay.update(1.0 / 60.0, bench.scene);
+        state.ResumeTiming();
+        bench.overlay.handleEvent(drag, bench.scene);
+        bench.overlay.handleEvent(release, bench.scene);
+    }
+    state.counters["log_lines"] = double(bench.overlay.logLines.size());
+}
+BENCHMARK(BM_ChatLogWrapWhole)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace vobu

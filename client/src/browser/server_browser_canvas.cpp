@@ -1,0 +1,83 @@
+// The title screen's canvas: the list, the buttons and the dialog.
+
+#include <algorithm>
+
+#include "browser/server_browser.h"
+#include "ui/palette.h"
+#include "ui/text.h"
+
+namespace vobu {
+
+namespace {
+
+constexpr uint32_t kBackground = 0xff1a0427;
+constexpr uint32_t kFieldBackground = 0xff14041e;
+constexpr uint32_t kFieldSelection = 0xff533f69;
+
+}  // namespace
+
+void ServerBrowser::redrawCanvas() {
+    canvas.clear();
+    canvas.fillRect(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, kBackground);
+    std::vector<ListItem> items;
+    items.reserve(rows.size());
+    for (const ServerEntry& row : rows) items.push_back(ListItem{row.title, row.motd, true});
+    list.draw(canvas, *font, items);
+    controls.pointerX = mouseX;
+    controls.pointerY = mouseY;
+    controls.controls.clear();
+    registerControls();
+    if (dialogOpen) {
+        controls.controls.clear();
+        drawDialog();
+    }
+}
+
+void ServerBrowser::registerControls() {
+    // The list takes the keyboard focus only; its ring is the focus frame
+    // just inside the list.
+    controls.add(canvas, "servers.list", 24, 188, 954, 424, nullptr, !rows.empty());
+    controls.addButton(
+        canvas, *font, "servers.join", 816, 624, 180, 32, "Join", [this] { joinRequested = true; }, false,
+        hasValidSelection());
+    controls.addButton(
+        canvas, *font, "servers.refresh", 24, 624, 180, 32, "Refresh", [this] { refresh(); }, false, true);
+    controls.addButton(
+        canvas, *font, "servers.characters", 216, 624, 180, 32, "Characters", [this] { charactersRequested = true; },
+        false, true);
+    if (hasValidSelection() && isSaved(rows[size_t(list.selected)].url)) {
+        controls.addButton(
+            canvas, *font, "servers.delete", 408, 624, 180, 32, "Delete", [this] { deleteSelectedServer(); }, false,
+            true);
+    }
+}
+
+void ServerBrowser::drawDialog() {
+    canvas.fillRect(240, 250, 540, 160, kBackground);
+    canvas.drawBevelFrame(240, 250, 540, 160, false, 2);
+    drawText(canvas, *font, "Server address", 256, 270, palette::kHighlightText, false);
+
+    canvas.fillRect(256, 294, 508, 28, kFieldBackground);
+    canvas.drawBevelFrame(256, 294, 508, 28, true, 2);
+    canvas.clip = ClipRect{260, 297, 500, 22};
+    const std::string& text = addressField.text;
+    auto widthTo = [&](int index) { return textWidth(*font, utf8Prefix(text, index), false); };
+    const int caret = widthTo(addressField.cursor);
+    const int scroll = std::max(0, caret - 492);
+    if (addressField.hasSelection()) {
+        int from = widthTo(std::min(addressField.cursor, addressField.anchor));
+        int to = widthTo(std::max(addressField.cursor, addressField.anchor));
+        canvas.fillRect(262 + from - scroll, 298, to - from, 20, kFieldSelection);
+    }
+    drawText(canvas, *font, text, 262 - scroll, 300, palette::kHighlightText, false);
+    canvas.drawLine(262 + caret - scroll, 299, 262 + caret - scroll, 316, palette::kHighlightText);
+    canvas.resetClip();
+    if (!dialogStatus.empty()) drawText(canvas, *font, dialogStatus, 256, 328, palette::kHighlightText, false);
+
+    controls.addButton(
+        canvas, *font, "server.cancel", 440, 350, 150, 32, "Cancel", [this] { closeDialog(); }, false, true);
+    controls.addButton(
+        canvas, *font, "server.add", 610, 350, 150, 32, "Add", [this] { addServer(); }, false, true);
+}
+
+}  // namespace vobu

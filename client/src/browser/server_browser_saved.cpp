@@ -1,0 +1,80 @@
+// The saved-server list and the add-server dialog's commit.
+
+#include <algorithm>
+
+#include "browser/server_address_rules.h"
+#include "browser/server_browser.h"
+#include "character/saved_servers.h"
+
+namespace vobu {
+
+void ServerBrowser::loadSavedServers() { savedServers = readSavedServers(); }
+
+bool ServerBrowser::isSaved(const std::string& url) const {
+    return std::find(savedServers.begin(), savedServers.end(), url) != savedServers.end();
+}
+
+void ServerBrowser::addServer() {
+    dialogStatus.clear();
+    std::string address;
+    std::string message = completeServerAddress(addressField.text, address);
+    if (!message.empty()) {
+        dialogStatus = message;
+        dirty = true;
+        return;
+    }
+    if (!isSaved(address)) {
+        if (savedServers.size() >= kMaxSavedServers) {
+            dialogStatus = "Only 16 servers";
+            dirty = true;
+            return;
+        }
+        savedServers.push_back(address);
+        if (!writeSavedServers(savedServers)) {
+            savedServers.pop_back();
+            dialogStatus = "Could not save";
+            dirty = true;
+            return;
+        }
+    }
+    closeDialog();
+    bool queued = std::find(subscribeQueue.begin(), subscribeQueue.end(), address) != subscribeQueue.end();
+    if (!subscriptions.count(address) && !queued) subscribeQueue.push_back(address);
+    // A server typed in again is asked at once, whatever it did before.
+    backOff.erase(address);
+    nextSubscriptionMs = 0;
+    rebuildRows(address);
+}
+
+void ServerBrowser::deleteSelectedServer() {
+    if (!hasValidSelection()) return;
+    const int deletedRow = list.selected;
+    const std::string url = rows[size_t(deletedRow)].url;
+    auto found = std::find(savedServers.begin(), savedServers.end(), url);
+    if (found == savedServers.end()) return;
+    std::vector<std::string> before = savedServers;
+    savedServers.erase(found);
+    if (!writeSavedServers(savedServers)) {
+        savedServers = std::move(before);
+        return;
+    }
+    serverInfo.erase(url);
+    failedUrls.erase(url);
+    backOff.erase(url);
+    subscribeQueue.erase(std::remove(subscribeQueue.begin(), subscribeQueue.end(), url), subscribeQueue.end());
+    auto subscription = subscriptions.find(url);
+    if (subscription != subscriptions.end()) {
+        subscription->second->transport->close();
+        subscriptions.erase(subscription);
+    }
+    std::string next;
+    if (size_t(deletedRow) + 1 < rows.size()) {
+        next = rows[size_t(deletedRow) + 1].url;
+    } else if (deletedRow > 0) {
+        next = rows[size_t(deletedRow) - 1].url;
+    }
+    rebuildRows(next);
+    dirty = true;
+}
+
+}  // namespace vobu

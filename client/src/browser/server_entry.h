@@ -1,0 +1,25 @@
+#pragma once
+// The records of the title screen's server list.
+
+#include <string>
+
+namespace vobu {
+
+// One row of the server list, or one server of a directory reply. Title and
+// message of the day are colour-coded text, shown as the server sent them.
+struct ServerEntry {
+    std::string title;
+    std::string motd;
+    std::string url;
+};
+
+// What a saved server announced about itself.
+struct ServerInfo {
+    std::string title;
+    std::string motd;
+};
+
+// The text starts with "ws://" or "wss://".
+bool isWebSocketUrl(const std::string& text);
+
+}  // namespace vobu

@@ -1,0 +1,255 @@
+#pragma once
+// What the browser's tests share: transports that the test drives by hand,
+// a clock it sets, a per-user folder of its own and a browser built on them
+// with a recording Graphics backend and the toolkit's test font.
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "browser/server_browser.h"
+#include "character/user_files.h"
+#include "support/recording_backend.h"
+#include "support/test_font.h"
+
+namespace vobu::test {
+
+// One connection as the test sees it. What the server does (open, a
+// message, a hang-up) is queued and happens inside the next poll, as with
+// the real transport.
+struct FakeLine {
+    TransportCallbacks callbacks;
+    std::vector<std::string> connects;
+    std::vector<std::string> sent;
+    std::deque<std::function<void()>> pending;
+    bool open = false;
+    bool connected = false;  // between connect and close or failure
+    int closes = 0;
+    int polls = 0;
+    const std::vector<std::string>* failingUrls = nullptr;  // their connect fails at once
+    const std::function<void()>* onConnect = nullptr;       // runs inside every connect
+
+    void serverOpens() {
+        pending.push_back([this] {
+            open = true;
+            callbacks.onOpen();
+        });
+    }
+    void serverSends(const std::string& text) {
+        pending.push_back([this, text] {
+            if (open) callbacks.onMessage(text.data(), unsigned(text.size()));
+        });
+    }
+    void serverCloses() {
+        pending.push_back([this] {
+            if (!connected) return;
+            open = false;
+            connected = false;
+            callbacks.onClose();
+        });
+    }
+};
+
+class FakeTransport : public SocketTransport {
+public:
+    explicit FakeTransport(FakeLine& line) : line_(line) {}
+    void connect(const std::string& url) override {
+        line_.connects.push_back(url);
+        line_.pending.clear();
+        line_.open = false;
+        line_.connected = true;
+        if (line_.onConnect && *line_.onConnect) (*line_.onConnect)();
+        const auto* failing = line_.failingUrls;
+        if (failing && std::find(failing->begin(), failing->end(), url) != failing->end()) {
+            line_.connected = false;
+            line_.callbacks.onClose();
+        }
+    }
+    void poll() override {
+        ++line_.polls;
+        while (line_.connected && !line_.pending.empty()) {
+            auto step = std::move(line_.pending.front());
+            line_.pending.pop_front();
+            step();
+        }
+    }
+    void send(const std::string& jsonText) override {
+        if (line_.open) line_.sent.push_back(jsonText);
+    }
+    void close() override {
+        line_.open = false;
+        line_.connected = false;
+        line_.pending.clear();
+        ++line_.closes;
+    }
+
+private:
+    FakeLine& line_;
+};
+
+// Every transport the browser made, in order; the first is the directory's.
+struct FakeNet {
+    std::vector<std::unique_ptr<FakeLine>> lines;
+    std::vector<std::string> failingUrls;  // their connect fails at once
+    std::function<void()> onConnect;       // e.g. a name lookup that takes time
+
+    ServerBrowser::TransportFactory factory() {
+        return [this](TransportCallbacks&& callbacks) -> std::unique_ptr<SocketTransport> {
+            lines.push_back(std::make_unique<FakeLine>());
+            lines.back()->callbacks = std::move(callbacks);
+            lines.back()->failingUrls = &failingUrls;
+            lines.back()->onConnect = &onConnect;
+            return std::make_unique<FakeTransport>(*lines.back());
+        };
+    }
+    FakeLine& directory() { return *lines.at(0); }
+    // The newest line that connected to the url (null for none).
+    FakeLine* lineFor(const std::string& url) {
+        for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+            if (!(*it)->connects.empty() && (*it)->connects.back() == url) return it->get();
+        }
+        return nullptr;
+    }
+    int connectsTo(const std::string& url) const {
+        int n = 0;
+        for (const auto& line : lines)
+            for (const std::string& connect : line->connects) n += connect == url;
+        return n;
+    }
+};
+
+inline std::string directoryReply(const std::vector<ServerEntry>& servers) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const ServerEntry& s : servers) list.push_back({{"motd", s.motd}, {"title", s.title}, {"url", s.url}});
+    return nlohmann::json{{"servers", list}, {"type", "directory"}}.dump();
+}
+
+inline std::string selfReply(const std::string& title, const std::string& motd) {
+    return directoryReply({{title, motd, ""}});
+}
+
+// A per-user folder of the test's own.
+class UserFolder {
+public:
+    UserFolder() {
+        char pattern[] = "/tmp/vobu-browser-XXXXXX";
+        char* made = ::mkdtemp(pattern);
+        root = made ? made : "";
+        ::setenv("XDG_DATA_HOME", root.c_str(), 1);
+        serversFile = storagePath() + ".servers";
+    }
+    ~UserFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    void put(const std::string& text) const { std::ofstream(serversFile, std::ios::binary | std::ios::trunc) << text; }
+    std::string read() const {
+        std::ifstream in(serversFile, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // A folder in the way of the temporary name makes every write fail.
+    void blockWrites() const { std::filesystem::create_directories(serversFile + ".tmp/in-the-way"); }
+
+    std::string root;
+    std::string serversFile;
+};
+
+inline const std::string kDirectoryUrl = "ws://directory.test/vobu";
+
+class BrowserTest : public ::testing::Test {
+protected:
+    BrowserTest() : graphics(std::make_unique<testing::RecordingBackend>(recording)), font(testing::testFont()) {}
+
+    // Saves the list, then starts the browser as the Application does.
+    void start(const std::vector<std::string>& saved = {}, const std::vector<uint8_t>& logo = {}) {
+        if (!saved.empty()) folder.put(nlohmann::json(saved).dump());
+        browser.initialize(graphics, font, kDirectoryUrl, logo);
+    }
+
+    // One frame of the title screen.
+    void frame(int width = 1020, int height = 680) {
+        browser.update();
+        browser.draw(width, height, characters, revision);
+    }
+    void advance(double ms) { nowMs += ms; }
+
+    // Frames every `stepMs` until `totalMs` have passed.
+    void run(double totalMs, double stepMs = 16) {
+        for (double t = 0; t < totalMs; t += stepMs) {
+            advance(stepMs);
+            frame();
+        }
+    }
+
+    void key(SDL_Keycode sym, uint16_t mod = KMOD_NONE, bool repeat = false) {
+        SDL_Event event{};
+        event.type = SDL_KEYDOWN;
+        event.key.keysym.sym = sym;
+        event.key.keysym.mod = mod;
+        event.key.repeat = repeat ? 1 : 0;
+        browser.handleEvent(event);
+    }
+    void type(const std::string& text) {
+        SDL_Event event{};
+        event.type = SDL_TEXTINPUT;
+        text.copy(event.text.text, sizeof event.text.text - 1);
+        browser.handleEvent(event);
+    }
+    void button(bool down, int x, int y) {
+        SDL_Event event{};
+        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        event.button.button = SDL_BUTTON_LEFT;
+        event.button.x = x;
+        event.button.y = y;
+        browser.handleEvent(event);
+    }
+    void click(int x, int y) {
+        button(true, x, y);
+        button(false, x, y);
+    }
+    void motion(int x, int y) {
+        SDL_Event event{};
+        event.type = SDL_MOUSEMOTION;
+        event.motion.x = x;
+        event.motion.y = y;
+        browser.handleEvent(event);
+    }
+    // The hidden key sequence that opens the add-server dialog.
+    void typeHiddenSequence() {
+        for (SDL_Keycode k : {SDLK_LEFT, SDLK_UP, SDLK_RIGHT, SDLK_DOWN, SDLK_DOWN, SDLK_RIGHT, SDLK_UP, SDLK_LEFT})
+            key(k);
+    }
+    // The directory answers with these servers on the next frame.
+    void directoryAnswers(const std::vector<ServerEntry>& servers) {
+        net.directory().serverOpens();
+        net.directory().serverSends(directoryReply(servers));
+        frame();
+    }
+
+    // Canvas centre of list row i (no scrolling).
+    static int rowY(int i) { return 188 + 2 + i * 60 + 30; }
+
+    UserFolder folder;
+    testing::Recording recording;
+    Graphics graphics;
+    Font font;
+    FakeNet net;
+    double nowMs = 1000;
+    ServerBrowser browser{net.factory(), [this] { return nowMs; }};
+    std::vector<Character> characters;
+    uint32_t revision = 0;
+};
+
+}  // namespace vobu::test

@@ -1,0 +1,166 @@
+// The add-server dialog's commit and the deletion of saved servers, with
+// the per-user file they rewrite.
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "browser/server_address_rules.h"
+#include "browser_fixture.h"
+
+namespace vobu::test {
+namespace {
+
+using nlohmann::json;
+
+TEST(ServerAddressRules, TypedFormsAndTheirResults) {
+    struct Case {
+        std::string typed;
+        std::string result;  // the address, or the message
+    };
+    const std::vector<Case> cases = {
+        {" \thost:1234 \r\n", "ws://host:1234/vobu"},
+        {"host", "ws://host/vobu"},
+        {"http://a/", "ws://a/vobu"},
+        {"https://a.test", "wss://a.test/vobu"},
+        {"https://a.test:8443/x/", "wss://a.test:8443/x/"},
+        {"ws://a.test/", "ws://a.test/vobu"},
+        {"ws://a.test/game", "ws://a.test/game"},
+        {"wss://a.test/game?x=1", "wss://a.test/game?x=1"},
+        {"", "Enter an address"},
+        {" \t\r\n ", "Enter an address"},
+        {std::string(501, 'a'), "Address is too long"},
+        {"  " + std::string(500, 'a') + "  ", "ws://" + std::string(500, 'a') + "/vobu"},
+        {"a b", "Address has spaces"},
+        {"a\tb", "Address has spaces"},
+        {"wss://", "Use ws:// or wss://"},
+        {"ftp://a.test", "Use ws:// or wss://"},
+        {"WS://a.test", "Use ws:// or wss://"},
+        {"://a.test", "Use ws:// or wss://"},
+        {"ws:///vobu", "Enter a host and port"},
+        {"ws://?x", "Enter a host and port"},
+        {"#a", "Enter a host and port"},
+        {"ws://@x", "Invalid address"},
+        {"ws://user@host/vobu", "Invalid address"},
+        {"host/#top", "Invalid address"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        std::string message = completeServerAddress(c.typed, out);
+        EXPECT_EQ(message.empty() ? out : message, c.result) << "typed \"" << c.typed << "\"";
+    }
+}
+
+class AddServerTest : public BrowserTest {
+protected:
+    void openAndCommit(const std::string& typed) {
+        if (!browser.dialogOpen) typeHiddenSequence();
+        ASSERT_TRUE(browser.dialogOpen);
+        browser.addressField.setText(typed);
+        key(SDLK_RETURN);
+    }
+    static std::vector<std::string> addresses(int count, int from = 0) {
+        std::vector<std::string> list;
+        for (int i = from; i < from + count; ++i) list.push_back("ws://s" + std::to_string(i) + ".test/vobu");
+        return list;
+    }
+};
+
+TEST_F(AddServerTest, SavesTheCompletedAddressSelectsItsRowAndAsksIt) {
+    start();
+    frame();
+    openAndCommit(" host:1234 ");
+    EXPECT_FALSE(browser.dialogOpen);
+    EXPECT_EQ(browser.dialogStatus, "");
+    EXPECT_EQ(folder.read(), R"(["ws://host:1234/vobu"])");
+    ASSERT_EQ(browser.rows.size(), 1u);
+    EXPECT_EQ(browser.list.selected, 0);
+    frame();
+    EXPECT_EQ(net.connectsTo("ws://host:1234/vobu"), 1);
+}
+
+TEST_F(AddServerTest, MessagesKeepTheDialogOpenAndTheTextUntouched) {
+    start();
+    frame();
+    openAndCommit("a b");
+    EXPECT_TRUE(browser.dialogOpen);
+    EXPECT_EQ(browser.dialogStatus, "Address has spaces");
+    EXPECT_EQ(browser.addressField.text, "a b");
+    EXPECT_EQ(folder.read(), "");
+}
+
+TEST_F(AddServerTest, SeventeenthAddressIsRefusedButADuplicateAtSixteenIsSelected) {
+    start(addresses(16));
+    frame();
+    const std::string before = folder.read();
+    openAndCommit("s16.test");
+    EXPECT_EQ(browser.dialogStatus, "Only 16 servers");
+    EXPECT_EQ(folder.read(), before);
+
+    browser.list.select(0);
+    openAndCommit("ws://s7.test/vobu");
+    EXPECT_FALSE(browser.dialogOpen);
+    EXPECT_EQ(browser.rows[size_t(browser.list.selected)].url, "ws://s7.test/vobu");
+    EXPECT_EQ(browser.savedServers.size(), 16u);
+    EXPECT_EQ(folder.read(), before);
+}
+
+TEST_F(AddServerTest, WriteFailureSaysCouldNotSaveAndLeavesFileAndListAsTheyWere) {
+    start(addresses(2));
+    frame();
+    const std::string before = folder.read();
+    folder.blockWrites();
+    openAndCommit("new.test:80");
+    EXPECT_TRUE(browser.dialogOpen);
+    EXPECT_EQ(browser.dialogStatus, "Could not save");
+    EXPECT_EQ(folder.read(), before);
+    EXPECT_EQ(browser.savedServers, addresses(2));
+    EXPECT_EQ(browser.rows.size(), 2u);
+}
+
+TEST_F(AddServerTest, LoadingSkipsOtherSchemesAndStopsAtANonString) {
+    folder.put(R"(["ws://a.test/vobu","http://b.test/","wss://c.test/vobu",5,"ws://d.test/vobu"])");
+    start();
+    EXPECT_EQ(browser.savedServers, (std::vector<std::string>{"ws://a.test/vobu", "wss://c.test/vobu"}));
+}
+
+TEST_F(AddServerTest, DeleteRewritesTheFileClosesTheSubscriptionAndSelectsTheNextRow) {
+    start(addresses(3));
+    run(400);
+    FakeLine* line = net.lineFor("ws://s1.test/vobu");
+    ASSERT_NE(line, nullptr);
+    browser.list.select(1);
+    browser.deleteSelectedServer();
+    EXPECT_EQ(folder.read(), R"(["ws://s0.test/vobu","ws://s2.test/vobu"])");
+    EXPECT_EQ(line->closes, 1);
+    EXPECT_EQ(browser.subscriptions.count("ws://s1.test/vobu"), 0u);
+    EXPECT_EQ(browser.rows[size_t(browser.list.selected)].url, "ws://s2.test/vobu");
+    browser.deleteSelectedServer();
+    EXPECT_EQ(browser.rows[size_t(browser.list.selected)].url, "ws://s0.test/vobu");
+}
+
+TEST_F(AddServerTest, DeleteThatCannotBeWrittenChangesNothing) {
+    start(addresses(2));
+    run(400);
+    folder.blockWrites();
+    browser.list.select(0);
+    browser.deleteSelectedServer();
+    EXPECT_EQ(browser.savedServers, addresses(2));
+    EXPECT_EQ(browser.subscriptions.count("ws://s0.test/vobu"), 1u);
+    EXPECT_EQ(browser.list.selected, 0);
+}
+
+TEST_F(AddServerTest, DeletedAddressThatTheDirectoryListsStaysAsTheDirectoryRow) {
+    start({"ws://a.test/vobu", "ws://b.test/vobu"});
+    directoryAnswers({{"Dir A", "", "ws://a.test/vobu"}});
+    browser.list.select(0);
+    browser.deleteSelectedServer();
+    EXPECT_EQ(browser.savedServers, std::vector<std::string>{"ws://b.test/vobu"});
+    ASSERT_EQ(browser.rows.size(), 2u);
+    EXPECT_EQ(browser.rows[0].title, "Dir A");
+}
+
+}  // namespace
+}  // namespace vobu::test

@@ -1,0 +1,151 @@
+// The title screen's canvas at the coordinates the layout gives, and what
+// goes to the GPU each frame.
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "browser_fixture.h"
+#include "ui/palette.h"
+
+namespace vobu::test {
+namespace {
+
+constexpr uint32_t kRing = 0xffa9bdce;
+constexpr uint32_t kBackground = 0xff1a0427;
+constexpr uint32_t kFieldBackground = 0xff14041e;
+constexpr uint32_t kFieldSelection = 0xff533f69;
+
+class CanvasTest : public BrowserTest {
+protected:
+    void startWithRows(int count) {
+        start();
+        std::vector<ServerEntry> servers;
+        for (int i = 0; i < count; ++i)
+            servers.push_back({"S" + std::to_string(i), "m", "ws://s.test/" + std::to_string(i)});
+        directoryAnswers(servers);
+    }
+    const UiCanvas& canvas() const { return browser.canvas; }
+    size_t uploads() const { return recording.uploads.size(); }
+};
+
+TEST_F(CanvasTest, FocusFrameOnTheListIsDrawnJustInsideIt) {
+    startWithRows(3);
+    browser.controls.focusId = "servers.list";
+    browser.redrawCanvas();
+    for (auto [x, y] :
+         {std::pair{26, 190}, {975, 190}, {26, 609}, {975, 609}, {500, 190}, {500, 609}, {26, 400}, {975, 400}})
+        EXPECT_EQ(canvas().pixel(x, y), kRing) << x << ", " << y;
+    EXPECT_NE(canvas().pixel(27, 191), kRing);
+    EXPECT_NE(canvas().pixel(976, 400), kRing);
+
+    browser.controls.focusId = "servers.refresh";
+    browser.redrawCanvas();
+    EXPECT_NE(canvas().pixel(500, 190), kRing);
+    EXPECT_NE(canvas().pixel(26, 400), kRing);
+}
+
+TEST_F(CanvasTest, NoFocusFrameWithoutRows) {
+    start();
+    browser.controls.focusId = "servers.list";
+    browser.redrawCanvas();
+    EXPECT_NE(canvas().pixel(500, 190), kRing);
+    EXPECT_NE(canvas().pixel(26, 400), kRing);
+}
+
+TEST_F(CanvasTest, DialogAtItsCoordinates) {
+    startWithRows(2);
+    typeHiddenSequence();
+    browser.redrawCanvas();
+    // panel, raised: light top-left, dark bottom-right
+    EXPECT_EQ(canvas().pixel(240, 250), palette::kBevelLight);
+    EXPECT_EQ(canvas().pixel(779, 409), palette::kBevelDark);
+    EXPECT_EQ(canvas().pixel(243, 253), kBackground);
+    EXPECT_EQ(canvas().pixel(776, 340), kBackground);
+    EXPECT_NE(canvas().pixel(239, 300), kBackground);  // the list shows around it
+    // the label
+    EXPECT_TRUE(testing::glyphDrawnAt(canvas(), font.glyph('S'), 256, 270, kRing, kBackground));
+    // the field, sunken
+    EXPECT_EQ(canvas().pixel(256, 294), palette::kBevelDark);
+    EXPECT_EQ(canvas().pixel(763, 321), palette::kBevelLight);
+    EXPECT_EQ(canvas().pixel(700, 310), kFieldBackground);
+    // the caret of the empty field
+    for (int y = 299; y <= 316; ++y) EXPECT_EQ(canvas().pixel(262, y), kRing) << y;
+    EXPECT_EQ(canvas().pixel(262, 298), kFieldBackground);
+    EXPECT_EQ(canvas().pixel(262, 317), kFieldBackground);
+    // only the dialog's buttons can be pressed
+    ASSERT_EQ(browser.controls.controls.size(), 2u);
+    const UiControl& cancel = browser.controls.controls[0];
+    const UiControl& add = browser.controls.controls[1];
+    EXPECT_EQ(cancel.id, "server.cancel");
+    EXPECT_EQ((std::vector<int>{cancel.x, cancel.y, cancel.width, cancel.height}),
+              (std::vector<int>{440, 350, 150, 32}));
+    EXPECT_EQ(add.id, "server.add");
+    EXPECT_EQ((std::vector<int>{add.x, add.y, add.width, add.height}), (std::vector<int>{610, 350, 150, 32}));
+}
+
+TEST_F(CanvasTest, FieldTextSelectionScrollAndStatus) {
+    start();
+    typeHiddenSequence();
+    type("ab");
+    key(SDLK_LEFT, KMOD_SHIFT);  // "b" selected, caret after "a"
+    browser.dialogStatus = "Invalid address";
+    browser.redrawCanvas();
+    EXPECT_TRUE(testing::glyphDrawnAt(canvas(), font.glyph('a'), 262, 300, kRing, kFieldBackground));
+    EXPECT_TRUE(testing::glyphDrawnAt(canvas(), font.glyph('b'), 270, 300, kRing, kFieldSelection));
+    EXPECT_EQ(canvas().pixel(270, 298), kFieldSelection);
+    EXPECT_EQ(canvas().pixel(270, 317), kFieldSelection);
+    EXPECT_EQ(canvas().pixel(270, 318), kFieldBackground);
+    EXPECT_EQ(canvas().pixel(270, 299), kRing);  // the caret, after "a"
+    EXPECT_EQ(canvas().pixel(269, 299), kFieldBackground);
+    EXPECT_TRUE(testing::glyphDrawnAt(canvas(), font.glyph('I'), 256, 328, kRing, kBackground));
+
+    // 70 glyphs of 8 pixels: the caret at the end scrolls the text by 68
+    browser.addressField.setText(std::string(70, 'w'));
+    browser.redrawCanvas();
+    for (int y = 299; y <= 316; ++y) EXPECT_EQ(canvas().pixel(754, y), kRing) << y;
+    EXPECT_TRUE(testing::glyphDrawnAt(canvas(), font.glyph('w'), 262 + 8 * 60 - 68, 300, kRing, kFieldBackground));
+    EXPECT_EQ(canvas().pixel(760, 305), kFieldBackground);  // clipped
+}
+
+TEST_F(CanvasTest, UploadedOnlyOnFramesWithAChange) {
+    startWithRows(3);
+    frame();
+    const size_t before = uploads();
+    for (int i = 0; i < 5; ++i) frame();
+    EXPECT_EQ(uploads(), before);
+    motion(300, 300);
+    frame();
+    EXPECT_EQ(uploads(), before + 1);
+    ASSERT_FALSE(recording.uploads.empty());
+    EXPECT_EQ(recording.uploads.back().width, 1024);
+    EXPECT_EQ(recording.uploads.back().height, 1024);
+    EXPECT_TRUE(recording.uploads.back().linear);
+}
+
+TEST_F(CanvasTest, CanvasQuadCoversTheVisiblePartWhereTheLayoutPutsIt) {
+    startWithRows(1);
+    recording.draws.clear();
+    frame(1200, 800);
+    ASSERT_FALSE(recording.draws.empty());
+    const testing::RecordedDraw& quad = recording.draws[0];
+    ASSERT_EQ(quad.vertices.size(), 6u);
+    float left = 1, right = -1, top = -1, bottom = 1, uMax = 0, vMax = 0;
+    for (const Vertex& v : quad.vertices) {
+        left = std::min(left, v.x), right = std::max(right, v.x);
+        top = std::max(top, v.y), bottom = std::min(bottom, v.y);
+        uMax = std::max(uMax, v.u), vMax = std::max(vMax, v.v);
+    }
+    EXPECT_FLOAT_EQ(left, 90 * 2.0f / 1200 - 1);
+    EXPECT_FLOAT_EQ(right, 1110 * 2.0f / 1200 - 1);
+    EXPECT_FLOAT_EQ(top, 1 - 60 * 2.0f / 800);
+    EXPECT_FLOAT_EQ(bottom, 1 - 740 * 2.0f / 800);
+    EXPECT_FLOAT_EQ(uMax, 1020.0f / 1024);
+    EXPECT_FLOAT_EQ(vMax, 680.0f / 1024);
+    EXPECT_EQ(quad.state.blend, DrawState::Blend::Alpha);
+    EXPECT_FALSE(quad.state.depthTest);
+}
+
+}  // namespace
+}  // namespace vobu::test
