@@ -50,8 +50,8 @@ if [ -z "$url" ]; then
   echo "run.sh: no address from the test server" >&2
   exit 1
 fi
-echo "run.sh: joining $url (W A S D to walk, Space to jump, right mouse button to look around, F10 to leave)"
+echo "run.sh: the title screen lists the demo server at $url (Join, then Use, joins it)"
 
 status=0
-"./$dir/bin/vobugame" --server "$url" --quick-join "$@" || status=$?
+"./$dir/bin/vobugame" --server "$url" "$@" || status=$?
 exit "$status"

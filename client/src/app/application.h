@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "app/resize_overlay.h"
-#include "app/stand_in_screen.h"
 #include "audio/scene_audio.h"
 #include "audio/sound_clip.h"
+#include "browser/game_overlay.h"
+#include "browser/server_browser.h"
 #include "character/character.h"
+#include "editor/character_editor.h"
 #include "net/network.h"
 #include "ui/cursor.h"
 #include "ui/graphics.h"
@@ -40,21 +42,19 @@ struct FrameInput {
 
 // The one application object: owns the window, the OpenGL context and every
 // long-lived part by value, and runs one frame per loop iteration of main.
-//
-// The title screen, the in-game overlay and the character library are not
-// here yet. Where the frame hands work to them it takes the same one-shot
-// requests they will raise; until they exist the stand-in screen raises
-// them from keys (see StandInScreen and the game's key routing).
+// The screens (title screen, game overlay, character editor) never call
+// back into it: they raise one-shot requests that the frame takes and
+// clears, in a fixed order.
 class Application {
 public:
-    // Keys that stand in for the overlay's and the library's buttons.
-    static constexpr SDL_Scancode kDisconnectKey = SDL_SCANCODE_F10;  // the overlay's "Disconnect"
     static constexpr double kLeaveFadeSeconds = 0.7;
 
-    // The real transport and the performance counter.
+    // The real transports and the performance counter.
     Application();
-    // Another transport and clock (tests run whole frames through runFrame).
-    Application(const Network::TransportFactory& makeTransport, const Network::Clock& clock);
+    // Other transports (the game's and the title screen's) and another clock:
+    // tests run whole frames through runFrame.
+    Application(const Network::TransportFactory& makeTransport, const Network::Clock& clock,
+                const ServerBrowser::TransportFactory& makeBrowserTransport);
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
     ~Application();
@@ -63,9 +63,10 @@ public:
     // the window or the context cannot be set up; failures of the parts
     // throw.
     bool initialize(const std::string& serverUrl, bool quickJoin);
-    // The start-up of the parts once `graphics` has its backend: the font,
-    // the audio devices (when openAudio), the renderer, the first screen,
-    // the live-resize overlay (when there is a window) and the quick join.
+    // The start-up of the parts once `graphics` has its backend: the editor
+    // (font and library), the audio devices (when openAudio), the title
+    // screen unless quick join, the renderer and the overlay, the
+    // live-resize overlay (when there is a window) and the quick join.
     void initializeParts(bool quickJoin, bool openAudio);
     // One frame of the window: collects the events, reads the drawable
     // size, runs the frame's logic and swaps.
@@ -99,6 +100,8 @@ public:
     Graphics graphics;
     Scene scene;
     Network network;
+    GameOverlay overlay;
+    ServerBrowser browser;
     bool browserShown = false;
     bool browserInitialized = false;
     // Held keys by SDL scancode; only the game's input routing sets them.
@@ -121,54 +124,63 @@ public:
     std::string joinStatus;
     float joinProgress = 0;
 
-    // One-shot requests of the screens, taken and cleared by the frame.
-    bool disconnectRequested = false;  // the overlay's "Disconnect"
-    bool characterChosen = false;      // the library's choice of a character to join with
-    Character chosenCharacter;
-
-    // The character editor's parts until it exists; it will be the last
-    // member and own the shared Font, which everything before it receives
-    // in initializeParts.
-    ResizeBadge resizeBadge;
-    StandInScreen standIn;
+    // Last: owns the shared Font and the CharacterLibrary that everything
+    // before it borrows, and is destroyed first.
+    CharacterEditor editor;
 
     // The bookkeeping every event gets whichever screen it goes to: the
     // cursor's position and visibility and the released keys. Quit is not
     // handled here.
     void noteEvent(const SDL_Event& event);
     void clearKeys();
-    // The game's input routing of one event (the game is shown).
+    // The game's routing of one event (the game is shown): the overlay
+    // first, then the game controls.
     void routeGameEvent(const SDL_Event& event);
-    // The routing of one event to the stand-in of the title screen and the
-    // character editor.
-    void routeScreenEvent(const SDL_Event& event);
 
     // The conditions the frame tests.
     bool joined() const;
     bool ready() const;
     bool gameShown() const;
+    // The overlay's chat line is open or one of its buttons has focus.
+    bool panelOpen() const;
     bool gameInput() const;
+
+    // The centred 1020 x 680 rectangle of the editor's canvas in a drawable.
+    static bool insideEditorCanvas(int x, int y, int width, int height);
 
 private:
     // Returns false when the frame must end at once (a quit event).
     bool handleEvents(const std::vector<SDL_Event>& events);
     void routeEvent(const SDL_Event& event);
+    void routeGameControls(const SDL_Event& event);
+    void clickInWorld(int x, int y);
+    // The hand-overs of the screens, in the frame's order.
     void takeRequests();
-    void takeLibraryChoice();
+    void takeBrowserRequests();
+    void takeChosenCharacter();
+    void takeLeaveLibrary();
+    void takeOverlayCharacters();
     void takeOverlayDisconnect();
+    void takeChat();
+    void takeMainMenu();
     void runGame();
     void loadJoinSound();
     void showStatus();
     void playJoinSounds();
     void updateAudio();
+    void updateOverlay(int width, int height);
     ShownScreen drawScreen(int width, int height);
     void drawLeaveFade(int width, int height);
     void drawGame(int width, int height);
-    void drawStandIn(int width, int height);
+    void drawTitleScreen(int width, int height);
+    void drawEditor(int width, int height);
     void endMouseLook();
     void applyMouseMode();
-    void leaveGame();
-    void showTitleScreen();
+    void gameEnded();
+    // Back to the title screen after a game: refreshed, or set up the first
+    // time it is needed (after a quick join).
+    void refreshTitleScreen();
+    void initializeBrowser();
     void setJoinStatus(const std::string& text, float progress);
 
     bool relativeMouseApplied_ = false;  // the mode SDL was last told

@@ -6,6 +6,8 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "editor/clipboard_image.h"
+#include "platform/image_clipboard.h"
 
 int main(int argc, char** argv) {
     try {
@@ -13,6 +15,9 @@ int main(int argc, char** argv) {
         // Destroyed by the run-time's exit handling after main returns, so the
         // window system is torn down on every way out.
         static vobu::Application application;
+        // The editor's copy and paste of images go through the system
+        // clipboard; it is opened on first use.
+        vobu::installImageClipboard(vobu::systemImageClipboard());
         if (!application.initialize(options.serverUrl, options.quickJoin)) {
             SDL_Log("SDL initialization failed: %s", SDL_GetError());
             return 1;

@@ -24,6 +24,7 @@
 #include "ui/graphics.h"
 #include "ui/label_sprite.h"
 #include "ui/list_box.h"
+#include "ui/resize_badge.h"
 #include "ui/text_field.h"
 #include "ui/ui_canvas.h"
 #include "ui/ui_controls.h"
@@ -237,8 +238,8 @@ public:
     std::string nameLabelText;
     LabelSprite nameLabel;
     UiCanvas canvas;
-    // The live-resize badge stays with the Application until it moves out of
-    // the application shell.
+    // Drawn by the live-resize callback while a modal size loop stops frames.
+    ResizeBadge resizeBadge;
     CharacterLibrary library;
     Character character;
     ListBox list;

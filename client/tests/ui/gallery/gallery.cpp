@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/asset_package.h"
-#include "app/resize_overlay.h"
+#include "ui/resize_badge.h"
 #include "ui/canvas_view.h"
 #include "ui/font.h"
 #include "ui/graphics.h"

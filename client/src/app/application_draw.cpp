@@ -1,0 +1,83 @@
+// Exactly one screen a frame, then the software cursor where that screen
+// wants it.
+
+#include <algorithm>
+
+#include "app/application.h"
+
+namespace vobu {
+
+namespace {
+
+constexpr int kCanvasWidth = 1020;
+constexpr int kCanvasHeight = 680;
+
+}  // namespace
+
+bool Application::insideEditorCanvas(int x, int y, int width, int height) {
+    // Integer halves of a negative margin round towards zero; the canvas
+    // never starts left of or above the drawable.
+    const int left = std::max(0, (width - kCanvasWidth) / 2);
+    const int top = std::max(0, (height - kCanvasHeight) / 2);
+    return x >= left && x < left + kCanvasWidth && y >= top && y < top + kCanvasHeight;
+}
+
+void Application::drawLeaveFade(int width, int height) {
+    fadeTimer = std::max(fadeTimer - frameSeconds, 0.0);
+    renderer.draw(fadeScene, {}, width, height, frameSeconds, 0, 0, false);
+    cursor.draw(graphics, width, height);
+    if (fadeTimer == 0) {
+        renderer.reset();
+        overlay.reset();
+        editingInGame = false;
+        browserShown = true;
+        editor.showLibrary();
+        editor.setChoosingForJoin(false);
+        refreshTitleScreen();
+    }
+}
+
+void Application::drawTitleScreen(int width, int height) {
+    browser.draw(width, height, editor.library.characters, editor.library.revision);
+    cursor.draw(graphics, width, height);
+}
+
+void Application::drawGame(int width, int height) {
+    const std::vector<Player> players = network.playersForRender(clock());
+    const bool hover = cursor.visible && !relativeMouse;
+    renderer.draw(scene, players, width, height, frameSeconds, cursor.x, cursor.y, hover);
+    overlay.draw(scene);
+    if (!relativeMouse) {
+        cursor.draw(graphics, width, height);
+    }
+}
+
+void Application::drawEditor(int width, int height) {
+    editor.updatePointer(cursor.x, cursor.y);
+    editor.draw(width, height);
+    // Inside its canvas the editor draws its own pointer.
+    if (!insideEditorCanvas(cursor.x, cursor.y, width, height)) {
+        cursor.draw(graphics, width, height);
+    }
+}
+
+ShownScreen Application::drawScreen(int width, int height) {
+    const ShownScreen screen = shownScreen();
+    switch (screen) {
+        case ShownScreen::LeaveFade:
+            drawLeaveFade(width, height);
+            break;
+        case ShownScreen::TitleScreen:
+            drawTitleScreen(width, height);
+            break;
+        case ShownScreen::Game:
+            drawGame(width, height);
+            break;
+        case ShownScreen::Editor:
+            drawEditor(width, height);
+            break;
+    }
+    return screen;
+}
+
+}  // namespace vobu
