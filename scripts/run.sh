@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds, and shows the game with one command: the test
 # game server starts in the background with its demo world and bots, the
-# client joins it at once, and the server stops when the client exits.
+# client opens its title screen with that server listed (the server answers
+# the directory request), and the server stops when the client exits.
 # Arguments go to the client (for example --quit-after-ms 20000).
 # VOBU_SKIP_SETUP=1 skips the package install, VOBU_SKIP_BUILD=1 plays the
 # existing build as it is, VOBU_BUILD_DIR picks another build folder.

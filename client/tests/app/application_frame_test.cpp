@@ -1,5 +1,5 @@
-// Whole frames of the Application through its frame seam: the game path of
-// today from the join to the leave fade.
+// Whole frames of the Application through its frame seam: the game path
+// from the join to the leave fade.
 
 #include <gtest/gtest.h>
 
@@ -36,14 +36,16 @@ TEST_F(FrameTest, QuickJoinReachesTheGameWithAScriptedServer) {
     EXPECT_EQ(log.count("Game ready"), 1) << "logged once per game";
 }
 
-TEST_F(FrameTest, WithoutQuickJoinTheTitleScreenComesFirstAndReturnJoins) {
+TEST_F(FrameTest, WithoutQuickJoinTheTitleScreenComesFirstAndTheLibraryJoins) {
     start(false);
+    EXPECT_TRUE(app->browserInitialized);
     EXPECT_EQ(frame(), ShownScreen::TitleScreen);
     EXPECT_FALSE(app->gameActive);
     EXPECT_TRUE(wire.connects.empty());
-    EXPECT_EQ(frame({keyDown(SDL_SCANCODE_RETURN)}), ShownScreen::Editor);
-    EXPECT_TRUE(app->gameActive);
-    EXPECT_EQ(wire.connects.size(), 1u);
+    ASSERT_EQ(directory.lines.size(), 1u);
+    EXPECT_EQ(directory.directory().connects, std::vector<std::string>{kGameUrl});
+    joinFromTitleScreen();
+    EXPECT_EQ(wire.connects, std::vector<std::string>{kGameUrl}) << "the directory's own entry";
     joinToReady();
 }
 
@@ -55,12 +57,19 @@ TEST_F(FrameTest, TheGameEndingByTheServerLogsTheReasonFromTheApplication) {
     EXPECT_EQ(frame(), ShownScreen::Editor);
     EXPECT_FALSE(app->gameActive);
     EXPECT_EQ(log.count("Disconnected: Server restarting"), 1);
-    // Without a reason the code is shown.
-    EXPECT_EQ(frame({keyDown(SDL_SCANCODE_RETURN)}), ShownScreen::Editor);
+    EXPECT_TRUE(app->editor.disconnected);
+    EXPECT_EQ(app->editor.disconnectReason, "Server restarting");
+    // Without a reason the code is shown. The main menu sets up the title
+    // screen the quick join skipped.
+    EXPECT_FALSE(app->browserInitialized);
+    EXPECT_EQ(frame(click(app->editor.controls, "join.cancel")), ShownScreen::TitleScreen);
+    EXPECT_TRUE(app->browserInitialized);
+    joinFromTitleScreen();
     joinToReady();
     serve({{"type", "error"}, {"code", "ERR_FULL"}});
     frame();
     EXPECT_EQ(log.count("Disconnected: ERR_FULL"), 1);
+    EXPECT_EQ(app->editor.disconnectReason, "ERR_FULL");
 }
 
 TEST_F(FrameTest, MouseLookTurnsTheCameraAndFreezesTheCursor) {
@@ -118,7 +127,7 @@ TEST_F(FrameTest, TheLeaveFadeLastsSevenTenthsOfASecondOfFrameTime) {
     start(true);
     frame();
     joinToReady();
-    EXPECT_EQ(frame({keyDown(Application::kDisconnectKey)}), ShownScreen::LeaveFade);
+    EXPECT_EQ(frame(overlayDisconnect()), ShownScreen::LeaveFade);
     EXPECT_EQ(log.count("Left the game"), 1);
     EXPECT_FALSE(app->gameActive);
     EXPECT_FALSE(wire.open);
@@ -136,6 +145,9 @@ TEST_F(FrameTest, TheLeaveFadeLastsSevenTenthsOfASecondOfFrameTime) {
     EXPECT_EQ(wire.connects.size(), 1u);
     EXPECT_EQ(app->shownScreen(), ShownScreen::TitleScreen);
     EXPECT_TRUE(app->browserInitialized) << "the title screen is set up on the way back";
+    EXPECT_EQ(directory.lines.size(), 1u);
+    EXPECT_TRUE(app->editor.libraryShown);
+    EXPECT_FALSE(app->editor.choosingCharacter);
 }
 
 TEST_F(FrameTest, QuitInTheMiddleOfABurstEndsTheFrameBeforeAnythingIsDrawn) {
@@ -157,7 +169,7 @@ TEST_F(FrameTest, OneScreenIsShownInOrderOfPrecedence) {
     app->fadeTimer = 0.2;
     EXPECT_EQ(app->shownScreen(), ShownScreen::LeaveFade);
     app->fadeTimer = 0;
-    frame({keyDown(SDL_SCANCODE_RETURN)});
+    joinFromTitleScreen();
     EXPECT_EQ(app->shownScreen(), ShownScreen::Editor);
     joinToReady();
     EXPECT_EQ(app->shownScreen(), ShownScreen::Game);

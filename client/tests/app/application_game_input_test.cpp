@@ -51,29 +51,6 @@ TEST(GameRouting, KeyRepeatNeverRecordsAKeyOrAJump) {
     EXPECT_TRUE(app.jumpLatch);
 }
 
-TEST(GameRouting, TheDisconnectKeyRaisesTheRequestOnce) {
-    Application app;
-    app.routeGameEvent(keyDown(Application::kDisconnectKey, true));
-    EXPECT_FALSE(app.disconnectRequested);
-    app.routeGameEvent(keyDown(Application::kDisconnectKey));
-    EXPECT_TRUE(app.disconnectRequested);
-}
-
-TEST(ScreenRouting, ReturnChoosesTheDefaultCharacterOnlyWithoutAGame) {
-    Application app;
-    app.gameActive = true;
-    app.routeScreenEvent(keyDown(SDL_SCANCODE_RETURN));
-    EXPECT_FALSE(app.characterChosen);
-    app.gameActive = false;
-    app.fadeTimer = 0.3;
-    app.routeScreenEvent(keyDown(SDL_SCANCODE_RETURN));
-    EXPECT_FALSE(app.characterChosen) << "not while the leave fade runs";
-    app.fadeTimer = 0;
-    app.routeScreenEvent(keyDown(SDL_SCANCODE_RETURN));
-    EXPECT_TRUE(app.characterChosen);
-    EXPECT_EQ(app.chosenCharacter.id, "debug");
-}
-
 TEST(GameConditions, TheGameIsShownOnlyWhenJoinedWithEveryAssetAndTheSound) {
     Application app;
     EXPECT_FALSE(app.ready());

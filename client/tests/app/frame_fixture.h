@@ -1,12 +1,16 @@
 #pragma once
-// Whole frames of the Application without a window: a scripted server on
-// the transport, the recording Graphics backend, synthesised events and a
-// clock the test moves. A test starts the parts, then runs frames.
+// Whole frames of the Application without a window: a scripted game server
+// on the game's transport, fake directory lines for the title screen, the
+// recording Graphics backend, synthesised events, a clock the test moves
+// and a per-user folder of its own. A test starts the parts, then runs
+// frames.
 
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -17,8 +21,10 @@
 #include <nlohmann/json.hpp>
 
 #include "app/application.h"
+#include "browser/browser_fixture.h"
 #include "net/server_message_session.h"
 #include "support/log_capture.h"
+#include "support/press_control.h"
 #include "support/recording_backend.h"
 #include "support/scripted_transport.h"
 
@@ -35,16 +41,64 @@ protected:
     static constexpr int kWidth = 1020;
     static constexpr int kHeight = 680;
 
-    void start(bool quickJoin) {
+    void SetUp() override {
+        char pattern[] = "/tmp/vobu-frames-XXXXXX";
+        const char* made = ::mkdtemp(pattern);
+        ASSERT_NE(made, nullptr);
+        userRoot = made;
+        ::setenv("XDG_DATA_HOME", userRoot.c_str(), 1);
+    }
+
+    void TearDown() override {
+        app.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(userRoot, ignored);
+    }
+
+    void start(bool quickJoin, const std::string& serverUrl = kGameUrl) {
         app = std::make_unique<Application>(
             [this](TransportCallbacks&& callbacks) {
                 wire.callbacks = std::move(callbacks);
                 return std::make_unique<test::ScriptedTransport>(wire);
             },
-            [this] { return nowMs; });
+            [this] { return nowMs; }, directory.factory());
+        app->serverUrl = serverUrl;
         app->graphics.initialize(std::make_unique<RecordingBackend>(recording));
         app->initializeParts(quickJoin, false);
     }
+
+    // The title screen lists the game server: the directory answers with
+    // itself (an empty url) on the next frame.
+    void directoryListsItself() {
+        directory.directory().serverOpens();
+        directory.directory().serverSends(test::directoryReply({{"Test World", "Welcome", ""}}));
+    }
+
+    // A press and release on a control of the screen drawn last, at the
+    // drawable's canvas placement.
+    std::vector<SDL_Event> click(const UiControls& controls, const std::string& id) {
+        std::vector<SDL_Event> events;
+        EXPECT_TRUE(pressControl(
+            controls, id, [&](const SDL_Event& event) { events.push_back(event); },
+            UiLayout::forDrawable(kWidth, kHeight)))
+            << id;
+        return events;
+    }
+    static std::vector<SDL_Event> clickAt(int x, int y) { return {mouseMotion(x, y), mouseDown(x, y), mouseUp(x, y)}; }
+
+    // From the title screen through Join and the library's "Use" to the
+    // join overlay.
+    void joinFromTitleScreen() {
+        directoryListsItself();
+        ASSERT_EQ(frame(), ShownScreen::TitleScreen);
+        ASSERT_EQ(frame(click(app->browser.controls, "servers.join")), ShownScreen::Editor);
+        ASSERT_EQ(frame(click(app->editor.controls, "library.join")), ShownScreen::Editor);
+        ASSERT_TRUE(app->gameActive);
+    }
+
+    // The overlay's two buttons at the start-up layout (1020 wide).
+    static std::vector<SDL_Event> overlayCharacters() { return clickAt(730, 28); }
+    static std::vector<SDL_Event> overlayDisconnect() { return clickAt(914, 28); }
 
     // One frame stepMs after the previous one.
     std::optional<ShownScreen> frame(std::vector<SDL_Event> events = {}, double stepMs = 16) {
@@ -84,8 +138,12 @@ protected:
         ASSERT_EQ(frame(), ShownScreen::Game) << app->network.errorCode;
     }
 
+    static inline const std::string kGameUrl = "ws://game.test/vobu";
+
+    std::string userRoot;
     LogCapture log;
     test::Wire wire;
+    test::FakeNet directory;
     double nowMs = 100000;
     bool focused = true;
     Recording recording;

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/resize_overlay.h"
-#include "ui/resize_badge.h"
 #include "support/recording_backend.h"
 #include "support/test_font.h"
+#include "ui/resize_badge.h"
 
 namespace vobu {
 namespace {

@@ -333,20 +333,34 @@ class QuickJoinTest(unittest.TestCase):
             with self.client(display, server, quit_ms=20000) as client:
                 client.wait_for_window()
                 wait_for_log(client, r"Game ready")
-                client.key("F10")
+                # The overlay's "Disconnect", the leave fade, then the title
+                # screen (the test server lists itself): Join, then "Use".
+                client.move_mouse(914, 28)
+                client.click()
                 wait_for_log(client, r"Left the game")
-                time.sleep(1.0)  # the leave fade
-                client.key("Return")
-                server.wait_for(lambda t: any(e.get("conn") == 2 and e.get("msg", {}).get("type") == "assetsReady"
-                                              for e in t), what="assetsReady of the second join")
+                time.sleep(1.5)
+                client.move_mouse(906, 640)
+                client.click()
+                time.sleep(0.5)
+                client.move_mouse(154, 640)
+                client.click()
+                # The title screen's directory request has a connection of
+                # its own: the second game is the second that said "hello".
+                def game_connections(transcript):
+                    return sorted({e["conn"] for e in transcript if e.get("msg", {}).get("type") == "hello"})
+
+                server.wait_for(lambda t: len(game_connections(t)) == 2 and any(
+                    e.get("conn") == game_connections(t)[1] and e.get("msg", {}).get("type") == "assetsReady"
+                    for e in t), what="assetsReady of the second join")
                 deadline = time.monotonic() + 20
                 while client.log().count("Game ready") < 2 and time.monotonic() < deadline:
                     time.sleep(0.1)
                 self.assertEqual(client.log().count("Game ready"), 2, client.log())
                 self.assertEqual(client.wait_exit(30), 0)
-            self.assertEqual(len(server.messages(conn=1, type_="assetRequest")), 5)
-            self.assertEqual(server.messages(conn=2, type_="assetRequest"), [])
-            sequences = [c["seq"] for _, m in server.messages(conn=2, type_="input") for c in m["commands"]]
+            first, second = game_connections(server.transcript())
+            self.assertEqual(len(server.messages(conn=first, type_="assetRequest")), 5)
+            self.assertEqual(server.messages(conn=second, type_="assetRequest"), [])
+            sequences = [c["seq"] for _, m in server.messages(conn=second, type_="input") for c in m["commands"]]
             self.assertEqual(sequences[:3], [1, 2, 3], "the second game counts its inputs from 1 again")
 
     def tls_certificates(self):

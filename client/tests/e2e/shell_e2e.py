@@ -1,5 +1,6 @@
-"""The program shell under Xvfb: exit statuses, the window, and a picture
-that shows the toolkit's Unifont text and the software cursor."""
+"""The program shell under Xvfb: exit statuses, the window, and the first
+picture, the title screen, with the toolkit's Unifont text and the software
+cursor."""
 
 import os
 import re
@@ -11,15 +12,18 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vobu_e2e  # noqa: E402
 
-BACKGROUND = (0x24, 0x0F, 0x1A)  # the stand-in canvas, 0xff1a0f24
+BACKGROUND = (0x27, 0x04, 0x1A)  # the title screen's canvas, 0xff1a0427
 BODY_TEXT = (0xA8, 0x94, 0x96)  # 0xff9694a8
 WHITE = (255, 255, 255)
 BLACK = (0, 0, 0)
 
-# Canvas positions of the stand-in screen's lines.
-TEXT_LEFT = 120
-CJK_LINE_Y = 248
-COMBINING_LINE_Y = 272
+# A canvas point of plain background under the buttons.
+PLAIN = (500, 665)
+# The label of the "Refresh" button (24, 624, 180 x 32): 56 pixels of text
+# centred in it.
+REFRESH_LABEL = (24 + (180 - 56) // 2, 624 + 8)
+# Plain background between the list and the buttons, for the pointer.
+POINTER_SPOT = (640, 614)
 
 ARROW = [
     "B", "BB", "BWB", "BWWB", "BWWWB", "BWWWWB", "BWWWWWB", "BWWWWWWB", "BWWWWWWWB", "BWWWWWWWWB",
@@ -77,7 +81,8 @@ class ShellTest(unittest.TestCase):
         with vobu_e2e.Display() as display:
             with vobu_e2e.Client(display, name=self.id()) as client:
                 window = client.wait_for_window()
-                client.wait_for_picture(lambda shot: close_to(shot.pixel(window.x + 500, window.y + 600), BACKGROUND))
+                client.wait_for_picture(lambda shot: close_to(shot.pixel(window.x + PLAIN[0], window.y + PLAIN[1]),
+                                                                     BACKGROUND))
                 time.sleep(0.3)
                 self.assertTrue(client.running())
                 client.close_window()
@@ -143,16 +148,16 @@ class ShellTest(unittest.TestCase):
                     return (window.x + x, window.y + y)
 
                 # The canvas moves to (90, 60); the frame clears the rest to black.
-                shot = client.wait_for_picture(lambda s: close_to(s.pixel(*at(90 + 500, 60 + 600)), BACKGROUND)
+                shot = client.wait_for_picture(lambda s: close_to(s.pixel(*at(90 + PLAIN[0], 60 + PLAIN[1])), BACKGROUND)
                                                and s.pixel(*at(40, 30)) == BLACK, label="shell-resized")
                 self.assertEqual(shot.pixel(*at(89, 400)), BLACK)
                 self.assertEqual(shot.pixel(*at(90 + 1020, 400)), BLACK)
-                self.assertNotEqual(shot.pixel(*at(90, 400)), BLACK)  # the canvas's bevelled border
-                glyphs = vobu_e2e.read_unifont_hex(wanted={0x65E5})
-                self.assert_glyph(shot, at(90 + TEXT_LEFT, 60 + CJK_LINE_Y), [glyphs[0x65E5]], WHITE)
+                self.assertTrue(close_to(shot.pixel(*at(90, 400)), BACKGROUND))
+                glyphs = vobu_e2e.read_unifont_hex(wanted={ord("R")})
+                self.assert_glyph(shot, at(90 + REFRESH_LABEL[0], 60 + REFRESH_LABEL[1]), [glyphs[ord("R")]], BODY_TEXT)
 
     def test_picture_shows_unifont_text_and_the_cursor(self):
-        glyphs = vobu_e2e.read_unifont_hex(wanted={0x65E5, 0x672C, ord("e"), 0x0301})
+        glyphs = vobu_e2e.read_unifont_hex(wanted={ord(c) for c in "Refresh"})
         with vobu_e2e.Display() as display:
             with vobu_e2e.Client(display, name=self.id()) as client:
                 window = client.wait_for_window()
@@ -162,42 +167,42 @@ class ShellTest(unittest.TestCase):
 
                 # The first frame is on screen before the pointer moves, so
                 # the motion reaches a window that is already listening.
-                client.wait_for_picture(lambda s: close_to(s.pixel(*at(500, 600)), BACKGROUND))
-                tip = (900, 600)
+                client.wait_for_picture(lambda s: close_to(s.pixel(*at(*PLAIN)), BACKGROUND))
+                tip = POINTER_SPOT
                 client.move_mouse(*tip)
 
-                shot = client.wait_for_picture(lambda s: s.pixel(*at(*tip)) == BLACK, label="shell-stand-in")
+                shot = client.wait_for_picture(lambda s: s.pixel(*at(*tip)) == BLACK, label="shell-title-screen")
 
-                # A CJK line: two 16-pixel ideographs, pixel for pixel.
-                for index, code_point in enumerate([0x65E5, 0x672C]):
-                    self.assert_glyph(shot, at(TEXT_LEFT + 16 * index, CJK_LINE_Y), [glyphs[code_point]], WHITE)
-                # "e" with a combining acute drawn over it, taking no width.
-                e_left = TEXT_LEFT + 8 * len("Combining marks: ")
-                self.assert_glyph(shot, at(e_left, COMBINING_LINE_Y), [glyphs[ord("e")], glyphs[0x0301]], BODY_TEXT)
+                # The button's label, glyph by glyph, 8 pixels apart.
+                for index, letter in enumerate("Refresh"):
+                    self.assert_glyph(shot, at(REFRESH_LABEL[0] + 8 * index, REFRESH_LABEL[1]), [glyphs[ord(letter)]],
+                                      BODY_TEXT)
 
                 self.assert_arrow(shot, at(*tip))
 
                 # Leaving the window hides the arrow; coming back shows it again.
                 client.move_mouse_to_screen(2, 2)
                 shot = client.wait_for_picture(lambda s: s.pixel(*at(*tip)) == BACKGROUND)
-                self.assertEqual(set(sum(shot.region(*at(*tip), 32, 32), [])), {BACKGROUND})
-                back = (700, 500)
+                self.assertEqual(set(sum(shot.region(*at(*tip), 12, 8), [])), {BACKGROUND})
+                back = (tip[0] + 60, tip[1])
                 client.move_mouse(*back)
                 shot = client.wait_for_picture(lambda s: s.pixel(*at(*back)) == BLACK, label="shell-cursor-back")
                 self.assert_arrow(shot, at(*back))
 
     def assert_glyph(self, shot, origin, layers, ink):
+        # Unlit pixels are the surface the text is on (a button's face).
+        paper = shot.pixel(origin[0] - 1, origin[1])
         for row in range(16):
             for column in range(len(layers[0][0])):
                 inked = any(column < len(layer[row]) and layer[row][column] for layer in layers)
-                expected = ink if inked else BACKGROUND
+                expected = ink if inked else paper
                 got = shot.pixel(origin[0] + column, origin[1] + row)
                 self.assertTrue(close_to(got, expected), f"pixel {column},{row} of glyph at {origin}: {got}")
 
     def assert_arrow(self, shot, origin):
-        for row in range(32):
-            text = ARROW[row] if row < len(ARROW) else ""
-            for column in range(32):
+        # The arrow's own rows; the background shows around them.
+        for row, text in enumerate(ARROW):
+            for column in range(12):
                 mark = text[column] if column < len(text) else "."
                 expected = {"B": BLACK, "W": WHITE}.get(mark, BACKGROUND)
                 got = shot.pixel(origin[0] + column, origin[1] + row)
