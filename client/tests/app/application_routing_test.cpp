@@ -228,6 +228,46 @@ TEST_F(RoutingTest, ChatLinesCommittedInOneFrameAreAllSentInOrder) {
     EXPECT_EQ(chat[1].at("text"), "second");
 }
 
+TEST_F(RoutingTest, ClickingAnotherPlayerTogglesTheWhisperAndEndsMouseLook) {
+    playFromTitleScreen();
+    Character bot;
+    bot.id = "bot-char";
+    bot.name = "Bot";
+    serve({{"type", "character"}, {"id", 7}, {"character", json::parse(encodeCharacterJsonRle(bot))}});
+    const int local = app->scene.localPlayerId;
+    for (int i = 0; i < 30; ++i) {
+        serve({{"type", "snapshot"},
+               {"players",
+                {{{"id", local}, {"x", 1.5}, {"y", -2}, {"z", 0.25}, {"vz", 0}, {"heading", 1}, {"ack", 0}},
+                 {{"id", 7}, {"x", 1.5}, {"y", 0}, {"z", 0.25}, {"vz", 0}, {"heading", 1}}}}});
+        ASSERT_EQ(frame(), ShownScreen::Game) << app->network.errorCode << " " << app->joinStatus;
+    }
+    // Where each box is drawn, as the renderer picks it.
+    int botX = -1, botY = -1, ownX = -1, ownY = -1;
+    for (int y = 0; y < kHeight; y += 4) {
+        for (int x = 0; x < kWidth; x += 4) {
+            const int id = app->renderer.pick(x, y);
+            if (id == 7 && botX < 0) botX = x, botY = y;
+            if (id == local && ownX < 0) ownX = x, ownY = y;
+        }
+    }
+    ASSERT_GE(botX, 0) << "the bot is on screen";
+    frame({mouseDown(botX, botY, SDL_BUTTON_RIGHT)});
+    ASSERT_TRUE(app->relativeMouse);
+    app->keys[SDL_SCANCODE_W] = true;
+    frame({mouseUp(botX, botY, SDL_BUTTON_RIGHT)});
+    frame({mouseDown(500, 400, SDL_BUTTON_RIGHT), mouseDown(botX, botY)});
+    EXPECT_FALSE(app->relativeMouse);
+    EXPECT_FALSE(app->keys[SDL_SCANCODE_W]);
+    EXPECT_EQ(app->overlay.whisperTarget, 7);
+    EXPECT_EQ(app->overlay.whisperName, "Bot");
+    frame({mouseUp(botX, botY), mouseDown(botX, botY), mouseUp(botX, botY)});
+    EXPECT_EQ(app->overlay.whisperTarget, 0) << "a second click ends the whisper";
+    ASSERT_GE(ownX, 0) << "the local box is on screen";
+    frame({mouseDown(ownX, ownY), mouseUp(ownX, ownY)});
+    EXPECT_EQ(app->overlay.whisperTarget, 0) << "one's own box does nothing";
+}
+
 TEST(EditorCursor, TheSoftwareCursorIsDrawnOnlyOutsideTheCentredCanvas) {
     const struct {
         int x, y, width, height;
