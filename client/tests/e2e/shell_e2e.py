@@ -54,6 +54,24 @@ def built_package():
         return f.read()
 
 
+def without_entry(data, dropped):
+    """The package with one entry left out, the others stored as they were."""
+    count = struct.unpack_from("<I", data, 4)[0]
+    kept, at = [], 8
+    for _ in range(count):
+        name_length, offset, stored, size = struct.unpack_from("<HIII", data, at)
+        name = data[at + 14:at + 14 + name_length]
+        at += 14 + name_length
+        if name.decode() != dropped:
+            kept.append((name, data[offset:offset + stored], size))
+    offset = 8 + sum(14 + len(name) for name, _, _ in kept)
+    out = b"VBV1" + struct.pack("<I", len(kept))
+    for name, stored, size in kept:
+        out += struct.pack("<HIII", len(name), offset, len(stored), size) + name
+        offset += len(stored)
+    return out + b"".join(stored for _, stored, _ in kept)
+
+
 def close_to(a, b, tolerance=2):
     return all(abs(x - y) <= tolerance for x, y in zip(a, b))
 
@@ -121,6 +139,17 @@ class ShellTest(unittest.TestCase):
                 status, log = self.run_to_exit(["--quit-after-ms", "20000"], package=data)
                 self.assertEqual(status, 1, log)
                 self.assertIn(message, log)
+
+    def test_missing_logo_ends_with_status_1_when_the_title_screen_is_set_up(self):
+        package_data = without_entry(built_package(), "logo.rgba")
+        status, log = self.run_to_exit(["--quit-after-ms", "20000"], package=package_data)
+        self.assertEqual(status, 1, log)
+        self.assertIn("Client: ERR_ASSET_PACKAGE", log)
+        # A quick join needs no title screen: the program runs to its quit time.
+        status, log = self.run_to_exit(["--quick-join", "--server", "ws://127.0.0.1:9/vobu", "--quit-after-ms", "2500"],
+                                       package=package_data)
+        self.assertEqual(status, 0, log)
+        self.assertNotIn("Client: ", log)
 
     def test_no_display_ends_with_status_1(self):
         with vobu_e2e.Client(None, ["--quit-after-ms", "20000"], name=self.id(),
