@@ -268,6 +268,22 @@ TEST_F(RoutingTest, ClickingAnotherPlayerTogglesTheWhisperAndEndsMouseLook) {
     EXPECT_EQ(app->overlay.whisperTarget, 0) << "one's own box does nothing";
 }
 
+TEST_F(RoutingTest, AfterAQuickJoinTheTitleScreenIsSetUpTheFirstTimeItIsShown) {
+    start(true);
+    EXPECT_FALSE(app->browserInitialized);
+    EXPECT_TRUE(directory.lines.empty());
+    EXPECT_EQ(frame(), ShownScreen::Editor);
+    EXPECT_TRUE(app->editor.joinOverlayShown);
+    serve({{"type", "error"}, {"code", "ERR_FULL"}});
+    EXPECT_EQ(frame(), ShownScreen::Editor);
+    // A "Back" from the library with no game and no title screen yet sets
+    // it up rather than showing a screen that was never started.
+    app->editor.leaveLibraryRequested = true;
+    EXPECT_EQ(frame(), ShownScreen::TitleScreen);
+    EXPECT_TRUE(app->browserInitialized);
+    EXPECT_EQ(directory.lines.size(), 1u);
+}
+
 TEST(EditorCursor, TheSoftwareCursorIsDrawnOnlyOutsideTheCentredCanvas) {
     const struct {
         int x, y, width, height;
