@@ -534,6 +534,248 @@ class EditorTest(unittest.TestCase):
         self.assertEqual(saved["size"], [32, 64, 32])
         self.assertRegex(saved["id"], r"^[0-9a-f]{32}$")
 
+    # -- skin sheets through the file dialog -------------------------------------
+    def test_export_writes_the_sheet_through_the_dialog(self):
+        dialog, env = self.stub_dialog()
+        display = self.display()
+        editor = self.session(display, env)
+        editor.open_editor()
+
+        # The name proposes the file name: slash and colon become "-".
+        editor.click(centre(NAME_FIELD))
+        editor.key("ctrl+a")
+        editor.client.type_text("a/b: c")
+        editor.key("Return")
+        # A box of three different sizes, so that no two axes can be confused.
+        for _ in range(2):
+            editor.click(centre(SIZE_MINUS["Width"]))
+        for _ in range(4):
+            editor.click(centre(SIZE_MINUS["Depth"]))
+        editor.size = (30, 64, 28)
+        editor.park()
+        beyond = editor.texel_point(31, 10)
+        editor.wait(lambda s: editor.pixel(s, beyond) == BLACK and editor.shows_texels(s, {(29, 63): SKIN}),
+                    "the Front face 30 texels wide")
+
+        canvases = [Canvas(*face_size(editor.size, face)) for face in range(6)]
+        red, blue, green = 0xFF0000, 0x0000FF, 0x00C000
+        editor.set_color("#ff0000", red)
+        for texel in [(0, 0), (29, 63), (5, 7)]:
+            editor.click(editor.texel_point(*texel))
+            canvases[FRONT][texel] = red
+        editor.park()
+        editor.wait_for_texels({(0, 0): red, (29, 63): red, (5, 7): red})
+        editor.show_face(RIGHT, "Right")
+        editor.set_color("#0000ff", blue)
+        for texel in [(0, 0), (27, 63)]:
+            editor.click(editor.texel_point(*texel))
+            canvases[RIGHT][texel] = blue
+        editor.show_face(TOP, "Top")
+        editor.set_color("#00c000", green)
+        editor.click(editor.texel_point(29, 27))
+        canvases[TOP][29, 27] = green
+        editor.park()
+        editor.wait_for_texels({(29, 27): green})
+
+        out = os.path.join(dialog.folder, "exported.png")
+        dialog.answer(out)
+        editor.click(centre(EXPORT_BUTTON))
+        sheet = self.wait_for_png(out)
+
+        calls = dialog.calls()
+        self.assertEqual(len(calls), 1, calls)
+        self.assertIn("--save", calls[0])
+        self.assertIn("--title=Export vobu skin", calls[0])
+        self.assertIn("--filename=a-b- c.png", calls[0])
+
+        width, height, depth = editor.size
+        self.assertEqual(sheet.size, (2 * (width + depth), height + 2 * depth))
+        self.assertEqual(sheet.mode, "RGBA")
+        # Every pixel: the six faces opaque in their places, the rest clear.
+        places = {TOP: (depth, 0), LEFT: (0, depth), FRONT: (depth, depth), RIGHT: (width + depth, depth),
+                  BACK: (width + 2 * depth, depth), BOTTOM: (depth, height + depth)}
+        want = {}
+        for face, (px, py) in places.items():
+            fw, fh = face_size(editor.size, face)
+            for j in range(fh):
+                for i in range(fw):
+                    want[px + i, py + j] = rgb(canvases[face][i, j]) + (255,)
+        for y in range(sheet.size[1]):
+            for x in range(sheet.size[0]):
+                got = sheet.getpixel((x, y))
+                expected = want.get((x, y), (0, 0, 0, 0))
+                if expected[3] == 0:
+                    self.assertEqual(got[3], 0, f"sheet pixel ({x}, {y}) outside the faces: {got}")
+                else:
+                    self.assertEqual(got, expected, f"sheet pixel ({x}, {y})")
+
+    def test_import_reads_a_sheet_made_elsewhere(self):
+        dialog, env = self.stub_dialog()
+        display = self.display()
+        editor = self.session(display, env)
+        editor.open_editor()
+        before = json.loads(editor.read_characters())["characters"][0]
+
+        # A 20 x 48 x 16 net drawn by PIL inside a larger transparent picture;
+        # one Front pixel is translucent and mixes with the old skin.
+        width, height, depth = 20, 48, 16
+        places = {TOP: (depth, 0), LEFT: (0, depth), FRONT: (depth, depth), RIGHT: (width + depth, depth),
+                  BACK: (width + 2 * depth, depth), BOTTOM: (depth, height + depth)}
+        origin = (5, 7)
+        picture = Image.new("RGBA", (2 * (width + depth) + 13, height + 2 * depth + 11), (0, 0, 0, 0))
+        canvases = []
+        for face in range(6):
+            fw, fh = face_size((width, height, depth), face)
+            canvas = Canvas(fw, fh)
+            for j in range(fh):
+                for i in range(fw):
+                    color = (40 * face + 17, 4 * i + 1, 3 * j + 2)
+                    px, py = places[face]
+                    picture.putpixel((origin[0] + px + i, origin[1] + py + j), color + (255,))
+                    canvas[i, j] = (color[0] << 16) | (color[1] << 8) | color[2]
+            canvases.append(canvas)
+        translucent = (90, 200, 10, 200)
+        px, py = places[FRONT]
+        picture.putpixel((origin[0] + px + 3, origin[1] + py + 4), translucent)
+        mixed = [(s * 200 + o * 55 + 127) // 255 for s, o in zip(translucent[:3], rgb(SKIN))]
+        canvases[FRONT][3, 4] = (mixed[0] << 16) | (mixed[1] << 8) | mixed[2]
+        path = os.path.join(dialog.folder, "sheet.png")
+        picture.save(path)
+
+        dialog.answer(path)
+        editor.click(centre(IMPORT_BUTTON))
+        editor.size = (width, height, depth)
+        editor.park()
+        editor.wait_for_texels({(0, 0): canvases[FRONT][0, 0], (19, 47): canvases[FRONT][19, 47],
+                                (3, 4): canvases[FRONT][3, 4]}, "the imported Front face")
+        calls = dialog.calls()
+        self.assertEqual(len(calls), 1, calls)
+        self.assertIn("--title=Import vobu skin", calls[0])
+        self.assertNotIn("--save", calls[0])
+
+        saved = editor.assert_faces(editor.save(), canvases)
+        self.assertEqual(saved["size"], [width, height, depth])
+        self.assertEqual((saved["id"], saved["name"]), (before["id"], before["name"]))
+
+    def wait_for_png(self, path, timeout=15):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if os.path.exists(path):
+                try:
+                    with Image.open(path) as image:
+                        image.load()
+                        return image.copy()
+                except (OSError, SyntaxError):
+                    pass
+            time.sleep(0.1)
+        raise TimeoutError("no PNG at " + path)
+
+    # -- the clipboard ---------------------------------------------------------------
+    def test_copy_puts_the_selection_on_the_clipboard(self):
+        display = self.display()
+        editor = self.session(display)
+        editor.open_editor()
+        canvases = [Canvas(*face_size(editor.size, face)) for face in range(6)]
+        front = canvases[FRONT]
+        dots = {(3, 3): 0x102030, (9, 7): 0xF0E0D0, (5, 4): 0x00FF7F, (4, 6): 0x7F00FF}
+        for texel, value in dots.items():
+            editor.set_color(f"{value:06x}", value)
+            editor.click(editor.texel_point(*texel))
+            front[texel] = value
+        editor.park()
+        editor.wait_for_texels(dots)
+
+        # A selection from corner to corner, drawn dashed over the face.
+        editor.key("m")
+        editor.stroke([(3, 3), (6, 5), (9, 7)])
+        geometry = editor.geometry()
+        x0, x1 = int(geometry.left + 3 * geometry.scale), int(geometry.left + 10 * geometry.scale)
+        y0, y1 = int(geometry.top + 3 * geometry.scale), int(geometry.top + 8 * geometry.scale)
+
+        def outlined(s):
+            # Dashes of light grey along the top and bottom edges.
+            def dashes(y):
+                return sum(1 for row in (y - 1, y, y + 1) for x in range(x0, x1)
+                           if close_to(editor.pixel(s, (x, row)), (242, 242, 242), 3))
+            return dashes(y0) > 10 and dashes(y1) > 10 and editor.shows_texels(s, dots)
+
+        shot = editor.wait(outlined, "the selection outline")
+        editor.keep(shot, "editor-selection")
+        editor.key("ctrl+c")
+
+        want = [[rgb(front[3 + i, 3 + j]) for i in range(7)] for j in range(5)]
+        deadline = time.monotonic() + 10
+        while "image/bmp" not in self.xclip("-t", "TARGETS", "-o").stdout.decode().split():
+            self.assertLess(time.monotonic(), deadline, "the clipboard never offered image/bmp")
+            time.sleep(0.1)
+        for target in ["image/bmp", "image/png"]:
+            with self.subTest(target=target):
+                result = self.xclip("-t", target, "-o")
+                self.assertEqual(result.returncode, 0, result.stderr)
+                path = os.path.join(tempfile.mkdtemp(prefix="vobu-clip-"), "copy")
+                self.addCleanup(shutil.rmtree, os.path.dirname(path), True)
+                with open(path, "wb") as f:
+                    f.write(result.stdout)
+                with Image.open(path) as image:
+                    self.assertEqual(image.size, (7, 5))
+                    got = [[image.convert("RGB").getpixel((i, j)) for i in range(7)] for j in range(5)]
+                self.assertEqual(got, want)
+
+        # Ctrl+X copies again and leaves the secondary colour (white) behind.
+        editor.key("ctrl+x")
+        for j in range(5):
+            for i in range(7):
+                front[3 + i, 3 + j] = WHITE
+        editor.key("Escape")
+        editor.wait_for_texels({(3, 3): WHITE, (9, 7): WHITE, (5, 4): WHITE, (10, 7): SKIN})
+        editor.assert_faces(editor.save(), canvases)
+
+    def test_paste_puts_the_clipboard_image_at_the_selection(self):
+        display = self.display()
+        editor = self.session(display)
+        editor.open_editor()
+        canvases = [Canvas(*face_size(editor.size, face)) for face in range(6)]
+        front = canvases[FRONT]
+        folder = tempfile.mkdtemp(prefix="vobu-paste-")
+        self.addCleanup(shutil.rmtree, folder, True)
+
+        def picture(name, width, height, color):
+            image = Image.new("RGB", (width, height))
+            for y in range(height):
+                for x in range(width):
+                    image.putpixel((x, y), color(x, y))
+            path = os.path.join(folder, name)
+            image.save(path)
+            return path
+
+        def packed(color):
+            return (color[0] << 16) | (color[1] << 8) | color[2]
+
+        small = lambda x, y: (40 * x + 10, 50 * y + 5, 200)  # noqa: E731
+        large = lambda x, y: (x * 3, 255 - y * 3, (x * y) % 256)  # noqa: E731
+
+        # A 6 x 5 picture at the selection's corner.
+        self.offer_on_clipboard(picture("small.png", 6, 5, small))
+        editor.key("m")
+        editor.stroke([(10, 20), (12, 22)])
+        editor.key("ctrl+v")
+        for j in range(5):
+            for i in range(6):
+                front[10 + i, 20 + j] = packed(small(i, j))
+        editor.wait_for_texels({(10, 20): front[10, 20], (15, 24): front[15, 24], (12, 22): front[12, 22]},
+                               "the small picture pasted")
+
+        # A 70 x 70 picture at a selection near the corner: cut at the
+        # face's edges, nothing beyond them.
+        self.offer_on_clipboard(picture("large.png", 70, 70, large))
+        editor.stroke([(28, 60), (29, 61)])
+        editor.key("ctrl+v")
+        for j in range(4):
+            for i in range(4):
+                front[28 + i, 60 + j] = packed(large(i, j))
+        editor.wait_for_texels({(28, 60): front[28, 60], (31, 63): front[31, 63]}, "the large picture pasted")
+        editor.assert_faces(editor.save(), canvases)
+
     def check_library(self, editor, shot):
         editor.keep(shot, "library")
         vx, vy, vw, vh = LIBRARY_VIEW
