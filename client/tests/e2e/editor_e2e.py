@@ -13,6 +13,7 @@ Environment as vobu_e2e.py; needs xclip and PIL (python3-pil).
 
 import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -775,6 +776,90 @@ class EditorTest(unittest.TestCase):
                 front[28 + i, 60 + j] = packed(large(i, j))
         editor.wait_for_texels({(28, 60): front[28, 60], (31, 63): front[31, 63]}, "the large picture pasted")
         editor.assert_faces(editor.save(), canvases)
+
+    # -- the join overlay ------------------------------------------------------------
+    def test_join_overlay_connecting_downloading_disconnected(self):
+        texts = ["Connecting", "Cancel", "Downloading assets", "You were disconnected",
+                 'Server says: "Kicked by the test server"', "Main menu"]
+        glyphs = vobu_e2e.read_unifont_hex(wanted={ord(c) for c in "".join(texts)})
+        server = TestServer("--bots", "0", "--world", "big", "--fault", "disconnect", "--fault-delay-ms", "1000")
+        server.__enter__()
+        self.addCleanup(server.__exit__, None, None, None)
+        relay = GatedRelay(server.url)
+        self.addCleanup(relay.close)
+        display = self.display()
+        client = vobu_e2e.Client(display, ["--server", relay.url, "--quick-join", "--quit-after-ms", "60000"],
+                                 name=self.id())
+        client.start()
+        self.addCleanup(client.stop)
+        editor = EditorSession(self, display, client)
+        editor.window = client.wait_for_window()
+
+        def status(shot, text, y=274):
+            return self.shows_text(editor, shot, text, y, glyphs)
+
+        def button(shot, label):
+            return self.shows_text(editor, shot, label, CANCEL_BUTTON[1] + 8, glyphs, paper=None)
+
+        # Nothing of the server's gets through yet: the join stays at its start.
+        shot = editor.wait(lambda s: status(s, "Connecting") and button(s, "Cancel"), "the connecting overlay")
+        editor.keep(shot, "join-connecting")
+        self.assertTrue(close_to(editor.pixel(shot, (40, 40)), BACKGROUND), "no 3D view under the overlay")
+
+        # The download stalls part way: the bar shows the logged progress.
+        relay.allow(800_000)
+        fx, fy, fw, fh = PROGRESS_FILL
+
+        def filled(shot):
+            width = 0
+            while width < fw and close_to(editor.pixel(shot, (fx + width, fy + fh // 2)), BODY_TEXT):
+                width += 1
+            return width
+
+        def settled(shot):
+            logged = [int(n) for n in re.findall(r"Join status: Downloading assets (\d+)%", client.log())]
+            if not relay.stalled() or not logged or logged[-1] == 0 or not status(shot, "Downloading assets"):
+                return False
+            percent = logged[-1]
+            return int(percent * fw / 100) <= filled(shot) <= int((percent + 1) * fw / 100)
+
+        shot = editor.wait(settled, "the stalled download's progress")
+        editor.keep(shot, "join-downloading")
+        self.assertLess(filled(shot), fw)
+        # The box around the bar: the field colour just right of the fill.
+        self.assertTrue(close_to(editor.pixel(shot, (fx + filled(shot) + 2, fy + fh // 2)), (0x1E, 0x04, 0x14)))
+
+        # Everything flows; once the game is ready the server kicks the player.
+        relay.allow(None)
+        wait_for_log(client, r"Game ready")
+        wait_for_log(client, r"Disconnected: Kicked by the test server")
+        shot = editor.wait(lambda s: status(s, "You were disconnected")
+                           and status(s, 'Server says: "Kicked by the test server"', 298)
+                           and button(s, "Main menu"), "the disconnected overlay")
+        editor.keep(shot, "join-disconnected")
+
+        # The button leads to the title screen.
+        editor.click(centre(CANCEL_BUTTON))
+        editor.park()
+        editor.wait(lambda s: not status(s, "You were disconnected") and close_to(editor.pixel(s, (500, 665)),
+                                                                                  BACKGROUND), "the title screen")
+
+    def shows_text(self, editor, shot, text, y, glyphs, paper=BACKGROUND):
+        """One line of Unifont text centred on the canvas at row y, pixel for
+        pixel: ink where a glyph has a bit, paper (by default the background;
+        None: whatever lies left of the text) elsewhere."""
+        width = sum(len(glyphs[ord(c)][0]) for c in text)
+        x = (1020 - width) // 2
+        if paper is None:
+            paper = editor.pixel(shot, (x - 1, y))
+        for c in text:
+            rows = glyphs[ord(c)]
+            for r, row in enumerate(rows):
+                for column, inked in enumerate(row):
+                    if not close_to(editor.pixel(shot, (x + column, y + r)), BODY_TEXT if inked else paper):
+                        return False
+            x += len(rows[0])
+        return True
 
     def check_library(self, editor, shot):
         editor.keep(shot, "library")
