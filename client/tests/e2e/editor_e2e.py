@@ -535,6 +535,61 @@ class EditorTest(unittest.TestCase):
         self.assertEqual(saved["size"], [32, 64, 32])
         self.assertRegex(saved["id"], r"^[0-9a-f]{32}$")
 
+    # -- moving a lifted selection -----------------------------------------------------
+    def test_lifted_selection_moves_to_the_edge_and_an_undo_mid_move_ends_it(self):
+        display = self.display()
+        editor = self.session(display)
+        editor.open_editor()
+        original = [Canvas(*face_size(editor.size, face)) for face in range(6)]
+        red = 0xE01020
+        editor.set_color("#e01020", red)
+        dots = [(5, 5), (6, 5), (5, 6)]
+        for texel in dots:
+            editor.click(editor.texel_point(*texel))
+            original[FRONT][texel] = red
+        editor.park()
+        editor.wait_for_texels({texel: red for texel in dots})
+        editor.key("m")
+        editor.stroke([(4, 4), (7, 7)])
+
+        # Lift the 4 x 4 selection and move it by (5, 7); Ctrl+Z while the
+        # button is still down puts everything back and ends the move, so
+        # the pointer moving on changes nothing.
+        # (Grabbed by its corner, so that the crosshair stays off the dots.)
+        editor.down(editor.texel_point(7, 7))
+        editor.move(editor.texel_point(9, 10))
+        editor.move(editor.texel_point(12, 14))
+        editor.wait_for_texels({(11, 12): red, (10, 13): red, (11, 13): SKIN, (5, 5): WHITE, (6, 6): WHITE},
+                               "the lifted selection moved")
+        editor.key("ctrl+z")
+        editor.wait_for_texels({(5, 5): red, (6, 6): SKIN, (11, 12): SKIN}, "the move undone")
+        editor.move(editor.texel_point(14, 16))
+        editor.move(editor.texel_point(15, 17))
+        editor.up()
+        editor.park()
+        editor.wait_for_texels({(5, 5): red, (6, 5): red, (6, 6): SKIN, (13, 15): SKIN, (12, 14): SKIN},
+                               "the face as before the move")
+        editor.assert_faces(editor.save(), original)
+
+        # Moved far to the right it stops at the face's edge and leaves the
+        # secondary colour (white) behind; one undo restores the face.
+        editor.stroke([(4, 4), (7, 7)])
+        editor.down(editor.texel_point(7, 7))
+        editor.move(editor.texel_point(14, 7))
+        editor.move((700, editor.texel_point(0, 7)[1]))
+        editor.up()
+        editor.park()
+        moved = [Canvas(*face_size(editor.size, face)) for face in range(6)]
+        for j in range(4):
+            for i in range(4):
+                moved[FRONT][4 + i, 4 + j] = WHITE
+                moved[FRONT][28 + i, 4 + j] = original[FRONT][4 + i, 4 + j]
+        editor.wait_for_texels({(29, 5): red, (30, 5): red, (29, 6): red, (5, 5): WHITE}, "the selection at the edge")
+        editor.assert_faces(editor.save(), moved)
+        editor.key("ctrl+z")
+        editor.wait_for_texels({(5, 5): red, (29, 5): SKIN}, "the edge move undone")
+        editor.assert_faces(editor.save(), original)
+
     # -- skin sheets through the file dialog -------------------------------------
     def test_export_writes_the_sheet_through_the_dialog(self):
         dialog, env = self.stub_dialog()
