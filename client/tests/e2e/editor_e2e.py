@@ -273,10 +273,12 @@ class EditorSession:
         self.window = None
         self.size = (32, 64, 32)
         self.face = FRONT
+        # Where the canvas lies in the window: centred in a larger one.
+        self.offset = (0, 0)
 
     # -- pointer and keys in canvas coordinates -------------------------------
     def move(self, point):
-        self.client.move_mouse(*point)
+        self.client.move_mouse(point[0] + self.offset[0], point[1] + self.offset[1])
 
     def click(self, point, button=1):
         self.move(point)
@@ -298,7 +300,7 @@ class EditorSession:
 
     # -- pictures ---------------------------------------------------------------
     def pixel(self, shot, point):
-        return shot.pixel(self.window.x + point[0], self.window.y + point[1])
+        return shot.pixel(self.window.x + self.offset[0] + point[0], self.window.y + self.offset[1] + point[1])
 
     def wait(self, predicate, what, timeout=20):
         try:
@@ -534,6 +536,70 @@ class EditorTest(unittest.TestCase):
         self.assertEqual(saved["name"], "Vobu")
         self.assertEqual(saved["size"], [32, 64, 32])
         self.assertRegex(saved["id"], r"^[0-9a-f]{32}$")
+
+    # -- the keyboard and the resize handles -------------------------------------------
+    def test_keyboard_painting_and_resize_handles_in_a_larger_window(self):
+        display = self.display()
+        editor = self.session(display)
+        editor.open_editor()
+        # The canvas moves to the middle of a larger window; every press
+        # below lands through that offset.
+        editor.client.resize_window(1200, 800)
+        editor.window = editor.client.window
+        editor.offset = (90, 60)
+        editor.park()
+        editor.wait(lambda s: editor.shows_texels(s, {(0, 0): SKIN, (31, 63): SKIN})
+                    and editor.client.screenshot().pixel(editor.window.x + 40, editor.window.y + 30) == BLACK,
+                    "the face view in the middle of the larger window")
+        canvases = [Canvas(*face_size(editor.size, face)) for face in range(6)]
+        front = canvases[FRONT]
+        teal = 0x008080
+        editor.set_color("#008080", teal)
+
+        # Tab puts the focus on the view; the arrows walk the keyboard cursor
+        # from texel (0, 0); Space held paints along, Return dabs once and
+        # Shift+Return dabs the secondary colour.
+        editor.key("Tab")
+        editor.key("Right", "Right", "Right", "Down", "Down")
+        editor.client._x("xdotool", "keydown", "--window", str(editor.window.id), "space")
+        editor.key("Right", "Right")
+        editor.client._x("xdotool", "keyup", "--window", str(editor.window.id), "space")
+        editor.key("Down", "Down", "Down", "Down", "Return")
+        editor.key("Left", "shift+Return")
+        for x in (3, 4, 5):
+            front[x, 2] = teal
+        front[5, 6] = teal
+        front[4, 6] = WHITE
+        # The crosshair stays on the keyboard cursor until the mouse moves.
+        editor.move((PARKING[0] - 20, PARKING[1]))
+        editor.park()
+        editor.wait_for_texels({(3, 2): teal, (4, 2): teal, (5, 2): teal, (5, 6): teal, (4, 6): WHITE,
+                                (6, 2): SKIN, (5, 3): SKIN}, "the keyboard strokes")
+
+        # The handle right of the face, dragged by 3.6 texels: four more
+        # texels across; the one below it, dragged up by 2 texels: two fewer.
+        geometry = editor.geometry()
+        hx, hy = geometry.right_handle()
+        editor.down((hx, hy))
+        editor.move((hx + 10, hy))
+        editor.move((hx + round(3.6 * geometry.scale), hy))
+        editor.up()
+        editor.size = (36, 64, 32)
+        bottom = (int(geometry.left) + (-int(-(geometry.left + 36 * geometry.scale) // 1) - int(geometry.left)) // 2,
+                  -int(-(geometry.top + 64 * geometry.scale) // 1) + 3 + 5)
+        editor.down(bottom)
+        editor.move((bottom[0], bottom[1] - 6))
+        editor.move((bottom[0], bottom[1] - round(2 * geometry.scale)))
+        editor.up()
+        editor.size = (36, 62, 32)
+        # A middle click in the view brings the face back to zoom 1, centred.
+        editor.click((100, 300), button=2)
+        editor.park()
+        for face, canvas in enumerate(canvases):
+            canvas.width, canvas.height = face_size(editor.size, face)
+        editor.wait_for_texels({(3, 2): teal, (5, 6): teal, (35, 61): SKIN}, "the face of 36 x 62 texels")
+        saved = editor.assert_faces(editor.save(), canvases)
+        self.assertEqual(saved["size"], [36, 62, 32])
 
     # -- moving a lifted selection -----------------------------------------------------
     def test_lifted_selection_moves_to_the_edge_and_an_undo_mid_move_ends_it(self):
