@@ -42,6 +42,10 @@ EDITOR_VIEW = (24, 94, 696, 462)
 CHARACTERS_BUTTON = (216, 624, 180, 32)
 EDIT_BUTTON = (160, 536, 124, 32)
 SAVE_BUTTON = (160, 624, 124, 32)
+EDITOR_BACK_BUTTON = (24, 624, 124, 32)
+NEW_BUTTON = (24, 536, 124, 32)
+DUPLICATE_BUTTON = (24, 580, 124, 32)
+DELETE_BUTTON = (160, 580, 124, 32)
 NAME_FIELD = (754, 80, 244, 28)
 HEX_FIELD = (854, 118, 144, 26)
 PRIMARY_SWATCH = (754, 118, 40, 28)
@@ -145,9 +149,6 @@ class Canvas:
             if self.inside(px, py) and self[px, py] == target:
                 self[px, py] = color
                 stack += [(px - 1, py), (px + 1, py), (px, py - 1), (px, py + 1)]
-
-    def hex(self):
-        return "".join(f"{value:06x}" for row in self.texels for value in row)
 
 
 def canvas_of(text):
@@ -536,6 +537,69 @@ class EditorTest(unittest.TestCase):
         self.assertEqual(saved["name"], "Vobu")
         self.assertEqual(saved["size"], [32, 64, 32])
         self.assertRegex(saved["id"], r"^[0-9a-f]{32}$")
+
+    # -- the library -------------------------------------------------------------------
+    def test_library_keeps_saved_names_and_drops_discarded_ones(self):
+        display = self.display()
+        editor = self.session(display)
+        editor.open_editor()
+
+        def rename(name):
+            editor.click(centre(NAME_FIELD))
+            editor.key("ctrl+a")
+            editor.client.type_text(name)
+            editor.key("Return")
+
+        def characters(predicate, what):
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline:
+                document = json.loads(editor.read_characters())
+                if predicate(document["characters"]):
+                    return document["characters"]
+                time.sleep(0.05)
+            raise TimeoutError(f"characters.json never held {what}: {[c['name'] for c in document['characters']]}")
+
+        def in_library():
+            editor.park()
+            vx, vy, vw, vh = LIBRARY_VIEW
+            editor.wait(lambda s: editor.pixel(s, (vx + vw - 2, vy + vh - 2)) == BLACK, "the library screen")
+
+        first = json.loads(editor.read_characters())["characters"][0]
+        # An unsaved name: Back asks "Discard?", Back again drops it.
+        rename("Zed")
+        editor.click(centre(EDITOR_BACK_BUTTON))
+        editor.click(centre(EDITOR_BACK_BUTTON))
+        in_library()
+        self.assertEqual([c["name"] for c in json.loads(editor.read_characters())["characters"]], ["Vobu"])
+
+        # Saved with Ctrl+S, then Back needs no second press.
+        editor.click(centre(EDIT_BUTTON))
+        editor.park()
+        editor.wait(lambda s: editor.shows_texels(s, {(1, 1): SKIN}), "the face view")
+        rename("Zed")
+        self.assertEqual(editor.save()["characters"][0]["name"], "Zed")
+        editor.click(centre(EDITOR_BACK_BUTTON))
+        in_library()
+
+        # Duplicate, then Delete twice (the first press asks "Confirm?"),
+        # then New.
+        editor.click(centre(DUPLICATE_BUTTON))
+        both = characters(lambda cs: len(cs) == 2, "the duplicate")
+        self.assertEqual([c["name"] for c in both], ["Zed", "Zed copy"])
+        self.assertEqual(both[0]["id"], first["id"])
+        self.assertNotEqual(both[1]["id"], first["id"])
+        self.assertRegex(both[1]["id"], r"^[0-9a-f]{32}$")
+        self.assertEqual(both[1]["faces"], both[0]["faces"])
+        in_library()
+        editor.click(centre(DELETE_BUTTON))
+        editor.click(centre(DELETE_BUTTON))
+        left = characters(lambda cs: len(cs) == 1, "one character after the delete")
+        self.assertEqual(left[0]["name"], "Zed")
+        in_library()
+        editor.click(centre(NEW_BUTTON))
+        after = characters(lambda cs: len(cs) == 2, "the new character")
+        self.assertEqual([c["name"] for c in after], ["Zed", "Vobu"])
+        self.assertEqual(after[1]["size"], [32, 64, 32])
 
     # -- the keyboard and the resize handles -------------------------------------------
     def test_keyboard_painting_and_resize_handles_in_a_larger_window(self):
