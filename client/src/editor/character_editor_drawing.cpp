@@ -181,8 +181,12 @@ void CharacterEditor::drawNameLabel() {
     const PlotFunction plot = [this](float x, float y, float z, const Color& color) {
         return projectVertex(x, y, z, color, 0, 0);
     };
+    // The quad is 0.14 world units tall; its width follows the label's own
+    // aspect, so a short name is not stretched and a long one not squeezed.
+    const float aspect = float(nameLabel.contentWidth) / float(std::max(nameLabel.contentHeight, 1));
+    const float across = 0.14f * aspect;
     const std::vector<Vertex> quad = emitLabelQuad(nameLabel, {0, 0, float(character.height) * kTexelWorld + 0.24f},
-                                                   {cy, sy, 0}, {-sy * sp, cy * sp, cp}, plot, 0.5f);
+                                                   {cy * across, sy * across, 0}, {-sy * sp, cy * sp, cp}, plot, 0.5f);
     graphics->drawTriangles(quad, nameLabelTexture, false, false, false, true, 1.0f, false);
 }
 

@@ -265,6 +265,11 @@ class Client:
     def running(self):
         return self.process.poll() is None
 
+    @property
+    def data_home(self):
+        """The client's private XDG_DATA_HOME (SDL's per-user folder lies inside)."""
+        return os.path.join(self._temp, "data")
+
     def log(self):
         self._log.flush()
         with open(self._log_path, "rb") as f:

@@ -89,6 +89,31 @@ TEST_F(Drawing, NameLabelIsRenderedOnlyWhenTheNameChanges) {
     EXPECT_EQ(editor.nameLabelText, "Zed");
 }
 
+// The label's quad on the screen has the label's own aspect, whatever the
+// length of the name; it stays 0.14 world units tall.
+TEST_F(Drawing, NameLabelKeepsItsAspect) {
+    for (const char* name : {"Vobu", "W", "A name of 24 characters."}) {
+        SCOPED_TRACE(name);
+        editor.character.name = name;
+        editor.yaw = 0.0f;
+        editor.pitch = 0.0f;
+        const std::vector<RecordedDraw> draws = drawFrame();
+        ASSERT_EQ(draws.size(), 4u);
+        const std::vector<Vertex>& quad = draws[2].vertices;
+        ASSERT_EQ(quad.size(), 6u);
+        // Corners c0 (lower left), c1 (lower right) and c3 (upper left), in pixels.
+        auto px = [](const Vertex& v) { return (v.x / v.w + 1.0f) * 0.5f * 1020.0f; };
+        auto py = [](const Vertex& v) { return (1.0f - v.y / v.w) * 0.5f * 680.0f; };
+        const float width = px(quad[1]) - px(quad[0]);
+        const float height = py(quad[0]) - py(quad[5]);
+        ASSERT_GT(height, 1.0f);
+        const float aspect = float(editor.nameLabel.contentWidth) / float(editor.nameLabel.contentHeight);
+        EXPECT_NEAR(width / height, aspect, aspect * 0.01f);
+        // Seen straight on from the fitted distance: 0.14 world units tall.
+        EXPECT_NEAR(height, editor.focalLength * 7.0f / quad[0].w, 0.5f);
+    }
+}
+
 TEST_F(Drawing, EmptyLibraryShowsABlackViewOnly) {
     editor.deleteCharacter();
     editor.deleteCharacter();
