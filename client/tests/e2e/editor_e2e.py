@@ -649,6 +649,11 @@ class EditorTest(unittest.TestCase):
         editor.move((hx + round(3.6 * geometry.scale), hy))
         editor.up()
         editor.size = (36, 64, 32)
+        # The face grows to the right and its handles move with it only once
+        # a frame has drawn it: wait for that picture before pressing the
+        # next handle (a press in the same frame would meet the old layout).
+        editor.wait(lambda shot: close_to(editor.pixel(shot, geometry.point(35, 32)), rgb(SKIN)),
+                    "the face grown to 36 texels")
         bottom = (int(geometry.left) + (-int(-(geometry.left + 36 * geometry.scale) // 1) - int(geometry.left)) // 2,
                   -int(-(geometry.top + 64 * geometry.scale) // 1) + 3 + 5)
         editor.down(bottom)
