@@ -7,14 +7,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "browser/server_browser.h"
 #include "support/recording_backend.h"
+#include "support/unifont.h"
 #include "vobupack/logo.h"
-#include "vobupack/unifont_hex.h"
 
 namespace {
 
@@ -83,13 +82,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    std::ifstream hex(VOBU_UNIFONT_HEX);
-    if (!hex) {
-        std::fprintf(stderr, "cannot read %s\n", VOBU_UNIFONT_HEX);
+    vobu::Font font;
+    if (!vobu::testing::loadUnifont(font)) {
+        std::fprintf(stderr, "server_browser_snapshot: cannot read %s (Debian package \"unifont\")\n",
+                     VOBU_UNIFONT_HEX);
         return 1;
     }
-    vobu::Font font;
-    font.glyphs = vobupack::readUnifontHex(hex);
     const std::vector<uint8_t> logo = vobupack::encodeLogo(vobupack::drawLogo(font, "VobuGame"));
 
     vobu::testing::Recording recording;
