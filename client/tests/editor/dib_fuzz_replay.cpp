@@ -7,7 +7,7 @@
 namespace vobu {
 namespace {
 
-using fuzztest::replayCorpus;
+using testing::replayCorpus;
 
 TEST(EditorFuzzCorpus, DibReader) { replayCorpus("dib_reader", fuzz::dibReaderHolds); }
 

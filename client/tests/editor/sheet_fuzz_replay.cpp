@@ -7,7 +7,7 @@
 namespace vobu {
 namespace {
 
-using fuzztest::replayCorpus;
+using testing::replayCorpus;
 
 TEST(SheetFuzzCorpus, SkinSheet) { replayCorpus("skin_sheet", fuzz::sheetImportHolds); }
 

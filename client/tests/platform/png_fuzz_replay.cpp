@@ -7,7 +7,7 @@
 namespace vobu {
 namespace {
 
-using fuzztest::replayCorpus;
+using testing::replayCorpus;
 
 TEST(PngFuzzCorpus, PngDecoder) { replayCorpus("png_decoder", fuzz::pngDecodeHolds); }
 
