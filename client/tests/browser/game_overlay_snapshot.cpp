@@ -3,8 +3,6 @@
 // textures blended over a plain background where the frame would draw them.
 // For looking at the overlay without a game.
 
-#include <stb_image_write.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -13,6 +11,7 @@
 #include "net/chat_messages.h"
 #include "support/recording_backend.h"
 #include "support/sdl_events.h"
+#include "support/snapshot_png.h"
 #include "support/unifont.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
@@ -96,9 +95,7 @@ bool writeShot(GameOverlay& overlay, const vobu::Scene& scene, vobu::Graphics& g
     }
     blend(window, graphics.textures().at(overlay.chatTexture), overlay.chatX, GameOverlay::kPanelTop);
     blend(window, graphics.textures().at(overlay.stripTexture), overlay.buttonsX, GameOverlay::kPanelTop);
-    const bool ok = stbi_write_png(path.c_str(), kWidth, kHeight, 3, window.data(), kWidth * 3) != 0;
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
-    return ok;
+    return vobu::testing::writeWindowPng(path, window, kWidth, kHeight);
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // 1020 x 680 window: the canvas, then the logo's recorded slices at t = 0
 // blended over it (the parade needs a real context and is left out).
 
-#include <stb_image_write.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -12,6 +10,7 @@
 
 #include "browser/server_browser.h"
 #include "support/recording_backend.h"
+#include "support/snapshot_png.h"
 #include "support/unifont.h"
 #include "vobupack/logo.h"
 
@@ -69,9 +68,7 @@ bool writeShot(ServerBrowser& browser, vobu::testing::Recording& recording, vobu
         }
     }
     if (browser.logo.texture) blendLogo(window, recording, graphics.textures().at(browser.logo.texture));
-    const bool ok = stbi_write_png(path.c_str(), kWidth, kHeight, 3, window.data(), kWidth * 3) != 0;
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
-    return ok;
+    return vobu::testing::writeWindowPng(path, window, kWidth, kHeight);
 }
 
 }  // namespace
