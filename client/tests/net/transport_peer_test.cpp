@@ -29,8 +29,8 @@ std::string toHexLength(const std::string& payloadHex) {
     return testing::toHex(std::string(1, static_cast<char>(payloadHex.size() / 2)));
 }
 
-const json kRequest = {{"do", "request"}};
-const json kReply = {{"do", "reply"}};
+using testing::kReply;
+using testing::kRequest;
 
 struct Connection {
     CallbackRecorder recorder;
@@ -189,11 +189,10 @@ const std::string kDirectory = msgpackHex({{"type", "directory"}, {"servers", js
 
 TEST_P(TransportPeerEndOfStream, DeliversTheBufferedMessagesFirst) {
     const auto& [c, withOnError] = GetParam();
+    // The pause lets the test stop polling before the peer writes.
     json actions = json::array({kRequest});
-    if (c.afterOpen) {
-        actions.push_back(kReply);
-        actions.push_back({{"do", "sleep"}, {"ms", 300}});
-    }
+    if (c.afterOpen) actions.push_back(kReply);
+    actions.push_back({{"do", "sleep"}, {"ms", 500}});
     for (const json& action : c.actions) actions.push_back(action);
     actions.push_back({{"do", "close_tcp"}});
     TestPeer peer({{"mode", "raw"}, {"actions", actions}});
@@ -264,7 +263,7 @@ TEST(TransportPeer, AClosingOwnerHearsNothingOfTheEndOfStream) {
                    {"actions",
                     {kRequest,
                      kReply,
-                     {{"do", "sleep"}, {"ms", 300}},
+                     {{"do", "sleep"}, {"ms", 500}},
                      {{"do", "frames"}, {"list", {frameAction(2, kHello), frameAction(2, kDirectory)}}},
                      {{"do", "close_tcp"}}}}});
     Connection connection;
