@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "editor/character_editor.h"
-#include "ui/font.h"
 #include "support/recording_backend.h"
+#include "support/sdl_events.h"
+#include "ui/font.h"
 
 namespace vobu {
 namespace {
@@ -31,22 +32,6 @@ Font asciiFont() {
     Font font;
     font.load(encodeUnifontGlyphs(glyphs));
     return font;
-}
-
-SDL_Event pointerEvent(uint32_t type, int x, int y, int relX = 0, int relY = 0) {
-    SDL_Event event{};
-    event.type = type;
-    if (type == SDL_MOUSEMOTION) {
-        event.motion.x = x;
-        event.motion.y = y;
-        event.motion.xrel = relX;
-        event.motion.yrel = relY;
-    } else {
-        event.button.x = x;
-        event.button.y = y;
-        event.button.button = SDL_BUTTON_LEFT;
-    }
-    return event;
 }
 
 // The face view of the Front face of a 64 x 64 x 64 box.
@@ -71,6 +56,15 @@ struct EditorAtFace {
         return {int(std::lround((tx + 0.5f) * editor.pixelsPerTexel + editor.faceLeft)),
                 int(std::lround((ty + 0.5f) * editor.pixelsPerTexel + editor.faceTop))};
     }
+    // The line tool with a 16-texel brush, held from corner to corner.
+    void holdLineAcrossTheFace() {
+        editor.tool = CharacterEditor::ToolLine;
+        editor.brushSize = 16;
+        auto [ax, ay] = texelCentre(0, 0);
+        auto [bx, by] = texelCentre(63, 63);
+        editor.handleEvent(testing::mouseDown(ax, ay));
+        editor.handleEvent(testing::mouseMotion(bx, by));
+    }
 };
 
 // One stroke sweeping the whole face in rows 2 texels apart, about 1000
@@ -82,7 +76,7 @@ void strokeAcrossTheFace(benchmark::State& state) {
     editor.brushSize = int(state.range(1));
     std::vector<SDL_Event> events;
     auto [x0, y0] = setup.texelCentre(0, 0);
-    events.push_back(pointerEvent(SDL_MOUSEBUTTONDOWN, x0, y0));
+    events.push_back(testing::mouseDown(x0, y0));
     int lastX = x0;
     int lastY = y0;
     for (int i = 0; i < 1000; ++i) {
@@ -90,11 +84,11 @@ void strokeAcrossTheFace(benchmark::State& state) {
         float column = float(i % 31) * 63.0f / 30.0f;
         if ((i / 31) % 2 == 1) column = 63.0f - column;
         auto [x, y] = setup.texelCentre(column, row);
-        events.push_back(pointerEvent(SDL_MOUSEMOTION, x, y, x - lastX, y - lastY));
+        events.push_back(testing::mouseMotion(x, y, x - lastX, y - lastY));
         lastX = x;
         lastY = y;
     }
-    events.push_back(pointerEvent(SDL_MOUSEBUTTONUP, lastX, lastY));
+    events.push_back(testing::mouseUp(lastX, lastY));
     int64_t handled = 0;
     for (auto _ : state) {
         for (const SDL_Event& event : events) editor.handleEvent(event);
@@ -120,12 +114,7 @@ BENCHMARK(strokeAcrossTheFace)
 void linePreviewTexels(benchmark::State& state) {
     EditorAtFace setup;
     CharacterEditor& editor = setup.editor;
-    editor.tool = CharacterEditor::ToolLine;
-    editor.brushSize = 16;
-    auto [ax, ay] = setup.texelCentre(0, 0);
-    auto [bx, by] = setup.texelCentre(63, 63);
-    editor.handleEvent(pointerEvent(SDL_MOUSEBUTTONDOWN, ax, ay));
-    editor.handleEvent(pointerEvent(SDL_MOUSEMOTION, bx, by));
+    setup.holdLineAcrossTheFace();
     size_t count = 0;
     for (auto _ : state) {
         std::vector<std::pair<int, int>> texels = editor.linePreviewTexels();
@@ -141,12 +130,7 @@ BENCHMARK(linePreviewTexels)->Unit(benchmark::kMicrosecond);
 void frameWithLinePreview(benchmark::State& state) {
     EditorAtFace setup;
     CharacterEditor& editor = setup.editor;
-    editor.tool = CharacterEditor::ToolLine;
-    editor.brushSize = 16;
-    auto [ax, ay] = setup.texelCentre(0, 0);
-    auto [bx, by] = setup.texelCentre(63, 63);
-    editor.handleEvent(pointerEvent(SDL_MOUSEBUTTONDOWN, ax, ay));
-    editor.handleEvent(pointerEvent(SDL_MOUSEMOTION, bx, by));
+    setup.holdLineAcrossTheFace();
     editor.draw(1020, 680);
     for (auto _ : state) {
         setup.recording.draws.clear();

@@ -8,43 +8,20 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
 
 #include "browser/game_overlay.h"
 #include "net/chat_messages.h"
+#include "support/recording_backend.h"
+#include "support/sdl_events.h"
+#include "support/unifont.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
-#include "support/recording_backend.h"
-#include "vobupack/unifont_hex.h"
 
 namespace vobu {
 namespace {
-
-const Font& benchFont() {
-    static const Font font = [] {
-        Font f;
-        std::ifstream hex(VOBU_UNIFONT_HEX);
-        if (hex) {
-            f.glyphs = vobupack::readUnifontHex(hex);
-            return f;
-        }
-        for (uint32_t cp = 0x20; cp < 0x7F; ++cp) {
-            Glyph g;
-            g.codePoint = cp;
-            for (size_t i = 0; i < 16; ++i) g.bitmap[i] = uint8_t(cp * 5 + i * 29);
-            f.glyphs.push_back(g);
-        }
-        Glyph replacement;
-        replacement.codePoint = 0xFFFD;
-        replacement.bitmap.fill(0xFF);
-        f.glyphs.push_back(replacement);
-        return f;
-    }();
-    return font;
-}
 
 // Words of 2..11 letters, now and then a coloured or non-Latin one.
 std::string chatText(std::mt19937& random, size_t bytes, bool formatted) {
@@ -89,7 +66,7 @@ struct OverlayBench {
 
     explicit OverlayBench(size_t lines, size_t bytes) {
         overlay.graphics = &graphics;
-        overlay.font = &benchFont();
+        overlay.font = &testing::unifontOrStandIn();
         overlay.setLayout(644, 16, 1020, 680);
         scene.localPlayerId = 1;
         scene.characters[1].name = "Me";
@@ -103,13 +80,7 @@ struct OverlayBench {
     }
 
     void motion(int x, int y, int xrel, int yrel) {
-        SDL_Event event{};
-        event.type = SDL_MOUSEMOTION;
-        event.motion.x = x;
-        event.motion.y = y;
-        event.motion.xrel = xrel;
-        event.motion.yrel = yrel;
-        overlay.handleEvent(event, scene);
+        overlay.handleEvent(testing::mouseMotion(x, y, xrel, yrel), scene);
     }
 };
 

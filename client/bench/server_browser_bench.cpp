@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,36 +17,14 @@
 
 #include "browser/server_browser.h"
 #include "character/user_files.h"
+#include "support/recording_backend.h"
+#include "support/unifont.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
-#include "support/recording_backend.h"
 #include "vobupack/logo.h"
-#include "vobupack/unifont_hex.h"
 
 namespace vobu {
 namespace {
-
-const Font& benchFont() {
-    static const Font font = [] {
-        Font f;
-        std::ifstream hex(VOBU_UNIFONT_HEX);
-        if (hex) {
-            f.glyphs = vobupack::readUnifontHex(hex);
-            return f;
-        }
-        for (uint32_t cp = 0x20; cp < 0x7F; ++cp) {
-            Glyph g;
-            g.codePoint = cp;
-            for (size_t i = 0; i < 16; ++i) g.bitmap[i] = uint8_t(cp * 5 + i * 29);
-            f.glyphs.push_back(g);
-        }
-        Glyph replacement;
-        replacement.codePoint = 0xFFFD;
-        f.glyphs.push_back(replacement);
-        return f;
-    }();
-    return font;
-}
 
 class QuietTransport : public SocketTransport {
 public:
@@ -92,8 +69,8 @@ struct TitleScreen {
 
     TitleScreen() {
         privateUserFolder();
-        browser.initialize(graphics, benchFont(), "ws://directory.example/vobu",
-                           vobupack::encodeLogo(vobupack::drawLogo(benchFont(), "VobuGame")));
+        browser.initialize(graphics, testing::unifontOrStandIn(), "ws://directory.example/vobu",
+                           vobupack::encodeLogo(vobupack::drawLogo(testing::unifontOrStandIn(), "VobuGame")));
         const std::string reply = fullDirectoryReply();
         browser.parseDirectory(reply.data(), unsigned(reply.size()));
         for (int i = 0; i < 16; ++i) browser.savedServers.push_back("ws://saved" + std::to_string(i) + ".example/vobu");
@@ -151,7 +128,7 @@ void BM_TitleLongestFrameWithUnresolvableServers(benchmark::State& state) {
         std::vector<std::string> saved;
         for (int i = 0; i < 16; ++i) saved.push_back("ws://no-such-server-" + std::to_string(i) + ".invalid/vobu");
         writeServersFile(nlohmann::json(saved).dump());
-        browser.initialize(graphics, benchFont(), "ws://no-such-directory.invalid/vobu", {});
+        browser.initialize(graphics, testing::unifontOrStandIn(), "ws://no-such-directory.invalid/vobu", {});
         double longestMs = 0;
         double totalMs = 0;
         int frames = 0;

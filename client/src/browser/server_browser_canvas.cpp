@@ -8,17 +8,11 @@
 
 namespace vobu {
 
-namespace {
-
-constexpr uint32_t kBackground = 0xff1a0427;
-constexpr uint32_t kFieldBackground = 0xff14041e;
-constexpr uint32_t kFieldSelection = 0xff533f69;
-
-}  // namespace
+namespace {}  // namespace
 
 void ServerBrowser::redrawCanvas() {
     canvas.clear();
-    canvas.fillRect(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, kBackground);
+    canvas.fillRect(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, palette::kScreenBackground);
     std::vector<ListItem> items;
     items.reserve(rows.size());
     for (const ServerEntry& row : rows) items.push_back(ListItem{row.title, row.motd, true});
@@ -53,11 +47,11 @@ void ServerBrowser::registerControls() {
 }
 
 void ServerBrowser::drawDialog() {
-    canvas.fillRect(240, 250, 540, 160, kBackground);
+    canvas.fillRect(240, 250, 540, 160, palette::kScreenBackground);
     canvas.drawBevelFrame(240, 250, 540, 160, false, 2);
     drawText(canvas, *font, "Server address", 256, 270, palette::kHighlightText, false);
 
-    canvas.fillRect(256, 294, 508, 28, kFieldBackground);
+    canvas.fillRect(256, 294, 508, 28, palette::kFieldBackground);
     canvas.drawBevelFrame(256, 294, 508, 28, true, 2);
     canvas.clip = ClipRect{260, 297, 500, 22};
     const std::string& text = addressField.text;
@@ -67,7 +61,7 @@ void ServerBrowser::drawDialog() {
     if (addressField.hasSelection()) {
         int from = widthTo(std::min(addressField.cursor, addressField.anchor));
         int to = widthTo(std::max(addressField.cursor, addressField.anchor));
-        canvas.fillRect(262 + from - scroll, 298, to - from, 20, kFieldSelection);
+        canvas.fillRect(262 + from - scroll, 298, to - from, 20, palette::kFieldSelection);
     }
     drawText(canvas, *font, text, 262 - scroll, 300, palette::kHighlightText, false);
     canvas.drawLine(262 + caret - scroll, 299, 262 + caret - scroll, 316, palette::kHighlightText);

@@ -12,12 +12,6 @@ namespace vobu {
 
 namespace {
 
-constexpr uint32_t kBackground = 0xff1a0427;
-constexpr uint32_t kTitle = 0xffa9bdce;
-constexpr uint32_t kBodyText = 0xff9694a8;
-constexpr uint32_t kFieldBackground = 0xff14041e;
-constexpr uint32_t kFieldSelection = 0xff533f69;
-constexpr uint32_t kCaret = 0xffa9bdce;
 constexpr int kCanvasWidth = UiCanvas::kVisibleWidth;
 
 // Status lines of the library sit in the list's column, between the title
@@ -42,13 +36,14 @@ void CharacterEditor::buildUi() {
     controls.controls.clear();
     controls.pointerX = pointerX;
     controls.pointerY = pointerY;
-    canvas.fillRect(0, 0, kCanvasWidth, UiCanvas::kVisibleHeight, kBackground);
+    canvas.fillRect(0, 0, kCanvasWidth, UiCanvas::kVisibleHeight, palette::kScreenBackground);
     if (joinOverlayShown) {
         buildJoinOverlay();
         return;
     }
     if (!disconnected) {
-        canvas.drawPlainText(font, libraryShown ? "Characters" : "Editor", 24, 16, kTitle, kCanvasWidth);
+        canvas.drawPlainText(font, libraryShown ? "Characters" : "Editor", 24, 16, palette::kHighlightText,
+                             kCanvasWidth);
         const IntRect view = viewRect();
         canvas.fillRect(view.x, view.y, view.w, view.h, 0);
     }
@@ -72,8 +67,8 @@ void CharacterEditor::buildLibraryUi() {
     if (!status.empty()) {
         std::vector<std::string> lines = wrapText(font, status, kStatusWidth, kStatusWidth, false);
         for (int i = 0; i < int(lines.size()) && i < kStatusMaxLines; ++i) {
-            canvas.drawPlainText(font, lines[size_t(i)], kStatusX, kStatusY + kStatusLineHeight * i, kTitle,
-                                 kStatusWidth);
+            canvas.drawPlainText(font, lines[size_t(i)], kStatusX, kStatusY + kStatusLineHeight * i,
+                                 palette::kHighlightText, kStatusWidth);
         }
     }
 
@@ -109,7 +104,7 @@ void CharacterEditor::buildEditorUi() {
                 i == face && !animating(), true);
         }
     }
-    canvas.drawPlainText(font, "Name", 754, 57, kBodyText, kCanvasWidth);
+    canvas.drawPlainText(font, "Name", 754, 57, palette::kBodyText, kCanvasWidth);
     drawTextField(754, 80, 242, 28, character.name, textEditing && fieldTarget == 0);
     controls.add(canvas, "editor.name", 754, 80, 242, 28, nullptr, true);
     if (faceView) drawPaintUi();
@@ -122,21 +117,21 @@ void CharacterEditor::buildEditorUi() {
 
 void CharacterEditor::buildJoinOverlay() {
     const int statusWidth = font.plainTextWidth(joinStatus);
-    canvas.drawPlainText(font, joinStatus, (kCanvasWidth - statusWidth) / 2, 274, kBodyText, kCanvasWidth);
+    canvas.drawPlainText(font, joinStatus, (kCanvasWidth - statusWidth) / 2, 274, palette::kBodyText, kCanvasWidth);
     if (!disconnected && joinStatus == "Downloading assets") {
-        canvas.fillRect(330, 306, 360, 18, kFieldBackground);
+        canvas.fillRect(330, 306, 360, 18, palette::kFieldBackground);
         canvas.drawBevelFrame(330, 306, 360, 18, true, 2);
         // A progress that is not a number draws as none.
         const float progress = std::isnan(joinProgress) ? 0.0f : std::clamp(joinProgress, 0.0f, 1.0f);
-        canvas.fillRect(332, 308, int(progress * 356), 14, kBodyText);
+        canvas.fillRect(332, 308, int(progress * 356), 14, palette::kBodyText);
     }
     if (disconnected && !disconnectReason.empty()) {
         const std::string text = "Server says: \"" + disconnectReason + "\"";
         std::vector<std::string> lines = wrapText(font, text, 720, 720, false);
         for (int i = 0; i < int(lines.size()) && i < kReasonMaxLines; ++i) {
             const std::string& line = lines[size_t(i)];
-            canvas.drawPlainText(font, line, (kCanvasWidth - font.plainTextWidth(line)) / 2, 298 + 18 * i, kBodyText,
-                                 kCanvasWidth);
+            canvas.drawPlainText(font, line, (kCanvasWidth - font.plainTextWidth(line)) / 2, 298 + 18 * i,
+                                 palette::kBodyText, kCanvasWidth);
         }
     }
     addButton(
@@ -150,7 +145,7 @@ void CharacterEditor::addButton(int x, int y, int w, int h, const std::string& i
 }
 
 void CharacterEditor::drawTextField(int x, int y, int w, int h, const std::string& text, bool active) {
-    canvas.fillRect(x, y, w, h, kFieldBackground);
+    canvas.fillRect(x, y, w, h, palette::kFieldBackground);
     canvas.drawBevelFrame(x, y, w, h, true, 2);
     canvas.clip = ClipRect{x + 6, y + 4, w - 12, h - 8};
     const int textX = x + 8;
@@ -159,15 +154,15 @@ void CharacterEditor::drawTextField(int x, int y, int w, int h, const std::strin
         if (field.hasSelection()) {
             const int from = widthBefore(std::min(field.cursor, field.anchor)) - fieldScroll;
             const int to = widthBefore(std::max(field.cursor, field.anchor)) - fieldScroll;
-            canvas.fillRect(textX + from, y + 4, to - from, h - 8, kFieldSelection);
+            canvas.fillRect(textX + from, y + 4, to - from, h - 8, palette::kFieldSelection);
         }
-        canvas.drawPlainText(font, field.text, textX - fieldScroll, y + 6, kBodyText, kCanvasWidth);
+        canvas.drawPlainText(font, field.text, textX - fieldScroll, y + 6, palette::kBodyText, kCanvasWidth);
         if (caretVisible) {
             const int caretX = textX + widthBefore(field.cursor) - fieldScroll;
-            canvas.drawLine(caretX, y + 5, caretX, y + h - 6, kCaret);
+            canvas.drawLine(caretX, y + 5, caretX, y + h - 6, palette::kHighlightText);
         }
     } else {
-        canvas.drawPlainText(font, text, textX, y + 6, kBodyText, w - 18);
+        canvas.drawPlainText(font, text, textX, y + 6, palette::kBodyText, w - 18);
     }
     canvas.resetClip();
 }

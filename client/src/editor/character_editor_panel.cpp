@@ -14,10 +14,6 @@ namespace vobu {
 
 namespace {
 
-constexpr uint32_t kBodyText = 0xff9694a8;
-constexpr uint32_t kMarker = 0xffa9bdce;
-constexpr uint32_t kRimDark = 0xff0f0217;
-constexpr uint32_t kRimLight = 0xff74678b;
 constexpr uint32_t kHandle = 0xff4a375f;
 constexpr int kRimRadius = 95;
 constexpr int kWheelSide = 2 * kRimRadius + 1;
@@ -89,7 +85,7 @@ void CharacterEditor::drawPaintUi() {
                 redraw = true;
             },
             false, true);
-        canvas.drawPlainText(font, std::to_string(brushSize), 791, 462, kBodyText, UiCanvas::kVisibleWidth);
+        canvas.drawPlainText(font, std::to_string(brushSize), 791, 462, palette::kBodyText, UiCanvas::kVisibleWidth);
         addButton(
             828, 458, 24, 24, "brush.larger", "+",
             [this] {
@@ -113,15 +109,15 @@ void CharacterEditor::drawPaintUi() {
             918, 458, 78, 24, "paint.deselect", "Deselect", [this] { clearSelection(); }, false, true);
     }
 
-    canvas.drawPlainText(font, "Size", 754, 495, kBodyText, UiCanvas::kVisibleWidth);
+    canvas.drawPlainText(font, "Size", 754, 495, palette::kBodyText, UiCanvas::kVisibleWidth);
     const int sizes[3] = {character.width, character.height, character.depth};
     for (int axis = 0; axis < 3; ++axis) {
         const int y = 524 + 28 * axis;
         const std::string name = kAxisNames[axis];
-        canvas.drawPlainText(font, name, 754, y, kBodyText, UiCanvas::kVisibleWidth);
+        canvas.drawPlainText(font, name, 754, y, palette::kBodyText, UiCanvas::kVisibleWidth);
         addButton(
             878, y - 4, 24, 24, "size.minus." + name, "-", [this, axis] { stepSize(axis, -1); }, false, true);
-        canvas.drawPlainText(font, std::to_string(sizes[axis]), 919, y, kBodyText, UiCanvas::kVisibleWidth);
+        canvas.drawPlainText(font, std::to_string(sizes[axis]), 919, y, palette::kBodyText, UiCanvas::kVisibleWidth);
         addButton(
             972, y - 4, 24, 24, "size.plus." + name, "+", [this, axis] { stepSize(axis, 1); }, false, true);
     }
@@ -153,7 +149,7 @@ void CharacterEditor::drawColorWheel() {
                 const float reach = std::sqrt(float(dx * dx + dy * dy));
                 uint32_t color = 0;
                 if (reach > float(kWheelRadius) && reach <= float(kRimRadius)) {
-                    color = dx + dy < 0 ? kRimDark : kRimLight;
+                    color = dx + dy < 0 ? palette::kBevelDark : palette::kBevelLight;
                 } else if (reach <= float(kWheelRadius)) {
                     const float hueHere = std::atan2(float(dy), float(dx)) / kTwoPi;
                     color = canvasColor(hsvToRgb(hueHere, reach / float(kWheelRadius), 1.0f));
@@ -183,7 +179,7 @@ void CharacterEditor::drawValueBar() {
     }
     canvas.drawBevel(kValueBarX, kValueBarY, kValueBarWidth, kValueBarHeight, true);
     const int markerX = kValueBarX + int(std::lround(241.0f * value));
-    canvas.drawLine(markerX, 349, markerX, 369, kMarker);
+    canvas.drawLine(markerX, 349, markerX, 369, palette::kHighlightText);
 }
 
 }  // namespace vobu

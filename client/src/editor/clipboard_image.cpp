@@ -1,15 +1,12 @@
 #include "editor/clipboard_image.h"
 
-#include <spng.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
 
 #include "editor/dib.h"
+#include "platform/png_codec.h"
 
 namespace vobu {
 namespace {
@@ -44,84 +41,30 @@ void report(std::string status) {
     s.image = {};
 }
 
-struct SpngContext {
-    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
-};
-using SpngPointer = std::unique_ptr<spng_ctx, SpngContext>;
-
 // RGB, 8 bits per channel: the clipboard form carries no alpha.
 bool encodeRgbPng(const RgbaImage& image, std::vector<uint8_t>& out) {
-    SpngPointer ctx(spng_ctx_new(SPNG_CTX_ENCODER));
-    if (!ctx) return false;
-    spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr ihdr = {};
-    ihdr.width = uint32_t(image.width);
-    ihdr.height = uint32_t(image.height);
-    ihdr.bit_depth = 8;
-    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-    if (spng_set_ihdr(ctx.get(), &ihdr) != 0) return false;
-    std::vector<uint8_t> rgb(size_t(image.width) * size_t(image.height) * 3);
-    for (size_t i = 0, n = size_t(image.width) * size_t(image.height); i < n; ++i) {
-        std::copy_n(image.pixels.data() + i * 4, 3, rgb.data() + i * 3);
-    }
-    if (spng_encode_image(ctx.get(), rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != 0) return false;
-    size_t length = 0;
-    int error = 0;
-    void* buffer = spng_get_png_buffer(ctx.get(), &length, &error);
-    if (buffer == nullptr || error != 0) return false;
-    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
-    out.assign(bytes, bytes + length);
-    free(buffer);
-    return true;
+    return encodePngRgb(image.pixels.data(), uint32_t(image.width), uint32_t(image.height), out);
 }
 
-void cutCorner(const uint8_t* rows, size_t rowBytes, int width, int height, RgbaImage& out) {
+// The top-left 64 x 64 of a PNG, opaque. The header's size is checked
+// before any pixel is decoded; a plain image decodes only the rows it needs.
+bool decodePngCorner(const std::vector<uint8_t>& png, RgbaImage& out) {
+    PngPixels top;
+    if (!decodePngTop(png.data(), png.size(), uint32_t(kMaxDibSide), uint32_t(kMaxPastedSide),
+                      kMaxInterlacedDecodeBytes, top)) {
+        return false;
+    }
+    const int width = int(std::min<uint32_t>(top.width, kMaxPastedSide));
+    const int height = int(top.height);
+    const size_t rowBytes = size_t(top.width) * 4;
     out.width = width;
     out.height = height;
     out.pixels.resize(size_t(width) * size_t(height) * 4);
     for (int y = 0; y < height; ++y) {
         uint8_t* target = out.pixels.data() + size_t(y) * size_t(width) * 4;
-        std::copy_n(rows + size_t(y) * rowBytes, size_t(width) * 4, target);
+        std::copy_n(top.rgba.data() + size_t(y) * rowBytes, size_t(width) * 4, target);
         for (int x = 0; x < width; ++x) target[x * 4 + 3] = 255;
     }
-}
-
-// The top-left 64 x 64 of a PNG. The header's size is checked before any
-// pixel is decoded; a plain image decodes only the rows it needs.
-bool decodePngCorner(const std::vector<uint8_t>& png, RgbaImage& out) {
-    SpngPointer ctx(spng_ctx_new(0));
-    if (!ctx) return false;
-    spng_set_crc_action(ctx.get(), SPNG_CRC_USE, SPNG_CRC_USE);
-    spng_set_chunk_limits(ctx.get(), 1u << 20, 4u << 20);
-    spng_set_image_limits(ctx.get(), kMaxDibSide, kMaxDibSide);
-    if (spng_set_png_buffer(ctx.get(), png.data(), png.size()) != 0) return false;
-    spng_ihdr ihdr = {};
-    if (spng_get_ihdr(ctx.get(), &ihdr) != 0) return false;
-    if (ihdr.width < 1 || ihdr.width > uint32_t(kMaxDibSide) || ihdr.height < 1 ||
-        ihdr.height > uint32_t(kMaxDibSide)) {
-        return false;
-    }
-    const int width = int(std::min<uint32_t>(ihdr.width, kMaxPastedSide));
-    const int height = int(std::min<uint32_t>(ihdr.height, kMaxPastedSide));
-    const size_t rowBytes = size_t(ihdr.width) * 4;
-    if (ihdr.interlace_method != SPNG_INTERLACE_NONE) {
-        size_t whole = 0;
-        if (spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &whole) != 0) return false;
-        if (uint64_t(whole) > kMaxInterlacedDecodeBytes) return false;
-        std::vector<uint8_t> pixels(whole);
-        if (spng_decode_image(ctx.get(), pixels.data(), whole, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0) return false;
-        cutCorner(pixels.data(), rowBytes, width, height, out);
-        return true;
-    }
-    if (spng_decode_image(ctx.get(), nullptr, 0, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE) != 0) {
-        return false;
-    }
-    std::vector<uint8_t> rows(rowBytes * size_t(height));
-    for (int y = 0; y < height; ++y) {
-        const int status = spng_decode_row(ctx.get(), rows.data() + size_t(y) * rowBytes, rowBytes);
-        if (status != 0 && !(status == SPNG_EOI && y == height - 1)) return false;
-    }
-    cutCorner(rows.data(), rowBytes, width, height, out);
     return true;
 }
 

@@ -143,13 +143,21 @@ private:
         if (state_ == SocketState::Connecting && !advanceConnect()) return;
         if (state_ == SocketState::TlsHandshake && !advanceTlsHandshake()) return;
         flushSend();
-        readAvailable();
+        // The bytes that came with the end of the stream are handled in
+        // order before the end is reported: a server may answer and hang up
+        // at once, and its last messages must still reach the owner.
+        const bool streamOpen = readAvailable();
         if (state_ == SocketState::Upgrading) {
-            if (!acceptUpgrade()) return;
+            if (!acceptUpgrade()) {
+                if (!streamOpen) raise("ERR_DISCONNECTED");
+                return;
+            }
             if (callbacks_.onOpen) callbacks_.onOpen();
             if (generation != generation_) return;
         }
-        handleFrames(generation);
+        handleFrames(generation, streamOpen);
+        if (generation != generation_) return;
+        if (!streamOpen) raise("ERR_DISCONNECTED");
     }
 
     bool advanceConnect() {
@@ -182,22 +190,25 @@ private:
     // checked against kReceiveFrameBytes, so the buffer never holds more than
     // that frame plus one poll's reads (before the upgrade the reply header
     // limit bounds it the same way).
-    void readAvailable() {
+    // False when the peer ended the stream or a read failed; what was read
+    // before that stays buffered.
+    bool readAvailable() {
         uint8_t chunk[kReadChunkBytes];
         for (int read = 0; read < kReadsPerPoll; ++read) {
             long count;
             if (useTls_) {
                 const int result = mbedtls_ssl_read(&ssl_, chunk, sizeof chunk);
                 if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) break;
-                if (result <= 0) raise("ERR_DISCONNECTED");
+                if (result <= 0) return false;
                 count = result;
             } else {
                 count = platform_.receive(socket_, chunk, sizeof chunk);
                 if (count == kSocketWouldBlock) break;
-                if (count <= 0) raise("ERR_DISCONNECTED");
+                if (count <= 0) return false;
             }
             receiveBuffer_.insert(receiveBuffer_.end(), chunk, chunk + count);
         }
+        return true;
     }
 
     // The reply header may be at most kUpgradeHeaderBytes long whichever way
@@ -217,7 +228,9 @@ private:
         return true;
     }
 
-    void handleFrames(unsigned generation) {
+    // After the end of the stream nothing is written: a pong for a ping that
+    // came with it could only fail and hide the disconnect.
+    void handleFrames(unsigned generation, bool streamOpen) {
         WebSocketFrame frame;
         size_t consumed = 0;
         while (parseWebSocketFrame(receiveBuffer_.data() + receiveOffset_, receiveBuffer_.size() - receiveOffset_,
@@ -231,7 +244,7 @@ private:
         receiveBuffer_.erase(receiveBuffer_.begin(),
                              receiveBuffer_.begin() + static_cast<std::ptrdiff_t>(receiveOffset_));
         receiveOffset_ = 0;
-        flushSend();
+        if (streamOpen) flushSend();
     }
 
     void handleFrame(WebSocketFrame& frame) {

@@ -24,7 +24,16 @@ struct PngPixels {
 bool decodePng(const uint8_t* data, size_t size, uint32_t maxSide, PngPixels& out);
 bool decodePngFile(const std::string& path, uint32_t maxSide, PngPixels& out);
 
+// The top rows of a PNG, as decodePng with the same header checks: `out`
+// holds the image's full width and at most maxRows (at least 1) rows. A
+// non-interlaced image decodes only those rows; an interlaced one is decoded
+// whole first and fails when that takes more than maxInterlacedBytes.
+bool decodePngTop(const uint8_t* data, size_t size, uint32_t maxSide, uint32_t maxRows, uint64_t maxInterlacedBytes,
+                  PngPixels& out);
+
 // Encodes width x height RGBA pixels as an 8-bit RGBA PNG.
 bool encodePng(const uint8_t* rgba, uint32_t width, uint32_t height, std::vector<uint8_t>& png);
+// The same pixels as an 8-bit RGB PNG: the alpha bytes are dropped.
+bool encodePngRgb(const uint8_t* rgba, uint32_t width, uint32_t height, std::vector<uint8_t>& png);
 
 }  // namespace vobu

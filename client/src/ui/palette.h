@@ -18,5 +18,8 @@ inline constexpr uint32_t kButtonPressed = 0xff332243;
 inline constexpr uint32_t kFocusRing = kHighlightText;
 inline constexpr uint32_t kListBackground = 0xff14041e;
 inline constexpr uint32_t kListTrack = 0xff1a0427;
+inline constexpr uint32_t kScreenBackground = 0xff1a0427;
+inline constexpr uint32_t kFieldBackground = 0xff14041e;
+inline constexpr uint32_t kFieldSelection = 0xff533f69;
 
 }  // namespace vobu::palette

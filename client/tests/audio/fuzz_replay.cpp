@@ -7,7 +7,7 @@
 namespace vobu {
 namespace {
 
-TEST(AudioFuzzCorpus, AudioDecoder) { fuzztest::replayCorpus("audio_decoder", fuzz::oggStreamHolds); }
+TEST(AudioFuzzCorpus, AudioDecoder) { testing::replayCorpus("audio_decoder", fuzz::oggStreamHolds); }
 
 }  // namespace
 }  // namespace vobu

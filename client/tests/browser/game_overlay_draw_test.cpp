@@ -17,8 +17,8 @@ protected:
     // Mouse look: the pointer moves a little every frame.
     void look(int frames, int x, int y) {
         for (int i = 0; i < frames; ++i) {
-            send(motionEvent(x + i % 23, y + i % 7, 3, -1));
-            send(motionEvent(x + i % 19, y + i % 5, -2, 1));
+            send(mouseMotion(x + i % 23, y + i % 7, 3, -1));
+            send(mouseMotion(x + i % 19, y + i % 5, -2, 1));
             frame();
         }
     }
@@ -81,8 +81,8 @@ TEST_F(OverlayUploads, ClicksIntoTheWorldAndResizingRepaintNothing) {
     frame();
     look(1, 500, 400);
     const size_t before = uploadCount();
-    EXPECT_FALSE(send(buttonEvent(true, 500, 400)));
-    EXPECT_FALSE(send(buttonEvent(false, 500, 400)));
+    EXPECT_FALSE(send(mouseButton(true, 500, 400)));
+    EXPECT_FALSE(send(mouseButton(false, 500, 400)));
     frame();
     for (int width = 1020; width < 1100; width += 8) {
         overlay.setLayout(width - 376, 16, width, 700);
@@ -135,19 +135,19 @@ TEST_F(OverlayPainting, ButtonFillsFollowPressFocusAndHover) {
     const int y = 12 + 20;
     const std::vector<Case> cases = {
         {"idle", [](OverlayTest&) {}, 0x91000000, 0x91000000},
-        {"hover", [&](OverlayTest&) { send(motionEvent(644 + 180 + 2, y)); }, 0x91000000, 0xbe000000},
+        {"hover", [&](OverlayTest&) { send(mouseMotion(644 + 180 + 2, y)); }, 0x91000000, 0xbe000000},
         {"focus", [&](OverlayTest&) { overlay.focus = 1; }, 0xbe000000, 0x91000000},
-        {"held", [&](OverlayTest&) { send(buttonEvent(true, 644 + 2, y)); }, 0xdc000000, 0x91000000},
+        {"held", [&](OverlayTest&) { send(mouseButton(true, 644 + 2, y)); }, 0xdc000000, 0x91000000},
         {"held, then cancelled",
          [&](OverlayTest&) {
-             send(buttonEvent(true, 644 + 2, y));
-             send(motionEvent(644 + 30, y));
+             send(mouseButton(true, 644 + 2, y));
+             send(mouseMotion(644 + 30, y));
          },
          0xbe000000, 0x91000000},
     };
     for (const Case& c : cases) {
         overlay.reset();
-        send(motionEvent(500, 400));
+        send(mouseMotion(500, 400));
         c.setUp(*this);
         frame();
         const Texture& strip = graphics.textures().at(overlay.stripTexture);
@@ -211,8 +211,8 @@ TEST_F(OverlayPainting, TheThumbShowsWhereTheViewIs) {
     EXPECT_EQ(texel(*chat, 356, 187), 0xb4ffffffu);
     EXPECT_EQ(texel(*chat, 356, 188), 0xa0000000u);
 
-    send(motionEvent(16 + 100, 12 + 100));
-    send(wheelEvent(100));
+    send(mouseMotion(16 + 100, 12 + 100));
+    send(mouseWheel(100));
     frame(0.0);
     chat = &graphics.textures().at(overlay.chatTexture);
     EXPECT_EQ(texel(*chat, 356, 8), 0xb4ffffffu);

@@ -13,17 +13,17 @@ using OverlayChatLine = OverlayTest;
 TEST_F(OverlayChatLine, TheSlashThatOpensTheLineDoesNotTypeIntoIt) {
     // SDL reports the key down before its text arrives.
     fakeKeyboard[SDL_SCANCODE_SLASH] = 1;
-    EXPECT_TRUE(send(keyDownEvent(SDLK_SLASH, SDL_SCANCODE_SLASH)));
+    EXPECT_TRUE(send(keyEvent(true, SDLK_SLASH, SDL_SCANCODE_SLASH)));
     EXPECT_TRUE(overlay.typing);
     EXPECT_TRUE(overlay.chatOpen);
-    EXPECT_TRUE(send(textEvent("/")));
+    EXPECT_TRUE(send(textInput("/")));
     // Auto-repeat of the held key types nothing either.
-    EXPECT_TRUE(send(keyDownEvent(SDLK_SLASH, SDL_SCANCODE_SLASH, 0, true)));
-    EXPECT_TRUE(send(textEvent("/")));
+    EXPECT_TRUE(send(keyEvent(true, SDLK_SLASH, SDL_SCANCODE_SLASH, 0, true)));
+    EXPECT_TRUE(send(textInput("/")));
     EXPECT_EQ(overlay.chatField.text, "");
 
     fakeKeyboard[SDL_SCANCODE_SLASH] = 0;
-    EXPECT_TRUE(send(keyUpEvent(SDLK_SLASH, SDL_SCANCODE_SLASH)));
+    EXPECT_TRUE(send(keyEvent(false, SDLK_SLASH, SDL_SCANCODE_SLASH)));
     type("hi/");
     EXPECT_EQ(overlay.chatField.text, "hi/");
 }
@@ -32,19 +32,19 @@ TEST_F(OverlayChatLine, TypingWithShiftHeldSinceOpeningInsertsNothingUntilReleas
     fakeKeyboard[SDL_SCANCODE_LSHIFT] = 1;
     pressReturn();
     ASSERT_TRUE(overlay.typing);
-    send(keyDownEvent(SDLK_a, SDL_SCANCODE_A, KMOD_LSHIFT));
-    send(textEvent("A"));
-    send(keyUpEvent(SDLK_a, SDL_SCANCODE_A));
+    send(keyEvent(true, SDLK_a, SDL_SCANCODE_A, KMOD_LSHIFT));
+    send(textInput("A"));
+    send(keyEvent(false, SDLK_a, SDL_SCANCODE_A));
     EXPECT_EQ(overlay.chatField.text, "");
 
-    send(keyUpEvent(SDLK_LSHIFT, SDL_SCANCODE_LSHIFT));
-    send(textEvent("b"));
+    send(keyEvent(false, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT));
+    send(textInput("b"));
     EXPECT_EQ(overlay.chatField.text, "b");
 }
 
 TEST_F(OverlayChatLine, OpeningAgainWhileTypingKeepsTheHeldKeys) {
     fakeKeyboard[SDL_SCANCODE_SLASH] = 1;
-    send(keyDownEvent(SDLK_SLASH, SDL_SCANCODE_SLASH));
+    send(keyEvent(true, SDLK_SLASH, SDL_SCANCODE_SLASH));
     fakeKeyboard[SDL_SCANCODE_SLASH] = 0;
     overlay.openChat();
     EXPECT_EQ(overlay.heldKeys.count(SDL_SCANCODE_SLASH), 1u);
@@ -91,8 +91,8 @@ TEST_F(OverlayChatLine, EmptyRepeatedAndKeypadReturnsSendNothing) {
     pressReturn();
     pressReturn();
     type("x");
-    send(keyDownEvent(SDLK_RETURN, SDL_SCANCODE_RETURN, 0, true));
-    send(keyDownEvent(SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER));
+    send(keyEvent(true, SDLK_RETURN, SDL_SCANCODE_RETURN, 0, true));
+    send(keyEvent(true, SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER));
     EXPECT_TRUE(drainSends().empty());
     EXPECT_EQ(overlay.chatField.text, "x");
 }
@@ -143,26 +143,26 @@ TEST_F(OverlayChatLine, EscapeClosesAndAClickIntoTheWorldClosesWithoutTakingTheC
     EXPECT_FALSE(overlay.typing);
 
     pressReturn();
-    EXPECT_FALSE(send(buttonEvent(true, 600, 400)));
+    EXPECT_FALSE(send(mouseButton(true, 600, 400)));
     EXPECT_FALSE(overlay.typing);
-    EXPECT_FALSE(send(buttonEvent(false, 600, 400)));
+    EXPECT_FALSE(send(mouseButton(false, 600, 400)));
 }
 
 TEST_F(OverlayChatLine, FocusLossClosesTheLineAndDropsPresses) {
     pressReturn();
-    send(buttonEvent(true, 644 + 10, 12 + 10));
-    EXPECT_FALSE(send(focusLostEvent()));
+    send(mouseButton(true, 644 + 10, 12 + 10));
+    EXPECT_FALSE(send(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)));
     EXPECT_FALSE(overlay.typing);
     EXPECT_FALSE(overlay.buttonPresses[0].pressed);
 }
 
 TEST_F(OverlayChatLine, KeysAreNotConsumedWhileClosedExceptTheOpeners) {
-    EXPECT_FALSE(send(keyDownEvent(SDLK_w, SDL_SCANCODE_W)));
-    EXPECT_FALSE(send(keyUpEvent(SDLK_w, SDL_SCANCODE_W)));
-    EXPECT_FALSE(send(textEvent("w")));
-    EXPECT_FALSE(send(keyDownEvent(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE)));
-    EXPECT_TRUE(send(keyDownEvent(SDLK_RETURN, SDL_SCANCODE_RETURN)));
-    EXPECT_TRUE(send(keyUpEvent(SDLK_RETURN, SDL_SCANCODE_RETURN)));
+    EXPECT_FALSE(send(keyEvent(true, SDLK_w, SDL_SCANCODE_W)));
+    EXPECT_FALSE(send(keyEvent(false, SDLK_w, SDL_SCANCODE_W)));
+    EXPECT_FALSE(send(textInput("w")));
+    EXPECT_FALSE(send(keyEvent(true, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE)));
+    EXPECT_TRUE(send(keyEvent(true, SDLK_RETURN, SDL_SCANCODE_RETURN)));
+    EXPECT_TRUE(send(keyEvent(false, SDLK_RETURN, SDL_SCANCODE_RETURN)));
 }
 
 TEST_F(OverlayChatLine, EditingKeysReachTheField) {
@@ -280,10 +280,10 @@ TEST_F(OverlayWhisper, SentLinesCarryTheTarget) {
 using OverlayFocus = OverlayTest;
 
 TEST_F(OverlayFocus, TabCyclesLineCharactersDisconnectAndBack) {
-    EXPECT_TRUE(send(keyDownEvent(SDLK_TAB, SDL_SCANCODE_TAB)));
+    EXPECT_TRUE(send(keyEvent(true, SDLK_TAB, SDL_SCANCODE_TAB)));
     EXPECT_EQ(overlay.focus, 0);
     EXPECT_TRUE(overlay.typing);
-    send(keyUpEvent(SDLK_TAB, SDL_SCANCODE_TAB));
+    send(keyEvent(false, SDLK_TAB, SDL_SCANCODE_TAB));
     tap(SDLK_TAB, SDL_SCANCODE_TAB);
     EXPECT_EQ(overlay.focus, 1);
     EXPECT_FALSE(overlay.typing);
@@ -319,7 +319,7 @@ TEST_F(OverlayFocus, RepeatedTabDoesNotMove) {
     tap(SDLK_TAB, SDL_SCANCODE_TAB);
     tap(SDLK_TAB, SDL_SCANCODE_TAB);
     ASSERT_EQ(overlay.focus, 1);
-    EXPECT_FALSE(send(keyDownEvent(SDLK_TAB, SDL_SCANCODE_TAB, 0, true)));
+    EXPECT_FALSE(send(keyEvent(true, SDLK_TAB, SDL_SCANCODE_TAB, 0, true)));
     EXPECT_EQ(overlay.focus, 1);
 }
 
@@ -340,7 +340,7 @@ TEST_F(OverlayFocus, ReturnOrSpaceActivatesTheFocusedButton) {
     for (const Case& c : cases) {
         overlay.reset();
         overlay.focus = c.focus;
-        EXPECT_TRUE(send(keyDownEvent(c.sym, c.scancode)));
+        EXPECT_TRUE(send(keyEvent(true, c.sym, c.scancode)));
         EXPECT_EQ(overlay.charactersRequested, c.characters) << "focus " << c.focus << " key " << c.sym;
         EXPECT_EQ(overlay.disconnectRequested, c.disconnect) << "focus " << c.focus << " key " << c.sym;
         EXPECT_EQ(overlay.focus, -1);
@@ -350,7 +350,7 @@ TEST_F(OverlayFocus, ReturnOrSpaceActivatesTheFocusedButton) {
 
 TEST_F(OverlayFocus, EscapeDropsTheButtonFocus) {
     overlay.focus = 2;
-    EXPECT_TRUE(send(keyDownEvent(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE)));
+    EXPECT_TRUE(send(keyEvent(true, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE)));
     EXPECT_EQ(overlay.focus, -1);
     EXPECT_FALSE(overlay.disconnectRequested);
 }
@@ -376,13 +376,13 @@ TEST_F(OverlayButtons, ClicksFollowTheToolkitRules) {
     for (const Case& c : cases) {
         overlay.reset();
         fakeSeconds = 10.0;
-        EXPECT_TRUE(send(buttonEvent(true, x, y)));
+        EXPECT_TRUE(send(mouseButton(true, x, y)));
         if (c.wanderX != 0) {
-            send(motionEvent(c.wanderX, y));
-            send(motionEvent(x, y));
+            send(mouseMotion(c.wanderX, y));
+            send(mouseMotion(x, y));
         }
         fakeSeconds += c.heldSeconds;
-        EXPECT_TRUE(send(buttonEvent(false, x + c.releaseDx, y + c.releaseDy)));
+        EXPECT_TRUE(send(mouseButton(false, x + c.releaseDx, y + c.releaseDy)));
         EXPECT_EQ(overlay.charactersRequested, c.clicks) << c.what;
         EXPECT_FALSE(overlay.disconnectRequested) << c.what;
     }
@@ -394,19 +394,19 @@ TEST_F(OverlayButtons, DisconnectIsTheRightButtonAndTheGapBetweenIsNeither) {
     EXPECT_FALSE(overlay.charactersRequested);
     overlay.reset();
     // Between the buttons (strip x 172..179) nothing is pressed; the click goes to the world.
-    EXPECT_FALSE(send(buttonEvent(true, 644 + 175, 12 + 10)));
-    EXPECT_FALSE(send(buttonEvent(false, 644 + 175, 12 + 10)));
+    EXPECT_FALSE(send(mouseButton(true, 644 + 175, 12 + 10)));
+    EXPECT_FALSE(send(mouseButton(false, 644 + 175, 12 + 10)));
 }
 
 TEST_F(OverlayButtons, InANarrowWindowTheButtonsStartAtZero) {
     overlay.setLayout(std::max(0, 300 - 376), 16, 300, 400);
-    EXPECT_TRUE(send(buttonEvent(true, 2, 12 + 5)));
-    EXPECT_TRUE(send(buttonEvent(false, 2, 12 + 5)));
+    EXPECT_TRUE(send(mouseButton(true, 2, 12 + 5)));
+    EXPECT_TRUE(send(mouseButton(false, 2, 12 + 5)));
     EXPECT_TRUE(overlay.charactersRequested);
 }
 
 TEST_F(OverlayButtons, ARightClickIsLeftToTheGame) {
-    EXPECT_FALSE(send(buttonEvent(true, 644 + 40, 12 + 10, SDL_BUTTON_RIGHT)));
+    EXPECT_FALSE(send(mouseButton(true, 644 + 40, 12 + 10, SDL_BUTTON_RIGHT)));
     EXPECT_FALSE(overlay.buttonPresses[0].pressed);
 }
 
@@ -428,11 +428,11 @@ TEST_F(OverlayPointer, ClicksInTheLinePlaceTheCaretAndSelect) {
 TEST_F(OverlayPointer, DraggingInTheLineSelects) {
     pressReturn();
     type("alpha beta");
-    EXPECT_TRUE(send(buttonEvent(true, 16 + 8, 12 + 215)));
-    EXPECT_TRUE(send(motionEvent(16 + 8 + 40, 12 + 215)));
+    EXPECT_TRUE(send(mouseButton(true, 16 + 8, 12 + 215)));
+    EXPECT_TRUE(send(mouseMotion(16 + 8 + 40, 12 + 215)));
     EXPECT_EQ(overlay.chatField.selectedText(), "alpha");
-    EXPECT_TRUE(send(buttonEvent(false, 16 + 48, 12 + 215)));
-    EXPECT_FALSE(send(motionEvent(16 + 80, 12 + 215)));
+    EXPECT_TRUE(send(mouseButton(false, 16 + 48, 12 + 215)));
+    EXPECT_FALSE(send(mouseMotion(16 + 80, 12 + 215)));
     EXPECT_EQ(overlay.chatField.selectedText(), "alpha");
 }
 

@@ -65,8 +65,8 @@ TEST_F(OverlayChatLog, TwelveLinesShowTheNewestTen) {
 TEST_F(OverlayChatLog, AScrolledBackViewStaysOnTheSameLinesWhileNewOnesArrive) {
     addLines(20);
     frame();
-    send(motionEvent(16 + 100, 12 + 100));
-    EXPECT_TRUE(send(wheelEvent(1)));
+    send(mouseMotion(16 + 100, 12 + 100));
+    EXPECT_TRUE(send(mouseWheel(1)));
     ASSERT_EQ(overlay.scroll, 3);
     const std::vector<std::string> before = shownLines();
     EXPECT_EQ(before.front(), "line 8");
@@ -97,8 +97,8 @@ TEST_F(OverlayChatLog, AtTheBottomTheViewFollowsTheNewestLine) {
 TEST_F(OverlayChatLog, AFullLogThatDropsItsOldestKeepsTheScrolledBackView) {
     addLines(200);
     frame();
-    send(motionEvent(16 + 100, 12 + 100));
-    send(wheelEvent(1));
+    send(mouseMotion(16 + 100, 12 + 100));
+    send(mouseWheel(1));
     const std::vector<std::string> before = shownLines();
     ASSERT_EQ(before.front(), "line 188");
 
@@ -113,44 +113,44 @@ TEST_F(OverlayChatLog, AFullLogThatDropsItsOldestKeepsTheScrolledBackView) {
 TEST_F(OverlayChatLog, TheWheelMovesThreeLinesAndStopsAtBothEnds) {
     addLines(12);
     frame();
-    send(motionEvent(16 + 100, 12 + 100));
-    EXPECT_TRUE(send(wheelEvent(1)));
+    send(mouseMotion(16 + 100, 12 + 100));
+    EXPECT_TRUE(send(mouseWheel(1)));
     EXPECT_EQ(overlay.scroll, 2) << "12 lines scroll back at most 2";
-    EXPECT_TRUE(send(wheelEvent(-5)));
+    EXPECT_TRUE(send(mouseWheel(-5)));
     EXPECT_EQ(overlay.scroll, 0);
-    EXPECT_TRUE(send(wheelEvent(INT_MAX)));
+    EXPECT_TRUE(send(mouseWheel(INT_MAX)));
     EXPECT_EQ(overlay.scroll, 2);
-    EXPECT_TRUE(send(wheelEvent(INT_MIN)));
+    EXPECT_TRUE(send(mouseWheel(INT_MIN)));
     EXPECT_EQ(overlay.scroll, 0);
 
     addLines(30);
     frame();
-    send(wheelEvent(2));
+    send(mouseWheel(2));
     EXPECT_EQ(overlay.scroll, 6);
 }
 
 TEST_F(OverlayChatLog, TheWheelOutsideTheLogIsLeftToTheCamera) {
     addLines(30);
     frame();
-    send(motionEvent(16 + 360, 12 + 100));
-    EXPECT_FALSE(send(wheelEvent(1)));
-    send(motionEvent(16 + 100, 12 + 196));
-    EXPECT_FALSE(send(wheelEvent(1)));
+    send(mouseMotion(16 + 360, 12 + 100));
+    EXPECT_FALSE(send(mouseWheel(1)));
+    send(mouseMotion(16 + 100, 12 + 196));
+    EXPECT_FALSE(send(mouseWheel(1)));
     EXPECT_EQ(overlay.scroll, 0);
 }
 
 TEST_F(OverlayChatLog, DraggingTheThumbScrolls) {
     addLines(30);
     frame();
-    EXPECT_TRUE(send(buttonEvent(true, 16 + 355, 12 + 100)));
+    EXPECT_TRUE(send(mouseButton(true, 16 + 355, 12 + 100)));
     EXPECT_TRUE(overlay.scrollDragging);
-    EXPECT_TRUE(send(motionEvent(16 + 355, 12 + 8)));
+    EXPECT_TRUE(send(mouseMotion(16 + 355, 12 + 8)));
     EXPECT_EQ(overlay.scroll, 20);
-    EXPECT_TRUE(send(motionEvent(16 + 355, 12 + 98)));
+    EXPECT_TRUE(send(mouseMotion(16 + 355, 12 + 98)));
     EXPECT_EQ(overlay.scroll, 10);
-    EXPECT_TRUE(send(motionEvent(16 + 355, 12 + 400)));
+    EXPECT_TRUE(send(mouseMotion(16 + 355, 12 + 400)));
     EXPECT_EQ(overlay.scroll, 0);
-    EXPECT_TRUE(send(buttonEvent(false, 16 + 355, 12 + 400)));
+    EXPECT_TRUE(send(mouseButton(false, 16 + 355, 12 + 400)));
     EXPECT_FALSE(overlay.scrollDragging);
 }
 
@@ -198,7 +198,7 @@ protected:
         GameOverlay whole;
         whole.font = &font;
         whole.update(0, scene);
-        SDL_Event drag = buttonEvent(true, 16 + 355, 12 + 100);
+        SDL_Event drag = mouseButton(true, 16 + 355, 12 + 100);
         whole.handleEvent(drag, scene);
         EXPECT_EQ(whole.unwrappedEntries(), 0u);
         return whole.logLines;
@@ -248,8 +248,8 @@ TEST_F(OverlayLongLog, NewLinesDuringTheCatchUpKeepTheLogRight) {
 
 TEST_F(OverlayLongLog, TheViewStaysPutWhileOlderEntriesAreWrapped) {
     overlay.update(0, scene);
-    send(motionEvent(16 + 100, 12 + 100));
-    send(wheelEvent(1));
+    send(mouseMotion(16 + 100, 12 + 100));
+    send(mouseWheel(1));
     ASSERT_EQ(overlay.scroll, 3);
     const std::vector<std::string> before = shownLines();
     for (int i = 0; i < 5; ++i) overlay.update(0, scene);
@@ -258,13 +258,13 @@ TEST_F(OverlayLongLog, TheViewStaysPutWhileOlderEntriesAreWrapped) {
 
 TEST_F(OverlayLongLog, ScrollingFarBackWrapsWhatItReaches) {
     overlay.update(0, scene);
-    send(motionEvent(16 + 100, 12 + 100));
-    send(wheelEvent(300));
+    send(mouseMotion(16 + 100, 12 + 100));
+    send(mouseWheel(300));
     EXPECT_EQ(overlay.scroll, 900);
     const std::vector<ChatLogLine> whole = wholeLog();
     EXPECT_EQ(shownLines().front(), whole[whole.size() - 910].text);
 
-    send(wheelEvent(INT_MAX));
+    send(mouseWheel(INT_MAX));
     EXPECT_EQ(overlay.unwrappedEntries(), 0u);
     EXPECT_EQ(overlay.scroll, int(whole.size()) - 10);
     EXPECT_EQ(shownLines().front(), whole.front().text);
@@ -273,8 +273,8 @@ TEST_F(OverlayLongLog, ScrollingFarBackWrapsWhatItReaches) {
 TEST_F(OverlayLongLog, ANewLineRewrapsOnlyItselfAndKeepsTheScrolledView) {
     overlay.update(0, scene);
     while (overlay.unwrappedEntries() > 0) overlay.update(0, scene);
-    send(motionEvent(16 + 100, 12 + 100));
-    send(wheelEvent(1));
+    send(mouseMotion(16 + 100, 12 + 100));
+    send(mouseWheel(1));
     const std::vector<std::string> before = shownLines();
     ChatEntry entry = chatLine(kBob, 0, "Bob", "", "short and new");
     entry.seq = 1000;

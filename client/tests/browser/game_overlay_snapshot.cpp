@@ -3,19 +3,18 @@
 // textures blended over a plain background where the frame would draw them.
 // For looking at the overlay without a game.
 
-#include <stb_image_write.h>
-
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "browser/game_overlay.h"
 #include "net/chat_messages.h"
+#include "support/recording_backend.h"
+#include "support/sdl_events.h"
+#include "support/snapshot_png.h"
+#include "support/unifont.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
-#include "support/recording_backend.h"
-#include "vobupack/unifont_hex.h"
 
 namespace {
 
@@ -69,21 +68,6 @@ void fillScene(vobu::Scene& scene) {
     for (const ChatEntry& entry : lines) vobu::appendChatLine(scene, entry);
 }
 
-SDL_Event motion(int x, int y) {
-    SDL_Event event{};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.x = x;
-    event.motion.y = y;
-    return event;
-}
-
-SDL_Event text(const char* typed) {
-    SDL_Event event{};
-    event.type = SDL_TEXTINPUT;
-    std::snprintf(event.text.text, sizeof event.text.text, "%s", typed);
-    return event;
-}
-
 void blend(std::vector<uint8_t>& window, const vobu::Texture& texture, int left, int top) {
     for (int y = 0; y < texture.height; ++y) {
         for (int x = 0; x < texture.width; ++x) {
@@ -111,9 +95,7 @@ bool writeShot(GameOverlay& overlay, const vobu::Scene& scene, vobu::Graphics& g
     }
     blend(window, graphics.textures().at(overlay.chatTexture), overlay.chatX, GameOverlay::kPanelTop);
     blend(window, graphics.textures().at(overlay.stripTexture), overlay.buttonsX, GameOverlay::kPanelTop);
-    const bool ok = stbi_write_png(path.c_str(), kWidth, kHeight, 3, window.data(), kWidth * 3) != 0;
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
-    return ok;
+    return vobu::testing::writeWindowPng(path, window, kWidth, kHeight);
 }
 
 }  // namespace
@@ -125,12 +107,10 @@ int main(int argc, char** argv) {
     }
     const std::string folder = argv[1];
     vobu::Font font;
-    std::ifstream hex(VOBU_UNIFONT_HEX);
-    if (!hex) {
+    if (!vobu::testing::loadUnifont(font)) {
         std::fprintf(stderr, "game_overlay_snapshot: cannot read %s (Debian package \"unifont\")\n", VOBU_UNIFONT_HEX);
         return 1;
     }
-    font.glyphs = vobupack::readUnifontHex(hex);
 
     vobu::testing::Recording recording;
     vobu::Graphics graphics(std::make_unique<vobu::testing::RecordingBackend>(recording));
@@ -146,19 +126,16 @@ int main(int argc, char** argv) {
 
     // Open, whispering, a selection in the line, the pointer over "Characters".
     overlay.toggleWhisper(2, "Bot Bob");
-    for (const char* typed : {"hello ", "there, ", "bot"}) overlay.handleEvent(text(typed), scene);
+    for (const char* typed : {"hello ", "there, ", "bot"}) overlay.handleEvent(vobu::testing::textInput(typed), scene);
     overlay.chatField.setCursor(6, false);
     overlay.chatField.setCursor(12, true);
-    overlay.handleEvent(motion(644 + 60, 12 + 10), scene);
+    overlay.handleEvent(vobu::testing::mouseMotion(644 + 60, 12 + 10), scene);
     ok = writeShot(overlay, scene, graphics, folder + "/overlay_whisper.png") && ok;
 
     // Scrolled back over the log with the thumb shown; "Disconnect" focused.
     overlay.closeChat();
-    overlay.handleEvent(motion(16 + 100, 12 + 60), scene);
-    SDL_Event wheel{};
-    wheel.type = SDL_MOUSEWHEEL;
-    wheel.wheel.y = 2;
-    overlay.handleEvent(wheel, scene);
+    overlay.handleEvent(vobu::testing::mouseMotion(16 + 100, 12 + 60), scene);
+    overlay.handleEvent(vobu::testing::mouseWheel(2), scene);
     overlay.focus = 2;
     ok = writeShot(overlay, scene, graphics, folder + "/overlay_scrolled.png") && ok;
     return ok ? 0 : 1;

@@ -17,9 +17,10 @@
 
 #include "browser/game_overlay.h"
 #include "net/chat_messages.h"
-#include "ui/graphics.h"
 #include "support/recording_backend.h"
+#include "support/sdl_events.h"
 #include "support/test_font.h"
+#include "ui/graphics.h"
 #include "world/scene.h"
 
 namespace vobu::testing {
@@ -35,68 +36,6 @@ inline const uint8_t* fakeKeyboardState(int* count) {
 }
 
 inline double fakeClock() { return fakeSeconds; }
-
-inline SDL_Event keyDownEvent(SDL_Keycode sym, SDL_Scancode scancode, uint16_t mod = 0, bool repeat = false) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
-    event.key.repeat = repeat ? 1 : 0;
-    event.key.keysym.sym = sym;
-    event.key.keysym.scancode = scancode;
-    event.key.keysym.mod = mod;
-    return event;
-}
-
-inline SDL_Event keyUpEvent(SDL_Keycode sym, SDL_Scancode scancode) {
-    SDL_Event event{};
-    event.type = SDL_KEYUP;
-    event.key.state = SDL_RELEASED;
-    event.key.keysym.sym = sym;
-    event.key.keysym.scancode = scancode;
-    return event;
-}
-
-inline SDL_Event textEvent(const std::string& text) {
-    SDL_Event event{};
-    event.type = SDL_TEXTINPUT;
-    std::strncpy(event.text.text, text.c_str(), sizeof event.text.text - 1);
-    return event;
-}
-
-inline SDL_Event motionEvent(int x, int y, int xrel = 0, int yrel = 0) {
-    SDL_Event event{};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.x = x;
-    event.motion.y = y;
-    event.motion.xrel = xrel;
-    event.motion.yrel = yrel;
-    return event;
-}
-
-inline SDL_Event buttonEvent(bool down, int x, int y, uint8_t button = SDL_BUTTON_LEFT, uint8_t clicks = 1) {
-    SDL_Event event{};
-    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    event.button.button = button;
-    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.button.clicks = clicks;
-    event.button.x = x;
-    event.button.y = y;
-    return event;
-}
-
-inline SDL_Event wheelEvent(int y) {
-    SDL_Event event{};
-    event.type = SDL_MOUSEWHEEL;
-    event.wheel.y = y;
-    return event;
-}
-
-inline SDL_Event focusLostEvent() {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    return event;
-}
 
 inline ChatEntry chatLine(int32_t from, int32_t to, const std::string& name, const std::string& toName,
                           const std::string& text, bool system = false) {
@@ -156,12 +95,12 @@ protected:
 
     // A key pressed and released, as SDL delivers it (key down, its text, key up).
     void tap(SDL_Keycode sym, SDL_Scancode scancode, uint16_t mod = 0) {
-        send(keyDownEvent(sym, scancode, mod));
-        send(keyUpEvent(sym, scancode));
+        send(keyEvent(true, sym, scancode, mod));
+        send(keyEvent(false, sym, scancode));
     }
 
     void type(const std::string& text) {
-        for (char c : text) send(textEvent(std::string(1, c)));
+        for (char c : text) send(textInput(std::string(1, c)));
     }
 
     void pressReturn() { tap(SDLK_RETURN, SDL_SCANCODE_RETURN); }
@@ -189,8 +128,8 @@ protected:
     }
 
     void click(int panelX, int panelY, uint8_t clicks = 1) {
-        send(buttonEvent(true, panelX + kPanelX, panelY + kPanelY, SDL_BUTTON_LEFT, clicks));
-        send(buttonEvent(false, panelX + kPanelX, panelY + kPanelY));
+        send(mouseButton(true, panelX + kPanelX, panelY + kPanelY, SDL_BUTTON_LEFT, clicks));
+        send(mouseButton(false, panelX + kPanelX, panelY + kPanelY));
     }
 
     // The texts of the log lines drawn now, top to bottom.

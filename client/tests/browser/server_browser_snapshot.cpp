@@ -3,18 +3,16 @@
 // 1020 x 680 window: the canvas, then the logo's recorded slices at t = 0
 // blended over it (the parade needs a real context and is left out).
 
-#include <stb_image_write.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include "browser/server_browser.h"
 #include "support/recording_backend.h"
+#include "support/snapshot_png.h"
+#include "support/unifont.h"
 #include "vobupack/logo.h"
-#include "vobupack/unifont_hex.h"
 
 namespace {
 
@@ -70,9 +68,7 @@ bool writeShot(ServerBrowser& browser, vobu::testing::Recording& recording, vobu
         }
     }
     if (browser.logo.texture) blendLogo(window, recording, graphics.textures().at(browser.logo.texture));
-    const bool ok = stbi_write_png(path.c_str(), kWidth, kHeight, 3, window.data(), kWidth * 3) != 0;
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
-    return ok;
+    return vobu::testing::writeWindowPng(path, window, kWidth, kHeight);
 }
 
 }  // namespace
@@ -83,13 +79,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    std::ifstream hex(VOBU_UNIFONT_HEX);
-    if (!hex) {
-        std::fprintf(stderr, "cannot read %s\n", VOBU_UNIFONT_HEX);
+    vobu::Font font;
+    if (!vobu::testing::loadUnifont(font)) {
+        std::fprintf(stderr, "server_browser_snapshot: cannot read %s (Debian package \"unifont\")\n",
+                     VOBU_UNIFONT_HEX);
         return 1;
     }
-    vobu::Font font;
-    font.glyphs = vobupack::readUnifontHex(hex);
     const std::vector<uint8_t> logo = vobupack::encodeLogo(vobupack::drawLogo(font, "VobuGame"));
 
     vobu::testing::Recording recording;

@@ -7,7 +7,7 @@
 namespace vobu {
 namespace {
 
-using fuzztest::replayCorpus;
+using testing::replayCorpus;
 
 TEST(CharacterFuzzCorpus, CharacterDocument) { replayCorpus("character_document", fuzz::characterDocumentHolds); }
 TEST(CharacterFuzzCorpus, FaceText) { replayCorpus("face_text", fuzz::faceTextHolds); }

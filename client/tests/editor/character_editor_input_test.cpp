@@ -15,7 +15,7 @@ using testing::EditorScript;
 std::vector<std::string> tabCycle(EditorScript& script, CharacterEditor& editor, size_t steps, uint16_t mods = 0) {
     std::vector<std::string> seen;
     for (size_t i = 0; i < steps; ++i) {
-        editor.handleEvent(testing::keyEvent(true, SDLK_TAB, mods));
+        editor.handleEvent(testing::keyEvent(true, SDLK_TAB, SDL_SCANCODE_UNKNOWN, mods));
         seen.push_back(editor.controls.focusId);
     }
     return seen;
@@ -90,9 +90,9 @@ TEST_F(LibraryInput, ListPressesWheelAndThumbDrag) {
     click(100, 94 + 2 + 36 * 3 + 10);
     EXPECT_EQ(editor.selectedIndex, 3);
     move(100, 300);
-    send(testing::wheelEvent(-1));
+    send(testing::mouseWheel(-1));
     EXPECT_EQ(editor.list.first, 1);
-    send(testing::wheelEvent(-1, true));  // flipped: the other way
+    send(testing::mouseWheel(-1, true));  // flipped: the other way
     EXPECT_EQ(editor.list.first, 0);
     // The thumb follows the pointer while held and lets go on release.
     ClipRect thumb = editor.list.thumbRect();
@@ -105,7 +105,7 @@ TEST_F(LibraryInput, ListPressesWheelAndThumbDrag) {
     // A wheel outside the list and the view does nothing.
     int first = editor.list.first;
     move(150, 650);
-    send(testing::wheelEvent(3));
+    send(testing::mouseWheel(3));
     EXPECT_EQ(editor.list.first, first);
 }
 
@@ -135,7 +135,7 @@ TEST_F(LibraryInput, ButtonsClickOnlyWhenQuickShortAndInside) {
     EXPECT_FALSE(editor.takeLeaveLibraryRequest());
     // Focus loss forgets the press.
     press(x, y);
-    send(testing::focusLostEvent());
+    send(testing::windowEvent(SDL_WINDOWEVENT_FOCUS_LOST));
     release(x, y);
     EXPECT_FALSE(editor.takeLeaveLibraryRequest());
 }
@@ -171,7 +171,7 @@ TEST_F(JoinOverlayInput, ItsKeysAskForTheMainMenuOncePerPress) {
     // Other keys, the wheel and presses beside the button do nothing.
     key(SDLK_z, KMOD_LCTRL);
     key(SDLK_p);
-    send(testing::wheelEvent(2));
+    send(testing::mouseWheel(2));
     click(100, 100);
     click(100, 100, SDL_BUTTON_RIGHT);
     EXPECT_FALSE(editor.takeMainMenuRequest());
@@ -325,12 +325,12 @@ TEST_F(EditorInput, AMiddleClickResetsTheFaceViewAndAMiddleDragPans) {
 TEST_F(EditorInput, TheWheelZoomsOnlyOverTheView) {
     float zoom = editor.zoom;
     move(900, 300);  // over the paint panel
-    send(testing::wheelEvent(2));
+    send(testing::mouseWheel(2));
     EXPECT_EQ(editor.zoom, zoom);
     move(300, 300);
-    send(testing::wheelEvent(2));
+    send(testing::mouseWheel(2));
     EXPECT_GT(editor.zoom, zoom);
-    send(testing::wheelEvent(2, true));  // flipped: back out
+    send(testing::mouseWheel(2, true));  // flipped: back out
     EXPECT_NEAR(editor.zoom, zoom, 1e-4);
 }
 
@@ -339,7 +339,7 @@ TEST_F(EditorInput, FocusLossEndsTheStroke) {
     auto [x0, y0] = texel(1, 1);
     auto [x1, y1] = texel(9, 1);
     press(x0, y0);
-    send(testing::focusLostEvent());
+    send(testing::windowEvent(SDL_WINDOWEVENT_FOCUS_LOST));
     EXPECT_FALSE(editor.painting);
     move(x1, y1);
     release(x1, y1);

@@ -123,11 +123,11 @@ TEST_F(NameField, TheCaretLandsUnderThePointerAfterAScroll) {
 TEST_F(NameField, TypedTextIsCleanedLimitedAndUndoneByTheFieldsOwnHistory) {
     setName("Vobu");
     click(charX(4), 90);
-    send(testing::textEvent("\x01 the\tgreat\xFF"));
+    send(testing::textInput("\x01 the\tgreat\xFF"));
     EXPECT_EQ(editor.field.text, "Vobu thegreat");
     EXPECT_EQ(editor.character.name, "Vobu thegreat");
     EXPECT_TRUE(editor.unsaved);
-    send(testing::textEvent(std::string(30, 'x')));
+    send(testing::textInput(std::string(30, 'x')));
     EXPECT_EQ(utf8Length(editor.field.text), 24);
     EXPECT_EQ(editor.character.name, "Vobu thegreat" + std::string(11, 'x'));
 

@@ -547,7 +547,7 @@ TEST_F(ColorPicker, TheHexFieldTakesSixDigitsInEitherCase) {
         ASSERT_EQ(editor.fieldTarget, 1);
         EXPECT_EQ(editor.field.text, "#777777");
         key(SDLK_a, KMOD_LCTRL);
-        send(testing::textEvent(text));
+        send(testing::textInput(text));
         EXPECT_EQ(editor.primaryColor, want) << text;
         tap(SDLK_RETURN);
         EXPECT_FALSE(editor.textEditing);
@@ -556,7 +556,7 @@ TEST_F(ColorPicker, TheHexFieldTakesSixDigitsInEitherCase) {
     // The picker follows the typed colour.
     click(900, 130);
     key(SDLK_a, KMOD_LCTRL);
-    send(testing::textEvent("#00FF00"));
+    send(testing::textInput("#00FF00"));
     EXPECT_NEAR(editor.hue, 1.0f / 3.0f, 1e-6);
     EXPECT_FLOAT_EQ(editor.saturation, 1.0f);
 }

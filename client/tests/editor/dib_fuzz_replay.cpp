@@ -1,30 +1,15 @@
 // Replays the checked-in fuzz corpus of the clipboard bitmap reader through
 // the fuzz target's own entry function in the ordinary build.
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
-#include <gtest/gtest.h>
-
 #include "../fuzz/editor_fuzz_entries.h"
+#include "support/fuzz_corpus_replay.h"
 
 namespace vobu {
 namespace {
 
-TEST(EditorFuzzCorpus, DibReader) {
-    std::filesystem::path const folder = std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus/dib_reader";
-    ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
-    int replayed = 0;
-    for (const auto& file : std::filesystem::directory_iterator(folder)) {
-        if (!file.is_regular_file()) continue;
-        std::ifstream in(file.path(), std::ios::binary);
-        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_TRUE(fuzz::dibReaderHolds(bytes.data(), bytes.size())) << file.path();
-        ++replayed;
-    }
-    EXPECT_GT(replayed, 0);
-}
+using testing::replayCorpus;
+
+TEST(EditorFuzzCorpus, DibReader) { replayCorpus("dib_reader", fuzz::dibReaderHolds); }
 
 }  // namespace
 }  // namespace vobu

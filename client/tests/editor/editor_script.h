@@ -17,61 +17,10 @@
 #include "editor/character_editor.h"
 #include "editor/clipboard_image.h"
 #include "support/recording_backend.h"
+#include "support/sdl_events.h"
 #include "support/test_font.h"
 
 namespace vobu::testing {
-
-inline SDL_Event motionEvent(int x, int y, int relX = 0, int relY = 0) {
-    SDL_Event event{};
-    event.type = SDL_MOUSEMOTION;
-    event.motion.x = x;
-    event.motion.y = y;
-    event.motion.xrel = relX;
-    event.motion.yrel = relY;
-    return event;
-}
-
-inline SDL_Event buttonEvent(bool down, int x, int y, int button) {
-    SDL_Event event{};
-    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-    event.button.x = x;
-    event.button.y = y;
-    event.button.button = uint8_t(button);
-    event.button.clicks = 1;
-    return event;
-}
-
-inline SDL_Event keyEvent(bool down, SDL_Keycode key, uint16_t mods = 0, bool repeat = false) {
-    SDL_Event event{};
-    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.keysym.sym = key;
-    event.key.keysym.mod = mods;
-    event.key.repeat = repeat ? 1 : 0;
-    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    return event;
-}
-
-inline SDL_Event textEvent(const std::string& text) {
-    SDL_Event event{};
-    event.type = SDL_TEXTINPUT;
-    SDL_strlcpy(event.text.text, text.c_str(), sizeof event.text.text);
-    return event;
-}
-
-inline SDL_Event wheelEvent(int amount, bool flipped = false) {
-    SDL_Event event{};
-    event.type = SDL_MOUSEWHEEL;
-    event.wheel.y = amount;
-    event.wheel.direction = flipped ? SDL_MOUSEWHEEL_FLIPPED : SDL_MOUSEWHEEL_NORMAL;
-    return event;
-}
-
-inline SDL_Event focusLostEvent() {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    return event;
-}
 
 // A character whose texels all differ, so that moved or lost texels show.
 inline Character patternedCharacter() {
@@ -146,14 +95,16 @@ protected:
     }
 
     void send(const SDL_Event& event) { editor.handleEvent(event); }
-    void move(int x, int y, int relX = 0, int relY = 0) { send(motionEvent(x, y, relX, relY)); }
-    void press(int x, int y, int button = SDL_BUTTON_LEFT) { send(buttonEvent(true, x, y, button)); }
-    void release(int x, int y, int button = SDL_BUTTON_LEFT) { send(buttonEvent(false, x, y, button)); }
+    void move(int x, int y, int relX = 0, int relY = 0) { send(mouseMotion(x, y, relX, relY)); }
+    void press(int x, int y, int button = SDL_BUTTON_LEFT) { send(mouseButton(true, x, y, Uint8(button))); }
+    void release(int x, int y, int button = SDL_BUTTON_LEFT) { send(mouseButton(false, x, y, Uint8(button))); }
     void click(int x, int y, int button = SDL_BUTTON_LEFT) {
         press(x, y, button);
         release(x, y, button);
     }
-    void key(SDL_Keycode k, uint16_t mods = 0, bool repeat = false) { send(keyEvent(true, k, mods, repeat)); }
+    void key(SDL_Keycode k, uint16_t mods = 0, bool repeat = false) {
+        send(keyEvent(true, k, SDL_SCANCODE_UNKNOWN, mods, repeat));
+    }
     void keyUp(SDL_Keycode k) { send(keyEvent(false, k)); }
     void tap(SDL_Keycode k, uint16_t mods = 0) {
         key(k, mods);

@@ -7,7 +7,7 @@
 namespace vobu {
 namespace {
 
-TEST(NetCodecFuzzCorpus, EveryEntryHolds) { fuzztest::replayCorpus("net_codec", fuzz::messageCodecHolds, 11); }
+TEST(NetCodecFuzzCorpus, EveryEntryHolds) { testing::replayCorpus("net_codec", fuzz::messageCodecHolds, 11); }
 
 }  // namespace
 }  // namespace vobu

@@ -7,7 +7,7 @@
 namespace vobu {
 namespace {
 
-using fuzztest::replayCorpus;
+using testing::replayCorpus;
 
 TEST(ProtocolFuzzCorpus, ServerMessagesHold) { replayCorpus("server_message", fuzz::serverMessagesHold, 11); }
 

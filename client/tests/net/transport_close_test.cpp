@@ -19,8 +19,8 @@ using testing::pumpUntil;
 using testing::TestPeer;
 using testing::toHex;
 
-const json kRequest = {{"do", "request"}};
-const json kReply = {{"do", "reply"}};
+using testing::kReply;
+using testing::kRequest;
 
 class TransportClose : public ::testing::Test {
 protected:

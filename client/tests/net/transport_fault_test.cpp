@@ -27,8 +27,8 @@ using testing::platformWithClock;
 using testing::pumpUntil;
 using testing::TestPeer;
 
-const json kRequest = {{"do", "request"}};
-const json kReply = {{"do", "reply"}};
+using testing::kReply;
+using testing::kRequest;
 
 // A port on which nothing listens (bound, then closed again).
 int closedPort() {

@@ -21,8 +21,8 @@ using testing::pumpUntil;
 using testing::TestPeer;
 using testing::toHex;
 
-const json kRequest = {{"do", "request"}};
-const json kReply = {{"do", "reply"}};
+using testing::kReply;
+using testing::kRequest;
 
 json rawFrame(int opcode, const std::string& payload, bool fin) {
     return {{"opcode", opcode}, {"hex", toHex(payload)}, {"fin", fin}};

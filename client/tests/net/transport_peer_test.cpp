@@ -24,8 +24,13 @@ json frameAction(int opcode, const std::string& payloadHex, bool fin = true) {
     return {{"do", "frame"}, {"opcode", opcode}, {"hex", payloadHex}, {"fin", fin}};
 }
 
-const json kRequest = {{"do", "request"}};
-const json kReply = {{"do", "reply"}};
+// The one-byte length code of a short unmasked frame, as hex.
+std::string toHexLength(const std::string& payloadHex) {
+    return testing::toHex(std::string(1, static_cast<char>(payloadHex.size() / 2)));
+}
+
+using testing::kReply;
+using testing::kRequest;
 
 struct Connection {
     CallbackRecorder recorder;
@@ -164,6 +169,113 @@ INSTANTIATE_TEST_SUITE_P(
             "TrailingByte", {kRequest, kReply, frameAction(2, kHello + "00")}, "[json.exception.parse_error.110]"},
         FailureCase{"TooDeep", {kRequest, kReply, frameAction(2, nestedArraysHex(70))}, "ERR_BAD_MESSAGE"}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+// A server that answers and hangs up at once: the last messages and the end
+// of the stream come in one read, and the messages must still be delivered,
+// in order, before the disconnect is reported. The client is not polled
+// while the peer writes, so everything is waiting in the socket when it is.
+struct EndOfStreamCase {
+    const char* name;
+    json actions;    // after the request and before the hang-up
+    bool afterOpen;  // the bytes come once the connection is open, not with the reply
+    std::vector<std::string> messages;
+};
+
+void PrintTo(const EndOfStreamCase& c, std::ostream* out) { *out << c.name; }
+
+class TransportPeerEndOfStream : public ::testing::TestWithParam<std::tuple<EndOfStreamCase, bool>> {};
+
+const std::string kDirectory = msgpackHex({{"type", "directory"}, {"servers", json::array({"a", "b"})}});
+
+TEST_P(TransportPeerEndOfStream, DeliversTheBufferedMessagesFirst) {
+    const auto& [c, withOnError] = GetParam();
+    // The pause lets the test stop polling before the peer writes.
+    json actions = json::array({kRequest});
+    if (c.afterOpen) actions.push_back(kReply);
+    actions.push_back({{"do", "sleep"}, {"ms", 500}});
+    for (const json& action : c.actions) actions.push_back(action);
+    actions.push_back({{"do", "close_tcp"}});
+    TestPeer peer({{"mode", "raw"}, {"actions", actions}});
+    Connection connection(withOnError);
+    SocketTransport& transport = *connection.transport;
+    CallbackRecorder& recorder = connection.recorder;
+    transport.connect(peer.url());
+    std::string line;
+    if (c.afterOpen) {
+        ASSERT_TRUE(pumpUntil(transport, [&] { return recorder.opens == 1 || recorder.ended(); })) << peer.allLines();
+    } else {
+        ASSERT_TRUE(pumpUntil(transport, [&] { return peer.waitFor("REQUEST ", line, 1); })) << peer.allLines();
+    }
+    ASSERT_TRUE(peer.waitFor("DONE", line)) << peer.allLines();
+    ASSERT_FALSE(recorder.ended());
+
+    ASSERT_TRUE(pumpUntil(transport, [&] { return recorder.ended(); })) << peer.allLines();
+    EXPECT_EQ(recorder.opens, 1);
+    EXPECT_EQ(recorder.messages, c.messages);
+    if (withOnError) {
+        EXPECT_EQ(recorder.errors, std::vector<std::string>{"ERR_DISCONNECTED"});
+        EXPECT_EQ(recorder.closes, 0);
+    } else {
+        EXPECT_EQ(recorder.closes, 1);
+    }
+    // Closed for good: nothing more is reported.
+    transport.poll();
+    EXPECT_EQ(recorder.errors.size() + recorder.closes, 1u);
+}
+
+const std::string kDirectoryJson = R"({"servers":["a","b"],"type":"directory"})";
+const std::string kHelloJson = R"({"type":"hello"})";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TransportPeerEndOfStream,
+    ::testing::Combine(
+        ::testing::Values(
+            EndOfStreamCase{"WithTheReply",
+                            json::array({{{"do", "reply"}, {"tail_hex", "82" + toHexLength(kDirectory) + kDirectory}}}),
+                            false,
+                            {kDirectoryJson}},
+            EndOfStreamCase{
+                "OnAnOpenConnection",
+                json::array({{{"do", "frames"}, {"list", {frameAction(2, kDirectory), frameAction(2, kHello)}}}}),
+                true,
+                {kDirectoryJson, kHelloJson}},
+            // A ping that came with the end is not answered: the write could
+            // only fail and hide the disconnect.
+            EndOfStreamCase{"WithAPing",
+                            json::array({{{"do", "frames"}, {"list", {frameAction(9, "01"), frameAction(2, kHello)}}}}),
+                            true,
+                            {kHelloJson}},
+            // A message whose last fragment never came is dropped.
+            EndOfStreamCase{"BeforeAnUnfinishedMessage",
+                            json::array({{{"do", "frames"},
+                                          {"list", {frameAction(2, kHello), frameAction(2, kDirectory, false)}}}}),
+                            true,
+                            {kHelloJson}}),
+        ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<EndOfStreamCase, bool>>& info) {
+        return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "" : "WithoutOnError");
+    });
+
+// An owner that closes the transport on a message hears nothing of the end
+// that came with it.
+TEST(TransportPeer, AClosingOwnerHearsNothingOfTheEndOfStream) {
+    TestPeer peer({{"mode", "raw"},
+                   {"actions",
+                    {kRequest,
+                     kReply,
+                     {{"do", "sleep"}, {"ms", 500}},
+                     {{"do", "frames"}, {"list", {frameAction(2, kHello), frameAction(2, kDirectory)}}},
+                     {{"do", "close_tcp"}}}}});
+    Connection connection;
+    connection.recorder.afterMessage = [&](const std::string&) { connection.transport->close(); };
+    connection.transport->connect(peer.url());
+    ASSERT_TRUE(pumpUntil(*connection.transport, [&] { return connection.recorder.opens == 1; })) << peer.allLines();
+    std::string line;
+    ASSERT_TRUE(peer.waitFor("DONE", line)) << peer.allLines();
+    for (int poll = 0; poll < 20; ++poll) connection.transport->poll();
+    EXPECT_EQ(connection.recorder.messages, std::vector<std::string>{kHelloJson});
+    EXPECT_FALSE(connection.recorder.ended());
+}
 
 }  // namespace
 }  // namespace vobu

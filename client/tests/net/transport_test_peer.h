@@ -56,6 +56,11 @@ inline std::string msgpackHex(const nlohmann::json& value) {
     return toHex(std::string(bytes.begin(), bytes.end()));
 }
 
+// The raw script's usual opening: read the upgrade request, send the
+// accepting reply.
+inline const nlohmann::json kRequest = {{"do", "request"}};
+inline const nlohmann::json kReply = {{"do", "reply"}};
+
 // One run of the scripted peer. The script is written to a temporary file;
 // the peer's output lines are collected by a reader thread so the peer
 // never blocks on a full pipe while the test is busy polling.

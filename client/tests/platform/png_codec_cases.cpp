@@ -1,5 +1,6 @@
 // The PNG codec on its own: what it writes is what it reads, with straight
-// alpha, and the side limit holds. Files from an independent encoder are
+// alpha (or without alpha in the RGB form), the side limit holds, and a
+// decode of the top rows gives the image's first rows. Files from an independent encoder are
 // read in the editor's image-file tests.
 
 #include "platform/png_codec.h"
@@ -71,6 +72,47 @@ TEST(PngCodec, RefusesNothingAndDamage) {
 
     EXPECT_FALSE(encodePng(rgba.data(), 0, 16, png));
     EXPECT_FALSE(encodePng(nullptr, 16, 16, png));
+}
+
+TEST(PngCodec, RgbFormDropsTheAlpha) {
+    const auto rgba = randomPixels(9, 4, 4);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(encodePngRgb(rgba.data(), 9, 4, png));
+    ASSERT_GT(png.size(), 33u);
+    EXPECT_EQ(png[24], 8);  // bit depth
+    EXPECT_EQ(png[25], 2);  // colour type: RGB
+    PngPixels back;
+    ASSERT_TRUE(decodePng(png.data(), png.size(), 4096, back));
+    std::vector<uint8_t> opaque = rgba;
+    for (size_t i = 3; i < opaque.size(); i += 4) opaque[i] = 255;
+    EXPECT_EQ(back.rgba, opaque);
+    EXPECT_FALSE(encodePngRgb(rgba.data(), 9, 0, png));
+    EXPECT_FALSE(encodePngRgb(nullptr, 9, 4, png));
+}
+
+TEST(PngCodec, TopRowsAreTheImagesFirstRows) {
+    const auto rgba = randomPixels(70, 40, 5);
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(encodePng(rgba.data(), 70, 40, png));
+    struct Case {
+        uint32_t maxRows;
+        uint32_t rows;
+    } const cases[] = {{1, 1}, {39, 39}, {40, 40}, {64, 40}, {UINT32_MAX, 40}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.maxRows);
+        PngPixels top;
+        ASSERT_TRUE(decodePngTop(png.data(), png.size(), 4096, c.maxRows, 0, top));
+        EXPECT_EQ(top.width, 70u);
+        EXPECT_EQ(top.height, c.rows);
+        EXPECT_EQ(top.rgba, std::vector<uint8_t>(rgba.begin(), rgba.begin() + 70 * 4 * c.rows));
+    }
+    PngPixels out;
+    EXPECT_FALSE(decodePngTop(png.data(), png.size(), 4096, 0, 0, out));
+    // The header's sides are checked as for a whole decode, however few rows are wanted.
+    EXPECT_FALSE(decodePngTop(png.data(), png.size(), 69, 1, 0, out));
+    EXPECT_TRUE(out.rgba.empty());
+    // Rows the data does not hold fail even when they are not wanted whole.
+    EXPECT_FALSE(decodePngTop(png.data(), 60, 4096, 40, 0, out));
 }
 
 }  // namespace

@@ -12,9 +12,10 @@
 #include <iterator>
 #include <vector>
 
-namespace vobu::fuzztest {
+namespace vobu::testing {
 
-using Entry = bool (*)(const uint8_t*, size_t);
+// A fuzz target's entry function: true when the input held.
+using CorpusEntry = bool (*)(const uint8_t*, size_t);
 
 inline std::filesystem::path corpusFolder(const char* target) {
     return std::filesystem::path(VOBU_SOURCE_DIR) / "client/fuzz/corpus" / target;
@@ -49,4 +50,4 @@ void replayCorpus(const char* target, Holds holds, int atLeast = 1) {
     EXPECT_GE(replayed, atLeast) << folder;
 }
 
-}  // namespace vobu::fuzztest
+}  // namespace vobu::testing

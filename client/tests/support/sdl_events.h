@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <cstdint>
 #include <string>
 
 namespace vobu::testing {
@@ -15,6 +16,20 @@ inline SDL_Event keyDown(SDL_Scancode code, bool repeat = false) {
     e.key.repeat = repeat ? 1 : 0;
     e.key.keysym.scancode = code;
     e.key.keysym.sym = SDL_GetKeyFromScancode(code);
+    return e;
+}
+
+// A key by its key code, with the scancode only where the code under test
+// reads it.
+inline SDL_Event keyEvent(bool down, SDL_Keycode sym, SDL_Scancode code = SDL_SCANCODE_UNKNOWN, uint16_t mod = 0,
+                          bool repeat = false) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.repeat = repeat ? 1 : 0;
+    e.key.keysym.scancode = code;
+    e.key.keysym.sym = sym;
+    e.key.keysym.mod = mod;
     return e;
 }
 
@@ -37,12 +52,12 @@ inline SDL_Event mouseMotion(int x, int y, int xrel = 0, int yrel = 0) {
     return e;
 }
 
-inline SDL_Event mouseButton(bool down, int x, int y, Uint8 button = SDL_BUTTON_LEFT) {
+inline SDL_Event mouseButton(bool down, int x, int y, Uint8 button = SDL_BUTTON_LEFT, Uint8 clicks = 1) {
     SDL_Event e{};
     e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
     e.button.button = button;
     e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.button.clicks = 1;
+    e.button.clicks = clicks;
     e.button.x = x;
     e.button.y = y;
     return e;

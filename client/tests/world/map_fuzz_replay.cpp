@@ -7,7 +7,7 @@
 namespace vobu {
 namespace {
 
-using fuzztest::replayCorpus;
+using testing::replayCorpus;
 
 TEST(MapFuzzCorpus, WalkMeshReader) { replayCorpus("walk_mesh_reader", fuzz::walkMeshReaderHolds); }
 TEST(MapFuzzCorpus, RenderMeshReader) { replayCorpus("render_mesh_reader", fuzz::renderMeshReaderHolds); }

@@ -8,7 +8,7 @@ namespace vobu {
 namespace {
 
 TEST(NavigationFuzzCorpus, PrepareNavigation) {
-    fuzztest::replayCorpus("prepare_navigation", fuzz::prepareNavigationHolds);
+    testing::replayCorpus("prepare_navigation", fuzz::prepareNavigationHolds);
 }
 
 }  // namespace

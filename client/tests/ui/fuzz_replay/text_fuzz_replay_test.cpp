@@ -12,13 +12,13 @@
 namespace vobu {
 namespace {
 
-TEST(TextFuzzCorpus, Replay) { fuzztest::replayCorpus("text", fuzz::textFunctionsHold); }
+TEST(TextFuzzCorpus, Replay) { testing::replayCorpus("text", fuzz::textFunctionsHold); }
 
 TEST(TextFuzzCorpus, MutationLoop) {
     // Bytes that matter to the decoders and the colour-code parser.
     static const uint8_t kInteresting[] = {0x00, 0x09, 0x0A, 0x20, 0x23, 0x5E, 0x72, 0x41, 0x66, 0x7F, 0x80, 0xBF,
                                            0xC0, 0xC2, 0xCC, 0xE0, 0xE3, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
-    std::vector<std::vector<uint8_t>> seeds = fuzztest::readCorpus("text");
+    std::vector<std::vector<uint8_t>> seeds = testing::readCorpus("text");
     ASSERT_FALSE(seeds.empty());
     std::mt19937 random(20261210);
     auto pick = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
