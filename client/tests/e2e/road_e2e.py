@@ -45,6 +45,7 @@ TITLE_ROW_X = 32
 TITLE_ROW_Y = 198
 TITLE_ROW_HEIGHT = 60
 TITLE_JOIN = (906, 640)
+TITLE_CHARACTERS = (306, 640)
 TITLE_BAND_HEIGHT = 188
 DELETE_LABEL = (408 + (180 - 48) // 2, 624 + 8)
 DIALOG_LABEL = (256, 270)
@@ -53,6 +54,7 @@ LIBRARY_TITLE = (24, 16)
 LIBRARY_ROW_X = 32
 LIBRARY_ROW_Y = 106
 LIBRARY_ROW_HEIGHT = 36
+LIBRARY_BACK = (154, 508)
 LIBRARY_NEW = (86, 552)
 LIBRARY_EDIT = (222, 552)
 LIBRARY_DUPLICATE = (86, 596)
@@ -306,6 +308,20 @@ class TitleScreenTest(unittest.TestCase):
                 logo = sum(1 for p in band(first, 0, TITLE_BAND_HEIGHT) if p[0] > 150 and p[2] < 100)
                 self.assertGreater(logo, 2000, "orange letters of the logo in the band")
 
+                # "Characters" shows the library without "Use" (no join is
+                # being chosen for); "Back" returns to the title screen.
+                player.click(*TITLE_CHARACTERS)
+                # The pointer has left the window: no arrow anywhere, also
+                # not at the corner where it went out.
+                shot = player.wait_for(lambda shot: player.shows(shot, *LIBRARY_TITLE, "Characters", HIGHLIGHT_TEXT)
+                                       and not any(shot.pixel(*player.at(x, y)) == (0, 0, 0)
+                                                   for x in range(8) for y in range(12)), "library-from-title")
+                self.assertFalse(player.shows(shot, LIBRARY_USE[0] - 12, LIBRARY_USE[1] - 8, "Use",
+                                              (BODY_TEXT, HIGHLIGHT_TEXT)))
+                self.assertTrue(player.library_row_shows(shot, 0, "Vobu", True))
+                player.click(*LIBRARY_BACK)
+                player.wait_for_title_row(0, "Directory Server", "Lists the others", "title-after-back")
+
                 # The hidden sequence opens the add-server dialog.
                 player.press("Left", "Up", "Right", "Down", "Down", "Right", "Up", "Left")
                 player.wait_for_text(*DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT, "dialog")
@@ -447,6 +463,9 @@ class RoadTest(unittest.TestCase):
                 player.screenshot("leave-fade")
                 client.move_mouse_to_screen(0, 0)
                 player.wait_for_title_row(0, "Road Server", "The whole road", "title-again")
+                # The title screen asks the directory again.
+                server.wait_for(lambda t: len(connections_saying(server, "directory")) == 2,
+                                what="the second directory request")
                 game = connections_saying(server, "hello")[0]
                 server.wait_for(lambda t: any(e.get("conn") == game and e.get("event") == "close" for e in t),
                                 what="the game connection's close")
@@ -472,6 +491,8 @@ class RoadTest(unittest.TestCase):
                 player = Player(client, self)
                 player.wait_for_title_row(0, "Refusing Server", "Keeps you as you are", "title")
                 player.join_through_the_library(0, "join")
+                shot = player.wait_for(lambda shot: own_box_standing(shot, player), "own-box")
+                width = own_box_width(shot, player)
 
                 # "Duplicate" makes "Vobu copy"; the server refuses the swap.
                 player.click(*OVERLAY_CHARACTERS)
@@ -486,6 +507,8 @@ class RoadTest(unittest.TestCase):
                 row, shot = player.wait_for_log_line("", None, "ERR_SWAP_REFUSED", "swap-refused", SYSTEM_TEXT)
                 self.assertTrue(player.game_shown(shot))
                 self.assertTrue(client.running())
+                shot = player.wait_for(lambda shot: own_box_standing(shot, player), "own-box-after-refusal")
+                self.assertLessEqual(abs(own_box_width(shot, player) - width), 2, "the same body")
 
                 # The server still has the old character: it names the
                 # speaker "Vobu".
