@@ -15,7 +15,7 @@ bin folder as the client.
 import json
 import os
 import re
-import subprocess
+import socket
 import sys
 import time
 import unittest
@@ -227,6 +227,13 @@ def saved_characters(client):
         return json.load(f)["characters"]
 
 
+def free_port():
+    """A local TCP port that nothing listens on."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
 def connections_saying(server, type_):
     return sorted({e["conn"] for e in server.transcript() if e.get("msg", {}).get("type") == type_})
 
@@ -358,6 +365,35 @@ class TitleScreenTest(unittest.TestCase):
                 self.assertEqual(connections_saying(added, "directory"), [1])
                 self.assertEqual(connections_saying(added, "hello"), [2])
                 self.assertNotIn("Disconnected", client.log())
+
+
+    def test_a_join_that_cannot_connect_goes_back_by_main_menu(self):
+        # The directory lists a server where nothing listens.
+        port = free_port()
+        with TestServer("--bots", "0", "--list", f"Nobody Home|Nothing listens|ws://127.0.0.1:{port}/vobu") as directory, \
+                vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--server", directory.url, "--quit-after-ms", "60000"],
+                                 name="main-menu") as client:
+                client.wait_for_window()
+                player = Player(client, self)
+                player.wait_for_title_row(1, "Nobody Home", "Nothing listens", "title")
+                player.click(300, TITLE_ROW_Y + TITLE_ROW_HEIGHT + 20)
+                player.click(*TITLE_JOIN)
+                player.wait_for(player.library_shown, "library")
+                player.click(*LIBRARY_USE)
+                wait_for_log(client, r"Disconnected: ERR_CONNECT_REFUSED")
+                reason = 'Server says: "ERR_CONNECT_REFUSED"'
+                player.wait_for(lambda shot: player.shows(shot, (1020 - text_width(reason)) // 2, 298, reason, BODY_TEXT)
+                                and player.shows(shot, 420 + (180 - 72) // 2, 378, "Main menu",
+                                                 (BODY_TEXT, HIGHLIGHT_TEXT)), "join-failed")
+                player.click(510, 386)
+                player.wait_for(lambda shot: player.title_row_shows(shot, 0, "Vobu Test Server", "A small world")
+                                and player.title_row_shows(shot, 1, "Nobody Home", "Nothing listens"), "title-again")
+                # Back on the title screen the directory is asked again.
+                directory.wait_for(lambda t: len(connections_saying(directory, "directory")) == 2,
+                                   what="the second directory request")
+                self.assertEqual(directory.messages(type_="hello"), [])
+                self.assertTrue(client.running())
 
 
 class RoadTest(unittest.TestCase):
