@@ -53,7 +53,13 @@ void Application::drawGame(int width, int height) {
 }
 
 void Application::drawEditor(int width, int height) {
-    editor.updatePointer(cursor.x, cursor.y);
+    // A pointer that has left the window is over no part of the editor: its
+    // own arrow must not stay behind at the edge where the pointer went out.
+    if (cursor.visible) {
+        editor.updatePointer(cursor.x, cursor.y);
+    } else {
+        editor.updatePointer(-1, -1);
+    }
     editor.draw(width, height);
     // Inside its canvas the editor draws its own pointer.
     if (!insideEditorCanvas(cursor.x, cursor.y, width, height)) {

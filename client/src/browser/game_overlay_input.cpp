@@ -123,6 +123,10 @@ bool GameOverlay::handleKeyDown(const SDL_KeyboardEvent& key) {
     }
     if (sym == SDLK_RETURN || sym == SDLK_SLASH) {
         openChat();
+        // The opening key counts as held until its key up arrives, also when
+        // its press and release came in one batch of events and the keyboard
+        // state already shows it released: its text follows the press.
+        heldKeys.insert(int(key.keysym.scancode));
         return true;
     }
     return false;

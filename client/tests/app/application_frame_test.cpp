@@ -162,6 +162,25 @@ TEST_F(FrameTest, QuitInTheMiddleOfABurstEndsTheFrameBeforeAnythingIsDrawn) {
     EXPECT_EQ(recording.frames.size(), drawnFrames);
 }
 
+TEST_F(FrameTest, TheLibraryDrawsNoArrowOfItsOwnOnceThePointerHasLeftTheWindow) {
+    start(false);
+    directoryListsItself();
+    ASSERT_EQ(frame(), ShownScreen::TitleScreen);
+    ASSERT_EQ(frame(click(app->browser.controls, "servers.characters")), ShownScreen::Editor);
+    frame({mouseMotion(600, 640)});
+    EXPECT_EQ(app->editor.pointerX, 600);
+    EXPECT_EQ(app->editor.canvas.pixel(600, 640), 0xff000000u) << "the arrow's tip";
+    // SDL moves the pointer to the window's edge as it leaves.
+    frame({mouseMotion(0, 0), windowEvent(SDL_WINDOWEVENT_LEAVE)});
+    EXPECT_LT(app->editor.pointerX, 0);
+    EXPECT_LT(app->editor.pointerY, 0);
+    EXPECT_EQ(app->editor.canvas.pixel(0, 0), 0xff1a0427u) << "no arrow left at the edge";
+    EXPECT_EQ(app->editor.canvas.pixel(600, 640), 0xff1a0427u);
+    frame({windowEvent(SDL_WINDOWEVENT_ENTER), mouseMotion(40, 50)});
+    EXPECT_EQ(app->editor.pointerX, 40);
+    EXPECT_EQ(app->editor.canvas.pixel(40, 50), 0xff000000u);
+}
+
 // One function chooses the screen; its precedence is the drawing's.
 TEST_F(FrameTest, OneScreenIsShownInOrderOfPrecedence) {
     start(false);

@@ -193,6 +193,35 @@ TEST(TestServerJoin, ChallengeWelcomeAssetsReadyAndFirstSnapshot) {
     EXPECT_EQ(segment.at("streamId"), entities.at("entities")[2].at("streamId"));
 }
 
+TEST(TestServerJoin, AssetsHeldFromAnEarlierGameNeedNoRequest) {
+    // A client that kept the assets of its first game asks for none of them
+    // in its second (the skin of bot 1 included) and is still let in; only
+    // what it asks for is sent.
+    const fs::path dir = tempDir("cached");
+    ServerOptions options = quickOptions();
+    options.bots = 1;
+    options.transcript = (dir / "t.jsonl").string();
+    RunningServer server(options);
+    TestClient first(server.port());
+    first.joinToReady(debugCharacter());
+
+    TestClient second(server.port());
+    second.joinToWelcome(debugCharacter());
+    second.send({{"type", "assetRequest"}, {"id", "map"}});
+    second.send({{"type", "assetsReady"}});
+    EXPECT_EQ(second.receiveType("ready").at("type"), "ready");
+    std::set<std::string> chunksOf;
+    for (const auto& message : second.skipped) {
+        if (message.at("type") == "assetChunk") chunksOf.insert(message.at("id").get<std::string>());
+    }
+    EXPECT_EQ(chunksOf, (std::set<std::string>{"map"}));
+    second.receiveType("snapshot");
+    for (const auto& line : readTranscript(dir / "t.jsonl")) {
+        EXPECT_NE(line.value("event", ""), "violation") << line.dump();
+    }
+    fs::remove_all(dir);
+}
+
 TEST(TestServerJoin, TheBigWorldArrivesWholeInChunks) {
     ServerOptions options = quickOptions();
     options.world = "big";
