@@ -32,10 +32,10 @@ TEST_F(OverlayChatLine, TheSlashTypesNothingWhenItsReleaseCameInTheSameBatch) {
     // A quick tap during a slow frame: SDL has read the press, its text and
     // the release before the frame handles the press, so the keyboard state
     // shows no key down when the line opens.
-    EXPECT_TRUE(send(keyDownEvent(SDLK_SLASH, SDL_SCANCODE_SLASH)));
+    EXPECT_TRUE(send(keyEvent(true, SDLK_SLASH, SDL_SCANCODE_SLASH)));
     ASSERT_TRUE(overlay.typing);
-    EXPECT_TRUE(send(textEvent("/")));
-    EXPECT_TRUE(send(keyUpEvent(SDLK_SLASH, SDL_SCANCODE_SLASH)));
+    EXPECT_TRUE(send(textInput("/")));
+    EXPECT_TRUE(send(keyEvent(false, SDLK_SLASH, SDL_SCANCODE_SLASH)));
     EXPECT_EQ(overlay.chatField.text, "");
     type("hi");
     EXPECT_EQ(overlay.chatField.text, "hi");
