@@ -19,7 +19,7 @@ void BM_ResamplePcm10s(benchmark::State& state) {
     const int channels = int(state.range(0));
     const int from = int(state.range(1));
     const int to = int(state.range(2));
-    const std::vector<int16_t> sound = test::sine(440, from, size_t(from) * 10, 16000, channels);
+    const std::vector<int16_t> sound = testing::sine(440, from, size_t(from) * 10, 16000, channels);
     for (auto _ : state) {
         std::vector<int16_t> out = resamplePcm(sound, channels, from, to);
         benchmark::DoNotOptimize(out.data());
@@ -40,18 +40,18 @@ AudioSegment streamSegment(uint32_t seq, double startMs) {
     s.seq = seq;
     s.startMs = startMs;
     s.duration = 2.0;
-    s.data = test::readFixture("segment_2000ms.ogg");
+    s.data = testing::readFixture("segment_2000ms.ogg");
     return s;
 }
 
 // One frame of scene audio with the Application's 2 ms budget while a
 // stream keeps sending 2 s segments; the slowest frame is reported too.
 void BM_SceneAudioFrame(benchmark::State& state) {
-    test::OfflineMixer mixer(int(state.range(0)));
+    testing::OfflineMixer mixer(int(state.range(0)));
     SceneAudio audio(mixer, performanceMs);
     audio.initialize();
     Scene scene;
-    scene.entities = {test::audioEntity(1, 1, 1, 3, 0, 0, 30)};
+    scene.entities = {testing::audioEntity(1, 1, 1, 3, 0, 0, 30)};
     const MoveState listener;
     uint32_t seq = 0;
     double slowestMs = 0;
@@ -79,12 +79,12 @@ BENCHMARK(BM_SceneAudioFrame)->Arg(48000)->Arg(44100)->Unit(benchmark::kMicrosec
 
 // A whole 2 s segment, decoded and resampled without a budget.
 void BM_SceneAudioWholeSegment(benchmark::State& state) {
-    test::OfflineMixer mixer(48000);
-    test::SteppingClock clock;  // frozen: the budget never runs out
+    testing::OfflineMixer mixer(48000);
+    testing::SteppingClock clock;  // frozen: the budget never runs out
     SceneAudio audio(mixer, std::ref(clock));
     audio.initialize();
     Scene scene;
-    scene.entities = {test::audioEntity(1, 1, 1)};
+    scene.entities = {testing::audioEntity(1, 1, 1)};
     const MoveState listener;
     uint32_t seq = 0;
     for (auto _ : state) {
@@ -102,7 +102,7 @@ BENCHMARK(BM_SceneAudioWholeSegment)->Unit(benchmark::kMillisecond);
 // each holding four queued segments.
 void BM_MixerCallback(benchmark::State& state) {
     MixerCore core;
-    const std::vector<int16_t> tone = test::sine(440, 48000, 48000 * 3, 12000);
+    const std::vector<int16_t> tone = testing::sine(440, 48000, 48000 * 3, 12000);
     const double now = 1000.0;
     for (int id = 0; id < 5; ++id) {
         core.setSource(id, 1, 0.8f, 0.2f * float(id) - 0.4f);

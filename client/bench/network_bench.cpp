@@ -24,7 +24,7 @@
 namespace {
 
 using namespace vobu;
-using namespace vobu::test;
+using namespace vobu::testing;
 
 constexpr size_t kChunkBytes = 12288;
 

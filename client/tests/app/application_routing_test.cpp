@@ -50,7 +50,7 @@ protected:
 TEST_F(RoutingTest, TitleScreenJoinAndCharactersOpenTheLibraryAndBackReturns) {
     start(false);
     directory.directory().serverOpens();
-    directory.directory().serverSends(test::directoryReply({{"Elsewhere", "Far away", "ws://elsewhere.test/vobu"}}));
+    directory.directory().serverSends(testing::directoryReply({{"Elsewhere", "Far away", "ws://elsewhere.test/vobu"}}));
     EXPECT_EQ(frame(), ShownScreen::TitleScreen);
     ASSERT_EQ(app->browser.rows.size(), 1u);
 
@@ -80,7 +80,7 @@ TEST_F(RoutingTest, JoinOverlayFollowsTheStatusAndItsMainMenuLeavesAJoinThatNeve
     start(false);
     joinFromTitleScreen();
     serve({{"type", "challenge"}, {"challenge", "00112233445566778899aabbccddeeff"}, {"difficulty", 4}});
-    serve(test::welcomeJson(app->network.localCharacter, {sound}));
+    serve(testing::welcomeJson(app->network.localCharacter, {sound}));
     EXPECT_EQ(frame(), ShownScreen::Editor);
     EXPECT_EQ(app->editor.joinStatus, "Downloading assets");
     ASSERT_TRUE(wire.open);

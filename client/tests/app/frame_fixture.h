@@ -59,7 +59,7 @@ protected:
         app = std::make_unique<Application>(
             [this](TransportCallbacks&& callbacks) {
                 wire.callbacks = std::move(callbacks);
-                return std::make_unique<test::ScriptedTransport>(wire);
+                return std::make_unique<testing::ScriptedTransport>(wire);
             },
             [this] { return nowMs; }, directory.factory());
         app->serverUrl = serverUrl;
@@ -71,7 +71,7 @@ protected:
     // itself (an empty url) on the next frame.
     void directoryListsItself() {
         directory.directory().serverOpens();
-        directory.directory().serverSends(test::directoryReply({{"Test World", "Welcome", ""}}));
+        directory.directory().serverSends(testing::directoryReply({{"Test World", "Welcome", ""}}));
     }
 
     // A press and release on a control of the screen drawn last, at the
@@ -123,13 +123,13 @@ protected:
         const size_t requests = wire.sentOfType("assetRequest").size();
         const size_t readies = wire.sentOfType("assetsReady").size();
         serve({{"type", "challenge"}, {"challenge", "00112233445566778899aabbccddeeff"}, {"difficulty", 4}});
-        serve(test::welcomeJson(app->network.localCharacter, {sound}));
+        serve(testing::welcomeJson(app->network.localCharacter, {sound}));
         EXPECT_EQ(frame(), ShownScreen::Editor);
         if (wire.sentOfType("assetRequest").size() > requests) {
             serve({{"type", "assetChunk"},
                    {"id", "player-join"},
                    {"offset", 0},
-                   {"data", test::encodeBase64(soundBytes)},
+                   {"data", testing::encodeBase64(soundBytes)},
                    {"done", true}});
             EXPECT_EQ(frame(), ShownScreen::Editor);
         }
@@ -142,13 +142,13 @@ protected:
 
     std::string userRoot;
     LogCapture log;
-    test::Wire wire;
-    test::FakeNet directory;
+    testing::Wire wire;
+    testing::FakeNet directory;
     double nowMs = 100000;
     bool focused = true;
     Recording recording;
     std::vector<uint8_t> soundBytes = joinSoundBytes();
-    ManifestEntry sound = test::entryFor("player-join", AssetAudio, soundBytes);
+    ManifestEntry sound = testing::entryFor("player-join", AssetAudio, soundBytes);
     std::unique_ptr<Application> app;
 };
 

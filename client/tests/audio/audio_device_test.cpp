@@ -140,7 +140,7 @@ TEST_F(DiskOutput, SegmentsStartOnTheMixerClock) {
         ASSERT_EQ(mixer.deviceRate(), 48000);
         mixer.setSource(1, 1, 1.0f, 0.0f);
         const double now = performanceMs();
-        const std::vector<int16_t> beep = test::sine(1000, 48000, 12000, 20000);
+        const std::vector<int16_t> beep = testing::sine(1000, 48000, 12000, 20000);
         ASSERT_TRUE(mixer.queueSegment(1, 1, now + 300.0, std::vector<int16_t>(beep)));
         ASSERT_TRUE(mixer.queueSegment(1, 1, now + 800.0, std::vector<int16_t>(beep)));
         std::this_thread::sleep_for(std::chrono::milliseconds(1400));
@@ -167,14 +167,14 @@ TEST_F(DiskOutput, SourceOnTheRightIsLouderOnTheRight) {
 
     Scene scene;
     // 4 units to the right, at ear height: gain 0.65 x 0.9^2, pan 0.5
-    scene.entities = {test::audioEntity(1, 2, 1, 4, 0, 0.5f, 40)};
+    scene.entities = {testing::audioEntity(1, 2, 1, 4, 0, 0.5f, 40)};
     AudioSegment tone;
     tone.streamId = 2;
     tone.generation = 1;
     tone.seq = 0;
     tone.startMs = performanceMs() + 400.0;
     tone.duration = 1.0;
-    tone.data = test::readFixture("segment_tone_1s.ogg");
+    tone.data = testing::readFixture("segment_tone_1s.ogg");
     scene.audioSegments = {tone};
 
     const MoveState listener;

@@ -17,7 +17,7 @@
 #include "audio/mixer_core.h"
 #include "world/scene.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 
 // The mixer's rules and arithmetic without a device, recording every call.
 class OfflineMixer : public AudioSink {
@@ -138,4 +138,4 @@ inline double toneAmplitude(const std::vector<int16_t>& samples, double frequenc
     return 2.0 * std::sqrt(std::max(power, 0.0)) / (double(n) * 0.5);
 }
 
-}  // namespace vobu::test
+}  // namespace vobu::testing

@@ -43,11 +43,11 @@ const char* const kFixtures[] = {"segment_beep_250ms.ogg", "clip_stereo_22050_1s
 TEST(AudioMutation, SoundClipSurvivesDamagedStreams) {
     std::mt19937 random(1);
     for (const char* fixture : kFixtures) {
-        const std::vector<uint8_t> original = test::readFixture(fixture);
+        const std::vector<uint8_t> original = testing::readFixture(fixture);
         ASSERT_FALSE(original.empty());
         for (int round = 0; round < 150; ++round) {
-            test::OfflineMixer mixer(round % 2 ? 44100 : 48000);
-            test::SteppingClock clock;
+            testing::OfflineMixer mixer(round % 2 ? 44100 : 48000);
+            testing::SteppingClock clock;
             SoundClip clip(mixer, std::ref(clock));
             clip.init();
             if (clip.load(mutate(original, random), "k")) {
@@ -60,16 +60,16 @@ TEST(AudioMutation, SoundClipSurvivesDamagedStreams) {
 
 TEST(AudioMutation, SceneAudioSurvivesDamagedSegments) {
     std::mt19937 random(2);
-    test::OfflineMixer mixer(48000);
-    test::SteppingClock clock;
+    testing::OfflineMixer mixer(48000);
+    testing::SteppingClock clock;
     SceneAudio audio(mixer, std::ref(clock));
     audio.initialize();
     Scene scene;
-    scene.entities = {test::audioEntity(1, 1, 1)};
+    scene.entities = {testing::audioEntity(1, 1, 1)};
     const MoveState listener;
     uint32_t seq = 0;
     for (const char* fixture : kFixtures) {
-        const std::vector<uint8_t> original = test::readFixture(fixture);
+        const std::vector<uint8_t> original = testing::readFixture(fixture);
         for (int round = 0; round < 150; ++round) {
             AudioSegment segment;
             segment.streamId = 1;

@@ -10,8 +10,8 @@
 namespace vobu {
 namespace {
 
-using test::sine;
-using test::toneAmplitude;
+using testing::sine;
+using testing::toneAmplitude;
 
 struct BankCase {
     int rate;

@@ -11,8 +11,8 @@
 namespace vobu {
 namespace {
 
-using test::sine;
-using test::toneAmplitude;
+using testing::sine;
+using testing::toneAmplitude;
 
 struct CountCase {
     int channels;

@@ -11,10 +11,10 @@
 namespace vobu {
 namespace {
 
-using test::audioEntity;
-using test::OfflineMixer;
-using test::readFixture;
-using test::SteppingClock;
+using testing::audioEntity;
+using testing::OfflineMixer;
+using testing::readFixture;
+using testing::SteppingClock;
 
 AudioSegment segment(int stream, int generation, uint32_t seq, double startMs, double duration,
                      const char* fixture = "segment_2000ms.ogg") {
@@ -261,7 +261,7 @@ TEST(SceneAudio, DecodedSegmentKeepsItsTone) {
     const std::vector<int16_t>& out = rig.mixer.queueOf(1).front().samples;
     ASSERT_EQ(out.size(), 44100u);
     // -3 dB: 0.708 of full scale
-    EXPECT_NEAR(test::toneAmplitude(out, 1000, 44100, 2000, 42000), 23197, 1200);
+    EXPECT_NEAR(testing::toneAmplitude(out, 1000, 44100, 2000, 42000), 23197, 1200);
 }
 
 TEST(SceneAudio, RefusesSegmentsItCannotPlay) {

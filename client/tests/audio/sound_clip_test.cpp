@@ -9,9 +9,9 @@
 namespace vobu {
 namespace {
 
-using test::OfflineMixer;
-using test::readFixture;
-using test::SteppingClock;
+using testing::OfflineMixer;
+using testing::readFixture;
+using testing::SteppingClock;
 
 std::vector<int16_t> clipSamples(const SoundClip& clip) {
     const std::vector<uint8_t>& bytes = clip.samples();
@@ -89,7 +89,7 @@ TEST(SoundClip, DecodedSoundKeepsItsToneAndLevel) {
         ClipRig rig(48000);
         ASSERT_TRUE(rig.clip.load(readFixture(fixture), "k"));
         const std::vector<int16_t> samples = clipSamples(rig.clip);
-        EXPECT_NEAR(test::toneAmplitude(samples, 440, 48000, 4800, 43200), 16423, 800) << fixture;
+        EXPECT_NEAR(testing::toneAmplitude(samples, 440, 48000, 4800, 43200), 16423, 800) << fixture;
     }
 }
 

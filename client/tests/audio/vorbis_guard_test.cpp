@@ -47,7 +47,7 @@ struct GuardCase {
 };
 
 TEST(VorbisGuard, RefusesCommentHeadersTheDecoderCannotRecoverFrom) {
-    const std::vector<uint8_t> original = test::readFixture("segment_beep_250ms.ogg");
+    const std::vector<uint8_t> original = testing::readFixture("segment_beep_250ms.ogg");
     ASSERT_FALSE(original.empty());
     const CommentLayout layout = layoutOf(original);
     ASSERT_GE(getLe32(original, layout.countField), 0u);
@@ -80,18 +80,18 @@ TEST(VorbisGuard, RefusesCommentHeadersTheDecoderCannotRecoverFrom) {
 TEST(VorbisGuard, EveryFixtureThatDecodesPasses) {
     for (const char* fixture : {"clip_mono_22050_1s.ogg", "clip_stereo_22050_1s.ogg", "join_stereo_48000.ogg",
                                 "rate_8000.ogg", "rate_96000.ogg", "three_channels.ogg", "segment_2000ms.ogg"}) {
-        const std::vector<uint8_t> bytes = test::readFixture(fixture);
+        const std::vector<uint8_t> bytes = testing::readFixture(fixture);
         EXPECT_TRUE(vorbisHeadersSafe(bytes.data(), bytes.size())) << fixture;
     }
 }
 
 // The decoder library crashes on these; both loaders must refuse them first.
 TEST(VorbisGuard, LoadersRefuseAHugeCommentCount) {
-    std::vector<uint8_t> bytes = test::readFixture("segment_beep_250ms.ogg");
+    std::vector<uint8_t> bytes = testing::readFixture("segment_beep_250ms.ogg");
     putLe32(bytes, layoutOf(bytes).countField, 0x7fffffff);
 
-    test::OfflineMixer mixer(48000);
-    test::SteppingClock clock;
+    testing::OfflineMixer mixer(48000);
+    testing::SteppingClock clock;
     SoundClip clip(mixer, std::ref(clock));
     clip.init();
     EXPECT_FALSE(clip.load(bytes, "k"));
@@ -99,7 +99,7 @@ TEST(VorbisGuard, LoadersRefuseAHugeCommentCount) {
     SceneAudio audio(mixer, std::ref(clock));
     audio.initialize();
     Scene scene;
-    scene.entities = {test::audioEntity(1, 1, 1)};
+    scene.entities = {testing::audioEntity(1, 1, 1)};
     AudioSegment segment;
     segment.streamId = 1;
     segment.generation = 1;

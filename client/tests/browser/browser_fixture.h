@@ -24,7 +24,7 @@
 #include "support/recording_backend.h"
 #include "support/test_font.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 
 // One connection as the test sees it. What the server does (open, a
 // message, a hang-up) is queued and happens inside the next poll, as with
@@ -252,4 +252,4 @@ protected:
     uint32_t revision = 0;
 };
 
-}  // namespace vobu::test
+}  // namespace vobu::testing

@@ -10,7 +10,7 @@
 #include "support/recording_backend.h"
 #include "world/character_box.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 namespace {
 
 class ParadeTest : public ::testing::Test {
@@ -150,4 +150,4 @@ TEST_F(ParadeTest, AtMostTwoWalkersAreDrawnAFrameAndEveryPoseAdvances) {
 }
 
 }  // namespace
-}  // namespace vobu::test
+}  // namespace vobu::testing

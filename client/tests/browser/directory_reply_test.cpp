@@ -11,7 +11,7 @@
 #include "browser_fixture.h"
 #include "net/message_codec.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 namespace {
 
 using nlohmann::json;
@@ -206,4 +206,4 @@ TEST_F(BrowserTest, SavedAddressAlsoInTheDirectoryIsListedOnceWithTheDirectoryTi
 }
 
 }  // namespace
-}  // namespace vobu::test
+}  // namespace vobu::testing

@@ -10,7 +10,7 @@
 #include "browser/server_address_rules.h"
 #include "browser_fixture.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 namespace {
 
 using nlohmann::json;
@@ -163,4 +163,4 @@ TEST_F(AddServerTest, DeletedAddressThatTheDirectoryListsStaysAsTheDirectoryRow)
 }
 
 }  // namespace
-}  // namespace vobu::test
+}  // namespace vobu::testing

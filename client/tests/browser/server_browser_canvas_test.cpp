@@ -9,7 +9,7 @@
 #include "browser_fixture.h"
 #include "ui/palette.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 namespace {
 
 constexpr uint32_t kRing = 0xffa9bdce;
@@ -148,4 +148,4 @@ TEST_F(CanvasTest, CanvasQuadCoversTheVisiblePartWhereTheLayoutPutsIt) {
 }
 
 }  // namespace
-}  // namespace vobu::test
+}  // namespace vobu::testing

@@ -8,7 +8,7 @@
 
 #include "browser_fixture.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 namespace {
 
 class InputTest : public BrowserTest {
@@ -255,4 +255,4 @@ TEST_F(InputTest, FocusLossForgetsThePressAndTheLastClick) {
 }
 
 }  // namespace
-}  // namespace vobu::test
+}  // namespace vobu::testing

@@ -9,7 +9,7 @@
 
 #include "browser_fixture.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 namespace {
 
 const std::vector<std::string> kThree = {"ws://one.test/vobu", "ws://two.test/vobu", "ws://three.test/vobu"};
@@ -229,4 +229,4 @@ TEST_F(SubscriptionTest, AtMostOneStartPerFrame) {
 }
 
 }  // namespace
-}  // namespace vobu::test
+}  // namespace vobu::testing

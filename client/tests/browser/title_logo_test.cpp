@@ -9,7 +9,7 @@
 #include "browser/title_logo.h"
 #include "support/recording_backend.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 namespace {
 
 std::vector<uint8_t> logoEntry(uint32_t width, uint32_t height, size_t pixelBytes) {
@@ -144,4 +144,4 @@ TEST_F(LogoTest, OffsetsOfALargerDrawable) {
 }
 
 }  // namespace
-}  // namespace vobu::test
+}  // namespace vobu::testing

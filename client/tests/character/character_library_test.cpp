@@ -34,7 +34,7 @@ std::string fixture(const char* name) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-class Library : public test::StorageTest {
+class Library : public testing::StorageTest {
 protected:
     CharacterLibrary library;
 };

@@ -20,7 +20,7 @@ extern char** environ;
 namespace vobu {
 namespace {
 
-using SaveKill = test::StorageTest;
+using SaveKill = testing::StorageTest;
 
 // The saver's files carry one character whose name and paint agree.
 void expectWholeFile() {

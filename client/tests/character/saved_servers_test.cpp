@@ -55,7 +55,7 @@ TEST(SavedServers, DocumentIsCompact) {
     EXPECT_FALSE(buildSavedServersDocument({"ws://\xFF"}, out));
 }
 
-using SavedServersFile = test::StorageTest;
+using SavedServersFile = testing::StorageTest;
 
 TEST_F(SavedServersFile, WrittenAndReadBack) {
     EXPECT_TRUE(readSavedServers().empty());

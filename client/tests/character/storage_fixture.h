@@ -13,7 +13,7 @@
 
 #include "character/user_files.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 
 class StorageTest : public ::testing::Test {
 protected:
@@ -57,4 +57,4 @@ protected:
     std::string path;  // the characters file
 };
 
-}  // namespace vobu::test
+}  // namespace vobu::testing

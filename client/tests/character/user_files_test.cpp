@@ -8,7 +8,7 @@
 namespace vobu {
 namespace {
 
-using test::StorageTest;
+using testing::StorageTest;
 
 using UserFiles = StorageTest;
 

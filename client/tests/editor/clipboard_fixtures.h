@@ -10,7 +10,7 @@
 
 #include "editor/rgba_image.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 
 inline std::string clipboardFixturePath(const std::string& name) {
     return std::string(VOBU_SOURCE_DIR) + "/client/tests/editor/fixtures/clipboard/" + name;
@@ -28,4 +28,4 @@ inline RgbaImage fixtureImage(const std::string& name, int width, int height) {
 // The top-left 64 x 64 of the 200 x 100 picture, alpha 255.
 inline RgbaImage pictureCorner() { return fixtureImage("picture_200x100_corner.rgba", 64, 64); }
 
-}  // namespace vobu::test
+}  // namespace vobu::testing

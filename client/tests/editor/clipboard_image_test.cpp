@@ -11,8 +11,8 @@
 namespace vobu {
 namespace {
 
-using test::pictureCorner;
-using test::readClipboardFixture;
+using testing::pictureCorner;
+using testing::readClipboardFixture;
 
 // A clipboard in memory: what a copy offered, and what another program
 // offers for a paste.
@@ -75,7 +75,7 @@ protected:
     FakeClipboard clipboard;
 };
 
-RgbaImage threeByTwo() { return test::fixtureImage("copy_3x2.rgba", 3, 2); }
+RgbaImage threeByTwo() { return testing::fixtureImage("copy_3x2.rgba", 3, 2); }
 
 // Decodes with libspng directly: the PNG form must be 8-bit RGB.
 RgbaImage decodeRgbPng(const std::vector<uint8_t>& png) {

@@ -33,8 +33,8 @@ namespace vobu {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using test::clipboardFixturePath;
-using test::readClipboardFixture;
+using testing::clipboardFixturePath;
+using testing::readClipboardFixture;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
@@ -160,7 +160,7 @@ protected:
     ImageClipboardCalls calls_;
 };
 
-RgbaImage threeByTwo() { return test::fixtureImage("copy_3x2.rgba", 3, 2); }
+RgbaImage threeByTwo() { return testing::fixtureImage("copy_3x2.rgba", 3, 2); }
 
 RgbaImage pattern(int width, int height) {
     RgbaImage image{width, height, std::vector<uint8_t>(size_t(width) * height * 4)};
@@ -238,7 +238,7 @@ TEST_F(ClipboardXvfb, PngOfferedByAnotherProgramPastesAsItsCorner) {
     EXPECT_EQ(status, "");
     ASSERT_EQ(image.width, 64);
     ASSERT_EQ(image.height, 64);
-    EXPECT_EQ(image.pixels, test::pictureCorner().pixels);
+    EXPECT_EQ(image.pixels, testing::pictureCorner().pixels);
 }
 
 TEST_F(ClipboardXvfb, BitmapOfferedByAnotherProgramPastesAsItsCorner) {
@@ -248,7 +248,7 @@ TEST_F(ClipboardXvfb, BitmapOfferedByAnotherProgramPastesAsItsCorner) {
     pasteImageFromClipboard();
     auto [image, status] = take();
     EXPECT_EQ(status, "");
-    EXPECT_EQ(image.pixels, test::pictureCorner().pixels);
+    EXPECT_EQ(image.pixels, testing::pictureCorner().pixels);
 }
 
 TEST_F(ClipboardXvfb, TextOnlyIsNotABitmap) {

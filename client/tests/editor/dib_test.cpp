@@ -10,8 +10,8 @@
 namespace vobu {
 namespace {
 
-using test::pictureCorner;
-using test::readClipboardFixture;
+using testing::pictureCorner;
+using testing::readClipboardFixture;
 
 std::vector<uint8_t> dibOf(const std::string& bmpFixture) {
     std::vector<uint8_t> file = readClipboardFixture(bmpFixture);
@@ -38,7 +38,7 @@ void expectSameImage(const RgbaImage& got, const RgbaImage& want) {
 }
 
 TEST(DibWriter, ThreeByTwoIsTheBottomRowFirstWithPaddedRows) {
-    const RgbaImage image = test::fixtureImage("copy_3x2.rgba", 3, 2);
+    const RgbaImage image = testing::fixtureImage("copy_3x2.rgba", 3, 2);
     const std::vector<uint8_t> dib = writeDib(image);
     EXPECT_EQ(dib.size(), 40u + 2 * 12);
     EXPECT_EQ(dib, dibOf("copy_3x2.bmp"));
@@ -66,7 +66,7 @@ TEST(DibReader, SmallImageKeepsItsSizeAndSkipsRowPadding) {
     const std::vector<uint8_t> dib = dibOf("copy_3x2.bmp");
     RgbaImage image;
     ASSERT_TRUE(readDib(dib.data(), dib.size(), image));
-    RgbaImage want = test::fixtureImage("copy_3x2.rgba", 3, 2);
+    RgbaImage want = testing::fixtureImage("copy_3x2.rgba", 3, 2);
     for (size_t i = 3; i < want.pixels.size(); i += 4) want.pixels[i] = 255;
     expectSameImage(image, want);
 }

@@ -19,7 +19,7 @@
 
 namespace vobu::testing {
 
-class EditorFixture : public vobu::test::StorageTest {
+class EditorFixture : public vobu::testing::StorageTest {
 public:
     // The table cases reach the folder helpers through the fixture.
     using StorageTest::block;

@@ -10,8 +10,8 @@
 namespace vobu {
 namespace {
 
-using test::encodeBase64;
-using test::entryFor;
+using testing::encodeBase64;
+using testing::entryFor;
 
 std::vector<uint8_t> walkMeshBytes() { return mapkit::writeWalkMesh(mapkit::flatFloor()); }
 
@@ -28,7 +28,7 @@ ManifestEntry textureEntry(const std::string& id, int material, const std::vecto
 }
 
 ManifestEntry skinEntry(const std::string& id, int player, const std::string& document, int generation = 1) {
-    ManifestEntry entry = entryFor(id, AssetSkin, test::bytesOf(document));
+    ManifestEntry entry = entryFor(id, AssetSkin, testing::bytesOf(document));
     entry.playerId = player;
     entry.generation = generation;
     return entry;
@@ -42,8 +42,8 @@ struct Game {
     std::map<std::string, std::vector<uint8_t>> bytes;
 
     explicit Game(std::vector<std::pair<ManifestEntry, std::vector<uint8_t>>> assets) {
-        scene.localPlayerId = test::kLocalId;
-        assets.push_back({test::joinSoundEntry(), test::patternBytes(10, 9)});
+        scene.localPlayerId = testing::kLocalId;
+        assets.push_back({testing::joinSoundEntry(), testing::patternBytes(10, 9)});
         for (auto& [entry, data] : assets) {
             scene.manifest.push_back(entry);
             bytes[entry.id] = data;
@@ -74,11 +74,11 @@ TEST(ApplyAssets, EachKindReachesItsReader) {
     const auto walk = walkMeshBytes();
     const auto mesh = renderMeshBytes();
     const auto texture = textureBytes(8);
-    const auto skin = test::skinDocument("p8", 8, 0x112233);
+    const auto skin = testing::skinDocument("p8", 8, 0x112233);
     Game game({{entryFor("walk", AssetWalkMesh, walk), walk},
                {entryFor("mesh", AssetMesh, mesh), mesh},
                {textureEntry("tex", 1, texture), texture},
-               {skinEntry("skin", 8, skin, 4), test::bytesOf(skin)}});
+               {skinEntry("skin", 8, skin, 4), testing::bytesOf(skin)}});
     for (const char* id : {"walk", "mesh", "tex", "skin", "player-join"}) game.deliver(id);
     EXPECT_EQ(game.apply(), "applied");
 
@@ -137,33 +137,33 @@ TEST(ApplyAssets, OnlyCompleteAssetsInManifestOrder) {
 }
 
 TEST(ApplyAssets, SkinRules) {
-    const auto skin = test::skinDocument("p8");
-    const auto coarse = test::skinDocument("p8", 1);
+    const auto skin = testing::skinDocument("p8");
+    const auto coarse = testing::skinDocument("p8", 1);
 
-    Game departed({{skinEntry("skin", 8, skin), test::bytesOf(skin)}});
+    Game departed({{skinEntry("skin", 8, skin), testing::bytesOf(skin)}});
     departed.scene.departedSkinOwners.insert(8);
     departed.deliver("skin");
     EXPECT_EQ(departed.apply(), "applied");
     EXPECT_EQ(departed.scene.characters.count(8), 0u);
     EXPECT_EQ(departed.scene.appliedAssets.count("skin"), 1u);
 
-    Game scaleOne({{skinEntry("skin", 8, coarse), test::bytesOf(coarse)}});
+    Game scaleOne({{skinEntry("skin", 8, coarse), testing::bytesOf(coarse)}});
     scaleOne.deliver("skin");
     EXPECT_EQ(scaleOne.apply(), "ERR_BAD_SPAWN_SKIN");
     EXPECT_TRUE(scaleOne.scene.characters.empty());
     EXPECT_EQ(scaleOne.scene.appliedAssets.count("skin"), 0u);
 
-    Game ownSkin({{skinEntry("skin", test::kLocalId, skin), test::bytesOf(skin)}});
+    Game ownSkin({{skinEntry("skin", testing::kLocalId, skin), testing::bytesOf(skin)}});
     ownSkin.deliver("skin");
     EXPECT_EQ(ownSkin.apply(), "ERR_BAD_SPAWN_SKIN");
 
     const std::string broken = "{\"format\":\"rgb24-rle\"";
-    Game notADocument({{skinEntry("skin", 8, broken), test::bytesOf(broken)}});
+    Game notADocument({{skinEntry("skin", 8, broken), testing::bytesOf(broken)}});
     notADocument.deliver("skin");
     EXPECT_EQ(notADocument.apply(), "ERR_BAD_SERVER_MESSAGE");
 
     // A skin after a "character" message replaces it and counts up.
-    Game earlier({{skinEntry("skin", 8, skin, 6), test::bytesOf(skin)}});
+    Game earlier({{skinEntry("skin", 8, skin, 6), testing::bytesOf(skin)}});
     earlier.scene.characters[8] = Character();
     earlier.scene.characterRevisions[8] = 1;
     earlier.scene.characterGenerations[8] = 1;

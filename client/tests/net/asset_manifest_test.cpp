@@ -23,11 +23,11 @@ std::string failureOf(const json& assets, bool added) {
 }
 
 json sound(const std::string& id) {
-    return {{"id", id}, {"revision", test::fakeHash()}, {"bytes", 10}, {"kind", "audio"}};
+    return {{"id", id}, {"revision", testing::fakeHash()}, {"bytes", 10}, {"kind", "audio"}};
 }
 
 json texture(const std::string& id, int material) {
-    return {{"id", id}, {"revision", test::fakeHash()}, {"bytes", 10}, {"kind", "texture"}, {"material", material}};
+    return {{"id", id}, {"revision", testing::fakeHash()}, {"bytes", 10}, {"kind", "texture"}, {"material", material}};
 }
 
 TEST(ParseManifestEntry, ReadsEveryFieldWithItsDefault) {

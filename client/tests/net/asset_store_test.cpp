@@ -10,9 +10,9 @@
 namespace vobu {
 namespace {
 
-using test::encodeBase64;
-using test::entryFor;
-using test::patternBytes;
+using testing::encodeBase64;
+using testing::entryFor;
+using testing::patternBytes;
 
 std::string failureOf(const std::function<void()>& action) {
     try {
@@ -27,7 +27,8 @@ std::string failureOf(const std::function<void()>& action) {
 
 ManifestEntry joinSound() { return entryFor(kJoinSoundAssetId, AssetAudio, patternBytes(10, 9)); }
 
-ManifestEntry sized(const std::string& id, int32_t kind, uint32_t bytes, const std::string& hash = test::fakeHash()) {
+ManifestEntry sized(const std::string& id, int32_t kind, uint32_t bytes,
+                    const std::string& hash = testing::fakeHash()) {
     ManifestEntry entry;
     entry.id = id;
     entry.kind = kind;
@@ -378,7 +379,7 @@ TEST(AssetStoreAccess, DataOfIncompleteOrAbsentEntries) {
     EXPECT_EQ(failureOf([&] { store.data("a"); }), "ERR_ASSET_INCOMPLETE");
     EXPECT_EQ(failureOf([&] { store.data("nope"); }), "out_of_range");
     EXPECT_EQ(failureOf([&] { store.hashOf("nope"); }), "out_of_range");
-    EXPECT_EQ(store.hashOf("a"), test::fakeHash());
+    EXPECT_EQ(store.hashOf("a"), testing::fakeHash());
     EXPECT_FALSE(store.isComplete("nope"));
 }
 

@@ -62,7 +62,7 @@ TEST(DecodeAssetBase64, RoundTripsEveryLengthAndByte) {
     for (size_t size = 1; size <= 200; ++size) {
         std::vector<uint8_t> bytes(size);
         for (auto& b : bytes) b = uint8_t(random());
-        ASSERT_EQ(decodeAssetBase64(test::encodeBase64(bytes), 200), bytes) << size;
+        ASSERT_EQ(decodeAssetBase64(testing::encodeBase64(bytes), 200), bytes) << size;
     }
 }
 
@@ -98,16 +98,18 @@ TEST(DecodeAssetBase64, RefusesEachRuleWithItsCode) {
 
 TEST(DecodeAssetBase64, ChunkLimitsAreInclusive) {
     // 16384 characters decoding to exactly 12288 bytes is the largest chunk.
-    const auto full = test::patternBytes(12288);
-    const std::string text = test::encodeBase64(full);
+    const auto full = testing::patternBytes(12288);
+    const std::string text = testing::encodeBase64(full);
     ASSERT_EQ(text.size(), 16384u);
     EXPECT_EQ(decodeAssetBase64(text, kMaxAssetChunkBytes), full);
     // 16384 characters that decode to 12287 or 12286 bytes are fine too.
-    EXPECT_EQ(decodeAssetBase64(test::encodeBase64(test::patternBytes(12287)), kMaxAssetChunkBytes).size(), 12287u);
+    EXPECT_EQ(decodeAssetBase64(testing::encodeBase64(testing::patternBytes(12287)), kMaxAssetChunkBytes).size(),
+              12287u);
     // The audio segment limit: 32768 bytes are 43692 characters.
-    const std::string audio = test::encodeBase64(test::patternBytes(32768));
+    const std::string audio = testing::encodeBase64(testing::patternBytes(32768));
     EXPECT_EQ(decodeAssetBase64(audio, kMaxAudioSegmentBytes).size(), 32768u);
-    EXPECT_EQ(failureOf(test::encodeBase64(test::patternBytes(32769)), kMaxAudioSegmentBytes), "ERR_BAD_ASSET_CHUNK");
+    EXPECT_EQ(failureOf(testing::encodeBase64(testing::patternBytes(32769)), kMaxAudioSegmentBytes),
+              "ERR_BAD_ASSET_CHUNK");
     // With maxBytes 4 a text of 8 characters is allowed by length, but
     // more than 4 decoded bytes are not.
     EXPECT_EQ(decodeAssetBase64("Zm9vYg==", 5).size(), 4u);

@@ -24,7 +24,7 @@ namespace vobu {
 namespace {
 
 using nlohmann::json;
-using namespace vobu::test;
+using namespace vobu::testing;
 
 constexpr const char* kChallenge = "00112233445566778899aabbccddeeff";
 constexpr double kStartMs = 100000;

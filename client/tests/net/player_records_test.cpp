@@ -11,8 +11,8 @@ namespace vobu {
 namespace {
 
 using nlohmann::json;
-using test::kLocalId;
-using test::Session;
+using testing::kLocalId;
+using testing::Session;
 
 class PlayerRecords : public ::testing::Test {
 protected:

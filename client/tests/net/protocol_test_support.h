@@ -11,7 +11,7 @@
 #include "net/sha256.h"
 #include "world/manifest_entry.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 
 inline std::string encodeBase64(const std::vector<uint8_t>& bytes) {
     return vobu::encodeBase64(bytes.data(), bytes.size());
@@ -52,4 +52,4 @@ inline nlohmann::json entryJson(const ManifestEntry& entry) {
     return value;
 }
 
-}  // namespace vobu::test
+}  // namespace vobu::testing

@@ -8,9 +8,9 @@ namespace vobu {
 namespace {
 
 using nlohmann::json;
-using test::kLocalId;
-using test::kNowMs;
-using test::Session;
+using testing::kLocalId;
+using testing::kNowMs;
+using testing::Session;
 
 TEST(ServerMessageEffects, WelcomeBuildsANewScene) {
     Session session;
@@ -19,7 +19,7 @@ TEST(ServerMessageEffects, WelcomeBuildsANewScene) {
     session.scene.characters[40] = Character();
     session.scene.players.push_back(Player{});
 
-    json welcome = test::welcomeJson(session.character);
+    json welcome = testing::welcomeJson(session.character);
     welcome["movement"]["height"] = 1.5;
     welcome["movement"]["halfDepth"] = 0.4;
     welcome["map"]["ambient"] = {{"level", 0.5}, {"color", "#FF0000"}};
@@ -55,7 +55,7 @@ TEST(ServerMessageEffects, WelcomeBuildsANewScene) {
 
     // Without "height" and "ambient": the defaults.
     Session plain;
-    plain.handle(test::welcomeJson(plain.character));
+    plain.handle(testing::welcomeJson(plain.character));
     EXPECT_EQ(plain.scene.movement.height, 1.28);
     EXPECT_FLOAT_EQ(plain.scene.ambient.r, 0.48f);
 }
@@ -64,7 +64,7 @@ TEST(ServerMessageEffects, AFailedWelcomeLeavesTheSceneAlone) {
     Session session;
     session.welcome();
     session.scene.chat.push_back(ChatEntry{});
-    json bad = test::welcomeJson(session.character);
+    json bad = testing::welcomeJson(session.character);
     bad["character"]["id"] = "other";
     EXPECT_EQ(session.outcome(bad), "ERR_CHARACTER_MISMATCH");
     EXPECT_EQ(session.scene.chat.size(), 1u);
@@ -162,14 +162,14 @@ TEST(ServerMessageEffects, EntitiesReplaceTheListAndAudioSegmentsQueue) {
                               {"seq", seq},
                               {"playIn", -20},
                               {"duration", 0.5},
-                              {"data", test::encodeBase64(test::patternBytes(seq * 10))}};
+                              {"data", testing::encodeBase64(testing::patternBytes(seq * 10))}};
         EXPECT_EQ(session.handle(segment), ServerMessageKind::None);
     }
     const auto& queue = session.scene.audioSegments;
     ASSERT_EQ(queue.size(), 8u);  // the ninth pushed out the first
     EXPECT_EQ(queue.front().seq, 2u);
     EXPECT_EQ(queue.back().seq, 9u);
-    EXPECT_EQ(queue.back().data, test::patternBytes(90));
+    EXPECT_EQ(queue.back().data, testing::patternBytes(90));
     EXPECT_EQ(queue.back().startMs, kNowMs - 20);
     EXPECT_EQ(queue.back().duration, 0.5);
 
@@ -207,9 +207,9 @@ TEST(ServerMessageEffects, JoinedAndLeftPlayers) {
     EXPECT_TRUE(early.scene.joinedPlayers.empty());
 
     Session session;
-    session.welcome({test::joinSoundEntry(), [] {
+    session.welcome({testing::joinSoundEntry(), [] {
                          ManifestEntry skin =
-                             test::entryFor("skin-8", AssetSkin, test::bytesOf(test::skinDocument("p8")));
+                             testing::entryFor("skin-8", AssetSkin, testing::bytesOf(testing::skinDocument("p8")));
                          skin.playerId = 8;
                          return skin;
                      }()});
@@ -320,20 +320,20 @@ TEST(ServerMessageEffects, SnapshotKeepsTheFirstEntryOfEachPlayer) {
 
 TEST(ServerMessageEffects, ChunksAndAddedTexturesReachTheStoreAndTheScene) {
     Session session;
-    const auto joinBytes = test::patternBytes(10, 9);
+    const auto joinBytes = testing::patternBytes(10, 9);
     session.welcome();
     EXPECT_EQ(session.handle(json{{"type", "assetChunk"},
                                   {"id", "player-join"},
                                   {"offset", 0},
-                                  {"data", test::encodeBase64(joinBytes)},
+                                  {"data", testing::encodeBase64(joinBytes)},
                                   {"done", true}}),
               ServerMessageKind::AssetChunk);
     EXPECT_TRUE(session.assets.isComplete("player-join"));
     EXPECT_EQ(session.scene.appliedAssets, (std::set<std::string>{"player-join"}));
 
-    ManifestEntry extra = test::entryFor("extra", AssetTexture, test::patternBytes(30), false);
+    ManifestEntry extra = testing::entryFor("extra", AssetTexture, testing::patternBytes(30), false);
     extra.material = 4;
-    EXPECT_EQ(session.handle(json{{"type", "assetManifest"}, {"assets", {test::entryJson(extra)}}}),
+    EXPECT_EQ(session.handle(json{{"type", "assetManifest"}, {"assets", {testing::entryJson(extra)}}}),
               ServerMessageKind::AssetManifest);
     ASSERT_EQ(session.scene.manifest.size(), 2u);
     EXPECT_EQ(session.scene.manifest[1].id, "extra");

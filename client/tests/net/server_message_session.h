@@ -13,7 +13,7 @@
 #include "net/protocol_test_support.h"
 #include "net/server_messages.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 
 using nlohmann::json;
 
@@ -99,4 +99,4 @@ struct Session {
     void completeJoinSound() { sendAsset("player-join", patternBytes(10, 9)); }
 };
 
-}  // namespace vobu::test
+}  // namespace vobu::testing

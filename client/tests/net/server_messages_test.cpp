@@ -11,7 +11,7 @@ namespace vobu {
 namespace {
 
 using nlohmann::json;
-using test::Session;
+using testing::Session;
 
 json patched(json message, const std::string& pointer, const json& value) {
     message[json::json_pointer(pointer)] = value;
@@ -78,7 +78,7 @@ json segment() {
             {"seq", 1},
             {"playIn", 100},
             {"duration", 1.5},
-            {"data", test::encodeBase64(test::patternBytes(300))}};
+            {"data", testing::encodeBase64(testing::patternBytes(300))}};
 }
 
 json chatLine(const std::string& text) { return {{"type", "chat"}, {"text", text}}; }
@@ -110,8 +110,9 @@ json challengeJson(const std::string& text, int difficulty) {
 json optionalTextures(int count) {
     json list = json::array();
     for (int i = 0; i < count; ++i) {
-        ManifestEntry entry = test::entryFor("extra" + std::to_string(i), AssetTexture, test::patternBytes(20), false);
-        list.push_back(test::entryJson(entry));
+        ManifestEntry entry =
+            testing::entryFor("extra" + std::to_string(i), AssetTexture, testing::patternBytes(20), false);
+        list.push_back(testing::entryJson(entry));
     }
     return {{"type", "assetManifest"}, {"assets", list}};
 }
@@ -130,14 +131,14 @@ void runCases(const std::vector<RejectionCase>& cases) {
     }
 }
 
-const Character kLocal = test::localCharacter();
-const json kWelcome = test::welcomeJson(kLocal);
+const Character kLocal = testing::localCharacter();
+const json kWelcome = testing::welcomeJson(kLocal);
 
 TEST(ServerMessageRules, Welcome) {
     json sixtyEight = json::array();
     for (int i = 0; i < 68; ++i)
         sixtyEight.push_back(
-            test::entryJson(test::entryFor("s" + std::to_string(i), AssetAudio, test::patternBytes(4))));
+            testing::entryJson(testing::entryFor("s" + std::to_string(i), AssetAudio, testing::patternBytes(4))));
     runCases({
         {"valid", Stage::Fresh, kWelcome, "accepted"},
         {"protocol 1.0", Stage::Fresh, patched(kWelcome, "/protocol", 1.0), "accepted"},
@@ -245,7 +246,7 @@ TEST(ServerMessageRules, AssetsAndChunks) {
     const json chunk = {{"type", "assetChunk"},
                         {"id", "player-join"},
                         {"offset", 0},
-                        {"data", test::encodeBase64(test::patternBytes(10, 9))},
+                        {"data", testing::encodeBase64(testing::patternBytes(10, 9))},
                         {"done", true}};
     runCases({
         {"manifest with assets missing", Stage::Welcomed, optionalTextures(1), "ERR_UNEXPECTED_MANIFEST"},
@@ -270,7 +271,7 @@ TEST(ServerMessageRules, AssetsAndChunks) {
         {"chunk of 16388 characters", Stage::Welcomed, patched(chunk, "/data", repeat('A', 16388)),
          "ERR_BAD_ASSET_CHUNK"},
         {"chunk too long for the asset", Stage::Welcomed,
-         patched(chunk, "/data", test::encodeBase64(test::patternBytes(11))), "ERR_MORE_BYTES_THAN_EXPECTED"},
+         patched(chunk, "/data", testing::encodeBase64(testing::patternBytes(11))), "ERR_MORE_BYTES_THAN_EXPECTED"},
     });
 }
 
@@ -348,10 +349,10 @@ TEST(ServerMessageRules, AudioSegments) {
         {"other generation with bad data", Stage::WithEntities, patched(patched(good, "/generation", 3), "/data", 5),
          "accepted"},
         {"bad data", Stage::WithEntities, patched(good, "/data", "!!!!"), "ERR_BAD_ASSET_BASE64"},
-        {"32768 bytes", Stage::WithEntities, patched(good, "/data", test::encodeBase64(test::patternBytes(32768))),
-         "accepted"},
-        {"32769 bytes", Stage::WithEntities, patched(good, "/data", test::encodeBase64(test::patternBytes(32769))),
-         "ERR_BAD_ASSET_CHUNK"},
+        {"32768 bytes", Stage::WithEntities,
+         patched(good, "/data", testing::encodeBase64(testing::patternBytes(32768))), "accepted"},
+        {"32769 bytes", Stage::WithEntities,
+         patched(good, "/data", testing::encodeBase64(testing::patternBytes(32769))), "ERR_BAD_ASSET_CHUNK"},
         {"without data", Stage::WithEntities, without(good, "/data"), "ERR_BAD_SERVER_MESSAGE"},
     });
 }

@@ -12,7 +12,7 @@
 
 #include "net/socket_transport.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 
 using nlohmann::json;
 
@@ -87,4 +87,4 @@ private:
     Wire& wire_;
 };
 
-}  // namespace vobu::test
+}  // namespace vobu::testing

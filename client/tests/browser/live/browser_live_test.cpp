@@ -13,7 +13,7 @@
 #include "platform/performance_clock.h"
 #include "server_runner.h"
 
-namespace vobu::test {
+namespace vobu::testing {
 namespace {
 
 using testserver::DirectoryReply;
@@ -92,4 +92,4 @@ TEST_F(LiveBrowserTest, SavedServerThatAnswersAndHangsUpWaitsBeforeItIsAskedAgai
 }
 
 }  // namespace
-}  // namespace vobu::test
+}  // namespace vobu::testing
