@@ -97,8 +97,14 @@ bool GameOverlay::handleKeyDown(const SDL_KeyboardEvent& key) {
             stopTextInput();
             chatOpen = false;
             typing = false;
-            focus = shift ? 2 : 1;
-            dirty = true;
+            // A line opened by Return or "/" leaves the focus where it was:
+            // from none it goes on as from the line itself.
+            if (focus < 0) {
+                focus = shift ? 2 : 1;
+                dirty = true;
+            } else {
+                moveFocus(shift);
+            }
             return true;
         }
         handleChatKey(key);

@@ -336,6 +336,25 @@ TEST_F(OverlayFocus, TabFromALineOpenedWithSlashGoesToCharacters) {
     EXPECT_EQ(overlay.focus, 1);
 }
 
+TEST_F(OverlayFocus, TabFromALineOpenedOverAFocusedButtonMovesOneStep) {
+    struct Case {
+        int startFocus;
+        uint16_t mod;
+        int expected;
+    };
+    const Case cases[] = {{1, 0, 2}, {1, KMOD_LSHIFT, 0}, {2, KMOD_LSHIFT, 1}, {2, 0, 0}};
+    for (const Case& c : cases) {
+        overlay.reset();
+        overlay.focus = c.startFocus;
+        tap(SDLK_SLASH, SDL_SCANCODE_SLASH);
+        ASSERT_TRUE(overlay.typing);
+        ASSERT_EQ(overlay.focus, c.startFocus) << "the slash keeps the button's focus";
+        tap(SDLK_TAB, SDL_SCANCODE_TAB, c.mod);
+        EXPECT_EQ(overlay.focus, c.expected) << "from " << c.startFocus << " mod " << c.mod;
+        EXPECT_EQ(overlay.typing, c.expected == 0) << "from " << c.startFocus << " mod " << c.mod;
+    }
+}
+
 TEST_F(OverlayFocus, RepeatedTabDoesNotMove) {
     tap(SDLK_TAB, SDL_SCANCODE_TAB);
     tap(SDLK_TAB, SDL_SCANCODE_TAB);
