@@ -99,12 +99,8 @@ bool GameOverlay::handleKeyDown(const SDL_KeyboardEvent& key) {
             typing = false;
             // A line opened by Return or "/" leaves the focus where it was:
             // from none it goes on as from the line itself.
-            if (focus < 0) {
-                focus = shift ? 2 : 1;
-                dirty = true;
-            } else {
-                moveFocus(shift);
-            }
+            if (focus < 0) focus = 0;
+            moveFocus(shift);
             return true;
         }
         handleChatKey(key);
