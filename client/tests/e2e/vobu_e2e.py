@@ -350,26 +350,33 @@ class Client:
 
     def screenshot(self, label=None):
         """The whole screen as an Image; with a label also kept as a PNG."""
-        data = self._x("import", "-window", "root", "-depth", "8", "ppm:-")
-        path = None
-        if label:
-            path = os.path.join(artifacts_dir(), f"{label}.png")
-            subprocess.run(["convert", "ppm:-", path], input=data, check=True)
-        return read_ppm(data, path)
+        data = self._grab()
+        return read_ppm(data, self._keep(data, label))
+
+    def _grab(self):
+        return self._x("import", "-window", "root", "-depth", "8", "ppm:-")
+
+    @staticmethod
+    def _keep(data, label):
+        if not label:
+            return None
+        path = os.path.join(artifacts_dir(), f"{label}.png")
+        subprocess.run(["convert", "ppm:-", path], input=data, check=True)
+        return path
 
     def wait_for_picture(self, predicate, timeout=20, label=None):
-        """Screenshots until predicate(image) holds; returns that image."""
+        """Screenshots until predicate(image) holds; returns that image (the
+        very one the predicate saw: the world moves on between two shots)."""
         deadline = time.monotonic() + timeout
-        shot = None
+        data = None
         while time.monotonic() < deadline:
-            shot = self.screenshot()
+            data = self._grab()
+            shot = read_ppm(data)
             if predicate(shot):
-                if label:
-                    return self.screenshot(label)
-                return shot
+                return read_ppm(data, self._keep(data, label))
             time.sleep(0.2)
-        if label and shot is not None:
-            self.screenshot(label + "-timeout")
+        if data is not None:
+            self._keep(data, label and label + "-timeout")
         raise TimeoutError("the expected picture did not appear")
 
 
