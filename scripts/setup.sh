@@ -15,7 +15,8 @@ packages=(
   zenity
   # glyphs for the asset package
   unifont
-  # tests and benchmarks
+  # tests and benchmarks; the format check
+  clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xdotool x11-utils x11-apps imagemagick xauth libgl1-mesa-dri

@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
+# A file that .clang-format would change fails the run before anything builds.
+./scripts/check-format.sh
 ./scripts/build.sh build
 (cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
 # The readers of untrusted bytes once more under AddressSanitizer and

@@ -55,7 +55,7 @@ TEST(ApplicationEvents, KeyUpReleasesAndFocusLossReleasesAll) {
         EXPECT_FALSE(key);
     }
     // A scancode beyond the table is ignored, not written past it.
-    app.noteEvent(keyUp(SDL_Scancode(512)));
+    app.noteEvent(keyEvent(false, SDLK_w, SDL_Scancode(512)));
 }
 
 }  // namespace

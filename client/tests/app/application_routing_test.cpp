@@ -19,14 +19,6 @@ namespace {
 using nlohmann::json;
 using namespace vobu::testing;
 
-// A key event with its key code set, as SDL delivers it with a keyboard
-// layout (the builders look the code up, which needs SDL's video).
-SDL_Event keyEvent(bool down, SDL_Keycode sym, SDL_Scancode code) {
-    SDL_Event event = down ? keyDown(code) : keyUp(code);
-    event.key.keysym.sym = sym;
-    return event;
-}
-
 class RoutingTest : public FrameTest {
 protected:
     // From the title screen into a game that is shown.

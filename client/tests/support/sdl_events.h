@@ -5,24 +5,21 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+
+#include "support/us_keymap.h"
 
 namespace vobu::testing {
 
-inline SDL_Event keyDown(SDL_Scancode code, bool repeat = false) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.state = SDL_PRESSED;
-    e.key.repeat = repeat ? 1 : 0;
-    e.key.keysym.scancode = code;
-    e.key.keysym.sym = SDL_GetKeyFromScancode(code);
-    return e;
-}
-
-// A key by its key code, with the scancode only where the code under test
-// reads it.
+// A key by its key code and scancode, both as SDL fills them with the US
+// layout. Either may be left out: the other one is looked up in the table,
+// and a key the table does not know fails the test instead of quietly
+// carrying a zero.
 inline SDL_Event keyEvent(bool down, SDL_Keycode sym, SDL_Scancode code = SDL_SCANCODE_UNKNOWN, uint16_t mod = 0,
                           bool repeat = false) {
+    if (code == SDL_SCANCODE_UNKNOWN) code = usScancodeForKey(sym);
+    if (sym == SDLK_UNKNOWN) sym = usKeyForScancode(code);
     SDL_Event e{};
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
@@ -33,14 +30,11 @@ inline SDL_Event keyEvent(bool down, SDL_Keycode sym, SDL_Scancode code = SDL_SC
     return e;
 }
 
-inline SDL_Event keyUp(SDL_Scancode code) {
-    SDL_Event e{};
-    e.type = SDL_KEYUP;
-    e.key.state = SDL_RELEASED;
-    e.key.keysym.scancode = code;
-    e.key.keysym.sym = SDL_GetKeyFromScancode(code);
-    return e;
+inline SDL_Event keyDown(SDL_Scancode code, bool repeat = false) {
+    return keyEvent(true, usKeyForScancode(code), code, 0, repeat);
 }
+
+inline SDL_Event keyUp(SDL_Scancode code) { return keyEvent(false, usKeyForScancode(code), code); }
 
 inline SDL_Event mouseMotion(int x, int y, int xrel = 0, int yrel = 0) {
     SDL_Event e{};

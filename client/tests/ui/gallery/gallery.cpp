@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "app/asset_package.h"
-#include "ui/resize_badge.h"
 #include "ui/canvas_view.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
 #include "ui/label_sprite.h"
 #include "ui/list_box.h"
 #include "ui/palette.h"
+#include "ui/resize_badge.h"
 #include "ui/text.h"
 #include "ui/text_field.h"
 #include "ui/ui_canvas.h"
