@@ -43,7 +43,7 @@ void GameOverlay::closeChat() {
     focus = -1;
     chatOpen = false;
     typing = false;
-    selecting = false;
+    chatController.endDrag();
     scrollDragging = false;
     dropButtonPresses();
     dirty = true;
@@ -70,7 +70,7 @@ void GameOverlay::reset() {
     // Lines not yet taken belong to the game that ends here.
     outgoing.clear();
     scroll = 0;
-    hScroll = 0;
+    chatController.scroll = 0;
     seenChatRevision = -1;
     logLines.clear();
     nameRegions.clear();
@@ -123,7 +123,7 @@ void GameOverlay::sendLine() {
     chatField.setText("");
     restartTextInput();
     scroll = 0;
-    hScroll = 0;
+    chatController.scroll = 0;
 }
 
 void GameOverlay::restartTextInput() {
@@ -144,7 +144,7 @@ void GameOverlay::browseHistory(int direction) {
         --historyPos;
         chatField.setText(history[historyPos]);
     }
-    hScroll = 0;
+    chatController.scroll = 0;
     restartTextInput();
     dirty = true;
 }
@@ -154,22 +154,16 @@ int GameOverlay::whisperPrefixWidth() const {
     return textWidth(*font, fitText(*font, whisperName, 224), false) + 40;
 }
 
-int GameOverlay::caretFromX(int px) const {
+void GameOverlay::aimChatLine() {
+    const int pw = whisperPrefixWidth();
+    chatController.textX = 8 + pw;
+    chatController.visibleWidth = kWrapWidth - pw;
+}
+
+int GameOverlay::caretFromX(int px) {
     if (font == nullptr) return 0;
-    const int target = px - 8 - whisperPrefixWidth() + hScroll;
-    const std::vector<size_t> offsets = utf8CharOffsets(chatField.text);
-    const int length = int(offsets.size()) - 1;
-    // The line is clean UTF-8, so the width of a head is the sum of the
-    // widths of its code points: one pass, also while a selection is dragged.
-    int previous = 0;
-    for (int i = 0; i < length; ++i) {
-        const int w =
-            previous + textWidth(*font, chatField.text.substr(offsets[i], offsets[i + 1] - offsets[i]), false);
-        // The caret goes before the code point whose middle lies past the point.
-        if (previous + w > 2 * target) return i;
-        previous = w;
-    }
-    return length;
+    aimChatLine();
+    return chatController.indexAt(chatField, *font, px);
 }
 
 void GameOverlay::update(double dt, const Scene& scene) {
@@ -183,15 +177,9 @@ void GameOverlay::update(double dt, const Scene& scene) {
     if (!logMatches(scene)) rebuildChatLog(scene);
     catchUpChatLog(scene);
     if (!typing || font == nullptr) return;
-    const int cw = textWidth(*font, utf8Prefix(chatField.text, chatField.cursor), false);
-    const int pw = whisperPrefixWidth();
-    const int before = hScroll;
-    if (cw < hScroll) hScroll = cw;
-    if (cw - hScroll > kWrapWidth - pw) hScroll = cw + pw - kWrapWidth;
-    if (hScroll != before) dirty = true;
-    const double previousStep = std::floor(2.0 * blinkTime);
-    blinkTime += dt;
-    if (std::floor(2.0 * blinkTime) != previousStep) dirty = true;
+    aimChatLine();
+    if (chatController.scrollToCaret(chatField, *font)) dirty = true;
+    if (chatController.stepBlink(dt)) dirty = true;
 }
 
 int GameOverlay::maxScroll() const { return std::max(0, int(logLines.size()) - kVisibleLines); }

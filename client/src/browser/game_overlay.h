@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/text_field.h"
+#include "ui/text_field_controller.h"
 #include "ui/ui_canvas.h"
 #include "ui/ui_controls.h"
 #include "world/scene.h"
@@ -82,6 +83,9 @@ public:
     uint32_t chatTexture = 0;
     uint32_t stripTexture = 0;
     TextField chatField{kChatMaxLength};
+    // Keys, pointer selection, scroll, blink and painting of the line; its
+    // text starts after the whisper prefix (see aimChatLine).
+    TextFieldController chatController;
     ButtonPress buttonPresses[2];  // 0 "Characters", 1 "Disconnect"
     std::set<int> heldKeys;
     std::vector<ChatLogLine> logLines;
@@ -96,18 +100,14 @@ public:
     int mouseY = -1;
     int32_t whisperTarget = 0;
     int scroll = 0;
-    int hScroll = 0;
-    int selectAnchor = 0;
     int32_t seenChatRevision = -1;
     bool chatOpen = false;
     bool typing = false;
-    bool selecting = false;
     bool scrollDragging = false;
     bool dirty = true;
     bool disconnectRequested = false;
     bool charactersRequested = false;
     bool sendRequested = false;
-    double blinkTime = 0.0;
     std::string whisperName;
     std::string outgoingText;
     std::string pendingLine;
@@ -135,7 +135,11 @@ public:
     bool takeSendRequest(std::string& text, int32_t& target);
 
     int whisperPrefixWidth() const;
-    int caretFromX(int px) const;
+    // The caret position of the line nearest to panel x.
+    int caretFromX(int px);
+    // Places the line's controller after the whisper prefix, which comes and
+    // goes with the target and its name.
+    void aimChatLine();
     void rebuildChatLog(const Scene& scene);
     void browseHistory(int direction);
     void handleChatKey(const SDL_KeyboardEvent& key);

@@ -144,7 +144,7 @@ void GameOverlay::paintWhisperPrefix(int y) {
 void GameOverlay::paintChatLine() {
     const int pw = whisperPrefixWidth();
     const std::string& text = chatField.text;
-    const int textX = pw + 8 - hScroll;
+    const int textX = pw + 8 - chatController.scroll;
     if (!chatOpen) {
         canvas.clip = ClipRect{8, 208, 344, 19};
         if (whisperTarget != 0) paintWhisperPrefix(209);
@@ -162,17 +162,19 @@ void GameOverlay::paintChatLine() {
         paintWhisperPrefix(209);
     }
     canvas.clip = ClipRect{pw + 8, 208, kWrapWidth - pw, 19};
-    auto widthTo = [&](int index) { return textWidth(*font, utf8Prefix(text, index), false); };
-    if (chatField.hasSelection()) {
-        const int lo = widthTo(std::min(chatField.cursor, chatField.anchor));
-        const int hi = widthTo(std::max(chatField.cursor, chatField.anchor));
-        canvas.fillRect(pw + 8 + lo - hScroll, 208, std::max(1, hi - lo), 19, kWhisperShade);
-    }
-    drawText(canvas, *font, text, textX, 209, palette::kHighlightText, false);
-    if (typing && int64_t(std::floor(2.0 * blinkTime)) % 2 == 0) {
-        const int x = pw + 8 + widthTo(chatField.cursor) - hScroll;
-        canvas.drawLine(x, 208, x, 226, palette::kHighlightText);
-    }
+    TextFieldLook look;
+    look.textX = pw + 8;
+    look.textY = 209;
+    look.selectionY = 208;
+    look.selectionHeight = 19;
+    // An empty-looking selection (a combining mark alone) still shows.
+    look.minSelectionWidth = 1;
+    look.caretTop = 208;
+    look.caretBottom = 226;
+    look.textColor = palette::kHighlightText;
+    look.selectionColor = kWhisperShade;
+    look.caretColor = palette::kHighlightText;
+    chatController.paint(canvas, *font, chatField, look, typing && chatController.caretShown());
     canvas.resetClip();
 }
 

@@ -146,21 +146,14 @@ void GameOverlay::moveFocus(bool backward) {
 
 void GameOverlay::handleChatKey(const SDL_KeyboardEvent& key) {
     const SDL_Keycode sym = key.keysym.sym;
-    const bool shift = (key.keysym.mod & KMOD_SHIFT) != 0;
-    const bool command = (key.keysym.mod & (KMOD_CTRL | KMOD_GUI)) != 0;
     dirty = true;
     switch (sym) {
         case SDLK_BACKSPACE:
-            if (whisperTarget != 0 && chatField.cursor == 0 && chatField.anchor == 0) {
-                whisperTarget = 0;
-                whisperName.clear();
-                hScroll = 0;
-            } else {
-                chatField.deleteChar(true, command);
-            }
-            return;
-        case SDLK_DELETE:
-            chatField.deleteChar(false, command);
+            // At the very start Backspace takes back the whisper instead.
+            if (whisperTarget == 0 || chatField.cursor != 0 || chatField.anchor != 0) break;
+            whisperTarget = 0;
+            whisperName.clear();
+            chatController.scroll = 0;
             return;
         case SDLK_ESCAPE:
             closeChat();
@@ -174,44 +167,10 @@ void GameOverlay::handleChatKey(const SDL_KeyboardEvent& key) {
         case SDLK_DOWN:
             browseHistory(+1);
             return;
-        case SDLK_LEFT:
-        case SDLK_RIGHT:
-            chatField.moveCursor(sym == SDLK_LEFT ? -1 : 1, shift, command);
-            return;
-        case SDLK_HOME:
-        case SDLK_END:
-            chatField.moveToEdge(sym == SDLK_END, shift);
-            return;
         default:
             break;
     }
-    if (!command) return;
-    switch (sym) {
-        case SDLK_a:
-            chatField.selectAll();
-            break;
-        case SDLK_c:
-            copyFieldSelection(chatField);
-            break;
-        case SDLK_x:
-            cutFieldSelection(chatField);
-            break;
-        case SDLK_v:
-            pasteIntoField(chatField);
-            break;
-        case SDLK_z:
-            if (shift) {
-                chatField.redo();
-            } else {
-                chatField.undo();
-            }
-            break;
-        case SDLK_y:
-            chatField.redo();
-            break;
-        default:
-            break;
-    }
+    chatController.editKey(chatField, sym, key.keysym.mod);
 }
 
 bool GameOverlay::handleTextInput(const SDL_TextInputEvent& text) {
@@ -234,9 +193,9 @@ bool GameOverlay::handleMotion(const SDL_MouseMotionEvent& motion) {
             press.cancelled = true;
         }
     }
-    if (selecting) {
-        chatField.setCursor(selectAnchor, false);
-        chatField.setCursor(caretFromX(mouseX), true);
+    if (chatController.selecting && font != nullptr) {
+        aimChatLine();
+        chatController.drag(chatField, *font, mouseX);
     }
     if (scrollDragging) {
         const int m = maxScroll();
@@ -245,7 +204,7 @@ bool GameOverlay::handleMotion(const SDL_MouseMotionEvent& motion) {
     }
     // Mouse look moves the pointer every frame; repaint only what shows it.
     if (!(pointerView() == before)) dirty = true;
-    return selecting || scrollDragging;
+    return chatController.selecting || scrollDragging;
 }
 
 bool GameOverlay::handleWheel(const SDL_MouseWheelEvent& wheel, const Scene& scene) {
@@ -290,16 +249,10 @@ bool GameOverlay::handleLeftDown(const SDL_MouseButtonEvent& button, const Scene
     }
     if (inLineBox(px, py)) {
         if (!typing) openChat();
-        const int index = caretFromX(px);
-        if (button.clicks >= 3) {
-            chatField.selectAll();
-        } else if (button.clicks == 2) {
-            chatField.selectWordAt(index);
-        } else {
-            chatField.setCursor(index, isShiftHeld());
-        }
-        selecting = true;
-        selectAnchor = chatField.anchor;
+        if (font == nullptr) return true;
+        // SDL counts the clicks of a run, with the system's timing.
+        aimChatLine();
+        chatController.press(chatField, *font, px, button.clicks, isShiftHeld());
         return true;
     }
     // A click into the world ends typing and goes on to the game.
@@ -323,8 +276,8 @@ void GameOverlay::clickName(const NameRegion& region, const Scene& scene) {
 bool GameOverlay::handleLeftUp(const SDL_MouseButtonEvent& button) {
     const int px = button.x - chatX;
     const int py = button.y - kPanelTop;
-    const bool dragEnded = selecting || scrollDragging;
-    selecting = false;
+    const bool dragEnded = chatController.selecting || scrollDragging;
+    chatController.endDrag();
     scrollDragging = false;
     bool hadPress = false;
     const double now = clockSeconds();

@@ -27,6 +27,7 @@
 #include "ui/graphics.h"
 #include "ui/list_box.h"
 #include "ui/text_field.h"
+#include "ui/text_field_controller.h"
 #include "ui/ui_canvas.h"
 #include "ui/ui_controls.h"
 #include "ui/ui_layout.h"
@@ -42,6 +43,9 @@ public:
     using Clock = std::function<double()>;
 
     static constexpr int kAddressMaxLength = 512;
+    // Where the dialog's address text starts and how much of it shows.
+    static constexpr int kAddressTextX = 262;
+    static constexpr int kAddressVisibleWidth = 492;
     static constexpr int kRowHeight = 60;
     static constexpr double kDoubleClickMs = 350;
     static constexpr double kSubscriptionPaceMs = 150;
@@ -105,6 +109,8 @@ public:
     std::set<std::string> failedUrls;
     double nextSubscriptionMs = 0;
     TextField addressField{kAddressMaxLength};
+    // The dialog's field is edited from the keyboard alone.
+    TextFieldController addressController{.textX = kAddressTextX, .visibleWidth = kAddressVisibleWidth};
     int32_t sequenceProgress = 0;
     bool dialogOpen = false;
     std::string dialogStatus;

@@ -1,14 +1,10 @@
 // The title screen's canvas: the list, the buttons and the dialog.
 
-#include <algorithm>
-
 #include "browser/server_browser.h"
 #include "ui/palette.h"
 #include "ui/text.h"
 
 namespace vobu {
-
-namespace {}  // namespace
 
 void ServerBrowser::redrawCanvas() {
     canvas.clear();
@@ -54,17 +50,21 @@ void ServerBrowser::drawDialog() {
     canvas.fillRect(256, 294, 508, 28, palette::kFieldBackground);
     canvas.drawBevelFrame(256, 294, 508, 28, true, 2);
     canvas.clip = ClipRect{260, 297, 500, 22};
-    const std::string& text = addressField.text;
-    auto widthTo = [&](int index) { return textWidth(*font, utf8Prefix(text, index), false); };
-    const int caret = widthTo(addressField.cursor);
-    const int scroll = std::max(0, caret - 492);
-    if (addressField.hasSelection()) {
-        int from = widthTo(std::min(addressField.cursor, addressField.anchor));
-        int to = widthTo(std::max(addressField.cursor, addressField.anchor));
-        canvas.fillRect(262 + from - scroll, 298, to - from, 20, palette::kFieldSelection);
-    }
-    drawText(canvas, *font, text, 262 - scroll, 300, palette::kHighlightText, false);
-    canvas.drawLine(262 + caret - scroll, 299, 262 + caret - scroll, 316, palette::kHighlightText);
+    // No scroll is kept: a caret past the visible width sits at its right
+    // end, wherever it came from.
+    addressController.scroll = 0;
+    addressController.scrollToCaret(addressField, *font);
+    TextFieldLook look;
+    look.textX = kAddressTextX;
+    look.textY = 300;
+    look.selectionY = 298;
+    look.selectionHeight = 20;
+    look.caretTop = 299;
+    look.caretBottom = 316;
+    look.textColor = palette::kHighlightText;
+    look.selectionColor = palette::kFieldSelection;
+    look.caretColor = palette::kHighlightText;
+    addressController.paint(canvas, *font, addressField, look, true);
     canvas.resetClip();
     if (!dialogStatus.empty()) drawText(canvas, *font, dialogStatus, 256, 328, palette::kHighlightText, false);
 

@@ -6,7 +6,6 @@
 #include <array>
 
 #include "browser/server_browser.h"
-#include "ui/text_input.h"
 
 namespace vobu {
 
@@ -58,8 +57,6 @@ void ServerBrowser::handleDialogEvent(const SDL_Event& event, std::function<void
 }
 
 void ServerBrowser::handleDialogKey(const SDL_Keysym& key, std::function<void()>& action) {
-    const bool shift = (key.mod & KMOD_SHIFT) != 0;
-    const bool word = (key.mod & (KMOD_CTRL | KMOD_GUI)) != 0;
     if (key.sym == SDLK_ESCAPE) {
         closeDialog();
         return;
@@ -68,46 +65,7 @@ void ServerBrowser::handleDialogKey(const SDL_Keysym& key, std::function<void()>
         addServer();
         return;
     }
-    if (word) {
-        switch (key.sym) {
-            case SDLK_a:
-                addressField.selectAll();
-                return;
-            case SDLK_c:
-                copyFieldSelection(addressField);
-                return;
-            case SDLK_x:
-                cutFieldSelection(addressField);
-                return;
-            case SDLK_v:
-                pasteIntoField(addressField);
-                return;
-            case SDLK_z:
-                shift ? addressField.redo() : addressField.undo();
-                return;
-            case SDLK_y:
-                addressField.redo();
-                return;
-            default:
-                break;
-        }
-    }
-    switch (key.sym) {
-        case SDLK_LEFT:
-        case SDLK_RIGHT:
-            addressField.moveCursor(key.sym == SDLK_LEFT ? -1 : +1, shift, word);
-            break;
-        case SDLK_HOME:
-        case SDLK_END:
-            addressField.moveToEdge(key.sym == SDLK_END, shift);
-            break;
-        case SDLK_BACKSPACE:
-        case SDLK_DELETE:
-            addressField.deleteChar(key.sym == SDLK_BACKSPACE, word);
-            break;
-        default:
-            break;
-    }
+    addressController.editKey(addressField, key.sym, key.mod);
 }
 
 void ServerBrowser::stepHiddenSequence(SDL_Keycode key) {

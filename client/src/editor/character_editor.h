@@ -26,6 +26,7 @@
 #include "ui/list_box.h"
 #include "ui/resize_badge.h"
 #include "ui/text_field.h"
+#include "ui/text_field_controller.h"
 #include "ui/ui_canvas.h"
 #include "ui/ui_controls.h"
 #include "ui/ui_layout.h"
@@ -244,11 +245,6 @@ public:
     Character character;
     ListBox list;
     UiControls controls;
-    int32_t fieldDragAnchor = 0;
-    int32_t fieldClickCount = 0;
-    int32_t fieldClickX = 0;
-    uint32_t fieldClickTicks = 0;
-    bool fieldClickMoved = false;
     std::vector<Character> undoStack;
     int32_t selectedIndex = -1;
     int32_t face = 0;
@@ -301,7 +297,6 @@ public:
     bool orbiting = false;
     bool panning = false;
     bool resizing = false;
-    bool fieldSelecting = false;
     bool middlePending = false;
     int32_t keyCursorX = 0;
     int32_t keyCursorY = 0;
@@ -346,11 +341,10 @@ public:
     IntRect faceRect;
     uint32_t canvasTexture = 0;
     uint32_t skinTextureHandle = 0;  // the skin atlas of `character`
-    double caretTime = 0;
-    bool caretVisible = true;
-    uint8_t fieldTarget = 0;  // 0 the name field, 1 the hex field
+    uint8_t fieldTarget = 0;         // 0 the name field, 1 the hex field
     TextField field{kNameMaxCodePoints};
-    int32_t fieldScroll = 0;
+    // Keys, presses, drag, scroll, blink and painting of `field`.
+    TextFieldController fieldController{.textX = kNameTextX, .visibleWidth = kNameVisibleWidth};
     std::string joinStatus = "Connecting";
     std::string disconnectReason;
     float joinProgress = 0;
@@ -384,9 +378,9 @@ public:
     uint32_t clockTicks() const;
 
     // The text field (character_editor_text_field.cpp).
-    void dragFieldSelection();
-    int fieldTextX() const;
-    int fieldVisibleWidth() const;
+    // Points the field at the name (0) or the hex colour (1): where its text
+    // starts and how much of it shows.
+    void aimField(int target);
 
     // Paint tools (character_editor_tools.cpp).
     bool pointOnFace(int x, int y) const;

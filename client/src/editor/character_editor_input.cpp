@@ -81,7 +81,7 @@ void CharacterEditor::pointerMotion(int x, int y, int relX, int relY) {
     redraw = true;
     if (joinOverlayShown) return;
     if (libraryShown) list.dragThumb(pointerX, pointerY);
-    if (fieldSelecting) dragFieldSelection();
+    if (fieldController.drag(field, font, pointerX)) ensureCaretVisible();
     float scale = layout.scale > 0.0f ? layout.scale : 1.0f;
     if (panning && !libraryShown && viewMode == 1) {
         panX += float(relX) / scale;
@@ -208,7 +208,7 @@ void CharacterEditor::buttonRelease(int x, int y, int button) {
     redraw = true;
     endResize();
     releasePaint();
-    fieldSelecting = false;
+    fieldController.endDrag();
     pickingColor = false;
     pickingValue = false;
     painting = false;
@@ -243,7 +243,7 @@ void CharacterEditor::focusLost() {
     panning = false;
     painting = false;
     orbiting = false;
-    fieldSelecting = false;
+    fieldController.endDrag();
     middlePending = false;
 }
 

@@ -98,10 +98,10 @@ void CharacterEditor::tabFocus(bool backward) {
     // fits, the character there of one that does not.
     // A Tab is no click: two quick Tabs into the fields must not count as a
     // double click and select a word, nor make the next click one.
-    fieldClickMoved = true;
+    fieldController.clickMoved = true;
     pressField(986, false, target);
-    fieldClickMoved = true;
-    fieldSelecting = false;
+    fieldController.clickMoved = true;
+    fieldController.endDrag();
 }
 
 bool CharacterEditor::activateFocus() {

@@ -26,6 +26,17 @@ constexpr int kStatusMaxLines = 3;
 // that it never runs over the button below it.
 constexpr int kReasonMaxLines = 4;
 
+// The code points of a text that fit whole into a width, measured and drawn
+// as the field measures and draws them while it edits (combining marks over
+// their letter), so that the text does not shift when editing starts.
+void drawTextWithin(UiCanvas& canvas, const Font& font, const std::string& text, int x, int y, uint32_t color,
+                    int maxWidth) {
+    const std::vector<int> offsets = caretOffsets(font, text);
+    int fitting = 0;
+    while (fitting + 1 < int(offsets.size()) && offsets[size_t(fitting) + 1] <= maxWidth) ++fitting;
+    drawText(canvas, font, utf8Prefix(text, fitting), x, y, color, false);
+}
+
 const char* const kFaceLabels[kFaceCount] = {"Front", "Back", "Left", "Right", "Top", "Bottom"};
 
 }  // namespace
@@ -150,19 +161,19 @@ void CharacterEditor::drawTextField(int x, int y, int w, int h, const std::strin
     canvas.clip = ClipRect{x + 6, y + 4, w - 12, h - 8};
     const int textX = x + 8;
     if (active) {
-        auto widthBefore = [&](int index) { return font.plainTextWidth(utf8Prefix(field.text, index)); };
-        if (field.hasSelection()) {
-            const int from = widthBefore(std::min(field.cursor, field.anchor)) - fieldScroll;
-            const int to = widthBefore(std::max(field.cursor, field.anchor)) - fieldScroll;
-            canvas.fillRect(textX + from, y + 4, to - from, h - 8, palette::kFieldSelection);
-        }
-        canvas.drawPlainText(font, field.text, textX - fieldScroll, y + 6, palette::kBodyText, kCanvasWidth);
-        if (caretVisible) {
-            const int caretX = textX + widthBefore(field.cursor) - fieldScroll;
-            canvas.drawLine(caretX, y + 5, caretX, y + h - 6, palette::kHighlightText);
-        }
+        TextFieldLook look;
+        look.textX = textX;
+        look.textY = y + 6;
+        look.selectionY = y + 4;
+        look.selectionHeight = h - 8;
+        look.caretTop = y + 5;
+        look.caretBottom = y + h - 6;
+        look.textColor = palette::kBodyText;
+        look.selectionColor = palette::kFieldSelection;
+        look.caretColor = palette::kHighlightText;
+        fieldController.paint(canvas, font, field, look, fieldController.caretShown());
     } else {
-        canvas.drawPlainText(font, text, textX, y + 6, palette::kBodyText, w - 18);
+        drawTextWithin(canvas, font, text, textX, y + 6, palette::kBodyText, w - 18);
     }
     canvas.resetClip();
 }

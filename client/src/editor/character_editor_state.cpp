@@ -76,7 +76,7 @@ void CharacterEditor::showLibrary() {
     pitch = 0.3f;
     zoom = 0.75f;
     idleSeconds = kIdleSpinSeconds;
-    fieldSelecting = false;
+    fieldController.endDrag();
     if (selectedIndex >= 0 && selectedIndex < int(library.characters.size())) {
         character = library.characters[size_t(selectedIndex)];
     }
@@ -269,7 +269,8 @@ void CharacterEditor::onDisconnected(const std::string& reason) {
 }
 
 void CharacterEditor::endDrags() {
-    painting = orbiting = panning = resizing = fieldSelecting = middlePending = false;
+    painting = orbiting = panning = resizing = middlePending = false;
+    fieldController.endDrag();
     selecting = movingSelection = pickingColor = pickingValue = keyPainting = false;
     lastStrokeX = lastStrokeY = -1;
 }

@@ -4,8 +4,6 @@
 
 namespace vobu {
 
-class TextField;
-
 // The system's text input, switched on while a field is being edited.
 void startTextInput();
 void stopTextInput();
@@ -18,12 +16,5 @@ bool compositionActive();
 
 // Whether either Shift key is held now.
 bool isShiftHeld();
-
-// Clipboard text for a field: copy and cut put a non-empty selection on the
-// clipboard; paste inserts the clipboard text (cleaned and cut to the room
-// left) in place of the selection. Each reports whether it did anything.
-bool copyFieldSelection(const TextField& field);
-bool cutFieldSelection(TextField& field);
-bool pasteIntoField(TextField& field);
 
 }  // namespace vobu

@@ -235,7 +235,7 @@ TEST_F(EditorInput, TabIntoTheFieldsStartsEditingWithTheCaretUnderTheRightEnd) {
     EXPECT_TRUE(editor.textEditing);
     EXPECT_EQ(editor.field.text, "#a1b2c3");
     EXPECT_EQ(editor.field.cursor, 7);
-    EXPECT_FALSE(editor.fieldSelecting);
+    EXPECT_FALSE(editor.fieldController.selecting);
     // Tab leaves the field and commits it.
     key(SDLK_TAB);
     EXPECT_FALSE(editor.textEditing);
@@ -248,7 +248,7 @@ TEST_F(EditorInput, TabIntoTheFieldsStartsEditingWithTheCaretUnderTheRightEnd) {
     key(SDLK_TAB);
     ASSERT_EQ(editor.controls.focusId, "editor.name");
     EXPECT_EQ(editor.field.cursor, 14);  // (986 - 762) / 16
-    EXPECT_EQ(editor.fieldScroll, 0);
+    EXPECT_EQ(editor.fieldController.scroll, 0);
 }
 
 TEST_F(EditorInput, ReturnActivatesTheFocusedButtonAndSpaceDabsOnThePreview) {

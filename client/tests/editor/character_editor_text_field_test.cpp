@@ -56,7 +56,7 @@ TEST_F(NameField, OneTwoAndThreeClicksPlaceSelectWordAndSelectAll) {
     ticks += 100;
     click(charX(1) + 4, 90);
     EXPECT_FALSE(editor.field.hasSelection());
-    EXPECT_EQ(editor.fieldClickCount, 1);
+    EXPECT_EQ(editor.fieldController.clickCount, 1);
 }
 
 TEST_F(NameField, DraggingSelectsAndResetsTheClickCount) {
@@ -65,18 +65,18 @@ TEST_F(NameField, DraggingSelectsAndResetsTheClickCount) {
     move(charX(2) + 2, 90);  // a shaking hand: nothing yet
     EXPECT_FALSE(editor.field.hasSelection());
     move(charX(9), 90);
-    EXPECT_TRUE(editor.fieldClickMoved);
-    EXPECT_EQ(editor.fieldClickCount, 0);
+    EXPECT_TRUE(editor.fieldController.clickMoved);
+    EXPECT_EQ(editor.fieldController.clickCount, 0);
     EXPECT_EQ(editor.field.anchor, 2);
     EXPECT_EQ(editor.field.cursor, 9);
     move(charX(0), 90);
     EXPECT_EQ(editor.field.selectedText(), "Bi");
     release(charX(0), 90);
-    EXPECT_FALSE(editor.fieldSelecting);
+    EXPECT_FALSE(editor.fieldController.selecting);
     // After a drag the next click is a first click, however quick.
     ticks += 50;
     click(charX(0), 90);
-    EXPECT_EQ(editor.fieldClickCount, 1);
+    EXPECT_EQ(editor.fieldController.clickCount, 1);
     // Shift extends from the caret.
     SDL_SetModState(KMOD_LSHIFT);
     click(charX(3), 90);
@@ -88,22 +88,22 @@ TEST_F(NameField, AutoScrollFollowsThePointerPastTheEnds) {
     setName(repeat(kWide, 20));  // 320 pixels in a 226-pixel field
     press(charX(0), 90);
     move(995, 90);
-    int scroll = editor.fieldScroll;  // the caret under the pointer is kept in view
+    int scroll = editor.fieldController.scroll;  // the caret under the pointer is kept in view
     frame(0.1);                       // 22 pixels
-    EXPECT_EQ(editor.fieldScroll, scroll + 22);
+    EXPECT_EQ(editor.fieldController.scroll, scroll + 22);
     frame(0.001);  // at least one pixel
-    EXPECT_EQ(editor.fieldScroll, scroll + 23);
+    EXPECT_EQ(editor.fieldController.scroll, scroll + 23);
     for (int i = 0; i < 20; ++i) frame(0.1);
-    EXPECT_EQ(editor.fieldScroll, 320 - 226);
+    EXPECT_EQ(editor.fieldController.scroll, 320 - 226);
     EXPECT_EQ(editor.field.anchor, 0);
     EXPECT_EQ(editor.field.cursor, 20);
     // Back to the left end, scrolled all the way back.
     move(700, 90);
     for (int i = 0; i < 20; ++i) frame(0.1);
-    EXPECT_EQ(editor.fieldScroll, 0);
+    EXPECT_EQ(editor.fieldController.scroll, 0);
     EXPECT_EQ(editor.field.cursor, 0);
     release(700, 90);
-    EXPECT_FALSE(editor.fieldSelecting);
+    EXPECT_FALSE(editor.fieldController.selecting);
 }
 
 TEST_F(NameField, TheCaretLandsUnderThePointerAfterAScroll) {
@@ -111,7 +111,7 @@ TEST_F(NameField, TheCaretLandsUnderThePointerAfterAScroll) {
     click(charX(0), 90);
     key(SDLK_END);
     EXPECT_EQ(editor.field.cursor, 20);
-    EXPECT_EQ(editor.fieldScroll, 320 - 226);
+    EXPECT_EQ(editor.fieldController.scroll, 320 - 226);
     // The glyph under x 800 is now (800 - 762 + 94) / 16 = 8.25: index 8.
     ticks += 1000;
     click(800, 90);

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/text_clipboard.h"
 #include "ui/text_field.h"
+#include "ui/text_field_controller.h"
 #include "ui/text_input.h"
 
 namespace vobu {
@@ -35,22 +37,23 @@ protected:
 };
 
 TEST_F(SdlTextInput, CopyCutAndPasteGoThroughTheClipboard) {
+    TextFieldController controller;  // with the system's clipboard
     TextField source(64);
     source.setText("hello world");
     source.setCursor(6, false);
     source.setCursor(11, true);
-    ASSERT_TRUE(copyFieldSelection(source));
+    ASSERT_TRUE(controller.copy(source));
     char* clip = SDL_GetClipboardText();
     ASSERT_NE(clip, nullptr);
     EXPECT_STREQ(clip, "world");
     SDL_free(clip);
 
-    ASSERT_TRUE(cutFieldSelection(source));
+    ASSERT_TRUE(controller.cut(source));
     EXPECT_EQ(source.text, "hello ");
 
     TextField target(8);
     target.setText("ab");
-    ASSERT_TRUE(pasteIntoField(target));
+    ASSERT_TRUE(controller.paste(target));
     EXPECT_EQ(target.text, "abworld");
     EXPECT_EQ(target.cursor, 7);
     EXPECT_EQ(target.undoStack.size(), 1u);
@@ -58,22 +61,34 @@ TEST_F(SdlTextInput, CopyCutAndPasteGoThroughTheClipboard) {
 
 TEST_F(SdlTextInput, PastedTextIsCleanedAndCutToTheRoomLeft) {
     ASSERT_EQ(SDL_SetClipboardText("line one\nline\ttwo"), 0);
+    TextFieldController controller;
     TextField field(12);
     field.setText("> ");
-    pasteIntoField(field);
+    controller.paste(field);
     EXPECT_EQ(field.text, "> line oneli");
 }
 
 TEST_F(SdlTextInput, EmptySelectionCopiesNothing) {
     ASSERT_EQ(SDL_SetClipboardText("kept"), 0);
+    TextFieldController controller;
     TextField field(12);
     field.setText("abc");
-    EXPECT_FALSE(copyFieldSelection(field));
-    EXPECT_FALSE(cutFieldSelection(field));
+    EXPECT_FALSE(controller.copy(field));
+    EXPECT_FALSE(controller.cut(field));
     EXPECT_EQ(field.text, "abc");
     char* clip = SDL_GetClipboardText();
     EXPECT_STREQ(clip, "kept");
     SDL_free(clip);
+}
+
+TEST_F(SdlTextInput, AHugeClipboardTextIsTakenOnlyUpToTheLimit) {
+    const std::string huge(size_t(kMaxPastedTextBytes) + 4096, 'q');
+    ASSERT_EQ(SDL_SetClipboardText(huge.c_str()), 0);
+    std::string taken;
+    ASSERT_TRUE(systemTextClipboard().take(taken));
+    EXPECT_EQ(taken.size(), size_t(kMaxPastedTextBytes));
+    ASSERT_EQ(SDL_SetClipboardText(""), 0);
+    EXPECT_FALSE(systemTextClipboard().take(taken)) << "no text is no paste";
 }
 
 TEST_F(SdlTextInput, TextInputSwitchesAndCompositionHooks) {
