@@ -476,6 +476,28 @@ TEST_F(OverlayPointer, DraggingInTheLineSelects) {
     EXPECT_EQ(overlay.chatField.selectedText(), "alpha");
 }
 
+TEST_F(OverlayPointer, AHandShakingAfterAMultiClickKeepsItsSelection) {
+    pressReturn();
+    type("alpha beta");
+    struct Case {
+        const char* what;
+        uint8_t clicks;
+        std::string selected;
+    };
+    const Case cases[] = {{"a double click", 2, "beta"}, {"a triple click", 3, "alpha beta"}};
+    for (const Case& c : cases) {
+        // The press of the run's last click, then a wobble of up to 3 pixels.
+        EXPECT_TRUE(send(mouseButton(true, kPanelX + 8 + 60, kPanelY + 215, SDL_BUTTON_LEFT, c.clicks)));
+        EXPECT_TRUE(send(mouseMotion(kPanelX + 8 + 63, kPanelY + 215)));
+        EXPECT_TRUE(send(mouseMotion(kPanelX + 8 + 57, kPanelY + 215)));
+        EXPECT_EQ(overlay.chatField.selectedText(), c.selected) << c.what;
+        // Further on it is a drag from the selection's start.
+        EXPECT_TRUE(send(mouseMotion(kPanelX + 8 + 52, kPanelY + 215)));
+        EXPECT_EQ(overlay.chatField.selectedText(), c.selected.substr(0, c.selected.size() - 4) + "b") << c.what;
+        EXPECT_TRUE(send(mouseButton(false, kPanelX + 8 + 52, kPanelY + 215)));
+    }
+}
+
 TEST_F(OverlayPointer, AClickInTheLineOpensIt) {
     click(100, 215);
     EXPECT_TRUE(overlay.typing);

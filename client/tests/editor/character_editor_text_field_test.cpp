@@ -5,6 +5,7 @@
 
 #include "editor/character_editor.h"
 #include "editor_script.h"
+#include "support/test_font.h"
 #include "ui/text_field.h"
 
 namespace vobu {
@@ -89,7 +90,7 @@ TEST_F(NameField, AutoScrollFollowsThePointerPastTheEnds) {
     press(charX(0), 90);
     move(995, 90);
     int scroll = editor.fieldController.scroll;  // the caret under the pointer is kept in view
-    frame(0.1);                       // 22 pixels
+    frame(0.1);                                  // 22 pixels
     EXPECT_EQ(editor.fieldController.scroll, scroll + 22);
     frame(0.001);  // at least one pixel
     EXPECT_EQ(editor.fieldController.scroll, scroll + 23);
@@ -166,6 +167,29 @@ TEST_F(NameField, EditingKeys) {
     EXPECT_FALSE(editor.textEditing);
     EXPECT_TRUE(editor.selection.empty());
     EXPECT_EQ(editor.character.name, "two ");
+}
+
+TEST_F(NameField, ACombiningMarkSitsOnItsLetterWhileEditingAndAfter) {
+    const std::string name = "e\xCC\x81x";  // e, a combining acute, x: 16 pixels
+    setName(name);
+    const UiCanvas& c = editor.canvas;
+    const Glyph& x = editor.font.glyph('x');
+    constexpr uint32_t kFieldText = 0xff9694a8;
+    constexpr uint32_t kFieldBackground = 0xff14041e;
+    constexpr uint32_t kCaret = 0xffa9bdce;
+    editor.buildUi();
+    EXPECT_TRUE(testing::glyphDrawnAt(c, x, charX(1), 86, kFieldText, kFieldBackground)) << "before editing";
+    // Past the middle of the x: the caret goes after it, at 762 + 16.
+    click(charX(1) + 5, 90);
+    EXPECT_EQ(editor.field.cursor, 3);
+    move(500, 650);  // the arrow off the field
+    frame();
+    EXPECT_TRUE(testing::glyphDrawnAt(c, x, charX(1), 86, kFieldText, kFieldBackground)) << "while editing";
+    for (int y = 85; y <= 102; ++y) EXPECT_EQ(c.pixel(charX(2), y), kCaret) << y;
+    key(SDLK_ESCAPE);
+    frame();
+    EXPECT_TRUE(testing::glyphDrawnAt(c, x, charX(1), 86, kFieldText, kFieldBackground)) << "after editing";
+    EXPECT_EQ(editor.character.name, name);
 }
 
 TEST_F(NameField, PressesElsewhereEndEditingAndTheHexFieldTakesOver) {

@@ -20,6 +20,7 @@
 #include "ui/resize_badge.h"
 #include "ui/text.h"
 #include "ui/text_field.h"
+#include "ui/text_field_controller.h"
 #include "ui/ui_canvas.h"
 #include "ui/ui_controls.h"
 #include "ui/ui_layout.h"
@@ -113,22 +114,27 @@ void drawLists(UiCanvas& canvas, const Font& font) {
     d.draw(canvas, font, {});
 }
 
-// Text fields have no look of their own (the screens draw them); the
-// gallery shows their state: text, selection and caret.
+// Text fields have no frame of their own (the screens draw them); the
+// gallery shows their state as the field controller paints it: text,
+// selection and caret.
 void drawField(UiCanvas& canvas, const Font& font, const TextField& field, int x, int y, int width,
                const std::string& title) {
     caption(canvas, font, title, x, y);
     y += 18;
     canvas.fillRect(x, y, width, 24, 0xff14041e);
     canvas.drawBevelFrame(x, y, width, 24, true, 2);
-    int lo = std::min(field.cursor, field.anchor);
-    int hi = std::max(field.cursor, field.anchor);
-    int selLeft = x + 6 + textWidth(font, utf8Prefix(field.text, lo), false);
-    int selRight = x + 6 + textWidth(font, utf8Prefix(field.text, hi), false);
-    if (hi > lo) canvas.fillRect(selLeft, y + 4, selRight - selLeft, 16, palette::kSelection);
-    drawText(canvas, font, field.text, x + 6, y + 4, palette::kHighlightText, false);
-    int caretX = x + 6 + textWidth(font, utf8Prefix(field.text, field.cursor), false);
-    canvas.drawLine(caretX, y + 3, caretX, y + 20, palette::kHighlightText);
+    TextFieldController controller;
+    TextFieldLook look;
+    look.textX = x + 6;
+    look.textY = y + 4;
+    look.selectionY = y + 4;
+    look.selectionHeight = 16;
+    look.caretTop = y + 3;
+    look.caretBottom = y + 20;
+    look.textColor = palette::kHighlightText;
+    look.selectionColor = palette::kSelection;
+    look.caretColor = palette::kHighlightText;
+    controller.paint(canvas, font, field, look, true);
 }
 
 void drawFields(UiCanvas& canvas, const Font& font) {
