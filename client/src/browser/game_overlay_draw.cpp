@@ -162,18 +162,19 @@ void GameOverlay::paintChatLine() {
         paintWhisperPrefix(209);
     }
     canvas.clip = ClipRect{pw + 8, 208, kWrapWidth - pw, 19};
-    TextFieldLook look;
-    look.textX = pw + 8;
-    look.textY = 209;
-    look.selectionY = 208;
-    look.selectionHeight = 19;
-    // An empty-looking selection (a combining mark alone) still shows.
-    look.minSelectionWidth = 1;
-    look.caretTop = 208;
-    look.caretBottom = 226;
-    look.textColor = palette::kHighlightText;
-    look.selectionColor = kWhisperShade;
-    look.caretColor = palette::kHighlightText;
+    const TextFieldLook look{
+        .textX = pw + 8,
+        .textY = 209,
+        .selectionY = 208,
+        .selectionHeight = 19,
+        // An empty-looking selection (a combining mark alone) still shows.
+        .minSelectionWidth = 1,
+        .caretTop = 208,
+        .caretBottom = 226,
+        .textColor = palette::kHighlightText,
+        .selectionColor = kWhisperShade,
+        .caretColor = palette::kHighlightText,
+    };
     chatController.paint(canvas, *font, chatField, look, typing && chatController.caretShown());
     canvas.resetClip();
 }

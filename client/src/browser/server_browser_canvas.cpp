@@ -54,16 +54,17 @@ void ServerBrowser::drawDialog() {
     // end, wherever it came from.
     addressController.scroll = 0;
     addressController.scrollToCaret(addressField, *font);
-    TextFieldLook look;
-    look.textX = kAddressTextX;
-    look.textY = 300;
-    look.selectionY = 298;
-    look.selectionHeight = 20;
-    look.caretTop = 299;
-    look.caretBottom = 316;
-    look.textColor = palette::kHighlightText;
-    look.selectionColor = palette::kFieldSelection;
-    look.caretColor = palette::kHighlightText;
+    const TextFieldLook look{
+        .textX = kAddressTextX,
+        .textY = 300,
+        .selectionY = 298,
+        .selectionHeight = 20,
+        .caretTop = 299,
+        .caretBottom = 316,
+        .textColor = palette::kHighlightText,
+        .selectionColor = palette::kFieldSelection,
+        .caretColor = palette::kHighlightText,
+    };
     addressController.paint(canvas, *font, addressField, look, true);
     canvas.resetClip();
     if (!dialogStatus.empty()) drawText(canvas, *font, dialogStatus, 256, 328, palette::kHighlightText, false);

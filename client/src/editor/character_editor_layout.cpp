@@ -161,16 +161,17 @@ void CharacterEditor::drawTextField(int x, int y, int w, int h, const std::strin
     canvas.clip = ClipRect{x + 6, y + 4, w - 12, h - 8};
     const int textX = x + 8;
     if (active) {
-        TextFieldLook look;
-        look.textX = textX;
-        look.textY = y + 6;
-        look.selectionY = y + 4;
-        look.selectionHeight = h - 8;
-        look.caretTop = y + 5;
-        look.caretBottom = y + h - 6;
-        look.textColor = palette::kBodyText;
-        look.selectionColor = palette::kFieldSelection;
-        look.caretColor = palette::kHighlightText;
+        const TextFieldLook look{
+            .textX = textX,
+            .textY = y + 6,
+            .selectionY = y + 4,
+            .selectionHeight = h - 8,
+            .caretTop = y + 5,
+            .caretBottom = y + h - 6,
+            .textColor = palette::kBodyText,
+            .selectionColor = palette::kFieldSelection,
+            .caretColor = palette::kHighlightText,
+        };
         fieldController.paint(canvas, font, field, look, fieldController.caretShown());
     } else {
         drawTextWithin(canvas, font, text, textX, y + 6, palette::kBodyText, w - 18);

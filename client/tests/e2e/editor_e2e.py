@@ -32,6 +32,8 @@ from quickjoin_e2e import TestServer, wait_for_log  # noqa: E402
 BACKGROUND = (0x27, 0x04, 0x1A)  # 0xff1a0427
 BODY_TEXT = (0xA8, 0x94, 0x96)  # 0xff9694a8
 HANDLE = (0x5F, 0x37, 0x4A)  # 0xff4a375f
+FIELD_BACKGROUND = (0x1E, 0x04, 0x14)  # 0xff14041e
+FIELD_SELECTION = (0x69, 0x3F, 0x53)  # 0xff533f69
 BLACK = (0, 0, 0)
 SKIN = 0xFFDBAA  # every texel of a new character
 WHITE = 0xFFFFFF
@@ -537,6 +539,38 @@ class EditorTest(unittest.TestCase):
         self.assertEqual(saved["name"], "Vobu")
         self.assertEqual(saved["size"], [32, 64, 32])
         self.assertRegex(saved["id"], r"^[0-9a-f]{32}$")
+
+    # -- the name field ----------------------------------------------------------------
+    def test_name_field_double_click_selects_a_word_that_typing_replaces(self):
+        display = self.display()
+        editor = self.session(display)
+        editor.open_editor()
+        editor.click(centre(NAME_FIELD))
+        editor.key("ctrl+a")
+        editor.client.type_text("Big Red Box")
+        editor.key("Return")
+
+        # A double click on the "e" of "Red" (glyphs 8 wide from x 762):
+        # the word, 794..817, lies on the selection colour.
+        editor.move((762 + 8 * 5 + 4, 94))
+        editor.client._x("xdotool", "click", "--repeat", "2", "--delay", "80", "1")
+        editor.park()
+        x, y, w, h = NAME_FIELD
+        top = y + 4
+
+        def word_selected(shot):
+            return (all(close_to(editor.pixel(shot, (column, top)), FIELD_SELECTION) for column in range(794, 818))
+                    and close_to(editor.pixel(shot, (793, top)), FIELD_BACKGROUND)
+                    and close_to(editor.pixel(shot, (819, top)), FIELD_BACKGROUND))
+
+        editor.keep(editor.wait(word_selected, "Red selected in the name field"), "name-field-word-selected")
+        editor.client.type_text("Blue")
+        # Ctrl+Backspace takes the last word, the typed one replaces it.
+        editor.key("End")
+        editor.key("ctrl+BackSpace")
+        editor.client.type_text("Crate")
+        editor.key("Return")
+        self.assertEqual(editor.save()["characters"][0]["name"], "Big Blue Crate")
 
     # -- the library -------------------------------------------------------------------
     def test_library_keeps_saved_names_and_drops_discarded_ones(self):

@@ -124,16 +124,17 @@ void drawField(UiCanvas& canvas, const Font& font, const TextField& field, int x
     canvas.fillRect(x, y, width, 24, 0xff14041e);
     canvas.drawBevelFrame(x, y, width, 24, true, 2);
     TextFieldController controller;
-    TextFieldLook look;
-    look.textX = x + 6;
-    look.textY = y + 4;
-    look.selectionY = y + 4;
-    look.selectionHeight = 16;
-    look.caretTop = y + 3;
-    look.caretBottom = y + 20;
-    look.textColor = palette::kHighlightText;
-    look.selectionColor = palette::kSelection;
-    look.caretColor = palette::kHighlightText;
+    const TextFieldLook look{
+        .textX = x + 6,
+        .textY = y + 4,
+        .selectionY = y + 4,
+        .selectionHeight = 16,
+        .caretTop = y + 3,
+        .caretBottom = y + 20,
+        .textColor = palette::kHighlightText,
+        .selectionColor = palette::kSelection,
+        .caretColor = palette::kHighlightText,
+    };
     controller.paint(canvas, font, field, look, true);
 }
 
