@@ -15,6 +15,7 @@
 #include "ui/label_sprite.h"
 #include "ui/text.h"
 #include "ui/text_field.h"
+#include "ui/text_field_controller.h"
 #include "ui/ui_canvas.h"
 
 namespace vobu::fuzz {
@@ -175,6 +176,72 @@ inline bool textFieldHolds(const std::string& text, const uint8_t* ops, size_t c
     return true;
 }
 
+// The field controller with the untrusted text on its clipboard: keys,
+// pastes, presses, drags and auto-scroll in any order, then the painting.
+inline bool fieldControllerHolds(const Font& font, const std::string& text, const uint8_t* ops, size_t count) {
+    static constexpr SDL_Keycode kKeys[] = {SDLK_LEFT, SDLK_RIGHT, SDLK_HOME, SDLK_END, SDLK_BACKSPACE, SDLK_DELETE,
+                                            SDLK_a,    SDLK_c,     SDLK_x,    SDLK_v,   SDLK_z,         SDLK_y};
+    std::string clipboard = text;
+    TextFieldController controller;
+    controller.clipboard = TextClipboardCalls{[&](const std::string& put) {
+                                                  clipboard = put;
+                                                  return true;
+                                              },
+                                              [&](std::string& taken) {
+                                                  taken = clipboard;
+                                                  return !taken.empty();
+                                              }};
+    controller.textX = 40;
+    controller.visibleWidth = int(ops[0] % 120) + 1;
+    TextField field(int(ops[0] % 300));
+    field.setText(text);
+    for (size_t i = 1; i < count; ++i) {
+        const uint8_t op = ops[i];
+        const int x = int(op) * 3 - 200;
+        switch (op % 5) {
+            case 0:
+            case 1: {
+                const uint16_t mods = uint16_t(((op & 0x20) ? KMOD_LCTRL : 0) | ((op & 0x40) ? KMOD_LSHIFT : 0));
+                controller.editKey(field, kKeys[(op >> 1) % std::size(kKeys)], mods);
+                break;
+            }
+            case 2:
+                controller.press(field, font, x, controller.countClick(x, uint32_t(i) * 100, op & 0x80), op & 0x80);
+                break;
+            case 3:
+                controller.drag(field, font, x);
+                break;
+            default:
+                controller.autoScroll(field, font, x, double(op) / 100.0);
+                break;
+        }
+        controller.scrollToCaret(field, font);
+        const int length = field.length();
+        if (field.cursor < 0 || field.cursor > length || field.anchor < 0 || field.anchor > length) return false;
+        if (length > field.maxLength || sanitizeUtf8(field.text, field.maxLength) != field.text) return false;
+        const int index = controller.indexAt(field, font, x);
+        if (index < 0 || index > length) return false;
+        if (controller.scroll < 0 || controller.scroll > textWidth(font, field.text, false)) return false;
+        // Whatever happened, the caret is brought back into view.
+        const int caret = controller.caretX(field, font);
+        if (caret < controller.textX || caret > controller.textX + controller.visibleWidth) return false;
+    }
+    UiCanvas canvas;
+    canvas.clip = {36, 10, controller.visibleWidth + 8, 24};
+    const TextFieldLook look{.textX = 40,
+                             .textY = 12,
+                             .selectionY = 11,
+                             .selectionHeight = 18,
+                             .minSelectionWidth = 1,
+                             .caretTop = 11,
+                             .caretBottom = 28,
+                             .textColor = 0xffffffff,
+                             .selectionColor = 0xff808080,
+                             .caretColor = 0xff00ff00};
+    controller.paint(canvas, font, field, look, true);
+    return true;
+}
+
 inline bool textFunctionsHold(const uint8_t* data, size_t size) {
     if (size < 3) return true;
     const Font& font = textFuzzFont();
@@ -201,7 +268,8 @@ inline bool textFunctionsHold(const uint8_t* data, size_t size) {
     if (!power || sprite.pixels.size() != size_t(sprite.textureWidth) * sprite.textureHeight * 4) return false;
     if (sprite.contentWidth > sprite.textureWidth || sprite.contentHeight > sprite.textureHeight) return false;
 
-    return textFieldHolds(text, data + 2, std::min<size_t>(size - 2, 64));
+    if (!textFieldHolds(text, data + 2, std::min<size_t>(size - 2, 64))) return false;
+    return fieldControllerHolds(font, text, data + 2, std::min<size_t>(size - 2, 64));
 }
 
 }  // namespace vobu::fuzz
