@@ -26,8 +26,6 @@ void fillFaceArea(Character& character, int face, const IntRect& area, uint32_t 
     }
 }
 
-constexpr const char* kImageCopiedStatus = "Image copied.";
-
 }  // namespace
 
 std::pair<int, int> CharacterEditor::texelAt(int x, int y) const {
@@ -224,7 +222,7 @@ void CharacterEditor::copySelection(bool cut) {
     // reach the clipboard would only erase the picture.
     RgbaImage none;
     std::string status;
-    bool copied = takeClipboardImage(none, status) && status == kImageCopiedStatus;
+    bool copied = takeClipboardImage(none, status) && status == kClipboardImageCopied;
     if (!cut || !copied) return;
     pushUndo();
     fillFaceArea(character, face, {area.sx, area.sy, area.sw, area.sh}, secondaryColor);
