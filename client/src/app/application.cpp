@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "editor/png_files.h"
+#include "platform/file_dialog.h"
 #include "platform/performance_clock.h"
 
 namespace vobu {
@@ -76,6 +78,9 @@ bool Application::initialize(const std::string& url, bool quickJoin) {
     cursor.y = mouseY;
     cursor.visible = true;
     graphics.initialize(createOpenGlBackend());
+    // The export and import dialogs block the frame loop; owned by the game
+    // window, a window manager keeps them above it instead of behind.
+    setImageDialogParent(dialogParentOf(window));
     initializeParts(quickJoin, true);
     return true;
 }

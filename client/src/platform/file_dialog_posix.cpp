@@ -1,6 +1,7 @@
 #include "platform/file_dialog.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 namespace vobu {
 namespace {
@@ -57,6 +58,10 @@ FileDialogCalls systemFileDialogCalls() {
 
 std::vector<std::string> zenityDialogArguments(const FileDialogRequest& request) {
     std::vector<std::string> arguments{"zenity", "--file-selection", "--title=" + request.title};
+    if (request.parentWindow != 0) {
+        arguments.push_back("--modal");
+        arguments.push_back("--attach=" + std::to_string(request.parentWindow));
+    }
     if (request.save) {
         arguments.push_back("--save");
         arguments.push_back("--confirm-overwrite");
@@ -68,19 +73,26 @@ std::vector<std::string> zenityDialogArguments(const FileDialogRequest& request)
 }
 
 std::vector<std::string> kdialogDialogArguments(const FileDialogRequest& request) {
-    // kdialog's save dialog always asks before it overwrites a file.
-    return {"kdialog",
-            "--title",
-            request.title,
-            request.save ? "--getsavefilename" : "--getopenfilename",
-            startPath(request.save ? request.proposedName : std::string()),
-            "*.png|PNG image\n*|All files"};
+    // kdialog's save dialog always asks before it overwrites a file, and a
+    // dialog attached to a window is modal to it.
+    std::vector<std::string> arguments{"kdialog", "--title", request.title};
+    if (request.parentWindow != 0) {
+        arguments.push_back("--attach");
+        arguments.push_back(std::to_string(request.parentWindow));
+    }
+    arguments.push_back(request.save ? "--getsavefilename" : "--getopenfilename");
+    arguments.push_back(startPath(request.save ? request.proposedName : std::string()));
+    arguments.push_back("*.png|PNG image\n*|All files");
+    return arguments;
 }
 
 bool showFileDialog(const FileDialogRequest& request, std::string& path, const FileDialogCalls& calls) {
     for (const auto& arguments : {zenityDialogArguments(request), kdialogDialogArguments(request)}) {
         switch (runHelper(arguments, path, calls)) {
             case Outcome::Chosen:
+                if (request.save) {
+                    path = withDefaultExtension(path, request.defaultExtension);
+                }
                 return true;
             case Outcome::Cancelled:
                 return false;
@@ -90,6 +102,29 @@ bool showFileDialog(const FileDialogRequest& request, std::string& path, const F
     }
     calls.log("File dialog: neither zenity nor kdialog is installed");
     return false;
+}
+
+std::string withDefaultExtension(const std::string& path, const std::string& extension) {
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > nameStart;
+    if (extension.empty() || hasExtension || nameStart == path.size()) {
+        return path;
+    }
+    return path + "." + extension;
+}
+
+uint64_t dialogParentOf(SDL_Window* window) {
+    if (window == nullptr) {
+        return 0;
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return 0;
+    }
+    return uint64_t(info.info.x11.window);
 }
 
 }  // namespace vobu

@@ -768,16 +768,22 @@ class EditorTest(unittest.TestCase):
         editor.park()
         editor.wait_for_texels({(29, 27): green})
 
+        # Typed without an extension, the name gets ".png", so that the
+        # import's PNG filter shows the file.
+        dialog.answer(os.path.join(dialog.folder, "exported"))
         out = os.path.join(dialog.folder, "exported.png")
-        dialog.answer(out)
         editor.click(centre(EXPORT_BUTTON))
         sheet = self.wait_for_png(out)
+        self.assertFalse(os.path.exists(os.path.join(dialog.folder, "exported")))
 
         calls = dialog.calls()
         self.assertEqual(len(calls), 1, calls)
         self.assertIn("--save", calls[0])
         self.assertIn("--title=Export vobu skin", calls[0])
         self.assertIn("--filename=a-b- c.png", calls[0])
+        # Modal to the game window, so a window manager keeps it in front.
+        self.assertIn("--modal", calls[0])
+        self.assertIn("--attach=%d" % editor.client.window.id, calls[0])
 
         width, height, depth = editor.size
         self.assertEqual(sheet.size, (2 * (width + depth), height + 2 * depth))
@@ -843,6 +849,7 @@ class EditorTest(unittest.TestCase):
         self.assertEqual(len(calls), 1, calls)
         self.assertIn("--title=Import vobu skin", calls[0])
         self.assertNotIn("--save", calls[0])
+        self.assertIn("--attach=%d" % editor.client.window.id, calls[0])
 
         saved = editor.assert_faces(editor.save(), canvases)
         self.assertEqual(saved["size"], [width, height, depth])

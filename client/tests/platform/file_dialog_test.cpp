@@ -35,8 +35,8 @@ ProcessResult ran(int status, const std::string& output) {
     return r;
 }
 
-FileDialogRequest saveRequest() { return {true, "Export vobu skin", "Vobu.png"}; }
-FileDialogRequest openRequest() { return {false, "Import vobu skin", ""}; }
+FileDialogRequest saveRequest() { return {true, "Export vobu skin", "Vobu.png", "", 0}; }
+FileDialogRequest openRequest() { return {false, "Import vobu skin", "", "", 0}; }
 
 TEST(FileDialog, ZenityArguments) {
     EXPECT_EQ(zenityDialogArguments(saveRequest()),
@@ -46,6 +46,73 @@ TEST(FileDialog, ZenityArguments) {
     EXPECT_EQ(zenityDialogArguments(openRequest()),
               (std::vector<std::string>{"zenity", "--file-selection", "--title=Import vobu skin",
                                         "--file-filter=PNG image | *.png", "--file-filter=All files | *"}));
+}
+
+// Unowned, a dialog can open behind the game window it freezes; with the
+// window's id both helpers keep it above that window and modal to it.
+TEST(FileDialog, ParentWindowMakesBothHelpersModalToIt) {
+    FileDialogRequest save = saveRequest();
+    save.parentWindow = 0x1e00007;  // 31457287
+    EXPECT_EQ(zenityDialogArguments(save),
+              (std::vector<std::string>{"zenity", "--file-selection", "--title=Export vobu skin", "--modal",
+                                        "--attach=31457287", "--save", "--confirm-overwrite", "--filename=Vobu.png",
+                                        "--file-filter=PNG image | *.png", "--file-filter=All files | *"}));
+    EXPECT_EQ(kdialogDialogArguments(save),
+              (std::vector<std::string>{"kdialog", "--title", "Export vobu skin", "--attach", "31457287",
+                                        "--getsavefilename", "./Vobu.png", "*.png|PNG image\n*|All files"}));
+    FileDialogRequest open = openRequest();
+    open.parentWindow = 4194305;
+    EXPECT_EQ(zenityDialogArguments(open),
+              (std::vector<std::string>{"zenity", "--file-selection", "--title=Import vobu skin", "--modal",
+                                        "--attach=4194305", "--file-filter=PNG image | *.png",
+                                        "--file-filter=All files | *"}));
+    EXPECT_EQ(kdialogDialogArguments(open),
+              (std::vector<std::string>{"kdialog", "--title", "Import vobu skin", "--attach", "4194305",
+                                        "--getopenfilename", ".", "*.png|PNG image\n*|All files"}));
+
+    // The vectors that reach the spawner are these very ones.
+    FakeHelpers fake;
+    std::string path;
+    EXPECT_FALSE(showFileDialog(save, path, fake.calls()));
+    ASSERT_EQ(fake.runs.size(), 2u);
+    EXPECT_EQ(fake.runs[0], zenityDialogArguments(save));
+    EXPECT_EQ(fake.runs[1], kdialogDialogArguments(save));
+}
+
+TEST(FileDialog, SavedNameWithoutAnExtensionGetsTheDefaultOne) {
+    struct Case {
+        const char* chosen;
+        const char* saved;
+    };
+    for (const Case& k : {Case{"/home/u/myskin", "/home/u/myskin.png"},
+                          {"/home/u/myskin.png", "/home/u/myskin.png"},
+                          {"/home/u/myskin.PNG", "/home/u/myskin.PNG"},
+                          {"/home/u/myskin.bmp", "/home/u/myskin.bmp"},
+                          {"/home/u/my.skin", "/home/u/my.skin"},
+                          {"/home/u.v/myskin", "/home/u.v/myskin.png"},
+                          {"/home/u/.hidden", "/home/u/.hidden.png"},
+                          {"relative", "relative.png"}}) {
+        for (const char* helper : {"zenity", "kdialog"}) {
+            FakeHelpers fake;
+            fake.answers[helper] = ran(0, std::string(k.chosen) + "\n");
+            FileDialogRequest request = saveRequest();
+            request.defaultExtension = "png";
+            std::string path;
+            ASSERT_TRUE(showFileDialog(request, path, fake.calls())) << helper;
+            EXPECT_EQ(path, k.saved) << helper << " chose " << k.chosen;
+        }
+    }
+    // Opening never changes the chosen name, nor does a save without a
+    // default extension.
+    FakeHelpers fake;
+    fake.answers["zenity"] = ran(0, "/home/u/myskin\n");
+    FileDialogRequest open = openRequest();
+    open.defaultExtension = "png";
+    std::string path;
+    ASSERT_TRUE(showFileDialog(open, path, fake.calls()));
+    EXPECT_EQ(path, "/home/u/myskin");
+    ASSERT_TRUE(showFileDialog(saveRequest(), path, fake.calls()));
+    EXPECT_EQ(path, "/home/u/myskin");
 }
 
 TEST(FileDialog, KdialogArgumentsNeverStartAPathWithADash) {
