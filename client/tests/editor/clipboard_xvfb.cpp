@@ -6,19 +6,25 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,6 +92,251 @@ public:
 private:
     pid_t pid_ = -1;
 };
+
+// A clipboard manager after the freedesktop convention, cut down to the
+// hand-over at an owner's exit: it holds CLIPBOARD_MANAGER and, asked to
+// convert it to SAVE_TARGETS, fetches the targets the owner listed from the
+// CLIPBOARD owner (all at once through MULTIPLE, as GNOME's does, or one by
+// one), then answers. It reports what it was given. `Never` asks for nothing
+// and never answers, as a manager that hangs.
+class ManagerStandIn {
+public:
+    enum class Fetch { Multiple, OneByOne, Never };
+
+    struct Report {
+        bool asked = false;
+        std::vector<std::string> listed;
+        std::map<std::string, std::vector<uint8_t>> got;
+    };
+
+    explicit ManagerStandIn(Fetch fetch) : fetch_(fetch) {
+        display_ = XOpenDisplay(nullptr);
+        if (display_ == nullptr) return;
+        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+        manager_ = XInternAtom(display_, "CLIPBOARD_MANAGER", False);
+        XSetSelectionOwner(display_, manager_, window_, CurrentTime);
+        owns_ = XGetSelectionOwner(display_, manager_) == window_;
+        XSync(display_, False);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~ManagerStandIn() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (display_) XCloseDisplay(display_);
+    }
+    ManagerStandIn(const ManagerStandIn&) = delete;
+    ManagerStandIn& operator=(const ManagerStandIn&) = delete;
+
+    bool owns() const { return owns_; }
+
+    // What the manager got, once it was asked (or after `seconds`).
+    Report report(double seconds) {
+        std::unique_lock lock(mutex_);
+        done_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return report_.asked; });
+        return report_;
+    }
+
+private:
+    Atom atom(const char* name) { return XInternAtom(display_, name, False); }
+
+    void run() {
+        while (!stop_) {
+            XEvent event;
+            if (!nextEvent(event, 50)) continue;
+            if (event.type != SelectionRequest) continue;
+            const XSelectionRequestEvent& request = event.xselectionrequest;
+            if (request.selection == manager_ && request.target == atom("SAVE_TARGETS")) save(request);
+        }
+    }
+
+    bool nextEvent(XEvent& event, int timeoutMs) {
+        if (XPending(display_) == 0) {
+            pollfd fd = {ConnectionNumber(display_), POLLIN, 0};
+            poll(&fd, 1, timeoutMs);
+            if (XPending(display_) == 0) return false;
+        }
+        XNextEvent(display_, &event);
+        return true;
+    }
+
+    std::vector<long> longs(Window window, Atom property) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::vector<long> values;
+        if (XGetWindowProperty(display_, window, property, 0, 256, False, AnyPropertyType, &type, &format, &items,
+                               &after, &data) == Success &&
+            data && format == 32) {
+            values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + items);
+        }
+        if (data) XFree(data);
+        return values;
+    }
+
+    std::vector<uint8_t> bytes(Atom property) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::vector<uint8_t> value;
+        if (XGetWindowProperty(display_, window_, property, 0, 1 << 20, True, AnyPropertyType, &type, &format, &items,
+                               &after, &data) == Success &&
+            data && format == 8) {
+            value.assign(data, data + items);
+        }
+        if (data) XFree(data);
+        return value;
+    }
+
+    // Converts CLIPBOARD into `property` on our window; the property given
+    // back by the owner, None when it refused or never answered.
+    Atom convert(Atom target, Atom property) {
+        XConvertSelection(display_, atom("CLIPBOARD"), target, property, window_, CurrentTime);
+        XFlush(display_);
+        const auto deadline = Clock::now() + std::chrono::seconds(2);
+        XEvent event;
+        while (Clock::now() < deadline) {
+            if (XCheckTypedWindowEvent(display_, window_, SelectionNotify, &event)) return event.xselection.property;
+            pollfd fd = {ConnectionNumber(display_), POLLIN, 0};
+            poll(&fd, 1, 20);
+            XPending(display_);
+        }
+        return None;
+    }
+
+    void save(const XSelectionRequestEvent& request) {
+        Report report;
+        report.asked = true;
+        std::vector<Atom> targets;
+        for (long value : longs(request.requestor, request.property)) targets.push_back(Atom(value));
+        for (Atom target : targets) {
+            char* name = XGetAtomName(display_, target);
+            report.listed.emplace_back(name ? name : "");
+            if (name) XFree(name);
+        }
+        if (fetch_ == Fetch::Multiple) {
+            std::vector<long> pairs;
+            for (size_t i = 0; i < targets.size(); ++i) {
+                pairs.push_back(long(targets[i]));
+                pairs.push_back(long(atom(("STANDIN_" + std::to_string(i)).c_str())));
+            }
+            const Atom list = atom("STANDIN_MULTIPLE");
+            XChangeProperty(display_, window_, list, atom("ATOM_PAIR"), 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(pairs.data()), int(pairs.size()));
+            if (convert(atom("MULTIPLE"), list) == list) {
+                const std::vector<long> answered = longs(window_, list);
+                for (size_t i = 0; i + 1 < answered.size(); i += 2) {
+                    if (Atom(answered[i + 1]) == None) continue;
+                    report.got[report.listed.at(i / 2)] = bytes(Atom(answered[i + 1]));
+                }
+            }
+        } else if (fetch_ == Fetch::OneByOne) {
+            for (size_t i = 0; i < targets.size(); ++i) {
+                const Atom data = atom("STANDIN_DATA");
+                if (convert(targets[i], data) == data) report.got[report.listed[i]] = bytes(data);
+            }
+        }
+        if (fetch_ != Fetch::Never) {
+            XSelectionEvent reply = {};
+            reply.type = SelectionNotify;
+            reply.requestor = request.requestor;
+            reply.selection = request.selection;
+            reply.target = request.target;
+            reply.property = request.property;
+            reply.time = request.time;
+            XSendEvent(display_, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
+            XFlush(display_);
+        }
+        std::lock_guard lock(mutex_);
+        report_ = report;
+        done_.notify_all();
+    }
+
+    Fetch fetch_;
+    Display* display_ = nullptr;
+    Window window_ = 0;
+    Atom manager_ = 0;
+    bool owns_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    Report report_;
+};
+
+// clipboard_exit_helper: copies the 3 x 2 fixture, prints the copy's status
+// and exits when its standard input closes.
+class ExitHelper {
+public:
+    ExitHelper() {
+        int in[2];
+        int out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        char program[] = VOBU_CLIPBOARD_EXIT_HELPER;
+        char* argv[] = {program, nullptr};
+        if (posix_spawn(&pid_, program, &actions, nullptr, argv, environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(out[1]);
+        stdin_ = in[1];
+        stdout_ = out[0];
+    }
+    ~ExitHelper() {
+        if (stdin_ >= 0) close(stdin_);
+        if (stdout_ >= 0) close(stdout_);
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    ExitHelper(const ExitHelper&) = delete;
+    ExitHelper& operator=(const ExitHelper&) = delete;
+
+    // The copy's status line (empty when none came within five seconds).
+    std::string statusLine() {
+        std::string line;
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        char c = 0;
+        while (Clock::now() < deadline) {
+            pollfd fd = {stdout_, POLLIN, 0};
+            if (poll(&fd, 1, 50) <= 0) continue;
+            if (read(stdout_, &c, 1) != 1 || c == '\n') break;
+            line += c;
+        }
+        return line;
+    }
+
+    // Lets the helper end; the seconds from then until it has exited, or
+    // -1 when it had not within ten seconds or failed.
+    double exitSeconds() {
+        close(stdin_);
+        stdin_ = -1;
+        const auto start = Clock::now();
+        while (secondsSince(start) < 10) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? secondsSince(start) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+    int stdout_ = -1;
+};
+
+bool startsLikePng(const std::vector<uint8_t>& bytes) {
+    return bytes.size() > 8 && std::string(bytes.begin() + 1, bytes.begin() + 4) == "PNG";
+}
 
 class ClipboardXvfb : public ::testing::Test {
 protected:
@@ -399,6 +650,63 @@ TEST_F(SdlTextPaste, CopyNeedsTheKeyboardFocusOnAWindowOfOurs) {
     copyImageToClipboard(threeByTwo());
     auto [focusedImage, focused] = take();
     EXPECT_EQ(focused, "Image copied.");
+}
+
+// -- the hand-over to a clipboard manager at exit -----------------------------
+
+TEST_F(ClipboardXvfb, ExitHandsTheCopiedImageToAClipboardManager) {
+    for (auto fetch : {ManagerStandIn::Fetch::Multiple, ManagerStandIn::Fetch::OneByOne}) {
+        SCOPED_TRACE(fetch == ManagerStandIn::Fetch::Multiple ? "through MULTIPLE" : "one target at a time");
+        ManagerStandIn manager(fetch);
+        ASSERT_TRUE(manager.owns());
+        ExitHelper helper;
+        ASSERT_EQ(helper.statusLine(), "Image copied.");
+        const double seconds = helper.exitSeconds();
+        ASSERT_GE(seconds, 0) << "the helper did not exit cleanly";
+        ManagerStandIn::Report report = manager.report(2);
+        ASSERT_TRUE(report.asked) << "no SAVE_TARGETS request";
+        EXPECT_EQ(report.listed, (std::vector<std::string>{"image/bmp", "image/png"}));
+        EXPECT_EQ(report.got["image/bmp"], readClipboardFixture("copy_3x2.bmp"));
+        EXPECT_TRUE(startsLikePng(report.got["image/png"]));
+        // The manager's answer ends the wait, not its deadline.
+        EXPECT_LT(seconds, 0.9);
+    }
+}
+
+TEST_F(ClipboardXvfb, ExitWithoutAClipboardManagerDoesNotWait) {
+    ASSERT_EQ(XGetSelectionOwner(probe_, XInternAtom(probe_, "CLIPBOARD_MANAGER", False)), 0u);
+    ExitHelper helper;
+    ASSERT_EQ(helper.statusLine(), "Image copied.");
+    const double seconds = helper.exitSeconds();
+    ASSERT_GE(seconds, 0) << "the helper did not exit cleanly";
+    // A wait for a manager would take the whole second.
+    EXPECT_LT(seconds, 0.8);
+}
+
+TEST_F(ClipboardXvfb, ExitWaitsForAManagerThatNeverAnswersOnlyAboutASecond) {
+    ManagerStandIn manager(ManagerStandIn::Fetch::Never);
+    ASSERT_TRUE(manager.owns());
+    ExitHelper helper;
+    ASSERT_EQ(helper.statusLine(), "Image copied.");
+    const double seconds = helper.exitSeconds();
+    ASSERT_GE(seconds, 0) << "the helper did not exit cleanly";
+    EXPECT_TRUE(manager.report(2).asked);
+    EXPECT_GT(seconds, 0.5) << "a slow manager gets its time";
+    EXPECT_LT(seconds, 3.0);
+}
+
+TEST_F(ClipboardXvfb, ExitAfterAnotherProgramTookTheClipboardHandsNothingOver) {
+    ManagerStandIn manager(ManagerStandIn::Fetch::OneByOne);
+    ASSERT_TRUE(manager.owns());
+    ExitHelper helper;
+    ASSERT_EQ(helper.statusLine(), "Image copied.");
+    const std::string text = path("text.txt");
+    std::ofstream(text) << "newer words";
+    const Window helperOwner = clipboardOwner();
+    XclipOffer xclip("", text);
+    ASSERT_TRUE(offered(helperOwner, "UTF8_STRING") || offered(helperOwner, "STRING"));
+    ASSERT_GE(helper.exitSeconds(), 0);
+    EXPECT_FALSE(manager.report(1.5).asked);
 }
 
 }  // namespace
