@@ -31,9 +31,11 @@ struct FileDialogRequest {
 struct FileDialogCalls {
     std::function<ProcessResult(const std::vector<std::string>& arguments, size_t maxOutput)> run;
     std::function<void(const std::string& line)> log;
+    // Anything of that name exists.
+    std::function<bool(const std::string& path)> exists;
 };
 
-// runProcess and SDL_Log.
+// runProcess, SDL_Log and pathExists.
 FileDialogCalls systemFileDialogCalls();
 
 // The argument vectors of the two helper programs, program name first. Both
@@ -43,9 +45,17 @@ FileDialogCalls systemFileDialogCalls();
 std::vector<std::string> zenityDialogArguments(const FileDialogRequest& request);
 std::vector<std::string> kdialogDialogArguments(const FileDialogRequest& request);
 
+// The helpers' yes-or-no question whether the existing file `name` may be
+// replaced, modal like the dialog; the answer yes is exit status 0.
+std::vector<std::string> zenityReplaceArguments(const FileDialogRequest& request, const std::string& name);
+std::vector<std::string> kdialogReplaceArguments(const FileDialogRequest& request, const std::string& name);
+
 // True with the chosen path (when saving, with the default extension added
-// where the name has none). False when the user cancelled, the helper
-// failed, or no helper is installed (logged once per call).
+// where the name has none). The helper asked before replacing the name as
+// typed; when the added extension names an existing file, the same helper
+// asks again for that name, and a no is a cancel. False when the user
+// cancelled, the helper failed, or no helper is installed (logged once per
+// call).
 bool showFileDialog(const FileDialogRequest& request, std::string& path, const FileDialogCalls& calls);
 
 // The path with "." + extension appended when its file name has no

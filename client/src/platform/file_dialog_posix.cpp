@@ -3,6 +3,10 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <utility>
+
+#include "platform/atomic_file.h"
+
 namespace vobu {
 namespace {
 
@@ -19,6 +23,28 @@ std::string startPath(const std::string& name) {
 }
 
 enum class Outcome { Chosen, Cancelled, Missing };
+
+using QuestionArguments = std::vector<std::string> (*)(const FileDialogRequest&, const std::string&);
+
+std::string replaceQuestion(const std::string& name) {
+    return "A file named \"" + name + "\" already exists. Replace it?";
+}
+
+std::string fileNameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A saved name that the default extension changed was never checked by the
+// helper's own overwrite question.
+bool mayWrite(const FileDialogRequest& request, const std::string& typed, const std::string& named,
+              QuestionArguments question, const FileDialogCalls& calls) {
+    if (named == typed || !calls.exists || !calls.exists(named)) {
+        return true;
+    }
+    const ProcessResult answer = calls.run(question(request, fileNameOf(named)), kMaxDialogOutput);
+    return answer.start == ProcessStart::Ran && answer.exitStatus == 0;
+}
 
 Outcome runHelper(const std::vector<std::string>& arguments, std::string& path, const FileDialogCalls& calls) {
     const ProcessResult result = calls.run(arguments, kMaxDialogOutput);
@@ -53,6 +79,7 @@ FileDialogCalls systemFileDialogCalls() {
     FileDialogCalls calls;
     calls.run = runProcess;
     calls.log = [](const std::string& line) { SDL_Log("%s", line.c_str()); };
+    calls.exists = pathExists;
     return calls;
 }
 
@@ -86,14 +113,45 @@ std::vector<std::string> kdialogDialogArguments(const FileDialogRequest& request
     return arguments;
 }
 
+std::vector<std::string> zenityReplaceArguments(const FileDialogRequest& request, const std::string& name) {
+    std::vector<std::string> arguments{"zenity", "--question", "--title=" + request.title};
+    if (request.parentWindow != 0) {
+        arguments.push_back("--modal");
+        arguments.push_back("--attach=" + std::to_string(request.parentWindow));
+    }
+    arguments.push_back("--no-markup");
+    arguments.push_back("--text=" + replaceQuestion(name));
+    return arguments;
+}
+
+std::vector<std::string> kdialogReplaceArguments(const FileDialogRequest& request, const std::string& name) {
+    std::vector<std::string> arguments{"kdialog", "--title", request.title};
+    if (request.parentWindow != 0) {
+        arguments.push_back("--attach");
+        arguments.push_back(std::to_string(request.parentWindow));
+    }
+    arguments.push_back("--warningyesno");
+    arguments.push_back(replaceQuestion(name));
+    return arguments;
+}
+
 bool showFileDialog(const FileDialogRequest& request, std::string& path, const FileDialogCalls& calls) {
-    for (const auto& arguments : {zenityDialogArguments(request), kdialogDialogArguments(request)}) {
-        switch (runHelper(arguments, path, calls)) {
-            case Outcome::Chosen:
-                if (request.save) {
-                    path = withDefaultExtension(path, request.defaultExtension);
+    const std::pair<std::vector<std::string>, QuestionArguments> helpers[] = {
+        {zenityDialogArguments(request), zenityReplaceArguments},
+        {kdialogDialogArguments(request), kdialogReplaceArguments},
+    };
+    for (const auto& [arguments, question] : helpers) {
+        std::string chosen;
+        switch (runHelper(arguments, chosen, calls)) {
+            case Outcome::Chosen: {
+                const std::string named =
+                    request.save ? withDefaultExtension(chosen, request.defaultExtension) : chosen;
+                if (!mayWrite(request, chosen, named, question, calls)) {
+                    return false;
                 }
+                path = named;
                 return true;
+            }
             case Outcome::Cancelled:
                 return false;
             case Outcome::Missing:

@@ -109,6 +109,17 @@ TEST_F(DialogProgramTest, ExportAddsTheExtensionANameTypedWithoutOneLacks) {
     EXPECT_TRUE(fs::is_regular_file(folder / "myskin.png"));
     EXPECT_FALSE(fs::exists(folder / "myskin"));
 
+    // Again: zenity asked about "myskin", so the replace question for
+    // "myskin.png" comes from us (the stand-in says yes).
+    fs::remove(folder / "log");
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    ASSERT_TRUE(takeLoadedPng(image, status));
+    EXPECT_EQ(status, "");
+    const auto arguments = loggedArguments();
+    EXPECT_NE(
+        std::find(arguments.begin(), arguments.end(), "--text=A file named \"myskin.png\" already exists. Replace it?"),
+        arguments.end());
+
     answerWith(folder / "other.PNG");
     savePngFile(makeSkinSheet(Character{}), "Vobu");
     ASSERT_TRUE(takeLoadedPng(image, status));

@@ -1,15 +1,25 @@
 #include "platform/file_dialog.h"
 
+#include <algorithm>
 #include <map>
+#include <set>
 
 #include <gtest/gtest.h>
 
 namespace vobu {
 namespace {
 
-// Replaces the spawner: each program name answers with a fixed result.
+bool isQuestion(const std::vector<std::string>& arguments) {
+    return std::find(arguments.begin(), arguments.end(), "--question") != arguments.end() ||
+           std::find(arguments.begin(), arguments.end(), "--warningyesno") != arguments.end();
+}
+
+// Replaces the spawner: each program name answers its dialog, and its
+// replace question, with a fixed result; `files` is what exists.
 struct FakeHelpers {
     std::map<std::string, ProcessResult> answers;
+    std::map<std::string, ProcessResult> questions;
+    std::set<std::string> files;
     std::vector<std::vector<std::string>> runs;
     std::vector<std::string> logLines;
 
@@ -17,12 +27,14 @@ struct FakeHelpers {
         FileDialogCalls c;
         c.run = [this](const std::vector<std::string>& arguments, size_t) {
             runs.push_back(arguments);
-            auto found = answers.find(arguments.at(0));
+            const auto& table = isQuestion(arguments) ? questions : answers;
+            auto found = table.find(arguments.at(0));
             ProcessResult missing;
             missing.start = ProcessStart::NotFound;
-            return found == answers.end() ? missing : found->second;
+            return found == table.end() ? missing : found->second;
         };
         c.log = [this](const std::string& line) { logLines.push_back(line); };
+        c.exists = [this](const std::string& path) { return files.count(path) > 0; };
         return c;
     }
 };
@@ -113,6 +125,56 @@ TEST(FileDialog, SavedNameWithoutAnExtensionGetsTheDefaultOne) {
     EXPECT_EQ(path, "/home/u/myskin");
     ASSERT_TRUE(showFileDialog(saveRequest(), path, fake.calls()));
     EXPECT_EQ(path, "/home/u/myskin");
+}
+
+// The helper asked about "myskin"; the file written is "myskin.png", which
+// must not be replaced unasked.
+TEST(FileDialog, AnExistingFileThatTheExtensionNamesIsAskedAbout) {
+    struct Case {
+        const char* helper;
+        int answer;  // exit status of the question
+        bool saved;
+    };
+    for (const Case& k : {Case{"zenity", 0, true},
+                          {"zenity", 1, false},
+                          {"zenity", 5, false},
+                          {"kdialog", 0, true},
+                          {"kdialog", 1, false}}) {
+        SCOPED_TRACE(std::string(k.helper) + " answers " + std::to_string(k.answer));
+        FakeHelpers fake;
+        fake.answers[k.helper] = ran(0, "/home/u/myskin\n");
+        fake.questions[k.helper] = ran(k.answer, "");
+        fake.files = {"/home/u/myskin.png"};
+        FileDialogRequest request = saveRequest();
+        request.defaultExtension = "png";
+        request.parentWindow = 77;
+        std::string path = "unchanged";
+        EXPECT_EQ(showFileDialog(request, path, fake.calls()), k.saved);
+        EXPECT_EQ(path, k.saved ? "/home/u/myskin.png" : "unchanged");
+        ASSERT_FALSE(fake.runs.empty());
+        const auto expected = std::string(k.helper) == "zenity" ? zenityReplaceArguments(request, "myskin.png")
+                                                                : kdialogReplaceArguments(request, "myskin.png");
+        EXPECT_EQ(fake.runs.back(), expected);
+    }
+    EXPECT_EQ(
+        zenityReplaceArguments({true, "Export vobu skin", "", "png", 77}, "a<b>&c.png"),
+        (std::vector<std::string>{"zenity", "--question", "--title=Export vobu skin", "--modal", "--attach=77",
+                                  "--no-markup", "--text=A file named \"a<b>&c.png\" already exists. Replace it?"}));
+    EXPECT_EQ(kdialogReplaceArguments({true, "Export vobu skin", "", "png", 77}, "x.png"),
+              (std::vector<std::string>{"kdialog", "--title", "Export vobu skin", "--attach", "77", "--warningyesno",
+                                        "A file named \"x.png\" already exists. Replace it?"}));
+
+    // No question where the helper asked itself, or nothing would be lost.
+    for (const char* typed : {"/home/u/old.png", "/home/u/fresh"}) {
+        FakeHelpers fake;
+        fake.answers["zenity"] = ran(0, std::string(typed) + "\n");
+        fake.files = {"/home/u/old.png"};
+        FileDialogRequest request = saveRequest();
+        request.defaultExtension = "png";
+        std::string path;
+        EXPECT_TRUE(showFileDialog(request, path, fake.calls()));
+        EXPECT_EQ(fake.runs.size(), 1u) << typed;
+    }
 }
 
 TEST(FileDialog, KdialogArgumentsNeverStartAPathWithADash) {
