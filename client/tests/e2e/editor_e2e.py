@@ -928,6 +928,48 @@ class EditorTest(unittest.TestCase):
         editor.wait_for_texels({(3, 3): WHITE, (9, 7): WHITE, (5, 4): WHITE, (10, 7): SKIN})
         editor.assert_faces(editor.save(), canvases)
 
+    def test_copied_image_goes_to_the_clipboard_manager_when_the_client_exits(self):
+        display = self.display()
+        manager = subprocess.Popen([os.path.join(vobu_e2e.bin_dir(), "clipboard_manager_stand_in"), "multiple", "60"],
+                                   env=dict(os.environ, DISPLAY=display.name), stdout=subprocess.PIPE)
+        self.addCleanup(manager.kill)
+        self.assertEqual(manager.stdout.readline(), b"READY\n")
+        editor = self.session(display)
+        editor.open_editor()
+        dots = {(0, 0): 0x102030, (2, 1): 0xF0E0D0}
+        for texel, value in dots.items():
+            editor.set_color(f"{value:06x}", value)
+            editor.click(editor.texel_point(*texel))
+        editor.park()
+        editor.wait_for_texels(dots)
+        editor.key("m")
+        editor.stroke([(0, 0), (2, 1)])
+        editor.key("ctrl+c")
+        deadline = time.monotonic() + 10
+        while "image/bmp" not in self.xclip("-t", "TARGETS", "-o").stdout.decode().split():
+            self.assertLess(time.monotonic(), deadline, "the clipboard never offered image/bmp")
+            time.sleep(0.1)
+
+        editor.client.close_window()
+        self.assertEqual(editor.client.wait_exit(), 0)
+        out, _ = manager.communicate(timeout=10)
+        self.assertEqual(manager.returncode, 0, "the manager was never asked to save the clipboard")
+        lines = out.decode().splitlines()
+        self.assertEqual(lines[0], "LISTED image/bmp image/png")
+        got = {line.split()[1]: bytes.fromhex(line.split()[2]) for line in lines[1:]}
+        self.assertEqual(set(got), {"image/bmp", "image/png"})
+        want = [[rgb(dots.get((i, j), SKIN)) for i in range(3)] for j in range(2)]
+        for target, data in got.items():
+            with self.subTest(target=target):
+                path = os.path.join(tempfile.mkdtemp(prefix="vobu-clip-"), "saved")
+                self.addCleanup(shutil.rmtree, os.path.dirname(path), True)
+                with open(path, "wb") as f:
+                    f.write(data)
+                with Image.open(path) as image:
+                    self.assertEqual(image.size, (3, 2))
+                    self.assertEqual([[image.convert("RGB").getpixel((i, j)) for i in range(3)] for j in range(2)],
+                                     want)
+
     def test_paste_puts_the_clipboard_image_at_the_selection(self):
         display = self.display()
         editor = self.session(display)
