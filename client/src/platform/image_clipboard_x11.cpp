@@ -6,7 +6,8 @@
 // SDL's text paste asks the CLIPBOARD owner and pumps only SDL's own
 // connection while it waits (up to a second, after which it takes the
 // clipboard itself); were our owner served from the frame loop, that wait
-// would always run out while we hold an image.
+// would always run out while we hold an image. The owner thread also hands
+// the clipboard to a clipboard manager when the process ends.
 
 #include "platform/image_clipboard.h"
 
@@ -45,7 +46,7 @@ constexpr size_t kDirectBytes = 256 * 1024;
 // At exit, how long the clipboard manager may take to save our forms.
 constexpr auto kManagerWait = std::chrono::milliseconds(1000);
 // The most (target, property) pairs one MULTIPLE request may name; we offer
-// four targets, so anything longer is not a request for ours.
+// five targets, so a longer list is not a request for ours.
 constexpr long kMaxMultiplePairs = 64;
 
 struct Atoms {
