@@ -36,10 +36,10 @@ std::string fileNameOf(const std::string& path) {
 }
 
 // A saved name that the default extension changed was never checked by the
-// helper's own overwrite question.
+// helper's own overwrite question. Without a way to look, it is asked about.
 bool mayWrite(const FileDialogRequest& request, const std::string& typed, const std::string& named,
               QuestionArguments question, const FileDialogCalls& calls) {
-    if (named == typed || !calls.exists || !calls.exists(named)) {
+    if (named == typed || (calls.exists && !calls.exists(named))) {
         return true;
     }
     const ProcessResult answer = calls.run(question(request, fileNameOf(named)), kMaxDialogOutput);
