@@ -21,11 +21,10 @@
 
 namespace vobu {
 
-// The screen a frame shows: it is the one drawn, and (but for the leave
-// fade, whose events go to the character editor) the one that gets the
+// The screen a frame shows: the one drawn and the one that gets the
 // events. Exactly one applies, in this order of precedence.
 enum class ShownScreen {
-    LeaveFade,    // the last picture of the world after "Disconnect"
+    LeaveFade,    // the last picture of the world after "Disconnect"; takes no events
     TitleScreen,  // the server browser
     Game,         // the world with the overlay: joined, every asset and the join sound ready
     Editor,       // the character library and editor, with the join overlay while a game loads
