@@ -90,8 +90,8 @@ public:
     int focus = -1;  // -1 none, 0 chat line, 1 "Characters", 2 "Disconnect"
     int buttonsX = 644;
     int chatX = 16;
-    int width = 1020;
-    int height = 680;
+    int width = UiCanvas::kVisibleWidth;
+    int height = UiCanvas::kVisibleHeight;
     int mouseX = -1;
     int mouseY = -1;
     int32_t whisperTarget = 0;
