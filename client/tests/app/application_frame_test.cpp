@@ -106,10 +106,13 @@ TEST_F(FrameTest, FocusLossReleasesTheKeysAndTheGameRunsOnWithoutInput) {
     frame({keyDown(SDL_SCANCODE_W), keyDown(SDL_SCANCODE_D), mouseDown(10, 10, SDL_BUTTON_RIGHT)});
     EXPECT_TRUE(app->keys[SDL_SCANCODE_W]);
     EXPECT_TRUE(app->gameInput());
+    // Space and the focus loss in one frame: the window still counted as
+    // focused when the frame began, so only the focus loss keeps the jump
+    // from going out.
+    const size_t beforeLoss = wire.sentOfType("input").size();
     frame({keyDown(SDL_SCANCODE_SPACE), windowEvent(SDL_WINDOWEVENT_FOCUS_LOST)});
     focused = false;
     for (bool key : app->keys) EXPECT_FALSE(key);
-    EXPECT_FALSE(app->jumpLatch);
     EXPECT_FALSE(app->relativeMouse);
     // Unfocused, the game still runs: the network is updated, with no
     // movement and no jump.
@@ -117,11 +120,13 @@ TEST_F(FrameTest, FocusLossReleasesTheKeysAndTheGameRunsOnWithoutInput) {
     for (int i = 0; i < 10; ++i) EXPECT_EQ(frame({}, 30), ShownScreen::Game);
     EXPECT_FALSE(app->gameInput());
     const std::vector<json> sent = wire.sentOfType("input");
-    for (size_t i = inputs; i < sent.size(); ++i) {
+    ASSERT_GT(sent.size(), inputs);
+    for (size_t i = beforeLoss; i < sent.size(); ++i) {
         for (const json& command : sent[i].at("commands")) {
+            EXPECT_FALSE(command.value("jump", false)) << command;
+            if (i < inputs) continue;
             EXPECT_EQ(command.value("x", 0.0), 0.0) << command;
             EXPECT_EQ(command.value("y", 0.0), 0.0) << command;
-            EXPECT_FALSE(command.value("jump", false)) << command;
         }
     }
 }
