@@ -77,14 +77,14 @@ TEST(SnapshotBuffer, KeepsTheLast32) {
 TEST(SnapshotBuffer, InterpolatesPositionsAndKeepsTheNewerRest) {
     SnapshotBuffer buffer;
     buffer.push(1000, {tagged(playerAt(1, 0, 2, 4, 0.5f, -8))});
-    buffer.push(1100, {tagged(playerAt(1, 10, 4, 8, 1.5f, 8))});
+    buffer.push(1100, {tagged(playerAt(1, 10, 4, 8, 1.5f, 4))});
 
     const auto middle = buffer.sample(1150);  // target 1050
     ASSERT_EQ(middle.size(), 1u);
     EXPECT_DOUBLE_EQ(middle[0].x, 5);
     EXPECT_DOUBLE_EQ(middle[0].y, 3);
     EXPECT_DOUBLE_EQ(middle[0].z, 6);
-    EXPECT_DOUBLE_EQ(middle[0].vz, 0);
+    EXPECT_DOUBLE_EQ(middle[0].vz, -2) << "halfway from -8 to 4, not a vz left zero";
     EXPECT_EQ(middle[0].heading, 1.5f);
 
     EXPECT_EQ(buffer.sample(1300)[0].x, 10);  // target later than every snapshot
