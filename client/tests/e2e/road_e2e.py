@@ -22,7 +22,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vobu_e2e  # noqa: E402
-from quickjoin_e2e import TestServer, wait_for_log  # noqa: E402
+from vobu_e2e import TestServer, wait_for_log  # noqa: E402
 
 
 def canvas_color(abgr):
