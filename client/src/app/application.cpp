@@ -33,14 +33,19 @@ void movementAxes(const bool (&keys)[512], float& x, float& y) {
     y = float(int(held(keys, SDL_SCANCODE_W, SDL_SCANCODE_UP)) - int(held(keys, SDL_SCANCODE_S, SDL_SCANCODE_DOWN)));
 }
 
-double Application::nowMs() { return performanceMs(); }
+Application::Application() : Application(socketTransport, socketTransport) {}
 
-Application::Application() : Application(socketTransport, performanceMs, socketTransport) {}
-
-Application::Application(const Network::TransportFactory& makeTransport, const Network::Clock& gameClock,
+Application::Application(const Network::TransportFactory& makeTransport,
                          const ServerBrowser::TransportFactory& makeBrowserTransport)
-    : clock(gameClock), network(scene, makeTransport, gameClock), browser(makeBrowserTransport, gameClock) {
-    renderer.clock = gameClock;
+    : network(scene, makeTransport), browser(makeBrowserTransport) {}
+
+void Application::setClock(const MillisecondClock& clockMs) {
+    clock = clockMs;
+    network.setClock(clockMs);
+    browser.setClock(clockMs);
+    overlay.setClock(clockMs);
+    renderer.setClock(clockMs);
+    editor.setClock(clockMs);
 }
 
 bool Application::initialize(const std::string& url, bool quickJoin) {

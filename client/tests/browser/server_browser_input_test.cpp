@@ -180,6 +180,24 @@ TEST_F(InputTest, ReturnAndSpaceFollowTheFocus) {
     EXPECT_TRUE(joinTaken());
 }
 
+// A press becomes a click only when released within 0.35 s, on the
+// browser's own clock.
+TEST_F(InputTest, AButtonHeldLongerThanAClickDoesNothing) {
+    start();
+    frame();
+    const UiControl* characters = browser.controls.find("servers.characters");
+    ASSERT_NE(characters, nullptr);
+    const int x = characters->x + characters->width / 2;
+    const int y = characters->y + characters->height / 2;
+    for (const double heldMs : {340.0, 360.0}) {
+        button(true, x, y);
+        advance(heldMs);
+        button(false, x, y);
+        EXPECT_EQ(browser.takeCharactersRequest(), heldMs < 350) << heldMs;
+        frame();
+    }
+}
+
 TEST_F(InputTest, NoSelectionMeansNoJoin) {
     start();
     frame();

@@ -108,7 +108,7 @@ int run(const std::string& output) {
         renderer.initialize(&graphics, &font);
         renderer.camera.zoom(4);  // as four wheel steps in: about 5.6 units away
         double nowMs = 50000;
-        renderer.clock = [&nowMs] { return nowMs; };
+        renderer.setClock([&nowMs] { return nowMs; });
         Scene scene = buildScene();
         const std::vector<Player> players = buildPlayers();
 
