@@ -246,9 +246,7 @@ TEST_F(InputTest, OffsetsAt1200x800) {
 TEST_F(InputTest, WheelScrollsOnlyOverTheList) {
     startWithRows(20);
     frame();
-    SDL_Event wheel{};
-    wheel.type = SDL_MOUSEWHEEL;
-    wheel.wheel.y = -2;
+    const SDL_Event wheel = mouseWheel(-2);
     motion(10, 10);
     browser.handleEvent(wheel);
     EXPECT_EQ(browser.list.first, 0);
@@ -262,10 +260,7 @@ TEST_F(InputTest, FocusLossForgetsThePressAndTheLastClick) {
     frame();
     click(100, rowY(0));
     button(true, 24 + 90, 624 + 16);
-    SDL_Event lost{};
-    lost.type = SDL_WINDOWEVENT;
-    lost.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    browser.handleEvent(lost);
+    browser.handleEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST));
     button(false, 24 + 90, 624 + 16);
     EXPECT_EQ(net.directory().connects.size(), 1u);  // no Refresh
     click(100, rowY(0));
