@@ -141,6 +141,9 @@ void CharacterEditor::buttonPress(int x, int y, int button) {
     if (button == SDL_BUTTON_MIDDLE) {
         if (!inView) return;
         stopTextEditing();
+        // Only the face view has a zoom and pan that a middle click resets;
+        // the orbit view's zoom is left alone.
+        if (viewMode != 1) return;
         middlePending = true;
         panning = faceReady;
         middlePressX = px;
