@@ -25,6 +25,7 @@
 #include "character/character_library.h"
 #include "editor/paint_ops.h"
 #include "editor/rgba_image.h"
+#include "platform/performance_clock.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
 #include "ui/label_sprite.h"
@@ -239,7 +240,7 @@ public:
     // size it reached and its scale), the orbit, the pan, the middle click
     // and a keyboard stroke. Nothing runs afterwards.
     void endDrag(DragEnd how);
-    // SDL's millisecond ticks, or `tickSource` when set (tests).
+    // The clock's milliseconds, wrapping as 32-bit ticks do.
     uint32_t clockTicks() const;
 
     // ---- Keys (character_editor_keys.cpp) -----------------------------------
@@ -436,12 +437,15 @@ public:
     // holds, so its pixels are computed once and kept between rebuilds.
     std::vector<uint32_t> wheelPixels;
 
-    // The clock of clicks and multi-clicks; empty means SDL's ticks.
-    std::function<uint32_t()> tickSource;
+    // The clock of clicks and multi-clicks.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
     // The pointer as the mouse last put it, so that an unmoved mouse does not
     // take the pointer back from the keyboard cursor every frame.
     int32_t mouseCanvasX = -1;
     int32_t mouseCanvasY = -1;
+
+private:
+    MillisecondClock clock_ = performanceMs;
 };
 
 }  // namespace vobu
