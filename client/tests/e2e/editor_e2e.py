@@ -671,6 +671,54 @@ class EditorTest(unittest.TestCase):
         saved = editor.assert_faces(editor.save(), canvases)
         self.assertEqual(saved["size"], [36, 62, 32])
 
+    # -- the middle button in the orbit view ---------------------------------------------
+    def test_a_middle_click_in_the_orbit_view_keeps_its_zoom(self):
+        display = self.display()
+        editor = self.session(display)
+        editor.open_editor()
+        vx, vy, vw, vh = EDITOR_VIEW
+
+        def box_height(shot):
+            """Rows of the view that show some of the box (every second row
+            and column is enough to see its size)."""
+            left = editor.window.x + vx + 2
+            rows = 0
+            for y in range(editor.window.y + vy + 2, editor.window.y + vy + vh - 2, 2):
+                start = (y * shot.width + left) * 3
+                row = shot.rgb[start:start + (vw - 4) * 3]
+                if any(row[i] or row[i + 1] or row[i + 2] for i in range(0, len(row), 6)):
+                    rows += 2
+            return rows
+
+        def settled_height(what):
+            """The box's height once two shots a second apart agree (the
+            box keeps turning, which changes its height only a little)."""
+            heights = [box_height(editor.client.screenshot())]
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline:
+                time.sleep(1.0)
+                heights.append(box_height(editor.client.screenshot()))
+                if abs(heights[-1] - heights[-2]) <= 6:
+                    return heights[-1]
+            self.fail(f"{what} never settled: {heights}")
+
+        # The wheel out of the face view into the orbit view, and on out to
+        # the farthest zoom, where the box is small.
+        editor.move(centre(EDITOR_VIEW))
+        for _ in range(14):
+            editor.client.click(5)
+        editor.park()
+        far = settled_height("the zoomed-out orbit view")
+        self.assertLess(far, vh // 2, "the orbit view zoomed out")
+        editor.keep(editor.client.screenshot(), self.id() + "-before")
+
+        # A middle click there changes nothing.
+        editor.click(centre(EDITOR_VIEW), button=2)
+        editor.park()
+        after = settled_height("the orbit view after the middle click")
+        editor.keep(editor.client.screenshot(), self.id() + "-after")
+        self.assertLess(abs(after - far), max(8, far // 10), f"the box was {far} rows high and is now {after}")
+
     # -- moving a lifted selection -----------------------------------------------------
     def test_lifted_selection_moves_to_the_edge_and_an_undo_mid_move_ends_it(self):
         display = self.display()
