@@ -37,7 +37,12 @@ void movementAxes(const bool (&keys)[512], float& x, float& y) {
 
 double Application::nowMs() { return performanceMs(); }
 
-Application::Application() : Application(socketTransport, performanceMs, socketTransport) {}
+// The game's transport is lent the drainer, constructed before the Network
+// that makes the transport.
+Application::Application()
+    : Application(
+          [this](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks), drainer); },
+          performanceMs, socketTransport) {}
 
 Application::Application(const Network::TransportFactory& makeTransport, const Network::Clock& gameClock,
                          const ServerBrowser::TransportFactory& makeBrowserTransport)
@@ -124,6 +129,7 @@ std::optional<ShownScreen> Application::runFrame(const FrameInput& input) {
     frameSeconds = frameTimeSeconds(lastFrameMs, input.nowMs);
     lastFrameMs = input.nowMs;
     inputFocus = input.inputFocus;
+    drainer.poll();
     if (!handleEvents(input.events)) {
         return std::nullopt;
     }
@@ -177,6 +183,9 @@ Application::~Application() {
         SDL_DestroyWindow(window);
         window = nullptr;
     }
+    // With the window gone: a failure report sent just before the end still
+    // gets a moment to reach its server.
+    drainer.finish(SocketDrainer::kExitWaitMs);
     SDL_Quit();
 }
 

@@ -30,7 +30,7 @@ ClipboardImageSlot& slot() {
 }
 
 ImageClipboardCalls& service() {
-    static ImageClipboardCalls calls = unavailableImageClipboard();
+    static ImageClipboardCalls calls = unavailableImageClipboardCalls();
     return calls;
 }
 
