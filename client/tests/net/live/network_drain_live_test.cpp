@@ -81,10 +81,9 @@ TEST(NetworkDrainLive, EveryReportReachesAFloodingServerAcrossImmediateRejoins) 
     FloodingServer server;
     SocketDrainer drainer;
     Scene scene;
-    Network network(
-        scene,
-        [&drainer](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks), drainer); },
-        performanceMs);
+    Network network(scene, [&drainer](TransportCallbacks&& callbacks) {
+        return createSocketTransport(std::move(callbacks), drainer);
+    });
     network.localCharacter.id = "drain";
     // Reported, not judged: what draining costs a frame.
     double longestPollMs = 0;
