@@ -115,7 +115,11 @@ TEST_F(CanvasTest, UploadedOnlyOnFramesWithAChange) {
     const size_t before = uploads();
     for (int i = 0; i < 5; ++i) frame();
     EXPECT_EQ(uploads(), before);
-    motion(300, 300);
+    motion(300, 300);  // the canvas is repainted, but nothing under the pointer changes
+    frame();
+    EXPECT_EQ(uploads(), before);
+    browser.list.selected = 1;
+    motion(300, 301);
     frame();
     EXPECT_EQ(uploads(), before + 1);
     ASSERT_FALSE(recording.uploads.empty());
