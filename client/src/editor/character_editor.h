@@ -153,7 +153,8 @@ public:
     void buildJoinOverlay();
     void drawColorWheel();
     void drawValueBar();
-    void drawArrowIntoCanvas();
+    // The arrow pointer over the canvas, where the crosshair is not.
+    void drawArrow();
     // The 3D part of a frame: the black view, the box, the face overlays and
     // the name label.
     void drawView();
@@ -345,6 +346,7 @@ public:
     int32_t drawableHeight = UiCanvas::kVisibleHeight;
     IntRect faceRect;
     uint32_t canvasTexture = 0;
+    uint32_t arrowTexture = 0;
     uint32_t skinTextureHandle = 0;  // the skin atlas of `character`
     double caretTime = 0;
     bool caretVisible = true;

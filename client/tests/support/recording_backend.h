@@ -4,6 +4,7 @@
 // check what Graphics would have done to OpenGL without a window.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -62,6 +63,25 @@ struct Recording {
         return sum;
     }
 };
+
+// The drawable pixels a draw covers, as left, top, right, bottom (rounded),
+// for draws of screen-aligned quads in a drawable of this size.
+struct PixelRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+inline PixelRect drawnRect(const RecordedDraw& draw, int width, int height) {
+    float minX = 1e30f, maxX = -1e30f, minY = 1e30f, maxY = -1e30f;
+    for (const Vertex& v : draw.vertices) {
+        minX = std::min(minX, v.x / v.w);
+        maxX = std::max(maxX, v.x / v.w);
+        minY = std::min(minY, v.y / v.w);
+        maxY = std::max(maxY, v.y / v.w);
+    }
+    auto px = [&](float x) { return int(std::lround((x + 1) * 0.5f * float(width))); };
+    auto py = [&](float y) { return int(std::lround((1 - y) * 0.5f * float(height))); };
+    return {px(minX), py(maxY), px(maxX), py(minY)};
+}
 
 class RecordingBackend final : public GraphicsBackend {
 public:
