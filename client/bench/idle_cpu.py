@@ -4,13 +4,14 @@ OpenGL window drawing one window-sized textured quad (reference_window), in
 the same minutes, under a private Xvfb with Mesa's llvmpipe (where SDL cannot
 set a swap interval, so vertical sync is missing).
 
-    python3 client/bench/idle_cpu.py [--seconds 10] [--rounds 3]
+    python3 client/bench/idle_cpu.py [--seconds 10] [--rounds 3] [--client-bin DIR]
 
 Each round runs the client for the given seconds after it settled, then the
 reference for as long, one at a time, and reads their CPU time (user +
 system, every thread) from /proc/<pid>/stat. VOBU_BIN_DIR is the build's bin
 folder (default build/bin); the test server gives the title screen a listed
-server as a user sees it.
+server as a user sees it. --client-bin times the vobugame of another build
+folder (with its vobu.dat) against the same reference.
 """
 
 import argparse
@@ -42,12 +43,18 @@ def measure(pid, seconds):
     return (cpu_seconds(pid) - start_cpu) / (time.monotonic() - start)
 
 
-def client_round(display, url, seconds):
-    with vobu_e2e.Client(display, ["--server", url], name="idle-cpu") as client:
-        client.wait_for_window()
-        time.sleep(SETTLE_SECONDS)
-        share = measure(client.process.pid, seconds)
-        log = client.log()
+def client_round(display, url, seconds, client_bin):
+    previous = os.environ["VOBU_BIN_DIR"]
+    if client_bin:
+        os.environ["VOBU_BIN_DIR"] = client_bin
+    try:
+        with vobu_e2e.Client(display, ["--server", url], name="idle-cpu") as client:
+            client.wait_for_window()
+            time.sleep(SETTLE_SECONDS)
+            share = measure(client.process.pid, seconds)
+            log = client.log()
+    finally:
+        os.environ["VOBU_BIN_DIR"] = previous
     return share, log
 
 
@@ -69,11 +76,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--seconds", type=float, default=10)
     parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--client-bin", help="bin folder of the client to time (default: VOBU_BIN_DIR)")
     args = parser.parse_args()
     clients, references = [], []
     with vobu_e2e.Display() as display, TestServer("--bots", "0") as server:
         for round_number in range(args.rounds):
-            share, log = client_round(display, server.url, args.seconds)
+            share, log = client_round(display, server.url, args.seconds, args.client_bin)
             reference = reference_round(display, args.seconds)
             clients.append(share)
             references.append(reference)
