@@ -145,7 +145,9 @@ TEST_F(FrameTest, TheLeaveFadeLastsSevenTenthsOfASecondOfFrameTime) {
     int fadeFrames = 0;
     while (frame({}, 250) == ShownScreen::LeaveFade) {
         ++fadeFrames;
-        if (fadeFrames == 6) EXPECT_NEAR(app->fadeTimer, 0.084, 1e-9);
+        if (fadeFrames == 6) {
+            EXPECT_NEAR(app->fadeTimer, 0.084, 1e-9);
+        }
         ASSERT_LT(fadeFrames, 20);
     }
     EXPECT_EQ(fadeFrames, 7);
