@@ -3,7 +3,7 @@
 // repainted or uploaded), the pointer sweeping over the buttons, a full
 // repaint, and the chat log with 200 lines of 2048 bytes in the Scene: the
 // rebuild after a new line, the first frames of a log met from nothing, and
-// the whole log wrapped at once. Uses GNU Unifont when it is installed, so that
+// the whole log wrapped at once, and the frame of a thumb drag. Uses GNU Unifont when it is installed, so that
 // glyph lookups search a table of the real size.
 
 #include <benchmark/benchmark.h>
@@ -206,6 +206,41 @@ void BM_ChatLogWrapWhole(benchmark::State& state) {
     state.counters["log_lines"] = double(bench.overlay.logLines.size());
 }
 BENCHMARK(BM_ChatLogWrapWhole)->Unit(benchmark::kMillisecond);
+
+// The frame in which the thumb is taken and dragged: the press (which needs
+// every line of the log), a motion over the track and the repaint. The log
+// has just been rebuilt from nothing, as at the start of the next game on
+// the same server (range 0), or has never been shown to this overlay
+// (range 1: nothing of it was wrapped before).
+void BM_ChatLogThumbDragFrame(benchmark::State& state) {
+    const bool neverShown = state.range(0) == 1;
+    auto bench = std::make_unique<OverlayBench>(200, 2048);
+    SDL_Event press{};
+    press.type = SDL_MOUSEBUTTONDOWN;
+    press.button.button = SDL_BUTTON_LEFT;
+    press.button.x = 16 + 355;
+    press.button.y = 12 + 100;
+    SDL_Event release = press;
+    release.type = SDL_MOUSEBUTTONUP;
+    uint64_t wrappedBytes = 0;
+    int i = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench->overlay.handleEvent(release, bench->scene);
+        if (neverShown) bench = std::make_unique<OverlayBench>(200, 2048);
+        bench->overlay.reset();
+        bench->frame();
+        const uint64_t before = bench->overlay.wrappedTextBytes();
+        state.ResumeTiming();
+        bench->overlay.handleEvent(press, bench->scene);
+        bench->motion(16 + 355, 12 + 8 + (i++ * 37) % 180, 0, 5);
+        bench->frame();
+        wrappedBytes += bench->overlay.wrappedTextBytes() - before;
+    }
+    state.counters["wrapped_bytes_per_drag"] = double(wrappedBytes) / double(state.iterations());
+    state.counters["log_lines"] = double(bench->overlay.logLines.size());
+}
+BENCHMARK(BM_ChatLogThumbDragFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vobu
