@@ -88,13 +88,11 @@ struct Game {
     std::unique_ptr<Network> network;
 
     Game() {
-        network = std::make_unique<Network>(
-            scene,
-            [this](TransportCallbacks&& callbacks) {
-                wire.callbacks = std::move(callbacks);
-                return std::make_unique<ScriptedTransport>(wire);
-            },
-            [this] { return clockMs; });
+        network = std::make_unique<Network>(scene, [this](TransportCallbacks&& callbacks) {
+            wire.callbacks = std::move(callbacks);
+            return std::make_unique<ScriptedTransport>(wire);
+        });
+        network->setClock([this] { return clockMs; });
         network->localCharacter = localCharacter();
         network->connect("ws://127.0.0.1:9/");
     }
@@ -217,7 +215,7 @@ void BM_FrameWithOnePlayerListed1000Times(benchmark::State& state) {
     const Font font;
     Renderer renderer;
     renderer.initialize(&graphics, &font);
-    renderer.clock = [&game] { return game.clockMs; };
+    renderer.setClock([&game] { return game.clockMs; });
     uint64_t frame = 0;
     size_t drawn = 0;
     for (auto _ : state) {

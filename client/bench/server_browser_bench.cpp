@@ -63,11 +63,11 @@ struct TitleScreen {
     testing::Recording recording;
     Graphics graphics{std::make_unique<testing::RecordingBackend>(recording)};
     double nowMs = 0;
-    ServerBrowser browser{[](TransportCallbacks&&) { return std::make_unique<QuietTransport>(); },
-                          [this] { return nowMs; }};
+    ServerBrowser browser{[](TransportCallbacks&&) { return std::make_unique<QuietTransport>(); }};
     std::vector<Character> characters = std::vector<Character>(2);
 
     TitleScreen() {
+        browser.setClock([this] { return nowMs; });
         privateUserFolder();
         browser.initialize(graphics, testing::unifontOrStandIn(), "ws://directory.example/vobu",
                            vobupack::encodeLogo(vobupack::drawLogo(testing::unifontOrStandIn(), "VobuGame")));

@@ -61,7 +61,8 @@ protected:
                 wire.callbacks = std::move(callbacks);
                 return std::make_unique<testing::ScriptedTransport>(wire);
             },
-            [this] { return nowMs; }, directory.factory());
+            directory.factory());
+        app->setClock([this] { return nowMs; });
         app->serverUrl = serverUrl;
         app->graphics.initialize(std::make_unique<RecordingBackend>(recording));
         app->initializeParts(quickJoin, false);

@@ -90,8 +90,8 @@ int main(int argc, char** argv) {
     vobu::testing::Recording recording;
     vobu::Graphics graphics(std::make_unique<vobu::testing::RecordingBackend>(recording));
     double nowMs = 0;
-    ServerBrowser browser([](vobu::TransportCallbacks&&) { return std::make_unique<QuietTransport>(); },
-                          [&] { return nowMs; });
+    ServerBrowser browser([](vobu::TransportCallbacks&&) { return std::make_unique<QuietTransport>(); });
+    browser.setClock([&] { return nowMs; });
     browser.initialize(graphics, font, "ws://directory.example/vobu", logo);
     const std::string reply =
         R"({"servers":[)"

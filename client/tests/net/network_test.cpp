@@ -59,13 +59,11 @@ struct NetworkFixture : ::testing::Test {
     std::unique_ptr<Network> network;
 
     void SetUp() override {
-        network = std::make_unique<Network>(
-            scene,
-            [this](TransportCallbacks&& callbacks) {
-                wire.callbacks = std::move(callbacks);
-                return std::make_unique<ScriptedTransport>(wire);
-            },
-            [this] { return clockMs; });
+        network = std::make_unique<Network>(scene, [this](TransportCallbacks&& callbacks) {
+            wire.callbacks = std::move(callbacks);
+            return std::make_unique<ScriptedTransport>(wire);
+        });
+        network->setClock([this] { return clockMs; });
         network->localCharacter = localCharacter();
     }
 
