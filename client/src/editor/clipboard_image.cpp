@@ -24,7 +24,7 @@ ClipboardImageSlot& slot() {
 }
 
 ImageClipboardCalls& service() {
-    static ImageClipboardCalls calls = unavailableImageClipboard();
+    static ImageClipboardCalls calls = unavailableImageClipboardCalls();
     return calls;
 }
 

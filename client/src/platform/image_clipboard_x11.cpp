@@ -619,7 +619,7 @@ bool focusedWindowIsOurs() {
 
 }  // namespace
 
-ImageClipboardCalls systemImageClipboard() {
+ImageClipboardCalls systemImageClipboardCalls() {
     ImageClipboardCalls calls;
     calls.ourWindowHasFocus = focusedWindowIsOurs;
     calls.offer = [](std::vector<ClipboardFormat> formats) { return clipboard().owner.offer(std::move(formats)); };

@@ -11,7 +11,7 @@
 #include "editor/clipboard_image.h"
 
 int main() {
-    vobu::ImageClipboardCalls calls = vobu::systemImageClipboard();
+    vobu::ImageClipboardCalls calls = vobu::systemImageClipboardCalls();
     // No window of ours here; the focus rule has its own tests.
     calls.ourWindowHasFocus = [] { return true; };
     vobu::installImageClipboard(calls);

@@ -24,7 +24,7 @@ protected:
         std::string status;
         takeClipboardImage(image, status);
     }
-    void TearDown() override { installImageClipboard(unavailableImageClipboard()); }
+    void TearDown() override { installImageClipboard(unavailableImageClipboardCalls()); }
 
     // Takes the waiting result; fails the test when there is none.
     std::pair<RgbaImage, std::string> take() {
@@ -210,7 +210,7 @@ TEST_F(ClipboardImageTest, TakeHandsOverOnceAndALaterResultReplacesAnEarlier) {
 }
 
 TEST(ClipboardImageDefault, WithoutAServiceEverythingIsBusy) {
-    installImageClipboard(unavailableImageClipboard());
+    installImageClipboard(unavailableImageClipboardCalls());
     RgbaImage image;
     std::string status;
     copyImageToClipboard(RgbaImage{1, 1, {1, 2, 3, 4}});

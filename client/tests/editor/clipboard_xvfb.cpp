@@ -178,7 +178,7 @@ protected:
         }
         folder_ = std::filesystem::temp_directory_path() / ("vobu-clipboard-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder_);
-        calls_ = systemImageClipboard();
+        calls_ = systemImageClipboardCalls();
         // A hidden test window never has the keyboard focus; the focus rule
         // has its own case below.
         ImageClipboardCalls focused = calls_;
@@ -188,7 +188,7 @@ protected:
     }
     void TearDown() override {
         if (probe_) XCloseDisplay(probe_);
-        installImageClipboard(unavailableImageClipboard());
+        installImageClipboard(unavailableImageClipboardCalls());
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
     }

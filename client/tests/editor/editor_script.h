@@ -53,7 +53,7 @@ protected:
         editor.setChoosingForJoin(false);
         frame();
     }
-    void TearDown() override { installImageClipboard(unavailableImageClipboard()); }
+    void TearDown() override { installImageClipboard(unavailableImageClipboardCalls()); }
 
     void openFaceView() {
         editor.openEditor();
