@@ -191,7 +191,8 @@ public:
     void drawView();
     void drawFaceOverlays(const std::vector<Vertex>& box);
     void drawNameLabel();
-    void drawArrowIntoCanvas();
+    // The arrow pointer over the canvas, where the crosshair is not.
+    void drawArrow();
     void drawCrosshair();
     // The pointer is over the face canvas of a settled face view: the
     // crosshair shows instead of the arrow.
@@ -418,6 +419,7 @@ public:
     int32_t drawableHeight = UiCanvas::kVisibleHeight;
     IntRect faceRect;
     uint32_t canvasTexture = 0;
+    uint32_t arrowTexture = 0;
     uint32_t skinTextureHandle = 0;  // the skin atlas of `character`
     uint8_t fieldTarget = 0;         // 0 the name field, 1 the hex field
     TextField field{kNameMaxCodePoints};
