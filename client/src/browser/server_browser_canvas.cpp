@@ -8,8 +8,6 @@
 
 namespace vobu {
 
-namespace {}  // namespace
-
 void ServerBrowser::redrawCanvas() {
     canvas.clear();
     canvas.fillRect(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, palette::kScreenBackground);
