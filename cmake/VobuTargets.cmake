@@ -26,6 +26,12 @@ function(vobu_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
+# The entry functions of the fuzz targets (client/fuzz/*_entries.h): the
+# ordinary build's corpus replays and mutation loops call the very same
+# ones. Tests that do link this and include them by name.
+add_library(vobu_fuzz_entries INTERFACE)
+target_include_directories(vobu_fuzz_entries INTERFACE ${CMAKE_SOURCE_DIR}/client/fuzz)
+
 # vobu_test(<name> SOURCES ... [DEPS ...] [LABELS ...])
 # A GoogleTest executable; each test case becomes one ctest test.
 function(vobu_test name)

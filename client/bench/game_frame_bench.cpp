@@ -108,7 +108,7 @@ void gameFrames(benchmark::State& state, bool withOverlay, bool finish) {
         Renderer renderer;
         renderer.initialize(&graphics, &font);
         double nowMs = 2000;
-        renderer.clock = [&nowMs] { return nowMs; };
+        renderer.setClock([&nowMs] { return nowMs; });
         GameOverlay overlay;
         overlay.graphics = &graphics;
         overlay.font = &font;

@@ -89,8 +89,8 @@ struct Game {
 
     Game() {
         network = std::make_unique<Network>(
-            scene, [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); },
-            [this] { return clockMs; });
+            scene, [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); });
+        network->setClock([this] { return clockMs; });
         network->localCharacter = localCharacter();
         wire.acceptsAtOnce = true;
         network->connect("ws://127.0.0.1:9/");
@@ -214,7 +214,7 @@ void BM_FrameWithOnePlayerListed1000Times(benchmark::State& state) {
     const Font font;
     Renderer renderer;
     renderer.initialize(&graphics, &font);
-    renderer.clock = [&game] { return game.clockMs; };
+    renderer.setClock([&game] { return game.clockMs; });
     uint64_t frame = 0;
     size_t drawn = 0;
     for (auto _ : state) {

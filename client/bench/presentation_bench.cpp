@@ -130,7 +130,7 @@ void drawFrames(benchmark::State& state, Graphics& graphics, bool finish) {
     Renderer renderer;
     renderer.initialize(&graphics, &font);
     double nowMs = 2000;
-    renderer.clock = [&nowMs] { return nowMs; };
+    renderer.setClock([&nowMs] { return nowMs; });
     // Long enough for every bubble to show (and so be uploaded) and the bodies to assemble.
     for (int i = 0; i < 240; ++i)
         renderer.draw(scene, players, kWidth, kHeight, 1.0 / 60, kWidth / 2, kHeight / 2, true);
@@ -182,7 +182,7 @@ void BM_PickLargestScene(benchmark::State& state) {
     const std::vector<Player> players = largestPlayers();
     Renderer renderer;
     renderer.initialize(&graphics, &font);
-    renderer.clock = [] { return 2000.0; };
+    renderer.setClock([] { return 2000.0; });
     renderer.draw(scene, players, kWidth, kHeight, 1.0 / 60, 0, 0, false);
     int x = 0;
     for (auto _ : state) {

@@ -57,10 +57,11 @@ struct TitleScreen {
     Graphics graphics{std::make_unique<testing::RecordingBackend>(recording)};
     double nowMs = 0;
     testing::FakeNet net;  // lines that stay quiet: the rows come from replies fed in
-    ServerBrowser browser{net.factory(), [this] { return nowMs; }};
+    ServerBrowser browser{net.factory()};
     std::vector<Character> characters = std::vector<Character>(2);
 
     TitleScreen() {
+        browser.setClock([this] { return nowMs; });
         privateUserFolder();
         browser.initialize(graphics, testing::unifontOrStandIn(), "ws://directory.example/vobu",
                            vobupack::encodeLogo(vobupack::drawLogo(testing::unifontOrStandIn(), "VobuGame")));

@@ -9,13 +9,11 @@
 #include <algorithm>
 
 #include "platform/performance_clock.h"
+#include "ui/ui_canvas.h"
 
 namespace vobu {
 
 namespace {
-
-constexpr int kWindowWidth = 1020;
-constexpr int kWindowHeight = 680;
 
 bool held(const bool (&keys)[512], SDL_Scancode a, SDL_Scancode b) { return keys[a] || keys[b]; }
 
@@ -35,14 +33,19 @@ void movementAxes(const bool (&keys)[512], float& x, float& y) {
     y = float(int(held(keys, SDL_SCANCODE_W, SDL_SCANCODE_UP)) - int(held(keys, SDL_SCANCODE_S, SDL_SCANCODE_DOWN)));
 }
 
-double Application::nowMs() { return performanceMs(); }
+Application::Application() : Application(socketTransport, socketTransport) {}
 
-Application::Application() : Application(socketTransport, performanceMs, socketTransport) {}
-
-Application::Application(const Network::TransportFactory& makeTransport, const Network::Clock& gameClock,
+Application::Application(const Network::TransportFactory& makeTransport,
                          const ServerBrowser::TransportFactory& makeBrowserTransport)
-    : clock(gameClock), network(scene, makeTransport, gameClock), browser(makeBrowserTransport, gameClock) {
-    renderer.clock = gameClock;
+    : network(scene, makeTransport), browser(makeBrowserTransport) {}
+
+void Application::setClock(const MillisecondClock& clockMs) {
+    clock = clockMs;
+    network.setClock(clockMs);
+    browser.setClock(clockMs);
+    overlay.setClock(clockMs);
+    renderer.setClock(clockMs);
+    editor.setClock(clockMs);
 }
 
 bool Application::initialize(const std::string& url, bool quickJoin) {
@@ -59,8 +62,8 @@ bool Application::initialize(const std::string& url, bool quickJoin) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    window = SDL_CreateWindow("VobuGame", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWindowWidth, kWindowHeight,
-                              SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+    window = SDL_CreateWindow("VobuGame", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, UiCanvas::kVisibleWidth,
+                              UiCanvas::kVisibleHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
     if (!window) {
         return false;
     }

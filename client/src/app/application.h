@@ -14,6 +14,7 @@
 #include "character/character.h"
 #include "editor/character_editor.h"
 #include "net/network.h"
+#include "platform/performance_clock.h"
 #include "ui/cursor.h"
 #include "ui/graphics.h"
 #include "world/renderer.h"
@@ -21,11 +22,10 @@
 
 namespace vobu {
 
-// The screen a frame shows: it is the one drawn, and (but for the leave
-// fade, whose events go to the character editor) the one that gets the
+// The screen a frame shows: the one drawn and the one that gets the
 // events. Exactly one applies, in this order of precedence.
 enum class ShownScreen {
-    LeaveFade,    // the last picture of the world after "Disconnect"
+    LeaveFade,    // the last picture of the world after "Disconnect"; takes no events
     TitleScreen,  // the server browser
     Game,         // the world with the overlay: joined, every asset and the join sound ready
     Editor,       // the character library and editor, with the join overlay while a game loads
@@ -49,11 +49,11 @@ class Application {
 public:
     static constexpr double kLeaveFadeSeconds = 0.7;
 
-    // The real transports and the performance counter.
+    // The real transports.
     Application();
-    // Other transports (the game's and the title screen's) and another clock:
-    // tests run whole frames through runFrame.
-    Application(const Network::TransportFactory& makeTransport, const Network::Clock& clock,
+    // Other transports, the game's and the title screen's: tests run whole
+    // frames through runFrame.
+    Application(const Network::TransportFactory& makeTransport,
                 const ServerBrowser::TransportFactory& makeBrowserTransport);
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -82,19 +82,19 @@ public:
     // The screen shown now; both the event routing and the drawing use it.
     ShownScreen shownScreen() const;
 
-    // Milliseconds of the performance counter, in double (the counter runs
-    // at 1e9 Hz here: an integer product would overflow after months).
-    static double nowMs();
+    // The clock of the frames and of every part (tests): the performance
+    // counter until set.
+    void setClock(const MillisecondClock& clockMs);
 
     // Members in construction order; destruction runs in reverse.
     SDL_Window* window = nullptr;
     SDL_GLContext glContext = nullptr;
     ResizeOverlay resizeOverlay;
     bool running = true;
-    bool gameActive = false;     // a game was started by connect and not yet left
-    bool relativeMouse = false;  // mouse look: the pointer turns the camera
-    bool jumpLatch = false;      // Space was pressed since the last Network::update
-    Network::Clock clock;        // game and network time: performance-counter milliseconds
+    bool gameActive = false;                 // a game was started by connect and not yet left
+    bool relativeMouse = false;              // mouse look: the pointer turns the camera
+    bool jumpLatch = false;                  // Space was pressed since the last Network::update
+    MillisecondClock clock = performanceMs;  // game and network time
     double lastFrameMs = 0;
     std::string serverUrl;
     Graphics graphics;

@@ -4,22 +4,15 @@
 #include <algorithm>
 
 #include "app/application.h"
+#include "ui/ui_canvas.h"
+#include "ui/ui_layout.h"
 
 namespace vobu {
 
-namespace {
-
-constexpr int kCanvasWidth = 1020;
-constexpr int kCanvasHeight = 680;
-
-}  // namespace
-
 bool Application::insideEditorCanvas(int x, int y, int width, int height) {
-    // Integer halves of a negative margin round towards zero; the canvas
-    // never starts left of or above the drawable.
-    const int left = std::max(0, (width - kCanvasWidth) / 2);
-    const int top = std::max(0, (height - kCanvasHeight) / 2);
-    return x >= left && x < left + kCanvasWidth && y >= top && y < top + kCanvasHeight;
+    const UiLayout layout = UiLayout::forDrawable(width, height);
+    return x >= layout.x && x < layout.x + UiCanvas::kVisibleWidth && y >= layout.y &&
+           y < layout.y + UiCanvas::kVisibleHeight;
 }
 
 void Application::drawLeaveFade(int width, int height) {

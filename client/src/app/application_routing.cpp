@@ -134,14 +134,22 @@ void Application::routeGameControls(const SDL_Event& event) {
 }
 
 void Application::routeEvent(const SDL_Event& event) {
-    if (browserShown) {
-        browser.handleEvent(event);
-    } else if (gameShown()) {
-        routeGameEvent(event);
-    } else {
-        // No game, a game still loading, the library over a game, or the
-        // leave fade.
-        editor.handleEvent(event);
+    switch (shownScreen()) {
+        case ShownScreen::LeaveFade:
+            // The last picture of the world takes no input: the screens
+            // under it (the join overlay, the title screen not set up yet)
+            // must not act unseen.
+            break;
+        case ShownScreen::TitleScreen:
+            browser.handleEvent(event);
+            break;
+        case ShownScreen::Game:
+            routeGameEvent(event);
+            break;
+        case ShownScreen::Editor:
+            // No game, a game still loading, or the library over a game.
+            editor.handleEvent(event);
+            break;
     }
 }
 

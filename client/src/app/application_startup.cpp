@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/asset_package.h"
+#include "ui/ui_canvas.h"
 
 namespace vobu {
 
@@ -14,8 +15,6 @@ namespace {
 // The overlay's layout before the first frame measures the drawable.
 constexpr int kStripX = 644;
 constexpr int kChatX = 16;
-constexpr int kLayoutWidth = 1020;
-constexpr int kLayoutHeight = 680;
 
 }  // namespace
 
@@ -32,7 +31,7 @@ void Application::initializeParts(bool quickJoin, bool openAudio) {
     renderer.initialize(&graphics, &editor.font);
     overlay.graphics = &graphics;
     overlay.font = &editor.font;
-    overlay.setLayout(kStripX, kChatX, kLayoutWidth, kLayoutHeight);
+    overlay.setLayout(kStripX, kChatX, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight);
     browserShown = !quickJoin;
     if (window) {
         const bool resizeInstalled = resizeOverlay.attach(window, [this](int width, int height) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/performance_clock.h"
 #include "ui/text_field.h"
 #include "ui/ui_canvas.h"
 #include "ui/ui_controls.h"
@@ -90,8 +91,8 @@ public:
     int focus = -1;  // -1 none, 0 chat line, 1 "Characters", 2 "Disconnect"
     int buttonsX = 644;
     int chatX = 16;
-    int width = 1020;
-    int height = 680;
+    int width = UiCanvas::kVisibleWidth;
+    int height = UiCanvas::kVisibleHeight;
     int mouseX = -1;
     int mouseY = -1;
     int32_t whisperTarget = 0;
@@ -115,10 +116,11 @@ public:
     size_t historyPos = 0;
     std::deque<OutgoingChat> outgoing;
 
-    // Seams for tests and tools: the keyboard state read when the line opens
-    // and the click clock (SDL's ticks in seconds).
+    // A seam for tests and tools: the keyboard state read when the line
+    // opens.
     const uint8_t* (*keyboardState)(int* count) = &SDL_GetKeyboardState;
-    double (*clockSeconds)() = &UiControls::clockSeconds;
+    // The clock of the buttons' clicks.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
 
     void setLayout(int buttonsX, int chatX, int width, int height);
     bool handleEvent(const SDL_Event& event, const Scene& scene);
@@ -149,6 +151,8 @@ public:
     int maxScroll() const;
 
 private:
+    MillisecondClock clock_ = performanceMs;
+    double clockSeconds() const { return clock_() / 1000.0; }
     // What the log has wrapped so far, one record per Scene::chat entry, so
     // that a new line wraps only itself and the view can follow it exactly.
     struct WrappedEntry {

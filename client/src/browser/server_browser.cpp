@@ -7,11 +7,9 @@
 namespace vobu {
 
 ServerBrowser::ServerBrowser()
-    : ServerBrowser([](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); },
-                    performanceMs) {}
+    : ServerBrowser([](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); }) {}
 
-ServerBrowser::ServerBrowser(TransportFactory makeTransport, Clock clock)
-    : makeTransport_(std::move(makeTransport)), clock_(std::move(clock)) {}
+ServerBrowser::ServerBrowser(TransportFactory makeTransport) : makeTransport_(std::move(makeTransport)) {}
 
 void ServerBrowser::initialize(Graphics& graphicsRef, const Font& fontRef, const std::string& url,
                                const std::vector<uint8_t>& logoRgba) {

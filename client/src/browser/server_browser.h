@@ -24,6 +24,7 @@
 #include "browser/server_entry.h"
 #include "browser/title_logo.h"
 #include "net/socket_transport.h"
+#include "platform/performance_clock.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
 #include "ui/list_box.h"
@@ -37,21 +38,21 @@ namespace vobu {
 class ServerBrowser {
 public:
     using TransportFactory = std::function<std::unique_ptr<SocketTransport>(TransportCallbacks&&)>;
-    // Performance-counter milliseconds.
-    using Clock = std::function<double()>;
-
     static constexpr int kAddressMaxLength = 512;
     static constexpr int kRowHeight = 60;
     static constexpr double kDoubleClickMs = 350;
     static constexpr double kSubscriptionPaceMs = 150;
     static constexpr double kSubscriptionTimeoutMs = 6000;
 
-    // The real transports and clock.
+    // The real transports.
     ServerBrowser();
-    // Other transports and another clock (tests).
-    ServerBrowser(TransportFactory makeTransport, Clock clock);
+    // Other transports (tests).
+    explicit ServerBrowser(TransportFactory makeTransport);
     ServerBrowser(const ServerBrowser&) = delete;
     ServerBrowser& operator=(const ServerBrowser&) = delete;
+
+    // Subscription pacing and timeouts, clicks and the logo's wave.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
 
     // Once, when the title screen is first needed. `logoRgba` is the package
     // entry "logo.rgba". The transport factory's failures are let through.
@@ -153,7 +154,7 @@ private:
     void pressInList(int x, int y);
 
     TransportFactory makeTransport_;
-    Clock clock_;
+    MillisecondClock clock_ = performanceMs;
 };
 
 }  // namespace vobu

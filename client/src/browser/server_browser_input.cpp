@@ -45,12 +45,12 @@ void ServerBrowser::handleDialogEvent(const SDL_Event& event, std::function<void
         case SDL_MOUSEBUTTONDOWN:
             if (event.button.button != SDL_BUTTON_LEFT) break;
             controls.focusId.clear();
-            controls.press(layout.canvasX(event.button.x), layout.canvasY(event.button.y), UiControls::clockSeconds());
+            controls.press(layout.canvasX(event.button.x), layout.canvasY(event.button.y), clock_() / 1000.0);
             break;
         case SDL_MOUSEBUTTONUP:
             if (event.button.button != SDL_BUTTON_LEFT) break;
-            action = controls.release(layout.canvasX(event.button.x), layout.canvasY(event.button.y),
-                                      UiControls::clockSeconds());
+            action =
+                controls.release(layout.canvasX(event.button.x), layout.canvasY(event.button.y), clock_() / 1000.0);
             break;
         default:
             break;
@@ -149,15 +149,15 @@ void ServerBrowser::handleBrowserEvent(const SDL_Event& event, std::function<voi
             if (insideList(mouseX, mouseY)) {
                 pressInList(mouseX, mouseY);
             } else {
-                controls.press(mouseX, mouseY, UiControls::clockSeconds());
+                controls.press(mouseX, mouseY, clock_() / 1000.0);
             }
             break;
         case SDL_MOUSEBUTTONUP:
             if (event.button.button != SDL_BUTTON_LEFT) break;
             list.dragging = false;
             list.pressedArrow = 0;
-            action = controls.release(layout.canvasX(event.button.x), layout.canvasY(event.button.y),
-                                      UiControls::clockSeconds());
+            action =
+                controls.release(layout.canvasX(event.button.x), layout.canvasY(event.button.y), clock_() / 1000.0);
             break;
         default:
             break;

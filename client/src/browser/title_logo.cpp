@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/ui_canvas.h"
+
 namespace vobu {
 
 namespace {
@@ -42,7 +44,7 @@ void TitleLogo::drawWavingLogo(Graphics& graphics, const UiLayout& layout, int w
     width_ = width;
     height_ = height;
     const int w = imageWidth;
-    const double x0 = std::floor((1020 - w) * 0.5);
+    const double x0 = std::floor((UiCanvas::kVisibleWidth - w) * 0.5);
     for (int i = 0; i < kSlices; ++i) {
         int a = w * i / kSlices;
         int b = w * (i + 1) / kSlices;

@@ -20,6 +20,7 @@
 #include "character/character_library.h"
 #include "editor/paint_ops.h"
 #include "editor/rgba_image.h"
+#include "platform/performance_clock.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
 #include "ui/label_sprite.h"
@@ -380,7 +381,7 @@ public:
     void placePointerOnKeyCursor();
     void shortcutKey(int key);
     void toolKey(int key);
-    // SDL's millisecond ticks, or `tickSource` when set (tests).
+    // The clock's milliseconds, wrapping as 32-bit ticks do.
     uint32_t clockTicks() const;
 
     // The text field (character_editor_text_field.cpp).
@@ -399,12 +400,15 @@ public:
     // and `selectionOrFace`.
     std::vector<std::pair<int, int>> linePreviewTexels() const;
 
-    // The clock of clicks and multi-clicks; empty means SDL's ticks.
-    std::function<uint32_t()> tickSource;
+    // The clock of clicks and multi-clicks.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
     // The pointer as the mouse last put it, so that an unmoved mouse does not
     // take the pointer back from the keyboard cursor every frame.
     int32_t mouseCanvasX = -1;
     int32_t mouseCanvasY = -1;
+
+private:
+    MillisecondClock clock_ = performanceMs;
 };
 
 }  // namespace vobu

@@ -54,7 +54,10 @@ void CharacterEditor::handleEvent(const SDL_Event& event) {
     }
 }
 
-uint32_t CharacterEditor::clockTicks() const { return tickSource ? tickSource() : SDL_GetTicks(); }
+uint32_t CharacterEditor::clockTicks() const {
+    // Through 64 bits: a double beyond 32 bits would not convert.
+    return uint32_t(uint64_t(std::max(0.0, clock_())));
+}
 
 std::pair<int, int> CharacterEditor::toCanvas(int x, int y) const { return {layout.canvasX(x), layout.canvasY(y)}; }
 

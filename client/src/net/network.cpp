@@ -34,12 +34,9 @@ const Player* findPlayer(const std::vector<Player>& players, int32_t id) {
 }  // namespace
 
 Network::Network(Scene& liveScene)
-    : Network(
-          liveScene, [](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); },
-          performanceMs) {}
+    : Network(liveScene, [](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks)); }) {}
 
-Network::Network(Scene& liveScene, const TransportFactory& makeTransport, Clock clock)
-    : scene(liveScene), clock_(std::move(clock)) {
+Network::Network(Scene& liveScene, const TransportFactory& makeTransport) : scene(liveScene) {
     predictor.resetFromScene(scene);
     TransportCallbacks callbacks;
     // The client waits for the server's challenge: nothing to do on open.

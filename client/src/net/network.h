@@ -20,6 +20,7 @@
 #include "net/asset_store.h"
 #include "net/snapshot_buffer.h"
 #include "net/socket_transport.h"
+#include "platform/performance_clock.h"
 #include "world/movement_predictor.h"
 #include "world/scene.h"
 
@@ -31,20 +32,20 @@ class Network {
 public:
     // Makes the transport from the callbacks the Network hands it.
     using TransportFactory = std::function<std::unique_ptr<SocketTransport>(TransportCallbacks&&)>;
-    // Performance-counter milliseconds.
-    using Clock = std::function<double()>;
-
     static constexpr double kInputIntervalMs = 50;
     static constexpr double kSnapshotTimeoutMs = 15000;
 
-    // The real transport and clock. The transport factory's "ERR_" failures
-    // leave the constructor as exceptions.
+    // The real transport. The transport factory's "ERR_" failures leave the
+    // constructor as exceptions.
     explicit Network(Scene& scene);
-    // Another transport and clock (tests).
-    Network(Scene& scene, const TransportFactory& makeTransport, Clock clock);
+    // Another transport (tests).
+    Network(Scene& scene, const TransportFactory& makeTransport);
     Network(const Network&) = delete;
     Network& operator=(const Network&) = delete;
     ~Network();
+
+    // Receive times, timeouts and the pacing of input.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
 
     // Starts a game; localCharacter has been assigned before. An empty url
     // means the transport's default server.
@@ -106,7 +107,7 @@ private:
     // were none or the send ended the game.
     bool sendUnsentInput(double timeMs);
 
-    Clock clock_;
+    MillisecondClock clock_ = performanceMs;
     bool failing_ = false;  // a failure is being handled (its own sends must not start another)
 };
 

@@ -1,7 +1,5 @@
 #include "ui/ui_controls.h"
 
-#include <SDL.h>
-
 #include <cstdlib>
 
 #include "ui/palette.h"
@@ -128,8 +126,6 @@ std::function<void()> UiControls::focusedAction() const {
     }
     return {};
 }
-
-double UiControls::clockSeconds() { return double(SDL_GetTicks()) / 1000.0; }
 
 const UiControl* UiControls::find(const std::string& id) const {
     for (const UiControl& control : controls) {

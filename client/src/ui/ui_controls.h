@@ -75,9 +75,6 @@ public:
 
     const UiControl* find(const std::string& id) const;
 
-    // The click clock: SDL's millisecond ticks in seconds.
-    static double clockSeconds();
-
 private:
     void drawFocusRing(UiCanvas& canvas, int x, int y, int width, int height) const;
 };

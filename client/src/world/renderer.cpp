@@ -87,7 +87,7 @@ std::vector<Vertex> shatterMesh(const std::vector<Vertex>& mesh, float t) {
     return out;
 }
 
-Renderer::Renderer() : clock(performanceMs) { projector_ = camera.projector(1.0f); }
+Renderer::Renderer() { projector_ = camera.projector(1.0f); }
 
 void Renderer::initialize(Graphics* graphics, const Font* font) {
     graphics_ = graphics;
@@ -286,7 +286,7 @@ void Renderer::drawFadingMeshes(double dt) {
 }
 
 void Renderer::drawBubbles(const Scene& scene, const std::vector<Player>& players, double dt) {
-    const double now = clock();
+    const double now = clock_();
     for (const ChatEntry& line : scene.chat) {
         if (line.seq <= lastBubbled_) continue;
         lastBubbled_ = line.seq;

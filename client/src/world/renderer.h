@@ -11,6 +11,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/performance_clock.h"
 #include "ui/graphics.h"
 #include "world/character_pose.h"
 #include "world/ground_color_index.h"
@@ -78,8 +79,8 @@ public:
 
     OrbitCamera camera;
     uint32_t localSkinTexture = 0;  // not owned
-    // Milliseconds on the clock of the chat's receive times.
-    std::function<double()> clock;
+    // The clock of the chat's receive times, for the speech bubbles.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
 
     const std::vector<FadingMesh>& fadingMeshes() const { return fading_; }
     const std::map<int, ChatBubbles>& bubbleStacks() const { return bubbles_; }
@@ -98,6 +99,7 @@ private:
     void releaseVisual(PlayerVisual& visual);
     PlotFunction projecting() const;
 
+    MillisecondClock clock_ = performanceMs;
     std::vector<FadingMesh> fading_;
     std::map<int, ChatBubbles> bubbles_;
     uint32_t lastBubbled_ = 0;

@@ -220,6 +220,33 @@ TEST_F(RoutingTest, ChatLinesCommittedInOneFrameAreAllSentInOrder) {
     EXPECT_EQ(chat[1].at("text"), "second");
 }
 
+// A focused button does not take the movement keys as text does: the
+// overlay lets them through, and the game must not record them.
+TEST_F(RoutingTest, AFocusedOverlayButtonTakesTheMovementKeysFromTheGame) {
+    playFromTitleScreen();
+    frame({keyDown(SDL_SCANCODE_W), keyDown(SDL_SCANCODE_SPACE), mouseDown(500, 400, SDL_BUTTON_RIGHT)});
+    ASSERT_TRUE(app->keys[SDL_SCANCODE_W]);
+    ASSERT_TRUE(app->relativeMouse);
+    app->jumpLatch = true;
+    // Shift+Tab from no focus: "Disconnect".
+    frame({keyEvent(true, SDLK_TAB, SDL_SCANCODE_TAB, KMOD_LSHIFT)});
+    ASSERT_EQ(app->overlay.focus, 2);
+    EXPECT_FALSE(app->overlay.typing);
+    EXPECT_FALSE(app->relativeMouse);
+    EXPECT_FALSE(app->keys[SDL_SCANCODE_W]);
+    EXPECT_FALSE(app->jumpLatch);
+    EXPECT_FALSE(app->gameInput());
+    frame({keyEvent(false, SDLK_TAB, SDL_SCANCODE_TAB, KMOD_LSHIFT), keyDown(SDL_SCANCODE_D)});
+    EXPECT_FALSE(app->keys[SDL_SCANCODE_D]) << "a focused button records no movement key";
+    // Escape gives the keyboard back.
+    frame({keyUp(SDL_SCANCODE_D), keyDown(SDL_SCANCODE_ESCAPE), keyUp(SDL_SCANCODE_ESCAPE)});
+    EXPECT_EQ(app->overlay.focus, -1);
+    frame({keyDown(SDL_SCANCODE_D)});
+    EXPECT_TRUE(app->keys[SDL_SCANCODE_D]);
+    EXPECT_TRUE(app->gameInput());
+    EXPECT_TRUE(app->gameActive) << "no key pressed the focused button";
+}
+
 TEST_F(RoutingTest, ClickingAnotherPlayerTogglesTheWhisperAndEndsMouseLook) {
     playFromTitleScreen();
     Character bot;

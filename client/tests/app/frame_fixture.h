@@ -58,8 +58,8 @@ protected:
     void start(bool quickJoin, const std::string& serverUrl = kGameUrl) {
         wire.acceptsAtOnce = true;
         app = std::make_unique<Application>(
-            [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); },
-            [this] { return nowMs; }, directory.factory());
+            [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); }, directory.factory());
+        app->setClock([this] { return nowMs; });
         app->serverUrl = serverUrl;
         app->graphics.initialize(std::make_unique<RecordingBackend>(recording));
         app->initializeParts(quickJoin, false);

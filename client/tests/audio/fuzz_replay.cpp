@@ -1,7 +1,7 @@
 // Replays the checked-in corpus of the audio decoder fuzz target through the
 // target's own entry function in the ordinary build.
 
-#include "../fuzz/audio_fuzz_entries.h"
+#include "audio_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
 
 namespace vobu {

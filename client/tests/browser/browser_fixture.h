@@ -23,6 +23,7 @@
 #include "character/user_files.h"
 #include "support/fake_transport.h"
 #include "support/recording_backend.h"
+#include "support/sdl_events.h"
 #include "support/test_font.h"
 
 namespace vobu::testing {
@@ -67,7 +68,9 @@ inline const std::string kDirectoryUrl = "ws://directory.test/vobu";
 
 class BrowserTest : public ::testing::Test {
 protected:
-    BrowserTest() : graphics(std::make_unique<testing::RecordingBackend>(recording)), font(testing::testFont()) {}
+    BrowserTest() : graphics(std::make_unique<testing::RecordingBackend>(recording)), font(testing::testFont()) {
+        browser.setClock([this] { return nowMs; });
+    }
 
     // Saves the list, then starts the browser as the Application does.
     void start(const std::vector<std::string>& saved = {}, const std::vector<uint8_t>& logo = {}) {
@@ -90,39 +93,17 @@ protected:
         }
     }
 
+    // The events as SDL fills them, scancodes and button states included.
     void key(SDL_Keycode sym, uint16_t mod = KMOD_NONE, bool repeat = false) {
-        SDL_Event event{};
-        event.type = SDL_KEYDOWN;
-        event.key.keysym.sym = sym;
-        event.key.keysym.mod = mod;
-        event.key.repeat = repeat ? 1 : 0;
-        browser.handleEvent(event);
+        browser.handleEvent(keyEvent(true, sym, SDL_SCANCODE_UNKNOWN, mod, repeat));
     }
-    void type(const std::string& text) {
-        SDL_Event event{};
-        event.type = SDL_TEXTINPUT;
-        text.copy(event.text.text, sizeof event.text.text - 1);
-        browser.handleEvent(event);
-    }
-    void button(bool down, int x, int y) {
-        SDL_Event event{};
-        event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
-        event.button.button = SDL_BUTTON_LEFT;
-        event.button.x = x;
-        event.button.y = y;
-        browser.handleEvent(event);
-    }
+    void type(const std::string& text) { browser.handleEvent(textInput(text)); }
+    void button(bool down, int x, int y) { browser.handleEvent(mouseButton(down, x, y)); }
     void click(int x, int y) {
         button(true, x, y);
         button(false, x, y);
     }
-    void motion(int x, int y) {
-        SDL_Event event{};
-        event.type = SDL_MOUSEMOTION;
-        event.motion.x = x;
-        event.motion.y = y;
-        browser.handleEvent(event);
-    }
+    void motion(int x, int y) { browser.handleEvent(mouseMotion(x, y)); }
     // The hidden key sequence that opens the add-server dialog.
     void typeHiddenSequence() {
         for (SDL_Keycode k : {SDLK_LEFT, SDLK_UP, SDLK_RIGHT, SDLK_DOWN, SDLK_DOWN, SDLK_RIGHT, SDLK_UP, SDLK_LEFT})
@@ -144,7 +125,7 @@ protected:
     Font font;
     FakeNet net;
     double nowMs = 1000;
-    ServerBrowser browser{net.factory(), [this] { return nowMs; }};
+    ServerBrowser browser{net.factory()};
     std::vector<Character> characters;
     uint32_t revision = 0;
 };

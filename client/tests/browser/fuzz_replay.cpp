@@ -1,7 +1,7 @@
 // Replays the checked-in corpora of the title screen's fuzz targets through
 // the targets' own entry functions in the ordinary build.
 
-#include "../fuzz/browser_fuzz_entries.h"
+#include "browser_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
 
 namespace vobu {

@@ -386,6 +386,15 @@ TEST_F(OverlayFocus, ReturnOrSpaceActivatesTheFocusedButton) {
         EXPECT_EQ(overlay.focus, -1);
         EXPECT_FALSE(overlay.typing);
     }
+    // A key held since before the button had focus repeats: no press.
+    for (const Case& c : cases) {
+        overlay.reset();
+        overlay.focus = c.focus;
+        send(keyEvent(true, c.sym, c.scancode, 0, true));
+        EXPECT_FALSE(overlay.charactersRequested) << "focus " << c.focus << " key " << c.sym;
+        EXPECT_FALSE(overlay.disconnectRequested) << "focus " << c.focus << " key " << c.sym;
+        EXPECT_EQ(overlay.focus, c.focus);
+    }
 }
 
 TEST_F(OverlayFocus, EscapeDropsTheButtonFocus) {

@@ -35,8 +35,6 @@ inline const uint8_t* fakeKeyboardState(int* count) {
     return fakeKeyboard.data();
 }
 
-inline double fakeClock() { return fakeSeconds; }
-
 inline ChatEntry chatLine(int32_t from, int32_t to, const std::string& name, const std::string& toName,
                           const std::string& text, bool system = false) {
     ChatEntry entry;
@@ -84,7 +82,7 @@ protected:
         overlay.graphics = &graphics;
         overlay.font = &font;
         overlay.keyboardState = &fakeKeyboardState;
-        overlay.clockSeconds = &fakeClock;
+        overlay.setClock([] { return fakeSeconds * 1000; });
         overlay.setLayout(644, 16, 1020, 680);
         scene.localPlayerId = kLocal;
         scene.characters[kLocal].name = "Me";

@@ -180,6 +180,24 @@ TEST_F(InputTest, ReturnAndSpaceFollowTheFocus) {
     EXPECT_TRUE(joinTaken());
 }
 
+// A press becomes a click only when released within 0.35 s, on the
+// browser's own clock.
+TEST_F(InputTest, AButtonHeldLongerThanAClickDoesNothing) {
+    start();
+    frame();
+    const UiControl* characters = browser.controls.find("servers.characters");
+    ASSERT_NE(characters, nullptr);
+    const int x = characters->x + characters->width / 2;
+    const int y = characters->y + characters->height / 2;
+    for (const double heldMs : {340.0, 360.0}) {
+        button(true, x, y);
+        advance(heldMs);
+        button(false, x, y);
+        EXPECT_EQ(browser.takeCharactersRequest(), heldMs < 350) << heldMs;
+        frame();
+    }
+}
+
 TEST_F(InputTest, NoSelectionMeansNoJoin) {
     start();
     frame();
@@ -228,9 +246,7 @@ TEST_F(InputTest, OffsetsAt1200x800) {
 TEST_F(InputTest, WheelScrollsOnlyOverTheList) {
     startWithRows(20);
     frame();
-    SDL_Event wheel{};
-    wheel.type = SDL_MOUSEWHEEL;
-    wheel.wheel.y = -2;
+    const SDL_Event wheel = mouseWheel(-2);
     motion(10, 10);
     browser.handleEvent(wheel);
     EXPECT_EQ(browser.list.first, 0);
@@ -244,10 +260,7 @@ TEST_F(InputTest, FocusLossForgetsThePressAndTheLastClick) {
     frame();
     click(100, rowY(0));
     button(true, 24 + 90, 624 + 16);
-    SDL_Event lost{};
-    lost.type = SDL_WINDOWEVENT;
-    lost.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    browser.handleEvent(lost);
+    browser.handleEvent(windowEvent(SDL_WINDOWEVENT_FOCUS_LOST));
     button(false, 24 + 90, 624 + 16);
     EXPECT_EQ(net.directory().connects.size(), 1u);  // no Refresh
     click(100, rowY(0));

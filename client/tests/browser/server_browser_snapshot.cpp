@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
     double nowMs = 0;
     // Lines that never get anywhere; the rows come from replies fed in.
     vobu::testing::FakeNet net;
-    ServerBrowser browser(net.factory(), [&] { return nowMs; });
+    ServerBrowser browser(net.factory());
+    browser.setClock([&] { return nowMs; });
     browser.initialize(graphics, font, "ws://directory.example/vobu", logo);
     const std::string reply =
         R"({"servers":[)"

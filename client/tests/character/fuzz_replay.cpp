@@ -1,7 +1,7 @@
 // Replays the checked-in fuzz corpora of the character readers through the
 // fuzz targets' own entry functions in the ordinary build.
 
-#include "../fuzz/character_fuzz_entries.h"
+#include "character_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
 
 namespace vobu {

@@ -27,7 +27,7 @@ from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vobu_e2e  # noqa: E402
-from quickjoin_e2e import TestServer, wait_for_log  # noqa: E402
+from vobu_e2e import TestServer, wait_for_log  # noqa: E402
 
 BACKGROUND = (0x27, 0x04, 0x1A)  # 0xff1a0427
 BODY_TEXT = (0xA8, 0x94, 0x96)  # 0xff9694a8
@@ -420,6 +420,7 @@ class EditorTest(unittest.TestCase):
         client.start()
         self.addCleanup(client.stop)
         self.display_name = display.name
+        self.x_display = display
         return EditorSession(self, display, client)
 
     def display(self):
@@ -434,13 +435,13 @@ class EditorTest(unittest.TestCase):
         return StubDialog(folder), {"PATH": folder + ":" + os.environ.get("PATH", "/usr/bin:/bin")}
 
     def xclip(self, *args, data=None):
-        env = dict(os.environ, DISPLAY=self.display_name)
+        env = self.x_display.tool_env()
         return subprocess.run(["xclip", "-selection", "clipboard", *args], env=env, input=data, capture_output=True,
                               timeout=10)
 
     def offer_on_clipboard(self, png_path):
         """xclip owns the clipboard with the PNG until it is stopped."""
-        env = dict(os.environ, DISPLAY=self.display_name)
+        env = self.x_display.tool_env()
         process = subprocess.Popen(["xclip", "-selection", "clipboard", "-t", "image/png", "-i", "-quiet", png_path],
                                    env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
 

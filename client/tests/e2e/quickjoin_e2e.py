@@ -9,11 +9,9 @@ bin folder as the client.
 """
 
 import hashlib
-import json
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -22,6 +20,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vobu_e2e  # noqa: E402
+from vobu_e2e import TestServer, wait_for_log  # noqa: E402
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 # The order the client asks for the demo world's assets: the walk mesh, the
@@ -37,79 +36,6 @@ DEFAULT_CHARACTER = {
     "name": "Vobu",
     "size": [32, 64, 32],
 }
-
-
-class TestServer:
-    """vobu_testserver on a free port with a transcript, stopped on exit."""
-
-    def __init__(self, *args, tls=None):
-        self.args = list(args)
-        self.tls = tls
-        self.url = None
-        self.process = None
-        self._temp = tempfile.mkdtemp(prefix="vobu-server-")
-        self.transcript_path = os.path.join(self._temp, "transcript.jsonl")
-
-    def __enter__(self):
-        command = [os.path.join(vobu_e2e.bin_dir(), "vobu_testserver"), "--port", "0", "--transcript",
-                   self.transcript_path, "--exit-after-ms", "300000"] + self.args
-        if self.tls:
-            command += ["--tls-cert", self.tls[0], "--tls-key", self.tls[1]]
-        self._log = open(os.path.join(vobu_e2e.artifacts_dir(), f"server-{os.getpid()}-{id(self)}.log"), "wb")
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=self._log, stdin=subprocess.DEVNULL)
-        deadline = time.monotonic() + 20
-        while time.monotonic() < deadline:
-            line = self.process.stdout.readline().decode()
-            if not line:
-                raise RuntimeError("the test server ended before it listened")
-            if line.startswith("URL "):
-                self.url = line.split(" ", 1)[1].strip()
-                return self
-        raise TimeoutError("no URL from the test server")
-
-    def __exit__(self, *exc):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        self._log.close()
-        shutil.rmtree(self._temp, ignore_errors=True)
-        return False
-
-    def transcript(self):
-        if not os.path.exists(self.transcript_path):
-            return []
-        with open(self.transcript_path) as f:
-            return [json.loads(line) for line in f if line.strip()]
-
-    def messages(self, conn=None, type_=None):
-        return [(entry["t"], entry["msg"]) for entry in self.transcript()
-                if "msg" in entry and (conn is None or entry["conn"] == conn)
-                and (type_ is None or entry["msg"].get("type") == type_)]
-
-    def wait_for(self, predicate, timeout=20, what="the transcript entry"):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if predicate(self.transcript()):
-                return
-            time.sleep(0.1)
-        raise TimeoutError("no " + what)
-
-
-def wait_for_log(client, pattern, timeout=20):
-    """The first match of the regular expression in the client's log."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        match = re.search(pattern, client.log())
-        if match:
-            return match
-        if not client.running():
-            break
-        time.sleep(0.1)
-    raise TimeoutError(f"no {pattern!r} in the client log:\n" + client.log())
 
 
 def leading_zero_bits(hex_text):

@@ -22,7 +22,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vobu_e2e  # noqa: E402
-from quickjoin_e2e import TestServer, wait_for_log  # noqa: E402
+from vobu_e2e import TestServer, wait_for_log  # noqa: E402
 
 
 def canvas_color(abgr):
@@ -516,6 +516,43 @@ class RoadTest(unittest.TestCase):
                 self.assertEqual(len(server.messages(type_="swap")), 1)
                 self.assertNotIn("Disconnected", client.log())
             self.maxDiff = None
+            self.assertEqual([e for e in server.transcript() if e.get("event") == "violation"], [])
+
+    def test_keys_pressed_during_the_leave_fade_do_nothing(self):
+        # Under the fade lies the editor's join overlay, whose main-menu
+        # button Return, Space and Escape press: they must not set the
+        # title screen up a second time nor reach a screen not shown.
+        with TestServer("--bots", "0", "--difficulty", "1", "--title", "Fade Server", "--motd", "Fades away") \
+                as server, vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--server", server.url, "--quit-after-ms", "60000"],
+                                 name="leave-fade-keys") as client:
+                client.wait_for_window()
+                player = Player(client, self)
+                player.wait_for_title_row(0, "Fade Server", "Fades away", "title")
+                player.join_through_the_library(0, "join")
+                self.assertEqual(len(connections_saying(server, "directory")), 1)
+
+                # "Disconnect" and the keys in one go, well inside the 0.7 s.
+                player.focus()
+                x, y = player.at(*OVERLAY_DISCONNECT)
+                client._x("xdotool", "mousemove", str(x), str(y), "click", "1", "key", "--delay", "40",
+                          "Return", "space", "Escape", "Return", "mousemove", "0", "0")
+                shot = player.screenshot("keys-in-the-fade")
+                wait_for_log(client, r"Left the game")
+                self.assertFalse(player.title_row_shows(shot, 0, "Fade Server", "Fades away"),
+                                 "the keys came after the fade")
+                player.wait_for_title_row(0, "Fade Server", "Fades away", "title-again")
+                server.wait_for(lambda t: len(connections_saying(server, "directory")) >= 2,
+                                what="the second directory request")
+                # Once: a second refresh would ask the directory again.
+                time.sleep(1.5)
+                self.assertEqual(len(connections_saying(server, "directory")), 2, "the title screen set up once")
+                self.assertEqual(len(connections_saying(server, "hello")), 1)
+
+                # The title screen works: the same server joins again.
+                player.join_through_the_library(0, "second")
+                self.assertEqual(len(connections_saying(server, "hello")), 2)
+                self.assertNotIn("Disconnected", client.log())
             self.assertEqual([e for e in server.transcript() if e.get("event") == "violation"], [])
 
     def test_a_refused_swap_keeps_the_old_character_and_shows_the_code(self):

@@ -18,10 +18,7 @@ def main(command):
         print(__doc__, file=sys.stderr)
         return 2
     with vobu_e2e.Display() as display:
-        env = dict(os.environ)
-        env.update(display.env())
-        env.setdefault("LIBGL_ALWAYS_SOFTWARE", "1")
-        env.setdefault("GALLIUM_DRIVER", "llvmpipe")
+        env = vobu_e2e.drawing_environment(display, os.environ)
         env["VOBU_REQUIRE_DISPLAY"] = "1"
         return subprocess.call(command, env=env)
 

@@ -14,7 +14,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vobu_e2e  # noqa: E402
-from quickjoin_e2e import TestServer, wait_for_log  # noqa: E402
+from vobu_e2e import TestServer, wait_for_log  # noqa: E402
 from road_e2e import (BODY_TEXT, DIALOG_LABEL, HIGHLIGHT_TEXT, LIBRARY_USE, OVERLAY_DISCONNECT,  # noqa: E402
                       TITLE_ROW_HEIGHT, TITLE_ROW_X, TITLE_ROW_Y, Player, free_port, user_file)
 

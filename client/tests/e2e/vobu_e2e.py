@@ -20,7 +20,9 @@ vobu.dat), VOBU_E2E_ARTIFACTS (where screenshots and logs are kept).
 
 import ctypes
 import ctypes.util
+import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -34,6 +36,18 @@ WINDOW_TITLE = "VobuGame"
 
 def bin_dir():
     return os.environ.get("VOBU_BIN_DIR") or os.path.join(os.path.dirname(__file__), "..", "..", "..", "build", "bin")
+
+
+def drawing_environment(display, base):
+    """base with what a program needs to draw on the display (none for a
+    run without one): the display's name and Mesa's llvmpipe, the software
+    renderer every machine has, so that pictures are the same everywhere."""
+    env = dict(base)
+    if display is not None:
+        env.update(display.env())
+    env["LIBGL_ALWAYS_SOFTWARE"] = "1"
+    env["GALLIUM_DRIVER"] = "llvmpipe"
+    return env
 
 
 def artifacts_dir():
@@ -84,6 +98,11 @@ class Display:
 
     def env(self):
         return {"DISPLAY": self.name}
+
+    def tool_env(self):
+        """This process's environment pointed at the display, for X tools
+        (xdotool, xclip, import)."""
+        return dict(os.environ, **self.env())
 
 
 class Image:
@@ -232,17 +251,13 @@ class Client:
             if not self.missing_package:
                 with open(os.path.join(private_bin, "vobu.dat"), "wb") as f:
                     f.write(self.package)
-        env = {
+        env = drawing_environment(self.display, {
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
             "HOME": home,
             "XDG_DATA_HOME": data,
             "XDG_RUNTIME_DIR": runtime,
-            "LIBGL_ALWAYS_SOFTWARE": "1",
-            "GALLIUM_DRIVER": "llvmpipe",
             "SDL_AUDIODRIVER": "dummy",
-        }
-        if self.display is not None:
-            env.update(self.display.env())
+        })
         env.update(self.extra_env)
         env = {k: v for k, v in env.items() if v is not None}
         self._log_path = os.path.join(artifacts_dir(), f"{self.name}-{os.getpid()}.log")
@@ -286,9 +301,7 @@ class Client:
 
     # -- X helpers ---------------------------------------------------------
     def _x(self, *command, check=True):
-        env = dict(os.environ)
-        env.update(self.display.env())
-        result = subprocess.run(list(command), env=env, capture_output=True, timeout=30)
+        result = subprocess.run(list(command), env=self.display.tool_env(), capture_output=True, timeout=30)
         if check and result.returncode != 0:
             raise RuntimeError(f"{command[0]} failed: {result.stderr.decode(errors='replace')}")
         return result.stdout
@@ -387,6 +400,79 @@ class Client:
         if data is not None:
             self._keep(data, label and label + "-timeout")
         raise TimeoutError("the expected picture did not appear")
+
+
+class TestServer:
+    """vobu_testserver on a free port with a transcript, stopped on exit."""
+
+    def __init__(self, *args, tls=None):
+        self.args = list(args)
+        self.tls = tls
+        self.url = None
+        self.process = None
+        self._temp = tempfile.mkdtemp(prefix="vobu-server-")
+        self.transcript_path = os.path.join(self._temp, "transcript.jsonl")
+
+    def __enter__(self):
+        command = [os.path.join(bin_dir(), "vobu_testserver"), "--port", "0", "--transcript",
+                   self.transcript_path, "--exit-after-ms", "300000"] + self.args
+        if self.tls:
+            command += ["--tls-cert", self.tls[0], "--tls-key", self.tls[1]]
+        self._log = open(os.path.join(artifacts_dir(), f"server-{os.getpid()}-{id(self)}.log"), "wb")
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=self._log, stdin=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            line = self.process.stdout.readline().decode()
+            if not line:
+                raise RuntimeError("the test server ended before it listened")
+            if line.startswith("URL "):
+                self.url = line.split(" ", 1)[1].strip()
+                return self
+        raise TimeoutError("no URL from the test server")
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self._log.close()
+        shutil.rmtree(self._temp, ignore_errors=True)
+        return False
+
+    def transcript(self):
+        if not os.path.exists(self.transcript_path):
+            return []
+        with open(self.transcript_path) as f:
+            return [json.loads(line) for line in f if line.strip()]
+
+    def messages(self, conn=None, type_=None):
+        return [(entry["t"], entry["msg"]) for entry in self.transcript()
+                if "msg" in entry and (conn is None or entry["conn"] == conn)
+                and (type_ is None or entry["msg"].get("type") == type_)]
+
+    def wait_for(self, predicate, timeout=20, what="the transcript entry"):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if predicate(self.transcript()):
+                return
+            time.sleep(0.1)
+        raise TimeoutError("no " + what)
+
+
+def wait_for_log(client, pattern, timeout=20):
+    """The first match of the regular expression in the client's log."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        match = re.search(pattern, client.log())
+        if match:
+            return match
+        if not client.running():
+            break
+        time.sleep(0.1)
+    raise TimeoutError(f"no {pattern!r} in the client log:\n" + client.log())
 
 
 def read_unifont_hex(path="/usr/share/unifont/unifont.hex", wanted=None):

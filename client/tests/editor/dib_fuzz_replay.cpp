@@ -1,7 +1,7 @@
 // Replays the checked-in fuzz corpus of the clipboard bitmap reader through
 // the fuzz target's own entry function in the ordinary build.
 
-#include "../fuzz/editor_fuzz_entries.h"
+#include "editor_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
 
 namespace vobu {

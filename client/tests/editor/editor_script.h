@@ -74,7 +74,7 @@ protected:
         installImageClipboard(clipboard.calls());
         editor.font = testFont();
         editor.graphics = &graphics;
-        editor.tickSource = [this] { return ticks; };
+        editor.setClock([this] { return double(ticks); });
         editor.library.characters.push_back(patternedCharacter());
         editor.selectedIndex = 0;
         editor.character = editor.library.characters[0];

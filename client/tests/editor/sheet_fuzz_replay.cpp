@@ -1,7 +1,7 @@
 // Replays the checked-in corpus of the skin sheet fuzz target through its
 // own entry function in the ordinary build.
 
-#include "../fuzz/sheet_fuzz_entries.h"
+#include "sheet_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
 
 namespace vobu {

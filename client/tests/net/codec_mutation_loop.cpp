@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "../fuzz/net_codec_fuzz_entries.h"
 #include "codec_msgpack_generator.h"
+#include "net_codec_fuzz_entries.h"
 
 namespace vobu {
 namespace {

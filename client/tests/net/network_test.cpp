@@ -60,8 +60,8 @@ struct NetworkFixture : ::testing::Test {
 
     void SetUp() override {
         network = std::make_unique<Network>(
-            scene, [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); },
-            [this] { return clockMs; });
+            scene, [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); });
+        network->setClock([this] { return clockMs; });
         network->localCharacter = localCharacter();
         wire.acceptsAtOnce = true;
     }

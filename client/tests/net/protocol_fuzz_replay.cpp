@@ -1,7 +1,7 @@
 // Replays the checked-in corpora of the server message and asset base64
 // fuzz targets through the targets' own entry functions.
 
-#include "../fuzz/protocol_fuzz_entries.h"
+#include "protocol_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
 
 namespace vobu {

@@ -4,20 +4,19 @@
 
 #include <random>
 
+#include "support/players.h"
+
 namespace vobu {
 namespace {
 
-Player playerAt(int32_t id, double x, float heading = 0, double y = 0, double z = 0, double vz = 0) {
-    Player player;
-    player.id = id;
-    player.x = x;
-    player.y = y;
-    player.z = z;
-    player.vz = vz;
-    player.heading = heading;
-    player.vx = id * 0.5;
-    player.vy = -id * 0.25;
-    player.triangle = id + 100;
+using testing::playerAt;
+
+// The fields a snapshot buffer carries but does not interpolate, made from
+// the id, so that one copied from the wrong player, or left zero, shows.
+Player tagged(Player player) {
+    player.vx = player.id * 0.5;
+    player.vy = -player.id * 0.25;
+    player.triangle = player.id + 100;
     return player;
 }
 
@@ -56,7 +55,7 @@ std::vector<Player> quadraticSample(const std::deque<Snapshot>& snapshots, doubl
 TEST(SnapshotBuffer, EmptyAndSingleSnapshots) {
     SnapshotBuffer buffer;
     EXPECT_TRUE(buffer.sample(1000).empty());
-    buffer.push(1000, {playerAt(1, 3)});
+    buffer.push(1000, {tagged(playerAt(1, 3, 0, 0))});
     for (double now : {0.0, 1000.0, 1100.0, 5000.0}) {
         const auto players = buffer.sample(now);
         ASSERT_EQ(players.size(), 1u);
@@ -68,7 +67,7 @@ TEST(SnapshotBuffer, EmptyAndSingleSnapshots) {
 
 TEST(SnapshotBuffer, KeepsTheLast32) {
     SnapshotBuffer buffer;
-    for (int i = 0; i < 33; ++i) buffer.push(i * 10.0, {playerAt(1, i)});
+    for (int i = 0; i < 33; ++i) buffer.push(i * 10.0, {tagged(playerAt(1, i, 0, 0))});
     ASSERT_EQ(buffer.snapshots().size(), 32u);
     EXPECT_EQ(buffer.snapshots().front().timeMs, 10.0);
     // Before every snapshot: the oldest kept, which is the second pushed.
@@ -77,15 +76,15 @@ TEST(SnapshotBuffer, KeepsTheLast32) {
 
 TEST(SnapshotBuffer, InterpolatesPositionsAndKeepsTheNewerRest) {
     SnapshotBuffer buffer;
-    buffer.push(1000, {playerAt(1, 0, 0.5f, 2, 4, -8)});
-    buffer.push(1100, {playerAt(1, 10, 1.5f, 4, 8, 8)});
+    buffer.push(1000, {tagged(playerAt(1, 0, 2, 4, 0.5f, -8))});
+    buffer.push(1100, {tagged(playerAt(1, 10, 4, 8, 1.5f, 4))});
 
     const auto middle = buffer.sample(1150);  // target 1050
     ASSERT_EQ(middle.size(), 1u);
     EXPECT_DOUBLE_EQ(middle[0].x, 5);
     EXPECT_DOUBLE_EQ(middle[0].y, 3);
     EXPECT_DOUBLE_EQ(middle[0].z, 6);
-    EXPECT_DOUBLE_EQ(middle[0].vz, 0);
+    EXPECT_DOUBLE_EQ(middle[0].vz, -2) << "halfway from -8 to 4, not a vz left zero";
     EXPECT_EQ(middle[0].heading, 1.5f);
 
     EXPECT_EQ(buffer.sample(1300)[0].x, 10);  // target later than every snapshot
@@ -96,8 +95,8 @@ TEST(SnapshotBuffer, InterpolatesPositionsAndKeepsTheNewerRest) {
 
 TEST(SnapshotBuffer, PlayersOfOnlyOneSnapshot) {
     SnapshotBuffer buffer;
-    buffer.push(1000, {playerAt(1, 0), playerAt(2, 50)});
-    buffer.push(1100, {playerAt(3, 20), playerAt(1, 10)});
+    buffer.push(1000, {tagged(playerAt(1, 0, 0, 0)), tagged(playerAt(2, 50, 0, 0))});
+    buffer.push(1100, {tagged(playerAt(3, 20, 0, 0)), tagged(playerAt(1, 10, 0, 0))});
     const auto players = buffer.sample(1150);
     ASSERT_EQ(players.size(), 2u);  // 2 is gone from the newer snapshot
     EXPECT_EQ(players[0].id, 3);
@@ -108,8 +107,8 @@ TEST(SnapshotBuffer, PlayersOfOnlyOneSnapshot) {
 
 TEST(SnapshotBuffer, ARepeatedIdMatchesItsFirstEntryInTheOlderSnapshot) {
     SnapshotBuffer buffer;
-    buffer.push(1000, {playerAt(4, 0), playerAt(4, 100)});
-    buffer.push(1100, {playerAt(4, 10), playerAt(4, 20)});
+    buffer.push(1000, {tagged(playerAt(4, 0, 0, 0)), tagged(playerAt(4, 100, 0, 0))});
+    buffer.push(1100, {tagged(playerAt(4, 10, 0, 0)), tagged(playerAt(4, 20, 0, 0))});
     const auto players = buffer.sample(1150);
     ASSERT_EQ(players.size(), 2u);
     EXPECT_DOUBLE_EQ(players[0].x, 5);
@@ -125,9 +124,9 @@ TEST(SnapshotBuffer, MatchesTheOneByOneSearchOnRandomSnapshots) {
             std::vector<Player> players;
             const int count = int(random() % 30);
             for (int p = 0; p < count; ++p)
-                players.push_back(playerAt(int32_t(random() % 20) - 2, double(random() % 1000) / 7,
-                                           float(random() % 10), double(random() % 100), double(random() % 50),
-                                           double(random() % 9)));
+                players.push_back(
+                    tagged(playerAt(int32_t(random() % 20) - 2, double(random() % 1000) / 7, double(random() % 100),
+                                    double(random() % 50), float(random() % 10), double(random() % 9))));
             buffer.push(time, players);
             time += 10 + random() % 50;
         }

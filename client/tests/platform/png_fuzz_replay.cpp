@@ -1,7 +1,7 @@
 // Replays the checked-in corpus of the PNG decoder fuzz target through its
 // own entry function in the ordinary build.
 
-#include "../fuzz/png_fuzz_entries.h"
+#include "png_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
 
 namespace vobu {

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "../fuzz/map_fuzz_entries.h"
+#include "map_fuzz_entries.h"
 #include "mapkit/map_kit.h"
 #include "mapkit/map_writer.h"
 

@@ -1,7 +1,7 @@
 // Replays the checked-in fuzz corpus of prepareNavigation through the fuzz
 // target's own entry function in the ordinary build.
 
-#include "../fuzz/navigation_fuzz_entries.h"
+#include "navigation_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
 
 namespace vobu {

@@ -80,7 +80,7 @@ protected:
     void SetUp() override {
         scene.materials.push_back(presentation::quadMaterial(0, -10, -10, 10, 10, 0));
         scene.meshRevision = 1;
-        players = {presentation::playerAt(kLocal, 0, 0, 0)};
+        players = {testing::playerAt(kLocal, 0, 0, 0)};
         frame(0.0);
         frame(1.0);  // past the local player's spawn
     }
@@ -95,8 +95,8 @@ TEST_F(PickTest, BeforeAnyFrameNothingIsPicked) {
 TEST_F(PickTest, TheNearestBodyWinsAndEqualDepthGoesToTheLaterPlayer) {
     addCharacter(2, "Near");
     addCharacter(3, "Far");
-    players.push_back(presentation::playerAt(2, 0, 2, 0));
-    players.push_back(presentation::playerAt(3, 0, 5, 0));
+    players.push_back(testing::playerAt(2, 0, 2, 0));
+    players.push_back(testing::playerAt(3, 0, 5, 0));
     frame();
     auto [x, y] = bodyOf(players[1]);
     EXPECT_EQ(renderer.pick(x, y), 2);
@@ -104,7 +104,7 @@ TEST_F(PickTest, TheNearestBodyWinsAndEqualDepthGoesToTheLaterPlayer) {
     EXPECT_EQ(renderer.pick(fx, fy), 3);
 
     addCharacter(4, "Twin");
-    players.push_back(presentation::playerAt(4, 0, 2, 0));
+    players.push_back(testing::playerAt(4, 0, 2, 0));
     frame();
     EXPECT_EQ(renderer.pick(x, y), 4);
     EXPECT_EQ(renderer.pick(5, 5), -1);  // sky
@@ -112,7 +112,7 @@ TEST_F(PickTest, TheNearestBodyWinsAndEqualDepthGoesToTheLaterPlayer) {
 
 TEST_F(PickTest, AnOpaquePillarHidesAPlayerAnAlphaTestedOneDoesNot) {
     addCharacter(2, "Hidden");
-    players.push_back(presentation::playerAt(2, 0, 6, 0));
+    players.push_back(testing::playerAt(2, 0, 6, 0));
     scene.materials.push_back(presentation::wallMaterial(1, 3, -1, 1, 0, 3));
     scene.meshRevision = 2;
     frame();
@@ -126,7 +126,7 @@ TEST_F(PickTest, AnOpaquePillarHidesAPlayerAnAlphaTestedOneDoesNot) {
 }
 
 TEST_F(PickTest, APlayerWithoutCharacterIsNeitherDrawnNorPicked) {
-    players.push_back(presentation::playerAt(9, 0, 3, 0));
+    players.push_back(testing::playerAt(9, 0, 3, 0));
     frame();
     auto [x, y] = bodyOf(players[1]);
     EXPECT_EQ(renderer.pick(x, y), -1);
@@ -136,8 +136,8 @@ TEST_F(PickTest, APlayerWithoutCharacterIsNeitherDrawnNorPicked) {
 TEST_F(PickTest, AFadingBodyHidesWhatLiesBehindIt) {
     addCharacter(2, "Leaving");
     addCharacter(3, "Behind");
-    players.push_back(presentation::playerAt(2, 0, 2, 0));
-    players.push_back(presentation::playerAt(3, 0, 2.7, 0));  // right behind, before the ray meets the floor
+    players.push_back(testing::playerAt(2, 0, 2, 0));
+    players.push_back(testing::playerAt(3, 0, 2.7, 0));  // right behind, before the ray meets the floor
     frame();
     auto [x, y] = bodyOf(players[1]);
     EXPECT_EQ(renderer.pick(x, y), 2);
@@ -157,7 +157,7 @@ TEST_F(PickTest, ABodyPartlyBehindTheEyeIsPickedWhereItShows) {
     // face toward the eye, x = eye + 0.18, reaches behind the eye at the top.
     const auto eye = renderer.camera.eyePosition();
     addCharacter(2, "Close");
-    players.push_back(presentation::playerAt(2, eye[0] + 0.5, eye[1] + 0.3, eye[2] - 0.64));
+    players.push_back(testing::playerAt(2, eye[0] + 0.5, eye[1] + 0.3, eye[2] - 0.64));
     frame();
     const float faceX = eye[0] + 0.18f;
     const Vertex top = renderer.camera.project(faceX, eye[1] - 0.02f, eye[2] + 0.64f, 1, 1, 1, 1.5f);
@@ -172,7 +172,7 @@ TEST_F(PickTest, ABodyPartlyBehindTheEyeIsPickedWhereItShows) {
 
 TEST_F(PickTest, AFrameOfSizeZeroChangesNothingNotEvenPicking) {
     addCharacter(2, "Other");
-    players.push_back(presentation::playerAt(2, 0, 3, 0));
+    players.push_back(testing::playerAt(2, 0, 3, 0));
     frame();
     auto [x, y] = bodyOf(players[1]);
     ASSERT_EQ(renderer.pick(x, y), 2);
@@ -196,7 +196,7 @@ TEST_F(PickTest, ASpawningBodyIsPickedFromBehindItsFacesAnAssembledOneIsNot) {
     addCharacter(2, "Around");
     scene.characters[2].setSize(64, 64, 64);
     scene.joinedPlayers.insert(2);
-    players.push_back(presentation::playerAt(2, eye[0], eye[1], eye[2] - 0.6));
+    players.push_back(testing::playerAt(2, eye[0], eye[1], eye[2] - 0.6));
     frame(0.0);
     frame(0.64);  // nearly assembled, still spawning: drawn and picked two-sided
     ASSERT_GT(renderer.visuals().at(2).spawnTimer, 0);

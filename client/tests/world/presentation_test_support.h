@@ -12,6 +12,7 @@
 
 #include "mapkit/map_kit.h"
 #include "mapkit/map_writer.h"
+#include "support/players.h"
 #include "support/recording_backend.h"
 #include "support/test_font.h"
 #include "ui/font.h"
@@ -63,16 +64,6 @@ inline RenderMaterial wallMaterial(uint32_t number, float at, float x0, float x1
     vertex(x0, z1);
     m.indices = {0, 1, 2, 0, 2, 3};
     return m;
-}
-
-inline Player playerAt(int id, double x, double y, double z, float heading = 0) {
-    Player p;
-    p.id = id;
-    p.x = x;
-    p.y = y;
-    p.z = z;
-    p.heading = heading;
-    return p;
 }
 
 inline double length(const std::array<float, 3>& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }

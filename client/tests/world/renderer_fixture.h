@@ -17,7 +17,7 @@ protected:
 
     RendererFixture() {
         renderer.initialize(&rg.graphics, &font);
-        renderer.clock = [this] { return nowMs; };
+        renderer.setClock([this] { return nowMs; });
         scene.localPlayerId = kLocal;
         addCharacter(kLocal, "Me");
     }

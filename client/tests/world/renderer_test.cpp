@@ -15,7 +15,7 @@ protected:
     void SetUp() override {
         presentation::loadTwoMaterialMap(scene);
         scene.spawn.heading = 0.4;
-        players = {presentation::playerAt(kLocal, -5, 0, 0)};
+        players = {testing::playerAt(kLocal, -5, 0, 0)};
     }
     // The draw of a player's body in a frame's draws: the one whose texture
     // object is that of the player's skin.
@@ -63,8 +63,8 @@ TEST_F(RendererTest, PlayersPresentOnArrivalAppearAtOnceLaterOnesAssemble) {
     addCharacter(2, "Present");
     addCharacter(3, "Joined");
     scene.joinedPlayers.insert(3);
-    players.push_back(presentation::playerAt(2, -3, 2, 0));
-    players.push_back(presentation::playerAt(3, -7, 2, 0));
+    players.push_back(testing::playerAt(2, -3, 2, 0));
+    players.push_back(testing::playerAt(3, -7, 2, 0));
     frame();
     EXPECT_EQ(visual(2).spawnTimer, 0.0);
     EXPECT_NEAR(visual(3).spawnTimer, 0.65 - 1.0 / 60, 1e-9);
@@ -73,7 +73,7 @@ TEST_F(RendererTest, PlayersPresentOnArrivalAppearAtOnceLaterOnesAssemble) {
 
 TEST_F(RendererTest, ALeavingPlayerShattersForSixtyFiveHundredthsOfASecond) {
     addCharacter(2, "Leaver");
-    players.push_back(presentation::playerAt(2, -3, 2, 0));
+    players.push_back(testing::playerAt(2, -3, 2, 0));
     scene.chat.push_back(line(1, 2, "bye", 10));
     frame();
     ASSERT_EQ(renderer.bubbleStacks().count(2), 1u);
@@ -106,7 +106,7 @@ TEST_F(RendererTest, ALeavingPlayerShattersForSixtyFiveHundredthsOfASecond) {
 
 TEST_F(RendererTest, ANewGenerationShattersTheOldBodyWhileTheNewOneAssembles) {
     addCharacter(2, "Swapper");
-    players.push_back(presentation::playerAt(2, -3, 2, 0));
+    players.push_back(testing::playerAt(2, -3, 2, 0));
     frame();
     const uint32_t oldSkin = visual(2).skinTexture;
     scene.characterGenerations[2] = 2;
@@ -122,7 +122,7 @@ TEST_F(RendererTest, ANewGenerationShattersTheOldBodyWhileTheNewOneAssembles) {
 
 TEST_F(RendererTest, ThePlayerBodyIsTheTintedPosedBoxAtThePlayer) {
     addCharacter(2, "Box");
-    players.push_back(presentation::playerAt(2, 5, 5, 0, 0.0f));
+    players.push_back(testing::playerAt(2, 5, 5, 0, 0.0f));
     frame();
     const std::vector<Vertex>& mesh = visual(2).worldMesh;
     ASSERT_FALSE(mesh.empty());
@@ -142,7 +142,7 @@ TEST_F(RendererTest, ThePlayerBodyIsTheTintedPosedBoxAtThePlayer) {
     EXPECT_NEAR(maxZ, 1.28f, 1e-5);
     // Off the map the ambient colour is taken the first time, and then kept.
     addCharacter(3, "Void");
-    players.push_back(presentation::playerAt(3, 50, 50, 0));
+    players.push_back(testing::playerAt(3, 50, 50, 0));
     frame();
     EXPECT_FLOAT_EQ(visual(3).tint.r, scene.ambient.r);
 }
@@ -152,7 +152,7 @@ TEST_F(RendererTest, ThePlayerBodyIsTheTintedPosedBoxAtThePlayer) {
 // and once they are sane again every body stands where it belongs.
 TEST_F(RendererTest, PositionsNotFiniteOrFarAwayLeaveNoTraceOnceSaneAgain) {
     addCharacter(2, "Box");
-    const Player sane = presentation::playerAt(2, 5, 5, 0, 0.5f);
+    const Player sane = testing::playerAt(2, 5, 5, 0, 0.5f);
     players.push_back(sane);
     for (int i = 0; i < 10; ++i) frame();
     const double nan = std::nan("");
@@ -169,7 +169,7 @@ TEST_F(RendererTest, PositionsNotFiniteOrFarAwayLeaveNoTraceOnceSaneAgain) {
                 }
             }
             for (int i = 0; i < 4; ++i) frame(1.0 / 60, true, kWidth / 2, kHeight / 2);
-            players = {presentation::playerAt(kLocal, -5, 0, 0), sane};
+            players = {testing::playerAt(kLocal, -5, 0, 0), sane};
             for (int i = 0; i < 60; ++i) frame();
             EXPECT_FLOAT_EQ(renderer.camera.targetX, -5.0f);
             EXPECT_NEAR(renderer.camera.targetZ, 0.0f, 1e-3);
@@ -213,7 +213,7 @@ TEST_F(RendererTest, HeadingsTurnTheShortWayRound) {
 TEST_F(RendererTest, UnchangedFramesUploadNothing) {
     for (int id = 2; id < 12; ++id) {
         addCharacter(id, "P" + std::to_string(id));
-        players.push_back(presentation::playerAt(id, -8 + id, 3, 0));
+        players.push_back(testing::playerAt(id, -8 + id, 3, 0));
         scene.chat.push_back(line(uint32_t(id), id, "hello from " + std::to_string(id), 0));
     }
     SceneEntity sign;
@@ -240,7 +240,7 @@ TEST_F(RendererTest, UnchangedFramesUploadNothing) {
 
 TEST_F(RendererTest, OnlyLiveLinesOfKnownPlayersBecomeBubbles) {
     addCharacter(2, "Talker");
-    players.push_back(presentation::playerAt(2, -3, 2, 0));
+    players.push_back(testing::playerAt(2, -3, 2, 0));
     struct Case {
         const char* what;
         ChatEntry entry;
@@ -274,7 +274,7 @@ TEST_F(RendererTest, OnlyLiveLinesOfKnownPlayersBecomeBubbles) {
 
 TEST_F(RendererTest, BubblesFloatAboveTheirPlayerAndWaitOffScreenPlayersOut) {
     addCharacter(2, "Talker");
-    players.push_back(presentation::playerAt(2, -3, 2, 0));
+    players.push_back(testing::playerAt(2, -3, 2, 0));
     scene.chat.push_back(line(1, 2, "hi", 0));
     auto draws = frame();
     // The last draw is the bubble, its lower edge 0.5 above the head.
@@ -301,7 +301,7 @@ TEST_F(RendererTest, BubblesFloatAboveTheirPlayerAndWaitOffScreenPlayersOut) {
 
 TEST_F(RendererTest, TheHoveredPlayerShowsItsNameOnceRendered) {
     addCharacter(2, "Alice");
-    players.push_back(presentation::playerAt(2, -5, 3, 0));
+    players.push_back(testing::playerAt(2, -5, 3, 0));
     frame(0.7);  // the local body has assembled
     auto [x, y] = bodyOf(players[1]);
     auto draws = frame(1.0 / 60, true, x, y);
@@ -362,7 +362,7 @@ TEST_F(RendererTest, ClearPlayersLetsTheLocalBodyShatterAndDropsTheOthers) {
     const uint32_t editorSkin = rg.graphics.setTexture(1, 1, {1, 2, 3, 4}, 0, false, false);
     renderer.localSkinTexture = editorSkin;
     addCharacter(2, "Other");
-    players.push_back(presentation::playerAt(2, -3, 2, 0));
+    players.push_back(testing::playerAt(2, -3, 2, 0));
     auto [x, y] = bodyOf(players[1]);
     frame(1.0 / 60, true, x, y);
     frame(1.0 / 60, true, x, y);
@@ -391,7 +391,7 @@ TEST_F(RendererTest, ClearPlayersLetsTheLocalBodyShatterAndDropsTheOthers) {
 
 TEST_F(RendererTest, ResetForgetsTheGameAndDeletesEverythingItOwns) {
     addCharacter(2, "Other");
-    players.push_back(presentation::playerAt(2, -3, 2, 0));
+    players.push_back(testing::playerAt(2, -3, 2, 0));
     scene.chat.push_back(line(3, 2, "hi", 0));
     frame();
     scene.characters.erase(2);
@@ -434,7 +434,7 @@ TEST_F(RendererTest, TheOldestOfMoreThan128FadingMeshesGoesFirst) {
 
 TEST_F(RendererTest, ANewWorldRebuildsSkinsWhoseRevisionsRepeat) {
     addCharacter(2, "Before");
-    players.push_back(presentation::playerAt(2, -3, 2, 0));
+    players.push_back(testing::playerAt(2, -3, 2, 0));
     frame();
     const uint32_t skin = visual(2).skinTexture;
     const uint32_t version = rg.graphics.textures().at(skin).version;

@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "../../../fuzz/text_fuzz_entries.h"
 #include "support/fuzz_corpus_replay.h"
+#include "text_fuzz_entries.h"
 
 namespace vobu {
 namespace {

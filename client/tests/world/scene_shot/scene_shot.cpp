@@ -16,6 +16,7 @@
 #include "app/asset_package.h"
 #include "mapkit/map_kit.h"
 #include "mapkit/map_writer.h"
+#include "support/players.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
 #include "world/map_readers.h"
@@ -63,17 +64,7 @@ Scene buildScene() {
 }
 
 std::vector<Player> buildPlayers() {
-    Player me;
-    me.id = 1;
-    me.x = 0;
-    me.y = -4;
-    me.heading = 0;
-    Player alice;
-    alice.id = 2;
-    alice.x = 2.5;
-    alice.y = 0;
-    alice.heading = 3.14159f;
-    return {me, alice};
+    return {testing::playerAt(1, 0, -4, 0), testing::playerAt(2, 2.5, 0, 0, 3.14159f)};
 }
 
 void writePpm(const std::string& path) {
@@ -117,7 +108,7 @@ int run(const std::string& output) {
         renderer.initialize(&graphics, &font);
         renderer.camera.zoom(4);  // as four wheel steps in: about 5.6 units away
         double nowMs = 50000;
-        renderer.clock = [&nowMs] { return nowMs; };
+        renderer.setClock([&nowMs] { return nowMs; });
         Scene scene = buildScene();
         const std::vector<Player> players = buildPlayers();
 

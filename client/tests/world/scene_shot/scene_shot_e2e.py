@@ -19,9 +19,7 @@ class SceneShotTest(unittest.TestCase):
     def test_character_sign_and_name_tag(self):
         ppm = os.path.join(vobu_e2e.artifacts_dir(), "scene-shot.ppm")
         with vobu_e2e.Display(1020, 680) as display:
-            env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LIBGL_ALWAYS_SOFTWARE": "1",
-                   "GALLIUM_DRIVER": "llvmpipe"}
-            env.update(display.env())
+            env = vobu_e2e.drawing_environment(display, {"PATH": os.environ.get("PATH", "/usr/bin:/bin")})
             out = subprocess.run([os.path.join(vobu_e2e.bin_dir(), "scene_shot"), ppm], env=env,
                                  capture_output=True, timeout=60)
         self.assertEqual(out.returncode, 0, out.stderr.decode(errors="replace"))
