@@ -20,12 +20,12 @@ void ServerBrowser::loadSavedServers() {
 bool ServerBrowser::saveServerList(const std::vector<std::string>& list) {
     if (keepServersFileBeforeWrite) {
         // What could not be read stays whole beside the list that replaces it.
-        std::string kept = keepUnreadableServersFile();
-        if (kept.empty()) {
+        std::string kept;
+        if (!keepUnreadableServersFile(kept)) {
             SDL_Log("Saved servers: the unreadable list file could not be kept aside, so it is not replaced");
             return false;
         }
-        SDL_Log("Saved servers: the list file could not be read and is kept as %s", kept.c_str());
+        if (!kept.empty()) SDL_Log("Saved servers: the list file could not be read and is kept as %s", kept.c_str());
         keepServersFileBeforeWrite = false;
     }
     return writeSavedServers(list);

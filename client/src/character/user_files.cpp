@@ -182,9 +182,17 @@ bool readServersFileWhole(std::string& text) {
     return complete;
 }
 
-std::string keepUnreadableServersFile() {
+bool keepUnreadableServersFile(std::string& keptAs) {
+    keptAs.clear();
     std::string path = storagePath();
-    return path.empty() ? std::string() : keepUnreadable(path + ".servers");
+    if (path.empty()) {
+        return false;
+    }
+    if (!pathExists(path + ".servers")) {
+        return true;  // gone meanwhile: nothing left to lose
+    }
+    keptAs = keepUnreadable(path + ".servers");
+    return !keptAs.empty();
 }
 
 bool writeServersFile(const std::string& text) {

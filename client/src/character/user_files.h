@@ -44,8 +44,9 @@ bool readServersFileWhole(std::string& text);
 // Keeps a servers file that could not be read under a second name beside
 // it, "characters.json.servers.unread.bak" or the first free
 // "characters.json.servers.unread-N.bak", without reading or copying it.
-// The name given, or empty when that cannot be done.
-std::string keepUnreadableServersFile();
+// False when that cannot be done; true with `keptAs` empty when there is no
+// such file any more.
+bool keepUnreadableServersFile(std::string& keptAs);
 // Atomic replacement through "characters.json.servers.tmp".
 bool writeServersFile(const std::string& text);
 

@@ -185,6 +185,16 @@ TEST_F(AddServerTest, UnreadableFileThatCannotBeKeptIsNotReplaced) {
     EXPECT_TRUE(browser.savedServers.empty());
 }
 
+TEST_F(AddServerTest, UnreadableFileRemovedMeanwhileLeavesNothingToKeep) {
+    folder.put("[broken");
+    start();
+    frame();
+    std::filesystem::remove(folder.serversFile);
+    openAndCommit("new.test:80");
+    EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+    EXPECT_EQ(folder.read(), R"(["ws://new.test:80/vobu"])");
+}
+
 TEST_F(AddServerTest, ReadableFileIsReplacedWithoutACopy) {
     start(addresses(1));
     frame();

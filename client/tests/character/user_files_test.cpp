@@ -120,16 +120,20 @@ TEST_F(UserFiles, UnreadableServersFileIsKeptUnderFreeNamesBeside) {
     std::string whole = "stale";
     EXPECT_TRUE(readServersFileWhole(whole));  // missing: nothing to lose
     EXPECT_EQ(whole, "");
-    EXPECT_EQ(keepUnreadableServersFile(), "") << "nothing there to keep";
+    std::string kept = "stale";
+    EXPECT_TRUE(keepUnreadableServersFile(kept)) << "nothing there to keep";
+    EXPECT_EQ(kept, "");
 
     const std::string first(20000, 'x');
     put(path + ".servers", first);
-    EXPECT_EQ(keepUnreadableServersFile(), path + ".servers.unread.bak");
+    ASSERT_TRUE(keepUnreadableServersFile(kept));
+    EXPECT_EQ(kept, path + ".servers.unread.bak");
     ASSERT_TRUE(writeServersFile("[]"));
     EXPECT_EQ(slurp(path + ".servers.unread.bak"), first) << "kept whole, and untouched by the rewrite";
 
     put(path + ".servers", "second");
-    EXPECT_EQ(keepUnreadableServersFile(), path + ".servers.unread-2.bak");
+    ASSERT_TRUE(keepUnreadableServersFile(kept));
+    EXPECT_EQ(kept, path + ".servers.unread-2.bak");
     EXPECT_EQ(slurp(path + ".servers.unread.bak"), first);
     EXPECT_EQ(slurp(path + ".servers.unread-2.bak"), "second");
     EXPECT_FALSE(exists(path + ".unread.bak")) << "the characters file's names stay free";
@@ -157,7 +161,8 @@ TEST(UserFilesWithoutFolder, NothingIsReadOrWritten) {
     EXPECT_FALSE(writeServersFile("x"));
     EXPECT_FALSE(backupCharactersFile("x"));
     EXPECT_FALSE(backupUnreadCharactersFile("x"));
-    EXPECT_EQ(keepUnreadableServersFile(), "");
+    std::string kept;
+    EXPECT_FALSE(keepUnreadableServersFile(kept));
     ::unlink(pattern);
 }
 
