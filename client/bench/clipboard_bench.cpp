@@ -87,7 +87,7 @@ void BM_PastePngFromAnotherProgram(benchmark::State& state) {
         return;
     }
     XCloseDisplay(probe);
-    ImageClipboardCalls calls = systemImageClipboard();
+    ImageClipboardCalls calls = systemImageClipboardCalls();
     installImageClipboard(calls);
     OfferedNoise offer(int(state.range(0)), int(state.range(1)));
     if (!offer.ready(calls)) {
@@ -106,7 +106,7 @@ void BM_PastePngFromAnotherProgram(benchmark::State& state) {
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(offer.bytes()));
     state.SetLabel(std::to_string(offer.bytes() / 1000) + " kB PNG");
-    installImageClipboard(unavailableImageClipboard());
+    installImageClipboard(unavailableImageClipboardCalls());
 }
 // 1180 x 1180 noise is about 4 MB as a PNG; 3000 x 3000 about 27 MB.
 BENCHMARK(BM_PastePngFromAnotherProgram)

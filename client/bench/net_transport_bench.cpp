@@ -98,7 +98,7 @@ void benchmarkReceivePath(benchmark::State& state, const std::string& message) {
     auto socket = std::make_shared<ScriptedSocket>();
     socket->frame = serverFrame(message);
     // A fixed key, so the reply's accept value is known in advance.
-    TransportPlatform platform;
+    TransportCalls platform;
     platform.resolve = [](const std::string&, const std::string&, Ipv4Endpoint&) { return true; };
     platform.openSocket = [] { return 1000; };
     platform.startConnect = [](int, const Ipv4Endpoint&) { return ConnectStart::InProgress; };

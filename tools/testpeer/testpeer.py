@@ -238,37 +238,64 @@ def flood(peer, action):
     like a busy game server, until the client's side ends: prints every frame
     read, then "EOF" for an orderly end, or "RESET" when a read or a write
     found the connection reset (the peer then gives up at once, as servers
-    do, without reading what is left)."""
+    do, without reading what is left).
+
+    `read_every_ms` (default 0: whenever something arrives) makes it look at
+    its input only that often, as a server busy elsewhere. `after_eof_ms`
+    keeps it writing that long after the client's end (a server that has not
+    noticed), then it prints "STOP"; a reset meanwhile prints "RESET". Over
+    TLS the end is "EOF" only after the client's close notification, else
+    "RAGGED-EOF"."""
     frame = build_frame(action)
     interval = action.get("interval_ms", 1) / 1000.0
+    read_every = action.get("read_every_ms", 0) / 1000.0
+    after_eof = action.get("after_eof_ms", 0) / 1000.0
     connection = peer.connection
     connection.setblocking(False)
     pending, next_send = peer.pending, time.monotonic()
+    next_read = time.monotonic() + read_every
+    ended_at = None
     while True:
-        select.select([connection], [], [], max(0.0, next_send - time.monotonic()))
-        while True:  # everything that has arrived, before the next write
+        now = time.monotonic()
+        if ended_at is not None and now - ended_at >= after_eof:
+            out("STOP")
+            return
+        if ended_at is None and read_every == 0:
+            select.select([connection], [], [], max(0.0, next_send - now))
+        else:
+            time.sleep(max(0.0, next_send - now))
+        while ended_at is None and time.monotonic() >= next_read:  # everything that has arrived
             try:
                 data = connection.recv(65536)
-            except BlockingIOError:
+            except (BlockingIOError, ssl.SSLWantReadError, ssl.SSLWantWriteError):
+                next_read = time.monotonic() + read_every
                 break
+            except ssl.SSLEOFError:
+                out("RAGGED-EOF")
+                data = None
             except ConnectionResetError:
                 out("RESET")
                 return
-            if not data:
-                out("EOF")
+            if data is not None:
+                if not data:
+                    out("EOF")
+                else:
+                    pending += data
+                    while True:
+                        cut = cut_frame(pending)
+                        if cut is None:
+                            break
+                        fin, opcode, masked, key, payload, pending = cut
+                        out("FRAME %d %d %d %s %s" % (opcode, fin, masked, key.hex(), payload.hex()))
+                    continue
+            if after_eof == 0:
                 return
-            pending += data
-            while True:
-                cut = cut_frame(pending)
-                if cut is None:
-                    break
-                fin, opcode, masked, key, payload, pending = cut
-                out("FRAME %d %d %d %s %s" % (opcode, fin, masked, key.hex(), payload.hex()))
+            ended_at = time.monotonic()
         if time.monotonic() >= next_send:
             next_send += interval
             try:
                 connection.send(frame)
-            except BlockingIOError:
+            except (BlockingIOError, ssl.SSLWantReadError, ssl.SSLWantWriteError):
                 pass
             except OSError:
                 out("RESET")
@@ -330,7 +357,13 @@ def run_raw(script, listener):
     context = tls_context(script)
     try:
         if context:
-            connection = context.wrap_socket(connection, server_side=True)
+            # A strict end tells the client's close notification from a
+            # bare TCP end (a flood reports which it was).
+            strict = bool(script["tls"].get("strict_eof"))
+            if strict:
+                # Python takes a bare end for a close notification unless told.
+                context.options &= ~getattr(ssl, "OP_IGNORE_UNEXPECTED_EOF", 0)
+            connection = context.wrap_socket(connection, server_side=True, suppress_ragged_eofs=not strict)
         peer = RawPeer(connection)
         for action in script["actions"]:
             raw_action(peer, action)

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "editor/png_files.h"
+#include "platform/file_dialog.h"
 #include "platform/performance_clock.h"
 #include "ui/ui_canvas.h"
 
@@ -33,7 +35,12 @@ void movementAxes(const bool (&keys)[512], float& x, float& y) {
     y = float(int(held(keys, SDL_SCANCODE_W, SDL_SCANCODE_UP)) - int(held(keys, SDL_SCANCODE_S, SDL_SCANCODE_DOWN)));
 }
 
-Application::Application() : Application(socketTransport, socketTransport) {}
+// The game's transport is lent the drainer, constructed before the Network
+// that makes the transport.
+Application::Application()
+    : Application(
+          [this](TransportCallbacks&& callbacks) { return createSocketTransport(std::move(callbacks), drainer); },
+          socketTransport) {}
 
 Application::Application(const Network::TransportFactory& makeTransport,
                          const ServerBrowser::TransportFactory& makeBrowserTransport)
@@ -79,6 +86,9 @@ bool Application::initialize(const std::string& url, bool quickJoin) {
     cursor.y = mouseY;
     cursor.visible = true;
     graphics.initialize(createOpenGlBackend());
+    // The export and import dialogs block the frame loop; owned by the game
+    // window, a window manager keeps them above it instead of behind.
+    setImageDialogParent(dialogParentOf(window));
     initializeParts(quickJoin, true);
     return true;
 }
@@ -127,6 +137,7 @@ std::optional<ShownScreen> Application::runFrame(const FrameInput& input) {
     frameSeconds = frameTimeSeconds(lastFrameMs, input.nowMs);
     lastFrameMs = input.nowMs;
     inputFocus = input.inputFocus;
+    drainer.poll();
     if (!handleEvents(input.events)) {
         return std::nullopt;
     }
@@ -180,6 +191,9 @@ Application::~Application() {
         SDL_DestroyWindow(window);
         window = nullptr;
     }
+    // With the window gone: a failure report sent just before the end still
+    // gets a moment to reach its server.
+    drainer.finish(SocketDrainer::kExitWaitMs);
     SDL_Quit();
 }
 

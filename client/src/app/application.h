@@ -14,6 +14,7 @@
 #include "character/character.h"
 #include "editor/character_editor.h"
 #include "net/network.h"
+#include "net/socket_drainer.h"
 #include "platform/performance_clock.h"
 #include "ui/cursor.h"
 #include "ui/graphics.h"
@@ -99,6 +100,9 @@ public:
     std::string serverUrl;
     Graphics graphics;
     Scene scene;
+    // Before the Network: the game connection's closed sockets outlive it
+    // here until their servers have read what was sent last.
+    SocketDrainer drainer;
     Network network;
     GameOverlay overlay;
     ServerBrowser browser;

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
         static vobu::Application application;
         // The editor's copy and paste of images go through the system
         // clipboard; it is opened on first use.
-        vobu::installImageClipboard(vobu::systemImageClipboard());
+        vobu::installImageClipboard(vobu::systemImageClipboardCalls());
         if (!application.initialize(options.serverUrl, options.quickJoin)) {
             SDL_Log("SDL initialization failed: %s", SDL_GetError());
             return 1;

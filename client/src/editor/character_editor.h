@@ -3,11 +3,16 @@
 // preview), the skin editor screen (orbit and face views, paint panel) and
 // the join overlay shown while the Application connects to a game.
 //
-// The class is split over topic files: state and library operations
-// (character_editor_state.cpp), layout and drawing (character_editor_layout.cpp,
-// character_editor_drawing.cpp), the camera (character_editor_camera.cpp),
-// input (character_editor_input.cpp) and the paint tools
-// (character_editor_tools.cpp). It never calls back into the Application:
+// The class is split over topic files, each a section of the declarations
+// below: state and library operations (character_editor_state.cpp), the
+// canvas of the screens (character_editor_layout.cpp), the paint panel
+// (character_editor_panel.cpp), the 3D view and pointers
+// (character_editor_drawing.cpp), the camera (character_editor_camera.cpp),
+// pointer input and drags (character_editor_input.cpp), keys
+// (character_editor_keys.cpp), the text field
+// (character_editor_text_field.cpp), the paint tools
+// (character_editor_tools.cpp) and the colour picker
+// (character_editor_picker.cpp). It never calls back into the Application:
 // it raises one-shot flags that the frame takes and clears.
 
 #include <cstdint>
@@ -56,6 +61,29 @@ struct EditorCameraPose {
     float panY = 0;
 };
 
+// The drag in progress, named from the flags that the presses set. A
+// middle-button pan may run under a drag of another button; that other drag
+// is the one named.
+enum class EditorDrag {
+    None,
+    ListThumb,        // the library list's scroll thumb
+    FieldSelection,   // a selection dragged in the name or hex field
+    Picker,           // the colour wheel or the value bar
+    MovingSelection,  // a lifted selection following the pointer
+    Selecting,        // a selection rectangle
+    Line,             // the Line tool, drawn at the end
+    Stroke,           // Pen, Brush or Erase
+    Resize,           // a resize handle
+    Orbit,            // turning the box
+    Pan,              // moving the face view
+    MiddleClick,      // a middle press in the face view not yet released
+};
+
+// How endDrag ends a drag: Commit finishes it as a button release does (a
+// line being dragged is drawn); Drop forgets it, for a camera move or a
+// screen change, after which the pointer means something else.
+enum class DragEnd { Commit, Drop };
+
 // Reads one named entry of the asset package (the Application passes
 // loadPackagedAsset); throws when the entry cannot be read.
 using PackagedAssetReader = std::function<std::vector<uint8_t>(const std::string& name)>;
@@ -94,7 +122,7 @@ public:
     static constexpr int kValueBarWidth = 242;
     static constexpr int kValueBarHeight = 18;
 
-    // ---- Start-up and screens (character_editor_state.cpp) ----------------
+    // ---- Start-up, screens and library (character_editor_state.cpp) -------
 
     // Stores the backend, loads the glyph table "unifont.bin" through
     // `readAsset` (failures propagate and end the start-up) and the library;
@@ -129,9 +157,6 @@ public:
     void update(double dt);
     // Rebuilds and uploads the working character's atlas while `skinDirty`.
     uint32_t uploadSkinAtlas();
-    // Ends every drag at once (screen changes, a disconnect) without
-    // finishing it: nothing is painted.
-    void endDrags();
 
     // The status line of the library screen: the library's error, else its
     // notice, else empty.
@@ -141,31 +166,35 @@ public:
     bool animating() const { return animProgress < 1.0f; }
     bool faceViewReady() const { return !libraryShown && viewMode == 1 && !animating(); }
 
-    // ---- Layout and drawing (character_editor_layout.cpp, _drawing.cpp) ----
+    // ---- The canvas of the screens (character_editor_layout.cpp) ----------
 
-    void draw(int width, int height);
     void buildUi();
-    void drawPaintUi();
-    void addButton(int x, int y, int w, int h, const std::string& id, const std::string& label,
-                   std::function<void()> action, bool selected, bool enabled);
-    void drawTextField(int x, int y, int w, int h, const std::string& text, bool active);
     void buildLibraryUi();
     void buildEditorUi();
     void buildJoinOverlay();
+    void addButton(int x, int y, int w, int h, const std::string& id, const std::string& label,
+                   std::function<void()> action, bool selected, bool enabled);
+    void drawTextField(int x, int y, int w, int h, const std::string& text, bool active);
+
+    // ---- The paint panel (character_editor_panel.cpp) -----------------------
+
+    void drawPaintUi();
     void drawColorWheel();
     void drawValueBar();
-    void drawArrowIntoCanvas();
+
+    // ---- The 3D view and the pointers (character_editor_drawing.cpp) -------
+
+    void draw(int width, int height);
     // The 3D part of a frame: the black view, the box, the face overlays and
     // the name label.
     void drawView();
     void drawFaceOverlays(const std::vector<Vertex>& box);
     void drawNameLabel();
+    void drawArrowIntoCanvas();
     void drawCrosshair();
     // The pointer is over the face canvas of a settled face view: the
     // crosshair shows instead of the arrow.
     bool pointerOverFaceCanvas() const;
-    // Import: asks for a PNG file, which arrives through a later update.
-    void requestImport();
 
     // ---- Camera (character_editor_camera.cpp) -------------------------------
 
@@ -194,13 +223,45 @@ public:
     void dragResize(int x, int y);
     void endResize();
 
-    // ---- Input (character_editor_input.cpp) ---------------------------------
+    // ---- Pointer input and drags (character_editor_input.cpp) ---------------
 
     void handleEvent(const SDL_Event& event);
     std::pair<int, int> toCanvas(int x, int y) const;
     void updatePointer(int x, int y);
+    void pointerMotion(int x, int y, int relX, int relY);
+    void buttonPress(int x, int y, int button);
     void pressView(int x, int y);
+    void buttonRelease(int x, int y, int button);
+    void wheel(int amount);
+    void focusLost();
+    EditorDrag currentDrag() const;
+    // Ends whatever drags run, whoever started them: the list's thumb, the
+    // text field, the picker, the paint tools, the resize (which keeps the
+    // size it reached and its scale), the orbit, the pan, the middle click
+    // and a keyboard stroke. Nothing runs afterwards.
+    void endDrag(DragEnd how);
+    // The clock's milliseconds, wrapping as 32-bit ticks do.
+    uint32_t clockTicks() const;
+
+    // ---- Keys (character_editor_keys.cpp) -----------------------------------
+
+    void keyPress(int key, int mods, bool repeat);
+    void tabFocus(bool backward);
+    // Return, keypad Enter or Space on the focused control; false when the
+    // key goes on to the other rules.
+    bool activateFocus();
+    void libraryKey(int key);
+    // The zoom, orbit and keyboard-painting keys of the focused 3D view;
+    // false when the key goes on to the other rules.
+    bool previewKey(int key, bool shift, bool repeat);
+    void placePointerOnKeyCursor();
+    void shortcutKey(int key);
+    void toolKey(int key);
+
+    // ---- The text field (character_editor_text_field.cpp) -------------------
+
     void pressField(int x, bool extend, int target);
+    void dragFieldSelection();
     void fieldKey(int key, bool ctrl, bool shift);
     void commitField();
     int caretIndexAt(int x) const;
@@ -208,27 +269,43 @@ public:
     void stopTextEditing();
     // The caret blink and the drag-selection auto-scroll of one update.
     void updateTextField(double dt);
+    int fieldTextX() const;
+    int fieldVisibleWidth() const;
 
-    // ---- Paint tools and picker (character_editor_tools.cpp) ----------------
+    // ---- Paint tools (character_editor_tools.cpp) ---------------------------
 
     std::pair<int, int> texelAt(int x, int y) const;
     FaceRect selectionOrFace() const;
+    bool pointOnFace(int x, int y) const;
+    // `button` is SDL_BUTTON_LEFT (primary colour) or SDL_BUTTON_RIGHT.
     void pressPaint(int x, int y, int button);
     void dragPaint(int x, int y);
+    void moveLiftedSelection(int tx, int ty);
+    // The texels the line being dragged will paint, each once: the line from
+    // the anchor to the pointer's texel widened by the brush, inside the face
+    // and `selectionOrFace`.
+    std::vector<std::pair<int, int>> linePreviewTexels() const;
     void releasePaint();
     void clearSelection();
     void copySelection(bool cut);
     void pasteImage(const RgbaImage& image);
     void stepSize(int axis, int delta);
-    void syncPicker();
-    void syncPickerIfChanged();
-    void pickFromColorWheel(int x, int y);
-    bool pickerPress(int x, int y, int button);
     void exportSheet();
+    // Import: asks for a PNG file, which arrives through a later update.
+    void requestImport();
     void importSheet(const RgbaImage& image);
     // The clipboard and image-file slots of one update: a pending clipboard
     // image is pasted, a pending PNG imported.
     void takePendingImages();
+
+    // ---- The colour picker (character_editor_picker.cpp) --------------------
+
+    void syncPicker();
+    void syncPickerIfChanged();
+    void pickFromColorWheel(int x, int y);
+    // `button` is SDL_BUTTON_LEFT or SDL_BUTTON_RIGHT (which edits the
+    // secondary slot).
+    bool pickerPress(int x, int y, int button);
     uint32_t& activeColor() { return secondaryActive ? secondaryColor : primaryColor; }
 
     // ---- Members, in declaration order ----------------------------------------
@@ -359,46 +436,6 @@ public:
     // The colour wheel's disc is drawn at full value whatever the picker
     // holds, so its pixels are computed once and kept between rebuilds.
     std::vector<uint32_t> wheelPixels;
-
-    // ---- Members of the input and paint-tool files ------------------------------
-
-    // Pointer and key steps of handleEvent (character_editor_input.cpp,
-    // character_editor_keys.cpp).
-    void pointerMotion(int x, int y, int relX, int relY);
-    void buttonPress(int x, int y, int button);
-    void buttonRelease(int x, int y, int button);
-    void wheel(int amount);
-    void focusLost();
-    void keyPress(int key, int mods, bool repeat);
-    void tabFocus(bool backward);
-    // Return, keypad Enter or Space on the focused control; false when the
-    // key goes on to the other rules.
-    bool activateFocus();
-    void libraryKey(int key);
-    // The zoom, orbit and keyboard-painting keys of the focused 3D view;
-    // false when the key goes on to the other rules.
-    bool previewKey(int key, bool shift, bool repeat);
-    void placePointerOnKeyCursor();
-    void shortcutKey(int key);
-    void toolKey(int key);
-    // The clock's milliseconds, wrapping as 32-bit ticks do.
-    uint32_t clockTicks() const;
-
-    // The text field (character_editor_text_field.cpp).
-    void dragFieldSelection();
-    int fieldTextX() const;
-    int fieldVisibleWidth() const;
-
-    // Paint tools (character_editor_tools.cpp).
-    bool pointOnFace(int x, int y) const;
-    void moveLiftedSelection(int tx, int ty);
-    // Ends every pointer or keyboard paint drag and the resize as a release
-    // would (before an edit that the drag would otherwise overwrite).
-    void finishDrags();
-    // The texels the line being dragged will paint, each once: the line from
-    // the anchor to the pointer's texel widened by the brush, inside the face
-    // and `selectionOrFace`.
-    std::vector<std::pair<int, int>> linePreviewTexels() const;
 
     // The clock of clicks and multi-clicks.
     void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }

@@ -164,7 +164,7 @@ void CharacterEditor::zoomBy(float steps) {
 }
 
 void CharacterEditor::pickFace(float currentDistance) {
-    endResize();
+    endDrag(DragEnd::Drop);
     const float sy = std::sin(yaw), cy = std::cos(yaw);
     const float sp = std::sin(pitch), cp = std::cos(pitch);
     // The face through which the line from the box centre toward the eye
@@ -181,7 +181,6 @@ void CharacterEditor::pickFace(float currentDistance) {
         picked = -cp * cy > 0 ? FaceBack : FaceFront;
     }
     viewMode = 1;
-    orbiting = panning = false;
     face = picked;
     // The face view starts at the scale the orbit view showed it at.
     zoom = (focalLength / std::max(currentDistance - faceDepthExtent() / 2, 0.5f)) / faceBaseScale();
@@ -189,6 +188,9 @@ void CharacterEditor::pickFace(float currentDistance) {
 }
 
 void CharacterEditor::focusFace(int newFace) {
+    // Before the target is taken: a resize ends at the scale it froze, and
+    // no drag goes on onto another face.
+    endDrag(DragEnd::Drop);
     selection = IntRect{};
     face = std::clamp(newFace, 0, kFaceCount - 1);
     idleSeconds = kIdleSpinSeconds;
@@ -214,9 +216,8 @@ void CharacterEditor::focusFace(int newFace) {
 }
 
 void CharacterEditor::showWholeCharacter(float currentDistance) {
-    endResize();
+    endDrag(DragEnd::Drop);
     viewMode = 0;
-    orbiting = panning = false;
     zoom = fitDistance() / currentDistance;
     selection = IntRect{};
     EditorCameraPose target;
@@ -233,6 +234,8 @@ void CharacterEditor::resetFaceView() {
     redraw = true;
 }
 
+// Its callers end the drags before they take the target, so that no stroke
+// goes on across the move.
 void CharacterEditor::startCameraAnimation(const EditorCameraPose& target) {
     animFrom = EditorCameraPose{yaw, pitch, distance, panX, panY};
     animTo = target;
@@ -240,9 +243,6 @@ void CharacterEditor::startCameraAnimation(const EditorCameraPose& target) {
     animElapsed = animPending = 0;
     animFrames = 0;
     animProgress = 0;
-    // A stroke does not go on across a camera move; nothing is painted.
-    painting = selecting = movingSelection = keyPainting = false;
-    lastStrokeX = lastStrokeY = -1;
     redraw = true;
 }
 

@@ -43,11 +43,9 @@ void CharacterEditor::handleEvent(const SDL_Event& event) {
             keyPress(event.key.keysym.sym, event.key.keysym.mod, event.key.repeat != 0);
             break;
         case SDL_KEYUP:
-            if (event.key.keysym.sym == SDLK_SPACE && keyPainting) {
-                releasePaint();
-                keyPainting = false;
-                redraw = true;
-            }
+            // Space is the keyboard's button: its release ends the stroke
+            // as a mouse button's release does.
+            if (event.key.keysym.sym == SDLK_SPACE && keyPainting) endDrag(DragEnd::Commit);
             break;
         default:
             break;
@@ -144,6 +142,9 @@ void CharacterEditor::buttonPress(int x, int y, int button) {
     if (button == SDL_BUTTON_MIDDLE) {
         if (!inView) return;
         stopTextEditing();
+        // Only the face view has a zoom and pan that a middle click resets;
+        // the orbit view's zoom is left alone.
+        if (viewMode != 1) return;
         middlePending = true;
         panning = faceReady;
         middlePressX = px;
@@ -166,8 +167,8 @@ void CharacterEditor::buttonPress(int x, int y, int button) {
         if (faceReady) {
             if (tool == ToolSelect || !selection.empty()) {
                 clearSelection();
-            } else if (!pickerPress(px, py, 3)) {
-                pressPaint(px, py, 3);
+            } else if (!pickerPress(px, py, SDL_BUTTON_RIGHT)) {
+                pressPaint(px, py, SDL_BUTTON_RIGHT);
             }
         } else if (viewMode == 0 && inView) {
             orbiting = true;
@@ -186,7 +187,7 @@ void CharacterEditor::pressView(int x, int y) {
         return;
     }
     stopTextEditing();
-    if (viewMode == 1 && pickerPress(x, y, 1)) return;
+    if (viewMode == 1 && pickerPress(x, y, SDL_BUTTON_LEFT)) return;
     if (!kEditorView.contains(x, y)) return;
     if (viewMode == 0) {
         orbiting = true;
@@ -198,7 +199,7 @@ void CharacterEditor::pressView(int x, int y) {
     if (handle >= 0) {
         beginResize(handle, x, y);
     } else if (faceRect.contains(x, y)) {
-        pressPaint(x, y, 1);
+        pressPaint(x, y, SDL_BUTTON_LEFT);
     }
 }
 
@@ -206,25 +207,12 @@ void CharacterEditor::buttonRelease(int x, int y, int button) {
     std::tie(pointerX, pointerY) = toCanvas(x, y);
     std::function<void()> action;
     if (button == SDL_BUTTON_LEFT) action = controls.release(pointerX, pointerY, double(clockTicks()) / 1000.0);
-    list.dragging = false;
-    list.pressedArrow = 0;
-    redraw = true;
-    endResize();
-    releasePaint();
-    fieldSelecting = false;
-    pickingColor = false;
-    pickingValue = false;
-    painting = false;
-    orbiting = false;
-    panning = false;
-    lastStrokeX = -1;
-    lastStrokeY = -1;
-    if (button == SDL_BUTTON_MIDDLE) {
-        if (middlePending && std::hypot(double(pointerX - middlePressX), double(pointerY - middlePressY)) <= 4.0) {
-            resetFaceView();
-        }
-        middlePending = false;
-    }
+    const bool middleClick = button == SDL_BUTTON_MIDDLE && middlePending &&
+                             std::hypot(double(pointerX - middlePressX), double(pointerY - middlePressY)) <= 4.0;
+    // Every release ends every drag, of whichever button: a drag that
+    // outlived the release of another button would run on half-ended.
+    endDrag(DragEnd::Commit);
+    if (middleClick) resetFaceView();
     if (action) {
         action();
         buildUi();
@@ -234,20 +222,42 @@ void CharacterEditor::buttonRelease(int x, int y, int button) {
 
 void CharacterEditor::focusLost() {
     controls.cancelPress();
+    // The button and Space releases go to whichever window has the focus now.
+    endDrag(DragEnd::Commit);
+}
+
+EditorDrag CharacterEditor::currentDrag() const {
+    if (list.dragging) return EditorDrag::ListThumb;
+    if (fieldSelecting) return EditorDrag::FieldSelection;
+    if (pickingColor) return EditorDrag::Picker;
+    if (movingSelection) return EditorDrag::MovingSelection;
+    if (selecting) return EditorDrag::Selecting;
+    if (painting) return tool == ToolLine ? EditorDrag::Line : EditorDrag::Stroke;
+    if (resizing) return EditorDrag::Resize;
+    if (orbiting) return EditorDrag::Orbit;
+    if (panning) return EditorDrag::Pan;
+    if (middlePending) return EditorDrag::MiddleClick;
+    return EditorDrag::None;
+}
+
+void CharacterEditor::endDrag(DragEnd how) {
     list.dragging = false;
     list.pressedArrow = 0;
-    redraw = true;
-    endResize();
-    releasePaint();
-    // The Space release goes to whichever window has the focus now.
-    keyPainting = false;
+    fieldSelecting = false;
     pickingColor = false;
     pickingValue = false;
-    panning = false;
-    painting = false;
+    // A dropped line is not drawn: the face it was aimed at may not be the
+    // one shown any more.
+    if (how == DragEnd::Drop) painting = false;
+    releasePaint();
+    keyPainting = false;
+    // Every step of a resize was an edit of its own, so even a dropped one
+    // keeps the size it reached, shown at the scale of the drag.
+    endResize();
     orbiting = false;
-    fieldSelecting = false;
+    panning = false;
     middlePending = false;
+    redraw = true;
 }
 
 }  // namespace vobu

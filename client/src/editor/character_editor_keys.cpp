@@ -85,10 +85,7 @@ void CharacterEditor::keyPress(int key, int mods, bool repeat) {
 }
 
 void CharacterEditor::tabFocus(bool backward) {
-    if (keyPainting) {
-        releasePaint();
-        keyPainting = false;
-    }
+    if (keyPainting) endDrag(DragEnd::Commit);
     stopTextEditing();
     controls.moveFocus(backward);
     redraw = true;
@@ -194,7 +191,7 @@ bool CharacterEditor::previewKey(int key, bool shift, bool repeat) {
     keyCursorY = std::clamp(keyCursorY, 0, fh - 1);
     placePointerOnKeyCursor();
     if (repeat) return true;
-    pressPaint(pointerX, pointerY, shift ? 3 : 1);
+    pressPaint(pointerX, pointerY, shift ? SDL_BUTTON_RIGHT : SDL_BUTTON_LEFT);
     if (key == SDLK_SPACE) {
         keyPainting = true;
     } else {
@@ -205,7 +202,7 @@ bool CharacterEditor::previewKey(int key, bool shift, bool repeat) {
 
 void CharacterEditor::shortcutKey(int key) {
     if (key == SDLK_z) {
-        finishDrags();
+        endDrag(DragEnd::Commit);
         undo();
         return;
     }
@@ -219,11 +216,11 @@ void CharacterEditor::shortcutKey(int key) {
             copySelection(false);
             break;
         case SDLK_x:
-            finishDrags();
+            endDrag(DragEnd::Commit);
             copySelection(true);
             break;
         case SDLK_v:
-            finishDrags();
+            endDrag(DragEnd::Commit);
             pasteImageFromClipboard();
             break;
         case SDLK_a: {

@@ -1,6 +1,8 @@
 // The colour slots and the HSV picker: the wheel (hue and saturation), the
 // value bar and the two swatches of the paint panel.
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -87,7 +89,7 @@ bool CharacterEditor::pickerPress(int x, int y, int button) {
     bool onValueBar = x >= kValueBarX && x <= 997 && y >= kValueBarY && y <= kValueBarY + kValueBarHeight - 1;
     if (!onWheel && !onValueBar) return false;
     stopTextEditing();
-    if (button == 3 && !secondaryActive) {
+    if (button == SDL_BUTTON_RIGHT && !secondaryActive) {
         // The picker shows the slot it edits, so a drag on the value bar
         // keeps that slot's own hue.
         secondaryActive = true;

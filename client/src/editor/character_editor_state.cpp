@@ -68,7 +68,10 @@ void CharacterEditor::showLibrary() {
     discardFlash = savedFlash = newFullFlash = duplicateFullFlash = 0;
     panX = panY = 0;
     stopTextEditing();
-    endResize();
+    // Nothing dragged on the editor screen goes on over the library: a
+    // stroke would paint the reloaded character, a middle click reset the
+    // preview's zoom.
+    endDrag(DragEnd::Drop);
     libraryShown = true;
     viewMode = 0;
     animProgress = 1;
@@ -76,7 +79,6 @@ void CharacterEditor::showLibrary() {
     pitch = 0.3f;
     zoom = 0.75f;
     idleSeconds = kIdleSpinSeconds;
-    fieldSelecting = false;
     if (selectedIndex >= 0 && selectedIndex < int(library.characters.size())) {
         character = library.characters[size_t(selectedIndex)];
     }
@@ -91,6 +93,7 @@ void CharacterEditor::setChoosingForJoin(bool choosing) {
 
 void CharacterEditor::openEditor() {
     controls.focusId.clear();
+    endDrag(DragEnd::Drop);
     yaw = 0;
     pitch = 0;
     animProgress = 1;
@@ -100,7 +103,6 @@ void CharacterEditor::openEditor() {
     libraryShown = false;
     viewMode = 1;
     face = FaceFront;
-    endDrags();
     selection = IntRect{};
     undoStack.clear();
     redraw = true;
@@ -254,24 +256,14 @@ void CharacterEditor::setJoinStatus(const std::string& text, float progress) {
 void CharacterEditor::onDisconnected(const std::string& reason) {
     disconnectReason = reason;
     stopTextEditing();
-    releasePaint();
     controls.cancelPress();
-    list.dragging = false;
-    list.pressedArrow = 0;
-    endResize();
-    endDrags();
+    endDrag(DragEnd::Commit);
     controls.focusId.clear();
     joinOverlayShown = true;
     disconnected = true;
     joinStatus = "You were disconnected";
     joinProgress = 0;
     redraw = true;
-}
-
-void CharacterEditor::endDrags() {
-    painting = orbiting = panning = resizing = fieldSelecting = middlePending = false;
-    selecting = movingSelection = pickingColor = pickingValue = keyPainting = false;
-    lastStrokeX = lastStrokeY = -1;
 }
 
 uint32_t CharacterEditor::uploadSkinAtlas() {

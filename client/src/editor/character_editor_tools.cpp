@@ -2,6 +2,8 @@
 // canvas, the selection and its lifted move, copy, cut and paste, size steps
 // and the skin-sheet import and export.
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -26,8 +28,6 @@ void fillFaceArea(Character& character, int face, const IntRect& area, uint32_t 
     }
 }
 
-constexpr const char* kImageCopiedStatus = "Image copied.";
-
 }  // namespace
 
 std::pair<int, int> CharacterEditor::texelAt(int x, int y) const {
@@ -50,10 +50,10 @@ void CharacterEditor::pressPaint(int x, int y, int button) {
     if (!faceViewReady() || joinOverlayShown || !pointOnFace(x, y)) return;
     stopTextEditing();
     auto [tx, ty] = texelAt(x, y);
-    bool secondary = button == 3;
+    bool secondary = button == SDL_BUTTON_RIGHT;
     strokeColor = secondary ? secondaryColor : primaryColor;
 
-    if (button == 1 && !selection.empty() && selection.contains(tx, ty)) {
+    if (button == SDL_BUTTON_LEFT && !selection.empty() && selection.contains(tx, ty)) {
         anchorX = tx;
         anchorY = ty;
         liftRect = selection;
@@ -202,14 +202,6 @@ void CharacterEditor::releasePaint() {
     lastStrokeY = -1;
 }
 
-void CharacterEditor::finishDrags() {
-    // The lifted move and the resize both restore from what they saw at the
-    // press, so an edit made in between would be undone by the next motion.
-    releasePaint();
-    keyPainting = false;
-    endResize();
-}
-
 void CharacterEditor::clearSelection() {
     releasePaint();
     redraw = true;
@@ -224,7 +216,7 @@ void CharacterEditor::copySelection(bool cut) {
     // reach the clipboard would only erase the picture.
     RgbaImage none;
     std::string status;
-    bool copied = takeClipboardImage(none, status) && status == kImageCopiedStatus;
+    bool copied = takeClipboardImage(none, status) && status == kClipboardImageCopied;
     if (!cut || !copied) return;
     pushUndo();
     fillFaceArea(character, face, {area.sx, area.sy, area.sw, area.sh}, secondaryColor);
@@ -233,7 +225,7 @@ void CharacterEditor::copySelection(bool cut) {
 
 void CharacterEditor::pasteImage(const RgbaImage& image) {
     if (!isValidImage(image) || !faceViewReady() || joinOverlayShown || textEditing) return;
-    finishDrags();
+    endDrag(DragEnd::Commit);
     auto [fw, fh] = character.faceSize(face);
     bool pointed = pointOnFace(pointerX, pointerY);
     auto [px, py] = texelAt(pointerX, pointerY);
@@ -251,7 +243,7 @@ void CharacterEditor::stepSize(int axis, int delta) {
     int wanted = std::clamp(sides[axis] + delta, kMinCharacterSide, kMaxCharacterSide);
     if (wanted == sides[axis]) return;
     sides[axis] = wanted;
-    finishDrags();
+    endDrag(DragEnd::Commit);
     pushUndo();
     character.setSize(sides[0], sides[1], sides[2]);
     selection = IntRect{};
@@ -274,7 +266,7 @@ void CharacterEditor::importSheet(const RgbaImage& image) {
     std::string message;
     if (isValidImage(image) && importSkinSheet(image, imported, message)) {
         stopTextEditing();
-        finishDrags();
+        endDrag(DragEnd::Commit);
         pushUndo();
         character.id = imported.id;
         character.name = imported.name;

@@ -14,12 +14,6 @@ namespace {
 constexpr const char* kBmpTarget = "image/bmp";
 constexpr const char* kPngTarget = "image/png";
 
-constexpr const char* kCopied = "Image copied.";
-constexpr const char* kBusy = "Clipboard is busy.";
-constexpr const char* kNoMemory = "Could not allocate clipboard image.";
-constexpr const char* kCopyFailed = "Image copy failed.";
-constexpr const char* kUnsupported = "Clipboard does not contain a supported bitmap.";
-
 // An interlaced PNG is decoded whole before its corner is cut; this bounds
 // the memory that takes.
 constexpr uint64_t kMaxInterlacedDecodeBytes = 64ull << 20;
@@ -30,7 +24,7 @@ ClipboardImageSlot& slot() {
 }
 
 ImageClipboardCalls& service() {
-    static ImageClipboardCalls calls = unavailableImageClipboard();
+    static ImageClipboardCalls calls = unavailableImageClipboardCalls();
     return calls;
 }
 
@@ -104,7 +98,7 @@ void copyImageToClipboard(const RgbaImage& image) {
     if (!isValidImage(image)) return;
     ImageClipboardCalls& calls = service();
     if (!calls.ourWindowHasFocus()) {
-        report(kBusy);
+        report(kClipboardBusy);
         return;
     }
     std::vector<ClipboardFormat> formats(2);
@@ -112,23 +106,25 @@ void copyImageToClipboard(const RgbaImage& image) {
         formats[0] = {kBmpTarget, bmpFileFromDib(writeDib(image))};
         formats[1].target = kPngTarget;
         if (!encodeRgbPng(image, formats[1].bytes)) {
-            report(kCopyFailed);
+            report(kClipboardCopyFailed);
             return;
         }
     } catch (const std::bad_alloc&) {
-        report(kNoMemory);
+        report(kClipboardNoMemory);
         return;
     }
     const ClipboardOffer taken = calls.offer(std::move(formats));
-    report(taken == ClipboardOffer::Taken ? kCopied : taken == ClipboardOffer::Busy ? kBusy : kCopyFailed);
+    report(taken == ClipboardOffer::Taken  ? kClipboardImageCopied
+           : taken == ClipboardOffer::Busy ? kClipboardBusy
+                                           : kClipboardCopyFailed);
 }
 
 void pasteImageFromClipboard() {
-    report(kUnsupported);
+    report(kClipboardUnsupported);
     RgbaImage image;
     const ClipboardFetch got = readClipboardImage(image);
     if (got == ClipboardFetch::Busy) {
-        slot().status = kBusy;
+        slot().status = kClipboardBusy;
     } else if (got == ClipboardFetch::Ok && isValidImage(image)) {
         slot().image = std::move(image);
         slot().status.clear();

@@ -9,6 +9,14 @@
 
 namespace vobu {
 
+// The texts of the slot. A cut erases the picture only after its copy
+// reported kClipboardImageCopied.
+inline constexpr const char* kClipboardImageCopied = "Image copied.";
+inline constexpr const char* kClipboardBusy = "Clipboard is busy.";
+inline constexpr const char* kClipboardNoMemory = "Could not allocate clipboard image.";
+inline constexpr const char* kClipboardCopyFailed = "Image copy failed.";
+inline constexpr const char* kClipboardUnsupported = "Clipboard does not contain a supported bitmap.";
+
 // The result waiting for the editor: a copy's status, or a pasted image
 // (at most 64 x 64) with an empty status.
 struct ClipboardImageSlot {
@@ -19,7 +27,7 @@ struct ClipboardImageSlot {
 
 // Puts the image on the clipboard as "image/bmp" (a 24-bit bottom-up
 // bitmap behind its file header) and "image/png" (RGB). Reports
-// "Image copied." or a failure text; an invalid image is ignored.
+// kClipboardImageCopied or a failure text; an invalid image is ignored.
 void copyImageToClipboard(const RgbaImage& image);
 
 // Reads the clipboard's bitmap (or PNG) into the slot, cut to its top-left

@@ -16,6 +16,7 @@ struct ImageFileSlot {
     RgbaImage image;
     bool available = false;
     ImageFileCalls calls;
+    uint64_t dialogParent = 0;
 };
 
 ImageFileSlot& slot() {
@@ -101,6 +102,8 @@ void startImageSupportWith(ImageFileCalls calls) {
 
 void updateImageSupport(bool importTargetActive) {}
 
+void setImageDialogParent(uint64_t windowId) { slot().dialogParent = windowId; }
+
 std::string proposedSkinFileName(const std::string& characterName) {
     std::string name = characterName;
     for (char& c : name) {
@@ -126,6 +129,8 @@ bool chooseSkinFile(bool save, const std::string& defaultName, std::string& path
     request.save = save;
     request.title = save ? kExportDialogTitle : kImportDialogTitle;
     request.proposedName = save ? defaultName : std::string();
+    request.defaultExtension = save ? "png" : "";
+    request.parentWindow = s.dialogParent;
     std::string chosen;
     if (!s.calls.dialog(request, chosen) || chosen.empty()) {
         return false;

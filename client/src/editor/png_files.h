@@ -42,14 +42,18 @@ void startImageSupport();
 void startImageSupportWith(ImageFileCalls calls);
 // Called every frame; nothing to do on this platform.
 void updateImageSupport(bool importTargetActive);
+// The game window's X11 id (0: none), which the dialogs open modal to. Set
+// by the program once its window exists; kept for the whole run.
+void setImageDialogParent(uint64_t windowId);
 
 // The file name proposed for an exported skin: the character's name with
 // control characters and \ / : * ? " < > | made "-", trailing spaces and
 // "-" removed, "Vobu" when nothing is left, then ".png".
 std::string proposedSkinFileName(const std::string& characterName);
 
-// The modal dialog ("Export vobu skin" when saving, with the proposed name;
-// "Import vobu skin" when opening). True with the chosen path.
+// The modal dialog ("Export vobu skin" when saving, with the proposed name
+// and the default extension "png"; "Import vobu skin" when opening). True
+// with the chosen path.
 bool chooseSkinFile(bool save, const std::string& defaultName, std::string& path);
 
 // Asks where to save and writes the image there as PNG.

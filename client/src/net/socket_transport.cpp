@@ -3,6 +3,7 @@
 #include "net/base64.h"
 #include "net/message_codec.h"
 #include "net/server_address.h"
+#include "net/socket_drainer.h"
 #include "net/websocket_frame.h"
 #include "net/websocket_handshake.h"
 #include "platform/trust_store.h"
@@ -34,8 +35,8 @@ constexpr const char* kHeaderEnd = "\r\n\r\n";
 
 class PosixSocket final : public SocketTransport {
 public:
-    PosixSocket(TransportCallbacks&& callbacks, TransportPlatform&& platform)
-        : callbacks_(std::move(callbacks)), platform_(std::move(platform)) {
+    PosixSocket(TransportCallbacks&& callbacks, TransportCalls&& calls, SocketDrainer* drainer)
+        : callbacks_(std::move(callbacks)), calls_(std::move(calls)), drainer_(drainer) {
         initialiseTls();
     }
 
@@ -100,27 +101,27 @@ private:
         if (useTls_) setUpTls(address.host);
 
         Ipv4Endpoint endpoint;
-        if (!platform_.resolve(address.host, address.port, endpoint)) raise("ERR_DNS");
-        socket_ = platform_.openSocket();
+        if (!calls_.resolve(address.host, address.port, endpoint)) raise("ERR_DNS");
+        socket_ = calls_.openSocket();
         if (socket_ < 0) raise("ERR_SOCKET_CREATE");
         if (useTls_) mbedtls_ssl_set_bio(&ssl_, this, &PosixSocket::tlsSend, &PosixSocket::tlsReceive, nullptr);
-        if (platform_.startConnect(socket_, endpoint) == ConnectStart::Failed) raise("ERR_CONNECT");
-        platform_.setNoDelay(socket_);
+        if (calls_.startConnect(socket_, endpoint) == ConnectStart::Failed) raise("ERR_CONNECT");
+        calls_.setNoDelay(socket_);
 
         uint8_t keyBytes[16];
-        if (!platform_.randomBytes(keyBytes, sizeof keyBytes)) raise("ERR_RANDOM");
+        if (!calls_.randomBytes(keyBytes, sizeof keyBytes)) raise("ERR_RANDOM");
         const std::string key = encodeBase64(keyBytes, sizeof keyBytes);
         expectedAccept_ = computeWebSocketAccept(key);
         const std::string request = buildUpgradeRequest(address.path, address.hostPort, key);
         sendBuffer_.assign(request.begin(), request.end());
 
         state_ = SocketState::Connecting;
-        handshakeDeadline_ = platform_.ticks() + kHandshakeMilliseconds;
+        handshakeDeadline_ = calls_.ticks() + kHandshakeMilliseconds;
     }
 
     void setUpTls(const std::string& host) {
         std::string pem;
-        if (!platform_.readTrustBundle(pem)) raise("ERR_TLS_ROOTS");
+        if (!calls_.readTrustBundle(pem)) raise("ERR_TLS_ROOTS");
         addTrustAnchors(caChain_, pem);
         if (mbedtls_ssl_config_defaults(&sslConfig_, MBEDTLS_SSL_IS_CLIENT, MBEDTLS_SSL_TRANSPORT_STREAM,
                                         MBEDTLS_SSL_PRESET_DEFAULT) != 0) {
@@ -137,7 +138,7 @@ private:
 
     void step() {
         const unsigned generation = generation_;
-        if (state_ != SocketState::Open && static_cast<int32_t>(platform_.ticks() - handshakeDeadline_) >= 0) {
+        if (state_ != SocketState::Open && static_cast<int32_t>(calls_.ticks() - handshakeDeadline_) >= 0) {
             raise("ERR_HANDSHAKE_TIMEOUT");
         }
         if (state_ == SocketState::Connecting && !advanceConnect()) return;
@@ -161,7 +162,7 @@ private:
     }
 
     bool advanceConnect() {
-        switch (platform_.checkConnect(socket_)) {
+        switch (calls_.checkConnect(socket_)) {
             case ConnectProgress::Failed:
                 raise("ERR_SOCKET_SELECT");
             case ConnectProgress::Pending:
@@ -169,7 +170,7 @@ private:
             case ConnectProgress::Ready:
                 break;
         }
-        const int error = platform_.pendingError(socket_);
+        const int error = calls_.pendingError(socket_);
         if (error == ECONNREFUSED) raise("ERR_CONNECT_REFUSED");
         if (error != 0) raise("ERR_CONNECT");
         state_ = useTls_ ? SocketState::TlsHandshake : SocketState::Upgrading;
@@ -202,7 +203,7 @@ private:
                 if (result <= 0) return false;
                 count = result;
             } else {
-                count = platform_.receive(socket_, chunk, sizeof chunk);
+                count = calls_.receive(socket_, chunk, sizeof chunk);
                 if (count == kSocketWouldBlock) break;
                 if (count <= 0) return false;
             }
@@ -277,7 +278,7 @@ private:
 
     void queueFrame(uint8_t opcode, const std::string& payload) {
         uint8_t key[4];
-        if (!platform_.randomBytes(key, sizeof key)) raise("ERR_RANDOM");
+        if (!calls_.randomBytes(key, sizeof key)) raise("ERR_RANDOM");
         const std::vector<uint8_t> frame = encodeWebSocketFrame(opcode, payload, key);
         if (sendBuffer_.size() + frame.size() > kSendQueueBytes) raise("ERR_SEND_BYTES");
         sendBuffer_.insert(sendBuffer_.end(), frame.begin(), frame.end());
@@ -294,7 +295,7 @@ private:
             if (result == MBEDTLS_ERR_SSL_WANT_READ || result == MBEDTLS_ERR_SSL_WANT_WRITE) return;
             written = result;
         } else {
-            written = platform_.send(socket_, sendBuffer_.data(), sendBuffer_.size());
+            written = calls_.send(socket_, sendBuffer_.data(), sendBuffer_.size());
             if (written == kSocketWouldBlock) return;
         }
         if (written <= 0) raise("ERR_SEND");
@@ -307,14 +308,33 @@ private:
     // A socket closed while received bytes wait unread makes the kernel reset
     // the connection, and the peer may then lose what was sent last (the
     // "clientError" of a failing game, typically). So: write what is still
-    // queued, read away what has arrived, send the orderly end, read away
-    // what came meanwhile, and only then close. Nothing here blocks.
+    // queued, end TLS and then the sending side in order, and leave the
+    // socket to the drainer, which reads on until the peer ends too. Without
+    // one, what has arrived is read away and the socket closed now. Nothing
+    // here blocks.
     void closeSocketGently() {
-        if (state_ == SocketState::Open) flushQueuedForClose();
+        const bool open = state_ == SocketState::Open;
+        if (open) {
+            flushQueuedForClose();
+            if (useTls_) notifyTlsClose();
+        }
         discardReceived();
-        platform_.shutdownSending(socket_);
+        calls_.shutdownSending(socket_);
+        if (open && drainer_ != nullptr) {
+            drainer_->adopt(socket_);
+            return;
+        }
         discardReceived();
-        platform_.closeSocket(socket_);
+        calls_.closeSocket(socket_);
+    }
+
+    // The close notification tells a TLS peer that the end is deliberate
+    // (not a truncation); it follows anything mbedtls still holds.
+    void notifyTlsClose() {
+        for (int attempt = 0; attempt < kCloseFlushAttempts; ++attempt) {
+            const int result = mbedtls_ssl_close_notify(&ssl_);
+            if (result != MBEDTLS_ERR_SSL_WANT_WRITE && result != MBEDTLS_ERR_SSL_WANT_READ) return;
+        }
     }
 
     void flushQueuedForClose() {
@@ -332,7 +352,7 @@ private:
     void discardReceived() {
         uint8_t chunk[kReadChunkBytes];
         for (int read = 0; read < kCloseDiscardReads; ++read) {
-            if (platform_.receive(socket_, chunk, sizeof chunk) <= 0) return;
+            if (calls_.receive(socket_, chunk, sizeof chunk) <= 0) return;
         }
     }
 
@@ -370,7 +390,7 @@ private:
 
     static int tlsSend(void* context, const unsigned char* data, size_t length) {
         auto* self = static_cast<PosixSocket*>(context);
-        const long sent = self->platform_.send(self->socket_, data, length > INT_MAX ? INT_MAX : length);
+        const long sent = self->calls_.send(self->socket_, data, length > INT_MAX ? INT_MAX : length);
         if (sent == kSocketWouldBlock) return MBEDTLS_ERR_SSL_WANT_WRITE;
         if (sent < 0) return MBEDTLS_ERR_NET_SEND_FAILED;
         return static_cast<int>(sent);
@@ -378,7 +398,7 @@ private:
 
     static int tlsReceive(void* context, unsigned char* data, size_t length) {
         auto* self = static_cast<PosixSocket*>(context);
-        const long received = self->platform_.receive(self->socket_, data, length > INT_MAX ? INT_MAX : length);
+        const long received = self->calls_.receive(self->socket_, data, length > INT_MAX ? INT_MAX : length);
         if (received == kSocketWouldBlock) return MBEDTLS_ERR_SSL_WANT_READ;
         if (received < 0) return MBEDTLS_ERR_NET_RECV_FAILED;
         return static_cast<int>(received);
@@ -386,11 +406,12 @@ private:
 
     static int tlsRandom(void* context, unsigned char* data, size_t length) {
         auto* self = static_cast<PosixSocket*>(context);
-        return self->platform_.randomBytes(data, length) ? 0 : -1;
+        return self->calls_.randomBytes(data, length) ? 0 : -1;
     }
 
     TransportCallbacks callbacks_;
-    TransportPlatform platform_;
+    TransportCalls calls_;
+    SocketDrainer* drainer_ = nullptr;
     int socket_ = -1;
     mbedtls_ssl_context ssl_;
     mbedtls_ssl_config sslConfig_;
@@ -411,11 +432,16 @@ private:
 }  // namespace
 
 std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks) {
-    return createSocketTransport(std::move(callbacks), systemTransportPlatform());
+    return createSocketTransport(std::move(callbacks), systemTransportCalls());
 }
 
-std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks, TransportPlatform platform) {
-    return std::make_unique<PosixSocket>(std::move(callbacks), std::move(platform));
+std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks, SocketDrainer& drainer) {
+    return createSocketTransport(std::move(callbacks), systemTransportCalls(), &drainer);
+}
+
+std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks, TransportCalls calls,
+                                                       SocketDrainer* drainer) {
+    return std::make_unique<PosixSocket>(std::move(callbacks), std::move(calls), drainer);
 }
 
 }  // namespace vobu

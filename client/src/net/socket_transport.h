@@ -6,13 +6,15 @@
 // Failures never escape connect, poll or send: the transport closes itself,
 // logs the code and calls onError (or onClose when onError is empty).
 
-#include "net/transport_platform.h"
+#include "platform/transport_calls.h"
 
 #include <functional>
 #include <memory>
 #include <string>
 
 namespace vobu {
+
+class SocketDrainer;
 
 struct TransportCallbacks {
     // Once per connection, when the upgrade was accepted (inside poll).
@@ -41,11 +43,17 @@ public:
     virtual void close() = 0;
 };
 
-// SDL's tick counter must be usable (it is without SDL_Init).
+// SDL's tick counter must be usable (it is without SDL_Init). Closing ends
+// the connection at once: unread input may make the peer see a reset.
 std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks);
 
+// Closing an open connection hands its socket to the drainer (which must
+// outlive the transport), so that what was sent last still reaches the peer.
+std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks, SocketDrainer& drainer);
+
 // The same over another set of operating-system calls (tests inject faults
-// and a clock through it).
-std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks, TransportPlatform platform);
+// and a clock through it); the drainer may be null.
+std::unique_ptr<SocketTransport> createSocketTransport(TransportCallbacks&& callbacks, TransportCalls calls,
+                                                       SocketDrainer* drainer = nullptr);
 
 }  // namespace vobu

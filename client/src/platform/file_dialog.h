@@ -3,11 +3,14 @@
 // else kdialog) so that the client needs no toolkit of its own. Both block
 // the calling thread until the user closes the dialog.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/process_spawn.h"
+
+struct SDL_Window;
 
 namespace vobu {
 
@@ -16,25 +19,52 @@ struct FileDialogRequest {
     std::string title;
     // Saving only: the file name offered in the dialog.
     std::string proposedName;
+    // Saving only: added (after a dot) to a chosen name that has no
+    // extension of its own; empty adds nothing.
+    std::string defaultExtension;
+    // The X11 window the dialog stays above and blocks while it is open;
+    // 0 opens it on its own.
+    uint64_t parentWindow = 0;
 };
 
 // The calls the dialog makes, so that tests can replace single entries.
 struct FileDialogCalls {
     std::function<ProcessResult(const std::vector<std::string>& arguments, size_t maxOutput)> run;
     std::function<void(const std::string& line)> log;
+    // Anything of that name exists.
+    std::function<bool(const std::string& path)> exists;
 };
 
-// runProcess and SDL_Log.
+// runProcess, SDL_Log and pathExists.
 FileDialogCalls systemFileDialogCalls();
 
 // The argument vectors of the two helper programs, program name first. Both
 // offer the filters "PNG image" (*.png) and "All files" (*); saving asks
-// before overwriting an existing file.
+// before overwriting an existing file; with a parent window they are modal
+// to it.
 std::vector<std::string> zenityDialogArguments(const FileDialogRequest& request);
 std::vector<std::string> kdialogDialogArguments(const FileDialogRequest& request);
 
-// True with the chosen path. False when the user cancelled, the helper
-// failed, or no helper is installed (logged once per call).
+// The helpers' yes-or-no question whether the existing file `name` may be
+// replaced, modal like the dialog; the answer yes is exit status 0.
+std::vector<std::string> zenityReplaceArguments(const FileDialogRequest& request, const std::string& name);
+std::vector<std::string> kdialogReplaceArguments(const FileDialogRequest& request, const std::string& name);
+
+// True with the chosen path (when saving, with the default extension added
+// where the name has none). The helper asked before replacing the name as
+// typed; when the added extension names an existing file, the same helper
+// asks again for that name, and a no is a cancel. False when the user
+// cancelled, the helper failed, or no helper is installed (logged once per
+// call).
 bool showFileDialog(const FileDialogRequest& request, std::string& path, const FileDialogCalls& calls);
+
+// The path with "." + extension appended when its file name has no
+// extension: no dot after the name's first character. A leading dot starts a
+// hidden file's name, not an extension.
+std::string withDefaultExtension(const std::string& path, const std::string& extension);
+
+// The X11 id of an SDL window, for parentWindow; 0 for a window of another
+// window system (or none).
+uint64_t dialogParentOf(SDL_Window* window);
 
 }  // namespace vobu

@@ -1,6 +1,11 @@
 #include "platform/file_dialog.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <utility>
+
+#include "platform/atomic_file.h"
 
 namespace vobu {
 namespace {
@@ -18,6 +23,28 @@ std::string startPath(const std::string& name) {
 }
 
 enum class Outcome { Chosen, Cancelled, Missing };
+
+using QuestionArguments = std::vector<std::string> (*)(const FileDialogRequest&, const std::string&);
+
+std::string replaceQuestion(const std::string& name) {
+    return "A file named \"" + name + "\" already exists. Replace it?";
+}
+
+std::string fileNameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A saved name that the default extension changed was never checked by the
+// helper's own overwrite question. Without a way to look, it is asked about.
+bool mayWrite(const FileDialogRequest& request, const std::string& typed, const std::string& named,
+              QuestionArguments question, const FileDialogCalls& calls) {
+    if (named == typed || (calls.exists && !calls.exists(named))) {
+        return true;
+    }
+    const ProcessResult answer = calls.run(question(request, fileNameOf(named)), kMaxDialogOutput);
+    return answer.start == ProcessStart::Ran && answer.exitStatus == 0;
+}
 
 Outcome runHelper(const std::vector<std::string>& arguments, std::string& path, const FileDialogCalls& calls) {
     const ProcessResult result = calls.run(arguments, kMaxDialogOutput);
@@ -52,11 +79,16 @@ FileDialogCalls systemFileDialogCalls() {
     FileDialogCalls calls;
     calls.run = runProcess;
     calls.log = [](const std::string& line) { SDL_Log("%s", line.c_str()); };
+    calls.exists = pathExists;
     return calls;
 }
 
 std::vector<std::string> zenityDialogArguments(const FileDialogRequest& request) {
     std::vector<std::string> arguments{"zenity", "--file-selection", "--title=" + request.title};
+    if (request.parentWindow != 0) {
+        arguments.push_back("--modal");
+        arguments.push_back("--attach=" + std::to_string(request.parentWindow));
+    }
     if (request.save) {
         arguments.push_back("--save");
         arguments.push_back("--confirm-overwrite");
@@ -68,20 +100,58 @@ std::vector<std::string> zenityDialogArguments(const FileDialogRequest& request)
 }
 
 std::vector<std::string> kdialogDialogArguments(const FileDialogRequest& request) {
-    // kdialog's save dialog always asks before it overwrites a file.
-    return {"kdialog",
-            "--title",
-            request.title,
-            request.save ? "--getsavefilename" : "--getopenfilename",
-            startPath(request.save ? request.proposedName : std::string()),
-            "*.png|PNG image\n*|All files"};
+    // kdialog's save dialog always asks before it overwrites a file, and a
+    // dialog attached to a window is modal to it.
+    std::vector<std::string> arguments{"kdialog", "--title", request.title};
+    if (request.parentWindow != 0) {
+        arguments.push_back("--attach");
+        arguments.push_back(std::to_string(request.parentWindow));
+    }
+    arguments.push_back(request.save ? "--getsavefilename" : "--getopenfilename");
+    arguments.push_back(startPath(request.save ? request.proposedName : std::string()));
+    arguments.push_back("*.png|PNG image\n*|All files");
+    return arguments;
+}
+
+std::vector<std::string> zenityReplaceArguments(const FileDialogRequest& request, const std::string& name) {
+    std::vector<std::string> arguments{"zenity", "--question", "--title=" + request.title};
+    if (request.parentWindow != 0) {
+        arguments.push_back("--modal");
+        arguments.push_back("--attach=" + std::to_string(request.parentWindow));
+    }
+    arguments.push_back("--no-markup");
+    arguments.push_back("--text=" + replaceQuestion(name));
+    return arguments;
+}
+
+std::vector<std::string> kdialogReplaceArguments(const FileDialogRequest& request, const std::string& name) {
+    std::vector<std::string> arguments{"kdialog", "--title", request.title};
+    if (request.parentWindow != 0) {
+        arguments.push_back("--attach");
+        arguments.push_back(std::to_string(request.parentWindow));
+    }
+    arguments.push_back("--warningyesno");
+    arguments.push_back(replaceQuestion(name));
+    return arguments;
 }
 
 bool showFileDialog(const FileDialogRequest& request, std::string& path, const FileDialogCalls& calls) {
-    for (const auto& arguments : {zenityDialogArguments(request), kdialogDialogArguments(request)}) {
-        switch (runHelper(arguments, path, calls)) {
-            case Outcome::Chosen:
+    const std::pair<std::vector<std::string>, QuestionArguments> helpers[] = {
+        {zenityDialogArguments(request), zenityReplaceArguments},
+        {kdialogDialogArguments(request), kdialogReplaceArguments},
+    };
+    for (const auto& [arguments, question] : helpers) {
+        std::string chosen;
+        switch (runHelper(arguments, chosen, calls)) {
+            case Outcome::Chosen: {
+                const std::string named =
+                    request.save ? withDefaultExtension(chosen, request.defaultExtension) : chosen;
+                if (!mayWrite(request, chosen, named, question, calls)) {
+                    return false;
+                }
+                path = named;
                 return true;
+            }
             case Outcome::Cancelled:
                 return false;
             case Outcome::Missing:
@@ -90,6 +160,29 @@ bool showFileDialog(const FileDialogRequest& request, std::string& path, const F
     }
     calls.log("File dialog: neither zenity nor kdialog is installed");
     return false;
+}
+
+std::string withDefaultExtension(const std::string& path, const std::string& extension) {
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > nameStart;
+    if (extension.empty() || hasExtension || nameStart == path.size()) {
+        return path;
+    }
+    return path + "." + extension;
+}
+
+uint64_t dialogParentOf(SDL_Window* window) {
+    if (window == nullptr) {
+        return 0;
+    }
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return 0;
+    }
+    return uint64_t(info.info.x11.window);
 }
 
 }  // namespace vobu

@@ -2,7 +2,7 @@
 
 namespace vobu {
 
-ImageClipboardCalls unavailableImageClipboard() {
+ImageClipboardCalls unavailableImageClipboardCalls() {
     ImageClipboardCalls calls;
     calls.ourWindowHasFocus = [] { return false; };
     calls.offer = [](std::vector<ClipboardFormat>) { return ClipboardOffer::Busy; };

@@ -57,13 +57,15 @@ struct ImageClipboardCalls {
 
 // No clipboard service: no focus, every fetch busy. The default until the
 // program installs the real one.
-ImageClipboardCalls unavailableImageClipboard();
+ImageClipboardCalls unavailableImageClipboardCalls();
 
 // The X11 CLIPBOARD selection on the display named by DISPLAY (the one SDL
-// opens), served from a thread
-// of its own: other programs (and SDL's own text paste, which waits for the
-// owner's answer) are answered even while the frame loop is blocked.
-// Defined in vobu_platform_x11, which links libX11.
-ImageClipboardCalls systemImageClipboard();
+// opens), served from a thread of its own: other programs (and SDL's own
+// text paste, which waits for the owner's answer) are answered even while
+// the frame loop is blocked. When the process ends holding the clipboard,
+// a running clipboard manager is given our forms to keep (about a second at
+// most); without one the exit does not wait. Defined in vobu_platform_x11,
+// which links libX11.
+ImageClipboardCalls systemImageClipboardCalls();
 
 }  // namespace vobu

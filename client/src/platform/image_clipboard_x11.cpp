@@ -6,7 +6,8 @@
 // SDL's text paste asks the CLIPBOARD owner and pumps only SDL's own
 // connection while it waits (up to a second, after which it takes the
 // clipboard itself); were our owner served from the frame loop, that wait
-// would always run out while we hold an image.
+// would always run out while we hold an image. The owner thread also hands
+// the clipboard to a clipboard manager when the process ends.
 
 #include "platform/image_clipboard.h"
 
@@ -42,14 +43,24 @@ constexpr auto kTransferIdle = std::chrono::milliseconds(5000);
 // Forms larger than this go in pieces (INCR), well below any server's
 // request limit.
 constexpr size_t kDirectBytes = 256 * 1024;
+// At exit, how long the clipboard manager may take to save our forms.
+constexpr auto kManagerWait = std::chrono::milliseconds(1000);
+// The most (target, property) pairs one MULTIPLE request may name; we offer
+// five targets, so a longer list is not a request for ours.
+constexpr long kMaxMultiplePairs = 64;
 
 struct Atoms {
     Atom clipboard = None;
     Atom targets = None;
     Atom timestamp = None;
     Atom incr = None;
-    Atom transfer = None;  // the property our reads land in
-    Atom stamp = None;     // the property touched to learn the server time
+    Atom multiple = None;
+    Atom atomPair = None;
+    Atom manager = None;      // CLIPBOARD_MANAGER
+    Atom saveTargets = None;  // SAVE_TARGETS
+    Atom transfer = None;     // the property our reads land in
+    Atom stamp = None;        // the property touched to learn the server time
+    Atom saveList = None;     // the property naming the targets to save
 };
 
 Atoms internAtoms(Display* display) {
@@ -58,8 +69,13 @@ Atoms internAtoms(Display* display) {
     a.targets = XInternAtom(display, "TARGETS", False);
     a.timestamp = XInternAtom(display, "TIMESTAMP", False);
     a.incr = XInternAtom(display, "INCR", False);
+    a.multiple = XInternAtom(display, "MULTIPLE", False);
+    a.atomPair = XInternAtom(display, "ATOM_PAIR", False);
+    a.manager = XInternAtom(display, "CLIPBOARD_MANAGER", False);
+    a.saveTargets = XInternAtom(display, "SAVE_TARGETS", False);
     a.transfer = XInternAtom(display, "VOBU_CLIPBOARD", False);
     a.stamp = XInternAtom(display, "VOBU_TIMESTAMP", False);
+    a.saveList = XInternAtom(display, "VOBU_SAVE_TARGETS", False);
     return a;
 }
 
@@ -187,28 +203,66 @@ private:
 
     void run() {
         for (;;) {
-            XFlush(display_);
-            if (XPending(display_) == 0) {
-                pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake_, POLLIN, 0}};
-                poll(fds, 2, transfers_.empty() ? -1 : 1000);
-            }
-            uint64_t count = 0;
-            [[maybe_unused]] ssize_t n = read(wake_, &count, sizeof count);
+            waitForWork(transfers_.empty() ? -1 : 1000);
             Formats offer;
             uint64_t serial = 0;
             {
                 std::lock_guard lock(mutex_);
-                if (stopping_) return;
+                if (stopping_) break;
                 offer = std::move(pendingOffer_);
                 serial = offerSerial_;
             }
             if (offer) take(std::move(offer), serial);
-            while (XPending(display_) > 0) {
-                XEvent event;
-                XNextEvent(display_, &event);
-                handle(event);
-            }
-            dropIdleTransfers();
+            handleEvents();
+        }
+        handOverToManager();
+    }
+
+    void waitForWork(int timeoutMs) {
+        XFlush(display_);
+        if (XPending(display_) == 0) {
+            pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake_, POLLIN, 0}};
+            poll(fds, 2, timeoutMs);
+        }
+        uint64_t count = 0;
+        [[maybe_unused]] ssize_t n = read(wake_, &count, sizeof count);
+    }
+
+    void handleEvents() {
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            handle(event);
+        }
+        dropIdleTransfers();
+    }
+
+    // The selection dies with our connection. A clipboard manager (the
+    // freedesktop convention) keeps it alive: asked to convert its
+    // selection to SAVE_TARGETS, it fetches the targets named in our
+    // property, takes CLIPBOARD over and then answers. We serve its requests
+    // meanwhile. Without a manager nothing is asked and nothing awaited.
+    void handOverToManager() {
+        Formats formats;
+        {
+            std::lock_guard lock(mutex_);
+            formats = owned_;
+        }
+        if (!formats || XGetSelectionOwner(display_, atoms_.clipboard) != window_ ||
+            XGetSelectionOwner(display_, atoms_.manager) == None) {
+            return;
+        }
+        std::vector<long> targets;
+        for (const auto& form : *formats) targets.push_back(long(XInternAtom(display_, form.target.c_str(), False)));
+        XChangeProperty(display_, window_, atoms_.saveList, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(targets.data()), int(targets.size()));
+        XConvertSelection(display_, atoms_.manager, atoms_.saveTargets, atoms_.saveList, window_, serverTime());
+        const auto deadline = Clock::now() + kManagerWait;
+        while (!managerAnswered_) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return;
+            waitForWork(int(std::min<long long>(left, 100)));
+            handleEvents();
         }
     }
 
@@ -247,6 +301,10 @@ private:
             if (ownedSince_ == CurrentTime || event.xselectionclear.time >= ownedSince_) owned_.reset();
         } else if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete) {
             continueTransfer(event.xproperty.window, event.xproperty.atom);
+        } else if (event.type == SelectionNotify && event.xselection.requestor == window_ &&
+                   event.xselection.selection == atoms_.manager) {
+            // Saved or refused: either way the manager is done with us.
+            managerAnswered_ = true;
         }
     }
 
@@ -278,8 +336,9 @@ private:
     }
 
     bool answer(Window requestor, Atom property, Atom target, const Formats& formats, Time since) {
+        if (target == atoms_.multiple) return answerMultiple(requestor, property, formats, since);
         if (target == atoms_.targets) {
-            std::vector<long> list = {long(atoms_.targets), long(atoms_.timestamp)};
+            std::vector<long> list = {long(atoms_.targets), long(atoms_.timestamp), long(atoms_.multiple)};
             for (const auto& form : *formats) list.push_back(long(XInternAtom(display_, form.target.c_str(), False)));
             XChangeProperty(display_, requestor, property, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(list.data()), int(list.size()));
@@ -303,6 +362,38 @@ private:
             return true;
         }
         return false;
+    }
+
+    // ICCCM 2.6.2: the property holds (target, property) pairs; each is
+    // converted in turn, and a pair that could not be has its property
+    // replaced by None. Clipboard managers fetch every form this way.
+    bool answerMultiple(Window requestor, Atom property, const Formats& formats, Time since) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display_, requestor, property, 0, 2 * kMaxMultiplePairs, False, AnyPropertyType, &type,
+                               &format, &items, &after, &data) != Success) {
+            return false;
+        }
+        std::vector<long> pairs;
+        if (data && format == 32 && after == 0 && items % 2 == 0) {
+            const long* values = reinterpret_cast<const long*>(data);
+            pairs.assign(values, values + items);
+        }
+        if (data) XFree(data);
+        if (pairs.empty()) return false;
+        for (size_t i = 0; i < pairs.size(); i += 2) {
+            const Atom pairTarget = Atom(pairs[i]);
+            const Atom pairProperty = Atom(pairs[i + 1]);
+            const bool done = pairTarget != atoms_.multiple && pairProperty != None &&
+                              answer(requestor, pairProperty, pairTarget, formats, since);
+            if (!done) pairs[i + 1] = long(None);
+        }
+        XChangeProperty(display_, requestor, property, atoms_.atomPair, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(pairs.data()), int(pairs.size()));
+        return true;
     }
 
     void startTransfer(Window requestor, Atom property, Atom type, const Formats& formats, size_t form) {
@@ -345,6 +436,7 @@ private:
     int wake_ = -1;
     std::thread thread_;
     std::vector<OutgoingTransfer> transfers_;  // owner thread only
+    bool managerAnswered_ = false;             // owner thread only
 
     std::mutex mutex_;
     std::condition_variable answered_;
@@ -527,7 +619,7 @@ bool focusedWindowIsOurs() {
 
 }  // namespace
 
-ImageClipboardCalls systemImageClipboard() {
+ImageClipboardCalls systemImageClipboardCalls() {
     ImageClipboardCalls calls;
     calls.ourWindowHasFocus = focusedWindowIsOurs;
     calls.offer = [](std::vector<ClipboardFormat> formats) { return clipboard().owner.offer(std::move(formats)); };

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vobu {
 
@@ -53,5 +54,9 @@ long receiveFromSocket(int socket, uint8_t* data, size_t length);
 void shutdownSending(int socket);
 
 void closeSocket(int socket);
+
+// Waits until one of the sockets has input (or its peer ended or reset the
+// connection), or timeoutMs passed; returns at once when there is input.
+void waitForInput(const std::vector<int>& sockets, uint32_t timeoutMs);
 
 }  // namespace vobu

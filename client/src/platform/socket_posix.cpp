@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -94,6 +95,14 @@ void shutdownSending(int socket) {
 
 void closeSocket(int socket) {
     if (socket >= 0) ::close(socket);
+}
+
+void waitForInput(const std::vector<int>& sockets, uint32_t timeoutMs) {
+    std::vector<pollfd> entries;
+    for (int socket : sockets) entries.push_back(pollfd{socket, POLLIN, 0});
+    const int timeout = timeoutMs > INT_MAX ? INT_MAX : static_cast<int>(timeoutMs);
+    // An interrupted wait just returns early: callers loop on their own deadline.
+    (void)::poll(entries.data(), entries.size(), timeout);
 }
 
 }  // namespace vobu

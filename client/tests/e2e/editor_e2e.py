@@ -671,6 +671,54 @@ class EditorTest(unittest.TestCase):
         saved = editor.assert_faces(editor.save(), canvases)
         self.assertEqual(saved["size"], [36, 62, 32])
 
+    # -- the middle button in the orbit view ---------------------------------------------
+    def test_a_middle_click_in_the_orbit_view_keeps_its_zoom(self):
+        display = self.display()
+        editor = self.session(display)
+        editor.open_editor()
+        vx, vy, vw, vh = EDITOR_VIEW
+
+        def box_height(shot):
+            """Rows of the view that show some of the box (every second row
+            and column is enough to see its size)."""
+            left = editor.window.x + vx + 2
+            rows = 0
+            for y in range(editor.window.y + vy + 2, editor.window.y + vy + vh - 2, 2):
+                start = (y * shot.width + left) * 3
+                row = shot.rgb[start:start + (vw - 4) * 3]
+                if any(row[i] or row[i + 1] or row[i + 2] for i in range(0, len(row), 6)):
+                    rows += 2
+            return rows
+
+        def settled_height(what):
+            """The box's height once two shots a second apart agree (the
+            box keeps turning, which changes its height only a little)."""
+            heights = [box_height(editor.client.screenshot())]
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline:
+                time.sleep(1.0)
+                heights.append(box_height(editor.client.screenshot()))
+                if abs(heights[-1] - heights[-2]) <= 6:
+                    return heights[-1]
+            self.fail(f"{what} never settled: {heights}")
+
+        # The wheel out of the face view into the orbit view, and on out to
+        # the farthest zoom, where the box is small.
+        editor.move(centre(EDITOR_VIEW))
+        for _ in range(14):
+            editor.client.click(5)
+        editor.park()
+        far = settled_height("the zoomed-out orbit view")
+        self.assertLess(far, vh // 2, "the orbit view zoomed out")
+        editor.keep(editor.client.screenshot(), self.id() + "-before")
+
+        # A middle click there changes nothing.
+        editor.click(centre(EDITOR_VIEW), button=2)
+        editor.park()
+        after = settled_height("the orbit view after the middle click")
+        editor.keep(editor.client.screenshot(), self.id() + "-after")
+        self.assertLess(abs(after - far), max(8, far // 10), f"the box was {far} rows high and is now {after}")
+
     # -- moving a lifted selection -----------------------------------------------------
     def test_lifted_selection_moves_to_the_edge_and_an_undo_mid_move_ends_it(self):
         display = self.display()
@@ -769,16 +817,22 @@ class EditorTest(unittest.TestCase):
         editor.park()
         editor.wait_for_texels({(29, 27): green})
 
+        # Typed without an extension, the name gets ".png", so that the
+        # import's PNG filter shows the file.
+        dialog.answer(os.path.join(dialog.folder, "exported"))
         out = os.path.join(dialog.folder, "exported.png")
-        dialog.answer(out)
         editor.click(centre(EXPORT_BUTTON))
         sheet = self.wait_for_png(out)
+        self.assertFalse(os.path.exists(os.path.join(dialog.folder, "exported")))
 
         calls = dialog.calls()
         self.assertEqual(len(calls), 1, calls)
         self.assertIn("--save", calls[0])
         self.assertIn("--title=Export vobu skin", calls[0])
         self.assertIn("--filename=a-b- c.png", calls[0])
+        # Modal to the game window, so a window manager keeps it in front.
+        self.assertIn("--modal", calls[0])
+        self.assertIn("--attach=%d" % editor.client.window.id, calls[0])
 
         width, height, depth = editor.size
         self.assertEqual(sheet.size, (2 * (width + depth), height + 2 * depth))
@@ -844,6 +898,7 @@ class EditorTest(unittest.TestCase):
         self.assertEqual(len(calls), 1, calls)
         self.assertIn("--title=Import vobu skin", calls[0])
         self.assertNotIn("--save", calls[0])
+        self.assertIn("--attach=%d" % editor.client.window.id, calls[0])
 
         saved = editor.assert_faces(editor.save(), canvases)
         self.assertEqual(saved["size"], [width, height, depth])
@@ -921,6 +976,48 @@ class EditorTest(unittest.TestCase):
         editor.key("Escape")
         editor.wait_for_texels({(3, 3): WHITE, (9, 7): WHITE, (5, 4): WHITE, (10, 7): SKIN})
         editor.assert_faces(editor.save(), canvases)
+
+    def test_copied_image_goes_to_the_clipboard_manager_when_the_client_exits(self):
+        display = self.display()
+        manager = subprocess.Popen([os.path.join(vobu_e2e.bin_dir(), "clipboard_manager_stand_in"), "multiple", "60"],
+                                   env=dict(os.environ, DISPLAY=display.name), stdout=subprocess.PIPE)
+        self.addCleanup(manager.kill)
+        self.assertEqual(manager.stdout.readline(), b"READY\n")
+        editor = self.session(display)
+        editor.open_editor()
+        dots = {(0, 0): 0x102030, (2, 1): 0xF0E0D0}
+        for texel, value in dots.items():
+            editor.set_color(f"{value:06x}", value)
+            editor.click(editor.texel_point(*texel))
+        editor.park()
+        editor.wait_for_texels(dots)
+        editor.key("m")
+        editor.stroke([(0, 0), (2, 1)])
+        editor.key("ctrl+c")
+        deadline = time.monotonic() + 10
+        while "image/bmp" not in self.xclip("-t", "TARGETS", "-o").stdout.decode().split():
+            self.assertLess(time.monotonic(), deadline, "the clipboard never offered image/bmp")
+            time.sleep(0.1)
+
+        editor.client.close_window()
+        self.assertEqual(editor.client.wait_exit(), 0)
+        out, _ = manager.communicate(timeout=10)
+        self.assertEqual(manager.returncode, 0, "the manager was never asked to save the clipboard")
+        lines = out.decode().splitlines()
+        self.assertEqual(lines[0], "LISTED image/bmp image/png")
+        got = {line.split()[1]: bytes.fromhex(line.split()[2]) for line in lines[1:]}
+        self.assertEqual(set(got), {"image/bmp", "image/png"})
+        want = [[rgb(dots.get((i, j), SKIN)) for i in range(3)] for j in range(2)]
+        for target, data in got.items():
+            with self.subTest(target=target):
+                path = os.path.join(tempfile.mkdtemp(prefix="vobu-clip-"), "saved")
+                self.addCleanup(shutil.rmtree, os.path.dirname(path), True)
+                with open(path, "wb") as f:
+                    f.write(data)
+                with Image.open(path) as image:
+                    self.assertEqual(image.size, (3, 2))
+                    self.assertEqual([[image.convert("RGB").getpixel((i, j)) for i in range(3)] for j in range(2)],
+                                     want)
 
     def test_paste_puts_the_clipboard_image_at_the_selection(self):
         display = self.display()

@@ -220,6 +220,23 @@ class QuickJoinTest(unittest.TestCase):
                 self.assertEqual(errors, [])
             return log
 
+    def test_fault_flood_characters_reports_every_time(self):
+        """A server still busy writing when the client gives up reads its
+        report in every run: the client's socket is drained before it closes."""
+        runs = 3
+        with TestServer("--bots", "0", "--fault", "flood-characters") as server, vobu_e2e.Display() as display:
+            for run in range(runs):
+                with self.client(display, server, quit_ms=5000, name=f"fault-flood-{run}") as client:
+                    client.wait_for_window()
+                    wait_for_log(client, r"Disconnected: ERR_CHARACTER_LIMIT", timeout=5)
+                    self.assertEqual(client.wait_exit(15), 0)
+            server.wait_for(lambda t: sum(1 for e in t if e.get("event") == "close") >= runs, timeout=10,
+                            what="the end of every run's connection")
+            for conn in range(1, runs + 1):
+                errors = [m for _, m in server.messages(conn=conn, type_="clientError")]
+                self.assertEqual([(m["code"], m["lastType"]) for m in errors],
+                                 [("ERR_CHARACTER_LIMIT", "character")], f"run {conn}")
+
     def test_fault_corrupt_mesh(self):
         self.run_fault("corrupt-mesh", "ERR_ASSET_HASH", ("ERR_ASSET_HASH", "assetChunk"))
 

@@ -322,6 +322,23 @@ TEST_F(EditorInput, AMiddleClickResetsTheFaceViewAndAMiddleDragPans) {
     EXPECT_TRUE(editor.undoStack.empty());
 }
 
+TEST_F(EditorInput, AMiddleClickInTheOrbitViewLeavesTheCameraAlone) {
+    editor.showWholeCharacter(editor.fitDistance());
+    for (int i = 0; i < 60 && editor.animating(); ++i) frame();
+    ASSERT_EQ(editor.viewMode, 0);
+    move(300, 300);
+    for (int i = 0; i < 10; ++i) send(testing::mouseWheel(-1));
+    frame();
+    const float zoom = editor.zoom;
+    const float distance = editor.distance;
+    ASSERT_LT(zoom, 0.5f);  // zoomed well out, so a reset to 1.0 would show
+    click(300, 300, SDL_BUTTON_MIDDLE);
+    frame();
+    EXPECT_EQ(editor.zoom, zoom);
+    EXPECT_EQ(editor.distance, distance);
+    EXPECT_EQ(editor.viewMode, 0);
+}
+
 TEST_F(EditorInput, TheWheelZoomsOnlyOverTheView) {
     float zoom = editor.zoom;
     move(900, 300);  // over the paint panel

@@ -7,52 +7,14 @@
 
 #include "editor/clipboard_fixtures.h"
 #include "editor/dib.h"
+#include "support/fake_image_clipboard.h"
 
 namespace vobu {
 namespace {
 
+using testing::FakeImageClipboard;
 using testing::pictureCorner;
 using testing::readClipboardFixture;
-
-// A clipboard in memory: what a copy offered, and what another program
-// offers for a paste.
-struct FakeClipboard {
-    bool focus = true;
-    ClipboardOffer offerResult = ClipboardOffer::Taken;
-    bool busy = false;
-    std::vector<ClipboardFormat> offered;
-    int offers = 0;
-    std::map<std::string, std::vector<uint8_t>> held;
-    std::vector<std::string> fetched;
-
-    ImageClipboardCalls calls() {
-        ImageClipboardCalls c;
-        c.ourWindowHasFocus = [this] { return focus; };
-        c.offer = [this](std::vector<ClipboardFormat> formats) {
-            ++offers;
-            offered = std::move(formats);
-            if (offerResult == ClipboardOffer::Taken) {
-                held.clear();
-                for (const auto& f : offered) held[f.target] = f.bytes;
-            }
-            return offerResult;
-        };
-        c.listTargets = [this](std::vector<std::string>& targets) {
-            if (busy) return ClipboardFetch::Busy;
-            targets = {"TARGETS"};
-            for (const auto& [target, bytes] : held) targets.push_back(target);
-            return ClipboardFetch::Ok;
-        };
-        c.fetch = [this](const std::string& target, std::vector<uint8_t>& bytes) {
-            fetched.push_back(target);
-            auto it = held.find(target);
-            if (it == held.end()) return ClipboardFetch::Missing;
-            bytes = it->second;
-            return ClipboardFetch::Ok;
-        };
-        return c;
-    }
-};
 
 class ClipboardImageTest : public ::testing::Test {
 protected:
@@ -62,7 +24,7 @@ protected:
         std::string status;
         takeClipboardImage(image, status);
     }
-    void TearDown() override { installImageClipboard(unavailableImageClipboard()); }
+    void TearDown() override { installImageClipboard(unavailableImageClipboardCalls()); }
 
     // Takes the waiting result; fails the test when there is none.
     std::pair<RgbaImage, std::string> take() {
@@ -72,7 +34,7 @@ protected:
         return {image, status};
     }
 
-    FakeClipboard clipboard;
+    FakeImageClipboard clipboard;
 };
 
 RgbaImage threeByTwo() { return testing::fixtureImage("copy_3x2.rgba", 3, 2); }
@@ -123,7 +85,7 @@ TEST_F(ClipboardImageTest, CopyFailuresReportTheirTexts) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.status);
-        clipboard.focus = c.focus;
+        clipboard.focused = c.focus;
         clipboard.offerResult = c.result;
         const int offersBefore = clipboard.offers;
         copyImageToClipboard(threeByTwo());
@@ -248,7 +210,7 @@ TEST_F(ClipboardImageTest, TakeHandsOverOnceAndALaterResultReplacesAnEarlier) {
 }
 
 TEST(ClipboardImageDefault, WithoutAServiceEverythingIsBusy) {
-    installImageClipboard(unavailableImageClipboard());
+    installImageClipboard(unavailableImageClipboardCalls());
     RgbaImage image;
     std::string status;
     copyImageToClipboard(RgbaImage{1, 1, {1, 2, 3, 4}});

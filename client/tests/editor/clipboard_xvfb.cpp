@@ -6,19 +6,25 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +32,7 @@
 #include "editor/clipboard_fixtures.h"
 #include "editor/clipboard_image.h"
 #include "editor/dib.h"
+#include "support/clipboard_manager_stand_in.h"
 
 extern char** environ;
 
@@ -34,6 +41,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using testing::clipboardFixturePath;
+using testing::ManagerStandIn;
 using testing::readClipboardFixture;
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
@@ -87,6 +95,79 @@ private:
     pid_t pid_ = -1;
 };
 
+// clipboard_exit_helper: copies the 3 x 2 fixture, prints the copy's status
+// and exits when its standard input closes.
+class ExitHelper {
+public:
+    ExitHelper() {
+        int in[2];
+        int out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        char program[] = VOBU_CLIPBOARD_EXIT_HELPER;
+        char* argv[] = {program, nullptr};
+        if (posix_spawn(&pid_, program, &actions, nullptr, argv, environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(in[0]);
+        close(out[1]);
+        stdin_ = in[1];
+        stdout_ = out[0];
+    }
+    ~ExitHelper() {
+        if (stdin_ >= 0) close(stdin_);
+        if (stdout_ >= 0) close(stdout_);
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    ExitHelper(const ExitHelper&) = delete;
+    ExitHelper& operator=(const ExitHelper&) = delete;
+
+    // The copy's status line (empty when none came within five seconds).
+    std::string statusLine() {
+        std::string line;
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        char c = 0;
+        while (Clock::now() < deadline) {
+            pollfd fd = {stdout_, POLLIN, 0};
+            if (poll(&fd, 1, 50) <= 0) continue;
+            if (read(stdout_, &c, 1) != 1 || c == '\n') break;
+            line += c;
+        }
+        return line;
+    }
+
+    // Lets the helper end; the seconds from then until it has exited, or
+    // -1 when it had not within ten seconds or failed.
+    double exitSeconds() {
+        close(stdin_);
+        stdin_ = -1;
+        const auto start = Clock::now();
+        while (secondsSince(start) < 10) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? secondsSince(start) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+    int stdout_ = -1;
+};
+
+bool startsLikePng(const std::vector<uint8_t>& bytes) {
+    return bytes.size() > 8 && std::string(bytes.begin() + 1, bytes.begin() + 4) == "PNG";
+}
+
 class ClipboardXvfb : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -97,7 +178,7 @@ protected:
         }
         folder_ = std::filesystem::temp_directory_path() / ("vobu-clipboard-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder_);
-        calls_ = systemImageClipboard();
+        calls_ = systemImageClipboardCalls();
         // A hidden test window never has the keyboard focus; the focus rule
         // has its own case below.
         ImageClipboardCalls focused = calls_;
@@ -107,7 +188,7 @@ protected:
     }
     void TearDown() override {
         if (probe_) XCloseDisplay(probe_);
-        installImageClipboard(unavailableImageClipboard());
+        installImageClipboard(unavailableImageClipboardCalls());
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
     }
@@ -399,6 +480,63 @@ TEST_F(SdlTextPaste, CopyNeedsTheKeyboardFocusOnAWindowOfOurs) {
     copyImageToClipboard(threeByTwo());
     auto [focusedImage, focused] = take();
     EXPECT_EQ(focused, "Image copied.");
+}
+
+// -- the hand-over to a clipboard manager at exit -----------------------------
+
+TEST_F(ClipboardXvfb, ExitHandsTheCopiedImageToAClipboardManager) {
+    for (auto fetch : {ManagerStandIn::Fetch::Multiple, ManagerStandIn::Fetch::OneByOne}) {
+        SCOPED_TRACE(fetch == ManagerStandIn::Fetch::Multiple ? "through MULTIPLE" : "one target at a time");
+        ManagerStandIn manager(fetch);
+        ASSERT_TRUE(manager.owns());
+        ExitHelper helper;
+        ASSERT_EQ(helper.statusLine(), "Image copied.");
+        const double seconds = helper.exitSeconds();
+        ASSERT_GE(seconds, 0) << "the helper did not exit cleanly";
+        ManagerStandIn::Report report = manager.report(2);
+        ASSERT_TRUE(report.asked) << "no SAVE_TARGETS request";
+        EXPECT_EQ(report.listed, (std::vector<std::string>{"image/bmp", "image/png"}));
+        EXPECT_EQ(report.got["image/bmp"], readClipboardFixture("copy_3x2.bmp"));
+        EXPECT_TRUE(startsLikePng(report.got["image/png"]));
+        // The manager's answer ends the wait, not its deadline.
+        EXPECT_LT(seconds, 0.9);
+    }
+}
+
+TEST_F(ClipboardXvfb, ExitWithoutAClipboardManagerDoesNotWait) {
+    ASSERT_EQ(XGetSelectionOwner(probe_, XInternAtom(probe_, "CLIPBOARD_MANAGER", False)), 0u);
+    ExitHelper helper;
+    ASSERT_EQ(helper.statusLine(), "Image copied.");
+    const double seconds = helper.exitSeconds();
+    ASSERT_GE(seconds, 0) << "the helper did not exit cleanly";
+    // A wait for a manager would take the whole second.
+    EXPECT_LT(seconds, 0.8);
+}
+
+TEST_F(ClipboardXvfb, ExitWaitsForAManagerThatNeverAnswersOnlyAboutASecond) {
+    ManagerStandIn manager(ManagerStandIn::Fetch::Never);
+    ASSERT_TRUE(manager.owns());
+    ExitHelper helper;
+    ASSERT_EQ(helper.statusLine(), "Image copied.");
+    const double seconds = helper.exitSeconds();
+    ASSERT_GE(seconds, 0) << "the helper did not exit cleanly";
+    EXPECT_TRUE(manager.report(2).asked);
+    EXPECT_GT(seconds, 0.5) << "a slow manager gets its time";
+    EXPECT_LT(seconds, 3.0);
+}
+
+TEST_F(ClipboardXvfb, ExitAfterAnotherProgramTookTheClipboardHandsNothingOver) {
+    ManagerStandIn manager(ManagerStandIn::Fetch::OneByOne);
+    ASSERT_TRUE(manager.owns());
+    ExitHelper helper;
+    ASSERT_EQ(helper.statusLine(), "Image copied.");
+    const std::string text = path("text.txt");
+    std::ofstream(text) << "newer words";
+    const Window helperOwner = clipboardOwner();
+    XclipOffer xclip("", text);
+    ASSERT_TRUE(offered(helperOwner, "UTF8_STRING") || offered(helperOwner, "STRING"));
+    ASSERT_GE(helper.exitSeconds(), 0);
+    EXPECT_FALSE(manager.report(1.5).asked);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "editor/character_editor.h"
 #include "editor/clipboard_image.h"
+#include "support/fake_image_clipboard.h"
 #include "support/recording_backend.h"
 #include "support/sdl_events.h"
 #include "support/test_font.h"
@@ -32,36 +33,6 @@ inline Character patternedCharacter() {
     }
     return character;
 }
-
-// A clipboard service held in memory; `focused` false makes every copy fail.
-struct FakeImageClipboard {
-    bool focused = true;
-    std::vector<ClipboardFormat> held;
-
-    ImageClipboardCalls calls() {
-        ImageClipboardCalls c;
-        c.ourWindowHasFocus = [this] { return focused; };
-        c.offer = [this](std::vector<ClipboardFormat> formats) {
-            held = std::move(formats);
-            return ClipboardOffer::Taken;
-        };
-        c.listTargets = [this](std::vector<std::string>& targets) {
-            targets.clear();
-            for (const ClipboardFormat& f : held) targets.push_back(f.target);
-            return held.empty() ? ClipboardFetch::Missing : ClipboardFetch::Ok;
-        };
-        c.fetch = [this](const std::string& target, std::vector<uint8_t>& bytes) {
-            for (const ClipboardFormat& f : held) {
-                if (f.target == target) {
-                    bytes = f.bytes;
-                    return ClipboardFetch::Ok;
-                }
-            }
-            return ClipboardFetch::Missing;
-        };
-        return c;
-    }
-};
 
 // The editor on its editor screen in the face view of the Front face of a
 // 32 x 64 x 32 character, laid out by one frame at 1020 x 680.
@@ -82,7 +53,7 @@ protected:
         editor.setChoosingForJoin(false);
         frame();
     }
-    void TearDown() override { installImageClipboard(unavailableImageClipboard()); }
+    void TearDown() override { installImageClipboard(unavailableImageClipboardCalls()); }
 
     void openFaceView() {
         editor.openEditor();

@@ -96,6 +96,47 @@ TEST_F(DialogProgramTest, ExportPassesTheSaveArgumentsAndTheProposedName) {
     EXPECT_TRUE(fs::is_regular_file(folder / "a b.png"));
 }
 
+// The import's filter shows only "*.png": a sheet saved as "myskin" would
+// be hidden from the next import.
+TEST_F(DialogProgramTest, ExportAddsTheExtensionANameTypedWithoutOneLacks) {
+    installStub("zenity");
+    answerWith(folder / "myskin");
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    RgbaImage image;
+    std::string status = "stale";
+    ASSERT_TRUE(takeLoadedPng(image, status));
+    EXPECT_EQ(status, "");
+    EXPECT_TRUE(fs::is_regular_file(folder / "myskin.png"));
+    EXPECT_FALSE(fs::exists(folder / "myskin"));
+
+    // Again: zenity asked about "myskin", so the replace question for
+    // "myskin.png" comes from us (the stand-in says yes).
+    fs::remove(folder / "log");
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    ASSERT_TRUE(takeLoadedPng(image, status));
+    EXPECT_EQ(status, "");
+    const auto arguments = loggedArguments();
+    EXPECT_NE(
+        std::find(arguments.begin(), arguments.end(), "--text=A file named \"myskin.png\" already exists. Replace it?"),
+        arguments.end());
+
+    answerWith(folder / "other.PNG");
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    ASSERT_TRUE(takeLoadedPng(image, status));
+    EXPECT_TRUE(fs::is_regular_file(folder / "other.PNG"));
+    EXPECT_FALSE(fs::exists(folder / "other.PNG.png"));
+}
+
+TEST_F(DialogProgramTest, DialogsAreModalToTheGameWindow) {
+    installStub("zenity");
+    setImageDialogParent(4194305);
+    loadPngFile();
+    setImageDialogParent(0);
+    EXPECT_EQ(loggedArguments(),
+              (std::vector<std::string>{"--file-selection", "--title=Import vobu skin", "--modal", "--attach=4194305",
+                                        "--file-filter=PNG image | *.png", "--file-filter=All files | *"}));
+}
+
 TEST_F(DialogProgramTest, ShellCharactersReachTheProgramUnchanged) {
     installStub("zenity");
     const std::string name = "$HOME `touch pwned`; $(id) \"q\" 'x'.png";

@@ -146,6 +146,7 @@ TEST_F(ImageFilesTest, LoadsEveryKindOfPngAsRgba) {
     ASSERT_EQ(requests.size(), std::size(cases));
     EXPECT_FALSE(requests[0].save);
     EXPECT_EQ(requests[0].title, "Import vobu skin");
+    EXPECT_EQ(requests[0].defaultExtension, "");
 }
 
 TEST_F(ImageFilesTest, FilesWithoutAUsableImageReportAndGiveNothing) {
@@ -192,6 +193,18 @@ TEST_F(ImageFilesTest, WithoutSupportOrImageTheTextsSaySo) {
     EXPECT_EQ(status, kPngCannotPrepare);
     EXPECT_TRUE(requests.empty()) << "no dialog for an image that cannot be saved";
     EXPECT_FALSE(fs::exists(answer));
+}
+
+TEST_F(ImageFilesTest, BothDialogsOpenOverTheGameWindowOnceItIsKnown) {
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    setImageDialogParent(31457287);
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    loadPngFile();
+    setImageDialogParent(0);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].parentWindow, 0u);
+    EXPECT_EQ(requests[1].parentWindow, 31457287u);
+    EXPECT_EQ(requests[2].parentWindow, 31457287u);
 }
 
 // -- sheets from an independent encoder --------------------------------------
@@ -277,6 +290,7 @@ TEST_F(ImageFilesTest, ExportedDefaultSheetReadsBackInAnIndependentDecoder) {
     EXPECT_TRUE(requests[0].save);
     EXPECT_EQ(requests[0].title, "Export vobu skin");
     EXPECT_EQ(requests[0].proposedName, "Vobu.png");
+    EXPECT_EQ(requests[0].defaultExtension, "png");
 
     const ProcessResult check =
         runProcess({"/usr/bin/python3", fixture("check_exported_sheet.py").string(), answer}, 4096);

@@ -21,9 +21,9 @@ namespace {
 
 using json = nlohmann::json;
 using testing::CallbackRecorder;
+using testing::callsWithClock;
 using testing::ManualClock;
 using testing::msgpackHex;
-using testing::platformWithClock;
 using testing::pumpUntil;
 using testing::TestPeer;
 
@@ -43,7 +43,7 @@ int closedPort() {
     return ntohs(address.sin_port);
 }
 
-std::string errorAfterConnect(TransportPlatform platform, const std::string& url, int polls = 200) {
+std::string errorAfterConnect(TransportCalls platform, const std::string& url, int polls = 200) {
     CallbackRecorder recorder;
     auto transport = createSocketTransport(recorder.callbacks(), std::move(platform));
     transport->connect(url);
@@ -53,19 +53,19 @@ std::string errorAfterConnect(TransportPlatform platform, const std::string& url
 }
 
 TEST(TransportFault, RefusedConnect) {
-    EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://127.0.0.1:" + std::to_string(closedPort()) + "/"),
+    EXPECT_EQ(errorAfterConnect(systemTransportCalls(), "ws://127.0.0.1:" + std::to_string(closedPort()) + "/"),
               "ERR_CONNECT_REFUSED");
 }
 
 TEST(TransportFault, FailedNameLookup) {
     // Both fail inside getaddrinfo without asking any name server.
-    EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://127.0.0.1:no-such-service/"), "ERR_DNS");
-    EXPECT_EQ(errorAfterConnect(systemTransportPlatform(), "ws://:80/"), "ERR_DNS");
+    EXPECT_EQ(errorAfterConnect(systemTransportCalls(), "ws://127.0.0.1:no-such-service/"), "ERR_DNS");
+    EXPECT_EQ(errorAfterConnect(systemTransportCalls(), "ws://:80/"), "ERR_DNS");
 }
 
 TEST(TransportFault, AddressRulesFailBeforeAnyCall) {
     int calls = 0;
-    TransportPlatform platform = systemTransportPlatform();
+    TransportCalls platform = systemTransportCalls();
     platform.resolve = [&](const std::string&, const std::string&, Ipv4Endpoint&) { return ++calls, false; };
     // A zero byte would have the lookup dial the host before it, and any
     // control byte would travel into the upgrade request.
@@ -81,7 +81,7 @@ TEST(TransportFault, AddressRulesFailBeforeAnyCall) {
 TEST(TransportFault, EmptyAddressMeansTheDefaultServerOverTls) {
     std::string host, port;
     bool bundleRead = false;
-    TransportPlatform platform = systemTransportPlatform();
+    TransportCalls platform = systemTransportCalls();
     platform.readTrustBundle = [&](std::string& pem) {
         bundleRead = true;
         pem.clear();
@@ -100,7 +100,7 @@ TEST(TransportFault, EmptyAddressMeansTheDefaultServerOverTls) {
 
 struct InjectedCase {
     const char* name;
-    std::function<void(TransportPlatform&)> inject;
+    std::function<void(TransportCalls&)> inject;
     const char* error;
 };
 
@@ -108,7 +108,7 @@ class TransportInjectedFault : public ::testing::TestWithParam<InjectedCase> {};
 
 TEST_P(TransportInjectedFault, OpeningReportsTheCode) {
     TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, kReply}}});
-    TransportPlatform platform = systemTransportPlatform();
+    TransportCalls platform = systemTransportCalls();
     GetParam().inject(platform);
     EXPECT_EQ(errorAfterConnect(platform, peer.url()), GetParam().error);
 }
@@ -116,34 +116,32 @@ TEST_P(TransportInjectedFault, OpeningReportsTheCode) {
 INSTANTIATE_TEST_SUITE_P(
     Calls, TransportInjectedFault,
     ::testing::Values(
-        InjectedCase{"NoSocket", [](TransportPlatform& p) { p.openSocket = [] { return -1; }; }, "ERR_SOCKET_CREATE"},
-        InjectedCase{"ConnectFailsAtOnce",
-                     [](TransportPlatform& p) {
-                         p.startConnect = [](int, const Ipv4Endpoint&) { return ConnectStart::Failed; };
-                     },
-                     "ERR_CONNECT"},
+        InjectedCase{"NoSocket", [](TransportCalls& p) { p.openSocket = [] { return -1; }; }, "ERR_SOCKET_CREATE"},
+        InjectedCase{
+            "ConnectFailsAtOnce",
+            [](TransportCalls& p) { p.startConnect = [](int, const Ipv4Endpoint&) { return ConnectStart::Failed; }; },
+            "ERR_CONNECT"},
         InjectedCase{"ReadinessCheckFails",
-                     [](TransportPlatform& p) { p.checkConnect = [](int) { return ConnectProgress::Failed; }; },
+                     [](TransportCalls& p) { p.checkConnect = [](int) { return ConnectProgress::Failed; }; },
                      "ERR_SOCKET_SELECT"},
         InjectedCase{"ConnectErrorOtherThanRefused",
-                     [](TransportPlatform& p) { p.pendingError = [](int) { return ETIMEDOUT; }; }, "ERR_CONNECT"},
-        InjectedCase{"NoRandomKey",
-                     [](TransportPlatform& p) { p.randomBytes = [](uint8_t*, size_t) { return false; }; },
+                     [](TransportCalls& p) { p.pendingError = [](int) { return ETIMEDOUT; }; }, "ERR_CONNECT"},
+        InjectedCase{"NoRandomKey", [](TransportCalls& p) { p.randomBytes = [](uint8_t*, size_t) { return false; }; },
                      "ERR_RANDOM"},
         InjectedCase{"RequestWriteFails",
-                     [](TransportPlatform& p) { p.send = [](int, const uint8_t*, size_t) { return kSocketFailed; }; },
+                     [](TransportCalls& p) { p.send = [](int, const uint8_t*, size_t) { return kSocketFailed; }; },
                      "ERR_SEND"},
         InjectedCase{"RequestWriteTakesNothing",
-                     [](TransportPlatform& p) { p.send = [](int, const uint8_t*, size_t) { return 0L; }; }, "ERR_SEND"},
+                     [](TransportCalls& p) { p.send = [](int, const uint8_t*, size_t) { return 0L; }; }, "ERR_SEND"},
         InjectedCase{"ReadFails",
-                     [](TransportPlatform& p) { p.receive = [](int, uint8_t*, size_t) { return kSocketFailed; }; },
+                     [](TransportCalls& p) { p.receive = [](int, uint8_t*, size_t) { return kSocketFailed; }; },
                      "ERR_DISCONNECTED"}),
     [](const ::testing::TestParamInfo<InjectedCase>& info) { return std::string(info.param.name); });
 
 TEST(TransportFault, NoRandomMaskWhenSending) {
     TestPeer peer({{"mode", "library"}, {"actions", json::array()}});
     auto randomWorks = std::make_shared<bool>(true);
-    TransportPlatform platform = systemTransportPlatform();
+    TransportCalls platform = systemTransportCalls();
     platform.randomBytes = [randomWorks](uint8_t* data, size_t length) {
         return *randomWorks && fillRandomBytes(data, length);
     };
@@ -180,7 +178,7 @@ TEST(TransportDeadline, FailsAtFiveSecondsNotBefore) {
     TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 3000}}}}});
     ManualClock clock;
     CallbackRecorder recorder;
-    auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
+    auto transport = createSocketTransport(recorder.callbacks(), callsWithClock(clock));
     transport->connect(peer.url());
     std::string line;
     ASSERT_TRUE(pumpUntil(*transport, [&] { return peer.waitFor("REQUEST ", line, 1); }));
@@ -196,7 +194,7 @@ TEST(TransportDeadline, ComesBeforeAReplyThatHasJustArrived) {
     TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 300}}, kReply}}});
     ManualClock clock;
     CallbackRecorder recorder;
-    auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
+    auto transport = createSocketTransport(recorder.callbacks(), callsWithClock(clock));
     transport->connect(peer.url());
     std::string line;
     // Poll until the request went out, then let the reply arrive unread.
@@ -216,7 +214,7 @@ TEST(TransportDeadline, SurvivesTheTickCounterWrapping) {
         ManualClock clock;
         *clock.now = start;
         CallbackRecorder recorder;
-        auto transport = createSocketTransport(recorder.callbacks(), platformWithClock(clock));
+        auto transport = createSocketTransport(recorder.callbacks(), callsWithClock(clock));
         transport->connect(peer.url());
         clock.advance(4000);
         ASSERT_TRUE(pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); })) << start;
@@ -232,7 +230,7 @@ TEST(TransportDeadline, WithoutOnErrorTheTimeoutArrivesAsOneClose) {
     TestPeer peer({{"mode", "raw"}, {"actions", {kRequest, {{"do", "sleep"}, {"ms", 2000}}}}});
     ManualClock clock;
     CallbackRecorder recorder;
-    auto transport = createSocketTransport(recorder.callbacks(false), platformWithClock(clock));
+    auto transport = createSocketTransport(recorder.callbacks(false), callsWithClock(clock));
     transport->connect(peer.url());
     clock.advance(5000);
     transport->poll();

@@ -52,7 +52,7 @@ struct Connection {
     CallbackRecorder recorder;
     std::unique_ptr<SocketTransport> transport;
     explicit Connection(bool withOnError = true)
-        : transport(createSocketTransport(recorder.callbacks(withOnError), systemTransportPlatform())) {}
+        : transport(createSocketTransport(recorder.callbacks(withOnError), systemTransportCalls())) {}
     bool open(const std::string& url) {
         transport->connect(url);
         return pumpUntil(*transport, [&] { return recorder.opens > 0 || recorder.ended(); }) && recorder.opens > 0;

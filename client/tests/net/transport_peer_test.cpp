@@ -35,7 +35,7 @@ using testing::kRequest;
 struct Connection {
     CallbackRecorder recorder;
     std::unique_ptr<SocketTransport> transport;
-    explicit Connection(bool withOnError = true, TransportPlatform platform = systemTransportPlatform())
+    explicit Connection(bool withOnError = true, TransportCalls platform = systemTransportCalls())
         : transport(createSocketTransport(recorder.callbacks(withOnError), std::move(platform))) {}
 };
 

@@ -50,9 +50,9 @@ protected:
 
     // Small socket buffers so the kernel stops taking bytes early, and a
     // count of the writes that would have blocked.
-    TransportPlatform platform() {
-        TransportPlatform calls =
-            GetParam() ? testing::platformWithTrustBundle(certificates_ + "/bundle.pem") : systemTransportPlatform();
+    TransportCalls platform() {
+        TransportCalls calls =
+            GetParam() ? testing::callsWithTrustBundle(certificates_ + "/bundle.pem") : systemTransportCalls();
         auto open = calls.openSocket;
         calls.openSocket = [open] {
             const int socket = open();

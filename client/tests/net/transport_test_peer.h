@@ -260,16 +260,16 @@ struct ManualClock {
     void advance(uint32_t ms) { *now += ms; }
 };
 
-inline TransportPlatform platformWithClock(const ManualClock& clock) {
-    TransportPlatform platform = systemTransportPlatform();
+inline TransportCalls callsWithClock(const ManualClock& clock) {
+    TransportCalls platform = systemTransportCalls();
     auto now = clock.now;
     platform.ticks = [now] { return now->load(); };
     return platform;
 }
 
 // A platform whose trust bundle is the given file instead of the system's.
-inline TransportPlatform platformWithTrustBundle(const std::string& path) {
-    TransportPlatform platform = systemTransportPlatform();
+inline TransportCalls callsWithTrustBundle(const std::string& path) {
+    TransportCalls platform = systemTransportCalls();
     platform.readTrustBundle = [path](std::string& pem) {
         std::ifstream file(path, std::ios::binary);
         if (!file) return false;

@@ -24,8 +24,8 @@ namespace {
 
 using json = nlohmann::json;
 using testing::CallbackRecorder;
+using testing::callsWithTrustBundle;
 using testing::msgpackHex;
-using testing::platformWithTrustBundle;
 using testing::pumpUntil;
 using testing::TestPeer;
 
@@ -37,7 +37,7 @@ protected:
     static json tls(const char* name) {
         return {{"cert", certificates_ + "/" + name + ".crt"}, {"key", certificates_ + "/" + name + ".key"}};
     }
-    static TransportPlatform trustingTestRoot() { return platformWithTrustBundle(certificates_ + "/bundle.pem"); }
+    static TransportCalls trustingTestRoot() { return callsWithTrustBundle(certificates_ + "/bundle.pem"); }
 
     static std::string certificates_;
 };
@@ -126,7 +126,7 @@ TEST_F(TransportTls, ServerDroppingTheConnectionIsADisconnect) {
 
 TEST_F(TransportTls, HostNameTheTlsLibraryRefuses) {
     int lookups = 0;
-    TransportPlatform platform = trustingTestRoot();
+    TransportCalls platform = trustingTestRoot();
     platform.resolve = [&](const std::string&, const std::string&, Ipv4Endpoint&) { return ++lookups, false; };
     CallbackRecorder recorder;
     auto transport = createSocketTransport(recorder.callbacks(), platform);
@@ -144,7 +144,7 @@ TEST_F(TransportTls, BlockedWriteIsRetriedWithTheSameLength) {
                    {"actions", {{{"do", "request"}}, {{"do", "reply"}}, {{"do", "read_frames"}, {"count", 2}}}}});
     auto blocked = std::make_shared<bool>(false);
     auto lengths = std::make_shared<std::vector<size_t>>();
-    TransportPlatform platform = trustingTestRoot();
+    TransportCalls platform = trustingTestRoot();
     auto send = platform.send;
     platform.send = [send, blocked, lengths](int socket, const uint8_t* data, size_t length) {
         if (*blocked) {
@@ -178,8 +178,7 @@ TEST_F(TransportTls, BlockedWriteIsRetriedWithTheSameLength) {
 
 TEST_F(TransportTls, MissingBundle) {
     CallbackRecorder recorder;
-    auto transport =
-        createSocketTransport(recorder.callbacks(), platformWithTrustBundle(certificates_ + "/absent.pem"));
+    auto transport = createSocketTransport(recorder.callbacks(), callsWithTrustBundle(certificates_ + "/absent.pem"));
     transport->connect("wss://localhost:1/");
     EXPECT_EQ(recorder.error(), "ERR_TLS_ROOTS");
 }

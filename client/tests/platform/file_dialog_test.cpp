@@ -1,15 +1,25 @@
 #include "platform/file_dialog.h"
 
+#include <algorithm>
 #include <map>
+#include <set>
 
 #include <gtest/gtest.h>
 
 namespace vobu {
 namespace {
 
-// Replaces the spawner: each program name answers with a fixed result.
+bool isQuestion(const std::vector<std::string>& arguments) {
+    return std::find(arguments.begin(), arguments.end(), "--question") != arguments.end() ||
+           std::find(arguments.begin(), arguments.end(), "--warningyesno") != arguments.end();
+}
+
+// Replaces the spawner: each program name answers its dialog, and its
+// replace question, with a fixed result; `files` is what exists.
 struct FakeHelpers {
     std::map<std::string, ProcessResult> answers;
+    std::map<std::string, ProcessResult> questions;
+    std::set<std::string> files;
     std::vector<std::vector<std::string>> runs;
     std::vector<std::string> logLines;
 
@@ -17,12 +27,14 @@ struct FakeHelpers {
         FileDialogCalls c;
         c.run = [this](const std::vector<std::string>& arguments, size_t) {
             runs.push_back(arguments);
-            auto found = answers.find(arguments.at(0));
+            const auto& table = isQuestion(arguments) ? questions : answers;
+            auto found = table.find(arguments.at(0));
             ProcessResult missing;
             missing.start = ProcessStart::NotFound;
-            return found == answers.end() ? missing : found->second;
+            return found == table.end() ? missing : found->second;
         };
         c.log = [this](const std::string& line) { logLines.push_back(line); };
+        c.exists = [this](const std::string& path) { return files.count(path) > 0; };
         return c;
     }
 };
@@ -35,8 +47,8 @@ ProcessResult ran(int status, const std::string& output) {
     return r;
 }
 
-FileDialogRequest saveRequest() { return {true, "Export vobu skin", "Vobu.png"}; }
-FileDialogRequest openRequest() { return {false, "Import vobu skin", ""}; }
+FileDialogRequest saveRequest() { return {true, "Export vobu skin", "Vobu.png", "", 0}; }
+FileDialogRequest openRequest() { return {false, "Import vobu skin", "", "", 0}; }
 
 TEST(FileDialog, ZenityArguments) {
     EXPECT_EQ(zenityDialogArguments(saveRequest()),
@@ -46,6 +58,123 @@ TEST(FileDialog, ZenityArguments) {
     EXPECT_EQ(zenityDialogArguments(openRequest()),
               (std::vector<std::string>{"zenity", "--file-selection", "--title=Import vobu skin",
                                         "--file-filter=PNG image | *.png", "--file-filter=All files | *"}));
+}
+
+// Unowned, a dialog can open behind the game window it freezes; with the
+// window's id both helpers keep it above that window and modal to it.
+TEST(FileDialog, ParentWindowMakesBothHelpersModalToIt) {
+    FileDialogRequest save = saveRequest();
+    save.parentWindow = 0x1e00007;  // 31457287
+    EXPECT_EQ(zenityDialogArguments(save),
+              (std::vector<std::string>{"zenity", "--file-selection", "--title=Export vobu skin", "--modal",
+                                        "--attach=31457287", "--save", "--confirm-overwrite", "--filename=Vobu.png",
+                                        "--file-filter=PNG image | *.png", "--file-filter=All files | *"}));
+    EXPECT_EQ(kdialogDialogArguments(save),
+              (std::vector<std::string>{"kdialog", "--title", "Export vobu skin", "--attach", "31457287",
+                                        "--getsavefilename", "./Vobu.png", "*.png|PNG image\n*|All files"}));
+    FileDialogRequest open = openRequest();
+    open.parentWindow = 4194305;
+    EXPECT_EQ(zenityDialogArguments(open),
+              (std::vector<std::string>{"zenity", "--file-selection", "--title=Import vobu skin", "--modal",
+                                        "--attach=4194305", "--file-filter=PNG image | *.png",
+                                        "--file-filter=All files | *"}));
+    EXPECT_EQ(kdialogDialogArguments(open),
+              (std::vector<std::string>{"kdialog", "--title", "Import vobu skin", "--attach", "4194305",
+                                        "--getopenfilename", ".", "*.png|PNG image\n*|All files"}));
+
+    // The vectors that reach the spawner are these very ones.
+    FakeHelpers fake;
+    std::string path;
+    EXPECT_FALSE(showFileDialog(save, path, fake.calls()));
+    ASSERT_EQ(fake.runs.size(), 2u);
+    EXPECT_EQ(fake.runs[0], zenityDialogArguments(save));
+    EXPECT_EQ(fake.runs[1], kdialogDialogArguments(save));
+}
+
+TEST(FileDialog, SavedNameWithoutAnExtensionGetsTheDefaultOne) {
+    struct Case {
+        const char* chosen;
+        const char* saved;
+    };
+    for (const Case& k : {Case{"/home/u/myskin", "/home/u/myskin.png"},
+                          {"/home/u/myskin.png", "/home/u/myskin.png"},
+                          {"/home/u/myskin.PNG", "/home/u/myskin.PNG"},
+                          {"/home/u/myskin.bmp", "/home/u/myskin.bmp"},
+                          {"/home/u/my.skin", "/home/u/my.skin"},
+                          {"/home/u.v/myskin", "/home/u.v/myskin.png"},
+                          {"/home/u/.hidden", "/home/u/.hidden.png"},
+                          {"relative", "relative.png"}}) {
+        for (const char* helper : {"zenity", "kdialog"}) {
+            FakeHelpers fake;
+            fake.answers[helper] = ran(0, std::string(k.chosen) + "\n");
+            FileDialogRequest request = saveRequest();
+            request.defaultExtension = "png";
+            std::string path;
+            ASSERT_TRUE(showFileDialog(request, path, fake.calls())) << helper;
+            EXPECT_EQ(path, k.saved) << helper << " chose " << k.chosen;
+        }
+    }
+    // Opening never changes the chosen name, nor does a save without a
+    // default extension.
+    FakeHelpers fake;
+    fake.answers["zenity"] = ran(0, "/home/u/myskin\n");
+    FileDialogRequest open = openRequest();
+    open.defaultExtension = "png";
+    std::string path;
+    ASSERT_TRUE(showFileDialog(open, path, fake.calls()));
+    EXPECT_EQ(path, "/home/u/myskin");
+    ASSERT_TRUE(showFileDialog(saveRequest(), path, fake.calls()));
+    EXPECT_EQ(path, "/home/u/myskin");
+}
+
+// The helper asked about "myskin"; the file written is "myskin.png", which
+// must not be replaced unasked.
+TEST(FileDialog, AnExistingFileThatTheExtensionNamesIsAskedAbout) {
+    struct Case {
+        const char* helper;
+        int answer;  // exit status of the question
+        bool saved;
+    };
+    for (const Case& k : {Case{"zenity", 0, true},
+                          {"zenity", 1, false},
+                          {"zenity", 5, false},
+                          {"kdialog", 0, true},
+                          {"kdialog", 1, false}}) {
+        SCOPED_TRACE(std::string(k.helper) + " answers " + std::to_string(k.answer));
+        FakeHelpers fake;
+        fake.answers[k.helper] = ran(0, "/home/u/myskin\n");
+        fake.questions[k.helper] = ran(k.answer, "");
+        fake.files = {"/home/u/myskin.png"};
+        FileDialogRequest request = saveRequest();
+        request.defaultExtension = "png";
+        request.parentWindow = 77;
+        std::string path = "unchanged";
+        EXPECT_EQ(showFileDialog(request, path, fake.calls()), k.saved);
+        EXPECT_EQ(path, k.saved ? "/home/u/myskin.png" : "unchanged");
+        ASSERT_FALSE(fake.runs.empty());
+        const auto expected = std::string(k.helper) == "zenity" ? zenityReplaceArguments(request, "myskin.png")
+                                                                : kdialogReplaceArguments(request, "myskin.png");
+        EXPECT_EQ(fake.runs.back(), expected);
+    }
+    EXPECT_EQ(
+        zenityReplaceArguments({true, "Export vobu skin", "", "png", 77}, "a<b>&c.png"),
+        (std::vector<std::string>{"zenity", "--question", "--title=Export vobu skin", "--modal", "--attach=77",
+                                  "--no-markup", "--text=A file named \"a<b>&c.png\" already exists. Replace it?"}));
+    EXPECT_EQ(kdialogReplaceArguments({true, "Export vobu skin", "", "png", 77}, "x.png"),
+              (std::vector<std::string>{"kdialog", "--title", "Export vobu skin", "--attach", "77", "--warningyesno",
+                                        "A file named \"x.png\" already exists. Replace it?"}));
+
+    // No question where the helper asked itself, or nothing would be lost.
+    for (const char* typed : {"/home/u/old.png", "/home/u/fresh"}) {
+        FakeHelpers fake;
+        fake.answers["zenity"] = ran(0, std::string(typed) + "\n");
+        fake.files = {"/home/u/old.png"};
+        FileDialogRequest request = saveRequest();
+        request.defaultExtension = "png";
+        std::string path;
+        EXPECT_TRUE(showFileDialog(request, path, fake.calls()));
+        EXPECT_EQ(fake.runs.size(), 1u) << typed;
+    }
 }
 
 TEST(FileDialog, KdialogArgumentsNeverStartAPathWithADash) {

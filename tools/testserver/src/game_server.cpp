@@ -21,6 +21,14 @@ constexpr size_t kChatHistoryLines = 50;
 constexpr double kPingPeriodMs = 250;
 constexpr double kAudioLeadMs = 250;
 constexpr size_t kOversizePayload = 1048577;
+// "flood-characters": new players announced per snapshot period, from this
+// id on, as fast as a busy server might; the client's player limit is
+// passed within a second.
+constexpr int kFloodCharactersPerTick = 64;
+constexpr int32_t kFirstFloodPlayerId = 100000;
+// With "flood-characters" the server also reads slowly, as one busy writing
+// would: a client that resets the connection loses what is still unread.
+constexpr double kFloodReadPauseMs = 150;
 // Every this many snapshots the transcript gets the player's own state, so a
 // test can follow the server's view of a walk or a jump without a line for
 // every snapshot.
@@ -93,9 +101,9 @@ std::string skinDocument(const Character& character) {
 }
 
 const std::set<std::string>& knownFaults() {
-    static const std::set<std::string> names = {"corrupt-mesh", "malformed",  "stop-snapshots",
-                                                "error",        "disconnect", "oversize-frame",
-                                                "ping",         "fragment",   "swap-error"};
+    static const std::set<std::string> names = {"corrupt-mesh", "malformed",       "stop-snapshots", "error",
+                                                "disconnect",   "oversize-frame",  "ping",           "fragment",
+                                                "swap-error",   "flood-characters"};
     return names;
 }
 
@@ -671,6 +679,9 @@ void GameServer::tick() {
             client.lastPingMs = t;
             client.link->send({Outgoing::Kind::Ping, "vobu-ping-" + std::to_string(++client.pings)});
         }
+        if (hasFault("flood-characters")) {
+            floodCharacters(client);
+        }
         if (client.phase != Phase::Playing) {
             continue;
         }
@@ -681,6 +692,16 @@ void GameServer::tick() {
         if (!client.snapshotsStopped) {
             sendSnapshot(client);
         }
+    }
+}
+
+double GameServer::readPauseMs() const { return hasFault("flood-characters") ? kFloodReadPauseMs : 0; }
+
+// Goes on until the connection ends, whatever the client says meanwhile.
+void GameServer::floodCharacters(Client& client) {
+    for (int i = 0; i < kFloodCharactersPerTick; ++i) {
+        const int32_t id = kFirstFloodPlayerId + client.floodedCharacters++;
+        send(client, characterMessage(id, botCharacter(1 + id % kMaxBots), 1));
     }
 }
 

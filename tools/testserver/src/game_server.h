@@ -103,6 +103,10 @@ public:
     // Bots, audio, faults and snapshots; call every snapshot period.
     void tick();
 
+    // How long a connection waits after each message before it reads the
+    // next one (0: at once).
+    double readPauseMs() const;
+
     const TestWorld& world() const { return world_; }
     size_t connectionCount() const { return clients_.size(); }
 
@@ -129,6 +133,7 @@ private:
         bool snapshotsStopped = false;
         bool whispered = false;
         bool fragmenting = false;
+        int32_t floodedCharacters = 0;
         // Skins of the bots present at the welcome, sent as assets.
         std::vector<WorldAsset> skins;
     };
@@ -162,6 +167,7 @@ private:
     void sendAssetChunks(Client& client, const WorldAsset& asset);
     void enterGame(Client& client);
     void fireFaults(Client& client);
+    void floodCharacters(Client& client);
 
     void send(Client& client, const json& message);
     void sendToPlaying(const json& message, int exceptConnection = 0);

@@ -6,6 +6,7 @@
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -38,7 +39,8 @@ template <class Next>
 class Session : public ClientLink, public std::enable_shared_from_this<Session<Next>> {
 public:
     template <class... Args>
-    Session(GameServer& game, Args&&... args) : game_(game), ws_(std::forward<Args>(args)...) {}
+    Session(GameServer& game, Args&&... args)
+        : game_(game), ws_(std::forward<Args>(args)...), readPause_(ws_.get_executor()) {}
 
     ~Session() override = default;
 
@@ -121,6 +123,21 @@ private:
             self->incoming_.consume(self->incoming_.size());
             self->game_.onMessage(self->connection_, bytes);
             if (!self->closed_) {
+                self->readAfterPause();
+            }
+        });
+    }
+
+    // A server busy elsewhere looks at its input only now and then.
+    void readAfterPause() {
+        const double pauseMs = game_.readPauseMs();
+        if (pauseMs <= 0) {
+            readMessage();
+            return;
+        }
+        readPause_.expires_after(std::chrono::microseconds(static_cast<int64_t>(pauseMs * 1000)));
+        readPause_.async_wait([self = this->shared_from_this()](beast::error_code ec) {
+            if (!ec && !self->closed_) {
                 self->readMessage();
             }
         });
@@ -212,6 +229,7 @@ private:
     beast::flat_buffer buffer_;
     beast::flat_buffer incoming_;
     http::request<http::string_body> request_;
+    asio::steady_timer readPause_;
     std::deque<Outgoing> queue_;
     Outgoing current_;
     bool writing_ = false;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -662,6 +663,16 @@ TEST(TestServerFaults, EachFaultDoesWhatItSays) {
          [](TestClient& c, int) {
              c.send({{"type", "swap"}, {"character", helloFor(debugCharacter(), "", "").at("character")}});
              EXPECT_EQ(c.receiveType("swapError").at("code"), "ERR_SWAP_REFUSED");
+         }},
+        {"flood-characters",
+         [](TestClient& c, int) {
+             // New players without end: more than any client keeps.
+             std::set<int> ids;
+             while (ids.size() < 300) {
+                 const json m = c.receiveType("character");
+                 EXPECT_GE(m.at("id").get<int>(), 100000);
+                 ids.insert(m.at("id").get<int>());
+             }
          }},
     };
     ASSERT_EQ(cases.size(), knownFaults().size());

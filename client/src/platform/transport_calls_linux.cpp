@@ -1,4 +1,4 @@
-#include "net/transport_platform.h"
+#include "platform/transport_calls.h"
 
 #include "platform/random.h"
 #include "platform/trust_store.h"
@@ -7,8 +7,8 @@
 
 namespace vobu {
 
-TransportPlatform systemTransportPlatform() {
-    TransportPlatform calls;
+TransportCalls systemTransportCalls() {
+    TransportCalls calls;
     calls.resolve = resolveIpv4;
     calls.openSocket = openTcpSocket;
     calls.startConnect = startConnect;
@@ -19,6 +19,7 @@ TransportPlatform systemTransportPlatform() {
     calls.receive = receiveFromSocket;
     calls.shutdownSending = shutdownSending;
     calls.closeSocket = closeSocket;
+    calls.waitForInput = waitForInput;
     calls.randomBytes = fillRandomBytes;
     calls.ticks = [] { return static_cast<uint32_t>(SDL_GetTicks()); };
     calls.readTrustBundle = readSystemTrustBundle;

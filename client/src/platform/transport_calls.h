@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vobu {
 
-struct TransportPlatform {
+struct TransportCalls {
     std::function<bool(const std::string& host, const std::string& port, Ipv4Endpoint& out)> resolve;
     std::function<int()> openSocket;
     std::function<ConnectStart(int socket, const Ipv4Endpoint& endpoint)> startConnect;
@@ -22,6 +23,8 @@ struct TransportPlatform {
     std::function<long(int socket, uint8_t* data, size_t length)> receive;
     std::function<void(int socket)> shutdownSending;
     std::function<void(int socket)> closeSocket;
+    // Blocks until one of the sockets has input or the time is over.
+    std::function<void(const std::vector<int>& sockets, uint32_t timeoutMs)> waitForInput;
     std::function<bool(uint8_t* data, size_t length)> randomBytes;
     // Milliseconds of SDL's tick counter.
     std::function<uint32_t()> ticks;
@@ -30,6 +33,6 @@ struct TransportPlatform {
 };
 
 // The real calls: POSIX sockets, getrandom, SDL_GetTicks, the system bundle.
-TransportPlatform systemTransportPlatform();
+TransportCalls systemTransportCalls();
 
 }  // namespace vobu
