@@ -78,7 +78,11 @@ bool Application::initialize(const std::string& url, bool quickJoin) {
     if (!glContext) {
         return false;
     }
-    SDL_GL_SetSwapInterval(1);
+    const bool swapIntervalSet = SDL_GL_SetSwapInterval(1) == 0;
+    SDL_DisplayMode mode{};
+    const int display = SDL_GetWindowDisplayIndex(window);
+    const int refreshHz = display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0;
+    pacer = FramePacer(swapIntervalSet, refreshHz);
     int mouseX = 0;
     int mouseY = 0;
     SDL_GetMouseState(&mouseX, &mouseY);
@@ -166,12 +170,23 @@ void Application::frame() {
         return;
     }
     SDL_GL_SwapWindow(window);
+    pacer.swapped(clock());
     if (*drawn == ShownScreen::Game) {
         const double spent = clock() - input.nowMs;
         playingFrames_ += 1;
         playingFrameMs_ += spent;
         longestPlayingFrameMs_ = std::max(longestPlayingFrameMs_, spent);
     }
+}
+
+void Application::waitForNextFrame() {
+    if (pacer.pacing() && !pacingLogged_) {
+        SDL_Log("No vertical sync: frames paced to %.0f Hz", 1000.0 / pacer.periodMs());
+        pacingLogged_ = true;
+    }
+    // Whole milliseconds: a frame woken early starts early, and the next
+    // one is still due on the pacer's schedule.
+    SDL_Delay(uint32_t(pacer.sleepMs(clock())));
 }
 
 Application::~Application() {

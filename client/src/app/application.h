@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/frame_pacer.h"
 #include "app/resize_overlay.h"
 #include "audio/scene_audio.h"
 #include "audio/sound_clip.h"
@@ -72,6 +73,9 @@ public:
     // One frame of the window: collects the events, reads the drawable
     // size, runs the frame's logic and swaps.
     void frame();
+    // The loop's pause after a frame: a 1 ms yield while vertical sync
+    // paces the swaps, else a sleep until the next frame is due.
+    void waitForNextFrame();
     // The logic of one frame: time, events, requests, the game, audio and
     // drawing. Returns the screen drawn, or nothing when a quit event
     // cleared `running` (the events after it are not handled, nothing is
@@ -97,6 +101,7 @@ public:
     bool jumpLatch = false;                  // Space was pressed since the last Network::update
     MillisecondClock clock = performanceMs;  // game and network time
     double lastFrameMs = 0;
+    FramePacer pacer{true, 0};  // replaced once the window's display is known
     std::string serverUrl;
     Graphics graphics;
     Scene scene;
@@ -188,7 +193,8 @@ private:
     void setJoinStatus(const std::string& text, float progress);
 
     bool relativeMouseApplied_ = false;  // the mode SDL was last told
-    bool readyLogged_ = false;           // "Game ready" was logged for this game
+    bool pacingLogged_ = false;
+    bool readyLogged_ = false;  // "Game ready" was logged for this game
     // The work of the frames that showed the game (events to buffer swap,
     // without the loop's sleep), logged at exit.
     long long playingFrames_ = 0;

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
                 break;
             }
             application.frame();
-            SDL_Delay(1);
+            application.waitForNextFrame();
         }
         return 0;
     } catch (const std::exception& error) {

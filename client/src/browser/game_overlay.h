@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/chat_wrap_cache.h"
 #include "platform/performance_clock.h"
 #include "ui/text_field.h"
 #include "ui/ui_canvas.h"
@@ -144,6 +145,9 @@ public:
 
     // Older entries of Scene::chat not wrapped yet (they follow frame by frame).
     size_t unwrappedEntries() const { return unwrapped_; }
+    // Bytes of chat text wrapped so far; text wrapped before and still kept
+    // is not wrapped again.
+    uint64_t wrappedTextBytes() const { return wrapCache_.wrappedBytes(); }
 
     // Lines of the log that are drawn now: [first, end).
     size_t visibleBegin() const;
@@ -193,7 +197,7 @@ private:
 
     std::string prefixOf(const ChatEntry& entry, const Scene& scene) const;
     // Appends the wrapped lines of Scene::chat[index]; returns their number.
-    size_t wrapEntry(const Scene& scene, size_t index, std::vector<ChatLogLine>& out) const;
+    size_t wrapEntry(const Scene& scene, size_t index, std::vector<ChatLogLine>& out);
     // Wraps unwrapped older entries, newest first, until both the bytes of
     // text and the lines of the log reach the given amounts or none is left.
     void wrapOlder(const Scene& scene, size_t byteBudget, size_t lineTarget);
@@ -215,6 +219,9 @@ private:
     size_t unwrapped_ = 0;
     uint64_t wrappedScene_ = 0;  // Scene::identity of the wrapped entries
     int32_t wrappedLocalId_ = -1;
+    // Outlives the log: a log met again from nothing (a new game, a reset)
+    // takes the lines of the texts it has wrapped before.
+    ChatWrapCache wrapCache_;
     std::vector<uint8_t> uploadBuffer_;
 };
 

@@ -1,7 +1,7 @@
 // Painting the overlay: the button strip and the chat area share one canvas
 // and go into two textures of their own, repainted only when something shown
-// changed and uploaded only when their pixels differ from what the texture
-// holds. Every frame costs two textured quads.
+// changed (Graphics then sends only the rows that differ). Every frame costs
+// two textured quads.
 
 #include <algorithm>
 #include <cmath>
@@ -58,19 +58,9 @@ void GameOverlay::clearCanvasRegion(int w, int h) {
 }
 
 void GameOverlay::uploadRegion(uint32_t& texture, int w, int h) {
+    // Graphics sends only the rows that differ from what the texture holds.
     const size_t rowBytes = size_t(UiCanvas::kBufferSize) * 4;
     const size_t regionRow = size_t(w) * 4;
-    if (texture != 0) {
-        auto held = graphics->textures().find(texture);
-        if (held != graphics->textures().end() && held->second.width == w && held->second.height == h) {
-            bool same = true;
-            for (int row = 0; row < h && same; ++row) {
-                same = std::memcmp(canvas.pixels.data() + size_t(row) * rowBytes,
-                                   held->second.pixels.data() + size_t(row) * regionRow, regionRow) == 0;
-            }
-            if (same) return;
-        }
-    }
     uploadBuffer_.resize(regionRow * size_t(h));
     for (int row = 0; row < h; ++row) {
         std::memcpy(uploadBuffer_.data() + size_t(row) * regionRow, canvas.pixels.data() + size_t(row) * rowBytes,

@@ -6,7 +6,10 @@
 // A log that must be wrapped from nothing (a new game, a replaced Scene) is
 // wrapped from the newest entry back only as far as the view reaches; the
 // older entries follow a few kilobytes a frame, or at once when the view is
-// scrolled or dragged towards them.
+// scrolled or dragged towards them. The wrapped lines of every text are kept
+// apart from the log, so that texts met again (the same log after a reset or
+// in the next game, the whole log for the thumb) cost no wrapping; only text
+// wrapped anew counts against a frame's batch.
 
 #include <algorithm>
 #include <cstdint>
@@ -22,6 +25,8 @@ namespace {
 
 // Text wrapped per frame while older entries are still unwrapped.
 constexpr size_t kCatchUpBytes = 8192;
+// Wrapped texts kept: a full log of 200 lines and as many of the one before.
+constexpr size_t kKeptWrappedTexts = 400;
 
 bool sameEntry(const ChatEntry& a, const ChatEntry& b) {
     return a.seq == b.seq && a.system == b.system && a.formatted == b.formatted && a.from == b.from && a.to == b.to &&
@@ -40,15 +45,16 @@ std::string GameOverlay::prefixOf(const ChatEntry& entry, const Scene& scene) co
     return lead + fitted + ": ";
 }
 
-size_t GameOverlay::wrapEntry(const Scene& scene, size_t index, std::vector<ChatLogLine>& out) const {
+size_t GameOverlay::wrapEntry(const Scene& scene, size_t index, std::vector<ChatLogLine>& out) {
     const ChatEntry& entry = scene.chat[index];
     std::string prefix = prefixOf(entry, scene);
     const int pw = textWidth(*font, prefix, false);
-    std::vector<std::string> lines = wrapText(*font, entry.text, kWrapWidth, kWrapWidth - pw, entry.formatted);
+    const std::vector<std::string>& lines =
+        wrapCache_.lines(*font, entry.text, entry.formatted, kWrapWidth, kWrapWidth - pw);
     for (size_t i = 0; i < lines.size(); ++i) {
         ChatLogLine line;
         line.entry = index;
-        line.text = std::move(lines[i]);
+        line.text = lines[i];
         if (i == 0) {
             line.prefix = prefix;
             line.prefixWidth = pw;
@@ -63,14 +69,18 @@ void GameOverlay::wrapOlder(const Scene& scene, size_t byteBudget, size_t lineTa
     // Newest first; the log runs oldest first, so the batch is turned around.
     std::vector<std::vector<ChatLogLine>> batch;
     std::vector<WrappedEntry> records;
-    size_t bytes = 0;
+    const uint64_t wrappedBefore = wrapCache_.wrappedBytes();
+    size_t entries = 0;
     size_t lines = logLines.size();
-    while (unwrapped_ > 0 && (bytes < byteBudget || lines < lineTarget)) {
+    // Only text wrapped anew spends the budget (with a byte per entry, so
+    // that empty texts end a batch too); kept lines are only copied.
+    auto spent = [&] { return wrapCache_.wrappedBytes() - wrappedBefore + entries; };
+    while (unwrapped_ > 0 && (spent() < byteBudget || lines < lineTarget)) {
         const size_t index = --unwrapped_;
         batch.emplace_back();
         const size_t count = wrapEntry(scene, index, batch.back());
         records.push_back(WrappedEntry{scene.chat[index], 0, count});
-        bytes += scene.chat[index].text.size() + 1;
+        ++entries;
         lines += count;
     }
     std::vector<ChatLogLine> merged;
@@ -173,6 +183,7 @@ void GameOverlay::rebuildChatLog(const Scene& scene) {
     wrapOlder(scene, 0, size_t(scroll + kVisibleLines + 1));
     scroll = std::clamp(scroll, 0, maxScroll());
     seenChatRevision = scene.chatRevision;
+    wrapCache_.keepRecent(kKeptWrappedTexts);
     dirty = true;
 }
 

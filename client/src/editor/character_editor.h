@@ -190,7 +190,8 @@ public:
     void drawView();
     void drawFaceOverlays(const std::vector<Vertex>& box);
     void drawNameLabel();
-    void drawArrowIntoCanvas();
+    // The arrow pointer over the canvas, where the crosshair is not.
+    void drawArrow();
     void drawCrosshair();
     // The pointer is over the face canvas of a settled face view: the
     // crosshair shows instead of the arrow.
@@ -423,6 +424,7 @@ public:
     int32_t drawableHeight = UiCanvas::kVisibleHeight;
     IntRect faceRect;
     uint32_t canvasTexture = 0;
+    uint32_t arrowTexture = 0;
     uint32_t skinTextureHandle = 0;  // the skin atlas of `character`
     double caretTime = 0;
     bool caretVisible = true;

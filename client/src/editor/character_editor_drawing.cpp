@@ -62,11 +62,11 @@ void CharacterEditor::draw(int width, int height) {
     if (!joinOverlayShown) drawView();
     if (redraw) {
         buildUi();
-        drawArrowIntoCanvas();
         canvasTexture = uploadCanvas(*graphics, canvas, canvasTexture);
         redraw = false;
     }
     drawCanvas(*graphics, canvasTexture, layout, width, height);
+    drawArrow();
     drawCrosshair();
 }
 
@@ -195,17 +195,26 @@ bool CharacterEditor::pointerOverFaceCanvas() const {
            faceRect.contains(pointerX, pointerY);
 }
 
-void CharacterEditor::drawArrowIntoCanvas() {
+void CharacterEditor::drawArrow() {
     if (pointerX < 0 || pointerY < 0 || pointerOverFaceCanvas()) return;
-    const std::vector<uint8_t> arrow = Cursor::arrowImage();
-    canvas.resetClip();
-    for (int row = 0; row < kArrowSide; ++row) {
-        for (int column = 0; column < kArrowSide; ++column) {
-            const uint8_t* p = &arrow[size_t(row * kArrowSide + column) * 4];
-            if (p[3] == 0) continue;
-            canvas.setPixel(pointerX + column, pointerY + row, p[0] == 255 ? 0xffffffff : 0xff000000);
-        }
+    // A quad of its own right over the canvas, as if painted into it: the
+    // canvas then stays the same while the pointer moves and costs no upload.
+    if (arrowTexture == 0) {
+        arrowTexture = graphics->setTexture(kArrowSide, kArrowSide, Cursor::arrowImage(), 0, true, false);
     }
+    const int left = layout.x + pointerX;
+    const int top = layout.y + pointerY;
+    // Cut at the canvas's edges, as the canvas's own pixels would be.
+    const bool crossesEdge =
+        pointerX + kArrowSide > UiCanvas::kVisibleWidth || pointerY + kArrowSide > UiCanvas::kVisibleHeight;
+    if (crossesEdge) {
+        graphics->setScissor(layout.x, drawableHeight - (layout.y + UiCanvas::kVisibleHeight), UiCanvas::kVisibleWidth,
+                             UiCanvas::kVisibleHeight);
+    }
+    graphics->drawTriangles(
+        screenRectQuad(left, top, left + kArrowSide, top + kArrowSide, 1.0f, 1.0f, drawableWidth, drawableHeight),
+        arrowTexture, false, true, false, false, 1.0f, false);
+    if (crossesEdge) graphics->clearScissor();
 }
 
 void CharacterEditor::drawCrosshair() {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "net/parallel_nonce_search.h"
+
 namespace vobu {
 
 int leadingZeroBits(const std::string& hashText) {
@@ -138,6 +140,13 @@ std::optional<uint32_t> NonceSearch::find(int difficulty, uint32_t first, uint32
 }
 
 std::string solveProofOfWork(const std::string& challenge, int difficulty) {
+    if (difficulty < kMinProofDifficulty || difficulty > kMaxProofDifficulty) return {};
+    const NonceSearch search(challenge, sha256ShaExtensionsAvailable());
+    const auto nonce = findFirstNonceOnThreads(search, difficulty, 0, UINT32_MAX);
+    return nonce ? std::to_string(*nonce) : std::string();
+}
+
+std::string solveProofOfWorkOneCore(const std::string& challenge, int difficulty) {
     if (difficulty < kMinProofDifficulty || difficulty > kMaxProofDifficulty) return {};
     const NonceSearch search(challenge, sha256ShaExtensionsAvailable());
     const auto nonce = search.find(difficulty, 0, UINT32_MAX);

@@ -20,8 +20,12 @@ int leadingZeroBits(const std::string& hashText);
 
 // The first nonce, written in decimal, from 0 up to 4294967295 whose hash
 // has at least `difficulty` leading zero bits; empty when the difficulty is
-// outside 1..32 or no nonce meets it.
+// outside 1..32 or no nonce meets it. Searches on every core and returns
+// when done.
 std::string solveProofOfWork(const std::string& challenge, int difficulty);
+
+// The same answer from a search on the calling thread alone.
+std::string solveProofOfWorkOneCore(const std::string& challenge, int difficulty);
 
 // The search behind solveProofOfWork. The hash state after the whole
 // 64-byte blocks of "challenge:" is computed once; each attempt then only

@@ -9,8 +9,9 @@
 
 namespace vobu {
 
-// How a screen shows its canvas: the whole 1024 x 1024 buffer is uploaded
-// when the canvas changed, and every frame the visible 1020 x 680 part is
+// How a screen shows its canvas: the 1024 x 1024 buffer goes to Graphics
+// whenever the canvas was repainted (which sends only the rows that differ
+// from the last upload), and every frame the visible 1020 x 680 part is
 // drawn as one quad where the layout puts it.
 
 // Two triangles with white vertices covering the drawable pixels from

@@ -1,5 +1,7 @@
 #include "ui/graphics.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <stdexcept>
 #include <utility>
 
@@ -61,13 +63,35 @@ uint32_t Graphics::setTexture(int width, int height, const std::vector<uint8_t>&
         nextHandle_ = uint64_t(handle) + 1;
     }
     Texture& texture = textures_[handle];
-    texture.width = width;
-    texture.height = height;
-    texture.pixels = rgba;
+    const size_t rowBytes = size_t(width) * 4u;
+    if (texture.width != width || texture.height != height) {
+        texture.width = width;
+        texture.height = height;
+        texture.pixels = rgba;
+        markStale(handle, RowBand{0, height});
+    } else {
+        // Screens repaint whole canvases for every pointer move; mostly
+        // nothing or a few rows differ, and only those are copied and sent.
+        const RowBand band = differingRows(texture.pixels.data(), rgba.data(), rowBytes, height);
+        if (band.empty() && texture.linear == linear && texture.repeat == repeat) {
+            return handle;
+        }
+        std::copy(rgba.begin() + ptrdiff_t(size_t(band.first) * rowBytes),
+                  rgba.begin() + ptrdiff_t(size_t(band.end) * rowBytes),
+                  texture.pixels.begin() + ptrdiff_t(size_t(band.first) * rowBytes));
+        markStale(handle, band);
+    }
     texture.linear = linear;
     texture.repeat = repeat;
     ++texture.version;
     return handle;
+}
+
+void Graphics::markStale(uint32_t handle, RowBand band) {
+    auto gpu = gpu_.find(handle);
+    if (gpu != gpu_.end()) {
+        gpu->second.stale = gpu->second.stale.joined(band);
+    }
 }
 
 DrawState Graphics::drawState(bool cull, bool overlay, bool invert, bool translucent, bool alphaTest, bool textured) {
@@ -121,17 +145,21 @@ void Graphics::bindForDraw(uint32_t handle) {
         boundObject_ = gpu.object;
     }
     if (!gpu.uploaded || gpu.version != texture.version) {
+        const uint64_t rowBytes = uint64_t(texture.width) * 4u;
         if (gpu.uploaded && gpu.width == texture.width && gpu.height == texture.height) {
-            backend_->updateTexture(texture);
+            // The object holds every row outside the stale band already.
+            backend_->updateTextureRows(texture, gpu.stale);
+            counters_.bytes += uint64_t(gpu.stale.rows()) * rowBytes;
         } else {
             backend_->uploadTexture(texture);
+            counters_.bytes += texture.pixels.size();
         }
         gpu.uploaded = true;
         gpu.width = texture.width;
         gpu.height = texture.height;
         gpu.version = texture.version;
+        gpu.stale = RowBand{};
         counters_.uploads += 1;
-        counters_.bytes += texture.pixels.size();
     }
 }
 

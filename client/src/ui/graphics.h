@@ -5,12 +5,14 @@
 #include <memory>
 #include <vector>
 
+#include "ui/row_band.h"
 #include "ui/vertex.h"
 
 namespace vobu {
 
 // One texture of the table. The pixels stay on the CPU; OpenGL only holds a
-// copy that is refreshed when `version` moves on.
+// copy that is refreshed when `version` moves on, which it does only when
+// the pixels, the size or the sampling flags really changed.
 struct Texture {
     int width = 0;
     int height = 0;
@@ -46,9 +48,10 @@ public:
     virtual void bindTextureObject(uint32_t object) = 0;
     // Uploads the pixels into the bound object with its filtering and wrapping.
     virtual void uploadTexture(const Texture& texture) = 0;
-    // Replaces the pixels of the bound object, which already holds an image
-    // of the same size; a backend may keep the storage and only copy.
-    virtual void updateTexture(const Texture& texture) { uploadTexture(texture); }
+    // Replaces the rows of `band` in the bound object, which already holds an
+    // image of the texture's size, and applies its filtering and wrapping;
+    // an empty band only changes the sampling.
+    virtual void updateTextureRows(const Texture& texture, RowBand band) = 0;
     virtual void applyState(const DrawState& state) = 0;
     virtual void drawTriangles(const Vertex* vertices, size_t count, float alpha) = 0;
     virtual void setScissor(int x, int y, int width, int height) = 0;
@@ -85,9 +88,12 @@ public:
 
     void beginFrame(int width, int height);
     // Stores a copy of the pixels under `handle` (0 allocates a new handle)
-    // and bumps its version; returns the handle. Refuses (std::invalid_argument)
-    // sizes that are not positive and pixel data that is not width x height x 4
-    // bytes, leaving the table unchanged.
+    // and returns the handle. Pixels equal to the stored ones change nothing
+    // (the version stays, nothing is uploaded); otherwise only the band of
+    // rows that differ is copied, bumps the version and is the part the next
+    // draw sends. Refuses (std::invalid_argument) sizes that are not positive
+    // and pixel data that is not width x height x 4 bytes, leaving the table
+    // unchanged.
     uint32_t setTexture(int width, int height, const std::vector<uint8_t>& rgba, uint32_t handle, bool linear,
                         bool repeat);
     // Throws std::out_of_range for a texture handle that is not in the table.
@@ -114,9 +120,11 @@ private:
         bool uploaded = false;
         int width = 0;  // size of the image the object holds
         int height = 0;
+        RowBand stale;  // rows of the table's pixels the object does not hold yet
     };
 
     void bindForDraw(uint32_t handle);
+    void markStale(uint32_t handle, RowBand band);
     void releaseGpuTexture(uint32_t handle);
 
     std::map<uint32_t, Texture> textures_;

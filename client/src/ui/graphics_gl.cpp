@@ -51,10 +51,12 @@ public:
                      texture.pixels.data());
     }
 
-    void updateTexture(const Texture& texture) override {
+    void updateTextureRows(const Texture& texture, RowBand band) override {
         setSampling(texture);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, texture.width, texture.height, GL_RGBA, GL_UNSIGNED_BYTE,
-                        texture.pixels.data());
+        if (band.empty()) return;
+        const size_t rowBytes = size_t(texture.width) * 4u;
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, band.first, texture.width, band.rows(), GL_RGBA, GL_UNSIGNED_BYTE,
+                        texture.pixels.data() + size_t(band.first) * rowBytes);
     }
 
     void applyState(const DrawState& state) override {

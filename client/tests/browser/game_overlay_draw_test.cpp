@@ -99,7 +99,26 @@ TEST_F(OverlayUploads, TheCaretBlinksTwiceASecondInTheChatAreaOnly) {
     const uint32_t chatObject = objectOf(overlay.chatTexture);
     for (int i = 0; i < 8; ++i) frame(0.125);  // one second: two blink steps
     EXPECT_EQ(uploadCount(), opened + 2);
-    for (size_t i = opened; i < uploadCount(); ++i) EXPECT_EQ(recording.uploads[i].object, chatObject);
+    for (size_t i = opened; i < uploadCount(); ++i) {
+        const RecordedUpload& blink = recording.uploads[i];
+        EXPECT_EQ(blink.object, chatObject);
+        // The caret runs from y 208 to 226: only its rows are sent.
+        EXPECT_EQ(blink.rows.first, 208);
+        EXPECT_EQ(blink.rows.end, 227);
+        EXPECT_EQ(blink.bytes, 19u * 512u * 4u);
+    }
+    EXPECT_EQ(recording.images.at(chatObject), graphics.textures().at(overlay.chatTexture).pixels);
+}
+
+TEST_F(OverlayUploads, TypingSendsTheChatLinesRowsOnly) {
+    pressReturn();
+    frame(0.0);
+    const size_t opened = uploadCount();
+    type("hello");
+    frame(0.0);
+    ASSERT_EQ(uploadCount(), opened + 1);
+    EXPECT_GE(recording.uploads.back().rows.first, 204);
+    EXPECT_LE(recording.uploads.back().rows.end, 230);
 }
 
 TEST_F(OverlayPainting, QuadsSitAtTheChatAreaAndTheStrip) {

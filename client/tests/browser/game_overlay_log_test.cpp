@@ -7,6 +7,7 @@
 #include "game_overlay_test_support.h"
 #include "net/asset_store.h"
 #include "net/server_messages.h"
+#include "ui/text.h"
 
 namespace vobu::testing {
 namespace {
@@ -283,6 +284,58 @@ TEST_F(OverlayLongLog, ANewLineRewrapsOnlyItselfAndKeepsTheScrolledView) {
     EXPECT_EQ(overlay.unwrappedEntries(), 0u);
     EXPECT_EQ(overlay.scroll, 4);
     EXPECT_EQ(shownLines(), before);
+}
+
+TEST_F(OverlayLongLog, ALogMetAgainWrapsNothingAndTheThumbTakesItWhole) {
+    overlay.update(0, scene);
+    while (overlay.unwrappedEntries() > 0) overlay.update(0, scene);
+    const uint64_t wrapped = overlay.wrappedTextBytes();
+    EXPECT_GE(wrapped, 200u * 2040);
+
+    // As at the start of the next game on the same server: the log is
+    // rebuilt from nothing, then the thumb asks for every line at once.
+    overlay.reset();
+    overlay.update(0, scene);
+    ASSERT_TRUE(send(mouseButton(true, 16 + 355, 12 + 100)));
+    ASSERT_TRUE(overlay.scrollDragging);
+    EXPECT_EQ(overlay.unwrappedEntries(), 0u);
+    EXPECT_TRUE(send(mouseMotion(16 + 355, 12 + 8)));
+    EXPECT_TRUE(send(mouseMotion(16 + 355, 12 + 150)));
+    EXPECT_EQ(overlay.wrappedTextBytes(), wrapped) << "no text wrapped twice";
+
+    const std::vector<ChatLogLine> whole = wholeLog();
+    ASSERT_EQ(overlay.logLines.size(), whole.size());
+    for (size_t i = 0; i < whole.size(); ++i) {
+        ASSERT_EQ(overlay.logLines[i].entry, whole[i].entry) << i;
+        ASSERT_EQ(overlay.logLines[i].prefix, whole[i].prefix) << i;
+        ASSERT_EQ(overlay.logLines[i].text, whole[i].text) << i;
+    }
+}
+
+TEST_F(OverlayChatLog, KeptLinesFollowThePrefixInFrontOfTheText) {
+    // One text behind prefixes of different widths, and again after the
+    // local player changed (its whisper is then shown "From" it).
+    const std::string text = "aaaa bbbb cccc dddd eeee ffff gggg hhhh iiii jjjj kkkk";
+    appendChatLine(scene, chatLine(kBob, 0, "Bob", "", text));
+    appendChatLine(scene, chatLine(kBob, 0, "Bartholomew", "", text));
+    appendChatLine(scene, chatLine(kLocal, kBob, "Me", "Bob", text));
+    frame();
+    auto expectWrapped = [&](const std::vector<std::string>& prefixes) {
+        std::vector<std::string> expected;
+        for (const std::string& prefix : prefixes) {
+            const int pw = 8 * int(prefix.size());
+            for (const std::string& line : wrapText(font, text, 340, 340 - pw, false)) expected.push_back(line);
+        }
+        std::vector<std::string> got;
+        for (const ChatLogLine& line : overlay.logLines) got.push_back(line.text);
+        EXPECT_EQ(got, expected);
+    };
+    expectWrapped({"Bob: ", "Bartholomew: ", "To Bob: "});
+
+    overlay.reset();
+    scene.localPlayerId = 99;
+    frame();
+    expectWrapped({"Bob: ", "Bartholomew: ", "From Me: "});
 }
 
 TEST_F(OverlayChatLog, ANewSceneReplacesTheWholeLog) {

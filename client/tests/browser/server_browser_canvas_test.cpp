@@ -109,13 +109,49 @@ TEST_F(CanvasTest, FieldTextSelectionScrollAndStatus) {
     EXPECT_EQ(canvas().pixel(760, 305), kFieldBackground);  // clipped
 }
 
+TEST_F(CanvasTest, PointerMovesUploadOnlyTheRowsTheyHighlight) {
+    startWithRows(3);
+    frame();
+    motion(820, 200);
+    frame();
+    // Over the empty background and the list's empty part the canvas is
+    // repainted the same: nothing goes to the GPU.
+    for (auto [x, y] : {std::pair{300, 300}, {310, 500}, {600, 660}, {20, 20}, {980, 600}}) {
+        motion(x, y);
+        frame();
+        EXPECT_EQ(recording.bytesThisFrame(), 0u) << x << ", " << y;
+    }
+    // Onto "Join" (816, 624, 180 x 32): its face lights up, and only its rows go.
+    motion(900, 640);
+    frame();
+    ASSERT_FALSE(recording.uploads.empty());
+    const RecordedUpload& lit = recording.uploads.back();
+    EXPECT_GT(lit.bytes, 0u);
+    EXPECT_EQ(recording.bytesThisFrame(), lit.bytes);
+    EXPECT_GE(lit.rows.first, 624);
+    EXPECT_LE(lit.rows.end, 656);
+    EXPECT_EQ(lit.bytes, uint64_t(lit.rows.rows()) * 1024 * 4);
+    motion(905, 641);
+    frame();
+    EXPECT_EQ(recording.bytesThisFrame(), 0u) << "still over it";
+    motion(600, 660);
+    frame();
+    EXPECT_EQ(recording.uploads.back().rows.first, lit.rows.first);
+    EXPECT_EQ(recording.uploads.back().rows.end, lit.rows.end);
+    EXPECT_EQ(recording.images.at(lit.object), browser.canvas.pixels) << "the GPU holds the canvas as painted";
+}
+
 TEST_F(CanvasTest, UploadedOnlyOnFramesWithAChange) {
     startWithRows(3);
     frame();
     const size_t before = uploads();
     for (int i = 0; i < 5; ++i) frame();
     EXPECT_EQ(uploads(), before);
-    motion(300, 300);
+    motion(300, 300);  // the canvas is repainted, but nothing under the pointer changes
+    frame();
+    EXPECT_EQ(uploads(), before);
+    browser.list.selected = 1;
+    motion(300, 301);
     frame();
     EXPECT_EQ(uploads(), before + 1);
     ASSERT_FALSE(recording.uploads.empty());

@@ -224,6 +224,28 @@ TEST_F(GraphicsGlTest, EachHandleKeepsItsImageAndChangesShowAtTheNextDraw) {
     EXPECT_EQ(graphics.uploadCounters().uploads, 4u);
 }
 
+TEST_F(GraphicsGlTest, AChangedBandOfRowsLandsAtItsRowsAndLeavesTheOthers) {
+    // Eight rows of two texels, stretched over the picture: row r covers
+    // picture rows r * kSize / 8 on.
+    std::vector<uint8_t> image;
+    for (int row = 0; row < 8; ++row) {
+        for (int x = 0; x < 2; ++x) image.insert(image.end(), {uint8_t(row * 30), 0, 0, 255});
+    }
+    const uint32_t h = graphics.setTexture(2, 8, image, 0, false, false);
+    overlay(screen(kWhite), h);
+    for (int row : {5, 6}) {
+        for (int x = 0; x < 2; ++x) image[size_t(row * 2 + x) * 4 + 1] = 200;
+    }
+    graphics.setTexture(2, 8, image, h, false, false);
+    overlay(screen(kWhite), h);
+    EXPECT_EQ(graphics.uploadCounters().bytes, 2u * 8u * 4u + 2u * 2u * 4u);
+    for (int row = 0; row < 8; ++row) {
+        const int y = row * kSize / 8 + kSize / 16;
+        const int green = row == 5 || row == 6 ? 200 : 0;
+        expectNear(pixel(kSize / 2, y), {row * 30, green, 0, 255}, "texel row");
+    }
+}
+
 TEST_F(GraphicsGlTest, DeletedObjectsAreNotReusedWrongly) {
     const uint32_t a = graphics.setTexture(1, 1, texels({{255, 0, 0, 255}}), 0, false, false);
     overlay(screen(kWhite), a);

@@ -95,6 +95,20 @@ class ShellTest(unittest.TestCase):
             with vobu_e2e.Client(display, ["--quit-after-ms", "1"], name=self.id() + "-1ms") as client:
                 self.assertEqual(client.wait_exit(15), 0, client.log())
 
+    def test_without_vertical_sync_frames_are_paced_and_still_drawn(self):
+        # Xvfb with llvmpipe cannot set a swap interval: the client says it
+        # paces itself, and the title screen keeps moving (the logo waves).
+        with vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--quit-after-ms", "6000"], name=self.id()) as client:
+                window = client.wait_for_window()
+                logo = (window.x + 200, window.y + 15, 620, 150)
+                client.wait_for_picture(lambda shot: close_to(shot.pixel(window.x + PLAIN[0], window.y + PLAIN[1]),
+                                                              BACKGROUND))
+                before = client.screenshot("paced-before").region(*logo)
+                client.wait_for_picture(lambda shot: shot.region(*logo) != before, label="paced-moved")
+                self.assertEqual(client.wait_exit(15), 0, client.log())
+                self.assertIn("No vertical sync: frames paced to 60 Hz", client.log())
+
     def test_closing_the_window_ends_with_status_0(self):
         with vobu_e2e.Display() as display:
             with vobu_e2e.Client(display, name=self.id()) as client:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editor_fixture.h"
+#include "ui/cursor.h"
 
 namespace vobu::testing {
 namespace {
@@ -309,28 +310,21 @@ TEST_F(Layout, JoinOverlayStates) {
 }
 
 TEST_F(Layout, IdleFramesUploadNothing) {
+    editor.updatePointer(480, 310);  // the arrow's image goes up once
     frame();
     frame();
     const size_t settled = uploadCount();
     for (int i = 0; i < 10; ++i) frame();
     EXPECT_EQ(uploadCount(), settled);  // the preview turns, but the canvas stays
 
-    editor.updatePointer(500, 300);
-    frame();
-    ASSERT_EQ(uploadCount(), settled + 1);
-    const RecordedUpload& canvas = recording.uploads.back();
-    EXPECT_EQ(canvas.width, 1024);
-    EXPECT_EQ(canvas.height, 1024);
-    EXPECT_TRUE(canvas.inPlace);
-    frame();
-    EXPECT_EQ(uploadCount(), settled + 1);
-    // The Application hands over the mouse position every frame; an unmoved
-    // mouse is no change.
+    // A moving pointer repaints the canvas the same (the arrow is a quad
+    // of its own): nothing is sent.
     for (int i = 0; i < 5; ++i) {
-        editor.updatePointer(500, 300);
+        editor.updatePointer(500 + 7 * i, 300 - 3 * i);
         frame();
+        EXPECT_EQ(recording.bytesThisFrame(), 0u) << i;
     }
-    EXPECT_EQ(uploadCount(), settled + 1);
+    EXPECT_EQ(uploadCount(), settled);
 
     openFaceView();
     const size_t faceView = uploadCount();
@@ -350,17 +344,42 @@ TEST_F(Layout, CanvasSitsWhereTheDrawableSizePutsIt) {
     EXPECT_EQ(editor.layout.y, 0);
 }
 
-TEST_F(Layout, ArrowIsDrawnIntoTheCanvasOffTheFace) {
+TEST_F(Layout, ArrowIsDrawnOverTheCanvasOffTheFace) {
     editor.updatePointer(400, 300);
     frame();
-    EXPECT_EQ(editor.canvas.pixel(400, 300), 0xff000000u);  // the tip's outline
+    // Right after the canvas: a 32 x 32 quad of the arrow at the pointer.
+    const RecordedDraw& arrow = recording.draws.back();
+    EXPECT_EQ(drawnRect(arrow, 1020, 680), (PixelRect{400, 300, 432, 332}));
+    EXPECT_TRUE(arrow.state.textured);
+    EXPECT_EQ(arrow.state.blend, DrawState::Blend::Alpha);
+    EXPECT_EQ(editor.canvas.pixel(400, 300), 0u) << "the canvas itself stays as it is";
+    const Texture& image = graphics.textures().at(editor.arrowTexture);
+    EXPECT_EQ(image.pixels, Cursor::arrowImage());
+    EXPECT_FALSE(recording.scissorOn);
+
+    // In a larger drawable the arrow moves with the canvas and is cut at its
+    // right and bottom edges as the canvas's own pixels would be.
+    editor.draw(1280, 800);
+    editor.updatePointer(130 + 1010, 60 + 670);
+    recording.draws.clear();
+    editor.draw(1280, 800);
+    EXPECT_EQ(drawnRect(recording.draws.back(), 1280, 800), (PixelRect{1140, 730, 1172, 762}));
+    EXPECT_EQ(recording.calls[recording.calls.size() - 2], "draw");
+    EXPECT_EQ(recording.calls.back(), "noScissor");
+    EXPECT_EQ(recording.scissor[0], 130);
+    EXPECT_EQ(recording.scissor[1], 800 - 60 - 680);
+    EXPECT_EQ(recording.scissor[2], 1020);
+    EXPECT_EQ(recording.scissor[3], 680);
+
     openFaceView();
     editor.updatePointer(300, 300);  // over the face: the crosshair instead
+    recording.draws.clear();
     frame();
-    EXPECT_EQ(editor.canvas.pixel(300, 300), 0u);
     const RecordedDraw& cross = recording.draws.back();
     EXPECT_EQ(cross.state.blend, DrawState::Blend::Invert);
     EXPECT_EQ(cross.vertices.size(), 18u);
+    for (const RecordedDraw& draw : recording.draws)
+        EXPECT_NE(drawnRect(draw, 1020, 680), (PixelRect{300, 300, 332, 332}));
 }
 
 }  // namespace

@@ -53,6 +53,63 @@ TEST_F(PaintTools, OneStrokeIsOneUndoStepAndUndoRestoresTheFace) {
     EXPECT_TRUE(editor.undoStack.empty());
 }
 
+// What one frame sent to the GPU, by texture object.
+std::map<uint32_t, uint64_t> bytesByObject(const testing::Recording& recording) {
+    std::map<uint32_t, uint64_t> sent;
+    for (const testing::RecordedUpload& upload : recording.uploads) {
+        if (upload.frame == recording.frames.size()) sent[upload.object] += upload.bytes;
+    }
+    return sent;
+}
+
+TEST_F(PaintTools, AStrokeUploadsOnlyTheSkinRowsItTouchesAndNoCanvas) {
+    frame();
+    auto [x, y] = texel(2, 2);
+    move(x, y);
+    frame();
+    press(x, y);
+    frame();
+    frame();  // the first dab and whatever the press changed on the canvas are sent
+    const uint32_t skinObject = recording.draws.at(1).boundObject;  // the box, after the black view
+    for (int tx = 3; tx < 12; ++tx) {
+        auto [px, py] = texel(tx, 2 + tx / 4);
+        move(px, py, px - x, py - y);
+        x = px;
+        y = py;
+        frame();
+        const std::map<uint32_t, uint64_t> sent = bytesByObject(recording);
+        ASSERT_EQ(sent.size(), 1u) << "texel " << tx << ": the skin alone";
+        EXPECT_EQ(sent.begin()->first, skinObject);
+        const testing::RecordedUpload& skin = recording.uploads.back();
+        // One texel is one atlas pixel: a move to the next texel changes one
+        // row, or two where the line steps down a row.
+        EXPECT_GE(skin.rows.rows(), 1) << tx;
+        EXPECT_LE(skin.rows.rows(), 2) << tx;
+        EXPECT_EQ(skin.bytes, uint64_t(skin.rows.rows()) * uint64_t(skin.width) * 4u);
+        EXPECT_EQ(recording.images.at(skinObject), graphics.textures().at(editor.skinTextureHandle).pixels);
+    }
+    release(x, y);
+    frame();
+}
+
+TEST_F(PaintTools, PointerMovesOnAndOffTheFaceUploadNothing) {
+    frame();
+    for (auto [tx, ty] : {std::pair{1, 1}, {5, 9}, {12, 3}, {0, 15}}) {
+        auto [x, y] = texel(tx, ty);
+        move(x, y);
+        frame();
+        EXPECT_EQ(recording.bytesThisFrame(), 0u) << tx << ", " << ty;
+    }
+    // Off the face the arrow is a quad of its own over the canvas, so the
+    // canvas stays the same too.
+    for (auto [x, y] : {std::pair{40, 400}, {44, 430}, {600, 100}, {1000, 660}}) {
+        move(x, y);
+        frame();
+        if (x == 40) continue;  // the arrow's image goes up once
+        EXPECT_EQ(recording.bytesThisFrame(), 0u) << x << ", " << y;
+    }
+}
+
 TEST_F(PaintTools, SeventeenStrokesKeepTheSixteenNewestSnapshots) {
     for (int i = 0; i < 17; ++i) {
         editor.primaryColor = uint32_t(0x100 + i);

@@ -3,7 +3,11 @@
 // A GraphicsBackend that records every call instead of drawing, so tests can
 // check what Graphics would have done to OpenGL without a window.
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,8 +30,11 @@ struct RecordedUpload {
     uint32_t version = 0;
     bool linear = false;
     bool repeat = false;
-    std::vector<uint8_t> pixels;
-    bool inPlace = false;  // through updateTexture: the object kept its storage
+    std::vector<uint8_t> pixels;  // the whole image the object holds afterwards
+    bool inPlace = false;         // through updateTextureRows: the object kept its storage
+    RowBand rows;                 // the rows sent: all of them for a new image
+    uint64_t bytes = 0;           // pixel bytes sent
+    size_t frame = 0;             // beginFrame calls before it
 };
 
 struct Recording {
@@ -43,7 +50,38 @@ struct Recording {
     int frameWidth = 0;
     int frameHeight = 0;
     std::vector<std::pair<int, int>> frames;  // every beginFrame's size, in order
+    // What each texture object holds, built only from the rows that were sent.
+    std::map<uint32_t, std::vector<uint8_t>> images;
+
+    // Pixel bytes sent after the last beginFrame (before the first one when
+    // no frame began yet).
+    uint64_t bytesThisFrame() const {
+        uint64_t sum = 0;
+        for (const RecordedUpload& upload : uploads) {
+            if (upload.frame == frames.size()) sum += upload.bytes;
+        }
+        return sum;
+    }
 };
+
+// The drawable pixels a draw covers, as left, top, right, bottom (rounded),
+// for draws of screen-aligned quads in a drawable of this size.
+struct PixelRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+inline PixelRect drawnRect(const RecordedDraw& draw, int width, int height) {
+    float minX = 1e30f, maxX = -1e30f, minY = 1e30f, maxY = -1e30f;
+    for (const Vertex& v : draw.vertices) {
+        minX = std::min(minX, v.x / v.w);
+        maxX = std::max(maxX, v.x / v.w);
+        minY = std::min(minY, v.y / v.w);
+        maxY = std::max(maxY, v.y / v.w);
+    }
+    auto px = [&](float x) { return int(std::lround((x + 1) * 0.5f * float(width))); };
+    auto py = [&](float y) { return int(std::lround((1 - y) * 0.5f * float(height))); };
+    return {px(minX), py(maxY), px(maxX), py(minY)};
+}
 
 class RecordingBackend final : public GraphicsBackend {
 public:
@@ -70,13 +108,21 @@ public:
     }
     void uploadTexture(const Texture& texture) override {
         r_.calls.push_back("upload");
-        r_.uploads.push_back({r_.boundObject, texture.width, texture.height, texture.version, texture.linear,
-                              texture.repeat, texture.pixels, false});
+        r_.images[r_.boundObject] = texture.pixels;
+        record(texture, RowBand{0, texture.height}, false);
     }
-    void updateTexture(const Texture& texture) override {
+    void updateTextureRows(const Texture& texture, RowBand band) override {
         r_.calls.push_back("update");
-        r_.uploads.push_back({r_.boundObject, texture.width, texture.height, texture.version, texture.linear,
-                              texture.repeat, texture.pixels, true});
+        std::vector<uint8_t>& image = r_.images[r_.boundObject];
+        const size_t rowBytes = size_t(texture.width) * 4;
+        // An object updated in place must hold an image of that size already.
+        if (image.size() != texture.pixels.size()) image.assign(texture.pixels.size(), 0xEE);
+        if (!band.empty()) {
+            std::copy(texture.pixels.begin() + ptrdiff_t(band.first * rowBytes),
+                      texture.pixels.begin() + ptrdiff_t(band.end * rowBytes),
+                      image.begin() + ptrdiff_t(band.first * rowBytes));
+        }
+        record(texture, band, true);
     }
     void applyState(const DrawState& state) override {
         r_.calls.push_back("state");
@@ -101,6 +147,12 @@ public:
     }
 
 private:
+    void record(const Texture& texture, RowBand band, bool inPlace) {
+        r_.uploads.push_back({r_.boundObject, texture.width, texture.height, texture.version, texture.linear,
+                              texture.repeat, r_.images[r_.boundObject], inPlace, band,
+                              uint64_t(band.rows()) * uint64_t(texture.width) * 4u, r_.frames.size()});
+    }
+
     Recording& r_;
 };
 

@@ -9,6 +9,7 @@
 namespace vobu {
 namespace {
 
+using testing::RecordedUpload;
 using testing::Recording;
 using testing::RecordingBackend;
 
@@ -164,15 +165,103 @@ TEST_F(GraphicsTest, SwitchingTexturesKeepsEachUploadedInItsOwnObject) {
     EXPECT_NE(rec.draws[0].boundObject, rec.draws[1].boundObject);
 }
 
-TEST_F(GraphicsTest, SettingIdenticalBytesAgainStillUploadsAgain) {
-    const uint32_t h = graphics.setTexture(1, 1, pixels(1, 1), 0, false, false);
+TEST_F(GraphicsTest, SettingIdenticalBytesAgainChangesNothingAndUploadsNothing) {
+    const uint32_t h = graphics.setTexture(4, 8, pixels(4, 8), 0, true, false);
     drawWith(h);
-    EXPECT_EQ(graphics.setTexture(1, 1, pixels(1, 1), h, false, false), h);
+    for (int frame = 0; frame < 3; ++frame) {
+        graphics.beginFrame(10, 10);
+        EXPECT_EQ(graphics.setTexture(4, 8, pixels(4, 8), h, true, false), h);
+        drawWith(h);
+        EXPECT_EQ(rec.bytesThisFrame(), 0u);
+    }
+    EXPECT_EQ(graphics.textures().at(h).version, 1u);
+    EXPECT_EQ(rec.uploads.size(), 1u);
+    EXPECT_EQ(graphics.uploadCounters().bytes, 4u * 8u * 4u);
+}
+
+// An 8 x 16 image whose rows are changed between two draws.
+struct BandCase {
+    const char* name;
+    std::vector<int> changedRows;  // rows given a new value before the draw
+    RowBand sent;
+};
+
+class GraphicsBandTest : public GraphicsTest, public ::testing::WithParamInterface<BandCase> {};
+
+TEST_P(GraphicsBandTest, OnlyTheRowsFromTheFirstToTheLastChangeAreSent) {
+    constexpr int kW = 8, kH = 16;
+    std::vector<uint8_t> image = pixels(kW, kH, 0x40);
+    for (int row = 0; row < kH; ++row) image[size_t(row) * kW * 4] = uint8_t(row);  // rows tell apart
+    const uint32_t h = graphics.setTexture(kW, kH, image, 0, true, false);
+    drawWith(h);
+    graphics.beginFrame(10, 10);
+    for (int row : GetParam().changedRows) image[(size_t(row) * kW + 3) * 4 + 1] ^= 0xFF;
+    graphics.setTexture(kW, kH, image, h, true, false);
+    drawWith(h);
+    ASSERT_EQ(rec.uploads.size(), 2u);
+    const RecordedUpload& update = rec.uploads[1];
+    EXPECT_TRUE(update.inPlace);
+    EXPECT_EQ(update.rows.first, GetParam().sent.first);
+    EXPECT_EQ(update.rows.end, GetParam().sent.end);
+    EXPECT_EQ(rec.bytesThisFrame(), uint64_t(GetParam().sent.rows()) * kW * 4);
+    EXPECT_EQ(graphics.uploadCounters().bytes, uint64_t(kW * kH * 4 + GetParam().sent.rows() * kW * 4));
+    EXPECT_EQ(rec.images.at(update.object), image) << "the object holds what the table holds";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, GraphicsBandTest,
+                         ::testing::Values(BandCase{"first", {0}, {0, 1}}, BandCase{"last", {15}, {15, 16}},
+                                           BandCase{"middle", {7}, {7, 8}}, BandCase{"apart", {3, 11}, {3, 12}},
+                                           BandCase{"all", {0, 15}, {0, 16}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GraphicsTest, ChangesBetweenTwoDrawsAreSentTogether) {
+    std::vector<uint8_t> image = pixels(2, 10, 0);
+    const uint32_t h = graphics.setTexture(2, 10, image, 0, false, false);
+    drawWith(h);
+    image[2 * 2 * 4] = 1;  // row 2
+    graphics.setTexture(2, 10, image, h, false, false);
+    image[8 * 2 * 4] = 1;  // row 8, while row 2 is still waiting
+    graphics.setTexture(2, 10, image, h, false, false);
+    drawWith(h);
+    ASSERT_EQ(rec.uploads.size(), 2u);
+    EXPECT_EQ(rec.uploads[1].rows.first, 2);
+    EXPECT_EQ(rec.uploads[1].rows.end, 9);
+    EXPECT_EQ(rec.images.at(rec.uploads[1].object), image);
+
+    image[2 * 2 * 4] = 0;  // row 2 back and forth before a draw: the object is sent it again
+    graphics.setTexture(2, 10, image, h, false, false);
+    image[2 * 2 * 4] = 1;
+    graphics.setTexture(2, 10, image, h, false, false);
+    drawWith(h);
+    ASSERT_EQ(rec.uploads.size(), 3u);
+    EXPECT_EQ(rec.uploads[2].rows.first, 2);
+    EXPECT_EQ(rec.uploads[2].rows.end, 3);
+    EXPECT_EQ(rec.images.at(rec.uploads[2].object), image);
+}
+
+TEST_F(GraphicsTest, NewFlagsOnTheSamePixelsResampleWithoutSendingRows) {
+    const uint32_t h = graphics.setTexture(2, 2, pixels(2, 2), 0, false, false);
+    drawWith(h);
+    graphics.setTexture(2, 2, pixels(2, 2), h, true, true);
     EXPECT_EQ(graphics.textures().at(h).version, 2u);
     drawWith(h);
     ASSERT_EQ(rec.uploads.size(), 2u);
-    EXPECT_EQ(rec.uploads[1].version, 2u);
-    EXPECT_EQ(rec.uploads[1].object, rec.uploads[0].object);
+    EXPECT_TRUE(rec.uploads[1].inPlace);
+    EXPECT_TRUE(rec.uploads[1].linear);
+    EXPECT_TRUE(rec.uploads[1].repeat);
+    EXPECT_EQ(rec.uploads[1].bytes, 0u);
+}
+
+TEST_F(GraphicsTest, ChangesBeforeTheFirstDrawAreSentWhole) {
+    std::vector<uint8_t> image = pixels(2, 4, 0);
+    const uint32_t h = graphics.setTexture(2, 4, image, 0, false, false);
+    image[0] = 9;
+    graphics.setTexture(2, 4, image, h, false, false);
+    drawWith(h);
+    ASSERT_EQ(rec.uploads.size(), 1u);
+    EXPECT_FALSE(rec.uploads[0].inPlace);
+    EXPECT_EQ(rec.uploads[0].bytes, 2u * 4u * 4u);
+    EXPECT_EQ(rec.images.at(rec.uploads[0].object), image);
 }
 
 TEST_F(GraphicsTest, SameSizeChangesReplacePixelsInPlaceAndNewSizesReallocate) {

@@ -232,8 +232,13 @@ TEST_F(RendererTest, UnchangedFramesUploadNothing) {
     }
     EXPECT_EQ(rg.uploads(), uploads);
     EXPECT_EQ(rg.liveTextures(), textures);
-    // A revision change re-uploads just that skin.
+    // A revision change with the same skin uploads nothing; a painted one
+    // re-uploads just that skin.
     scene.characterRevisions[5] = 2;
+    frame();
+    EXPECT_EQ(rg.uploads(), uploads);
+    scene.characters[5].faces[0][0] = 0x123456;
+    scene.characterRevisions[5] = 3;
     frame();
     EXPECT_EQ(rg.uploads(), uploads + 1);
 }

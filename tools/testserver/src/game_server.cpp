@@ -15,6 +15,18 @@ namespace vobu::testserver {
 namespace {
 
 constexpr size_t kChunkBytes = 12288;
+constexpr uint64_t kUnseededChallengeState = 0x9e3779b97f4a7c15ull;
+
+// The start of the challenge sequence for a seed: the seed's bits spread
+// over the whole word (neighbouring seeds give unrelated challenges), and
+// never 0, where the shift register would stay.
+uint64_t challengeState(uint64_t seed) {
+    uint64_t z = seed + kUnseededChallengeState;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    z ^= z >> 31;
+    return z != 0 ? z : kUnseededChallengeState;
+}
 constexpr size_t kMaxCommandsPerInput = 24;
 constexpr size_t kMaxChatBytes = 2048;
 constexpr size_t kChatHistoryLines = 50;
@@ -109,6 +121,7 @@ const std::set<std::string>& knownFaults() {
 
 GameServer::GameServer(ServerOptions options, TestWorld world, std::function<double()> clock)
     : options_(std::move(options)), world_(std::move(world)), clock_(std::move(clock)) {
+    if (options_.challengeSeed) randomState_ = challengeState(*options_.challengeSeed);
     transcript_.open(options_.transcript);
     for (int n = 1; n <= options_.bots; ++n) {
         Bot bot;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,6 +60,9 @@ struct ServerOptions {
     std::string world = "demo";
     int bots = 2;
     int difficulty = 8;
+    // Draws the challenges from a sequence of this seed's own; without one
+    // every run sends the same challenges.
+    std::optional<uint64_t> challengeSeed;
     std::set<std::string> faults;
     double faultDelayMs = 1000;
     std::string transcript;
@@ -204,7 +208,7 @@ private:
     uint32_t audioSeq_ = 0;
     double nextAudioMs_ = 0;
     double lastTickMs_ = -1;
-    uint64_t randomState_ = 0x9e3779b97f4a7c15ull;
+    uint64_t randomState_ = 0x9e3779b97f4a7c15ull;  // the challenge sequence
     // Connections owed a late directory reply, with the time it is due.
     std::vector<std::pair<int, double>> lateDirectory_;
     // Connections to end after their directory reply, with the time due.

@@ -35,6 +35,13 @@ double parseNumber(const std::string& option, const std::string& text, double lo
     return value;
 }
 
+// A whole unsigned 64-bit number in decimal.
+uint64_t parseSeed(const std::string& option, const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 20 && text.find_first_not_of("0123456789") == std::string::npos;
+    if (digits && (text.size() < 20 || text <= "18446744073709551615")) return std::stoull(text);
+    throw std::invalid_argument(option + " needs a whole number from 0 to 18446744073709551615, not \"" + text + "\"");
+}
+
 // "TITLE|MOTD|URL": one server the directory reply lists besides this one.
 ListedServer parseListedServer(const std::string& text) {
     const size_t first = text.find('|');
@@ -73,6 +80,8 @@ ServerOptions parseServerOptions(const std::vector<std::string>& args) {
             options.bots = static_cast<int>(parseNumber(option, value(), 0, kMaxBots));
         } else if (option == "--difficulty") {
             options.difficulty = static_cast<int>(parseNumber(option, value(), 1, 32));
+        } else if (option == "--challenge-seed") {
+            options.challengeSeed = parseSeed(option, value());
         } else if (option == "--fault") {
             const std::string& name = value();
             if (!knownFaults().count(name)) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -211,6 +212,39 @@ TEST(GameServerBots, ABotLeavingDuringTheDownloadIsToldWithItsSkinPending) {
         EXPECT_NE(m.at("type"), "character");
     }
     EXPECT_EQ(joined, std::vector<int>{skinOwners[0]});
+}
+
+// The challenges of the first `count` connections of a server.
+std::vector<std::string> challengesOf(std::optional<uint64_t> seed, int count) {
+    ServerOptions options = clockedOptions();
+    options.challengeSeed = seed;
+    ClockedServer clocked(options);
+    std::vector<RecordingLink> links(static_cast<size_t>(count));
+    std::vector<std::string> challenges;
+    for (RecordingLink& link : links) {
+        clocked.server->onOpen(&link);
+        const json challenge = link.take().at(0);
+        EXPECT_EQ(challenge.at("type"), "challenge");
+        challenges.push_back(challenge.at("challenge"));
+    }
+    return challenges;
+}
+
+TEST(GameServerChallenges, ASeedDrawsItsOwnRepeatableChallenges) {
+    const auto unseeded = challengesOf(std::nullopt, 3);
+    EXPECT_EQ(challengesOf(std::nullopt, 3), unseeded) << "without a seed every run sends the same";
+    for (uint64_t seed : {0ull, 1ull, 2ull, 24ull, 18446744073709551615ull}) {
+        const auto seeded = challengesOf(seed, 3);
+        EXPECT_EQ(challengesOf(seed, 3), seeded) << seed;
+        EXPECT_NE(seeded, unseeded) << seed;
+        for (const std::string& challenge : seeded) {
+            EXPECT_EQ(challenge.size(), 32u);
+            EXPECT_EQ(challenge.find_first_not_of("0123456789abcdef"), std::string::npos) << challenge;
+        }
+        EXPECT_NE(seeded[0], seeded[1]);
+        EXPECT_NE(seeded[1], seeded[2]);
+    }
+    EXPECT_NE(challengesOf(1, 1), challengesOf(2, 1)) << "neighbouring seeds differ";
 }
 
 TEST(GameServerFaults, AfterReadyFaultsWaitForTheDelay) {

@@ -1,15 +1,24 @@
 #!/usr/bin/python3
 """Measures the quick join against the test server over loopback.
 
-Usage: measure_join.py BIN_DIR [WORLD] [RUNS]
+Usage: measure_join.py BIN_DIR [WORLD] [RUNS] [--difficulty D] [--seeds N,N,...]
+                       [--client-bin-dir DIR]
 
 Starts vobu_testserver (WORLD "big" by default: just under 2 MiB of assets)
 and the client quick-joining it under a private Xvfb with the dummy audio
 driver, RUNS times (default 3), and prints per run:
   client: from starting the client process to "Game ready" in its log
+  hello: from the connection's "open" to its "hello" (mostly the proof of
+         work) in the transcript
   server: from the connection's "open" to its "assetsReady" in the transcript
+--difficulty sets the server's proof-of-work difficulty (default the
+server's own); --seeds runs RUNS times for each --challenge-seed given, so
+every run meets a challenge of its own, the same in every measurement;
+--client-bin-dir times the client (and its vobu.dat) of another build
+against this build's server.
 """
 
+import argparse
 import json
 import os
 import subprocess
@@ -21,12 +30,16 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import vobu_e2e  # noqa: E402
 
 
-def run_once(bin_dir, world):
+def run_once(bin_dir, world, difficulty, seed):
     temp = tempfile.mkdtemp(prefix="vobu-measure-")
     transcript = os.path.join(temp, "t.jsonl")
-    server = subprocess.Popen([os.path.join(bin_dir, "vobu_testserver"), "--port", "0", "--world", world, "--bots", "0",
-                               "--transcript", transcript, "--exit-after-ms", "60000"],
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    command = [os.path.join(bin_dir, "vobu_testserver"), "--port", "0", "--world", world, "--bots", "0",
+               "--transcript", transcript, "--exit-after-ms", "60000"]
+    if difficulty is not None:
+        command += ["--difficulty", str(difficulty)]
+    if seed is not None:
+        command += ["--challenge-seed", str(seed)]
+    server = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     url = None
     while url is None:
         line = server.stdout.readline().decode()
@@ -47,21 +60,31 @@ def run_once(bin_dir, world):
                 client.wait_exit(30)
         lines = [json.loads(l) for l in open(transcript)]
         opened = next(l["t"] for l in lines if l.get("event") == "open")
+        hello = next(l["t"] for l in lines if l.get("msg", {}).get("type") == "hello")
         ready = next(l["t"] for l in lines if l.get("msg", {}).get("type") == "assetsReady")
-        return client_ms, ready - opened
+        return client_ms, hello - opened, ready - opened
     finally:
         server.terminate()
         server.wait()
 
 
 def main():
-    bin_dir = sys.argv[1]
-    world = sys.argv[2] if len(sys.argv) > 2 else "big"
-    runs = int(sys.argv[3]) if len(sys.argv) > 3 else 3
-    os.environ.setdefault("VOBU_BIN_DIR", bin_dir)
-    for run in range(runs):
-        client_ms, server_ms = run_once(bin_dir, world)
-        print(f"run {run + 1}: client start to ready {client_ms:.0f} ms; server open to assetsReady {server_ms:.0f} ms")
+    parser = argparse.ArgumentParser()
+    parser.add_argument("bin_dir")
+    parser.add_argument("world", nargs="?", default="big")
+    parser.add_argument("runs", nargs="?", type=int, default=3)
+    parser.add_argument("--difficulty", type=int)
+    parser.add_argument("--seeds", help="comma-separated --challenge-seed values")
+    parser.add_argument("--client-bin-dir", help="where the client comes from (default BIN_DIR)")
+    args = parser.parse_args()
+    os.environ["VOBU_BIN_DIR"] = os.path.abspath(args.client_bin_dir or args.bin_dir)
+    seeds = [int(seed) for seed in args.seeds.split(",")] if args.seeds else [None]
+    for seed in seeds:
+        for run in range(args.runs):
+            client_ms, hello_ms, server_ms = run_once(args.bin_dir, args.world, args.difficulty, seed)
+            label = f"seed {seed} " if seed is not None else ""
+            print(f"{label}run {run + 1}: client start to ready {client_ms:.0f} ms; "
+                  f"open to hello {hello_ms:.0f} ms; open to assetsReady {server_ms:.0f} ms", flush=True)
 
 
 if __name__ == "__main__":

@@ -779,19 +779,36 @@ TEST(TestServerTls, JoinOverTlsWithTheTestRootAndRefusedWithoutIt) {
 // ---- options and worlds ----------------------------------------------------------
 
 TEST(TestServerOptions, CommandLineValuesAndRefusals) {
-    const ServerOptions options =
-        parseServerOptions({"--port", "7777", "--bots", "3", "--fault", "ping", "--fault", "error", "--difficulty",
-                            "12", "--world", "big", "--transcript", "/tmp/x", "--fault-delay-ms", "250"});
+    const ServerOptions options = parseServerOptions(
+        {"--port", "7777", "--bots", "3", "--fault", "ping", "--fault", "error", "--difficulty", "12", "--world", "big",
+         "--transcript", "/tmp/x", "--fault-delay-ms", "250", "--challenge-seed", "18446744073709551615"});
     EXPECT_EQ(options.port, 7777);
     EXPECT_EQ(options.bots, 3);
     EXPECT_EQ(options.difficulty, 12);
     EXPECT_EQ(options.world, "big");
     EXPECT_EQ(options.faults, (std::set<std::string>{"ping", "error"}));
     EXPECT_EQ(options.faultDelayMs, 250);
+    EXPECT_EQ(options.challengeSeed, 18446744073709551615ull);
+    EXPECT_EQ(parseServerOptions({}).challengeSeed, std::nullopt);
+    EXPECT_EQ(parseServerOptions({"--challenge-seed", "0"}).challengeSeed, 0u);
     const std::vector<std::vector<std::string>> refused = {
-        {"--port", "65536"},    {"--port", "x"},     {"--bots", "9"},        {"--difficulty", "0"},
-        {"--difficulty", "33"}, {"--fault", "nope"}, {"--world", "huge"},    {"--port"},
-        {"--tls-cert", "a"},    {"--what"},          {"--snapshot-ms", "1"},
+        {"--port", "65536"},
+        {"--port", "x"},
+        {"--bots", "9"},
+        {"--difficulty", "0"},
+        {"--difficulty", "33"},
+        {"--fault", "nope"},
+        {"--world", "huge"},
+        {"--port"},
+        {"--tls-cert", "a"},
+        {"--what"},
+        {"--snapshot-ms", "1"},
+        {"--challenge-seed", "18446744073709551616"},
+        {"--challenge-seed", "-1"},
+        {"--challenge-seed", "1e3"},
+        {"--challenge-seed", ""},
+        {"--challenge-seed", "99999999999999999999"},
+        {"--challenge-seed"},
     };
     for (const auto& args : refused) {
         EXPECT_THROW(parseServerOptions(args), std::invalid_argument) << args[0];
