@@ -16,7 +16,7 @@
 #include "net/network.h"
 #include "net/protocol_test_support.h"
 #include "net/server_message_session.h"
-#include "support/scripted_transport.h"
+#include "support/fake_transport.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
 #include "world/renderer.h"
@@ -83,20 +83,19 @@ World largeWorld() {
 
 struct Game {
     Scene scene;
-    Wire wire;
+    FakeLine wire;
     double clockMs = 100000;
     std::unique_ptr<Network> network;
 
     Game() {
-        network = std::make_unique<Network>(scene, [this](TransportCallbacks&& callbacks) {
-            wire.callbacks = std::move(callbacks);
-            return std::make_unique<ScriptedTransport>(wire);
-        });
+        network = std::make_unique<Network>(
+            scene, [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); });
         network->setClock([this] { return clockMs; });
         network->localCharacter = localCharacter();
+        wire.acceptsAtOnce = true;
         network->connect("ws://127.0.0.1:9/");
     }
-    void serve(const std::string& text) { wire.inbound.push_back(text); }
+    void serve(const std::string& text) { wire.serverSends(text); }
     void step(double moveX = 0, double moveY = 0) { network->update(clockMs, moveX, moveY, false); }
 };
 

@@ -17,6 +17,7 @@
 
 #include "browser/server_browser.h"
 #include "character/user_files.h"
+#include "support/fake_transport.h"
 #include "support/recording_backend.h"
 #include "support/unifont.h"
 #include "ui/font.h"
@@ -25,14 +26,6 @@
 
 namespace vobu {
 namespace {
-
-class QuietTransport : public SocketTransport {
-public:
-    void connect(const std::string&) override {}
-    void poll() override {}
-    void send(const std::string&) override {}
-    void close() override {}
-};
 
 // A per-user folder of the benchmark's own, so no real list is read.
 std::string privateUserFolder() {
@@ -63,7 +56,8 @@ struct TitleScreen {
     testing::Recording recording;
     Graphics graphics{std::make_unique<testing::RecordingBackend>(recording)};
     double nowMs = 0;
-    ServerBrowser browser{[](TransportCallbacks&&) { return std::make_unique<QuietTransport>(); }};
+    testing::FakeNet net;  // lines that stay quiet: the rows come from replies fed in
+    ServerBrowser browser{net.factory()};
     std::vector<Character> characters = std::vector<Character>(2);
 
     TitleScreen() {

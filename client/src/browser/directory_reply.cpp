@@ -4,9 +4,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ui/utf8.h"
+
 namespace vobu {
 
-bool isWebSocketUrl(const std::string& text) { return text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0; }
+bool isWebSocketUrl(const std::string& text) {
+    bool scheme = text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0;
+    return scheme && !hasControlByte(text);
+}
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "browser/server_address_rules.h"
 
-#include "browser/server_entry.h"
+#include "ui/utf8.h"
 
 namespace vobu {
 
@@ -45,11 +45,15 @@ std::string completeServerAddress(const std::string& typed, std::string& out) {
     if (a.find_first_of(kBlanks) != std::string::npos) return "Address has spaces";
     completeScheme(a);
     size_t separator = a.find("://");
-    if (!isWebSocketUrl(a) || separator + 3 >= a.size()) return "Use ws:// or wss://";
+    bool webSocket = startsWith(a, "ws://") || startsWith(a, "wss://");
+    if (!webSocket || separator + 3 >= a.size()) return "Use ws:// or wss://";
     size_t host = separator + 3;
     char first = a[host];
-    if (first == '/' || first == '?' || first == '#') return "Enter a host and port";
+    // ":80" alone names no host: the name lookup would fail only at join.
+    if (first == '/' || first == '?' || first == '#' || first == ':') return "Enter a host and port";
     if (a.find('@', host) != std::string::npos || a.find('#') != std::string::npos) return "Invalid address";
+    // The transport dials no address with a control byte.
+    if (hasControlByte(a)) return "Invalid address";
     completePath(a, host);
     out = std::move(a);
     return {};

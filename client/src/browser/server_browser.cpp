@@ -1,6 +1,5 @@
 #include "browser/server_browser.h"
 
-#include "character/character_library.h"
 #include "platform/performance_clock.h"
 #include "ui/canvas_view.h"
 #include "ui/text_input.h"
@@ -51,10 +50,6 @@ void ServerBrowser::draw(int width, int height, const std::vector<Character>& ch
     parade.prepare(*graphics, characters, libraryRevision);
     parade.draw(*graphics, layout, width, height, t);
     logo.drawWavingLogo(*graphics, layout, width, height, t);
-}
-
-void ServerBrowser::draw(int width, int height, const CharacterLibrary& library) {
-    draw(width, height, library.characters, library.revision);
 }
 
 bool ServerBrowser::hasValidSelection() const { return list.selected >= 0 && size_t(list.selected) < rows.size(); }

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,8 +35,6 @@
 #include "ui/ui_layout.h"
 
 namespace vobu {
-
-class CharacterLibrary;
 
 class ServerBrowser {
 public:
@@ -69,7 +68,6 @@ public:
     void update();
     // The whole window, once per frame while shown.
     void draw(int width, int height, const std::vector<Character>& characters, uint32_t libraryRevision);
-    void draw(int width, int height, const CharacterLibrary& library);
     void handleEvent(const SDL_Event& event);
 
     // True once after a join with a valid selection, with its URL; every
@@ -136,11 +134,18 @@ public:
     bool directoryAnswered = false;
     // Saved servers that answered and then closed, waiting to be asked again.
     std::map<std::string, SubscriptionBackOff> backOff;
+    // The server that was selected when the rows were emptied, selected
+    // again once a row shows it, unless the player chooses another first.
+    std::optional<std::string> wantedUrl;
+    // The servers file was there but not taken whole; it is kept aside
+    // before it is first replaced.
+    bool keepServersFileBeforeWrite = false;
 
 private:
     TransportCallbacks directoryCallbacks();
     void noteAnsweredClose(const DirectorySubscription& subscription, double nowMs);
     bool isSaved(const std::string& url) const;
+    bool saveServerList(const std::vector<std::string>& list);
     bool hasValidSelection() const;
     void join();
 

@@ -35,6 +35,10 @@ void ServerBrowser::refresh() {
 }
 
 void ServerBrowser::clearDirectory() {
+    // Emptying the rows must not cost the player the server they chose (the
+    // one just left, on the way back from a game): it is selected again as
+    // soon as a row shows it.
+    if (!wantedUrl && hasValidSelection()) wantedUrl = rows[size_t(list.selected)].url;
     directoryEntries.clear();
     rebuildRows("");
     joinRequested = false;
@@ -156,8 +160,15 @@ void ServerBrowser::closeSubscriptions() {
 }
 
 void ServerBrowser::rebuildRows(const std::string& preferredUrl) {
-    std::string keep = preferredUrl;
-    if (keep.empty() && hasValidSelection()) keep = rows[size_t(list.selected)].url;
+    std::optional<std::string> keep;
+    if (!preferredUrl.empty()) {
+        wantedUrl.reset();
+        keep = preferredUrl;
+    } else if (wantedUrl) {
+        keep = wantedUrl;
+    } else if (hasValidSelection()) {
+        keep = rows[size_t(list.selected)].url;
+    }
     rows = directoryEntries;
     for (const std::string& address : savedServers) {
         bool shown = std::any_of(rows.begin(), rows.end(), [&](const ServerEntry& row) { return row.url == address; });
@@ -171,9 +182,10 @@ void ServerBrowser::rebuildRows(const std::string& preferredUrl) {
     }
     list.setLayout(24, 188, 972, 424, int(rows.size()), kRowHeight);
     int index = -1;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].url == keep) {
+    for (size_t i = 0; keep && i < rows.size(); ++i) {
+        if (rows[i].url == *keep) {
             index = int(i);
+            wantedUrl.reset();
             break;
         }
     }

@@ -125,6 +125,7 @@ void ServerBrowser::handleBrowserEvent(const SDL_Event& event, std::function<voi
 void ServerBrowser::pressInList(int x, int y) {
     const int row = list.rowAt(x, y);
     list.press(x, y);
+    if (row >= 0) wantedUrl.reset();  // the player's own choice from now on
     if (row < 0 || size_t(row) >= rows.size()) {
         lastClickUrl.clear();
         lastClickMs = 0;
@@ -166,14 +167,17 @@ void ServerBrowser::handleBrowserKey(const SDL_KeyboardEvent& key, std::function
             break;
         case SDLK_HOME:
         case SDLK_END:
+            wantedUrl.reset();
             list.selectEdge(sym == SDLK_END);
             break;
         case SDLK_PAGEUP:
         case SDLK_PAGEDOWN:
+            wantedUrl.reset();
             list.moveSelection(sym == SDLK_PAGEUP ? -7 : +7);
             break;
         case SDLK_UP:
         case SDLK_DOWN:
+            wantedUrl.reset();
             list.moveSelection(sym == SDLK_UP ? -1 : +1);
             break;
         default:

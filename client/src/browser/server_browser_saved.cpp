@@ -1,14 +1,35 @@
 // The saved-server list and the add-server dialog's commit.
 
+#include <SDL.h>
+
 #include <algorithm>
 
 #include "browser/server_address_rules.h"
 #include "browser/server_browser.h"
 #include "character/saved_servers.h"
+#include "character/user_files.h"
 
 namespace vobu {
 
-void ServerBrowser::loadSavedServers() { savedServers = readSavedServers(); }
+void ServerBrowser::loadSavedServers() {
+    SavedServersRead read = readSavedServers();
+    savedServers = std::move(read.servers);
+    keepServersFileBeforeWrite = read.unreadable;
+}
+
+bool ServerBrowser::saveServerList(const std::vector<std::string>& list) {
+    if (keepServersFileBeforeWrite) {
+        // What could not be read stays whole beside the list that replaces it.
+        std::string kept;
+        if (!keepUnreadableServersFile(kept)) {
+            SDL_Log("Saved servers: the unreadable list file could not be kept aside, so it is not replaced");
+            return false;
+        }
+        if (!kept.empty()) SDL_Log("Saved servers: the list file could not be read and is kept as %s", kept.c_str());
+        keepServersFileBeforeWrite = false;
+    }
+    return writeSavedServers(list);
+}
 
 bool ServerBrowser::isSaved(const std::string& url) const {
     return std::find(savedServers.begin(), savedServers.end(), url) != savedServers.end();
@@ -30,7 +51,7 @@ void ServerBrowser::addServer() {
             return;
         }
         savedServers.push_back(address);
-        if (!writeSavedServers(savedServers)) {
+        if (!saveServerList(savedServers)) {
             savedServers.pop_back();
             dialogStatus = "Could not save";
             dirty = true;
@@ -54,7 +75,7 @@ void ServerBrowser::deleteSelectedServer() {
     if (found == savedServers.end()) return;
     std::vector<std::string> before = savedServers;
     savedServers.erase(found);
-    if (!writeSavedServers(savedServers)) {
+    if (!saveServerList(savedServers)) {
         savedServers = std::move(before);
         return;
     }

@@ -19,7 +19,8 @@ struct ServerInfo {
     std::string motd;
 };
 
-// The text starts with "ws://" or "wss://".
+// The text starts with "ws://" or "wss://" and holds no control byte (which
+// the transport would refuse to dial).
 bool isWebSocketUrl(const std::string& text);
 
 }  // namespace vobu

@@ -3,26 +3,39 @@
 #include <nlohmann/json.hpp>
 
 #include "character/user_files.h"
+#include "ui/utf8.h"
 
 namespace vobu {
 namespace {
 
-bool hasWebSocketScheme(const std::string& text) { return text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0; }
+bool isSavableAddress(const std::string& text) {
+    bool scheme = text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0;
+    return scheme && text.size() <= kMaxSavedServerBytes && !hasControlByte(text);
+}
 
 }  // namespace
 
 std::vector<std::string> parseSavedServers(const std::string& text) {
+    bool tookAll = false;
+    return parseSavedServers(text, tookAll);
+}
+
+std::vector<std::string> parseSavedServers(const std::string& text, bool& tookAll) {
     std::vector<std::string> servers;
+    tookAll = false;
     nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
     if (!document.is_array()) {
         return servers;  // also a parse failure (discarded value)
     }
+    tookAll = true;
     for (const nlohmann::json& element : document) {
         if (!element.is_string() || servers.size() == kMaxSavedServers) {
+            tookAll = false;
             break;
         }
         const std::string& address = element.get_ref<const std::string&>();
-        if (address.size() > kMaxSavedServerBytes || !hasWebSocketScheme(address)) {
+        if (!isSavableAddress(address)) {
+            tookAll = false;
             continue;
         }
         servers.push_back(address);
@@ -31,15 +44,30 @@ std::vector<std::string> parseSavedServers(const std::string& text) {
 }
 
 bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out) {
+    std::string document;
     try {
-        out = nlohmann::json(servers).dump();
-        return true;
+        document = nlohmann::json(servers).dump();
     } catch (...) {
         return false;
     }
+    // A document that the reader would cut or thin out must never replace
+    // one it takes: the next start would show another list than was saved.
+    if (document.size() > kMaxServersFileBytes || parseSavedServers(document) != servers) {
+        return false;
+    }
+    out = std::move(document);
+    return true;
 }
 
-std::vector<std::string> readSavedServers() { return parseSavedServers(readServersFile()); }
+SavedServersRead readSavedServers() {
+    SavedServersRead read;
+    std::string text;
+    bool whole = readServersFileWhole(text);
+    bool tookAll = false;
+    read.servers = parseSavedServers(text, tookAll);
+    read.unreadable = !whole || (!text.empty() && !tookAll);
+    return read;
+}
 
 bool writeSavedServers(const std::vector<std::string>& servers) {
     std::string document;

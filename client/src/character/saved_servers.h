@@ -12,16 +12,27 @@ constexpr size_t kMaxSavedServerBytes = 512;
 
 // The addresses of a list document: nothing for text that is not a JSON
 // array; reading stops at the first element that is not a string and once
-// 16 are taken; strings over 512 bytes and addresses of any other scheme are
-// skipped. Never throws.
+// 16 are taken; strings over 512 bytes, addresses of any other scheme and
+// addresses with a control byte are skipped. `tookAll` tells whether the
+// text was an array and every element of it was taken. Never throws.
 std::vector<std::string> parseSavedServers(const std::string& text);
+std::vector<std::string> parseSavedServers(const std::string& text, bool& tookAll);
 
 // The compact document of a list. False when it cannot be built (an address
-// that is not valid UTF-8); never throws.
+// that is not valid UTF-8) or when the reader would not give the same list
+// back from it (too long, or an address it skips); never throws.
 bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out);
 
+struct SavedServersRead {
+    std::vector<std::string> servers;
+    // The file is there but was not taken whole (a read error, more than
+    // the reader takes, not a list, or entries skipped): a rewrite would
+    // lose what was not taken.
+    bool unreadable = false;
+};
+
 // parseSavedServers of the saved-server file (at most its first 16384 bytes).
-std::vector<std::string> readSavedServers();
+SavedServersRead readSavedServers();
 // Replaces the saved-server file atomically with the list's document.
 bool writeSavedServers(const std::vector<std::string>& servers);
 

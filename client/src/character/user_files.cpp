@@ -20,7 +20,7 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads in chunks until a read returns nothing or at least `limit` bytes
 // (0: no limit) are gathered; `complete` tells whether the end was reached
-// without a read error, or the file does not exist at all.
+// within the limit without a read error, or the file does not exist at all.
 std::string readChunks(const std::string& path, size_t chunk, size_t limit, bool* complete) {
     if (complete) {
         *complete = path.empty();
@@ -44,11 +44,13 @@ std::string readChunks(const std::string& path, size_t chunk, size_t limit, bool
         }
         bytes.append(buffer.data(), got);
     }
+    // Whether anything lies beyond the limit; one more byte tells.
+    bool cut = limit != 0 && (bytes.size() > limit || (bytes.size() == limit && std::fgetc(file.get()) != EOF));
     if (limit != 0 && bytes.size() > limit) {
         bytes.resize(limit);
     }
     if (complete) {
-        *complete = !std::ferror(file.get());
+        *complete = !cut && !std::ferror(file.get());
     }
     return bytes;
 }
@@ -61,6 +63,24 @@ bool sameContent(const std::string& path, const std::string& bytes) {
     bool complete = false;
     std::string existing = readChunks(path, 4096, 0, &complete);
     return complete && existing == bytes;
+}
+
+// Gives `path` the first free unread backup name beside it; that name, or
+// empty when it cannot be done.
+std::string keepUnreadable(const std::string& path) {
+    for (int n = 1; n <= kMaxUnreadBackups; ++n) {
+        std::string backup = path + unreadBackupSuffix(n);
+        if (pathExists(backup)) {
+            continue;
+        }
+        if (linkFileWithoutReplacing(path, backup)) {
+            return backup;
+        }
+        if (!pathExists(backup)) {
+            return {};
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -144,22 +164,7 @@ bool backupUnreadCharactersFile(const std::string& bytes) {
 
 bool keepUnreadableCharactersFile() {
     std::string path = storagePath();
-    if (path.empty()) {
-        return false;
-    }
-    for (int n = 1; n <= kMaxUnreadBackups; ++n) {
-        std::string backup = path + unreadBackupSuffix(n);
-        if (pathExists(backup)) {
-            continue;
-        }
-        if (linkFileWithoutReplacing(path, backup)) {
-            return true;
-        }
-        if (!pathExists(backup)) {
-            return false;
-        }
-    }
-    return false;
+    return !path.empty() && !keepUnreadable(path).empty();
 }
 
 std::string readServersFile() {
@@ -168,6 +173,26 @@ std::string readServersFile() {
         return {};
     }
     return readChunks(path + ".servers", 1024, kMaxServersFileBytes, nullptr);
+}
+
+bool readServersFileWhole(std::string& text) {
+    std::string path = storagePath();
+    bool complete = path.empty();
+    text = path.empty() ? std::string() : readChunks(path + ".servers", 1024, kMaxServersFileBytes, &complete);
+    return complete;
+}
+
+bool keepUnreadableServersFile(std::string& keptAs) {
+    keptAs.clear();
+    std::string path = storagePath();
+    if (path.empty()) {
+        return false;
+    }
+    if (!pathExists(path + ".servers")) {
+        return true;  // gone meanwhile: nothing left to lose
+    }
+    keptAs = keepUnreadable(path + ".servers");
+    return !keptAs.empty();
 }
 
 bool writeServersFile(const std::string& text) {

@@ -37,6 +37,16 @@ bool keepUnreadableCharactersFile();
 
 // At most the first 16384 bytes of "characters.json.servers".
 std::string readServersFile();
+// Like readServersFile, but false when the file exists and was not read
+// whole: a read failed, it cannot be opened, or it is longer than the
+// reader takes. A missing file is true with an empty text.
+bool readServersFileWhole(std::string& text);
+// Keeps a servers file that could not be read under a second name beside
+// it, "characters.json.servers.unread.bak" or the first free
+// "characters.json.servers.unread-N.bak", without reading or copying it.
+// False when that cannot be done; true with `keptAs` empty when there is no
+// such file any more.
+bool keepUnreadableServersFile(std::string& keptAs);
 // Atomic replacement through "characters.json.servers.tmp".
 bool writeServersFile(const std::string& text);
 

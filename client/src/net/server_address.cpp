@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "ui/utf8.h"
+
 namespace vobu {
 
 std::string defaultServerUrl() { return std::string("wss://") + kDefaultServerHost + kDefaultServerPath; }
@@ -18,8 +20,10 @@ ServerAddress parseServerAddress(const std::string& url) {
     } else {
         throw std::runtime_error("ERR_URL_SCHEME");
     }
-    // Line breaks would let an address inject lines into the upgrade request.
-    if (text.find_first_of("\r\n") != std::string::npos) throw std::runtime_error("ERR_URL_SCHEME");
+    // Line breaks would let an address inject lines into the upgrade request,
+    // and a zero byte would cut the host that the name lookup sees short of
+    // the one shown: no control byte is dialled.
+    if (hasControlByte(text)) throw std::runtime_error("ERR_URL_SCHEME");
 
     const size_t slash = text.find('/', authorityStart);
     address.hostPort =

@@ -21,7 +21,7 @@ struct ServerAddress {
 std::string defaultServerUrl();
 
 // Throws std::runtime_error("ERR_URL_SCHEME") for another scheme (compared
-// case-sensitively) or a carriage return or line feed anywhere. An empty
+// case-sensitively) or a control byte (below 0x20, or DEL) anywhere. An empty
 // url means the default server. Host and port are not judged here; the
 // name lookup does that.
 ServerAddress parseServerAddress(const std::string& url);

@@ -1,5 +1,7 @@
 #include "ui/utf8.h"
 
+#include <algorithm>
+
 namespace vobu {
 
 namespace {
@@ -72,6 +74,10 @@ std::string sanitizeUtf8(const std::string& text, int maxCodePoints) {
         pos += unit.length;
     }
     return out;
+}
+
+bool hasControlByte(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x20 || c == 0x7F; });
 }
 
 bool isCombiningMark(uint32_t cp) {

@@ -37,6 +37,10 @@ void appendUtf8(std::string& out, uint32_t codePoint);
 // drops control bytes, DEL, C1 controls, U+FFFD and every malformed unit.
 std::string sanitizeUtf8(const std::string& text, int maxCodePoints);
 
+// A byte below 0x20 or DEL anywhere: such text is shown one way and acted on
+// another (a terminal, a C string, a protocol line stop at it).
+bool hasControlByte(std::string_view text);
+
 // Drawn over the previous glyph with no width of their own.
 bool isCombiningMark(uint32_t codePoint);
 

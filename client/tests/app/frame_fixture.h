@@ -23,10 +23,10 @@
 #include "app/application.h"
 #include "browser/browser_fixture.h"
 #include "net/server_message_session.h"
+#include "support/fake_transport.h"
 #include "support/log_capture.h"
 #include "support/press_control.h"
 #include "support/recording_backend.h"
-#include "support/scripted_transport.h"
 
 namespace vobu::testing {
 
@@ -56,12 +56,9 @@ protected:
     }
 
     void start(bool quickJoin, const std::string& serverUrl = kGameUrl) {
+        wire.acceptsAtOnce = true;
         app = std::make_unique<Application>(
-            [this](TransportCallbacks&& callbacks) {
-                wire.callbacks = std::move(callbacks);
-                return std::make_unique<testing::ScriptedTransport>(wire);
-            },
-            directory.factory());
+            [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); }, directory.factory());
         app->setClock([this] { return nowMs; });
         app->serverUrl = serverUrl;
         app->graphics.initialize(std::make_unique<RecordingBackend>(recording));
@@ -113,7 +110,7 @@ protected:
         return app->runFrame(input);
     }
 
-    void serve(const nlohmann::json& message) { wire.inbound.push_back(message.dump()); }
+    void serve(const nlohmann::json& message) { wire.serverSends(message.dump()); }
 
     // The scripted server's side of a join, a frame per round trip: the
     // challenge and the welcome, the join sound sent when asked for (a
@@ -143,7 +140,8 @@ protected:
 
     std::string userRoot;
     LogCapture log;
-    testing::Wire wire;
+    // The game server, which accepts every connect.
+    testing::FakeLine wire;
     testing::FakeNet directory;
     double nowMs = 100000;
     bool focused = true;

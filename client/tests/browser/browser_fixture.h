@@ -1,6 +1,6 @@
 #pragma once
-// What the browser's tests share: transports that the test drives by hand,
-// a clock it sets, a per-user folder of its own and a browser built on them
+// What the browser's tests share: the fake transports that the test drives
+// by hand, a clock it sets, a per-user folder of its own and a browser built on them
 // with a recording Graphics backend and the toolkit's test font.
 
 #include <SDL.h>
@@ -21,115 +21,12 @@
 
 #include "browser/server_browser.h"
 #include "character/user_files.h"
+#include "support/fake_transport.h"
 #include "support/recording_backend.h"
 #include "support/sdl_events.h"
 #include "support/test_font.h"
 
 namespace vobu::testing {
-
-// One connection as the test sees it. What the server does (open, a
-// message, a hang-up) is queued and happens inside the next poll, as with
-// the real transport.
-struct FakeLine {
-    TransportCallbacks callbacks;
-    std::vector<std::string> connects;
-    std::vector<std::string> sent;
-    std::deque<std::function<void()>> pending;
-    bool open = false;
-    bool connected = false;  // between connect and close or failure
-    int closes = 0;
-    int polls = 0;
-    const std::vector<std::string>* failingUrls = nullptr;  // their connect fails at once
-    const std::function<void()>* onConnect = nullptr;       // runs inside every connect
-
-    void serverOpens() {
-        pending.push_back([this] {
-            open = true;
-            callbacks.onOpen();
-        });
-    }
-    void serverSends(const std::string& text) {
-        pending.push_back([this, text] {
-            if (open) callbacks.onMessage(text.data(), unsigned(text.size()));
-        });
-    }
-    void serverCloses() {
-        pending.push_back([this] {
-            if (!connected) return;
-            open = false;
-            connected = false;
-            callbacks.onClose();
-        });
-    }
-};
-
-class FakeTransport : public SocketTransport {
-public:
-    explicit FakeTransport(FakeLine& line) : line_(line) {}
-    void connect(const std::string& url) override {
-        line_.connects.push_back(url);
-        line_.pending.clear();
-        line_.open = false;
-        line_.connected = true;
-        if (line_.onConnect && *line_.onConnect) (*line_.onConnect)();
-        const auto* failing = line_.failingUrls;
-        if (failing && std::find(failing->begin(), failing->end(), url) != failing->end()) {
-            line_.connected = false;
-            line_.callbacks.onClose();
-        }
-    }
-    void poll() override {
-        ++line_.polls;
-        while (line_.connected && !line_.pending.empty()) {
-            auto step = std::move(line_.pending.front());
-            line_.pending.pop_front();
-            step();
-        }
-    }
-    void send(const std::string& jsonText) override {
-        if (line_.open) line_.sent.push_back(jsonText);
-    }
-    void close() override {
-        line_.open = false;
-        line_.connected = false;
-        line_.pending.clear();
-        ++line_.closes;
-    }
-
-private:
-    FakeLine& line_;
-};
-
-// Every transport the browser made, in order; the first is the directory's.
-struct FakeNet {
-    std::vector<std::unique_ptr<FakeLine>> lines;
-    std::vector<std::string> failingUrls;  // their connect fails at once
-    std::function<void()> onConnect;       // e.g. a name lookup that takes time
-
-    ServerBrowser::TransportFactory factory() {
-        return [this](TransportCallbacks&& callbacks) -> std::unique_ptr<SocketTransport> {
-            lines.push_back(std::make_unique<FakeLine>());
-            lines.back()->callbacks = std::move(callbacks);
-            lines.back()->failingUrls = &failingUrls;
-            lines.back()->onConnect = &onConnect;
-            return std::make_unique<FakeTransport>(*lines.back());
-        };
-    }
-    FakeLine& directory() { return *lines.at(0); }
-    // The newest line that connected to the url (null for none).
-    FakeLine* lineFor(const std::string& url) {
-        for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-            if (!(*it)->connects.empty() && (*it)->connects.back() == url) return it->get();
-        }
-        return nullptr;
-    }
-    int connectsTo(const std::string& url) const {
-        int n = 0;
-        for (const auto& line : lines)
-            for (const std::string& connect : line->connects) n += connect == url;
-        return n;
-    }
-};
 
 inline std::string directoryReply(const std::vector<ServerEntry>& servers) {
     nlohmann::json list = nlohmann::json::array();

@@ -1,6 +1,9 @@
 // The add-server dialog's commit and the deletion of saved servers, with
 // the per-user file they rewrite.
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -9,6 +12,7 @@
 
 #include "browser/server_address_rules.h"
 #include "browser_fixture.h"
+#include "support/log_capture.h"
 
 namespace vobu::testing {
 namespace {
@@ -45,11 +49,22 @@ TEST(ServerAddressRules, TypedFormsAndTheirResults) {
         {"ws://@x", "Invalid address"},
         {"ws://user@host/vobu", "Invalid address"},
         {"host/#top", "Invalid address"},
+        {":80", "Enter a host and port"},
+        {"ws://:80/vobu", "Enter a host and port"},
+        {"https://:443", "Enter a host and port"},
+        {std::string("127.0.0.1\0.evil.test:80", 23), "Invalid address"},
+        {"host\x01:80", "Invalid address"},
+        {"ws://host/\x1b[2J", "Invalid address"},
+        {"host/\x7f", "Invalid address"},
+        {"b\xC3\xBC"
+         "cher.test",
+         "ws://b\xC3\xBC"
+         "cher.test/vobu"},
     };
     for (const Case& c : cases) {
         std::string out;
         std::string message = completeServerAddress(c.typed, out);
-        EXPECT_EQ(message.empty() ? out : message, c.result) << "typed \"" << c.typed << "\"";
+        EXPECT_EQ(message.empty() ? out : message, c.result) << ::testing::PrintToString(c.typed);
     }
 }
 
@@ -118,6 +133,74 @@ TEST_F(AddServerTest, WriteFailureSaysCouldNotSaveAndLeavesFileAndListAsTheyWere
     EXPECT_EQ(folder.read(), before);
     EXPECT_EQ(browser.savedServers, addresses(2));
     EXPECT_EQ(browser.rows.size(), 2u);
+}
+
+TEST_F(AddServerTest, AListTheReaderWouldNotTakeBackIsNotSaved) {
+    // Sixteen addresses of escaped control bytes are three times what the
+    // reader takes; such a list may only be in memory, never in the file.
+    start(addresses(1));
+    frame();
+    const std::string before = folder.read();
+    browser.savedServers = std::vector<std::string>(15, "ws://" + std::string(507, '\x01'));
+    openAndCommit("new.test:80");
+    EXPECT_TRUE(browser.dialogOpen);
+    EXPECT_EQ(browser.dialogStatus, "Could not save");
+    EXPECT_EQ(browser.savedServers.size(), 15u);
+    EXPECT_EQ(folder.read(), before);
+}
+
+TEST_F(AddServerTest, UnreadableFileIsKeptAsideBeforeTheFirstAddReplacesIt) {
+    nlohmann::json many = nlohmann::json::array();
+    for (int i = 0; i < 10000; ++i) many.push_back("ws://s" + std::to_string(i) + ".test/vobu");
+    const std::string unreadable[] = {"not json at all", many.dump()};
+    for (const std::string& old : unreadable) {
+        std::filesystem::remove(folder.serversFile + ".unread.bak");
+        folder.put(old);
+        LogCapture log;
+        start();
+        frame();
+        EXPECT_TRUE(browser.savedServers.empty());
+        openAndCommit("first.test:1");
+        ASSERT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+        openAndCommit("second.test:2");
+        EXPECT_EQ(folder.read(), R"(["ws://first.test:1/vobu","ws://second.test:2/vobu"])");
+        std::ifstream kept(folder.serversFile + ".unread.bak", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), old) << "every byte, past the 16384 read too";
+        EXPECT_FALSE(std::filesystem::exists(folder.serversFile + ".unread-2.bak")) << "kept once";
+        EXPECT_EQ(log.count("Saved servers: the list file could not be read and is kept as "), 1);
+    }
+}
+
+TEST_F(AddServerTest, UnreadableFileThatCannotBeKeptIsNotReplaced) {
+    folder.put("[broken");
+    // Every name the file could be kept under is taken.
+    std::ofstream(folder.serversFile + ".unread.bak") << "x";
+    for (int n = 2; n <= 100; ++n) std::ofstream(folder.serversFile + ".unread-" + std::to_string(n) + ".bak") << "x";
+    start();
+    frame();
+    openAndCommit("new.test:80");
+    EXPECT_TRUE(browser.dialogOpen);
+    EXPECT_EQ(browser.dialogStatus, "Could not save");
+    EXPECT_EQ(folder.read(), "[broken");
+    EXPECT_TRUE(browser.savedServers.empty());
+}
+
+TEST_F(AddServerTest, UnreadableFileRemovedMeanwhileLeavesNothingToKeep) {
+    folder.put("[broken");
+    start();
+    frame();
+    std::filesystem::remove(folder.serversFile);
+    openAndCommit("new.test:80");
+    EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+    EXPECT_EQ(folder.read(), R"(["ws://new.test:80/vobu"])");
+}
+
+TEST_F(AddServerTest, ReadableFileIsReplacedWithoutACopy) {
+    start(addresses(1));
+    frame();
+    openAndCommit("new.test:80");
+    EXPECT_FALSE(browser.dialogOpen);
+    EXPECT_FALSE(std::filesystem::exists(folder.serversFile + ".unread.bak"));
 }
 
 TEST_F(AddServerTest, LoadingSkipsOtherSchemesAndStopsAtANonString) {

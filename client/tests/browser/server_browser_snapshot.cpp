@@ -9,6 +9,7 @@
 #include <string>
 
 #include "browser/server_browser.h"
+#include "support/fake_transport.h"
 #include "support/recording_backend.h"
 #include "support/snapshot_png.h"
 #include "support/unifont.h"
@@ -20,15 +21,6 @@ using vobu::ServerBrowser;
 
 constexpr int kWidth = 1020;
 constexpr int kHeight = 680;
-
-// A connection that never gets anywhere; the rows come from replies fed in.
-class QuietTransport : public vobu::SocketTransport {
-public:
-    void connect(const std::string&) override {}
-    void poll() override {}
-    void send(const std::string&) override {}
-    void close() override {}
-};
 
 // The recorded logo quads at t = 0, sampled nearest, blended over the window.
 void blendLogo(std::vector<uint8_t>& window, const vobu::testing::Recording& recording, const vobu::Texture& logo) {
@@ -90,7 +82,9 @@ int main(int argc, char** argv) {
     vobu::testing::Recording recording;
     vobu::Graphics graphics(std::make_unique<vobu::testing::RecordingBackend>(recording));
     double nowMs = 0;
-    ServerBrowser browser([](vobu::TransportCallbacks&&) { return std::make_unique<QuietTransport>(); });
+    // Lines that never get anywhere; the rows come from replies fed in.
+    vobu::testing::FakeNet net;
+    ServerBrowser browser(net.factory());
     browser.setClock([&] { return nowMs; });
     browser.initialize(graphics, font, "ws://directory.example/vobu", logo);
     const std::string reply =

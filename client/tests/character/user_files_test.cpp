@@ -108,9 +108,35 @@ TEST_F(UserFiles, ServersFileIsReadUpToItsLimit) {
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char('a' + i % 26);
         ASSERT_TRUE(writeServersFile(bytes));
         EXPECT_EQ(readServersFile(), bytes.substr(0, k.read)) << k.size;
+        std::string whole = "stale";
+        EXPECT_EQ(readServersFileWhole(whole), k.read == k.size) << k.size;
+        EXPECT_EQ(whole, bytes.substr(0, k.read)) << k.size;
     }
     EXPECT_FALSE(exists(path + ".servers.tmp"));
     EXPECT_EQ(slurp(path + ".servers").size(), 20000u);
+}
+
+TEST_F(UserFiles, UnreadableServersFileIsKeptUnderFreeNamesBeside) {
+    std::string whole = "stale";
+    EXPECT_TRUE(readServersFileWhole(whole));  // missing: nothing to lose
+    EXPECT_EQ(whole, "");
+    std::string kept = "stale";
+    EXPECT_TRUE(keepUnreadableServersFile(kept)) << "nothing there to keep";
+    EXPECT_EQ(kept, "");
+
+    const std::string first(20000, 'x');
+    put(path + ".servers", first);
+    ASSERT_TRUE(keepUnreadableServersFile(kept));
+    EXPECT_EQ(kept, path + ".servers.unread.bak");
+    ASSERT_TRUE(writeServersFile("[]"));
+    EXPECT_EQ(slurp(path + ".servers.unread.bak"), first) << "kept whole, and untouched by the rewrite";
+
+    put(path + ".servers", "second");
+    ASSERT_TRUE(keepUnreadableServersFile(kept));
+    EXPECT_EQ(kept, path + ".servers.unread-2.bak");
+    EXPECT_EQ(slurp(path + ".servers.unread.bak"), first);
+    EXPECT_EQ(slurp(path + ".servers.unread-2.bak"), "second");
+    EXPECT_FALSE(exists(path + ".unread.bak")) << "the characters file's names stay free";
 }
 
 TEST_F(UserFiles, ServersFileFailedWrite) {
@@ -135,6 +161,8 @@ TEST(UserFilesWithoutFolder, NothingIsReadOrWritten) {
     EXPECT_FALSE(writeServersFile("x"));
     EXPECT_FALSE(backupCharactersFile("x"));
     EXPECT_FALSE(backupUnreadCharactersFile("x"));
+    std::string kept;
+    EXPECT_FALSE(keepUnreadableServersFile(kept));
     ::unlink(pattern);
 }
 

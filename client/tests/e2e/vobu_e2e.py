@@ -202,7 +202,8 @@ class Client:
     given package bytes (or beside no package when package is b"" and
     missing_package is True), since the client reads vobu.dat beside itself."""
 
-    def __init__(self, display, args=(), package=None, missing_package=False, env=None, name="client", prefix=()):
+    def __init__(self, display, args=(), package=None, missing_package=False, env=None, name="client", prefix=(),
+                 data_files=None):
         self.display = display
         self.args = list(args)
         # A command the client runs under (for example a private mount namespace).
@@ -210,6 +211,9 @@ class Client:
         self.package = package
         self.missing_package = missing_package
         self.extra_env = env or {}
+        # Files put into the private XDG_DATA_HOME before the client starts:
+        # {path relative to it: bytes}.
+        self.data_files = data_files or {}
         self.name = name
         self.process = None
         self.window = None
@@ -233,6 +237,11 @@ class Client:
         runtime = os.path.join(self._temp, "runtime")
         for path in (home, data, runtime):
             os.makedirs(path, mode=0o700)
+        for relative, content in self.data_files.items():
+            path = os.path.join(data, relative)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(content)
         binary = os.path.join(bin_dir(), "vobugame")
         if self.package is not None or self.missing_package:
             private_bin = os.path.join(self._temp, "bin")

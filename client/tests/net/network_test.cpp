@@ -18,7 +18,7 @@
 #include "net/proof_of_work.h"
 #include "net/server_message_session.h"
 #include "net/sha256.h"
-#include "support/scripted_transport.h"
+#include "support/fake_transport.h"
 
 namespace vobu {
 namespace {
@@ -54,21 +54,20 @@ json swappedJson(const Character& character, uint32_t ack) {
 
 struct NetworkFixture : ::testing::Test {
     Scene scene;
-    Wire wire;
+    FakeLine wire;
     double clockMs = kStartMs;
     std::unique_ptr<Network> network;
 
     void SetUp() override {
-        network = std::make_unique<Network>(scene, [this](TransportCallbacks&& callbacks) {
-            wire.callbacks = std::move(callbacks);
-            return std::make_unique<ScriptedTransport>(wire);
-        });
+        network = std::make_unique<Network>(
+            scene, [this](TransportCallbacks&& callbacks) { return wire.attach(std::move(callbacks)); });
         network->setClock([this] { return clockMs; });
         network->localCharacter = localCharacter();
+        wire.acceptsAtOnce = true;
     }
 
-    void serve(const json& message) { wire.inbound.push_back(message.dump()); }
-    void serveText(const std::string& text) { wire.inbound.push_back(text); }
+    void serve(const json& message) { wire.serverSends(message.dump()); }
+    void serveText(const std::string& text) { wire.serverSends(text); }
     // One frame's update at the scripted time.
     void step(double moveX = 0, double moveY = 0, bool jump = false) { network->update(clockMs, moveX, moveY, jump); }
 
@@ -141,7 +140,7 @@ TEST_F(NetworkFixture, ChallengeIsAnsweredWithAValidProofOfWorkAndTheCharacter) 
     serve({{"type", "challenge"}, {"challenge", kChallenge}, {"difficulty", 10}});
     step();
     ASSERT_EQ(wire.sentTypes(), std::vector<std::string>{"hello"});
-    const json& hello = wire.sent[0];
+    const json hello = wire.sentJson().at(0);
     EXPECT_EQ(hello.at("protocol"), 1);
     EXPECT_EQ(hello.at("character").at("id"), "local-char");
     const json& pow = hello.at("pow");
@@ -494,7 +493,7 @@ TEST_F(NetworkFixture, SwapFlushesEveryCommandFirstAndTheGrantTakesTheNewCharact
     EXPECT_FALSE(network->swapCharacter(other)) << "one swap at a time";
     const std::vector<std::string> types = wire.sentTypes();
     ASSERT_EQ(types.back(), "swap");
-    EXPECT_EQ(wire.sent.back().at("character").at("id"), "other-char");
+    EXPECT_EQ(json::parse(wire.sent.back()).at("character").at("id"), "other-char");
     const std::vector<uint32_t> sequences = sentSequences();
     ASSERT_FALSE(sequences.empty());
     EXPECT_EQ(sequences.back(), network->predictor.nextSequence - 1) << "every command went out before the swap";

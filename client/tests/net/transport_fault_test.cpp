@@ -67,8 +67,13 @@ TEST(TransportFault, AddressRulesFailBeforeAnyCall) {
     int calls = 0;
     TransportCalls platform = systemTransportCalls();
     platform.resolve = [&](const std::string&, const std::string&, Ipv4Endpoint&) { return ++calls, false; };
-    for (const char* url : {"WS://127.0.0.1/", "http://x/", "ws://a/\nb"}) {
-        EXPECT_EQ(errorAfterConnect(platform, url), "ERR_URL_SCHEME") << url;
+    // A zero byte would have the lookup dial the host before it, and any
+    // control byte would travel into the upgrade request.
+    const std::string urls[] = {
+        "WS://127.0.0.1/",  "http://x/",   "ws://a/\nb",   std::string("ws://127.0.0.1\0.evil.example:80/", 32),
+        "ws://a\x01b/vobu", "ws://a/\x1f", "wss://a/\x7f", "ws://a/\tb"};
+    for (const std::string& url : urls) {
+        EXPECT_EQ(errorAfterConnect(platform, url), "ERR_URL_SCHEME") << ::testing::PrintToString(url);
     }
     EXPECT_EQ(calls, 0);
 }

@@ -104,11 +104,21 @@ TEST(ServerAddressParse, SplitsAddresses) {
     }
 }
 
-TEST(ServerAddressParse, RefusesOtherSchemesAndLineBreaks) {
-    for (const char* url : {"WS://example.org/", "Wss://example.org/", "http://example.org/", "example.org",
-                            "ws:/example.org", "ws://example.org/a\nb", "wss://example.org/\r", "ws://exa\rmple.org"}) {
-        EXPECT_THROW(parseServerAddress(url), std::runtime_error) << url;
+TEST(ServerAddressParse, RefusesOtherSchemesAndControlBytes) {
+    const std::string urls[] = {"WS://example.org/",    "Wss://example.org/", "http://example.org/",
+                                "example.org",          "ws:/example.org",    "ws://example.org/a\nb",
+                                "wss://example.org/\r", "ws://exa\rmple.org", std::string("ws://a\0b/", 9),
+                                "ws://a\x01/",          "ws://a/\x1f",        "ws://a/\x7f",
+                                "ws://a/\tb",           "ws://\x1b[31m/vobu"};
+    for (const std::string& url : urls) {
+        EXPECT_THROW(parseServerAddress(url), std::runtime_error) << ::testing::PrintToString(url);
     }
+    // Bytes from 0x80 up are the name lookup's to judge.
+    EXPECT_EQ(parseServerAddress("ws://b\xC3\xBC"
+                                 "cher.example/\x80")
+                  .host,
+              "b\xC3\xBC"
+              "cher.example");
 }
 
 }  // namespace

@@ -1,0 +1,119 @@
+"""The title screen's memory under Xvfb, driven with xdotool: the server
+just left is still the selected row when the list comes back after
+"Disconnect", so Return joins it again; and a servers file the client cannot
+read is kept beside the new list that the first "Add" writes.
+
+Environment as vobu_e2e.py; the server binary is vobu_testserver in the same
+bin folder as the client.
+"""
+
+import json
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import vobu_e2e  # noqa: E402
+from vobu_e2e import TestServer, wait_for_log  # noqa: E402
+from road_e2e import (BODY_TEXT, DIALOG_LABEL, HIGHLIGHT_TEXT, LIBRARY_USE, OVERLAY_DISCONNECT,  # noqa: E402
+                      TITLE_ROW_HEIGHT, TITLE_ROW_X, TITLE_ROW_Y, Player, free_port, user_file)
+
+SERVERS_FILE = os.path.join("VobuOrchard", "VobuOrchard", "characters.json.servers")
+
+
+def row_title_ink(player, shot, row, title, one_line=False):
+    """HIGHLIGHT_TEXT for the selected row, BODY_TEXT for another, or None
+    when the row does not show that title. A row without a message of the
+    day has its title in the middle of the row."""
+    y = TITLE_ROW_Y + TITLE_ROW_HEIGHT * row + ((TITLE_ROW_HEIGHT - 16) // 2 - 8 if one_line else 0)
+    for ink in (HIGHLIGHT_TEXT, BODY_TEXT):
+        if player.shows(shot, TITLE_ROW_X, y, title, ink):
+            return ink
+    return None
+
+
+class TitleMemoryTest(unittest.TestCase):
+    def test_the_server_just_left_stays_selected_and_return_joins_it_again(self):
+        with TestServer("--bots", "0", "--difficulty", "1", "--title", "Second Server", "--motd", "Joined and left") \
+                as second, \
+                TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists the others",
+                           "--list", f"Second Server|Joined and left|{second.url}") as directory, \
+                vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--server", directory.url, "--quit-after-ms", "90000"],
+                                 name="title-memory") as client:
+                client.wait_for_window()
+                player = Player(client, self)
+                player.wait_for(lambda shot: player.title_row_shows(shot, 0, "Directory Server", "Lists the others")
+                                and player.title_row_shows(shot, 1, "Second Server", "Joined and left"), "rows")
+
+                # The second row, not the first, is joined and left.
+                player.join_through_the_library(1, "first")
+                self.assertEqual(len(second.messages(type_="hello")), 1)
+                player.click(*OVERLAY_DISCONNECT)
+                wait_for_log(client, r"Left the game")
+                client.move_mouse_to_screen(0, 0)
+                # Back on the title screen the rows are asked for again; once
+                # they are there, the server just left is the selected one.
+                directory.wait_for(lambda t: sum(1 for e in t if e.get("msg", {}).get("type") == "directory") >= 2,
+                                   what="the second directory request")
+                shot = player.wait_for(lambda shot: row_title_ink(player, shot, 1, "Second Server") == HIGHLIGHT_TEXT
+                                       and row_title_ink(player, shot, 0, "Directory Server") == BODY_TEXT,
+                                       "title-again-second-selected")
+
+                # Return joins it, not the directory's own entry.
+                player.press("Return")
+                player.wait_for(player.library_shown, "library-again")
+                ready = client.log().count("Game ready")
+                player.click(*LIBRARY_USE)
+                wait_for_log(client, r"(Game ready[\s\S]*){%d}" % (ready + 1), timeout=30)
+                self.assertEqual(len(second.messages(type_="hello")), 2)
+                self.assertEqual(directory.messages(type_="hello"), [])
+                self.assertNotIn("Disconnected", client.log())
+
+    def test_an_unreadable_servers_file_is_kept_beside_the_list_the_first_add_writes(self):
+        # Ten thousand addresses: a list far over the 16384 bytes the client
+        # reads, so it shows none of them.
+        unreadable = json.dumps([f"ws://10.{i // 65536}.{i // 256 % 256}.{i % 256}:7777/vobu"
+                                 for i in range(10000)], separators=(",", ":")).encode()
+        self.assertGreater(len(unreadable), 16384)
+        port = free_port()
+        with TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists itself") as directory, \
+                vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--server", directory.url, "--quit-after-ms", "60000"],
+                                 name="servers-file", data_files={SERVERS_FILE: unreadable}) as client:
+                client.wait_for_window()
+                player = Player(client, self)
+                shot = player.wait_for_title_row(0, "Directory Server", "Lists itself", "title")
+                self.assertIsNone(row_title_ink(player, shot, 1, "ws://10.0.0.0:7777/vobu", True))
+
+                player.press("Left", "Up", "Right", "Down", "Down", "Right", "Up", "Left")
+                player.wait_for_text(*DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT, "dialog")
+                address = f"ws://127.0.0.1:{port}/vobu"
+                player.type(f"127.0.0.1:{port}")
+                player.press("Return")
+                client.move_mouse_to_screen(0, 0)
+                player.wait_for(lambda shot: not player.shows(shot, *DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT)
+                                and row_title_ink(player, shot, 1, address, True) == HIGHLIGHT_TEXT, "added")
+
+                with open(user_file(client, "characters.json.servers"), "rb") as f:
+                    self.assertEqual(json.loads(f.read()), [address])
+                with open(user_file(client, "characters.json.servers.unread.bak"), "rb") as f:
+                    self.assertEqual(f.read(), unreadable, "every byte of the old file is kept")
+                self.assertEqual(client.log().count("Saved servers: the list file could not be read and is kept as "),
+                                 1)
+
+                # The next add writes over the new list only.
+                player.press("Left", "Up", "Right", "Down", "Down", "Right", "Up", "Left")
+                player.wait_for_text(*DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT, "dialog-again")
+                player.type("127.0.0.1:1")
+                player.press("Return")
+                player.wait_for(lambda shot: row_title_ink(player, shot, 2, "ws://127.0.0.1:1/vobu", True) == HIGHLIGHT_TEXT,
+                                "added-again")
+                with open(user_file(client, "characters.json.servers"), "rb") as f:
+                    self.assertEqual(json.loads(f.read()), [address, "ws://127.0.0.1:1/vobu"])
+                self.assertFalse(os.path.exists(user_file(client, "characters.json.servers.unread-2.bak")))
+                self.assertEqual(client.log().count("kept as"), 1)
+
+
+if __name__ == "__main__":
+    unittest.main()
