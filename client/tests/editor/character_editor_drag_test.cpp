@@ -55,13 +55,7 @@ public:
 protected:
     void SetUp() override {
         EditorScript::SetUp();
-        // Enough entries for the list to have a scroll thumb.
-        for (int i = 1; i < 16; ++i) {
-            Character c = testing::patternedCharacter();
-            c.id = std::string(31, '0') + char('a' + i);
-            c.name = "Entry " + std::to_string(i);
-            editor.library.characters.push_back(c);
-        }
+        fillLibrary();
     }
     void TearDown() override {
         SDL_SetModState(KMOD_NONE);

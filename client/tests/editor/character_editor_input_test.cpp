@@ -25,12 +25,7 @@ class LibraryInput : public EditorScript {
 protected:
     void SetUp() override {
         EditorScript::SetUp();
-        for (int i = 1; i < 16; ++i) {
-            Character c = testing::patternedCharacter();
-            c.id = std::string(31, '0') + char('a' + i);
-            c.name = "Entry " + std::to_string(i);
-            editor.library.characters.push_back(c);
-        }
+        fillLibrary();
         editor.redraw = true;
         frame();
     }

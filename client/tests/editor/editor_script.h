@@ -55,6 +55,17 @@ protected:
     }
     void TearDown() override { installImageClipboard(unavailableImageClipboardCalls()); }
 
+    // Fills the library up to 16 entries ("Entry 1" to "Entry 15" after the
+    // first), enough for its list to have a scroll thumb.
+    void fillLibrary() {
+        for (int i = 1; i < 16; ++i) {
+            Character c = patternedCharacter();
+            c.id = std::string(31, '0') + char('a' + i);
+            c.name = "Entry " + std::to_string(i);
+            editor.library.characters.push_back(c);
+        }
+    }
+
     void openFaceView() {
         editor.openEditor();
         frame();
