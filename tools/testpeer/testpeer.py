@@ -233,6 +233,13 @@ def cut_frame(data):
     return data[0] >> 7, data[0] & 15, masked, bytes(key), bytes(payload), data[at + length:]
 
 
+def is_ragged_eof(error):
+    """An end of TCP without the close notification, in strict mode. Python
+    3.11 with OpenSSL 3 reports it as a plain SSLError of this reason, later
+    releases as SSLEOFError."""
+    return isinstance(error, ssl.SSLEOFError) or getattr(error, "reason", None) == "UNEXPECTED_EOF_WHILE_READING"
+
+
 def flood(peer, action):
     """Writes the frame `hex` every `interval_ms` (default 1) while reading,
     like a busy game server, until the client's side ends: prints every frame
@@ -270,7 +277,9 @@ def flood(peer, action):
             except (BlockingIOError, ssl.SSLWantReadError, ssl.SSLWantWriteError):
                 next_read = time.monotonic() + read_every
                 break
-            except ssl.SSLEOFError:
+            except ssl.SSLError as error:
+                if not is_ragged_eof(error):
+                    raise
                 out("RAGGED-EOF")
                 data = None
             except ConnectionResetError:

@@ -329,11 +329,20 @@ private:
     }
 
     // The close notification tells a TLS peer that the end is deliberate
-    // (not a truncation); it follows anything mbedtls still holds.
+    // (not a truncation); it follows anything mbedtls still holds. While an
+    // earlier record is partly unsent (a write that had to wait),
+    // mbedtls_ssl_close_notify only flushes it and returns 0 without the
+    // alert; only a call that starts with nothing pending writes the alert,
+    // and a 0 from then on means it is out. mbedtls 2.28 has no call that
+    // tells whether output is pending, so out_left (documented in ssl.h as
+    // the amount not yet written) is read directly.
     void notifyTlsClose() {
+        bool alertWritten = false;
         for (int attempt = 0; attempt < kCloseFlushAttempts; ++attempt) {
+            if (ssl_.out_left == 0) alertWritten = true;
             const int result = mbedtls_ssl_close_notify(&ssl_);
-            if (result != MBEDTLS_ERR_SSL_WANT_WRITE && result != MBEDTLS_ERR_SSL_WANT_READ) return;
+            if (result == 0 && alertWritten) return;
+            if (result != 0 && result != MBEDTLS_ERR_SSL_WANT_WRITE && result != MBEDTLS_ERR_SSL_WANT_READ) return;
         }
     }
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,11 +60,12 @@ protected:
 
     // Opens, takes some of the flood, then sends the report and closes, as a
     // failing game does, while more of the flood is on its way.
-    void reportAndClose(Connection& c, const std::string& url) {
+    void reportAndClose(Connection& c, const std::string& url, const std::function<void()>& beforeReport = {}) {
         c.transport->connect(url);
         ASSERT_TRUE(pumpUntil(*c.transport, [&] { return c.recorder.messages.size() >= 5 || c.recorder.ended(); }))
             << c.peer.allLines();
         ASSERT_EQ(c.recorder.error(), "");
+        if (beforeReport) beforeReport();
         c.transport->send(kReport);
         c.transport->close();
     }
@@ -150,6 +152,39 @@ TEST_F(TransportDrain, OverTlsTheCloseNotificationComesBeforeTheEnd) {
     EXPECT_TRUE(c.peer.waitFor("EOF", line, 10)) << c.peer.allLines();
     std::filesystem::remove_all(certificates);
 }
+
+// A full socket at the report: the given number of writes, starting with
+// the report's, would block. The TLS library then still holds part of the
+// report's record when the close begins, and the close notification must
+// follow it all the same.
+class TransportDrainBlockedTls : public TransportDrain, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TransportDrainBlockedTls, TheCloseNotificationFollowsAReportThatHadToWait) {
+    const std::string certificates = testing::makeTestCertificates();
+    TransportCalls calls = testing::callsWithTrustBundle(certificates + "/bundle.pem");
+    auto blockedSends = std::make_shared<int>(0);
+    calls.send = [send = calls.send, blockedSends](int socket, const uint8_t* data, size_t length) {
+        if (*blockedSends > 0) {
+            --*blockedSends;
+            return kSocketWouldBlock;
+        }
+        return send(socket, data, length);
+    };
+    const json tls = {{"cert", certificates + "/good.crt"}, {"key", certificates + "/good.key"}, {"strict_eof", true}};
+    Connection c(floodScript(0, tls), calls, drainer);
+    reportAndClose(c, c.peer.url("wss", "localhost"), [&] { *blockedSends = GetParam(); });
+    EXPECT_EQ(*blockedSends, 0);
+    EXPECT_TRUE(drainUntil(0));
+    EXPECT_EQ(framesRead(c.peer), std::vector<std::string>{encodeMessage(kReport)});
+    std::string line;
+    EXPECT_TRUE(c.peer.waitFor("EOF", line, 10)) << c.peer.allLines();
+    std::filesystem::remove_all(certificates);
+}
+
+// One: the report goes out at the close. Two: the close's first write of
+// the queued report blocks too. Three: the first try of the notification
+// itself meets the full socket as well.
+INSTANTIATE_TEST_SUITE_P(BlockedSends, TransportDrainBlockedTls, ::testing::Values(1, 2, 3));
 
 }  // namespace
 }  // namespace vobu

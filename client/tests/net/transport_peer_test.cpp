@@ -8,6 +8,12 @@
 
 #include <sys/socket.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -275,6 +281,59 @@ TEST(TransportPeer, AClosingOwnerHearsNothingOfTheEndOfStream) {
     for (int poll = 0; poll < 20; ++poll) connection.transport->poll();
     EXPECT_EQ(connection.recorder.messages, std::vector<std::string>{kHelloJson});
     EXPECT_FALSE(connection.recorder.ended());
+}
+
+// What CPython takes for another installation first in PATH (a pyenv one,
+// say): a python3 in bin/ and the landmark of its standard library, here
+// with nothing else in it. The peer's interpreter must still find its own
+// library, whatever PATH says.
+class OtherPythonFirstInPath {
+public:
+    OtherPythonFirstInPath() : root_(testing::makeTempDirectory("vobu-other-python")) {
+        std::filesystem::create_directories(root_ + "/bin");
+        std::filesystem::create_directories(root_ + "/lib/" + systemPythonName());
+        std::ofstream(root_ + "/bin/python3").close();
+        std::filesystem::permissions(root_ + "/bin/python3", std::filesystem::perms::owner_all);
+        std::ofstream(root_ + "/lib/" + systemPythonName() + "/os.py").close();
+        const char* path = std::getenv("PATH");
+        savedPath_ = path != nullptr ? path : "";
+        setenv("PATH", (root_ + "/bin:" + savedPath_).c_str(), 1);
+    }
+    ~OtherPythonFirstInPath() {
+        setenv("PATH", savedPath_.c_str(), 1);
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    OtherPythonFirstInPath(const OtherPythonFirstInPath&) = delete;
+    OtherPythonFirstInPath& operator=(const OtherPythonFirstInPath&) = delete;
+
+private:
+    // "python3.11" for the system's 3.11: the folder of its library.
+    static std::string systemPythonName() {
+        FILE* pipe = popen("/usr/bin/python3 -c 'import sys; print(\"python%d.%d\" % sys.version_info[:2])'", "r");
+        if (pipe == nullptr) throw std::runtime_error("popen failed");
+        char name[64] = {};
+        const bool read = std::fgets(name, sizeof name, pipe) != nullptr;
+        pclose(pipe);
+        if (!read) throw std::runtime_error("no system python3");
+        std::string text(name);
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }
+
+    std::string root_;
+    std::string savedPath_;
+};
+
+TEST(TestPeerStart, AnotherPythonFirstInPathIsNotUsed) {
+    std::unique_ptr<TestPeer> peer;
+    {
+        OtherPythonFirstInPath other;
+        ASSERT_NO_THROW(peer = std::make_unique<TestPeer>(json{{"mode", "raw"}, {"actions", {kRequest, kReply}}}));
+    }
+    Connection connection;
+    connection.transport->connect(peer->url());
+    EXPECT_TRUE(pumpUntil(*connection.transport, [&] { return connection.recorder.opens == 1; })) << peer->allLines();
 }
 
 }  // namespace

@@ -66,6 +66,9 @@ inline const nlohmann::json kReply = {{"do", "reply"}};
 // never blocks on a full pipe while the test is busy polling.
 class TestPeer {
 public:
+    // The system interpreter, for which the peer's packages are installed.
+    static constexpr const char* kPython = "/usr/bin/python3";
+
     explicit TestPeer(const nlohmann::json& script) {
         directory_ = makeTempDirectory("vobu-peer");
         const std::string scriptPath = directory_ + "/script.json";
@@ -78,27 +81,26 @@ public:
             dup2(pipeEnds[1], STDOUT_FILENO);
             close(pipeEnds[0]);
             close(pipeEnds[1]);
-            execl("/usr/bin/python3", "python3", program.c_str(), scriptPath.c_str(), static_cast<char*>(nullptr));
+            // The full path as argv[0] too: CPython finds its standard
+            // library from argv[0], and a bare name is looked up in PATH,
+            // where another installation (pyenv's, say) may come first.
+            execl(kPython, kPython, program.c_str(), scriptPath.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         close(pipeEnds[1]);
         readEnd_ = pipeEnds[0];
         reader_ = std::thread([this] { readLines(); });
         std::string line;
-        if (!waitFor("PORT ", line, 10000)) throw std::runtime_error("test peer did not start");
+        if (!waitFor("PORT ", line, 10000)) {
+            // The destructor does not run for a constructor that throws, and
+            // a thread left joinable would end the whole test program.
+            stop();
+            throw std::runtime_error("test peer did not start");
+        }
         port_ = std::stoi(line.substr(5));
     }
 
-    ~TestPeer() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (reader_.joinable()) reader_.join();
-        if (readEnd_ >= 0) close(readEnd_);
-        std::error_code ignored;
-        std::filesystem::remove_all(directory_, ignored);
-    }
+    ~TestPeer() { stop(); }
 
     TestPeer(const TestPeer&) = delete;
     TestPeer& operator=(const TestPeer&) = delete;
@@ -183,6 +185,19 @@ public:
     }
 
 private:
+    void stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+        if (reader_.joinable()) reader_.join();
+        if (readEnd_ >= 0) close(readEnd_);
+        readEnd_ = -1;
+        std::error_code ignored;
+        std::filesystem::remove_all(directory_, ignored);
+    }
+
     void readLines() {
         std::string partial;
         char chunk[65536];
