@@ -23,7 +23,7 @@ struct FileDialogRequest {
     // extension of its own; empty adds nothing.
     std::string defaultExtension;
     // The X11 window the dialog stays above and blocks while it is open;
-    // 0 opens it on its own.
+    // 0 opens it on its own (as does a zenity without window options).
     uint64_t parentWindow = 0;
 };
 
@@ -53,9 +53,13 @@ std::vector<std::string> kdialogReplaceArguments(const FileDialogRequest& reques
 // True with the chosen path (when saving, with the default extension added
 // where the name has none). The helper asked before replacing the name as
 // typed; when the added extension names an existing file, the same helper
-// asks again for that name, and a no is a cancel. False when the user
-// cancelled, the helper failed, or no helper is installed (logged once per
-// call).
+// asks again for that name, and a no is a cancel. zenity ends with status
+// 255 for an option its release lacks (3.90 to 3.92 have no window options,
+// 3.91 no --confirm-overwrite): it is then run again without the window
+// options, then (saving) without --confirm-overwrite, where the replace
+// question is asked for any existing name; kdialog comes after the last
+// refusal. False when the user cancelled (status 1, never retried), the
+// helper failed, or no helper is installed (logged once per call).
 bool showFileDialog(const FileDialogRequest& request, std::string& path, const FileDialogCalls& calls);
 
 // The path with "." + extension appended when its file name has no

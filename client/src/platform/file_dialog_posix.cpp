@@ -3,7 +3,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
-#include <utility>
+#include <algorithm>
 
 #include "platform/atomic_file.h"
 
@@ -22,9 +22,43 @@ std::string startPath(const std::string& name) {
     return "./" + name;
 }
 
-enum class Outcome { Chosen, Cancelled, Missing };
+// Refused: zenity ended with status 255, as it does before any dialog
+// opens when given an option its release does not know.
+enum class Outcome { Chosen, Cancelled, Refused, Missing };
 
 using QuestionArguments = std::vector<std::string> (*)(const FileDialogRequest&, const std::string&);
+
+// One way of showing the dialog. `request` is the one the dialog was built
+// from, so that a replace question carries the same window options.
+// `helperAsks`: the dialog itself asked before a typed name that exists
+// was chosen.
+struct Attempt {
+    std::vector<std::string> arguments;
+    FileDialogRequest request;
+    QuestionArguments question;
+    bool helperAsks = true;
+};
+
+// zenity 3.90 to 3.92 know neither --modal nor --attach, and 3.91 neither
+// --confirm-overwrite, so each refusal is followed by a zenity with fewer
+// options. Without --confirm-overwrite the overwrite question is ours.
+// kdialog comes last, with its window options.
+std::vector<Attempt> attemptsFor(const FileDialogRequest& request) {
+    FileDialogRequest unowned = request;
+    unowned.parentWindow = 0;
+    std::vector<Attempt> attempts;
+    attempts.push_back({zenityDialogArguments(request), request, zenityReplaceArguments});
+    if (request.parentWindow != 0) {
+        attempts.push_back({zenityDialogArguments(unowned), unowned, zenityReplaceArguments});
+    }
+    if (request.save) {
+        std::vector<std::string> bare = zenityDialogArguments(unowned);
+        bare.erase(std::find(bare.begin(), bare.end(), "--confirm-overwrite"));
+        attempts.push_back({bare, unowned, zenityReplaceArguments, false});
+    }
+    attempts.push_back({kdialogDialogArguments(request), request, kdialogReplaceArguments});
+    return attempts;
+}
 
 std::string replaceQuestion(const std::string& name) {
     return "A file named \"" + name + "\" already exists. Replace it?";
@@ -35,14 +69,15 @@ std::string fileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A saved name that the default extension changed was never checked by the
-// helper's own overwrite question. Without a way to look, it is asked about.
-bool mayWrite(const FileDialogRequest& request, const std::string& typed, const std::string& named,
-              QuestionArguments question, const FileDialogCalls& calls) {
-    if (named == typed || (calls.exists && !calls.exists(named))) {
+// A name the helper did not ask about (one the default extension changed,
+// or any name from a dialog without its own question) is asked about when
+// it exists. Without a way to look, it is asked about.
+bool mayWrite(const Attempt& attempt, const std::string& typed, const std::string& named,
+              const FileDialogCalls& calls) {
+    if ((attempt.helperAsks && named == typed) || (calls.exists && !calls.exists(named))) {
         return true;
     }
-    const ProcessResult answer = calls.run(question(request, fileNameOf(named)), kMaxDialogOutput);
+    const ProcessResult answer = calls.run(attempt.question(attempt.request, fileNameOf(named)), kMaxDialogOutput);
     return answer.start == ProcessStart::Ran && answer.exitStatus == 0;
 }
 
@@ -60,7 +95,7 @@ Outcome runHelper(const std::vector<std::string>& arguments, std::string& path, 
     }
     if (result.exitStatus != 0 || result.outputCut) {
         calls.log("File dialog: " + arguments[0] + " failed with status " + std::to_string(result.exitStatus));
-        return Outcome::Cancelled;
+        return result.exitStatus == 255 && arguments[0] == "zenity" ? Outcome::Refused : Outcome::Cancelled;
     }
     std::string chosen = result.output;
     if (!chosen.empty() && chosen.back() == '\n') {
@@ -136,17 +171,19 @@ std::vector<std::string> kdialogReplaceArguments(const FileDialogRequest& reques
 }
 
 bool showFileDialog(const FileDialogRequest& request, std::string& path, const FileDialogCalls& calls) {
-    const std::pair<std::vector<std::string>, QuestionArguments> helpers[] = {
-        {zenityDialogArguments(request), zenityReplaceArguments},
-        {kdialogDialogArguments(request), kdialogReplaceArguments},
-    };
-    for (const auto& [arguments, question] : helpers) {
+    const std::vector<Attempt> attempts = attemptsFor(request);
+    bool refused = false;
+    std::string missing;
+    for (const Attempt& attempt : attempts) {
+        if (attempt.arguments[0] == missing) {
+            continue;
+        }
         std::string chosen;
-        switch (runHelper(arguments, chosen, calls)) {
+        switch (runHelper(attempt.arguments, chosen, calls)) {
             case Outcome::Chosen: {
                 const std::string named =
                     request.save ? withDefaultExtension(chosen, request.defaultExtension) : chosen;
-                if (!mayWrite(request, chosen, named, question, calls)) {
+                if (!mayWrite(attempt, chosen, named, calls)) {
                     return false;
                 }
                 path = named;
@@ -154,11 +191,16 @@ bool showFileDialog(const FileDialogRequest& request, std::string& path, const F
             }
             case Outcome::Cancelled:
                 return false;
+            case Outcome::Refused:
+                refused = true;
+                break;
             case Outcome::Missing:
+                missing = attempt.arguments[0];
                 break;
         }
     }
-    calls.log("File dialog: neither zenity nor kdialog is installed");
+    calls.log(refused ? "File dialog: zenity refused every form of the dialog and kdialog is not installed"
+                      : "File dialog: neither zenity nor kdialog is installed");
     return false;
 }
 

@@ -27,6 +27,18 @@ constexpr const char* kStubScript =
     "[ -n \"$VOBU_STUB_ANSWER\" ] || exit 1\n"
     "printf '%s\\n' \"$VOBU_STUB_ANSWER\"\n";
 
+// As the stand-in above, but refusing the window options and
+// --confirm-overwrite as zenity 3.91 does: a message and status 255 before
+// any dialog.
+constexpr const char* kRefusingZenityScript =
+    "#!/bin/sh\n"
+    "for a in \"$@\"; do printf '%s\\0' \"$a\"; done >> \"$VOBU_STUB_LOG\"\n"
+    "for a in \"$@\"; do case \"$a\" in --modal|--attach=*|--confirm-overwrite)\n"
+    "  echo 'This option is not available. Please see --help for all possible usages.' >&2; exit 255;;\n"
+    "esac; done\n"
+    "[ -n \"$VOBU_STUB_ANSWER\" ] || exit 1\n"
+    "printf '%s\\n' \"$VOBU_STUB_ANSWER\"\n";
+
 class DialogProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -45,6 +57,8 @@ protected:
     }
     void TearDown() override {
         drain();
+        // Process-wide, like the slot: a test that stops early leaves it set.
+        setImageDialogParent(0);
         startImageSupportWith(ImageFileCalls{});
         setenv("PATH", savedPath.c_str(), 1);
         unsetenv("VOBU_STUB_LOG");
@@ -52,9 +66,9 @@ protected:
         fs::remove_all(folder);
     }
 
-    void installStub(const char* program) {
+    void installStub(const char* program, const char* script = kStubScript) {
         const fs::path file = folder / "bin" / program;
-        std::ofstream(file) << kStubScript;
+        std::ofstream(file) << script;
         chmod(file.c_str(), 0755);
     }
     void answerWith(const fs::path& path) { setenv("VOBU_STUB_ANSWER", path.c_str(), 1); }
@@ -135,6 +149,53 @@ TEST_F(DialogProgramTest, DialogsAreModalToTheGameWindow) {
     EXPECT_EQ(loggedArguments(),
               (std::vector<std::string>{"--file-selection", "--title=Import vobu skin", "--modal", "--attach=4194305",
                                         "--file-filter=PNG image | *.png", "--file-filter=All files | *"}));
+}
+
+// Neither Import nor Export may be lost on the zenity releases that lack
+// the window options; an existing file is still never replaced unasked.
+TEST_F(DialogProgramTest, DialogsOpenOnAZenityThatRefusesTheWindowOptions) {
+    installStub("zenity", kRefusingZenityScript);
+    setImageDialogParent(4194305);
+    answerWith(fs::path(VOBU_SOURCE_DIR) / "client/tests/editor/fixtures/png/rgba_64x64.png");
+    loadPngFile();
+    RgbaImage image;
+    std::string status = "stale";
+    ASSERT_TRUE(takeLoadedPng(image, status));
+    EXPECT_EQ(image.width, 64);
+    auto arguments = loggedArguments();
+    EXPECT_EQ(std::count(arguments.begin(), arguments.end(), "--file-selection"), 2);
+
+    fs::remove(folder / "log");
+    answerWith(folder / "skin.png");
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    ASSERT_TRUE(takeLoadedPng(image, status));
+    EXPECT_EQ(status, "");
+    EXPECT_TRUE(fs::is_regular_file(folder / "skin.png"));
+    arguments = loggedArguments();
+    EXPECT_EQ(std::count(arguments.begin(), arguments.end(), "--file-selection"), 3);
+    EXPECT_EQ(std::count(arguments.begin(), arguments.end(), "--question"), 0) << "nothing to replace yet";
+
+    // The file exists now: the question is ours, and unowned like the dialog.
+    fs::remove(folder / "log");
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    ASSERT_TRUE(takeLoadedPng(image, status));
+    EXPECT_EQ(status, "");
+    arguments = loggedArguments();
+    ASSERT_GE(arguments.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(arguments.end() - 4, arguments.end()),
+              (std::vector<std::string>{"--question", "--title=Export vobu skin", "--no-markup",
+                                        "--text=A file named \"skin.png\" already exists. Replace it?"}));
+
+    // A no keeps the file as it was.
+    installStub("zenity",
+                "#!/bin/sh\n"
+                "case \"$1\" in --question) exit 1;; esac\n"
+                "for a in \"$@\"; do case \"$a\" in --modal|--attach=*|--confirm-overwrite) exit 255;; esac; done\n"
+                "printf '%s\\n' \"$VOBU_STUB_ANSWER\"\n");
+    fs::resize_file(folder / "skin.png", 0);
+    savePngFile(makeSkinSheet(Character{}), "Vobu");
+    EXPECT_FALSE(takeLoadedPng(image, status));
+    EXPECT_EQ(fs::file_size(folder / "skin.png"), 0u);
 }
 
 TEST_F(DialogProgramTest, ShellCharactersReachTheProgramUnchanged) {

@@ -234,5 +234,212 @@ TEST(FileDialog, KdialogWhenZenityIsMissingAndOneLineWhenBothAre) {
     EXPECT_NE(none.logLines[0].find("kdialog"), std::string::npos);
 }
 
+// Expects the runs of one dialog in order and answers each with its own
+// result; a run beyond the script finds no program.
+struct ScriptedHelpers {
+    struct Step {
+        std::vector<std::string> arguments;
+        ProcessResult result;
+    };
+    std::vector<Step> steps;
+    std::set<std::string> files;
+    std::vector<std::vector<std::string>> runs;
+    std::vector<std::string> logLines;
+
+    FileDialogCalls calls() {
+        FileDialogCalls c;
+        c.run = [this](const std::vector<std::string>& arguments, size_t) {
+            runs.push_back(arguments);
+            ProcessResult missing;
+            missing.start = ProcessStart::NotFound;
+            return runs.size() <= steps.size() ? steps[runs.size() - 1].result : missing;
+        };
+        c.log = [this](const std::string& line) { logLines.push_back(line); };
+        c.exists = [this](const std::string& path) { return files.count(path) > 0; };
+        return c;
+    }
+    std::vector<std::vector<std::string>> expectedRuns() const {
+        std::vector<std::vector<std::string>> all;
+        for (const Step& step : steps) {
+            all.push_back(step.arguments);
+        }
+        return all;
+    }
+};
+
+ProcessResult notFound() {
+    ProcessResult r;
+    r.start = ProcessStart::NotFound;
+    return r;
+}
+
+using Arguments = std::vector<std::string>;
+
+Arguments withFilters(Arguments arguments) {
+    arguments.push_back("--file-filter=PNG image | *.png");
+    arguments.push_back("--file-filter=All files | *");
+    return arguments;
+}
+
+Arguments zenityQuestion(const std::string& name) {
+    return {"zenity", "--question", "--title=Export vobu skin", "--no-markup",
+            "--text=A file named \"" + name + "\" already exists. Replace it?"};
+}
+
+// zenity 3.90 to 3.92 know neither --modal nor --attach, and 3.91 not
+// --confirm-overwrite either; an option zenity does not know ends it with
+// status 255 before any dialog opens. Each case is the whole conversation
+// with the helpers, every argument of every run.
+TEST(FileDialog, ZenityThatRefusesItsOptionsIsAskedAgainWithFewerThenKdialog) {
+    const Arguments zOpenOwned =
+        withFilters({"zenity", "--file-selection", "--title=Import vobu skin", "--modal", "--attach=77"});
+    const Arguments zOpen = withFilters({"zenity", "--file-selection", "--title=Import vobu skin"});
+    const Arguments kOpenOwned = {"kdialog",
+                                  "--title",
+                                  "Import vobu skin",
+                                  "--attach",
+                                  "77",
+                                  "--getopenfilename",
+                                  ".",
+                                  "*.png|PNG image\n*|All files"};
+    const Arguments kOpen = {"kdialog",           "--title", "Import vobu skin",
+                             "--getopenfilename", ".",       "*.png|PNG image\n*|All files"};
+    const Arguments zSaveOwned = withFilters({"zenity", "--file-selection", "--title=Export vobu skin", "--modal",
+                                              "--attach=77", "--save", "--confirm-overwrite", "--filename=Vobu.png"});
+    const Arguments zSave = withFilters({"zenity", "--file-selection", "--title=Export vobu skin", "--save",
+                                         "--confirm-overwrite", "--filename=Vobu.png"});
+    const Arguments zSaveBare =
+        withFilters({"zenity", "--file-selection", "--title=Export vobu skin", "--save", "--filename=Vobu.png"});
+    const Arguments kSaveOwned = {"kdialog", "--title",           "Export vobu skin", "--attach",
+                                  "77",      "--getsavefilename", "./Vobu.png",       "*.png|PNG image\n*|All files"};
+    const ProcessResult refused = ran(255, "");
+    const ProcessResult cancel = ran(1, "");
+
+    FileDialogRequest open = openRequest();
+    open.parentWindow = 77;
+    FileDialogRequest save = saveRequest();
+    save.defaultExtension = "png";
+    save.parentWindow = 77;
+    FileDialogRequest unownedSave = save;
+    unownedSave.parentWindow = 0;
+
+    struct Case {
+        const char* what;
+        FileDialogRequest request;
+        std::vector<ScriptedHelpers::Step> steps;
+        std::set<std::string> files;
+        const char* chosen;  // nullptr: nothing chosen
+    };
+    const Case cases[] = {
+        {"open, 3.90: again without the window options",
+         open,
+         {{zOpenOwned, refused}, {zOpen, ran(0, "/u/a.png\n")}},
+         {},
+         "/u/a.png"},
+        {"open: refused twice, then kdialog (owned)",
+         open,
+         {{zOpenOwned, refused}, {zOpen, refused}, {kOpenOwned, ran(0, "/u/k.png\n")}},
+         {},
+         "/u/k.png"},
+        {"open: a cancel stays a cancel", open, {{zOpenOwned, cancel}}, {}, nullptr},
+        {"open: a cancel in the second try too", open, {{zOpenOwned, refused}, {zOpen, cancel}}, {}, nullptr},
+        {"open: zenity missing, kdialog",
+         open,
+         {{zOpenOwned, notFound()}, {kOpenOwned, ran(0, "/u/k.png\n")}},
+         {},
+         "/u/k.png"},
+        {"open unowned: no second try that is the first again",
+         openRequest(),
+         {{zOpen, refused}, {kOpen, ran(0, "/u/k.png\n")}},
+         {},
+         "/u/k.png"},
+        {"save, 3.90: zenity's own question covers the typed name",
+         save,
+         {{zSaveOwned, refused}, {zSave, ran(0, "/u/old.png\n")}},
+         {"/u/old.png"},
+         "/u/old.png"},
+        {"save, 3.90: the question for the added extension is unowned too",
+         save,
+         {{zSaveOwned, refused}, {zSave, ran(0, "/u/myskin\n")}, {zenityQuestion("myskin.png"), ran(0, "")}},
+         {"/u/myskin.png"},
+         "/u/myskin.png"},
+        {"save, 3.91: without --confirm-overwrite the client asks, yes",
+         save,
+         {{zSaveOwned, refused},
+          {zSave, refused},
+          {zSaveBare, ran(0, "/u/old.png\n")},
+          {zenityQuestion("old.png"), ran(0, "")}},
+         {"/u/old.png"},
+         "/u/old.png"},
+        {"save, 3.91: no",
+         save,
+         {{zSaveOwned, refused},
+          {zSave, refused},
+          {zSaveBare, ran(0, "/u/old.png\n")},
+          {zenityQuestion("old.png"), cancel}},
+         {"/u/old.png"},
+         nullptr},
+        {"save, 3.91: a question that fails is no",
+         save,
+         {{zSaveOwned, refused},
+          {zSave, refused},
+          {zSaveBare, ran(0, "/u/old.png\n")},
+          {zenityQuestion("old.png"), refused}},
+         {"/u/old.png"},
+         nullptr},
+        {"save, 3.91: a new file needs no question",
+         save,
+         {{zSaveOwned, refused}, {zSave, refused}, {zSaveBare, ran(0, "/u/new.png\n")}},
+         {"/u/old.png"},
+         "/u/new.png"},
+        {"save, 3.91: nor does a typed name the extension frees",
+         save,
+         {{zSaveOwned, refused}, {zSave, refused}, {zSaveBare, ran(0, "/u/old\n")}},
+         {"/u/old"},
+         "/u/old.png"},
+        {"save: refused three times, then kdialog (owned)",
+         save,
+         {{zSaveOwned, refused}, {zSave, refused}, {zSaveBare, refused}, {kSaveOwned, ran(0, "/u/k.png\n")}},
+         {},
+         "/u/k.png"},
+        {"save: a cancel stays a cancel", save, {{zSaveOwned, cancel}}, {}, nullptr},
+        {"save: a cancel without the window options too", save, {{zSaveOwned, refused}, {zSave, cancel}}, {}, nullptr},
+        {"save: zenity missing, kdialog",
+         save,
+         {{zSaveOwned, notFound()}, {kSaveOwned, ran(0, "/u/k.png\n")}},
+         {},
+         "/u/k.png"},
+        {"save unowned, 3.91",
+         unownedSave,
+         {{zSave, refused}, {zSaveBare, ran(0, "/u/old.png\n")}, {zenityQuestion("old.png"), ran(0, "")}},
+         {"/u/old.png"},
+         "/u/old.png"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ScriptedHelpers fake;
+        fake.steps = k.steps;
+        fake.files = k.files;
+        std::string path = "unchanged";
+        EXPECT_EQ(showFileDialog(k.request, path, fake.calls()), k.chosen != nullptr);
+        EXPECT_EQ(path, k.chosen ? k.chosen : "unchanged");
+        EXPECT_EQ(fake.runs, fake.expectedRuns());
+    }
+}
+
+TEST(FileDialog, ZenityRefusingEveryTryWithoutKdialogIsLogged) {
+    FileDialogRequest save = saveRequest();
+    save.parentWindow = 77;
+    ScriptedHelpers fake;
+    fake.steps.assign(3, {{}, ran(255, "")});
+    std::string path;
+    EXPECT_FALSE(showFileDialog(save, path, fake.calls()));
+    ASSERT_EQ(fake.runs.size(), 4u);
+    EXPECT_EQ(fake.runs[3].at(0), "kdialog");
+    ASSERT_FALSE(fake.logLines.empty());
+    EXPECT_NE(fake.logLines.back().find("kdialog"), std::string::npos);
+    EXPECT_EQ(fake.logLines.back().find("neither"), std::string::npos) << "zenity is installed";
+}
+
 }  // namespace
 }  // namespace vobu
