@@ -25,6 +25,11 @@ std::unique_ptr<SocketTransport> socketTransport(TransportCallbacks&& callbacks)
 
 }  // namespace
 
+int displayRefreshHz(int display) {
+    SDL_DisplayMode mode{};
+    return display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0;
+}
+
 double frameTimeSeconds(double previousMs, double nowMs) {
     const double dt = (nowMs - previousMs) / 1000.0;
     return dt > 0 ? std::min(dt, 0.1) : 0.0;
@@ -79,10 +84,7 @@ bool Application::initialize(const std::string& url, bool quickJoin) {
         return false;
     }
     const bool swapIntervalSet = SDL_GL_SetSwapInterval(1) == 0;
-    SDL_DisplayMode mode{};
-    const int display = SDL_GetWindowDisplayIndex(window);
-    const int refreshHz = display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0;
-    pacer = FramePacer(swapIntervalSet, refreshHz);
+    pacer = FramePacer(swapIntervalSet, refreshRateOf(SDL_GetWindowDisplayIndex(window)));
     int mouseX = 0;
     int mouseY = 0;
     SDL_GetMouseState(&mouseX, &mouseY);
@@ -169,8 +171,11 @@ void Application::frame() {
     if (!drawn) {
         return;
     }
+    // The swap's own duration tells a swap that waits for the display from
+    // one that returns at once, also while our sleep paces the frames.
+    const double swapStartMs = clock();
     SDL_GL_SwapWindow(window);
-    pacer.swapped(clock());
+    pacer.swapped(swapStartMs, clock());
     if (*drawn == ShownScreen::Game) {
         const double spent = clock() - input.nowMs;
         playingFrames_ += 1;
@@ -180,10 +185,13 @@ void Application::frame() {
 }
 
 void Application::waitForNextFrame() {
-    if (pacer.pacing() && !pacingLogged_) {
+    if (pacer.pacing() && (!pacingLogged_ || pacer.periodMs() != pacedPeriodLogged_)) {
         SDL_Log("No vertical sync: frames paced to %.0f Hz", 1000.0 / pacer.periodMs());
-        pacingLogged_ = true;
+        pacedPeriodLogged_ = pacer.periodMs();
+    } else if (!pacer.pacing() && pacingLogged_) {
+        SDL_Log("Vertical sync waits for the display: frames no longer paced");
     }
+    pacingLogged_ = pacer.pacing();
     // Whole milliseconds: a frame woken early starts early, and the next
     // one is still due on the pacer's schedule.
     SDL_Delay(uint32_t(pacer.sleepMs(clock())));

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@
 #include "world/scene.h"
 
 namespace vobu {
+
+// The current mode's refresh rate of a display by SDL's index; 0 when SDL
+// does not know it.
+int displayRefreshHz(int display);
 
 // The screen a frame shows: the one drawn and the one that gets the
 // events. Exactly one applies, in this order of precedence.
@@ -102,6 +107,9 @@ public:
     MillisecondClock clock = performanceMs;  // game and network time
     double lastFrameMs = 0;
     FramePacer pacer{true, 0};  // replaced once the window's display is known
+    // The refresh rate of a display by SDL's index, 0 when unknown: the
+    // display mode until set (tests).
+    std::function<int(int display)> refreshRateOf = displayRefreshHz;
     std::string serverUrl;
     Graphics graphics;
     Scene scene;
@@ -138,7 +146,8 @@ public:
     CharacterEditor editor;
 
     // The bookkeeping every event gets whichever screen it goes to: the
-    // cursor's position and visibility and the released keys. Quit is not
+    // cursor's position and visibility, the released keys and the pacer's
+    // refresh rate when the window moves to another display. Quit is not
     // handled here.
     void noteEvent(const SDL_Event& event);
     void clearKeys();
@@ -193,7 +202,9 @@ private:
     void setJoinStatus(const std::string& text, float progress);
 
     bool relativeMouseApplied_ = false;  // the mode SDL was last told
+    // The pacing last logged: on or off, and at which period.
     bool pacingLogged_ = false;
+    double pacedPeriodLogged_ = 0;
     bool readyLogged_ = false;  // "Game ready" was logged for this game
     // The work of the frames that showed the game (events to buffer swap,
     // without the loop's sleep), logged at exit.

@@ -44,6 +44,11 @@ void Application::noteEvent(const SDL_Event& event) {
                 }
             } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 clearKeys();
+            } else if (event.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED) {
+                // Pacing, where it is needed, follows the display the window
+                // is on, and swaps that wait for a faster display are judged
+                // against its own period.
+                pacer.setRefreshHz(refreshRateOf(event.window.data1));
             }
             break;
         default:
