@@ -70,13 +70,13 @@ TEST_F(AtomicFile, NonReplacingMoveLetsTheExistingFileWin) {
 
 TEST_F(AtomicFile, SecondNameKeepsContentWhenTheFirstIsReplaced) {
     ASSERT_TRUE(writeFileDurably(at("file"), "original"));
-    ASSERT_TRUE(linkFileWithoutReplacing(at("file"), at("kept")));
+    ASSERT_TRUE(keepFileWithoutReplacing(at("file"), at("kept"), systemFileCalls()));
     ASSERT_TRUE(replaceFileAtomically(at("file"), at("file.tmp"), "new"));
     EXPECT_EQ(slurp(at("kept")), "original");
     EXPECT_EQ(slurp(at("file")), "new");
-    EXPECT_FALSE(linkFileWithoutReplacing(at("file"), at("kept")));
+    EXPECT_FALSE(keepFileWithoutReplacing(at("file"), at("kept"), systemFileCalls()));
     EXPECT_EQ(slurp(at("kept")), "original");
-    EXPECT_FALSE(linkFileWithoutReplacing(dir, at("folder-link")));  // folders have one name
+    EXPECT_FALSE(keepFileWithoutReplacing(dir, at("folder-link"), systemFileCalls()));  // folders have one name
 }
 
 TEST_F(AtomicFile, ExistenceTest) {
