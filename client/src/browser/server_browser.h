@@ -24,6 +24,7 @@
 #include "browser/server_entry.h"
 #include "browser/title_logo.h"
 #include "net/socket_transport.h"
+#include "platform/atomic_file.h"
 #include "platform/performance_clock.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
@@ -140,12 +141,18 @@ public:
     // The servers file was there but not taken whole; it is kept aside
     // before it is first replaced.
     bool keepServersFileBeforeWrite = false;
+    // The servers file as it was last read or written here: one that differs
+    // before a write was written by someone else meanwhile and is kept aside.
+    FileIdentity serversFileSeen;
+    // How the file is kept aside (tests fake a file system without links).
+    FileCalls fileCalls = systemFileCalls();
 
 private:
     TransportCallbacks directoryCallbacks();
     void noteAnsweredClose(const DirectorySubscription& subscription, double nowMs);
     bool isSaved(const std::string& url) const;
     bool saveServerList(const std::vector<std::string>& list);
+    bool keepChangedServersFile();
     bool hasValidSelection() const;
     void join();
 

@@ -15,20 +15,46 @@ void ServerBrowser::loadSavedServers() {
     SavedServersRead read = readSavedServers();
     savedServers = std::move(read.servers);
     keepServersFileBeforeWrite = read.unreadable;
+    serversFileSeen = read.file;
+}
+
+// The list is read once and every write replaces the whole file, so what
+// another program (another game window, say) wrote since would be lost
+// without a trace: it is kept beside the list instead. Nothing is merged.
+bool ServerBrowser::keepChangedServersFile() {
+    FileIdentity now = serversFileIdentity();
+    if (now == serversFileSeen) return true;
+    std::string kept;
+    if (!keepUnreadableServersFile(kept, fileCalls)) {
+        SDL_Log(
+            "Saved servers: the list file changed since it was read and could not be kept aside, so it is not "
+            "replaced");
+        return false;
+    }
+    if (!kept.empty())
+        SDL_Log("Saved servers: the list file changed since it was read and is kept as %s", kept.c_str());
+    serversFileSeen = now;
+    return true;
 }
 
 bool ServerBrowser::saveServerList(const std::vector<std::string>& list) {
     if (keepServersFileBeforeWrite) {
         // What could not be read stays whole beside the list that replaces it.
+        FileIdentity now = serversFileIdentity();
         std::string kept;
-        if (!keepUnreadableServersFile(kept)) {
+        if (!keepUnreadableServersFile(kept, fileCalls)) {
             SDL_Log("Saved servers: the unreadable list file could not be kept aside, so it is not replaced");
             return false;
         }
         if (!kept.empty()) SDL_Log("Saved servers: the list file could not be read and is kept as %s", kept.c_str());
         keepServersFileBeforeWrite = false;
+        serversFileSeen = now;
     }
-    return writeSavedServers(list);
+    if (!keepChangedServersFile()) return false;
+    FileIdentity written;
+    if (!writeSavedServers(list, &written)) return false;
+    serversFileSeen = written;
+    return true;
 }
 
 bool ServerBrowser::isSaved(const std::string& url) const {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include <SDL.h>
 #include <nlohmann/json.hpp>
 
 #include "character/character_json.h"
@@ -31,7 +32,7 @@ void CharacterLibrary::load() {
     pendingUnreadableFile = false;
 
     std::string text;
-    if (!readCharactersFileWhole(text)) {
+    if (!readCharactersFileWhole(text, &fileSeen)) {
         // A file that is there but cannot be read must not be replaced by
         // the next save as if there had been none.
         error = kLibraryReadError;
@@ -72,11 +73,14 @@ void CharacterLibrary::load() {
 
 bool CharacterLibrary::writePendingBackup() {
     if (pendingUnreadableFile) {
-        if (!keepUnreadableCharactersFile()) {
+        FileIdentity now = charactersFileIdentity();
+        std::string kept;
+        if (!keepUnreadableCharactersFile(kept, fileCalls)) {
             error = kLibraryBackupError;
             return false;
         }
         pendingUnreadableFile = false;
+        fileSeen = now;  // kept as it is now, so not kept again as changed
     }
     if (!pendingUnreadBackup.empty()) {
         if (!backupUnreadCharactersFile(pendingUnreadBackup)) {
@@ -96,9 +100,38 @@ bool CharacterLibrary::writePendingBackup() {
     return true;
 }
 
+// The file is read once and every write replaces it whole, so characters
+// that another program (another game window, say) wrote since would be lost
+// without a trace: that file is kept under a backup name instead. Nothing is
+// merged.
+bool CharacterLibrary::keepFileChangedMeanwhile() {
+    FileIdentity now = charactersFileIdentity();
+    if (now == fileSeen) {
+        return true;
+    }
+    std::string kept;
+    if (!keepUnreadableCharactersFile(kept, fileCalls)) {
+        SDL_Log(
+            "Saved characters: the characters file changed since it was read and could not be kept aside, so it "
+            "is not replaced");
+        error = kLibraryBackupError;
+        return false;
+    }
+    if (!kept.empty()) {
+        SDL_Log("Saved characters: the characters file changed since it was read and is kept as %s", kept.c_str());
+    }
+    fileSeen = now;
+    return true;
+}
+
 bool CharacterLibrary::writeList(const std::vector<Character>& list) {
     try {
-        return writeCharactersFile(buildCharactersDocument(list));
+        FileIdentity written;
+        if (!writeCharactersFile(buildCharactersDocument(list), &written)) {
+            return false;
+        }
+        fileSeen = written;
+        return true;
     } catch (...) {
         return false;  // a document that cannot be built is never written
     }
@@ -119,6 +152,9 @@ bool CharacterLibrary::save(const Character& character) {
             return false;
         } else {
             updated.push_back(character);
+        }
+        if (!keepFileChangedMeanwhile()) {
+            return false;
         }
         if (!writeList(updated)) {
             error = kLibrarySaveError;
@@ -144,6 +180,9 @@ bool CharacterLibrary::remove(const Character& character) {
             if (c.id != character.id) {
                 kept.push_back(c);
             }
+        }
+        if (!keepFileChangedMeanwhile()) {
+            return false;
         }
         if (!writeList(kept)) {
             error = kLibraryDeleteError;

@@ -5,13 +5,16 @@
 // atomically, an older file's bytes are kept once as a backup before
 // anything is written over them, and so are the bytes of a file that could
 // not be read whole (a broken entry, or more entries than the library
-// holds), or of one that could not be read at all. The library never throws; failures leave status texts.
+// holds), of one that could not be read at all, and of one that another
+// program wrote after it was read. The library never throws; failures leave
+// status texts.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "character/character.h"
+#include "platform/atomic_file.h"
 
 namespace vobu {
 
@@ -53,8 +56,15 @@ public:
     // The characters file exists but could not be read at all; it is still
     // to be kept under a backup name before it is first rewritten.
     bool pendingUnreadableFile = false;
+    // The characters file as it was last read or written here: one that
+    // differs before a write was written by someone else meanwhile and is
+    // kept under a backup name first.
+    FileIdentity fileSeen;
+    // How the file is kept aside (tests fake a file system without links).
+    FileCalls fileCalls = systemFileCalls();
 
 private:
+    bool keepFileChangedMeanwhile();
     bool writeList(const std::vector<Character>& list);
 };
 

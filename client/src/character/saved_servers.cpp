@@ -62,16 +62,16 @@ bool buildSavedServersDocument(const std::vector<std::string>& servers, std::str
 SavedServersRead readSavedServers() {
     SavedServersRead read;
     std::string text;
-    bool whole = readServersFileWhole(text);
+    bool whole = readServersFileWhole(text, &read.file);
     bool tookAll = false;
     read.servers = parseSavedServers(text, tookAll);
     read.unreadable = !whole || (!text.empty() && !tookAll);
     return read;
 }
 
-bool writeSavedServers(const std::vector<std::string>& servers) {
+bool writeSavedServers(const std::vector<std::string>& servers, FileIdentity* written) {
     std::string document;
-    return buildSavedServersDocument(servers, document) && writeServersFile(document);
+    return buildSavedServersDocument(servers, document) && writeServersFile(document, written);
 }
 
 }  // namespace vobu

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_file.h"
+
 namespace vobu {
 
 constexpr size_t kMaxSavedServers = 16;
@@ -29,11 +31,15 @@ struct SavedServersRead {
     // the reader takes, not a list, or entries skipped): a rewrite would
     // lose what was not taken.
     bool unreadable = false;
+    // The file that was read, to tell later whether another program has
+    // written it since.
+    FileIdentity file;
 };
 
 // parseSavedServers of the saved-server file (at most its first 16384 bytes).
 SavedServersRead readSavedServers();
-// Replaces the saved-server file atomically with the list's document.
-bool writeSavedServers(const std::vector<std::string>& servers);
+// Replaces the saved-server file atomically with the list's document;
+// `written`, when given, is then the identity of the new file.
+bool writeSavedServers(const std::vector<std::string>& servers, FileIdentity* written = nullptr);
 
 }  // namespace vobu

@@ -1,8 +1,6 @@
 #include "character/user_files.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <memory>
+#include <utility>
 
 #include <SDL.h>
 
@@ -13,46 +11,17 @@ namespace {
 
 constexpr int kMaxUnreadBackups = 100;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-// Reads in chunks until a read returns nothing or at least `limit` bytes
-// (0: no limit) are gathered; `complete` tells whether the end was reached
-// within the limit without a read error, or the file does not exist at all.
-std::string readChunks(const std::string& path, size_t chunk, size_t limit, bool* complete) {
-    if (complete) {
-        *complete = path.empty();
-    }
+// Reads in chunks until the end or until more than `limit` bytes are there;
+// `whole` tells whether the end was reached within the limit without a read
+// error, or the file does not exist at all (nothing to lose). Without a
+// per-user folder there is nothing to read either.
+FileRead readChunks(const std::string& path, size_t chunk, uint64_t limit) {
     if (path.empty()) {
-        return {};
+        FileRead none;
+        none.whole = true;
+        return none;
     }
-    FileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        if (complete) {
-            *complete = errno == ENOENT;
-        }
-        return {};
-    }
-    std::string bytes;
-    std::string buffer(chunk, '\0');
-    while (limit == 0 || bytes.size() < limit) {
-        size_t got = std::fread(buffer.data(), 1, chunk, file.get());
-        if (got == 0) {
-            break;
-        }
-        bytes.append(buffer.data(), got);
-    }
-    // Whether anything lies beyond the limit; one more byte tells.
-    bool cut = limit != 0 && (bytes.size() > limit || (bytes.size() == limit && std::fgetc(file.get()) != EOF));
-    if (limit != 0 && bytes.size() > limit) {
-        bytes.resize(limit);
-    }
-    if (complete) {
-        *complete = !cut && !std::ferror(file.get());
-    }
-    return bytes;
+    return readRegularFile(path, chunk, limit);
 }
 
 std::string unreadBackupSuffix(int n) {
@@ -60,27 +29,39 @@ std::string unreadBackupSuffix(int n) {
 }
 
 bool sameContent(const std::string& path, const std::string& bytes) {
-    bool complete = false;
-    std::string existing = readChunks(path, 4096, 0, &complete);
-    return complete && existing == bytes;
+    // A backup holds one characters file, so a longer one is another.
+    FileRead existing = readRegularFile(path, 4096, bytes.size());
+    return existing.whole && existing.identity.exists && existing.bytes == bytes;
 }
 
-// Gives `path` the first free unread backup name beside it; that name, or
-// empty when it cannot be done.
-std::string keepUnreadable(const std::string& path) {
+// Keeps `path` under the first free unread backup name beside it. True with
+// that name in `keptAs`, or with `keptAs` empty when nothing has the name
+// `path` any more; false when it cannot be kept.
+bool keepUnreadable(const std::string& path, const FileCalls& calls, std::string& keptAs) {
+    keptAs.clear();
+    if (!pathExists(path)) {
+        return true;  // gone meanwhile: nothing left to lose
+    }
     for (int n = 1; n <= kMaxUnreadBackups; ++n) {
         std::string backup = path + unreadBackupSuffix(n);
         if (pathExists(backup)) {
             continue;
         }
-        if (linkFileWithoutReplacing(path, backup)) {
-            return backup;
+        if (keepFileWithoutReplacing(path, backup, calls)) {
+            keptAs = backup;
+            return true;
         }
+        // Only a name taken meanwhile is worth the next try.
         if (!pathExists(backup)) {
-            return {};
+            return false;
         }
     }
-    return {};
+    return false;
+}
+
+std::string serversPath() {
+    std::string path = storagePath();
+    return path.empty() ? path : path + ".servers";
 }
 
 }  // namespace
@@ -95,21 +76,26 @@ std::string storagePath() {
     return path;
 }
 
-std::string readCharactersFile() { return readChunks(storagePath(), 4096, 0, nullptr); }
+std::string readCharactersFile() { return readChunks(storagePath(), 4096, kMaxCharactersFileBytes).bytes; }
 
-bool readCharactersFileWhole(std::string& bytes) {
-    bool complete = false;
-    bytes = readChunks(storagePath(), 4096, 0, &complete);
-    return complete;
+bool readCharactersFileWhole(std::string& bytes, FileIdentity* seen) {
+    FileRead read = readChunks(storagePath(), 4096, kMaxCharactersFileBytes);
+    bytes = std::move(read.bytes);
+    if (seen) {
+        *seen = read.identity;
+    }
+    return read.whole;
 }
 
-bool writeCharactersFile(const std::string& bytes) {
+bool writeCharactersFile(const std::string& bytes, FileIdentity* written) {
     std::string path = storagePath();
     if (path.empty()) {
         return false;
     }
-    return replaceFileAtomically(path, path + ".tmp", bytes);
+    return replaceFileAtomically(path, path + ".tmp", bytes, written);
 }
+
+FileIdentity charactersFileIdentity() { return identifyFile(storagePath()); }
 
 bool backupCharactersFile(const std::string& bytes) {
     std::string path = storagePath();
@@ -162,45 +148,37 @@ bool backupUnreadCharactersFile(const std::string& bytes) {
     return false;
 }
 
-bool keepUnreadableCharactersFile() {
-    std::string path = storagePath();
-    return !path.empty() && !keepUnreadable(path).empty();
-}
-
-std::string readServersFile() {
-    std::string path = storagePath();
-    if (path.empty()) {
-        return {};
-    }
-    return readChunks(path + ".servers", 1024, kMaxServersFileBytes, nullptr);
-}
-
-bool readServersFileWhole(std::string& text) {
-    std::string path = storagePath();
-    bool complete = path.empty();
-    text = path.empty() ? std::string() : readChunks(path + ".servers", 1024, kMaxServersFileBytes, &complete);
-    return complete;
-}
-
-bool keepUnreadableServersFile(std::string& keptAs) {
+bool keepUnreadableCharactersFile(std::string& keptAs, const FileCalls& calls) {
     keptAs.clear();
     std::string path = storagePath();
-    if (path.empty()) {
-        return false;
-    }
-    if (!pathExists(path + ".servers")) {
-        return true;  // gone meanwhile: nothing left to lose
-    }
-    keptAs = keepUnreadable(path + ".servers");
-    return !keptAs.empty();
+    return !path.empty() && keepUnreadable(path, calls, keptAs);
 }
 
-bool writeServersFile(const std::string& text) {
-    std::string path = storagePath();
+std::string readServersFile() { return readChunks(serversPath(), 1024, kMaxServersFileBytes).bytes; }
+
+bool readServersFileWhole(std::string& text, FileIdentity* seen) {
+    FileRead read = readChunks(serversPath(), 1024, kMaxServersFileBytes);
+    text = std::move(read.bytes);
+    if (seen) {
+        *seen = read.identity;
+    }
+    return read.whole;
+}
+
+bool keepUnreadableServersFile(std::string& keptAs, const FileCalls& calls) {
+    keptAs.clear();
+    std::string path = serversPath();
+    return !path.empty() && keepUnreadable(path, calls, keptAs);
+}
+
+bool writeServersFile(const std::string& text, FileIdentity* written) {
+    std::string path = serversPath();
     if (path.empty()) {
         return false;
     }
-    return replaceFileAtomically(path + ".servers", path + ".servers.tmp", text);
+    return replaceFileAtomically(path, path + ".tmp", text, written);
 }
+
+FileIdentity serversFileIdentity() { return identifyFile(serversPath()); }
 
 }  // namespace vobu

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,10 +33,10 @@ bool syncFolderOf(const std::string& path) {
     return synced;
 }
 
-bool writeAll(int fd, const std::string& bytes) {
+bool writeAll(int fd, const char* data, size_t length) {
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < length) {
+        ssize_t written = ::write(fd, data + done, length - done);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -50,9 +51,152 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
+// Reads what is there, retrying interrupted reads; -1 on an error.
+ssize_t readSome(int fd, char* data, size_t length) {
+    for (;;) {
+        ssize_t got = ::read(fd, data, length);
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
+FileIdentity identityOf(const struct stat& info) {
+    FileIdentity identity;
+    identity.exists = true;
+    identity.device = static_cast<uint64_t>(info.st_dev);
+    identity.inode = static_cast<uint64_t>(info.st_ino);
+    identity.size = static_cast<uint64_t>(info.st_size);
+    identity.modifiedSeconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+    identity.modifiedNanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+    return identity;
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Opens a regular file for reading, or gives -1. A FIFO opened for reading
+// would wait for a writer and a device could have no end, so neither is
+// opened at all; and since the name may change between the look and the
+// open, the open itself does not wait either and is looked at again.
+int openRegularForReading(const std::string& path, struct stat& info) {
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return -1;
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // Reads of a regular file then block as usual, on every file system.
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool copyRegularFileWithoutReplacing(const std::string& from, const std::string& to) {
+    struct stat info {};
+    Descriptor in(openRegularForReading(from, info));
+    if (in.get() < 0) {
+        return false;
+    }
+    // O_EXCL: an existing name, even a dangling link, always wins.
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 0666);
+    if (out < 0) {
+        return false;
+    }
+    constexpr size_t kChunk = 65536;
+    std::string buffer(kChunk, '\0');
+    bool ok = true;
+    for (;;) {
+        ssize_t got = readSome(in.get(), buffer.data(), kChunk);
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        if (!writeAll(out, buffer.data(), static_cast<size_t>(got))) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && ::fsync(out) == 0;
+    bool closed = ::close(out) == 0;
+    if (!(ok && closed && syncFolderOf(to))) {
+        ::unlink(to.c_str());  // made above, so nobody else's file
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-bool writeFileDurably(const std::string& path, const std::string& bytes) {
+FileIdentity identifyFile(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    return identityOf(info);
+}
+
+FileRead readRegularFile(const std::string& path, size_t chunk, uint64_t limit) {
+    FileRead read;
+    struct stat info {};
+    if (path.empty() || chunk == 0) {
+        return read;
+    }
+    if (::stat(path.c_str(), &info) != 0) {
+        read.whole = errno == ENOENT;  // nothing there, nothing to lose
+        return read;
+    }
+    read.identity = identityOf(info);
+    Descriptor fd(openRegularForReading(path, info));
+    if (fd.get() < 0) {
+        return read;
+    }
+    read.identity = identityOf(info);
+    // One byte past the limit tells whether anything lies beyond it.
+    std::string buffer(chunk, '\0');
+    uint64_t total = 0;
+    for (;;) {
+        uint64_t room = limit - total;
+        size_t want = room < chunk ? static_cast<size_t>(room) + 1 : chunk;
+        ssize_t got = readSome(fd.get(), buffer.data(), want);
+        if (got < 0) {
+            return read;
+        }
+        if (got == 0) {
+            read.whole = true;
+            return read;
+        }
+        total += static_cast<uint64_t>(got);
+        if (total > limit) {
+            read.bytes.append(buffer.data(), static_cast<size_t>(got) - 1);
+            return read;
+        }
+        read.bytes.append(buffer.data(), static_cast<size_t>(got));
+    }
+}
+
+bool writeFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written) {
     if (path.empty()) {
         return false;
     }
@@ -60,11 +204,18 @@ bool writeFileDurably(const std::string& path, const std::string& bytes) {
     if (fd < 0) {
         return false;
     }
-    bool ok = writeAll(fd, bytes);
+    bool ok = writeAll(fd, bytes.data(), bytes.size());
     // The data must be on the disk before a rename can make it the file's
     // content; otherwise a crash could leave a renamed but empty file.
     ok = ok && ::fsync(fd) == 0;
+    // A rename keeps all of this, so it is the identity of the file that
+    // the temporary one becomes, with nobody else's write in between.
+    struct stat info {};
+    ok = ok && (!written || ::fstat(fd, &info) == 0);
     bool closed = ::close(fd) == 0;
+    if (ok && closed && written) {
+        *written = identityOf(info);
+    }
     return ok && closed;
 }
 
@@ -96,14 +247,23 @@ bool moveFileWithoutReplacing(const std::string& from, const std::string& to) {
     return syncFolderOf(to);
 }
 
-bool linkFileWithoutReplacing(const std::string& from, const std::string& to) {
+FileCalls systemFileCalls() {
+    FileCalls calls;
+    calls.link = [](const std::string& from, const std::string& to) { return ::link(from.c_str(), to.c_str()) == 0; };
+    return calls;
+}
+
+bool keepFileWithoutReplacing(const std::string& from, const std::string& to, const FileCalls& calls) {
     if (from.empty() || to.empty()) {
         return false;
     }
-    if (::link(from.c_str(), to.c_str()) != 0) {
-        return false;
+    if (calls.link(from, to)) {
+        return syncFolderOf(to);
     }
-    return syncFolderOf(to);
+    // No hard links here (vfat, exFAT, many FUSE mounts), or the kernel's
+    // protected_hardlinks refuses one: the bytes are kept instead. When the
+    // name was taken, the copy is refused the same way.
+    return copyRegularFileWithoutReplacing(from, to);
 }
 
 bool pathExists(const std::string& path) {
@@ -114,11 +274,19 @@ bool pathExists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-bool replaceFileAtomically(const std::string& target, const std::string& temporary, const std::string& bytes) {
-    if (!writeFileDurably(temporary, bytes)) {
+bool replaceFileAtomically(const std::string& target, const std::string& temporary, const std::string& bytes,
+                           FileIdentity* written) {
+    FileIdentity identity;
+    if (!writeFileDurably(temporary, bytes, &identity)) {
         return false;
     }
-    return moveFileReplacing(temporary, target);
+    if (!moveFileReplacing(temporary, target)) {
+        return false;
+    }
+    if (written) {
+        *written = identity;
+    }
+    return true;
 }
 
 }  // namespace vobu

@@ -13,6 +13,7 @@
 #include "browser/server_address_rules.h"
 #include "browser_fixture.h"
 #include "support/log_capture.h"
+#include "support/odd_files.h"
 
 namespace vobu::testing {
 namespace {
@@ -193,6 +194,107 @@ TEST_F(AddServerTest, UnreadableFileRemovedMeanwhileLeavesNothingToKeep) {
     openAndCommit("new.test:80");
     EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
     EXPECT_EQ(folder.read(), R"(["ws://new.test:80/vobu"])");
+}
+
+TEST_F(AddServerTest, WithoutHardLinksTheUnreadableFileIsKeptAsACopy) {
+    const std::string old = "not json at all";
+    folder.put(old);
+    browser.fileCalls = withoutHardLinks();
+    LogCapture log;
+    start();
+    frame();
+    openAndCommit("first.test:1");
+    ASSERT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+    EXPECT_EQ(folder.read(), R"(["ws://first.test:1/vobu"])");
+    std::ifstream kept(folder.serversFile + ".unread.bak", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), old);
+    EXPECT_EQ(log.count("Saved servers: the list file could not be read and is kept as "), 1);
+    openAndCommit("second.test:2");
+    EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+    EXPECT_FALSE(std::filesystem::exists(folder.serversFile + ".unread-2.bak")) << "kept once";
+}
+
+TEST_F(AddServerTest, FifoInPlaceOfTheFileIsKeptAsideNotWaitedOn) {
+    Fifo fifo(folder.serversFile);
+    ASSERT_TRUE(fifo.made());
+    start();
+    frame();
+    EXPECT_FALSE(fifo.readerWaited()) << "the start waited for a writer";
+    EXPECT_TRUE(browser.savedServers.empty());
+
+    // Without hard links a FIFO cannot be kept (a copy would wait too).
+    browser.fileCalls = withoutHardLinks();
+    openAndCommit("new.test:80");
+    EXPECT_TRUE(browser.dialogOpen);
+    EXPECT_EQ(browser.dialogStatus, "Could not save");
+    EXPECT_TRUE(isFifo(folder.serversFile));
+    EXPECT_FALSE(fifo.readerWaited());
+
+    browser.fileCalls = systemFileCalls();
+    openAndCommit("new.test:80");
+    EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+    EXPECT_TRUE(isFifo(folder.serversFile + ".unread.bak"));
+    EXPECT_EQ(folder.read(), R"(["ws://new.test:80/vobu"])");
+}
+
+TEST_F(AddServerTest, ListWrittenByAnotherWindowMeanwhileIsKeptBeforeTheNextWrite) {
+    const std::string other = R"(["ws://s0.test/vobu","ws://other.test:9/vobu"])";
+    struct Case {
+        const char* what;
+        bool fileAtStart;
+        bool byDelete;
+    };
+    for (const Case& c : {Case{"an add after a change", true, false}, Case{"a delete after a change", true, true},
+                          Case{"an add after a file appeared", false, false}}) {
+        std::filesystem::remove(folder.serversFile);
+        std::filesystem::remove(folder.serversFile + ".unread.bak");
+        ServerBrowser window(net.factory());
+        window.setClock([this] { return nowMs; });
+        if (c.fileAtStart) folder.put(nlohmann::json(addresses(2)).dump());
+        window.initialize(graphics, font, kDirectoryUrl, {});
+        folder.put(other);  // the other window's Add
+        LogCapture log;
+        std::vector<std::string> expected = c.fileAtStart ? addresses(2) : std::vector<std::string>{};
+        if (c.byDelete) {
+            window.list.select(0);
+            window.deleteSelectedServer();
+            expected.erase(expected.begin());
+        } else {
+            window.addressField.setText("mine.test:1");
+            window.addServer();
+            EXPECT_FALSE(window.dialogOpen) << c.what << ": " << window.dialogStatus;
+            expected.push_back("ws://mine.test:1/vobu");
+        }
+        EXPECT_EQ(window.savedServers, expected) << c.what;
+        EXPECT_EQ(folder.read(), nlohmann::json(expected).dump()) << c.what << ": merging is not done";
+        std::ifstream kept(folder.serversFile + ".unread.bak", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), other) << c.what;
+        EXPECT_EQ(log.count("Saved servers: the list file changed since it was read and is kept as " +
+                            folder.serversFile + ".unread.bak"),
+                  1)
+            << c.what;
+
+        // Its own writes are no change: the next one keeps nothing more.
+        window.addressField.setText("mine.test:2");
+        window.addServer();
+        EXPECT_FALSE(window.dialogOpen) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(folder.serversFile + ".unread-2.bak")) << c.what;
+        EXPECT_EQ(log.lines.size(), 1u) << c.what;
+    }
+}
+
+TEST_F(AddServerTest, ChangedListThatCannotBeKeptIsNotReplaced) {
+    start(addresses(1));
+    frame();
+    std::filesystem::remove(folder.serversFile);
+    Fifo fifo(folder.serversFile);  // another program's, not to be lost
+    browser.fileCalls = withoutHardLinks();
+    LogCapture log;
+    openAndCommit("new.test:80");
+    EXPECT_EQ(browser.dialogStatus, "Could not save");
+    EXPECT_EQ(browser.savedServers, addresses(1));
+    EXPECT_TRUE(isFifo(folder.serversFile));
+    EXPECT_EQ(log.count("Saved servers: the list file changed since it was read and could not be kept aside"), 1);
 }
 
 TEST_F(AddServerTest, ReadableFileIsReplacedWithoutACopy) {

@@ -1,4 +1,8 @@
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include <gtest/gtest.h>
@@ -6,7 +10,10 @@
 
 #include "character/character_json.h"
 #include "character/character_library.h"
+#include "character/user_files.h"
 #include "storage_fixture.h"
+#include "support/log_capture.h"
+#include "support/odd_files.h"
 
 namespace vobu {
 namespace {
@@ -179,6 +186,141 @@ TEST_F(Library, UnreadableFileIsKeptUnderASecondName) {
     EXPECT_EQ(slurp(path + ".unread-2.bak"), original);
     EXPECT_EQ(slurp(path), fileOf({named("z"), named("a")}));
     EXPECT_FALSE(library.pendingUnreadableFile);
+}
+
+TEST_F(Library, FifoInPlaceOfTheFileIsKeptAsideNotWaitedOn) {
+    testing::Fifo fifo(path);
+    ASSERT_TRUE(fifo.made());
+    library.load();
+    EXPECT_FALSE(fifo.readerWaited()) << "the load waited for a writer";
+    EXPECT_TRUE(library.characters.empty());
+    EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
+
+    // Where the file system has no hard links a FIFO cannot be kept (a copy
+    // would wait too), so nothing replaces it.
+    library.fileCalls = testing::withoutHardLinks();
+    EXPECT_FALSE(library.save(named("a")));
+    EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
+    EXPECT_TRUE(testing::isFifo(path));
+    EXPECT_FALSE(fifo.readerWaited());
+
+    library.fileCalls = systemFileCalls();
+    ASSERT_TRUE(library.save(named("a")));
+    EXPECT_TRUE(testing::isFifo(path + ".unread.bak"));
+    EXPECT_EQ(slurp(path), fileOf({named("a")}));
+}
+
+TEST_F(Library, LinkToDevZeroIsUnreadableAndKeptAside) {
+    ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
+    EXPECT_NO_THROW(library.load());
+    EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
+    library.fileCalls = testing::withoutHardLinks();
+    EXPECT_FALSE(library.save(named("a"))) << "a copy of /dev/zero would never end";
+    library.fileCalls = systemFileCalls();
+    ASSERT_TRUE(library.save(named("a")));
+    EXPECT_TRUE(testing::isSymlinkTo(path + ".unread.bak", "/dev/zero"));
+    EXPECT_EQ(slurp(path), fileOf({named("a")}));
+}
+
+TEST_F(Library, FileOverTheLimitIsKeptAsideWholeByTheFirstSave) {
+    std::string huge = fileOf({named("a")});
+    huge.insert(huge.size() - 1, ",\"padding\":\"" + std::string(kMaxCharactersFileBytes, 'p') + "\"");
+    put(path, huge);
+    library.load();
+    EXPECT_TRUE(library.characters.empty());
+    EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
+    library.fileCalls = testing::withoutHardLinks();  // kept as a copy
+    ASSERT_TRUE(library.save(named("b")));
+    EXPECT_EQ(slurp(path + ".unread.bak"), huge);
+    EXPECT_EQ(slurp(path), fileOf({named("b")}));
+}
+
+TEST_F(Library, TheLargestLibraryThisClientWritesIsReadBackWhole) {
+    // Sixteen characters with every texel of every face, the longest name
+    // (four-byte code points) and the longest id.
+    library.load();
+    for (int i = 0; i < 16; ++i) {
+        Character c = named(std::string(62, 'x') + char('a' + i / 10) + char('a' + i % 10), 0xFEDCBA);
+        c.name.clear();
+        for (int k = 0; k < 24; ++k) c.name += "\xF0\x9F\x98\x80";
+        ASSERT_TRUE(library.save(c)) << i << ": " << library.error;
+    }
+    const size_t largest = slurp(path).size();
+    EXPECT_LT(largest * 4, kMaxCharactersFileBytes) << "the limit is comfortably above what is written";
+    CharacterLibrary again;
+    again.load();
+    EXPECT_EQ(again.error, "");
+    EXPECT_EQ(again.characters.size(), 16u);
+}
+
+TEST_F(Library, FileWrittenByAnotherProgramMeanwhileIsKeptBeforeTheNextWrite) {
+    struct Case {
+        const char* what;
+        bool fileAtLoad;
+        std::function<void(const std::string& other)> write;
+    };
+    const Case cases[] = {
+        {"replaced", true, [&](const std::string& other) { ASSERT_TRUE(writeCharactersFile(other)); }},
+        {"rewritten in place", true, [&](const std::string& other) { put(path, other); }},
+        {"appeared", false, [&](const std::string& other) { put(path, other); }},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(path);
+        std::filesystem::remove(path + ".unread.bak");
+        if (c.fileAtLoad) put(path, fileOf({named("a")}));
+        CharacterLibrary mine;
+        mine.load();
+        const std::string other = fileOf({named("a"), named("other1"), named("other2")});
+        c.write(other);
+        testing::LogCapture log;
+        ASSERT_TRUE(mine.save(named("new"))) << c.what;
+        EXPECT_EQ(slurp(path + ".unread.bak"), other) << c.what;
+        std::vector<Character> expected;
+        if (c.fileAtLoad) expected.push_back(named("a"));
+        expected.push_back(named("new"));
+        EXPECT_EQ(slurp(path), fileOf(expected)) << c.what << ": merging is not done";
+        EXPECT_EQ(log.count("Saved characters: the characters file changed since it was read and is kept as " + path +
+                            ".unread.bak"),
+                  1)
+            << c.what;
+
+        // Its own writes are no change: the next ones keep nothing more.
+        ASSERT_TRUE(mine.save(named("newer")));
+        ASSERT_TRUE(mine.remove(named("new")));
+        EXPECT_FALSE(exists(path + ".unread-2.bak")) << c.what;
+        EXPECT_EQ(log.lines.size(), 1u) << c.what;
+    }
+}
+
+TEST_F(Library, FileRemovedMeanwhileLeavesNothingToKeep) {
+    put(path, fileOf({named("a")}));
+    library.load();
+    std::filesystem::remove(path);
+    ASSERT_TRUE(library.remove(named("a")));
+    EXPECT_EQ(slurp(path), fileOf({}));
+    EXPECT_FALSE(exists(path + ".unread.bak"));
+}
+
+TEST_F(Library, ChangedFileThatCannotBeKeptIsNotReplaced) {
+    library.load();
+    ASSERT_TRUE(library.save(named("a")));
+    // Another program put a FIFO there; without hard links it cannot be kept.
+    std::filesystem::remove(path);
+    testing::Fifo fifo(path);
+    library.fileCalls = testing::withoutHardLinks();
+    testing::LogCapture log;
+    EXPECT_FALSE(library.save(named("b")));
+    EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
+    EXPECT_FALSE(library.remove(named("a")));
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a"}));
+    EXPECT_TRUE(testing::isFifo(path));
+    EXPECT_EQ(log.count("Saved characters: the characters file changed since it was read and could not be kept aside"),
+              2);
+    // Once it can be kept, the write goes ahead.
+    library.fileCalls = systemFileCalls();
+    ASSERT_TRUE(library.save(named("b")));
+    EXPECT_TRUE(testing::isFifo(path + ".unread.bak"));
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b"}));
 }
 
 TEST_F(Library, ShapesOfTheCharactersMember) {

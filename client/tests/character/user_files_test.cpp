@@ -1,9 +1,13 @@
 #include <unistd.h>
 
+#include <functional>
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "character/user_files.h"
 #include "storage_fixture.h"
+#include "support/odd_files.h"
 
 namespace vobu {
 namespace {
@@ -144,6 +148,106 @@ TEST_F(UserFiles, ServersFileFailedWrite) {
     block(path + ".servers.tmp");
     EXPECT_FALSE(writeServersFile("[]"));
     EXPECT_EQ(readServersFile(), "[\"ws://a/vobu\"]");
+}
+
+TEST_F(UserFiles, WhatIsNoRegularFileIsUnreadableAndNeverWaitedOn) {
+    // Under both names: a FIFO (a reader would wait for a writer), a link to
+    // /dev/zero (a reader would never reach the end) and a folder.
+    for (const std::string& file : {path, path + ".servers"}) {
+        struct Odd {
+            const char* what;
+            std::function<void()> make;
+        };
+        std::unique_ptr<testing::Fifo> fifo;
+        const Odd odds[] = {
+            {"a FIFO", [&] { fifo = std::make_unique<testing::Fifo>(file); }},
+            {"a link to /dev/zero", [&] { ASSERT_EQ(::symlink("/dev/zero", file.c_str()), 0); }},
+            {"a folder", [&] { block(file); }},
+        };
+        for (const Odd& odd : odds) {
+            odd.make();
+            std::string bytes = "stale";
+            bool whole = file == path ? readCharactersFileWhole(bytes) : readServersFileWhole(bytes);
+            EXPECT_FALSE(whole) << odd.what << " as " << file;
+            EXPECT_EQ(bytes, "") << odd.what << " as " << file;
+            EXPECT_EQ(file == path ? readCharactersFile() : readServersFile(), "") << odd.what << " as " << file;
+            if (fifo) {
+                EXPECT_FALSE(fifo->readerWaited()) << file;
+            }
+            fifo.reset();
+            std::filesystem::remove_all(file);
+        }
+    }
+}
+
+TEST_F(UserFiles, CharactersFileIsReadUpToItsLimit) {
+    // Far above any library this client writes: still read whole at the
+    // limit, and a byte more makes it unreadable.
+    static_assert(kMaxCharactersFileBytes == 16u * 1024 * 1024);
+    std::string bytes(kMaxCharactersFileBytes, 'c');
+    bytes.back() = 'e';
+    put(path, bytes);
+    std::string read;
+    EXPECT_TRUE(readCharactersFileWhole(read));
+    EXPECT_EQ(read.size(), bytes.size());
+    EXPECT_EQ(read.back(), 'e');
+    put(path, bytes + "x");
+    EXPECT_FALSE(readCharactersFileWhole(read));
+    EXPECT_LE(read.size(), kMaxCharactersFileBytes);
+}
+
+TEST_F(UserFiles, ReadAndWriteTellTheFileTheyMet) {
+    FileIdentity seen;
+    std::string bytes;
+    ASSERT_TRUE(readCharactersFileWhole(bytes, &seen));
+    EXPECT_FALSE(seen.exists);
+    EXPECT_EQ(charactersFileIdentity(), seen);
+    FileIdentity written;
+    ASSERT_TRUE(writeCharactersFile("mine", &written));
+    EXPECT_EQ(charactersFileIdentity(), written);
+    ASSERT_TRUE(readCharactersFileWhole(bytes, &seen));
+    EXPECT_EQ(seen, written);
+    put(path, "someone else's, longer");
+    EXPECT_NE(charactersFileIdentity(), written);
+
+    std::string text;
+    ASSERT_TRUE(writeServersFile("[]", &written));
+    EXPECT_EQ(serversFileIdentity(), written);
+    ASSERT_TRUE(readServersFileWhole(text, &seen));
+    EXPECT_EQ(seen, written);
+    EXPECT_NE(serversFileIdentity(), charactersFileIdentity());
+}
+
+TEST_F(UserFiles, WithoutHardLinksUnreadableFilesAreKeptAsCopies) {
+    const FileCalls noLinks = testing::withoutHardLinks();
+    const std::string servers(20000, 's');
+    put(path + ".servers", servers);
+    std::string kept;
+    ASSERT_TRUE(keepUnreadableServersFile(kept, noLinks));
+    EXPECT_EQ(kept, path + ".servers.unread.bak");
+    EXPECT_EQ(slurp(kept), servers);
+    ASSERT_TRUE(keepUnreadableServersFile(kept, noLinks));
+    EXPECT_EQ(kept, path + ".servers.unread-2.bak") << "an existing backup is never replaced";
+
+    put(path, "characters");
+    ASSERT_TRUE(keepUnreadableCharactersFile(kept, noLinks));
+    EXPECT_EQ(kept, path + ".unread.bak");
+    EXPECT_EQ(slurp(kept), "characters");
+
+    // A FIFO cannot be copied: refused, and no backup name is used up.
+    std::filesystem::remove(path);
+    testing::Fifo fifo(path);
+    EXPECT_FALSE(keepUnreadableCharactersFile(kept, noLinks));
+    EXPECT_FALSE(exists(path + ".unread-2.bak"));
+    EXPECT_FALSE(fifo.readerWaited());
+    ASSERT_TRUE(keepUnreadableCharactersFile(kept));
+    EXPECT_EQ(kept, path + ".unread-2.bak");
+    EXPECT_TRUE(testing::isFifo(kept));
+
+    // Nothing there any more: nothing to keep, and nothing lost.
+    std::filesystem::remove(path);
+    ASSERT_TRUE(keepUnreadableCharactersFile(kept, noLinks));
+    EXPECT_EQ(kept, "");
 }
 
 TEST(UserFilesWithoutFolder, NothingIsReadOrWritten) {

@@ -212,7 +212,8 @@ class Client:
         self.missing_package = missing_package
         self.extra_env = env or {}
         # Files put into the private XDG_DATA_HOME before the client starts:
-        # {path relative to it: bytes}.
+        # {path relative to it: bytes, or a function that makes something of
+        # that path (a FIFO, a link)}.
         self.data_files = data_files or {}
         self.name = name
         self.process = None
@@ -240,6 +241,9 @@ class Client:
         for relative, content in self.data_files.items():
             path = os.path.join(data, relative)
             os.makedirs(os.path.dirname(path), exist_ok=True)
+            if callable(content):
+                content(path)
+                continue
             with open(path, "wb") as f:
                 f.write(content)
         binary = os.path.join(bin_dir(), "vobugame")

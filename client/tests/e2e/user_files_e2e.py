@@ -1,0 +1,156 @@
+"""The client's own files under Xvfb, driven with xdotool: a FIFO or a link
+to /dev/zero in place of the characters file and the servers file lets the
+title screen come up and is kept aside by the first save, and a file that
+another program wrote while the client ran is kept aside before the client
+replaces it.
+
+Environment as vobu_e2e.py; the server binary is vobu_testserver in the same
+bin folder as the client.
+"""
+
+import json
+import os
+import stat
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import vobu_e2e  # noqa: E402
+from vobu_e2e import TestServer, wait_for_log  # noqa: E402
+from road_e2e import (BODY_TEXT, DIALOG_LABEL, HIGHLIGHT_TEXT, LIBRARY_NEW, LIBRARY_TITLE,  # noqa: E402
+                      TITLE_CHARACTERS, Player, free_port, user_file)
+from title_e2e import row_title_ink  # noqa: E402
+
+FOLDER = os.path.join("VobuOrchard", "VobuOrchard")
+CHARACTERS_FILE = os.path.join(FOLDER, "characters.json")
+SERVERS_FILE = os.path.join(FOLDER, "characters.json.servers")
+HIDDEN_SEQUENCE = ("Left", "Up", "Right", "Down", "Down", "Right", "Up", "Left")
+
+
+def kind(path):
+    mode = os.lstat(path).st_mode
+    if stat.S_ISFIFO(mode):
+        return "fifo"
+    if stat.S_ISLNK(mode):
+        return "link to " + os.readlink(path)
+    return "file" if stat.S_ISREG(mode) else "other"
+
+
+def link_to_dev_zero(path):
+    os.symlink("/dev/zero", path)
+
+
+def replace_as_another_program(path, content):
+    """Writes the file the way another game window does: a new file moved
+    over the old one."""
+    with open(path + ".other", "wb") as f:
+        f.write(content)
+    os.replace(path + ".other", path)
+
+
+class UserFilesTest(unittest.TestCase):
+    def title_screen(self, client, directory_title):
+        client.wait_for_window()
+        player = Player(client, self)
+        player.wait_for_title_row(0, directory_title, "Lists itself", "title")
+        return player
+
+    def add_server(self, player, typed, row):
+        player.press(*HIDDEN_SEQUENCE)
+        player.wait_for_text(*DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT, "dialog")
+        player.type(typed)
+        player.press("Return")
+        player.client.move_mouse_to_screen(0, 0)
+        address = f"ws://{typed}/vobu"
+        player.wait_for(lambda shot: not player.shows(shot, *DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT)
+                        and row_title_ink(player, shot, row, address, True) == HIGHLIGHT_TEXT, "added")
+        return address
+
+    def new_character(self, player, row):
+        """"Characters" on the title screen, then "New" in the library."""
+        player.click(*TITLE_CHARACTERS)
+        # An empty library has no "Use".
+        player.wait_for(lambda shot: player.shows(shot, *LIBRARY_TITLE, "Characters", HIGHLIGHT_TEXT)
+                        and player.shows(shot, LIBRARY_NEW[0] - 12, LIBRARY_NEW[1] - 8, "New",
+                                         (BODY_TEXT, HIGHLIGHT_TEXT)), "library")
+        player.click(*LIBRARY_NEW)
+        player.wait_for(lambda shot: player.library_row_shows(shot, row, "Vobu", True), "new-character")
+
+    def read(self, client, name):
+        with open(user_file(client, name), "rb") as f:
+            return f.read()
+
+    def odd_files_are_kept_aside(self, make, what):
+        port = free_port()
+        with TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists itself") as directory, \
+                vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--server", directory.url, "--quit-after-ms", "60000"],
+                                 name="user-files-" + what.replace(" ", "-"),
+                                 data_files={CHARACTERS_FILE: make, SERVERS_FILE: make}) as client:
+                # Neither file is waited on or read without end: the title
+                # screen comes up with nothing read.
+                player = self.title_screen(client, "Directory Server")
+                expected_kind = kind(user_file(client, "characters.json"))
+
+                address = self.add_server(player, f"127.0.0.1:{port}", 1)
+                self.assertEqual(json.loads(self.read(client, "characters.json.servers")), [address])
+                self.assertEqual(kind(user_file(client, "characters.json.servers.unread.bak")), expected_kind)
+
+                # The library could not read its file, so it holds nothing
+                # and the first "New" keeps the file aside before it writes.
+                self.new_character(player, 0)
+                characters = json.loads(self.read(client, "characters.json"))["characters"]
+                self.assertEqual([c["name"] for c in characters], ["Vobu"])
+                self.assertEqual(kind(user_file(client, "characters.json.unread.bak")), expected_kind)
+
+                client.close_window()
+                self.assertEqual(client.wait_exit(), 0)
+                self.assertNotIn("bad_alloc", client.log())
+
+    def test_fifos_in_place_of_both_files_neither_wait_nor_are_replaced_unkept(self):
+        self.odd_files_are_kept_aside(os.mkfifo, "fifo")
+
+    def test_links_to_dev_zero_in_place_of_both_files_are_not_read_without_end(self):
+        self.odd_files_are_kept_aside(link_to_dev_zero, "dev zero")
+
+    def test_files_another_program_wrote_meanwhile_are_kept_before_the_next_save(self):
+        port = free_port()
+        with TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists itself") as directory, \
+                vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--server", directory.url, "--quit-after-ms", "60000"],
+                                 name="user-files-two-writers") as client:
+                player = self.title_screen(client, "Directory Server")
+                # The first start saved its first character.
+                mine = json.loads(self.read(client, "characters.json"))
+                self.assertEqual(len(mine["characters"]), 1)
+
+                # A second game window on the same folder adds a server and
+                # a character of its own.
+                other_servers = json.dumps(["ws://127.0.0.1:1/vobu"], separators=(",", ":")).encode()
+                replace_as_another_program(user_file(client, "characters.json.servers"), other_servers)
+                theirs = json.loads(json.dumps(mine))
+                theirs["characters"].append(dict(mine["characters"][0], id="0" * 32, name="Theirs"))
+                other_characters = json.dumps(theirs, separators=(",", ":"), sort_keys=True).encode()
+                replace_as_another_program(user_file(client, "characters.json"), other_characters)
+
+                address = self.add_server(player, f"127.0.0.1:{port}", 1)
+                self.assertEqual(json.loads(self.read(client, "characters.json.servers")), [address])
+                self.assertEqual(self.read(client, "characters.json.servers.unread.bak"), other_servers)
+                wait_for_log(client, r"Saved servers: the list file changed since it was read and is kept as ")
+
+                # The client's own writes are no change: the next add keeps
+                # nothing more.
+                self.add_server(player, "127.0.0.1:2", 2)
+                self.assertFalse(os.path.exists(user_file(client, "characters.json.servers.unread-2.bak")))
+
+                self.new_character(player, 1)
+                characters = json.loads(self.read(client, "characters.json"))["characters"]
+                self.assertEqual([c["name"] for c in characters], ["Vobu", "Vobu"])
+                self.assertEqual(characters[0]["id"], mine["characters"][0]["id"])
+                self.assertEqual(self.read(client, "characters.json.unread.bak"), other_characters)
+                wait_for_log(client, r"Saved characters: the characters file changed since it was read and is kept as ")
+                self.assertEqual(client.log().count("changed since it was read"), 2)
+
+
+if __name__ == "__main__":
+    unittest.main()

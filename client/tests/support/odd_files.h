@@ -1,0 +1,87 @@
+#pragma once
+// What a user's folder may hold besides plain files, for the tests of the
+// code that reads and keeps the client's own files: a FIFO that catches a
+// reader waiting on it, links to devices, and a file system without hard
+// links.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/atomic_file.h"
+
+namespace vobu::testing {
+
+// A FIFO under `path` for the test's lifetime. A reader that opens it waits
+// until a writer comes; after a few seconds of that a writer opens and
+// closes it, which lets the reader go with an empty file, and `readerWaited`
+// tells the test, so that the fault fails the test instead of hanging it.
+class Fifo {
+public:
+    explicit Fifo(std::string path) : path_(std::move(path)) {
+        made_ = ::mkfifo(path_.c_str(), 0644) == 0;
+        watchdog_ = std::thread([this] { watch(); });
+    }
+    ~Fifo() {
+        done_ = true;
+        watchdog_.join();
+    }
+    Fifo(const Fifo&) = delete;
+    Fifo& operator=(const Fifo&) = delete;
+
+    bool made() const { return made_; }
+    bool readerWaited() const { return waited_; }
+
+private:
+    void watch() {
+        using namespace std::chrono;
+        const auto patience = steady_clock::now() + seconds(3);
+        while (!done_) {
+            std::this_thread::sleep_for(milliseconds(20));
+            if (steady_clock::now() < patience) continue;
+            // Opens only while a reader is there; the FIFO may be gone or
+            // kept under another name by then, which is no reader.
+            int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                waited_ = true;
+                ::close(fd);
+            }
+        }
+    }
+
+    std::string path_;
+    bool made_ = false;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> waited_{false};
+    std::thread watchdog_;
+};
+
+inline bool isFifo(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
+inline bool isSymlinkTo(const std::string& path, const std::string& target) {
+    char buffer[256];
+    ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
+    return length >= 0 && std::string(buffer, size_t(length)) == target;
+}
+
+// The calls of a file system that refuses hard links (vfat, exFAT, many FUSE
+// mounts) as the kernel's protected_hardlinks does: EPERM.
+inline FileCalls withoutHardLinks() {
+    FileCalls calls = systemFileCalls();
+    calls.link = [](const std::string&, const std::string&) {
+        errno = EPERM;
+        return false;
+    };
+    return calls;
+}
+
+}  // namespace vobu::testing
