@@ -68,7 +68,7 @@ uint32_t Graphics::setTexture(int width, int height, const std::vector<uint8_t>&
         texture.width = width;
         texture.height = height;
         texture.pixels = rgba;
-        markStale(handle, RowBand{0, height});
+        markResized(handle);
     } else {
         // Screens repaint whole canvases for every pointer move; mostly
         // nothing or a few rows differ, and only those are copied and sent.
@@ -91,6 +91,14 @@ void Graphics::markStale(uint32_t handle, RowBand band) {
     auto gpu = gpu_.find(handle);
     if (gpu != gpu_.end()) {
         gpu->second.stale = gpu->second.stale.joined(band);
+    }
+}
+
+void Graphics::markResized(uint32_t handle) {
+    auto gpu = gpu_.find(handle);
+    if (gpu != gpu_.end()) {
+        gpu->second.sized = false;
+        gpu->second.stale = RowBand{};
     }
 }
 
@@ -144,9 +152,12 @@ void Graphics::bindForDraw(uint32_t handle) {
         backend_->bindTextureObject(gpu.object);
         boundObject_ = gpu.object;
     }
-    if (!gpu.uploaded || gpu.version != texture.version) {
+    if (!gpu.sized || gpu.version != texture.version) {
         const uint64_t rowBytes = uint64_t(texture.width) * 4u;
-        if (gpu.uploaded && gpu.width == texture.width && gpu.height == texture.height) {
+        // OpenGL refuses rows outside the image and then keeps the old
+        // picture; a band that does not fit is sent as a whole new image.
+        const bool bandFits = gpu.stale.empty() || (gpu.stale.first >= 0 && gpu.stale.end <= texture.height);
+        if (gpu.sized && bandFits) {
             // The object holds every row outside the stale band already.
             backend_->updateTextureRows(texture, gpu.stale);
             counters_.bytes += uint64_t(gpu.stale.rows()) * rowBytes;
@@ -154,9 +165,7 @@ void Graphics::bindForDraw(uint32_t handle) {
             backend_->uploadTexture(texture);
             counters_.bytes += texture.pixels.size();
         }
-        gpu.uploaded = true;
-        gpu.width = texture.width;
-        gpu.height = texture.height;
+        gpu.sized = true;
         gpu.version = texture.version;
         gpu.stale = RowBand{};
         counters_.uploads += 1;

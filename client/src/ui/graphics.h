@@ -117,14 +117,17 @@ private:
     struct GpuTexture {
         uint32_t object = 0;
         uint32_t version = 0;
-        bool uploaded = false;
-        int width = 0;  // size of the image the object holds
-        int height = 0;
-        RowBand stale;  // rows of the table's pixels the object does not hold yet
+        // The object holds an image of the table's current size, so changed
+        // rows can be sent into it. A size change clears it, whatever sizes
+        // come and go before the next draw: only a new image of the size
+        // then in the table is sure to fit.
+        bool sized = false;
+        RowBand stale;  // rows of that image the object does not hold yet
     };
 
     void bindForDraw(uint32_t handle);
     void markStale(uint32_t handle, RowBand band);
+    void markResized(uint32_t handle);
     void releaseGpuTexture(uint32_t handle);
 
     std::map<uint32_t, Texture> textures_;

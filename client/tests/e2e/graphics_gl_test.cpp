@@ -224,6 +224,22 @@ TEST_F(GraphicsGlTest, EachHandleKeepsItsImageAndChangesShowAtTheNextDraw) {
     EXPECT_EQ(graphics.uploadCounters().uploads, 4u);
 }
 
+TEST_F(GraphicsGlTest, ATextureThatGrowsAndShrinksBackBeforeTheNextDrawShowsItsLastImage) {
+    while (glGetError() != GL_NO_ERROR) {}
+    const uint32_t h = graphics.setTexture(1, 1, texels({{255, 0, 0, 255}}), 0, false, false);
+    overlay(screen(kWhite), h);
+    expectNear(pixel(30, 30), {255, 0, 0, 255}, "red drawn");
+    graphics.setTexture(1, 2, texels({{0, 255, 0, 255}, {0, 255, 0, 255}}), h, false, false);
+    graphics.setTexture(1, 1, texels({{0, 0, 255, 255}}), h, false, false);
+    overlay(screen(kWhite), h);
+    expectNear(pixel(30, 30), {0, 0, 255, 255}, "the last image, blue");
+    // A later change of the same size goes into the image specified anew.
+    graphics.setTexture(1, 1, texels({{255, 255, 0, 255}}), h, false, false);
+    overlay(screen(kWhite), h);
+    expectNear(pixel(30, 30), {255, 255, 0, 255}, "changed after the resize");
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "OpenGL refused an upload";
+}
+
 TEST_F(GraphicsGlTest, AChangedBandOfRowsLandsAtItsRowsAndLeavesTheOthers) {
     // Eight rows of two texels, stretched over the picture: row r covers
     // picture rows r * kSize / 8 on.

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,9 @@ struct Recording {
     std::vector<std::pair<int, int>> frames;  // every beginFrame's size, in order
     // What each texture object holds, built only from the rows that were sent.
     std::map<uint32_t, std::vector<uint8_t>> images;
+    std::map<uint32_t, std::pair<int, int>> imageSizes;  // width and height of each of those images
+    // Calls OpenGL would refuse (and so keep the old picture), described.
+    std::vector<std::string> errors;
 
     // Pixel bytes sent after the last beginFrame (before the first one when
     // no frame began yet).
@@ -109,14 +113,26 @@ public:
     void uploadTexture(const Texture& texture) override {
         r_.calls.push_back("upload");
         r_.images[r_.boundObject] = texture.pixels;
+        r_.imageSizes[r_.boundObject] = {texture.width, texture.height};
         record(texture, RowBand{0, texture.height}, false);
     }
+    // Throws std::logic_error, after recording it in `errors`, for what
+    // glTexSubImage2D refuses: an object without an image of the texture's
+    // size, or rows outside it. Nothing is read then, and the object keeps
+    // its old image, as it does on OpenGL.
     void updateTextureRows(const Texture& texture, RowBand band) override {
         r_.calls.push_back("update");
+        const auto size = r_.imageSizes.find(r_.boundObject);
+        if (size == r_.imageSizes.end() || size->second != std::pair(texture.width, texture.height)) {
+            refuse("update of object " + std::to_string(r_.boundObject) + " that holds no " + sizeText(texture) +
+                   " image");
+        }
+        if (!band.empty() && (band.first < 0 || band.end > texture.height)) {
+            refuse("update of rows " + std::to_string(band.first) + " to " + std::to_string(band.end) + " of a " +
+                   sizeText(texture) + " texture");
+        }
         std::vector<uint8_t>& image = r_.images[r_.boundObject];
         const size_t rowBytes = size_t(texture.width) * 4;
-        // An object updated in place must hold an image of that size already.
-        if (image.size() != texture.pixels.size()) image.assign(texture.pixels.size(), 0xEE);
         if (!band.empty()) {
             std::copy(texture.pixels.begin() + ptrdiff_t(band.first * rowBytes),
                       texture.pixels.begin() + ptrdiff_t(band.end * rowBytes),
@@ -147,6 +163,14 @@ public:
     }
 
 private:
+    static std::string sizeText(const Texture& texture) {
+        return std::to_string(texture.width) + " x " + std::to_string(texture.height);
+    }
+    [[noreturn]] void refuse(const std::string& what) {
+        r_.errors.push_back(what);
+        throw std::logic_error("RecordingBackend: " + what);
+    }
+
     void record(const Texture& texture, RowBand band, bool inPlace) {
         r_.uploads.push_back({r_.boundObject, texture.width, texture.height, texture.version, texture.linear,
                               texture.repeat, r_.images[r_.boundObject], inPlace, band,

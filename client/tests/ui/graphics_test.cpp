@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "support/recording_backend.h"
 
@@ -281,6 +285,112 @@ TEST_F(GraphicsTest, SameSizeChangesReplacePixelsInPlaceAndNewSizesReallocate) {
     EXPECT_FALSE(rec.uploads[2].inPlace);  // 4 x 1 holds as many bytes as 2 x 2 but is another shape
     EXPECT_FALSE(rec.uploads[3].inPlace);
     EXPECT_EQ(rec.uploads[3].pixels, pixels(4, 2, 4));
+}
+
+// Sizes (and pictures) a texture goes through: the first is drawn, the rest
+// are set before one more draw, which must show the last.
+struct SizeStep {
+    int width, height;
+    uint8_t picture;  // steps with the same number and size set the same pixels
+};
+struct ResizeCase {
+    const char* name;
+    std::vector<SizeStep> steps;
+    bool inPlace;  // the second draw may send rows into the image the object holds
+};
+void PrintTo(const ResizeCase& c, std::ostream* out) { *out << c.name; }
+
+class GraphicsResizeTest : public GraphicsTest, public ::testing::WithParamInterface<ResizeCase> {
+protected:
+    // Every row and every picture differs, so a stale or misplaced row shows.
+    static std::vector<uint8_t> picture(const SizeStep& step) {
+        std::vector<uint8_t> image(size_t(step.width) * size_t(step.height) * 4);
+        for (size_t i = 0; i < image.size(); ++i) image[i] = uint8_t(step.picture * 61 + i);
+        return image;
+    }
+};
+
+TEST_P(GraphicsResizeTest, TheNextDrawShowsTheLastImageAtItsSize) {
+    const std::vector<SizeStep>& steps = GetParam().steps;
+    const uint32_t h = graphics.setTexture(steps[0].width, steps[0].height, picture(steps[0]), 0, false, false);
+    drawWith(h);
+    for (size_t i = 1; i < steps.size(); ++i) {
+        graphics.setTexture(steps[i].width, steps[i].height, picture(steps[i]), h, false, false);
+    }
+    ASSERT_NO_THROW(drawWith(h));
+    const SizeStep& last = steps.back();
+    EXPECT_TRUE(rec.errors.empty()) << rec.errors.front();
+    ASSERT_EQ(rec.uploads.size(), 2u);
+    const RecordedUpload& upload = rec.uploads[1];
+    EXPECT_EQ(upload.inPlace, GetParam().inPlace);
+    EXPECT_EQ(upload.width, last.width);
+    EXPECT_EQ(upload.height, last.height);
+    EXPECT_EQ(rec.imageSizes.at(upload.object), std::pair(last.width, last.height));
+    EXPECT_EQ(rec.images.at(upload.object), picture(last)) << "the object holds the last image";
+    if (!upload.inPlace) {
+        EXPECT_EQ(upload.rows.first, 0);
+        EXPECT_EQ(upload.rows.end, last.height);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sequences, GraphicsResizeTest,
+    ::testing::Values(ResizeCase{"same_size", {{4, 2, 0}, {4, 2, 1}}, true},
+                      ResizeCase{"new_size_kept", {{4, 2, 0}, {4, 4, 1}}, false},
+                      ResizeCase{"taller_and_back", {{4, 2, 0}, {4, 4, 1}, {4, 2, 2}}, false},
+                      ResizeCase{"taller_and_back_to_the_drawn_image", {{4, 2, 0}, {4, 4, 1}, {4, 2, 0}}, false},
+                      ResizeCase{"shorter_and_back", {{4, 4, 0}, {4, 2, 1}, {4, 4, 2}}, false},
+                      ResizeCase{"wider_and_back", {{4, 2, 0}, {8, 2, 1}, {4, 2, 2}}, false},
+                      ResizeCase{"taller_changed_and_back", {{4, 2, 0}, {4, 4, 1}, {4, 4, 3}, {4, 2, 2}}, false},
+                      ResizeCase{"through_two_sizes_and_back", {{4, 2, 0}, {4, 4, 1}, {4, 8, 2}, {4, 2, 3}}, false},
+                      // A sign of one line, three lines and one line again.
+                      ResizeCase{"label_heights", {{64, 32, 0}, {64, 64, 1}, {64, 32, 2}}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GraphicsTest, RowsSentAfterAResizeLandInTheNewImage) {
+    // After a size change and back, later small changes go into the image
+    // that was specified anew, not into the one before.
+    std::vector<uint8_t> image = pixels(2, 4, 1);
+    const uint32_t h = graphics.setTexture(2, 4, image, 0, false, false);
+    drawWith(h);
+    graphics.setTexture(2, 8, pixels(2, 8, 2), h, false, false);
+    image = pixels(2, 4, 3);
+    graphics.setTexture(2, 4, image, h, false, false);
+    drawWith(h);
+    image[3 * 2 * 4] = 9;  // row 3
+    graphics.setTexture(2, 4, image, h, false, false);
+    ASSERT_NO_THROW(drawWith(h));
+    ASSERT_EQ(rec.uploads.size(), 3u);
+    EXPECT_TRUE(rec.uploads[2].inPlace);
+    EXPECT_EQ(rec.uploads[2].rows.first, 3);
+    EXPECT_EQ(rec.uploads[2].rows.end, 4);
+    EXPECT_EQ(rec.images.at(rec.uploads[2].object), image);
+}
+
+// The recording stands in for OpenGL, so it must refuse what OpenGL refuses
+// instead of reading past the texture's pixels.
+TEST(RecordingBackendRefuses, RowsOutsideTheImageOrAnImageOfAnotherSize) {
+    Recording rec;
+    RecordingBackend backend(rec);
+    Texture texture;
+    texture.width = 2;
+    texture.height = 2;
+    texture.pixels = pixels(2, 2, 7);
+    backend.bindTextureObject(100);
+    EXPECT_THROW(backend.updateTextureRows(texture, RowBand{0, 1}), std::logic_error) << "no image yet";
+    backend.uploadTexture(texture);
+    EXPECT_THROW(backend.updateTextureRows(texture, RowBand{0, 4}), std::logic_error) << "rows past the end";
+    EXPECT_THROW(backend.updateTextureRows(texture, RowBand{-1, 1}), std::logic_error) << "rows before the start";
+    Texture taller = texture;
+    taller.height = 4;
+    taller.pixels = pixels(2, 4, 8);
+    EXPECT_THROW(backend.updateTextureRows(taller, RowBand{0, 1}), std::logic_error) << "another size";
+    EXPECT_EQ(rec.errors.size(), 4u);
+    EXPECT_EQ(rec.images.at(100), pixels(2, 2, 7)) << "a refused update leaves the image";
+    texture.pixels = pixels(2, 2, 9);
+    EXPECT_NO_THROW(backend.updateTextureRows(texture, RowBand{0, 2}));
+    EXPECT_EQ(rec.images.at(100), pixels(2, 2, 9));
+    EXPECT_EQ(rec.errors.size(), 4u);
 }
 
 TEST_F(GraphicsTest, NewTextureAfterDeletingTheUploadedOneIsUploaded) {
