@@ -68,9 +68,7 @@ public:
     int32_t outputRate() const { return outputRate_; }
     bool decoding() const { return decoder_ != nullptr; }
     bool resampling() const { return ready_; }
-    int32_t currentStreamId() const { return currentStreamId_; }
     size_t decodedCount() const { return decoded_.size(); }
-    size_t outputLength() const { return output_.size(); }
     uint32_t resamplePosition() const { return resamplePosition_; }
 
 private:
