@@ -96,10 +96,9 @@ public:
     SDL_GLContext glContext = nullptr;
     ResizeOverlay resizeOverlay;
     bool running = true;
-    bool gameActive = false;                 // a game was started by connect and not yet left
-    bool relativeMouse = false;              // mouse look: the pointer turns the camera
-    bool jumpLatch = false;                  // Space was pressed since the last Network::update
-    MillisecondClock clock = performanceMs;  // game and network time
+    bool gameActive = false;     // a game was started by connect and not yet left
+    bool relativeMouse = false;  // mouse look: the pointer turns the camera
+    bool jumpLatch = false;      // Space was pressed since the last Network::update
     double lastFrameMs = 0;
     FramePacer pacer{true, 0};  // replaced once the window's display is known
     std::string serverUrl;
@@ -192,7 +191,8 @@ private:
     void initializeBrowser();
     void setJoinStatus(const std::string& text, float progress);
 
-    bool relativeMouseApplied_ = false;  // the mode SDL was last told
+    MillisecondClock clock = performanceMs;  // the frames' time; setClock gives it to every part
+    bool relativeMouseApplied_ = false;      // the mode SDL was last told
     bool pacingLogged_ = false;
     bool readyLogged_ = false;  // "Game ready" was logged for this game
     // The work of the frames that showed the game (events to buffer swap,

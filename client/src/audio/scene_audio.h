@@ -9,12 +9,13 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "audio/audio_sink.h"
 #include "audio/polyphase_resampler.h"
+#include "platform/performance_clock.h"
 #include "world/movement_types.h"
 #include "world/scene.h"
 
@@ -43,10 +44,10 @@ public:
     static constexpr float kFullPanDistance = 8.0f;
     static constexpr float kSendThreshold = 0.005f;
 
-    // Plays through the process-wide mixer on the performance counter.
+    // Plays through the process-wide mixer.
     SceneAudio();
-    // Plays through `sink` with `clockMs` as "now" (tests).
-    SceneAudio(AudioSink& sink, std::function<double()> clockMs);
+    // Plays through `sink` (tests).
+    explicit SceneAudio(AudioSink& sink);
     ~SceneAudio();
     SceneAudio(const SceneAudio&) = delete;
     SceneAudio& operator=(const SceneAudio&) = delete;
@@ -62,6 +63,9 @@ public:
     // Drops the segment in hand and every stream's mixer source.
     void stopAll();
     void shutdown();
+
+    // The clock of "now" (segment start times) and of the time budget.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
 
     const std::map<int32_t, SceneAudioStream>& streams() const { return streams_; }
     const PolyphaseResampler& resampler() const { return resampler_; }
@@ -85,7 +89,7 @@ private:
     void finishDecoding();
 
     AudioSink& sink_;
-    std::function<double()> clockMs_;
+    MillisecondClock clock_ = performanceMs;
 
     std::map<int32_t, SceneAudioStream> streams_;
     PolyphaseResampler resampler_;
