@@ -48,7 +48,7 @@ AudioSegment streamSegment(uint32_t seq, double startMs) {
 // stream keeps sending 2 s segments; the slowest frame is reported too.
 void BM_SceneAudioFrame(benchmark::State& state) {
     testing::OfflineMixer mixer(int(state.range(0)));
-    SceneAudio audio(mixer, performanceMs);
+    SceneAudio audio(mixer);
     audio.initialize();
     Scene scene;
     scene.entities = {testing::audioEntity(1, 1, 1, 3, 0, 0, 30)};
@@ -81,7 +81,8 @@ BENCHMARK(BM_SceneAudioFrame)->Arg(48000)->Arg(44100)->Unit(benchmark::kMicrosec
 void BM_SceneAudioWholeSegment(benchmark::State& state) {
     testing::OfflineMixer mixer(48000);
     testing::SteppingClock clock;  // frozen: the budget never runs out
-    SceneAudio audio(mixer, std::ref(clock));
+    SceneAudio audio(mixer);
+    audio.setClock(std::ref(clock));
     audio.initialize();
     Scene scene;
     scene.entities = {testing::audioEntity(1, 1, 1)};

@@ -47,7 +47,8 @@ inline bool oggStreamHolds(const uint8_t* data, size_t size) {
 
     FuzzMixer mixer(rate);
     {
-        SoundClip clip(mixer, clock);
+        SoundClip clip(mixer);
+        clip.setClock(clock);
         clip.init();
         if (clip.load(bytes, "fuzz")) {
             if (clip.samples().size() > size_t(rate) * 10 * 2) return false;
@@ -56,7 +57,8 @@ inline bool oggStreamHolds(const uint8_t* data, size_t size) {
     }
     mixer.longest = 0;
 
-    SceneAudio audio(mixer, clock);
+    SceneAudio audio(mixer);
+    audio.setClock(clock);
     audio.initialize();
     Scene scene;
     SceneEntity emitter;

@@ -223,8 +223,8 @@ inline bool fieldControllerHolds(const Font& font, const std::string& text, cons
         if (index < 0 || index > length) return false;
         if (controller.scroll < 0 || controller.scroll > textWidth(font, field.text, false)) return false;
         // Whatever happened, the caret is brought back into view.
-        const int caret = controller.caretX(field, font);
-        if (caret < controller.textX || caret > controller.textX + controller.visibleWidth) return false;
+        const int caret = textWidth(font, utf8Prefix(field.text, field.cursor), false) - controller.scroll;
+        if (caret < 0 || caret > controller.visibleWidth) return false;
     }
     UiCanvas canvas;
     canvas.clip = {36, 10, controller.visibleWidth + 8, 24};

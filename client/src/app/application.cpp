@@ -56,6 +56,8 @@ void Application::setClock(const MillisecondClock& clockMs) {
     network.setClock(clockMs);
     browser.setClock(clockMs);
     overlay.setClock(clockMs);
+    joinSound.setClock(clockMs);
+    sceneAudio.setClock(clockMs);
     renderer.setClock(clockMs);
     editor.setClock(clockMs);
 }

@@ -101,10 +101,9 @@ public:
     SDL_GLContext glContext = nullptr;
     ResizeOverlay resizeOverlay;
     bool running = true;
-    bool gameActive = false;                 // a game was started by connect and not yet left
-    bool relativeMouse = false;              // mouse look: the pointer turns the camera
-    bool jumpLatch = false;                  // Space was pressed since the last Network::update
-    MillisecondClock clock = performanceMs;  // game and network time
+    bool gameActive = false;     // a game was started by connect and not yet left
+    bool relativeMouse = false;  // mouse look: the pointer turns the camera
+    bool jumpLatch = false;      // Space was pressed since the last Network::update
     double lastFrameMs = 0;
     FramePacer pacer{true, 0};  // replaced once the window's display is known
     // The refresh rate of a display by SDL's index, 0 when unknown: the
@@ -201,7 +200,8 @@ private:
     void initializeBrowser();
     void setJoinStatus(const std::string& text, float progress);
 
-    bool relativeMouseApplied_ = false;  // the mode SDL was last told
+    MillisecondClock clock = performanceMs;  // the frames' time; setClock gives it to every part
+    bool relativeMouseApplied_ = false;      // the mode SDL was last told
     // The pacing last logged: on or off, and at which period.
     bool pacingLogged_ = false;
     double pacedPeriodLogged_ = 0;

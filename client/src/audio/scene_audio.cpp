@@ -7,7 +7,6 @@
 #include "audio/audio_mixer.h"
 #include "audio/vorbis.h"
 #include "audio/vorbis_guard.h"
-#include "platform/performance_clock.h"
 
 namespace vobu {
 
@@ -24,10 +23,9 @@ double segmentEndMs(double startMs, double durationSeconds) { return startMs + d
 
 }  // namespace
 
-SceneAudio::SceneAudio() : SceneAudio(AudioMixer::instance(), performanceMs) {}
+SceneAudio::SceneAudio() : SceneAudio(AudioMixer::instance()) {}
 
-SceneAudio::SceneAudio(AudioSink& sink, std::function<double()> clockMs)
-    : sink_(sink), clockMs_(std::move(clockMs)), decoderMemory_(kDecoderMemoryBytes) {
+SceneAudio::SceneAudio(AudioSink& sink) : sink_(sink), decoderMemory_(kDecoderMemoryBytes) {
     decoded_.reserve(kMaxSegmentFrames);
 }
 
@@ -75,14 +73,14 @@ void SceneAudio::update(Scene& scene, const MoveState& listener, const std::arra
         return;
     }
     chooseStreams(scene, listener, right);
-    const double now = clockMs_();
+    const double now = clock_();
     abandonStaleSegment(now);
     if (decoder_ == nullptr && !ready_ && !takeSegment(scene, now)) return;
 
-    const double deadline = clockMs_() + std::clamp(budgetMs, kMinBudgetMs, kMaxBudgetMs);
+    const double deadline = clock_() + std::clamp(budgetMs, kMinBudgetMs, kMaxBudgetMs);
     do {
         if (!workStep()) return;
-    } while (clockMs_() < deadline);
+    } while (clock_() < deadline);
 }
 
 void SceneAudio::chooseStreams(const Scene& scene, const MoveState& listener, const std::array<float, 3>& right) {

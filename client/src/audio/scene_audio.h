@@ -9,12 +9,13 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "audio/audio_sink.h"
 #include "audio/polyphase_resampler.h"
+#include "platform/performance_clock.h"
 #include "world/movement_types.h"
 #include "world/scene.h"
 
@@ -43,10 +44,10 @@ public:
     static constexpr float kFullPanDistance = 8.0f;
     static constexpr float kSendThreshold = 0.005f;
 
-    // Plays through the process-wide mixer on the performance counter.
+    // Plays through the process-wide mixer.
     SceneAudio();
-    // Plays through `sink` with `clockMs` as "now" (tests).
-    SceneAudio(AudioSink& sink, std::function<double()> clockMs);
+    // Plays through `sink` (tests).
+    explicit SceneAudio(AudioSink& sink);
     ~SceneAudio();
     SceneAudio(const SceneAudio&) = delete;
     SceneAudio& operator=(const SceneAudio&) = delete;
@@ -63,14 +64,15 @@ public:
     void stopAll();
     void shutdown();
 
+    // The clock of "now" (segment start times) and of the time budget.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
+
     const std::map<int32_t, SceneAudioStream>& streams() const { return streams_; }
     const PolyphaseResampler& resampler() const { return resampler_; }
     int32_t outputRate() const { return outputRate_; }
     bool decoding() const { return decoder_ != nullptr; }
     bool resampling() const { return ready_; }
-    int32_t currentStreamId() const { return currentStreamId_; }
     size_t decodedCount() const { return decoded_.size(); }
-    size_t outputLength() const { return output_.size(); }
     uint32_t resamplePosition() const { return resamplePosition_; }
 
 private:
@@ -87,7 +89,7 @@ private:
     void finishDecoding();
 
     AudioSink& sink_;
-    std::function<double()> clockMs_;
+    MillisecondClock clock_ = performanceMs;
 
     std::map<int32_t, SceneAudioStream> streams_;
     PolyphaseResampler resampler_;

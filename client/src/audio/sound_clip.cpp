@@ -9,7 +9,6 @@
 #include "audio/resample_pcm.h"
 #include "audio/vorbis.h"
 #include "audio/vorbis_guard.h"
-#include "platform/performance_clock.h"
 
 namespace vobu {
 
@@ -62,9 +61,9 @@ bool decodeWhole(const std::vector<uint8_t>& bytes, std::vector<int16_t>& sample
 
 }  // namespace
 
-SoundClip::SoundClip() : SoundClip(AudioMixer::instance(), performanceMs) {}
+SoundClip::SoundClip() : SoundClip(AudioMixer::instance()) {}
 
-SoundClip::SoundClip(AudioSink& sink, std::function<double()> clockMs) : sink_(sink), clockMs_(std::move(clockMs)) {}
+SoundClip::SoundClip(AudioSink& sink) : sink_(sink) {}
 
 SoundClip::~SoundClip() { sink_.removeSource(kSourceId); }
 
@@ -133,7 +132,7 @@ void SoundClip::play() {
     std::vector<int16_t> copy(samples_.size() / 2);
     for (size_t i = 0; i < copy.size(); ++i)
         copy[i] = int16_t(uint16_t(samples_[2 * i]) | uint16_t(samples_[2 * i + 1]) << 8);
-    sink_.queueSegment(kSourceId, kGeneration, clockMs_(), std::move(copy));
+    sink_.queueSegment(kSourceId, kGeneration, clock_(), std::move(copy));
 }
 
 void SoundClip::stop() {

@@ -5,11 +5,12 @@
 #include <SDL.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/audio_sink.h"
+#include "platform/performance_clock.h"
 
 namespace vobu {
 
@@ -18,10 +19,10 @@ public:
     static constexpr int kSourceId = 0;
     static constexpr int kGeneration = 1;
 
-    // Plays through the process-wide mixer on the performance counter.
+    // Plays through the process-wide mixer.
     SoundClip();
-    // Plays through `sink`, stamping plays with `clockMs` (tests).
-    SoundClip(AudioSink& sink, std::function<double()> clockMs);
+    // Plays through `sink` (tests).
+    explicit SoundClip(AudioSink& sink);
     ~SoundClip();
     SoundClip(const SoundClip&) = delete;
     SoundClip& operator=(const SoundClip&) = delete;
@@ -39,6 +40,9 @@ public:
     // Called for every key and mouse-button press; nothing to do.
     void handleEvent() {}
 
+    // The clock that stamps each play with its start time.
+    void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
+
     const std::string& key() const { return key_; }
     // Mono 16-bit little-endian at the device rate.
     const std::vector<uint8_t>& samples() const { return samples_; }
@@ -48,7 +52,7 @@ private:
     bool convertToMono(std::vector<int16_t>& resampled);
 
     AudioSink& sink_;
-    std::function<double()> clockMs_;
+    MillisecondClock clock_ = performanceMs;
     SDL_AudioSpec format_{};
     std::string key_;
     std::vector<uint8_t> samples_;

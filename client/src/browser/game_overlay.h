@@ -78,6 +78,8 @@ public:
     static constexpr int kLineHeight = 18;
     static constexpr int kWrapWidth = 340;
     static constexpr int kChatMaxLength = 256;
+    // Wrapped texts kept: a full log of 200 lines and as many of the one before.
+    static constexpr size_t kKeptWrappedTexts = 400;
 
     Graphics* graphics = nullptr;
     const Font* font = nullptr;
@@ -152,6 +154,8 @@ public:
     // Bytes of chat text wrapped so far; text wrapped before and still kept
     // is not wrapped again.
     uint64_t wrappedTextBytes() const { return wrapCache_.wrappedBytes(); }
+    // Texts whose wrapped lines are kept now.
+    size_t wrappedTextsKept() const { return wrapCache_.size(); }
 
     // Lines of the log that are drawn now: [first, end).
     size_t visibleBegin() const;

@@ -25,8 +25,6 @@ namespace {
 
 // Text wrapped per frame while older entries are still unwrapped.
 constexpr size_t kCatchUpBytes = 8192;
-// Wrapped texts kept: a full log of 200 lines and as many of the one before.
-constexpr size_t kKeptWrappedTexts = 400;
 
 bool sameEntry(const ChatEntry& a, const ChatEntry& b) {
     return a.seq == b.seq && a.system == b.system && a.formatted == b.formatted && a.from == b.from && a.to == b.to &&

@@ -36,10 +36,6 @@ ManifestEntry readEntry(const json& element, bool addedTextures) {
 
 }  // namespace
 
-const char* assetKindName(int32_t kind) {
-    return kind >= 0 && kind < int32_t(std::size(kKindNames)) ? kKindNames[kind] : "";
-}
-
 std::vector<ManifestEntry> parseManifestEntry(const json& assets, bool addedTextures) {
     const size_t limit = addedTextures ? kMaxAddedAssets : kMaxWelcomeAssets;
     if (!assets.is_array() || assets.size() > limit) throw std::runtime_error("ERR_ASSET_BUDGET");

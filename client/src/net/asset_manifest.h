@@ -16,10 +16,6 @@ constexpr size_t kMaxAddedAssets = 16;
 constexpr size_t kMaxStoreAssets = 83;
 constexpr int32_t kMaxMaterialSlot = 15;
 
-// The "kind" name of an asset kind ("audio", "skin", "mesh", "walkmesh",
-// "texture").
-const char* assetKindName(int32_t kind);
-
 // The entries of an "assets" array, in order: the welcome's list
 // (addedTextures false, every entry required) or an "assetManifest" list
 // (true, none required). Throws "ERR_ASSET_BUDGET", "ERR_BAD_ASSET_KIND",

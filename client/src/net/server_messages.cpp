@@ -15,7 +15,6 @@
 #include "net/failure_code.h"
 #include "net/json_fields.h"
 #include "net/player_records.h"
-#include "platform/performance_clock.h"
 
 namespace vobu {
 namespace {
@@ -378,11 +377,6 @@ ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& 
     const std::string type = optionalString(message, "type", "");
     lastType = type;
     return dispatch(type, message, scene, character, assets, nowMs);
-}
-
-ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
-                                      AssetStore& assets, std::string& lastType) {
-    return handleServerMessage(text, length, scene, character, assets, lastType, performanceMs());
 }
 
 }  // namespace vobu

@@ -51,8 +51,4 @@ constexpr size_t kMaxDisconnectReasonBytes = 512;
 // chat lines and audio segments (performance-counter milliseconds).
 ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
                                       AssetStore& assets, std::string& lastType, double nowMs);
-// The same, reading the performance counter for nowMs.
-ServerMessageKind handleServerMessage(const char* text, unsigned length, Scene& scene, const Character& character,
-                                      AssetStore& assets, std::string& lastType);
-
 }  // namespace vobu

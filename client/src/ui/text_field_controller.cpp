@@ -151,10 +151,6 @@ int TextFieldController::indexAt(const TextField& field, const Font& font, int x
     return int(offsets.size()) - 1;
 }
 
-int TextFieldController::caretX(const TextField& field, const Font& font) const {
-    return textX + textWidth(font, utf8Prefix(field.text, field.cursor), false) - scroll;
-}
-
 bool TextFieldController::scrollToCaret(const TextField& field, const Font& font) {
     const int caret = textWidth(font, utf8Prefix(field.text, field.cursor), false);
     const int before = scroll;

@@ -102,8 +102,6 @@ public:
 
     // The caret position nearest to canvas x.
     int indexAt(const TextField& field, const Font& font, int x) const;
-    // The canvas x of the caret, scroll applied.
-    int caretX(const TextField& field, const Font& font) const;
     // Scrolls as little as needed to bring the caret into the visible width;
     // true when the scroll changed.
     bool scrollToCaret(const TextField& field, const Font& font);

@@ -87,7 +87,6 @@ public:
     const std::map<int, PlayerVisual>& visuals() const { return visuals_; }
     const std::vector<Vertex>& occluders() const { return occluders_; }
     const std::vector<int32_t>& drawnIds() const { return drawnIds_; }
-    const WorldLayer& worldLayer() const { return worldLayer_; }
     uint32_t lastBubbledSequence() const { return lastBubbled_; }
 
 private:

@@ -75,6 +75,30 @@ TEST_F(FrameTest, TheGameEndingByTheServerLogsTheReasonFromTheApplication) {
     EXPECT_EQ(app->editor.disconnectReason, "ERR_FULL");
 }
 
+TEST_F(FrameTest, TheSceneAudioJudgesSegmentsOnTheClockOfTheFrames) {
+    // Far past any performance counter: a segment that is over by this
+    // clock is still to come by the counter.
+    nowMs = 1e12;
+    start(true);
+    frame();
+    joinToReady();
+    SceneEntity emitter;
+    emitter.type = "audio";
+    emitter.streamId = 1;
+    emitter.generation = 1;  // radius 0: heard everywhere
+    app->scene.entities.push_back(emitter);
+    frame();
+    ASSERT_EQ(app->sceneAudio.streams().count(1), 1u);
+
+    app->scene.audioSegments.push_back(AudioSegment{1, 1, 1, nowMs - 5000, 2.0, {}});
+    frame();
+    EXPECT_TRUE(app->scene.audioSegments.empty());
+    EXPECT_EQ(app->sceneAudio.streams().at(1).lastSeq, -1) << "ended 3 s ago: dropped";
+    app->scene.audioSegments.push_back(AudioSegment{1, 1, 2, nowMs + 100, 2.0, {}});
+    frame();
+    EXPECT_EQ(app->sceneAudio.streams().at(1).lastSeq, 2) << "still to come: taken";
+}
+
 TEST_F(FrameTest, MouseLookTurnsTheCameraAndFreezesTheCursor) {
     start(true);
     frame();

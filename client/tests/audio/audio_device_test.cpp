@@ -161,7 +161,7 @@ TEST_F(DiskOutput, SegmentsStartOnTheMixerClock) {
 TEST_F(DiskOutput, SourceOnTheRightIsLouderOnTheRight) {
     openDisk();
     ASSERT_EQ(mixer.deviceRate(), 48000);
-    SceneAudio audio(mixer, performanceMs);
+    SceneAudio audio(mixer);
     audio.initialize();
     ASSERT_EQ(audio.outputRate(), 48000);
 

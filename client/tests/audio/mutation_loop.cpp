@@ -48,7 +48,8 @@ TEST(AudioMutation, SoundClipSurvivesDamagedStreams) {
         for (int round = 0; round < 150; ++round) {
             testing::OfflineMixer mixer(round % 2 ? 44100 : 48000);
             testing::SteppingClock clock;
-            SoundClip clip(mixer, std::ref(clock));
+            SoundClip clip(mixer);
+            clip.setClock(std::ref(clock));
             clip.init();
             if (clip.load(mutate(original, random), "k")) {
                 EXPECT_LE(clip.samples().size(), size_t(mixer.deviceRate()) * 10 * 2);
@@ -62,7 +63,8 @@ TEST(AudioMutation, SceneAudioSurvivesDamagedSegments) {
     std::mt19937 random(2);
     testing::OfflineMixer mixer(48000);
     testing::SteppingClock clock;
-    SceneAudio audio(mixer, std::ref(clock));
+    SceneAudio audio(mixer);
+    audio.setClock(std::ref(clock));
     audio.initialize();
     Scene scene;
     scene.entities = {testing::audioEntity(1, 1, 1)};

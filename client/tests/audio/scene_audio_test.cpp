@@ -29,7 +29,8 @@ AudioSegment segment(int stream, int generation, uint32_t seq, double startMs, d
 }
 
 struct Rig {
-    explicit Rig(int rate = 48000, bool device = true) : mixer(rate, device), audio(mixer, std::ref(clock)) {
+    explicit Rig(int rate = 48000, bool device = true) : mixer(rate, device), audio(mixer) {
+        audio.setClock(std::ref(clock));
         audio.initialize();
     }
     void frame(bool enabled = true, double budgetMs = 2.0) { audio.update(scene, listener, right, enabled, budgetMs); }

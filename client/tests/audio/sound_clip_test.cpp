@@ -21,7 +21,10 @@ std::vector<int16_t> clipSamples(const SoundClip& clip) {
 }
 
 struct ClipRig {
-    explicit ClipRig(int rate, bool device = true) : mixer(rate, device), clip(mixer, std::ref(clock)) { clip.init(); }
+    explicit ClipRig(int rate, bool device = true) : mixer(rate, device), clip(mixer) {
+        clip.setClock(std::ref(clock));
+        clip.init();
+    }
     OfflineMixer mixer;
     SteppingClock clock;
     SoundClip clip;
@@ -145,8 +148,7 @@ TEST(SoundClip, StopRemovesTheSourceAndLaterPlaysAreDropped) {
 TEST(SoundClip, DestructionRemovesSourceZero) {
     OfflineMixer mixer(48000);
     {
-        SteppingClock clock;
-        SoundClip clip(mixer, std::ref(clock));
+        SoundClip clip(mixer);
         clip.init();
         mixer.setSource(5, 1, 1.0f, 0.0f);
     }

@@ -92,11 +92,13 @@ TEST(VorbisGuard, LoadersRefuseAHugeCommentCount) {
 
     testing::OfflineMixer mixer(48000);
     testing::SteppingClock clock;
-    SoundClip clip(mixer, std::ref(clock));
+    SoundClip clip(mixer);
+    clip.setClock(std::ref(clock));
     clip.init();
     EXPECT_FALSE(clip.load(bytes, "k"));
 
-    SceneAudio audio(mixer, std::ref(clock));
+    SceneAudio audio(mixer);
+    audio.setClock(std::ref(clock));
     audio.initialize();
     Scene scene;
     scene.entities = {testing::audioEntity(1, 1, 1)};

@@ -1,6 +1,7 @@
 // The chat log: prefixes, wrapping, which lines are shown, scrolling back
-// while new lines arrive, the wheel and the thumb, and the log kept between
-// rebuilds matching one wrapped from scratch.
+// while new lines arrive, the wheel and the thumb, the log kept between
+// rebuilds matching one wrapped from scratch, and the wrapped texts kept
+// over a long session.
 
 #include <climits>
 
@@ -310,6 +311,27 @@ TEST_F(OverlayLongLog, ALogMetAgainWrapsNothingAndTheThumbTakesItWhole) {
         ASSERT_EQ(overlay.logLines[i].prefix, whole[i].prefix) << i;
         ASSERT_EQ(overlay.logLines[i].text, whole[i].text) << i;
     }
+}
+
+TEST_F(OverlayChatLog, ALongSessionKeepsTheWrappedLinesOfTheRecentTextsOnly) {
+    // Far more distinct texts than are kept, fifty a frame; the log itself
+    // holds the newest 200.
+    const int texts = int(GameOverlay::kKeptWrappedTexts) * 5 / 2;
+    for (int sent = 0; sent < texts; sent += 50) {
+        addLines(50, "session line ");
+        frame();
+        ASSERT_LE(overlay.wrappedTextsKept(), GameOverlay::kKeptWrappedTexts) << "after " << sent + 50 << " texts";
+    }
+    EXPECT_EQ(overlay.wrappedTextsKept(), GameOverlay::kKeptWrappedTexts);
+
+    // The texts of the log are among those kept: the log rebuilt from
+    // nothing, as at the next game on the same server, wraps none again.
+    const uint64_t wrapped = overlay.wrappedTextBytes();
+    overlay.reset();
+    overlay.update(0, scene);
+    while (overlay.unwrappedEntries() > 0) overlay.update(0, scene);
+    EXPECT_EQ(overlay.logLines.size(), 200u);
+    EXPECT_EQ(overlay.wrappedTextBytes(), wrapped);
 }
 
 TEST_F(OverlayChatLog, KeptLinesFollowThePrefixInFrontOfTheText) {

@@ -238,5 +238,4 @@ private:
     int connection_ = 0;
 };
 
-
 }  // namespace vobu::testserver::detail
