@@ -4,13 +4,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "character/server_port.h"
 #include "ui/utf8.h"
 
 namespace vobu {
 
 bool isWebSocketUrl(const std::string& text) {
     bool scheme = text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0;
-    return scheme && !hasControlByte(text);
+    return scheme && !hasControlByte(text) && hasValidPort(text);
 }
 
 namespace {

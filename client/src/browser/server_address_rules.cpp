@@ -1,5 +1,6 @@
 #include "browser/server_address_rules.h"
 
+#include "character/server_port.h"
 #include "ui/utf8.h"
 
 namespace vobu {
@@ -54,6 +55,9 @@ std::string completeServerAddress(const std::string& typed, std::string& out) {
     if (a.find('@', host) != std::string::npos || a.find('#') != std::string::npos) return "Invalid address";
     // The transport dials no address with a control byte.
     if (hasControlByte(a)) return "Invalid address";
+    // "host:" and a port that wraps would be saved and shown as one server
+    // and dial another.
+    if (!hasValidPort(a)) return "Enter a host and port";
     completePath(a, host);
     out = std::move(a);
     return {};

@@ -19,8 +19,8 @@ struct ServerInfo {
     std::string motd;
 };
 
-// The text starts with "ws://" or "wss://" and holds no control byte (which
-// the transport would refuse to dial).
+// The text starts with "ws://" or "wss://", holds no control byte and writes
+// no port outside 1 to 65535 (the transport dials neither).
 bool isWebSocketUrl(const std::string& text);
 
 }  // namespace vobu

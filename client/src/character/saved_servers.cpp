@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "character/server_port.h"
 #include "character/user_files.h"
 #include "ui/utf8.h"
 
@@ -10,7 +11,7 @@ namespace {
 
 bool isSavableAddress(const std::string& text) {
     bool scheme = text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0;
-    return scheme && text.size() <= kMaxSavedServerBytes && !hasControlByte(text);
+    return scheme && text.size() <= kMaxSavedServerBytes && !hasControlByte(text) && hasValidPort(text);
 }
 
 }  // namespace
@@ -43,7 +44,7 @@ std::vector<std::string> parseSavedServers(const std::string& text, bool& tookAl
     return servers;
 }
 
-bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out) {
+bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out, size_t maxBytes) {
     std::string document;
     try {
         document = nlohmann::json(servers).dump();
@@ -52,7 +53,7 @@ bool buildSavedServersDocument(const std::vector<std::string>& servers, std::str
     }
     // A document that the reader would cut or thin out must never replace
     // one it takes: the next start would show another list than was saved.
-    if (document.size() > kMaxServersFileBytes || parseSavedServers(document) != servers) {
+    if (document.size() > maxBytes || parseSavedServers(document) != servers) {
         return false;
     }
     out = std::move(document);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "character/user_files.h"
 #include "platform/atomic_file.h"
 
 namespace vobu {
@@ -14,16 +15,20 @@ constexpr size_t kMaxSavedServerBytes = 512;
 
 // The addresses of a list document: nothing for text that is not a JSON
 // array; reading stops at the first element that is not a string and once
-// 16 are taken; strings over 512 bytes, addresses of any other scheme and
-// addresses with a control byte are skipped. `tookAll` tells whether the
-// text was an array and every element of it was taken. Never throws.
+// 16 are taken; strings over 512 bytes, addresses of any other scheme,
+// addresses with a control byte and those whose port is outside 1 to 65535
+// are skipped. `tookAll` tells whether the text was an array and every
+// element of it was taken. Never throws.
 std::vector<std::string> parseSavedServers(const std::string& text);
 std::vector<std::string> parseSavedServers(const std::string& text, bool& tookAll);
 
 // The compact document of a list. False when it cannot be built (an address
-// that is not valid UTF-8) or when the reader would not give the same list
-// back from it (too long, or an address it skips); never throws.
-bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out);
+// that is not valid UTF-8), when it is longer than `maxBytes` or when the
+// reader would not give the same list back from it (an address it skips);
+// never throws. Every list the reader takes fits the file's read (at most
+// 16353 bytes); the size check keeps that true should the rules change.
+bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out,
+                               size_t maxBytes = kMaxServersFileBytes);
 
 struct SavedServersRead {
     std::vector<std::string> servers;

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "character/server_port.h"
 #include "ui/utf8.h"
 
 namespace vobu {
@@ -24,6 +25,10 @@ ServerAddress parseServerAddress(const std::string& url) {
     // and a zero byte would cut the host that the name lookup sees short of
     // the one shown: no control byte is dialled.
     if (hasControlByte(text)) throw std::runtime_error("ERR_URL_SCHEME");
+    // The name lookup would wrap a port over 65535, dial port 0 for "host:"
+    // and look a service name up on this machine: the server dialled would
+    // not be the one the address shows.
+    if (!hasValidPort(text)) throw std::runtime_error("ERR_URL_SCHEME");
 
     const size_t slash = text.find('/', authorityStart);
     address.hostPort =

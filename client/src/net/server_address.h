@@ -21,9 +21,11 @@ struct ServerAddress {
 std::string defaultServerUrl();
 
 // Throws std::runtime_error("ERR_URL_SCHEME") for another scheme (compared
-// case-sensitively) or a control byte (below 0x20, or DEL) anywhere. An empty
-// url means the default server. Host and port are not judged here; the
-// name lookup does that.
+// case-sensitively), a control byte (below 0x20, or DEL) anywhere, or a
+// written port that is not 1 to 5 digits from 1 to 65535 (hasValidPort). An
+// empty url means the default server; an address without a port has its
+// scheme's (80 or 443). The host is not judged here; the name lookup does
+// that.
 ServerAddress parseServerAddress(const std::string& url);
 
 }  // namespace vobu

@@ -10,6 +10,7 @@
 #include "browser/directory_reply.h"
 #include "browser_fixture.h"
 #include "net/message_codec.h"
+#include "support/port_cases.h"
 
 namespace vobu::testing {
 namespace {
@@ -112,6 +113,14 @@ TEST(DirectoryReply, LimitsAndTheFirstValuePastThem) {
         } else {
             EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
         }
+    }
+}
+
+TEST(DirectoryReply, AnEntryWithAPortOutside1To65535RefusesTheReply) {
+    for (const PortCase& c : kPortCases) {
+        const std::string url = std::string("ws://") + c.authority + "/vobu";
+        std::string error = errorOf(asReceived(withField("url", url)));
+        EXPECT_EQ(error, c.valid ? "" : "ERR_DIRECTORY_URL") << url;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "browser_fixture.h"
 #include "support/log_capture.h"
 #include "support/odd_files.h"
+#include "support/port_cases.h"
 
 namespace vobu::testing {
 namespace {
@@ -69,6 +70,28 @@ TEST(ServerAddressRules, TypedFormsAndTheirResults) {
     }
 }
 
+TEST(ServerAddressRules, APortIsOneToFiveDigitsFrom1To65535) {
+    for (const PortCase& c : kPortCases) {
+        const std::string typed = c.authority;
+        std::string out;
+        std::string message = completeServerAddress(typed, out);
+        if (c.valid) {
+            EXPECT_EQ(message, "") << typed;
+            EXPECT_EQ(out, "ws://" + typed + "/vobu") << typed;
+        } else {
+            // A blank is refused by its own rule before the port is looked at.
+            bool blank = typed.find(' ') != std::string::npos;
+            EXPECT_EQ(message, blank ? "Address has spaces" : "Enter a host and port") << typed;
+            EXPECT_EQ(out, "") << typed;
+        }
+    }
+    // The port is read where the connection reads it: up to the first "/".
+    std::string out;
+    EXPECT_EQ(completeServerAddress("ws://host:65536/x:80", out), "Enter a host and port");
+    EXPECT_EQ(completeServerAddress("wss://host/x:99999", out), "");
+    EXPECT_EQ(out, "wss://host/x:99999");
+}
+
 class AddServerTest : public BrowserTest {
 protected:
     void openAndCommit(const std::string& typed) {
@@ -95,6 +118,21 @@ TEST_F(AddServerTest, SavesTheCompletedAddressSelectsItsRowAndAsksIt) {
     EXPECT_EQ(browser.list.selected, 0);
     frame();
     EXPECT_EQ(net.connectsTo("ws://host:1234/vobu"), 1);
+}
+
+TEST_F(AddServerTest, AWrappingPortIsRefusedAndNothingIsSavedOrAsked) {
+    start();
+    frame();
+    for (const char* typed : {"127.0.0.1:73616", "127.0.0.1:"}) {
+        openAndCommit(typed);
+        EXPECT_TRUE(browser.dialogOpen) << typed;
+        EXPECT_EQ(browser.dialogStatus, "Enter a host and port") << typed;
+        EXPECT_EQ(browser.addressField.text, typed);
+    }
+    frame();
+    EXPECT_TRUE(browser.savedServers.empty());
+    EXPECT_EQ(folder.read(), "");
+    EXPECT_EQ(net.connectsTo("ws://127.0.0.1:73616/vobu") + net.connectsTo("ws://127.0.0.1:/vobu"), 0);
 }
 
 TEST_F(AddServerTest, MessagesKeepTheDialogOpenAndTheTextUntouched) {

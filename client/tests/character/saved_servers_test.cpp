@@ -6,6 +6,7 @@
 
 #include "character/saved_servers.h"
 #include "storage_fixture.h"
+#include "support/port_cases.h"
 
 namespace vobu {
 namespace {
@@ -49,6 +50,17 @@ TEST(SavedServers, ReadingRules) {
     }
 }
 
+TEST(SavedServers, AnAddressWithAPortOutside1To65535IsSkipped) {
+    for (const testing::PortCase& c : testing::kPortCases) {
+        const std::string url = std::string("wss://") + c.authority + "/vobu";
+        bool tookAll = !c.valid;
+        Strings servers = parseSavedServers(nlohmann::json::array({url, "ws://next/vobu"}).dump(), tookAll);
+        const Strings expected = c.valid ? Strings{url, "ws://next/vobu"} : Strings{"ws://next/vobu"};
+        EXPECT_EQ(servers, expected) << url;
+        EXPECT_EQ(tookAll, c.valid) << url;
+    }
+}
+
 TEST(SavedServers, AtMostSixteenAreTaken) {
     nlohmann::json list = nlohmann::json::array();
     list.push_back("ftp://skipped");
@@ -69,7 +81,9 @@ TEST(SavedServers, NoDocumentIsBuiltThatReadsBackAsAnotherList) {
         bool built;
     };
     const Case cases[] = {
-        {"sixteen escaped control addresses, far over the 16384 read", Strings(16, controls), false},
+        // Refused for what the reader skips; the size of such a list does not
+        // matter (the size limit has a test of its own).
+        {"sixteen addresses of control bytes, skipped by the reader", Strings(16, controls), false},
         {"one control byte", {"ws://a/vobu", "ws://127.0.0.1\x01x/"}, false},
         {"an address over 512 bytes", {"ws://" + std::string(508, 'h')}, false},
         {"another scheme", {"http://a/"}, false},
@@ -86,6 +100,20 @@ TEST(SavedServers, NoDocumentIsBuiltThatReadsBackAsAnotherList) {
             EXPECT_EQ(out, "unchanged") << c.what;
         }
     }
+}
+
+TEST(SavedServers, ADocumentOverTheSizeLimitIsNotBuilt) {
+    // The longest list the reader takes, sixteen addresses of 512 bytes with
+    // every byte after the scheme escaped to two, stays under the file's
+    // 16384-byte read; the limit is lowered to show that it is kept.
+    const Strings longest(16, "ws://" + std::string(507, '"'));
+    std::string out;
+    ASSERT_TRUE(buildSavedServersDocument(longest, out));
+    EXPECT_EQ(out.size(), 16353u);
+    EXPECT_TRUE(buildSavedServersDocument(longest, out, 16353));
+    out = "unchanged";
+    EXPECT_FALSE(buildSavedServersDocument(longest, out, 16352));
+    EXPECT_EQ(out, "unchanged");
 }
 
 TEST(SavedServers, DocumentIsCompact) {

@@ -10,6 +10,7 @@ bin folder as the client.
 import json
 import os
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -113,6 +114,45 @@ class TitleMemoryTest(unittest.TestCase):
                     self.assertEqual(json.loads(f.read()), [address, "ws://127.0.0.1:1/vobu"])
                 self.assertFalse(os.path.exists(user_file(client, "characters.json.servers.unread-2.bak")))
                 self.assertEqual(client.log().count("kept as"), 1)
+
+
+DIALOG_STATUS = (256, 328)
+
+
+class AddServerDialogTest(unittest.TestCase):
+    def test_a_port_past_65535_is_refused_and_nothing_is_saved_or_asked(self):
+        # The name lookup would take the port modulo 65536 and reach this
+        # very server, which would then be listed and joined under an address
+        # that is not its own.
+        with TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists itself") as directory, \
+                vobu_e2e.Display() as display:
+            port = int(directory.url.rsplit(":", 1)[1].split("/", 1)[0])
+            with vobu_e2e.Client(display, ["--server", directory.url, "--quit-after-ms", "60000"],
+                                 name="wrapped-port") as client:
+                client.wait_for_window()
+                player = Player(client, self)
+                player.wait_for_title_row(0, "Directory Server", "Lists itself", "title")
+
+                player.press("Left", "Up", "Right", "Down", "Down", "Right", "Up", "Left")
+                player.wait_for_text(*DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT, "dialog")
+                player.type(f"127.0.0.1:{port + 65536}")
+                player.press("Return")
+                client.move_mouse_to_screen(0, 0)
+                player.wait_for(lambda shot: player.shows(shot, *DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT)
+                                and player.shows(shot, *DIALOG_STATUS, "Enter a host and port", HIGHLIGHT_TEXT),
+                                "refused")
+
+                player.press("Escape")
+                player.wait_for(lambda shot: not player.shows(shot, *DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT),
+                                "closed")
+                # Long enough for a saved server's subscription to have asked.
+                time.sleep(1.5)
+                shot = player.screenshot("list")
+                self.assertIsNotNone(row_title_ink(player, shot, 0, "Directory Server"))
+                self.assertIsNone(row_title_ink(player, shot, 1, "Directory Server"))
+                self.assertIsNone(row_title_ink(player, shot, 1, f"ws://127.0.0.1:{port + 65536}/vobu", True))
+                self.assertFalse(os.path.exists(user_file(client, "characters.json.servers")))
+                self.assertEqual(len(directory.messages(type_="directory")), 1, "only the directory itself asked")
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 
 #include "net/socket_transport.h"
 #include "platform/random.h"
+#include "support/port_cases.h"
 #include "transport_test_peer.h"
 
 #include <gtest/gtest.h>
@@ -58,8 +59,7 @@ TEST(TransportFault, RefusedConnect) {
 }
 
 TEST(TransportFault, FailedNameLookup) {
-    // Both fail inside getaddrinfo without asking any name server.
-    EXPECT_EQ(errorAfterConnect(systemTransportCalls(), "ws://127.0.0.1:no-such-service/"), "ERR_DNS");
+    // Fails inside getaddrinfo without asking any name server.
     EXPECT_EQ(errorAfterConnect(systemTransportCalls(), "ws://:80/"), "ERR_DNS");
 }
 
@@ -76,6 +76,17 @@ TEST(TransportFault, AddressRulesFailBeforeAnyCall) {
         EXPECT_EQ(errorAfterConnect(platform, url), "ERR_URL_SCHEME") << ::testing::PrintToString(url);
     }
     EXPECT_EQ(calls, 0);
+}
+
+TEST(TransportFault, APortOutside1To65535IsRefusedBeforeTheLookup) {
+    for (const testing::PortCase& c : testing::kPortCases) {
+        const std::string url = std::string("ws://") + c.authority + "/vobu";
+        int lookups = 0;
+        TransportCalls platform = systemTransportCalls();
+        platform.resolve = [&](const std::string&, const std::string&, Ipv4Endpoint&) { return ++lookups, false; };
+        EXPECT_EQ(errorAfterConnect(platform, url), c.valid ? "ERR_DNS" : "ERR_URL_SCHEME") << url;
+        EXPECT_EQ(lookups, c.valid ? 1 : 0) << url;
+    }
 }
 
 TEST(TransportFault, EmptyAddressMeansTheDefaultServerOverTls) {

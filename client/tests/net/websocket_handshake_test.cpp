@@ -90,7 +90,6 @@ TEST(ServerAddressParse, SplitsAddresses) {
         {"ws://example.org:8080", false, "example.org:8080", "example.org", "8080", "/"},
         {"wss://example.org/game?room=1&x=/y", true, "example.org", "example.org", "443", "/game?room=1&x=/y"},
         {"ws://example.org", false, "example.org", "example.org", "80", "/"},
-        {"ws://h:1:2/p", false, "h:1:2", "h", "1:2", "/p"},
         {"ws:///p", false, "", "", "80", "/p"},
         {"", true, "play.vobugame.net", "play.vobugame.net", "443", "/vobu"},
     };
