@@ -152,7 +152,7 @@ private:
     void noteAnsweredClose(const DirectorySubscription& subscription, double nowMs);
     bool isSaved(const std::string& url) const;
     bool saveServerList(const std::vector<std::string>& list);
-    bool keepChangedServersFile();
+    bool keepServersFileAside();
     bool hasValidSelection() const;
     void join();
 

@@ -18,39 +18,27 @@ void ServerBrowser::loadSavedServers() {
     serversFileSeen = read.file;
 }
 
-// The list is read once and every write replaces the whole file, so what
-// another program (another game window, say) wrote since would be lost
-// without a trace: it is kept beside the list instead. Nothing is merged.
-bool ServerBrowser::keepChangedServersFile() {
+// Every write replaces the whole file, so a file that could not be read, or
+// one that another program (another game window, say) wrote since it was
+// read, would be lost without a trace: it is kept beside the list instead.
+// Nothing is merged.
+bool ServerBrowser::keepServersFileAside() {
     FileIdentity now = serversFileIdentity();
-    if (now == serversFileSeen) return true;
+    if (!keepServersFileBeforeWrite && now == serversFileSeen) return true;
+    const char* why = keepServersFileBeforeWrite ? "could not be read" : "changed since it was read";
     std::string kept;
     if (!keepUnreadableServersFile(kept, fileCalls)) {
-        SDL_Log(
-            "Saved servers: the list file changed since it was read and could not be kept aside, so it is not "
-            "replaced");
+        SDL_Log("Saved servers: the list file %s and could not be kept aside, so it is not replaced", why);
         return false;
     }
-    if (!kept.empty())
-        SDL_Log("Saved servers: the list file changed since it was read and is kept as %s", kept.c_str());
+    if (!kept.empty()) SDL_Log("Saved servers: the list file %s and is kept as %s", why, kept.c_str());
+    keepServersFileBeforeWrite = false;
     serversFileSeen = now;
     return true;
 }
 
 bool ServerBrowser::saveServerList(const std::vector<std::string>& list) {
-    if (keepServersFileBeforeWrite) {
-        // What could not be read stays whole beside the list that replaces it.
-        FileIdentity now = serversFileIdentity();
-        std::string kept;
-        if (!keepUnreadableServersFile(kept, fileCalls)) {
-            SDL_Log("Saved servers: the unreadable list file could not be kept aside, so it is not replaced");
-            return false;
-        }
-        if (!kept.empty()) SDL_Log("Saved servers: the list file could not be read and is kept as %s", kept.c_str());
-        keepServersFileBeforeWrite = false;
-        serversFileSeen = now;
-    }
-    if (!keepChangedServersFile()) return false;
+    if (!keepServersFileAside()) return false;
     FileIdentity written;
     if (!writeSavedServers(list, &written)) return false;
     serversFileSeen = written;

@@ -72,15 +72,8 @@ void CharacterLibrary::load() {
 }
 
 bool CharacterLibrary::writePendingBackup() {
-    if (pendingUnreadableFile) {
-        FileIdentity now = charactersFileIdentity();
-        std::string kept;
-        if (!keepUnreadableCharactersFile(kept, fileCalls)) {
-            error = kLibraryBackupError;
-            return false;
-        }
-        pendingUnreadableFile = false;
-        fileSeen = now;  // kept as it is now, so not kept again as changed
+    if (pendingUnreadableFile && !keepFileAside()) {
+        return false;
     }
     if (!pendingUnreadBackup.empty()) {
         if (!backupUnreadCharactersFile(pendingUnreadBackup)) {
@@ -100,26 +93,26 @@ bool CharacterLibrary::writePendingBackup() {
     return true;
 }
 
-// The file is read once and every write replaces it whole, so characters
-// that another program (another game window, say) wrote since would be lost
-// without a trace: that file is kept under a backup name instead. Nothing is
-// merged.
-bool CharacterLibrary::keepFileChangedMeanwhile() {
+// Every write replaces the whole file, so a file that could not be read, or
+// characters that another program (another game window, say) wrote since it
+// was read, would be lost without a trace: that file is kept under a backup
+// name instead. Nothing is merged.
+bool CharacterLibrary::keepFileAside() {
     FileIdentity now = charactersFileIdentity();
-    if (now == fileSeen) {
+    if (!pendingUnreadableFile && now == fileSeen) {
         return true;
     }
+    const char* why = pendingUnreadableFile ? "could not be read" : "changed since it was read";
     std::string kept;
     if (!keepUnreadableCharactersFile(kept, fileCalls)) {
-        SDL_Log(
-            "Saved characters: the characters file changed since it was read and could not be kept aside, so it "
-            "is not replaced");
+        SDL_Log("Saved characters: the characters file %s and could not be kept aside, so it is not replaced", why);
         error = kLibraryBackupError;
         return false;
     }
     if (!kept.empty()) {
-        SDL_Log("Saved characters: the characters file changed since it was read and is kept as %s", kept.c_str());
+        SDL_Log("Saved characters: the characters file %s and is kept as %s", why, kept.c_str());
     }
+    pendingUnreadableFile = false;
     fileSeen = now;
     return true;
 }
@@ -153,7 +146,7 @@ bool CharacterLibrary::save(const Character& character) {
         } else {
             updated.push_back(character);
         }
-        if (!keepFileChangedMeanwhile()) {
+        if (!keepFileAside()) {
             return false;
         }
         if (!writeList(updated)) {
@@ -181,7 +174,7 @@ bool CharacterLibrary::remove(const Character& character) {
                 kept.push_back(c);
             }
         }
-        if (!keepFileChangedMeanwhile()) {
+        if (!keepFileAside()) {
             return false;
         }
         if (!writeList(kept)) {

@@ -64,7 +64,7 @@ public:
     FileCalls fileCalls = systemFileCalls();
 
 private:
-    bool keepFileChangedMeanwhile();
+    bool keepFileAside();
     bool writeList(const std::vector<Character>& list);
 };
 

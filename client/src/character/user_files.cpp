@@ -24,6 +24,15 @@ FileRead readChunks(const std::string& path, size_t chunk, uint64_t limit) {
     return readRegularFile(path, chunk, limit);
 }
 
+// Hands a read's bytes and identity to the caller; whether it was whole.
+bool takeRead(FileRead read, std::string& bytes, FileIdentity* seen) {
+    bytes = std::move(read.bytes);
+    if (seen) {
+        *seen = read.identity;
+    }
+    return read.whole;
+}
+
 std::string unreadBackupSuffix(int n) {
     return n == 1 ? std::string(".unread.bak") : ".unread-" + std::to_string(n) + ".bak";
 }
@@ -79,12 +88,7 @@ std::string storagePath() {
 std::string readCharactersFile() { return readChunks(storagePath(), 4096, kMaxCharactersFileBytes).bytes; }
 
 bool readCharactersFileWhole(std::string& bytes, FileIdentity* seen) {
-    FileRead read = readChunks(storagePath(), 4096, kMaxCharactersFileBytes);
-    bytes = std::move(read.bytes);
-    if (seen) {
-        *seen = read.identity;
-    }
-    return read.whole;
+    return takeRead(readChunks(storagePath(), 4096, kMaxCharactersFileBytes), bytes, seen);
 }
 
 bool writeCharactersFile(const std::string& bytes, FileIdentity* written) {
@@ -157,12 +161,7 @@ bool keepUnreadableCharactersFile(std::string& keptAs, const FileCalls& calls) {
 std::string readServersFile() { return readChunks(serversPath(), 1024, kMaxServersFileBytes).bytes; }
 
 bool readServersFileWhole(std::string& text, FileIdentity* seen) {
-    FileRead read = readChunks(serversPath(), 1024, kMaxServersFileBytes);
-    text = std::move(read.bytes);
-    if (seen) {
-        *seen = read.identity;
-    }
-    return read.whole;
+    return takeRead(readChunks(serversPath(), 1024, kMaxServersFileBytes), text, seen);
 }
 
 bool keepUnreadableServersFile(std::string& keptAs, const FileCalls& calls) {

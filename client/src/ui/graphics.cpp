@@ -154,10 +154,7 @@ void Graphics::bindForDraw(uint32_t handle) {
     }
     if (!gpu.sized || gpu.version != texture.version) {
         const uint64_t rowBytes = uint64_t(texture.width) * 4u;
-        // OpenGL refuses rows outside the image and then keeps the old
-        // picture; a band that does not fit is sent as a whole new image.
-        const bool bandFits = gpu.stale.empty() || (gpu.stale.first >= 0 && gpu.stale.end <= texture.height);
-        if (gpu.sized && bandFits) {
+        if (gpu.sized) {
             // The object holds every row outside the stale band already.
             backend_->updateTextureRows(texture, gpu.stale);
             counters_.bytes += uint64_t(gpu.stale.rows()) * rowBytes;
