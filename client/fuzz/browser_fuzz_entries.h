@@ -13,8 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "browser/directory_reply.h"
+#include "browser/saved_servers.h"
 #include "browser/server_address_rules.h"
-#include "character/saved_servers.h"
 #include "character/user_files.h"
 #include "net/server_address.h"
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
+#include "browser/saved_servers.h"
 #include "browser/server_address_rules.h"
 #include "browser/server_browser.h"
-#include "character/saved_servers.h"
 #include "character/user_files.h"
 
 namespace vobu {

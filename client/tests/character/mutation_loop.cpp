@@ -1,4 +1,4 @@
-// Damaged documents, face texts and server lists: every reader either gives a
+// Damaged documents and face texts: every reader either gives a
 // value that keeps the character invariants or throws an exception derived
 // from std::exception. Run under the sanitizers as well.
 
@@ -10,36 +10,12 @@
 
 #include "character/character_json.h"
 #include "character/face_codec.h"
-#include "character/saved_servers.h"
+#include "support/mutate_text.h"
 
 namespace vobu {
 namespace {
 
-std::string mutate(std::string text, std::mt19937& random) {
-    static const char interesting[] = "0123456789abcdefr p\"[]{},:-.eE\\";
-    int edits = 1 + int(random() % 4);
-    for (int e = 0; e < edits && !text.empty(); ++e) {
-        size_t at = random() % text.size();
-        switch (random() % 5) {
-            case 0:
-                text[at] = char(random());
-                break;
-            case 1:
-                text[at] = interesting[random() % (sizeof interesting - 1)];
-                break;
-            case 2:
-                text.erase(at, 1 + random() % 8);
-                break;
-            case 3:
-                text.insert(at, 1, interesting[random() % (sizeof interesting - 1)]);
-                break;
-            default:
-                text.insert(at, std::to_string(uint64_t(random()) * uint64_t(random()) >> (random() % 64)));
-                break;
-        }
-    }
-    return text;
-}
+using testing::mutate;
 
 void expectSound(const Character& c) {
     for (int side : {c.width, c.height, c.depth}) {
@@ -99,19 +75,6 @@ TEST(CharacterMutations, FaceTextsNeverMisbehave) {
             try {
                 ASSERT_EQ(decodeFace(text, count).size(), count);
             } catch (const std::runtime_error&) {}
-        }
-    }
-}
-
-TEST(CharacterMutations, ServerListsNeverMisbehave) {
-    std::mt19937 random(11);
-    std::string const seed = "[\"ws://a:1/vobu\",\"wss://b/vobu\",\"ws://c/d\"]";
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<std::string> servers;
-        ASSERT_NO_THROW(servers = parseSavedServers(mutate(seed, random)));
-        ASSERT_LE(servers.size(), 16u);
-        for (const std::string& s : servers) {
-            ASSERT_TRUE(s.rfind("ws://", 0) == 0 || s.rfind("wss://", 0) == 0) << s;
         }
     }
 }

@@ -1,4 +1,4 @@
-#include "character/saved_servers.h"
+#include "browser/saved_servers.h"
 
 #include <nlohmann/json.hpp>
 

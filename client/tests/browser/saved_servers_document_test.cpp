@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "character/saved_servers.h"
-#include "storage_fixture.h"
+#include "browser/saved_servers.h"
+#include "character/storage_fixture.h"
 #include "support/port_cases.h"
 
 namespace vobu {
