@@ -60,19 +60,31 @@ bool buildSavedServersDocument(const std::vector<std::string>& servers, std::str
     return true;
 }
 
-SavedServersRead readSavedServers() {
-    SavedServersRead read;
-    std::string text;
-    bool whole = readServersFileWhole(text, &read.file);
+bool takeWholeSavedServers(const std::string& text, std::vector<std::string>& servers) {
     bool tookAll = false;
-    read.servers = parseSavedServers(text, tookAll);
-    read.unreadable = !whole || (!text.empty() && !tookAll);
+    std::vector<std::string> list = parseSavedServers(text, tookAll);
+    if (!tookAll && !text.empty()) {
+        return false;
+    }
+    servers = std::move(list);
+    return true;
+}
+
+SavedServersRead readSavedServers(WatchedFile& file) {
+    SavedServersRead read;
+    FileRead bytes = file.read();
+    bool tookAll = false;
+    read.servers = parseSavedServers(bytes.bytes, tookAll);
+    read.unreadable = !bytes.whole || (!bytes.bytes.empty() && !tookAll);
+    if (read.unreadable) {
+        file.keepAsideBeforeWrite();
+    }
     return read;
 }
 
-bool writeSavedServers(const std::vector<std::string>& servers, FileIdentity* written) {
+bool writeSavedServers(const std::vector<std::string>& servers) {
     std::string document;
-    return buildSavedServersDocument(servers, document) && writeServersFile(document, written);
+    return buildSavedServersDocument(servers, document) && writeServersFile(document);
 }
 
 }  // namespace vobu

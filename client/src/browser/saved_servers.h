@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "character/user_files.h"
-#include "platform/atomic_file.h"
+#include "character/watched_file.h"
 
 namespace vobu {
 
@@ -30,21 +30,22 @@ std::vector<std::string> parseSavedServers(const std::string& text, bool& tookAl
 bool buildSavedServersDocument(const std::vector<std::string>& servers, std::string& out,
                                size_t maxBytes = kMaxServersFileBytes);
 
+// The list of a file's text when the reader takes every byte of it (an
+// empty text is the empty list); false when it would leave something out.
+bool takeWholeSavedServers(const std::string& text, std::vector<std::string>& servers);
+
 struct SavedServersRead {
     std::vector<std::string> servers;
     // The file is there but was not taken whole (a read error, more than
     // the reader takes, not a list, or entries skipped): a rewrite would
-    // lose what was not taken.
+    // lose what was not taken, so the file is kept aside before it.
     bool unreadable = false;
-    // The file that was read, to tell later whether another program has
-    // written it since.
-    FileIdentity file;
 };
 
-// parseSavedServers of the saved-server file (at most its first 16384 bytes).
-SavedServersRead readSavedServers();
-// Replaces the saved-server file atomically with the list's document;
-// `written`, when given, is then the identity of the new file.
-bool writeSavedServers(const std::vector<std::string>& servers, FileIdentity* written = nullptr);
+// parseSavedServers of the saved-server file (at most its first 16384 bytes),
+// read through `file`, which then keeps aside what was not taken whole.
+SavedServersRead readSavedServers(WatchedFile& file);
+// Replaces the saved-server file atomically with the list's document.
+bool writeSavedServers(const std::vector<std::string>& servers);
 
 }  // namespace vobu

@@ -23,8 +23,8 @@
 #include "browser/directory_subscription.h"
 #include "browser/server_entry.h"
 #include "browser/title_logo.h"
+#include "character/watched_file.h"
 #include "net/socket_transport.h"
-#include "platform/atomic_file.h"
 #include "platform/performance_clock.h"
 #include "ui/font.h"
 #include "ui/graphics.h"
@@ -138,21 +138,16 @@ public:
     // The server that was selected when the rows were emptied, selected
     // again once a row shows it, unless the player chooses another first.
     std::optional<std::string> wantedUrl;
-    // The servers file was there but not taken whole; it is kept aside
-    // before it is first replaced.
-    bool keepServersFileBeforeWrite = false;
-    // The servers file as it was last read or written here: one that differs
-    // before a write was written by someone else meanwhile and is kept aside.
-    FileIdentity serversFileSeen;
-    // How the file is kept aside (tests fake a file system without links).
-    FileCalls fileCalls = systemFileCalls();
+    // The saved-server list file as this screen last read or wrote it.
+    WatchedFile serversFile = watchedServersFile();
 
 private:
     TransportCallbacks directoryCallbacks();
     void noteAnsweredClose(const DirectorySubscription& subscription, double nowMs);
     bool isSaved(const std::string& url) const;
-    bool saveServerList(const std::vector<std::string>& list);
-    bool keepServersFileAside();
+    bool changeSavedServers(const std::function<bool(std::vector<std::string>&)>& edit);
+    bool takeSavedServersAsTheyAreNow(const std::string& text);
+    void forgetServer(const std::string& url);
     bool hasValidSelection() const;
     void join();
 

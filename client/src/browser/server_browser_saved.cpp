@@ -1,48 +1,45 @@
 // The saved-server list and the add-server dialog's commit.
 
-#include <SDL.h>
-
 #include <algorithm>
 
 #include "browser/saved_servers.h"
 #include "browser/server_address_rules.h"
 #include "browser/server_browser.h"
-#include "character/user_files.h"
 
 namespace vobu {
 
-void ServerBrowser::loadSavedServers() {
-    SavedServersRead read = readSavedServers();
-    savedServers = std::move(read.servers);
-    keepServersFileBeforeWrite = read.unreadable;
-    serversFileSeen = read.file;
-}
+void ServerBrowser::loadSavedServers() { savedServers = readSavedServers(serversFile).servers; }
 
-// Every write replaces the whole file, so a file that could not be read, or
-// one that another program (another game window, say) wrote since it was
-// read, would be lost without a trace: it is kept beside the list instead.
-// Nothing is merged.
-bool ServerBrowser::keepServersFileAside() {
-    FileIdentity now = serversFileIdentity();
-    if (!keepServersFileBeforeWrite && now == serversFileSeen) return true;
-    const char* why = keepServersFileBeforeWrite ? "could not be read" : "changed since it was read";
-    std::string kept;
-    if (!keepUnreadableServersFile(kept, fileCalls)) {
-        SDL_Log("Saved servers: the list file %s and could not be kept aside, so it is not replaced", why);
-        return false;
+// Another window changed the list since this one read it: its list is this
+// screen's now, so that the change at hand keeps its servers.
+bool ServerBrowser::takeSavedServersAsTheyAreNow(const std::string& text) {
+    std::vector<std::string> fresh;
+    if (!takeWholeSavedServers(text, fresh)) return false;
+    for (const std::string& url : savedServers) {
+        if (std::find(fresh.begin(), fresh.end(), url) == fresh.end()) forgetServer(url);
     }
-    if (!kept.empty()) SDL_Log("Saved servers: the list file %s and is kept as %s", why, kept.c_str());
-    keepServersFileBeforeWrite = false;
-    serversFileSeen = now;
+    savedServers = std::move(fresh);
+    queueSubscriptions();
+    nextSubscriptionMs = 0;
+    rebuildRows("");
     return true;
 }
 
-bool ServerBrowser::saveServerList(const std::vector<std::string>& list) {
-    if (!keepServersFileAside()) return false;
-    FileIdentity written;
-    if (!writeSavedServers(list, &written)) return false;
-    serversFileSeen = written;
-    return true;
+// Applies one change to the list as it is on disk now. False when nothing
+// was written; `dialogStatus` then says why, or stays empty for a failed
+// write.
+bool ServerBrowser::changeSavedServers(const std::function<bool(std::vector<std::string>&)>& edit) {
+    std::vector<std::string> updated;
+    WatchedFile::Result result =
+        serversFile.apply([&](const std::string& text) { return takeSavedServersAsTheyAreNow(text); },
+                          [&](WatchedFile::Edit& out) {
+                              updated = savedServers;
+                              if (!edit(updated)) return false;
+                              out.write = updated != savedServers;
+                              return !out.write || buildSavedServersDocument(updated, out.bytes);
+                          });
+    if (result == WatchedFile::Result::Written) savedServers = std::move(updated);
+    return result == WatchedFile::Result::Written || result == WatchedFile::Result::NothingToWrite;
 }
 
 bool ServerBrowser::isSaved(const std::string& url) const {
@@ -58,19 +55,19 @@ void ServerBrowser::addServer() {
         dirty = true;
         return;
     }
-    if (!isSaved(address)) {
-        if (savedServers.size() >= kMaxSavedServers) {
+    const bool saved = changeSavedServers([&](std::vector<std::string>& list) {
+        if (std::find(list.begin(), list.end(), address) != list.end()) return true;
+        if (list.size() >= kMaxSavedServers) {
             dialogStatus = "Only 16 servers";
-            dirty = true;
-            return;
+            return false;
         }
-        savedServers.push_back(address);
-        if (!saveServerList(savedServers)) {
-            savedServers.pop_back();
-            dialogStatus = "Could not save";
-            dirty = true;
-            return;
-        }
+        list.push_back(address);
+        return true;
+    });
+    if (!saved) {
+        if (dialogStatus.empty()) dialogStatus = "Could not save";
+        dirty = true;
+        return;
     }
     closeDialog();
     bool queued = std::find(subscribeQueue.begin(), subscribeQueue.end(), address) != subscribeQueue.end();
@@ -81,18 +78,7 @@ void ServerBrowser::addServer() {
     rebuildRows(address);
 }
 
-void ServerBrowser::deleteSelectedServer() {
-    if (!hasValidSelection()) return;
-    const int deletedRow = list.selected;
-    const std::string url = rows[size_t(deletedRow)].url;
-    auto found = std::find(savedServers.begin(), savedServers.end(), url);
-    if (found == savedServers.end()) return;
-    std::vector<std::string> before = savedServers;
-    savedServers.erase(found);
-    if (!saveServerList(savedServers)) {
-        savedServers = std::move(before);
-        return;
-    }
+void ServerBrowser::forgetServer(const std::string& url) {
     serverInfo.erase(url);
     failedUrls.erase(url);
     backOff.erase(url);
@@ -102,12 +88,28 @@ void ServerBrowser::deleteSelectedServer() {
         subscription->second->transport->close();
         subscriptions.erase(subscription);
     }
+}
+
+void ServerBrowser::deleteSelectedServer() {
+    if (!hasValidSelection()) return;
+    const int deletedRow = list.selected;
+    const std::string url = rows[size_t(deletedRow)].url;
+    if (!isSaved(url)) return;
+    // The row selected next is the deleted one's neighbour as the player saw
+    // it, even when the list another window wrote comes in meanwhile.
     std::string next;
     if (size_t(deletedRow) + 1 < rows.size()) {
         next = rows[size_t(deletedRow) + 1].url;
     } else if (deletedRow > 0) {
         next = rows[size_t(deletedRow) - 1].url;
     }
+    const bool deleted = changeSavedServers([&](std::vector<std::string>& list) {
+        auto found = std::find(list.begin(), list.end(), url);
+        if (found != list.end()) list.erase(found);
+        return true;
+    });
+    if (!deleted) return;
+    forgetServer(url);
     rebuildRows(next);
     dirty = true;
 }

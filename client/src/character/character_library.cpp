@@ -22,6 +22,44 @@ std::string buildCharactersDocument(const std::vector<Character>& list) {
     return document.dump();
 }
 
+namespace {
+
+// What a characters file holds, read as far as it goes.
+struct LibraryText {
+    std::vector<Character> characters;
+    bool broken = false;    // an entry or the document could not be read
+    bool overflow = false;  // more entries than the library holds
+    bool fitted = false;    // older sizes were fitted to the current limits
+};
+
+LibraryText readLibraryText(const std::string& text) {
+    LibraryText read;
+    if (text.empty()) {
+        return read;
+    }
+    try {
+        const json document = json::parse(text);
+        const json& entries = document.at("characters");
+        for (const json& element : entries) {
+            if (read.characters.size() == kMaxLibraryCharacters) {
+                read.overflow = true;
+                break;
+            }
+            Character character = decodeCharacterDocument(element, false);
+            const json fitted = json::array({character.width, character.height, character.depth});
+            if (element.at("size") != fitted) {
+                read.fitted = true;
+            }
+            read.characters.push_back(std::move(character));
+        }
+    } catch (...) {
+        read.broken = true;
+    }
+    return read;
+}
+
+}  // namespace
+
 void CharacterLibrary::load() {
     ++revision;
     characters.clear();
@@ -29,52 +67,53 @@ void CharacterLibrary::load() {
     notice.clear();
     pendingBackup.clear();
     pendingUnreadBackup.clear();
-    pendingUnreadableFile = false;
 
-    std::string text;
-    if (!readCharactersFileWhole(text, &fileSeen)) {
-        // A file that is there but cannot be read must not be replaced by
-        // the next save as if there had been none.
-        error = kLibraryReadError;
-        pendingUnreadableFile = true;
+    FileRead read = file.read();
+    if (!read.whole) {
+        error = kLibraryReadError;  // the file is kept aside before it is replaced
         return;
     }
-    if (text.empty()) {
-        return;
+    LibraryText text = readLibraryText(read.bytes);
+    characters = std::move(text.characters);
+    if (text.fitted) {
+        pendingBackup = read.bytes;
     }
-    try {
-        const json document = json::parse(text);
-        const json& entries = document.at("characters");
-        for (const json& element : entries) {
-            if (characters.size() == kMaxLibraryCharacters) {
-                // The entries beyond the limit are not shown, but a later
-                // rewrite must not be the end of them.
-                pendingUnreadBackup = text;
-                break;
-            }
-            Character character = decodeCharacterDocument(element, false);
-            const json fitted = json::array({character.width, character.height, character.depth});
-            if (element.at("size") != fitted) {
-                pendingBackup = text;
-            }
-            characters.push_back(std::move(character));
-        }
-        if (!pendingBackup.empty()) {
-            notice = kLibraryFittedNotice;
-            writePendingBackup();
-        }
-    } catch (...) {
+    if (text.broken) {
         error = kLibraryReadError;
         // What could not be read is kept whole before the file is rewritten
         // with only the characters read so far.
-        pendingUnreadBackup = text;
+        pendingUnreadBackup = read.bytes;
+        return;
+    }
+    if (text.overflow) {
+        // The entries beyond the limit are not shown, but a later rewrite
+        // must not be the end of them.
+        pendingUnreadBackup = read.bytes;
+    }
+    if (text.fitted) {
+        notice = kLibraryFittedNotice;
+        writePendingBackup();
     }
 }
 
 bool CharacterLibrary::writePendingBackup() {
-    if (pendingUnreadableFile && !keepFileAside()) {
-        return false;
+    if (pendingBackup.empty() && pendingUnreadBackup.empty()) {
+        return true;
     }
+    // The backups are written through a temporary file of their own, which
+    // another window must not write at the same time.
+    bool locked = false;
+    bool written = file.whileLocked([&] {
+        locked = true;
+        return writeDueBackups();
+    });
+    if (!locked) {
+        error = kLibraryBackupError;
+    }
+    return written;
+}
+
+bool CharacterLibrary::writeDueBackups() {
     if (!pendingUnreadBackup.empty()) {
         if (!backupUnreadCharactersFile(pendingUnreadBackup)) {
             error = kLibraryBackupError;
@@ -93,101 +132,89 @@ bool CharacterLibrary::writePendingBackup() {
     return true;
 }
 
-// Every write replaces the whole file, so a file that could not be read, or
-// characters that another program (another game window, say) wrote since it
-// was read, would be lost without a trace: that file is kept under a backup
-// name instead. Nothing is merged.
-bool CharacterLibrary::keepFileAside() {
-    FileIdentity now = charactersFileIdentity();
-    if (!pendingUnreadableFile && now == fileSeen) {
-        return true;
-    }
-    const char* why = pendingUnreadableFile ? "could not be read" : "changed since it was read";
-    std::string kept;
-    if (!keepUnreadableCharactersFile(kept, fileCalls)) {
-        SDL_Log("Saved characters: the characters file %s and could not be kept aside, so it is not replaced", why);
-        error = kLibraryBackupError;
+// Another window saved since this one read the file: its characters are
+// this library's now, so that the change at hand keeps them. A file that is
+// not a whole library is refused and kept aside instead.
+bool CharacterLibrary::takeFileAsItIsNow(const std::string& text) {
+    LibraryText fresh = readLibraryText(text);
+    if (fresh.broken || fresh.overflow) {
         return false;
     }
-    if (!kept.empty()) {
-        SDL_Log("Saved characters: the characters file %s and is kept as %s", why, kept.c_str());
+    characters = std::move(fresh.characters);
+    ++revision;
+    if (fresh.fitted && pendingBackup.empty()) {
+        pendingBackup = text;
     }
-    pendingUnreadableFile = false;
-    fileSeen = now;
     return true;
 }
 
-bool CharacterLibrary::writeList(const std::vector<Character>& list) {
+bool CharacterLibrary::change(const std::function<bool(std::vector<Character>&)>& edit, const char* failure) {
+    std::vector<Character> updated;
+    WatchedFile::Result result = WatchedFile::Result::NotWritten;
     try {
-        FileIdentity written;
-        if (!writeCharactersFile(buildCharactersDocument(list), &written)) {
-            return false;
-        }
-        fileSeen = written;
-        return true;
+        result = file.apply([&](const std::string& text) { return takeFileAsItIsNow(text); },
+                            [&](WatchedFile::Edit& out) {
+                                if (!writeDueBackups()) {
+                                    return false;
+                                }
+                                updated = characters;
+                                if (!edit(updated)) {
+                                    return false;
+                                }
+                                out.bytes = buildCharactersDocument(updated);
+                                out.write = true;
+                                return true;
+                            });
     } catch (...) {
-        return false;  // a document that cannot be built is never written
+        // Out of memory, or a name that is not valid UTF-8: nothing written.
+        error = failure;
+        return false;
+    }
+    switch (result) {
+        case WatchedFile::Result::Written:
+            characters = std::move(updated);
+            ++revision;
+            return true;
+        case WatchedFile::Result::Refused:
+            return false;  // the reason is in `error` already
+        case WatchedFile::Result::NotKept:
+            error = kLibraryBackupError;
+            return false;
+        default:
+            error = failure;
+            return false;
     }
 }
 
 bool CharacterLibrary::save(const Character& character) {
-    if (!writePendingBackup()) {
-        return false;
+    const bool saved = change(
+        [&](std::vector<Character>& list) {
+            auto same =
+                std::find_if(list.begin(), list.end(), [&](const Character& c) { return c.id == character.id; });
+            if (same != list.end()) {
+                *same = character;
+            } else if (list.size() >= kMaxLibraryCharacters) {
+                error = kLibraryFullError;
+                return false;
+            } else {
+                list.push_back(character);
+            }
+            return true;
+        },
+        kLibrarySaveError);
+    if (saved) {
+        error.clear();
     }
-    try {
-        std::vector<Character> updated = characters;
-        auto same =
-            std::find_if(updated.begin(), updated.end(), [&](const Character& c) { return c.id == character.id; });
-        if (same != updated.end()) {
-            *same = character;
-        } else if (updated.size() >= kMaxLibraryCharacters) {
-            error = kLibraryFullError;
-            return false;
-        } else {
-            updated.push_back(character);
-        }
-        if (!keepFileAside()) {
-            return false;
-        }
-        if (!writeList(updated)) {
-            error = kLibrarySaveError;
-            return false;
-        }
-        characters = std::move(updated);
-    } catch (...) {
-        error = kLibrarySaveError;  // out of memory while copying the list
-        return false;
-    }
-    ++revision;
-    error.clear();
-    return true;
+    return saved;
 }
 
 bool CharacterLibrary::remove(const Character& character) {
-    if (!writePendingBackup()) {
-        return false;
-    }
-    try {
-        std::vector<Character> kept;
-        for (const Character& c : characters) {
-            if (c.id != character.id) {
-                kept.push_back(c);
-            }
-        }
-        if (!keepFileAside()) {
-            return false;
-        }
-        if (!writeList(kept)) {
-            error = kLibraryDeleteError;
-            return false;
-        }
-        characters = std::move(kept);
-    } catch (...) {
-        error = kLibraryDeleteError;
-        return false;
-    }
-    ++revision;
-    return true;
+    return change(
+        [&](std::vector<Character>& list) {
+            std::erase_if(list, [&](const Character& c) { return c.id == character.id; });
+            return true;
+        },
+        kLibraryDeleteError);
 }
 
 }  // namespace vobu

@@ -5,16 +5,18 @@
 // atomically, an older file's bytes are kept once as a backup before
 // anything is written over them, and so are the bytes of a file that could
 // not be read whole (a broken entry, or more entries than the library
-// holds), of one that could not be read at all, and of one that another
-// program wrote after it was read. The library never throws; failures leave
-// status texts.
+// holds) and of one that could not be read at all. Another game window on
+// the same folder may save too: every save and removal is made to the file
+// as it is on disk at that moment, so both windows' characters stay. The
+// library never throws; failures leave status texts.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "character/character.h"
-#include "platform/atomic_file.h"
+#include "character/watched_file.h"
 
 namespace vobu {
 
@@ -43,7 +45,9 @@ public:
     bool writePendingBackup();
 
     std::vector<Character> characters;
-    // Bumped by every load and by every successful save or removal.
+    // Bumped by every load, by every successful save or removal, and when
+    // a save or removal finds the file changed by another window and takes
+    // its characters.
     uint32_t revision = 0;
     std::string error;
     std::string notice;
@@ -53,19 +57,13 @@ public:
     // Bytes of a characters file that could not be read whole, still to be
     // kept before the file is first rewritten; empty when none is due.
     std::string pendingUnreadBackup;
-    // The characters file exists but could not be read at all; it is still
-    // to be kept under a backup name before it is first rewritten.
-    bool pendingUnreadableFile = false;
-    // The characters file as it was last read or written here: one that
-    // differs before a write was written by someone else meanwhile and is
-    // kept under a backup name first.
-    FileIdentity fileSeen;
-    // How the file is kept aside (tests fake a file system without links).
-    FileCalls fileCalls = systemFileCalls();
+    // The characters file as this library last read or wrote it.
+    WatchedFile file = watchedCharactersFile();
 
 private:
-    bool keepFileAside();
-    bool writeList(const std::vector<Character>& list);
+    bool change(const std::function<bool(std::vector<Character>&)>& edit, const char* failure);
+    bool takeFileAsItIsNow(const std::string& text);
+    bool writeDueBackups();
 };
 
 // The content of the characters file for a list: {"characters":[...],"version":1}.

@@ -1,76 +1,37 @@
 #include "character/user_files.h"
 
-#include <utility>
+#include <unistd.h>
 
 #include <SDL.h>
 
+#include "character/watched_file.h"
 #include "platform/atomic_file.h"
 
 namespace vobu {
 namespace {
 
-constexpr int kMaxUnreadBackups = 100;
+std::string serversPath() {
+    std::string path = storagePath();
+    return path.empty() ? path : path + ".servers";
+}
 
-// Reads in chunks until the end or until more than `limit` bytes are there;
-// `whole` tells whether the end was reached within the limit without a read
-// error, or the file does not exist at all (nothing to lose). Without a
-// per-user folder there is nothing to read either.
-FileRead readChunks(const std::string& path, size_t chunk, uint64_t limit) {
+// Nothing of the file, or without a per-user folder nothing to read.
+std::string readUpTo(const std::string& path, size_t chunk, uint64_t limit) {
+    return path.empty() ? std::string() : readRegularFile(path, chunk, limit).bytes;
+}
+
+bool replaceLocked(const std::string& path, const std::string& bytes) {
     if (path.empty()) {
-        FileRead none;
-        none.whole = true;
-        return none;
+        return false;
     }
-    return readRegularFile(path, chunk, limit);
-}
-
-// Hands a read's bytes and identity to the caller; whether it was whole.
-bool takeRead(FileRead read, std::string& bytes, FileIdentity* seen) {
-    bytes = std::move(read.bytes);
-    if (seen) {
-        *seen = read.identity;
-    }
-    return read.whole;
-}
-
-std::string unreadBackupSuffix(int n) {
-    return n == 1 ? std::string(".unread.bak") : ".unread-" + std::to_string(n) + ".bak";
+    FileLock lock = lockUserFolder(WatchedFile::kLockWaitMs);
+    return lock.held() && replaceFileAtomically(path, path + ".tmp", bytes);
 }
 
 bool sameContent(const std::string& path, const std::string& bytes) {
     // A backup holds one characters file, so a longer one is another.
     FileRead existing = readRegularFile(path, 4096, bytes.size());
     return existing.whole && existing.identity.exists && existing.bytes == bytes;
-}
-
-// Keeps `path` under the first free unread backup name beside it. True with
-// that name in `keptAs`, or with `keptAs` empty when nothing has the name
-// `path` any more; false when it cannot be kept.
-bool keepUnreadable(const std::string& path, const FileCalls& calls, std::string& keptAs) {
-    keptAs.clear();
-    if (!pathExists(path)) {
-        return true;  // gone meanwhile: nothing left to lose
-    }
-    for (int n = 1; n <= kMaxUnreadBackups; ++n) {
-        std::string backup = path + unreadBackupSuffix(n);
-        if (pathExists(backup)) {
-            continue;
-        }
-        if (keepFileWithoutReplacing(path, backup, calls)) {
-            keptAs = backup;
-            return true;
-        }
-        // Only a name taken meanwhile is worth the next try.
-        if (!pathExists(backup)) {
-            return false;
-        }
-    }
-    return false;
-}
-
-std::string serversPath() {
-    std::string path = storagePath();
-    return path.empty() ? path : path + ".servers";
 }
 
 }  // namespace
@@ -85,21 +46,18 @@ std::string storagePath() {
     return path;
 }
 
-std::string readCharactersFile() { return readChunks(storagePath(), 4096, kMaxCharactersFileBytes).bytes; }
-
-bool readCharactersFileWhole(std::string& bytes, FileIdentity* seen) {
-    return takeRead(readChunks(storagePath(), 4096, kMaxCharactersFileBytes), bytes, seen);
-}
-
-bool writeCharactersFile(const std::string& bytes, FileIdentity* written) {
+FileLock lockUserFolder(int waitMs) {
     std::string path = storagePath();
-    if (path.empty()) {
-        return false;
-    }
-    return replaceFileAtomically(path, path + ".tmp", bytes, written);
+    return path.empty() ? FileLock() : FileLock::acquire(path + ".lock", waitMs);
 }
 
-FileIdentity charactersFileIdentity() { return identifyFile(storagePath()); }
+std::string unreadBackupName(const std::string& path, int n) {
+    return path + (n == 1 ? std::string(".unread.bak") : ".unread-" + std::to_string(n) + ".bak");
+}
+
+std::string readCharactersFile() { return readUpTo(storagePath(), 4096, kMaxCharactersFileBytes); }
+
+bool writeCharactersFile(const std::string& bytes) { return replaceLocked(storagePath(), bytes); }
 
 bool backupCharactersFile(const std::string& bytes) {
     std::string path = storagePath();
@@ -114,7 +72,11 @@ bool backupCharactersFile(const std::string& bytes) {
     if (!writeFileDurably(temporary, bytes)) {
         return false;
     }
-    return moveFileWithoutReplacing(temporary, backup);
+    if (!moveFileWithoutReplacing(temporary, backup)) {
+        ::unlink(temporary.c_str());  // a backup that appeared meanwhile wins
+        return false;
+    }
+    return true;
 }
 
 bool backupUnreadCharactersFile(const std::string& bytes) {
@@ -124,11 +86,18 @@ bool backupUnreadCharactersFile(const std::string& bytes) {
     }
     std::string temporary = path + ".backup.tmp";
     bool written = false;
+    // The temporary file holds nothing anyone reads once this is over.
+    auto finish = [&](bool kept) {
+        if (written) {
+            ::unlink(temporary.c_str());
+        }
+        return kept;
+    };
     for (int n = 1; n <= kMaxUnreadBackups; ++n) {
-        std::string backup = path + unreadBackupSuffix(n);
+        std::string backup = unreadBackupName(path, n);
         if (pathExists(backup)) {
             if (sameContent(backup, bytes)) {
-                return true;
+                return finish(true);
             }
             continue;
         }
@@ -143,41 +112,17 @@ bool backupUnreadCharactersFile(const std::string& bytes) {
         }
         // A backup appeared under this name meanwhile: it wins; try the next.
         if (!pathExists(backup)) {
-            return false;
+            return finish(false);
         }
         if (sameContent(backup, bytes)) {
-            return true;
+            return finish(true);
         }
     }
-    return false;
+    return finish(false);
 }
 
-bool keepUnreadableCharactersFile(std::string& keptAs, const FileCalls& calls) {
-    keptAs.clear();
-    std::string path = storagePath();
-    return !path.empty() && keepUnreadable(path, calls, keptAs);
-}
+std::string readServersFile() { return readUpTo(serversPath(), 1024, kMaxServersFileBytes); }
 
-std::string readServersFile() { return readChunks(serversPath(), 1024, kMaxServersFileBytes).bytes; }
-
-bool readServersFileWhole(std::string& text, FileIdentity* seen) {
-    return takeRead(readChunks(serversPath(), 1024, kMaxServersFileBytes), text, seen);
-}
-
-bool keepUnreadableServersFile(std::string& keptAs, const FileCalls& calls) {
-    keptAs.clear();
-    std::string path = serversPath();
-    return !path.empty() && keepUnreadable(path, calls, keptAs);
-}
-
-bool writeServersFile(const std::string& text, FileIdentity* written) {
-    std::string path = serversPath();
-    if (path.empty()) {
-        return false;
-    }
-    return replaceFileAtomically(path, path + ".tmp", text, written);
-}
-
-FileIdentity serversFileIdentity() { return identifyFile(serversPath()); }
+bool writeServersFile(const std::string& text) { return replaceLocked(serversPath(), text); }
 
 }  // namespace vobu

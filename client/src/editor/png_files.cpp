@@ -206,12 +206,8 @@ bool readImageFile(const std::string& path, RgbaImage& image, const ImageFileCal
 }
 
 bool replaceFileThroughTemporary(const std::string& path, const std::string& bytes) {
-    const std::string temporary = temporaryNameFor(path);
-    if (replaceFileAtomically(path, temporary, bytes)) {
-        return true;
-    }
-    std::remove(temporary.c_str());
-    return false;
+    // A failed write removes its temporary file itself.
+    return replaceFileAtomically(path, temporaryNameFor(path), bytes);
 }
 
 }  // namespace vobu

@@ -45,10 +45,27 @@ struct FileRead {
 // a writer or reads forever: it exists but is not `whole`.
 FileRead readRegularFile(const std::string& path, size_t chunk, uint64_t limit);
 
+// The calls that writing and keeping files make, so that tests can replace
+// single entries (a file system without hard links, a disk that fills up
+// part of the way through a write).
+struct FileCalls {
+    // Gives the file `from` the second name `to`; false when the file system
+    // or the kernel refuses, or anything has the name `to` already.
+    std::function<bool(const std::string& from, const std::string& to)> link;
+    // write(2): the count written, or -1 with errno set.
+    std::function<long(int fd, const char* data, size_t length)> write;
+};
+
+// link(2) and write(2).
+FileCalls systemFileCalls();
+
 // Writes `bytes` to `path` (created or truncated), flushes them to the disk
 // and closes the file. True only when every byte was written, flushed and
 // the close succeeded; `written`, when given, is then the file's identity.
-bool writeFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written = nullptr);
+// A file this made and could not finish is removed again: it holds nothing
+// anyone reads and would only take the space a later write needs.
+bool writeFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written = nullptr,
+                      const FileCalls& calls = systemFileCalls());
 
 // Moves `from` over `to`, replacing an existing `to` in one step, and returns
 // once the move itself has reached the disk. Readers of `to` always see
@@ -58,17 +75,6 @@ bool moveFileReplacing(const std::string& from, const std::string& to);
 // Moves `from` to `to` only when nothing of that name exists: an existing
 // `to` always wins and the move fails. Flushed to the disk like the above.
 bool moveFileWithoutReplacing(const std::string& from, const std::string& to);
-
-// The calls that keeping a file aside makes, so that tests can replace
-// single entries (a file system without hard links).
-struct FileCalls {
-    // Gives the file `from` the second name `to`; false when the file system
-    // or the kernel refuses, or anything has the name `to` already.
-    std::function<bool(const std::string& from, const std::string& to)> link;
-};
-
-// link(2).
-FileCalls systemFileCalls();
 
 // Keeps the file `from` under the new name `to`, never replacing anything of
 // that name, flushed to the disk. A second name (hard link) where the file
@@ -81,10 +87,11 @@ bool keepFileWithoutReplacing(const std::string& from, const std::string& to, co
 bool pathExists(const std::string& path);
 
 // Writes `bytes` to `temporary` durably, then moves it over `target`.
-// On a failed write the temporary file is left behind; `target` is never
-// opened for writing, so it keeps its old content whenever this fails.
+// `target` is never opened for writing, so it keeps its old content
+// whenever this fails, and the temporary file is then removed. The caller
+// makes sure no one else writes under the same temporary name meanwhile.
 // `written`, when given, is the identity of the new `target` on success.
 bool replaceFileAtomically(const std::string& target, const std::string& temporary, const std::string& bytes,
-                           FileIdentity* written = nullptr);
+                           FileIdentity* written = nullptr, const FileCalls& calls = systemFileCalls());
 
 }  // namespace vobu

@@ -33,10 +33,10 @@ bool syncFolderOf(const std::string& path) {
     return synced;
 }
 
-bool writeAll(int fd, const char* data, size_t length) {
+bool writeAll(const FileCalls& calls, int fd, const char* data, size_t length) {
     size_t done = 0;
     while (done < length) {
-        ssize_t written = ::write(fd, data + done, length - done);
+        long written = calls.write(fd, data + done, length - done);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -113,7 +113,7 @@ int openRegularForReading(const std::string& path, struct stat& info) {
     return fd;
 }
 
-bool copyRegularFileWithoutReplacing(const std::string& from, const std::string& to) {
+bool copyRegularFileWithoutReplacing(const std::string& from, const std::string& to, const FileCalls& calls) {
     struct stat info {};
     Descriptor in(openRegularForReading(from, info));
     if (in.get() < 0) {
@@ -133,7 +133,7 @@ bool copyRegularFileWithoutReplacing(const std::string& from, const std::string&
             ok = got == 0;
             break;
         }
-        if (!writeAll(out, buffer.data(), static_cast<size_t>(got))) {
+        if (!writeAll(calls, out, buffer.data(), static_cast<size_t>(got))) {
             ok = false;
             break;
         }
@@ -196,15 +196,16 @@ FileRead readRegularFile(const std::string& path, size_t chunk, uint64_t limit) 
     }
 }
 
-bool writeFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written) {
+bool writeFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written,
+                      const FileCalls& calls) {
     if (path.empty()) {
         return false;
     }
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return false;  // nothing was made: whatever has the name is left alone
     }
-    bool ok = writeAll(fd, bytes.data(), bytes.size());
+    bool ok = writeAll(calls, fd, bytes.data(), bytes.size());
     // The data must be on the disk before a rename can make it the file's
     // content; otherwise a crash could leave a renamed but empty file.
     ok = ok && ::fsync(fd) == 0;
@@ -213,10 +214,14 @@ bool writeFileDurably(const std::string& path, const std::string& bytes, FileIde
     struct stat info {};
     ok = ok && (!written || ::fstat(fd, &info) == 0);
     bool closed = ::close(fd) == 0;
-    if (ok && closed && written) {
+    if (!(ok && closed)) {
+        ::unlink(path.c_str());
+        return false;
+    }
+    if (written) {
         *written = identityOf(info);
     }
-    return ok && closed;
+    return true;
 }
 
 bool moveFileReplacing(const std::string& from, const std::string& to) {
@@ -250,6 +255,7 @@ bool moveFileWithoutReplacing(const std::string& from, const std::string& to) {
 FileCalls systemFileCalls() {
     FileCalls calls;
     calls.link = [](const std::string& from, const std::string& to) { return ::link(from.c_str(), to.c_str()) == 0; };
+    calls.write = [](int fd, const char* data, size_t length) { return long(::write(fd, data, length)); };
     return calls;
 }
 
@@ -263,7 +269,7 @@ bool keepFileWithoutReplacing(const std::string& from, const std::string& to, co
     // No hard links here (vfat, exFAT, many FUSE mounts), or the kernel's
     // protected_hardlinks refuses one: the bytes are kept instead. When the
     // name was taken, the copy is refused the same way.
-    return copyRegularFileWithoutReplacing(from, to);
+    return copyRegularFileWithoutReplacing(from, to, calls);
 }
 
 bool pathExists(const std::string& path) {
@@ -275,12 +281,17 @@ bool pathExists(const std::string& path) {
 }
 
 bool replaceFileAtomically(const std::string& target, const std::string& temporary, const std::string& bytes,
-                           FileIdentity* written) {
+                           FileIdentity* written, const FileCalls& calls) {
     FileIdentity identity;
-    if (!writeFileDurably(temporary, bytes, &identity)) {
+    if (!writeFileDurably(temporary, bytes, &identity, calls)) {
         return false;
     }
     if (!moveFileReplacing(temporary, target)) {
+        // Unless the rename happened and only the folder's flush failed, the
+        // finished temporary file is still there; nobody reads it.
+        if (identifyFile(temporary) == identity) {
+            ::unlink(temporary.c_str());
+        }
         return false;
     }
     if (written) {

@@ -127,6 +127,12 @@ TEST(SavedServers, DocumentIsCompact) {
 
 using SavedServersFile = testing::StorageTest;
 
+// The list as a window reads it at start.
+SavedServersRead readSavedServers() {
+    WatchedFile file = watchedServersFile();
+    return vobu::readSavedServers(file);
+}
+
 TEST_F(SavedServersFile, WrittenAndReadBack) {
     EXPECT_TRUE(readSavedServers().servers.empty());
     Strings servers = {"ws://a/vobu", "wss://b:443/game"};

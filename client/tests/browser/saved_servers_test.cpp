@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "browser/saved_servers.h"
 #include "browser/server_address_rules.h"
 #include "browser_fixture.h"
 #include "support/log_capture.h"
@@ -237,7 +238,7 @@ TEST_F(AddServerTest, UnreadableFileRemovedMeanwhileLeavesNothingToKeep) {
 TEST_F(AddServerTest, WithoutHardLinksTheUnreadableFileIsKeptAsACopy) {
     const std::string old = "not json at all";
     folder.put(old);
-    browser.fileCalls = withoutHardLinks();
+    browser.serversFile.calls = withoutHardLinks();
     LogCapture log;
     start();
     frame();
@@ -261,64 +262,130 @@ TEST_F(AddServerTest, FifoInPlaceOfTheFileIsKeptAsideNotWaitedOn) {
     EXPECT_TRUE(browser.savedServers.empty());
 
     // Without hard links a FIFO cannot be kept (a copy would wait too).
-    browser.fileCalls = withoutHardLinks();
+    browser.serversFile.calls = withoutHardLinks();
     openAndCommit("new.test:80");
     EXPECT_TRUE(browser.dialogOpen);
     EXPECT_EQ(browser.dialogStatus, "Could not save");
     EXPECT_TRUE(isFifo(folder.serversFile));
     EXPECT_FALSE(fifo.readerWaited());
 
-    browser.fileCalls = systemFileCalls();
+    browser.serversFile.calls = systemFileCalls();
     openAndCommit("new.test:80");
     EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
     EXPECT_TRUE(isFifo(folder.serversFile + ".unread.bak"));
     EXPECT_EQ(folder.read(), R"(["ws://new.test:80/vobu"])");
 }
 
-TEST_F(AddServerTest, ListWrittenByAnotherWindowMeanwhileIsKeptBeforeTheNextWrite) {
-    const std::string other = R"(["ws://s0.test/vobu","ws://other.test:9/vobu"])";
+TEST_F(AddServerTest, AListWrittenByAnotherWindowMeanwhileTakesTheChange) {
+    const std::vector<std::string> other = {"ws://s0.test/vobu", "ws://other.test:9/vobu"};
     struct Case {
         const char* what;
         bool fileAtStart;
         bool byDelete;
+        std::vector<std::string> expected;
     };
-    for (const Case& c : {Case{"an add after a change", true, false}, Case{"a delete after a change", true, true},
-                          Case{"an add after a file appeared", false, false}}) {
+    const Case cases[] = {
+        {"an add after a change",
+         true,
+         false,
+         {"ws://s0.test/vobu", "ws://other.test:9/vobu", "ws://mine.test:1/vobu"}},
+        {"a delete after a change", true, true, {"ws://other.test:9/vobu"}},
+        {"an add after a file appeared",
+         false,
+         false,
+         {"ws://s0.test/vobu", "ws://other.test:9/vobu", "ws://mine.test:1/vobu"}},
+    };
+    for (const Case& c : cases) {
         std::filesystem::remove(folder.serversFile);
-        std::filesystem::remove(folder.serversFile + ".unread.bak");
         ServerBrowser window(net.factory());
         window.setClock([this] { return nowMs; });
         if (c.fileAtStart) folder.put(nlohmann::json(addresses(2)).dump());
         window.initialize(graphics, font, kDirectoryUrl, {});
-        folder.put(other);  // the other window's Add
+        folder.put(nlohmann::json(other).dump());  // the other window's Add (and Delete)
         LogCapture log;
-        std::vector<std::string> expected = c.fileAtStart ? addresses(2) : std::vector<std::string>{};
         if (c.byDelete) {
             window.list.select(0);
             window.deleteSelectedServer();
-            expected.erase(expected.begin());
         } else {
             window.addressField.setText("mine.test:1");
             window.addServer();
             EXPECT_FALSE(window.dialogOpen) << c.what << ": " << window.dialogStatus;
-            expected.push_back("ws://mine.test:1/vobu");
         }
-        EXPECT_EQ(window.savedServers, expected) << c.what;
-        EXPECT_EQ(folder.read(), nlohmann::json(expected).dump()) << c.what << ": merging is not done";
-        std::ifstream kept(folder.serversFile + ".unread.bak", std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), other) << c.what;
-        EXPECT_EQ(log.count("Saved servers: the list file changed since it was read and is kept as " +
-                            folder.serversFile + ".unread.bak"),
+        EXPECT_EQ(window.savedServers, c.expected) << c.what;
+        EXPECT_EQ(folder.read(), nlohmann::json(c.expected).dump()) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(folder.serversFile + ".unread.bak")) << c.what;
+        EXPECT_EQ(log.count("Saved servers: the list file changed since it was read; the change is made to it as it "
+                            "is now"),
                   1)
             << c.what;
+        // The other window's server shows and is asked; the one it deleted is gone.
+        std::vector<std::string> rows;
+        for (const ServerEntry& row : window.rows) rows.push_back(row.url);
+        EXPECT_NE(std::find(rows.begin(), rows.end(), "ws://other.test:9/vobu"), rows.end()) << c.what;
+        EXPECT_EQ(std::find(rows.begin(), rows.end(), "ws://s1.test/vobu"), rows.end()) << c.what;
+        EXPECT_NE(std::find(window.subscribeQueue.begin(), window.subscribeQueue.end(), "ws://other.test:9/vobu"),
+                  window.subscribeQueue.end())
+            << c.what;
 
-        // Its own writes are no change: the next one keeps nothing more.
+        // Its own writes are no change: the next one takes nothing more.
         window.addressField.setText("mine.test:2");
         window.addServer();
         EXPECT_FALSE(window.dialogOpen) << c.what;
-        EXPECT_FALSE(std::filesystem::exists(folder.serversFile + ".unread-2.bak")) << c.what;
         EXPECT_EQ(log.lines.size(), 1u) << c.what;
     }
+}
+
+TEST_F(AddServerTest, TheLimitOf16AppliesToTheListAsItIsNow) {
+    start(addresses(15));
+    frame();
+    folder.put(nlohmann::json(addresses(16)).dump());  // another window's sixteenth
+    openAndCommit("mine.test:1");
+    EXPECT_EQ(browser.dialogStatus, "Only 16 servers");
+    EXPECT_EQ(browser.savedServers, addresses(16)) << "the view shows the other window's server";
+    EXPECT_EQ(folder.read(), nlohmann::json(addresses(16)).dump());
+}
+
+TEST_F(AddServerTest, AFileWrittenMeanwhileThatIsNoListIsKeptBeforeTheNextWrite) {
+    start(addresses(1));
+    frame();
+    folder.put("[\"ws://other.test/vobu\",\"ftp://not.a.server/\"]");  // a list the reader would thin out
+    LogCapture log;
+    openAndCommit("new.test:80");
+    EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+    EXPECT_EQ(folder.read(), nlohmann::json(std::vector<std::string>{addresses(1)[0], "ws://new.test:80/vobu"}).dump());
+    std::ifstream kept(folder.serversFile + ".unread.bak", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}),
+              "[\"ws://other.test/vobu\",\"ftp://not.a.server/\"]");
+    EXPECT_EQ(log.count("Saved servers: the list file changed since it was read and is kept as " + folder.serversFile +
+                        ".unread.bak"),
+              1);
+}
+
+TEST_F(AddServerTest, TwoWindowsTakingTurnsPastAHundredChangesKeepBothLists) {
+    ServerBrowser left(net.factory());
+    ServerBrowser right(net.factory());
+    for (ServerBrowser* window : {&left, &right}) {
+        window->setClock([this] { return nowMs; });
+        window->initialize(graphics, font, kDirectoryUrl, {});
+    }
+    for (int turn = 0; turn < 150; ++turn) {
+        ServerBrowser& window = turn % 2 ? right : left;
+        const std::string host = (turn % 2 ? "right" : "left") + std::to_string(turn / 2 % 7) + ".test";
+        window.openDialog();
+        window.addressField.setText(host);
+        window.addServer();
+        ASSERT_FALSE(window.dialogOpen) << "turn " << turn << ": " << window.dialogStatus;
+        if (turn / 2 % 7 == 6) {
+            // Deletes its own first server again.
+            const std::string first = "ws://" + std::string(turn % 2 ? "right" : "left") + "0.test/vobu";
+            window.rebuildRows(first);
+            window.deleteSelectedServer();
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.serversFile + ".unread.bak"));
+    const std::vector<std::string> saved = parseSavedServers(folder.read());
+    EXPECT_EQ(saved.size(), 14u) << folder.read();
+    EXPECT_EQ(saved, right.savedServers) << "the last window's view is the file";
 }
 
 TEST_F(AddServerTest, ChangedListThatCannotBeKeptIsNotReplaced) {
@@ -326,7 +393,7 @@ TEST_F(AddServerTest, ChangedListThatCannotBeKeptIsNotReplaced) {
     frame();
     std::filesystem::remove(folder.serversFile);
     Fifo fifo(folder.serversFile);  // another program's, not to be lost
-    browser.fileCalls = withoutHardLinks();
+    browser.serversFile.calls = withoutHardLinks();
     LogCapture log;
     openAndCommit("new.test:80");
     EXPECT_EQ(browser.dialogStatus, "Could not save");

@@ -164,7 +164,6 @@ TEST_F(Library, FileThatCannotBeReadIsNeverReplaced) {
     library.load();
     EXPECT_TRUE(library.characters.empty());
     EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
-    EXPECT_TRUE(library.pendingUnreadableFile);
     // A folder cannot be given a second name, so it cannot be kept: every
     // write is refused rather than risking what is there.
     EXPECT_FALSE(library.save(named("a")));
@@ -179,13 +178,14 @@ TEST_F(Library, UnreadableFileIsKeptUnderASecondName) {
     library.load();
     ASSERT_EQ(library.error, "");
     // As if the read had failed: the file is kept by name, not by its bytes.
-    library.pendingUnreadableFile = true;
+    library.file.keepAsideBeforeWrite();
     put(path + ".unread.bak", "an earlier backup");
     ASSERT_TRUE(library.save(named("a")));
     EXPECT_EQ(slurp(path + ".unread.bak"), "an earlier backup");
     EXPECT_EQ(slurp(path + ".unread-2.bak"), original);
     EXPECT_EQ(slurp(path), fileOf({named("z"), named("a")}));
-    EXPECT_FALSE(library.pendingUnreadableFile);
+    ASSERT_TRUE(library.save(named("b")));
+    EXPECT_FALSE(exists(path + ".unread-3.bak")) << "kept once";
 }
 
 TEST_F(Library, FifoInPlaceOfTheFileIsKeptAsideNotWaitedOn) {
@@ -198,13 +198,13 @@ TEST_F(Library, FifoInPlaceOfTheFileIsKeptAsideNotWaitedOn) {
 
     // Where the file system has no hard links a FIFO cannot be kept (a copy
     // would wait too), so nothing replaces it.
-    library.fileCalls = testing::withoutHardLinks();
+    library.file.calls = testing::withoutHardLinks();
     EXPECT_FALSE(library.save(named("a")));
     EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
     EXPECT_TRUE(testing::isFifo(path));
     EXPECT_FALSE(fifo.readerWaited());
 
-    library.fileCalls = systemFileCalls();
+    library.file.calls = systemFileCalls();
     ASSERT_TRUE(library.save(named("a")));
     EXPECT_TRUE(testing::isFifo(path + ".unread.bak"));
     EXPECT_EQ(slurp(path), fileOf({named("a")}));
@@ -214,9 +214,9 @@ TEST_F(Library, LinkToDevZeroIsUnreadableAndKeptAside) {
     ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
     EXPECT_NO_THROW(library.load());
     EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
-    library.fileCalls = testing::withoutHardLinks();
+    library.file.calls = testing::withoutHardLinks();
     EXPECT_FALSE(library.save(named("a"))) << "a copy of /dev/zero would never end";
-    library.fileCalls = systemFileCalls();
+    library.file.calls = systemFileCalls();
     ASSERT_TRUE(library.save(named("a")));
     EXPECT_TRUE(testing::isSymlinkTo(path + ".unread.bak", "/dev/zero"));
     EXPECT_EQ(slurp(path), fileOf({named("a")}));
@@ -229,7 +229,7 @@ TEST_F(Library, FileOverTheLimitIsKeptAsideWholeByTheFirstSave) {
     library.load();
     EXPECT_TRUE(library.characters.empty());
     EXPECT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
-    library.fileCalls = testing::withoutHardLinks();  // kept as a copy
+    library.file.calls = testing::withoutHardLinks();  // kept as a copy
     ASSERT_TRUE(library.save(named("b")));
     EXPECT_EQ(slurp(path + ".unread.bak"), huge);
     EXPECT_EQ(slurp(path), fileOf({named("b")}));
@@ -253,7 +253,7 @@ TEST_F(Library, TheLargestLibraryThisClientWritesIsReadBackWhole) {
     EXPECT_EQ(again.characters.size(), 16u);
 }
 
-TEST_F(Library, FileWrittenByAnotherProgramMeanwhileIsKeptBeforeTheNextWrite) {
+TEST_F(Library, ALibraryWrittenByAnotherWindowMeanwhileTakesTheChange) {
     struct Case {
         const char* what;
         bool fileAtLoad;
@@ -266,29 +266,73 @@ TEST_F(Library, FileWrittenByAnotherProgramMeanwhileIsKeptBeforeTheNextWrite) {
     };
     for (const Case& c : cases) {
         std::filesystem::remove(path);
-        std::filesystem::remove(path + ".unread.bak");
         if (c.fileAtLoad) put(path, fileOf({named("a")}));
         CharacterLibrary mine;
         mine.load();
+        const uint32_t loaded = mine.revision;
         const std::string other = fileOf({named("a"), named("other1"), named("other2")});
         c.write(other);
         testing::LogCapture log;
         ASSERT_TRUE(mine.save(named("new"))) << c.what;
-        EXPECT_EQ(slurp(path + ".unread.bak"), other) << c.what;
-        std::vector<Character> expected;
-        if (c.fileAtLoad) expected.push_back(named("a"));
-        expected.push_back(named("new"));
-        EXPECT_EQ(slurp(path), fileOf(expected)) << c.what << ": merging is not done";
-        EXPECT_EQ(log.count("Saved characters: the characters file changed since it was read and is kept as " + path +
-                            ".unread.bak"),
+        EXPECT_EQ(slurp(path), fileOf({named("a"), named("other1"), named("other2"), named("new")})) << c.what;
+        EXPECT_EQ(idsOf(mine), (std::vector<std::string>{"a", "other1", "other2", "new"})) << c.what;
+        EXPECT_EQ(mine.revision, loaded + 2) << c.what << ": the view was refreshed, then saved";
+        EXPECT_FALSE(exists(path + ".unread.bak")) << c.what << ": nothing to keep aside";
+        EXPECT_EQ(log.count("Saved characters: the characters file changed since it was read; the change is made to "
+                            "it as it is now"),
                   1)
             << c.what;
 
-        // Its own writes are no change: the next ones keep nothing more.
+        // A removal is made to the file as it is now too.
+        put(path, fileOf({named("a"), named("other1"), named("other2"), named("new"), named("other3")}));
+        ASSERT_TRUE(mine.remove(named("other1"))) << c.what;
+        EXPECT_EQ(slurp(path), fileOf({named("a"), named("other2"), named("new"), named("other3")})) << c.what;
+
+        // Its own writes are no change: the next ones take nothing more.
         ASSERT_TRUE(mine.save(named("newer")));
-        ASSERT_TRUE(mine.remove(named("new")));
-        EXPECT_FALSE(exists(path + ".unread-2.bak")) << c.what;
-        EXPECT_EQ(log.lines.size(), 1u) << c.what;
+        EXPECT_EQ(log.lines.size(), 2u) << c.what;
+    }
+}
+
+TEST_F(Library, TheLimitAppliesToTheFileAsItIsNow) {
+    std::vector<Character> fifteen;
+    for (int i = 0; i < 15; ++i) fifteen.push_back(named("c" + std::to_string(i)));
+    put(path, fileOf(fifteen));
+    library.load();
+    // Another window saved the sixteenth meanwhile.
+    std::vector<Character> sixteen = fifteen;
+    sixteen.push_back(named("theirs"));
+    ASSERT_TRUE(writeCharactersFile(fileOf(sixteen)));
+    EXPECT_FALSE(library.save(named("mine")));
+    EXPECT_EQ(library.error, "Full!");
+    EXPECT_EQ(library.characters.size(), 16u) << "the view shows the other window's character";
+    EXPECT_EQ(slurp(path), fileOf(sixteen));
+    // A character that is there already is replaced, full or not.
+    ASSERT_TRUE(library.save(named("theirs")));
+}
+
+TEST_F(Library, AFileWrittenMeanwhileThatIsNoLibraryIsKeptBeforeTheNextWrite) {
+    const std::string cases[] = {
+        "not a library",
+        fileOf({named("a")}).substr(0, 200),  // cut short
+        [&] {
+            std::vector<Character> seventeen;
+            for (int i = 0; i < 17; ++i) seventeen.push_back(named("x" + std::to_string(i)));
+            return fileOf(seventeen);
+        }(),
+    };
+    int kept = 0;
+    for (const std::string& other : cases) {
+        library.load();
+        put(path, other);
+        testing::LogCapture log;
+        ASSERT_TRUE(library.save(named("new")));
+        const std::string backup = unreadBackupName(path, ++kept);
+        EXPECT_EQ(slurp(backup), other);
+        EXPECT_EQ(log.count("Saved characters: the characters file changed since it was read and is kept as " + backup),
+                  1);
+        EXPECT_EQ(idsOf(library), (std::vector<std::string>{"new"})) << "a file not taken adds nothing";
+        put(path, "");
     }
 }
 
@@ -307,7 +351,7 @@ TEST_F(Library, ChangedFileThatCannotBeKeptIsNotReplaced) {
     // Another program put a FIFO there; without hard links it cannot be kept.
     std::filesystem::remove(path);
     testing::Fifo fifo(path);
-    library.fileCalls = testing::withoutHardLinks();
+    library.file.calls = testing::withoutHardLinks();
     testing::LogCapture log;
     EXPECT_FALSE(library.save(named("b")));
     EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
@@ -317,7 +361,7 @@ TEST_F(Library, ChangedFileThatCannotBeKeptIsNotReplaced) {
     EXPECT_EQ(log.count("Saved characters: the characters file changed since it was read and could not be kept aside"),
               2);
     // Once it can be kept, the write goes ahead.
-    library.fileCalls = systemFileCalls();
+    library.file.calls = systemFileCalls();
     ASSERT_TRUE(library.save(named("b")));
     EXPECT_TRUE(testing::isFifo(path + ".unread.bak"));
     EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b"}));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "character/user_files.h"
+#include "character/watched_file.h"
 #include "storage_fixture.h"
 #include "support/odd_files.h"
 
@@ -15,6 +16,16 @@ namespace {
 using testing::StorageTest;
 
 using UserFiles = StorageTest;
+
+// One change that writes `bytes` and takes no file written meanwhile.
+WatchedFile::Result writeThrough(WatchedFile& file, const std::string& bytes) {
+    return file.apply([](const std::string&) { return false; },
+                      [&](WatchedFile::Edit& edit) {
+                          edit.write = true;
+                          edit.bytes = bytes;
+                          return true;
+                      });
+}
 
 TEST_F(UserFiles, PathsLiveInThePreferenceFolder) {
     EXPECT_EQ(path, root + "/VobuOrchard/VobuOrchard/characters.json");
@@ -35,15 +46,16 @@ TEST_F(UserFiles, CharactersFileRoundTripAndAtomicReplacement) {
 }
 
 TEST_F(UserFiles, WholeReadTellsMissingFromUnreadable) {
-    std::string bytes = "stale";
-    EXPECT_TRUE(readCharactersFileWhole(bytes));  // missing: nothing to lose
-    EXPECT_EQ(bytes, "");
+    FileRead read = watchedCharactersFile().read();
+    EXPECT_TRUE(read.whole);  // missing: nothing to lose
+    EXPECT_EQ(read.bytes, "");
     put(path, "content");
-    EXPECT_TRUE(readCharactersFileWhole(bytes));
-    EXPECT_EQ(bytes, "content");
+    read = watchedCharactersFile().read();
+    EXPECT_TRUE(read.whole);
+    EXPECT_EQ(read.bytes, "content");
     std::filesystem::remove(path);
     block(path);  // opens, but every read fails
-    EXPECT_FALSE(readCharactersFileWhole(bytes));
+    EXPECT_FALSE(watchedCharactersFile().read().whole);
     EXPECT_EQ(readCharactersFile(), "");
 }
 
@@ -60,10 +72,21 @@ TEST_F(UserFiles, FailedWriteLeavesTheFileAsItWas) {
     EXPECT_EQ(slurp(path), "new bytes");
 }
 
-TEST_F(UserFiles, FailedMoveLeavesTheTemporaryFile) {
+TEST_F(UserFiles, AFailedWriteLeavesNoTemporaryFile) {
     block(path);  // a folder with content cannot be replaced by a file
     EXPECT_FALSE(writeCharactersFile("bytes"));
-    EXPECT_EQ(slurp(path + ".tmp"), "bytes");
+    EXPECT_FALSE(exists(path + ".tmp")) << "written whole, then not moved";
+    unblock(path);
+
+    // A full disk: the temporary file would take the space the next,
+    // smaller write needs.
+    ASSERT_TRUE(writeServersFile("[]"));
+    WatchedFile servers = watchedServersFile();
+    servers.read();
+    servers.calls = testing::diskFullAfter(100);
+    EXPECT_EQ(writeThrough(servers, std::string(5000, 's')), WatchedFile::Result::NotWritten);
+    EXPECT_FALSE(exists(path + ".servers.tmp"));
+    EXPECT_EQ(slurp(path + ".servers"), "[]");
 }
 
 TEST_F(UserFiles, BackupIsWrittenOnceAndNeverReplaced) {
@@ -79,6 +102,12 @@ TEST_F(UserFiles, BackupFailureLeavesNoBackup) {
     block(path + ".backup.tmp");
     EXPECT_FALSE(backupCharactersFile("bytes"));
     EXPECT_FALSE(exists(path + ".pre64.bak"));
+    unblock(path + ".backup.tmp");
+    // The backup lost to one made meanwhile: its temporary file goes too.
+    block(path + ".unread.bak");
+    for (int n = 2; n <= kMaxUnreadBackups; ++n) block(unreadBackupName(path, n));
+    EXPECT_FALSE(backupUnreadCharactersFile("bytes"));
+    EXPECT_FALSE(exists(path + ".backup.tmp"));
 }
 
 TEST_F(UserFiles, AnythingOfTheBackupNameCounts) {
@@ -112,32 +141,28 @@ TEST_F(UserFiles, ServersFileIsReadUpToItsLimit) {
         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char('a' + i % 26);
         ASSERT_TRUE(writeServersFile(bytes));
         EXPECT_EQ(readServersFile(), bytes.substr(0, k.read)) << k.size;
-        std::string whole = "stale";
-        EXPECT_EQ(readServersFileWhole(whole), k.read == k.size) << k.size;
-        EXPECT_EQ(whole, bytes.substr(0, k.read)) << k.size;
+        FileRead read = watchedServersFile().read();
+        EXPECT_EQ(read.whole, k.read == k.size) << k.size;
+        EXPECT_EQ(read.bytes, bytes.substr(0, k.read)) << k.size;
     }
     EXPECT_FALSE(exists(path + ".servers.tmp"));
     EXPECT_EQ(slurp(path + ".servers").size(), 20000u);
 }
 
 TEST_F(UserFiles, UnreadableServersFileIsKeptUnderFreeNamesBeside) {
-    std::string whole = "stale";
-    EXPECT_TRUE(readServersFileWhole(whole));  // missing: nothing to lose
-    EXPECT_EQ(whole, "");
-    std::string kept = "stale";
-    EXPECT_TRUE(keepUnreadableServersFile(kept)) << "nothing there to keep";
-    EXPECT_EQ(kept, "");
+    WatchedFile servers = watchedServersFile();
+    EXPECT_TRUE(servers.read().whole);  // missing: nothing to lose
+    ASSERT_EQ(writeThrough(servers, "[]"), WatchedFile::Result::Written);
+    EXPECT_FALSE(exists(path + ".servers.unread.bak")) << "nothing there to keep";
 
     const std::string first(20000, 'x');
     put(path + ".servers", first);
-    ASSERT_TRUE(keepUnreadableServersFile(kept));
-    EXPECT_EQ(kept, path + ".servers.unread.bak");
-    ASSERT_TRUE(writeServersFile("[]"));
+    EXPECT_FALSE(servers.read().whole);
+    ASSERT_EQ(writeThrough(servers, "[]"), WatchedFile::Result::Written);
     EXPECT_EQ(slurp(path + ".servers.unread.bak"), first) << "kept whole, and untouched by the rewrite";
 
-    put(path + ".servers", "second");
-    ASSERT_TRUE(keepUnreadableServersFile(kept));
-    EXPECT_EQ(kept, path + ".servers.unread-2.bak");
+    put(path + ".servers", "second");  // changed, and no list
+    ASSERT_EQ(writeThrough(servers, "[]"), WatchedFile::Result::Written);
     EXPECT_EQ(slurp(path + ".servers.unread.bak"), first);
     EXPECT_EQ(slurp(path + ".servers.unread-2.bak"), "second");
     EXPECT_FALSE(exists(path + ".unread.bak")) << "the characters file's names stay free";
@@ -166,10 +191,9 @@ TEST_F(UserFiles, WhatIsNoRegularFileIsUnreadableAndNeverWaitedOn) {
         };
         for (const Odd& odd : odds) {
             odd.make();
-            std::string bytes = "stale";
-            bool whole = file == path ? readCharactersFileWhole(bytes) : readServersFileWhole(bytes);
-            EXPECT_FALSE(whole) << odd.what << " as " << file;
-            EXPECT_EQ(bytes, "") << odd.what << " as " << file;
+            FileRead read = (file == path ? watchedCharactersFile() : watchedServersFile()).read();
+            EXPECT_FALSE(read.whole) << odd.what << " as " << file;
+            EXPECT_EQ(read.bytes, "") << odd.what << " as " << file;
             EXPECT_EQ(file == path ? readCharactersFile() : readServersFile(), "") << odd.what << " as " << file;
             if (fifo) {
                 EXPECT_FALSE(fifo->readerWaited()) << file;
@@ -187,67 +211,50 @@ TEST_F(UserFiles, CharactersFileIsReadUpToItsLimit) {
     std::string bytes(kMaxCharactersFileBytes, 'c');
     bytes.back() = 'e';
     put(path, bytes);
-    std::string read;
-    EXPECT_TRUE(readCharactersFileWhole(read));
-    EXPECT_EQ(read.size(), bytes.size());
-    EXPECT_EQ(read.back(), 'e');
+    FileRead read = watchedCharactersFile().read();
+    EXPECT_TRUE(read.whole);
+    EXPECT_EQ(read.bytes.size(), bytes.size());
+    EXPECT_EQ(read.bytes.back(), 'e');
     put(path, bytes + "x");
-    EXPECT_FALSE(readCharactersFileWhole(read));
-    EXPECT_LE(read.size(), kMaxCharactersFileBytes);
-}
-
-TEST_F(UserFiles, ReadAndWriteTellTheFileTheyMet) {
-    FileIdentity seen;
-    std::string bytes;
-    ASSERT_TRUE(readCharactersFileWhole(bytes, &seen));
-    EXPECT_FALSE(seen.exists);
-    EXPECT_EQ(charactersFileIdentity(), seen);
-    FileIdentity written;
-    ASSERT_TRUE(writeCharactersFile("mine", &written));
-    EXPECT_EQ(charactersFileIdentity(), written);
-    ASSERT_TRUE(readCharactersFileWhole(bytes, &seen));
-    EXPECT_EQ(seen, written);
-    put(path, "someone else's, longer");
-    EXPECT_NE(charactersFileIdentity(), written);
-
-    std::string text;
-    ASSERT_TRUE(writeServersFile("[]", &written));
-    EXPECT_EQ(serversFileIdentity(), written);
-    ASSERT_TRUE(readServersFileWhole(text, &seen));
-    EXPECT_EQ(seen, written);
-    EXPECT_NE(serversFileIdentity(), charactersFileIdentity());
+    read = watchedCharactersFile().read();
+    EXPECT_FALSE(read.whole);
+    EXPECT_LE(read.bytes.size(), kMaxCharactersFileBytes);
 }
 
 TEST_F(UserFiles, WithoutHardLinksUnreadableFilesAreKeptAsCopies) {
-    const FileCalls noLinks = testing::withoutHardLinks();
     const std::string servers(20000, 's');
     put(path + ".servers", servers);
-    std::string kept;
-    ASSERT_TRUE(keepUnreadableServersFile(kept, noLinks));
-    EXPECT_EQ(kept, path + ".servers.unread.bak");
-    EXPECT_EQ(slurp(kept), servers);
-    ASSERT_TRUE(keepUnreadableServersFile(kept, noLinks));
-    EXPECT_EQ(kept, path + ".servers.unread-2.bak") << "an existing backup is never replaced";
+    WatchedFile list = watchedServersFile();
+    list.calls = testing::withoutHardLinks();
+    list.read();
+    ASSERT_EQ(writeThrough(list, "[]"), WatchedFile::Result::Written);
+    EXPECT_EQ(slurp(path + ".servers.unread.bak"), servers);
 
     put(path, "characters");
-    ASSERT_TRUE(keepUnreadableCharactersFile(kept, noLinks));
-    EXPECT_EQ(kept, path + ".unread.bak");
-    EXPECT_EQ(slurp(kept), "characters");
+    WatchedFile characters = watchedCharactersFile();
+    characters.calls = testing::withoutHardLinks();
+    characters.read();
+    characters.keepAsideBeforeWrite();
+    ASSERT_EQ(writeThrough(characters, "{}"), WatchedFile::Result::Written);
+    EXPECT_EQ(slurp(path + ".unread.bak"), "characters");
 
     // A FIFO cannot be copied: refused, and no backup name is used up.
     std::filesystem::remove(path);
     testing::Fifo fifo(path);
-    EXPECT_FALSE(keepUnreadableCharactersFile(kept, noLinks));
+    EXPECT_EQ(writeThrough(characters, "{}"), WatchedFile::Result::NotKept);
     EXPECT_FALSE(exists(path + ".unread-2.bak"));
     EXPECT_FALSE(fifo.readerWaited());
-    ASSERT_TRUE(keepUnreadableCharactersFile(kept));
-    EXPECT_EQ(kept, path + ".unread-2.bak");
-    EXPECT_TRUE(testing::isFifo(kept));
+    characters.calls = systemFileCalls();
+    ASSERT_EQ(writeThrough(characters, "{}"), WatchedFile::Result::Written);
+    EXPECT_TRUE(testing::isFifo(path + ".unread-2.bak"));
 
-    // Nothing there any more: nothing to keep, and nothing lost.
-    std::filesystem::remove(path);
-    ASSERT_TRUE(keepUnreadableCharactersFile(kept, noLinks));
-    EXPECT_EQ(kept, "");
+    // A copy that fails part of the way leaves no half backup behind.
+    put(path, std::string(300000, 'c'));
+    characters.calls = testing::withoutHardLinks();
+    characters.calls.write = testing::diskFullAfter(70000).write;
+    EXPECT_EQ(writeThrough(characters, "{}"), WatchedFile::Result::NotKept);
+    EXPECT_FALSE(exists(path + ".unread-3.bak"));
+    EXPECT_EQ(slurp(path).size(), 300000u);
 }
 
 TEST(UserFilesWithoutFolder, NothingIsReadOrWritten) {
@@ -265,8 +272,9 @@ TEST(UserFilesWithoutFolder, NothingIsReadOrWritten) {
     EXPECT_FALSE(writeServersFile("x"));
     EXPECT_FALSE(backupCharactersFile("x"));
     EXPECT_FALSE(backupUnreadCharactersFile("x"));
-    std::string kept;
-    EXPECT_FALSE(keepUnreadableServersFile(kept));
+    WatchedFile servers = watchedServersFile();
+    EXPECT_TRUE(servers.read().whole);
+    EXPECT_EQ(writeThrough(servers, "[]"), WatchedFile::Result::NotWritten);
     ::unlink(pattern);
 }
 

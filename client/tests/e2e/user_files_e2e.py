@@ -113,7 +113,7 @@ class UserFilesTest(unittest.TestCase):
     def test_links_to_dev_zero_in_place_of_both_files_are_not_read_without_end(self):
         self.odd_files_are_kept_aside(link_to_dev_zero, "dev zero")
 
-    def test_files_another_program_wrote_meanwhile_are_kept_before_the_next_save(self):
+    def test_files_another_window_wrote_meanwhile_take_the_next_change(self):
         port = free_port()
         with TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists itself") as directory, \
                 vobu_e2e.Display() as display:
@@ -126,29 +126,32 @@ class UserFilesTest(unittest.TestCase):
 
                 # A second game window on the same folder adds a server and
                 # a character of its own.
-                other_servers = json.dumps(["ws://127.0.0.1:1/vobu"], separators=(",", ":")).encode()
+                theirs_server = "ws://127.0.0.1:1/vobu"
+                other_servers = json.dumps([theirs_server], separators=(",", ":")).encode()
                 replace_as_another_program(user_file(client, "characters.json.servers"), other_servers)
                 theirs = json.loads(json.dumps(mine))
                 theirs["characters"].append(dict(mine["characters"][0], id="0" * 32, name="Theirs"))
                 other_characters = json.dumps(theirs, separators=(",", ":"), sort_keys=True).encode()
                 replace_as_another_program(user_file(client, "characters.json"), other_characters)
 
-                address = self.add_server(player, f"127.0.0.1:{port}", 1)
-                self.assertEqual(json.loads(self.read(client, "characters.json.servers")), [address])
-                self.assertEqual(self.read(client, "characters.json.servers.unread.bak"), other_servers)
-                wait_for_log(client, r"Saved servers: the list file changed since it was read and is kept as ")
+                # This window's add is made to the list as it is now: both
+                # servers are saved and shown, and nothing is kept aside.
+                address = self.add_server(player, f"127.0.0.1:{port}", 2)
+                self.assertEqual(json.loads(self.read(client, "characters.json.servers")), [theirs_server, address])
+                self.assertFalse(os.path.exists(user_file(client, "characters.json.servers.unread.bak")))
+                wait_for_log(client, r"Saved servers: the list file changed since it was read; the change is made "
+                                     r"to it as it is now")
+                self.add_server(player, "127.0.0.1:2", 3)
+                self.assertEqual(len(json.loads(self.read(client, "characters.json.servers"))), 3)
 
-                # The client's own writes are no change: the next add keeps
-                # nothing more.
-                self.add_server(player, "127.0.0.1:2", 2)
-                self.assertFalse(os.path.exists(user_file(client, "characters.json.servers.unread-2.bak")))
-
-                self.new_character(player, 1)
+                self.new_character(player, 2)
                 characters = json.loads(self.read(client, "characters.json"))["characters"]
-                self.assertEqual([c["name"] for c in characters], ["Vobu", "Vobu"])
+                self.assertEqual([c["name"] for c in characters], ["Vobu", "Theirs", "Vobu"])
                 self.assertEqual(characters[0]["id"], mine["characters"][0]["id"])
-                self.assertEqual(self.read(client, "characters.json.unread.bak"), other_characters)
-                wait_for_log(client, r"Saved characters: the characters file changed since it was read and is kept as ")
+                self.assertEqual(characters[1]["id"], "0" * 32)
+                self.assertFalse(os.path.exists(user_file(client, "characters.json.unread.bak")))
+                wait_for_log(client, r"Saved characters: the characters file changed since it was read; the change "
+                                     r"is made to it as it is now")
                 self.assertEqual(client.log().count("changed since it was read"), 2)
 
 

@@ -217,6 +217,31 @@ TEST_F(AtomicFile, ReplaceAtomicallyLeavesTargetOnFailure) {
     fs::create_directories(at("t.tmp") + "/x");  // the temporary name is taken by a folder
     EXPECT_FALSE(replaceFileAtomically(at("t"), at("t.tmp"), "two"));
     EXPECT_EQ(slurp(at("t")), "one");
+    EXPECT_TRUE(pathExists(at("t.tmp") + "/x")) << "what it did not make is left alone";
+}
+
+TEST_F(AtomicFile, AWriteThatFailsPartWayLeavesNoTemporaryFile) {
+    ASSERT_TRUE(replaceFileAtomically(at("t"), at("t.tmp"), "old"));
+    // The disk fills up in the middle of the write, at once, and in the
+    // last call of a write that needs several.
+    for (size_t room : {size_t(0), size_t(1000), size_t(99999)}) {
+        EXPECT_FALSE(replaceFileAtomically(at("t"), at("t.tmp"), std::string(100000, 'n'), nullptr,
+                                           testing::diskFullAfter(room)))
+            << room;
+        EXPECT_FALSE(pathExists(at("t.tmp"))) << room << ": it would take the space the next write needs";
+        EXPECT_EQ(slurp(at("t")), "old") << room;
+    }
+    // The move fails: the finished temporary file goes too.
+    fs::create_directories(at("dir/x"));
+    EXPECT_FALSE(replaceFileAtomically(at("dir"), at("dir.tmp"), "bytes"));
+    EXPECT_FALSE(pathExists(at("dir.tmp")));
+
+    // Keeping a file as a copy that fails part of the way leaves no half copy.
+    ASSERT_TRUE(writeFileDurably(at("file"), std::string(300000, 'f')));
+    FileCalls calls = testing::withoutHardLinks();
+    calls.write = testing::diskFullAfter(70000).write;
+    EXPECT_FALSE(keepFileWithoutReplacing(at("file"), at("kept"), calls));
+    EXPECT_FALSE(pathExists(at("kept")));
 }
 
 }  // namespace

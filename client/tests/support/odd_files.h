@@ -1,16 +1,18 @@
 #pragma once
 // What a user's folder may hold besides plain files, for the tests of the
 // code that reads and keeps the client's own files: a FIFO that catches a
-// reader waiting on it, links to devices, and a file system without hard
-// links.
+// reader waiting on it, links to devices, a file system without hard links
+// and a disk that fills up part of the way through a write.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -80,6 +82,24 @@ inline FileCalls withoutHardLinks() {
     calls.link = [](const std::string&, const std::string&) {
         errno = EPERM;
         return false;
+    };
+    return calls;
+}
+
+// A disk that fills up once `room` bytes have been written through these
+// calls: the write that would pass that point writes what still fits, and
+// every later one fails with ENOSPC, as write(2) does on a full disk.
+inline FileCalls diskFullAfter(size_t room) {
+    FileCalls calls = systemFileCalls();
+    auto left = std::make_shared<size_t>(room);
+    calls.write = [left](int fd, const char* data, size_t length) -> long {
+        if (*left == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        long written = long(::write(fd, data, std::min(length, *left)));
+        if (written > 0) *left -= size_t(written);
+        return written;
     };
     return calls;
 }
