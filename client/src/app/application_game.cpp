@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "net/asset_store.h"
+#include "net/server_address.h"
 #include "net/server_messages.h"
 
 namespace vobu {
@@ -31,6 +32,13 @@ void Application::gameEnded() {
     editingInGame = false;
     const std::string& reason = network.disconnectReason.empty() ? network.errorCode : network.disconnectReason;
     SDL_Log("Disconnected: %s", reason.c_str());
+    if (!serverAddressFault(serverUrl).empty()) {
+        // The connection refused the address before any server was asked:
+        // no server said anything and nobody was disconnected.
+        editor.onDisconnected("");
+        setJoinStatus(kInvalidServerAddress, 0);
+        return;
+    }
     editor.onDisconnected(reason);
 }
 

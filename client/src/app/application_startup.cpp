@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/asset_package.h"
+#include "net/server_address.h"
 #include "ui/ui_canvas.h"
 
 namespace vobu {
@@ -19,6 +20,12 @@ constexpr int kChatX = 16;
 }  // namespace
 
 void Application::initializeParts(bool quickJoin, bool openAudio) {
+    // The connection refuses such an address without a word of its own
+    // beyond its code: say which address and why, once.
+    const std::string fault = serverAddressFault(serverUrl);
+    if (!fault.empty()) {
+        SDL_Log("Server address %s is not valid: %s", quotedAddress(serverUrl).c_str(), fault.c_str());
+    }
     // The editor first: it owns the Font every other screen draws with.
     editor.initialize(&graphics, loadPackagedAsset);
     if (openAudio) {

@@ -4,15 +4,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "character/server_port.h"
-#include "ui/utf8.h"
+#include "net/server_address.h"
 
 namespace vobu {
 
-bool isWebSocketUrl(const std::string& text) {
-    bool scheme = text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0;
-    return scheme && !hasControlByte(text) && hasValidPort(text);
-}
+bool isWebSocketUrl(const std::string& text) { return !text.empty() && serverAddressFault(text).empty(); }
+
+DirectoryEntryError::DirectoryEntryError(const std::string& what, size_t entry, size_t entries, std::string address)
+    : std::runtime_error(what), entry(entry), entries(entries), address(std::move(address)) {}
 
 namespace {
 
@@ -42,19 +41,34 @@ std::optional<std::vector<ServerEntry>> readDirectoryReply(const char* text, siz
     std::optional<json> servers = directoryServers(text, length);
     if (!servers) return std::nullopt;
     std::vector<ServerEntry> entries;
+    const size_t count = servers->size();
     for (const json& server : *servers) {
+        const size_t number = entries.size() + 1;
         ServerEntry entry;
-        entry.title = limitedString(server, "title", kMaxServerTitleBytes);
-        entry.motd = limitedString(server, "motd", kMaxServerMotdBytes);
-        entry.url = limitedString(server, "url", kMaxServerUrlBytes);
+        try {
+            entry.title = limitedString(server, "title", kMaxServerTitleBytes);
+            entry.motd = limitedString(server, "motd", kMaxServerMotdBytes);
+            entry.url = limitedString(server, "url", kMaxServerUrlBytes);
+        } catch (const std::exception& error) {
+            throw DirectoryEntryError(error.what(), number, count, "");
+        }
         if (entry.url.empty()) {
             entry.url = directoryUrl;
         } else if (!isWebSocketUrl(entry.url)) {
-            throw std::runtime_error("ERR_DIRECTORY_URL");
+            throw DirectoryEntryError("ERR_DIRECTORY_URL", number, count, entry.url);
         }
         entries.push_back(std::move(entry));
     }
     return entries;
+}
+
+std::string describeDirectoryRefusal(const std::exception& error) {
+    const auto* entry = dynamic_cast<const DirectoryEntryError*>(&error);
+    if (!entry) return error.what();
+    std::string text = "entry " + std::to_string(entry->entry) + " of " + std::to_string(entry->entries);
+    if (entry->address.empty()) return text + ": " + error.what();
+    return text + " has an address that cannot be dialled (" + serverAddressFault(entry->address) +
+           "): " + quotedAddress(entry->address);
 }
 
 std::optional<ServerInfo> readServerInfoReply(const char* text, size_t length) {

@@ -2,17 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "character/server_port.h"
+#include "browser/server_entry.h"
 #include "character/user_files.h"
-#include "ui/utf8.h"
 
 namespace vobu {
 namespace {
 
-bool isSavableAddress(const std::string& text) {
-    bool scheme = text.rfind("ws://", 0) == 0 || text.rfind("wss://", 0) == 0;
-    return scheme && text.size() <= kMaxSavedServerBytes && !hasControlByte(text) && hasValidPort(text);
-}
+bool isSavableAddress(const std::string& text) { return text.size() <= kMaxSavedServerBytes && isWebSocketUrl(text); }
 
 }  // namespace
 

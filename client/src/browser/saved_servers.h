@@ -15,10 +15,11 @@ constexpr size_t kMaxSavedServerBytes = 512;
 
 // The addresses of a list document: nothing for text that is not a JSON
 // array; reading stops at the first element that is not a string and once
-// 16 are taken; strings over 512 bytes, addresses of any other scheme,
-// addresses with a control byte and those whose port is outside 1 to 65535
-// are skipped. `tookAll` tells whether the text was an array and every
-// element of it was taken. Never throws.
+// 16 are taken; strings over 512 bytes and addresses that the transport
+// would not take (isWebSocketUrl: any other scheme, a control byte, a
+// bracketed host, a port outside 1 to 65535) are skipped. `tookAll` tells
+// whether the text was an array and every element of it was taken. Never
+// throws.
 std::vector<std::string> parseSavedServers(const std::string& text);
 std::vector<std::string> parseSavedServers(const std::string& text, bool& tookAll);
 

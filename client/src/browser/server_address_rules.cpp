@@ -1,6 +1,6 @@
 #include "browser/server_address_rules.h"
 
-#include "character/server_port.h"
+#include "net/server_authority.h"
 #include "ui/utf8.h"
 
 namespace vobu {
@@ -55,9 +55,17 @@ std::string completeServerAddress(const std::string& typed, std::string& out) {
     if (a.find('@', host) != std::string::npos || a.find('#') != std::string::npos) return "Invalid address";
     // The transport dials no address with a control byte.
     if (hasControlByte(a)) return "Invalid address";
-    // "host:" and a port that wraps would be saved and shown as one server
-    // and dial another.
-    if (!hasValidPort(a)) return "Enter a host and port";
+    // What the connection could never dial is not saved: a bracketed host
+    // (it looks IPv4 names up only), "host:" and a port that wraps (shown as
+    // one server, it would dial another).
+    switch (readServerAuthority(a).fault) {
+        case AuthorityFault::BracketedHost:
+            return "Invalid address";
+        case AuthorityFault::BadPort:
+            return "Enter a host and port";
+        case AuthorityFault::None:
+            break;
+    }
     completePath(a, host);
     out = std::move(a);
     return {};

@@ -133,6 +133,9 @@ public:
     // The directory connection has delivered a valid reply since it was
     // last asked; its close then keeps the entries.
     bool directoryAnswered = false;
+    // Why the directory cannot be asked (its address is not one the
+    // transport dials), shown beside the buttons; empty when it can.
+    std::string directoryStatus;
     // Saved servers that answered and then closed, waiting to be asked again.
     std::map<std::string, SubscriptionBackOff> backOff;
     // The server that was selected when the rows were emptied, selected

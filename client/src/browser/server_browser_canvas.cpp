@@ -40,6 +40,10 @@ void ServerBrowser::registerControls() {
             canvas, *font, "servers.delete", 408, 624, 180, 32, "Delete", [this] { deleteSelectedServer(); }, false,
             true);
     }
+    // In the gap between "Delete" and "Join", on the buttons' text line.
+    if (!directoryStatus.empty()) {
+        canvas.drawPlainText(*font, directoryStatus, 600, 632, palette::kHighlightText, 204);
+    }
 }
 
 void ServerBrowser::drawDialog() {

@@ -8,6 +8,7 @@
 
 #include "browser/directory_reply.h"
 #include "browser/server_browser.h"
+#include "net/server_address.h"
 
 namespace vobu {
 
@@ -31,6 +32,9 @@ void ServerBrowser::refresh() {
     backOff.clear();
     nextSubscriptionMs = 0;
     directoryAnswered = false;
+    // The transport refuses such an address silently (its failures arrive
+    // as a close): the screen says why the list stays empty.
+    directoryStatus = serverAddressFault(directoryUrl).empty() ? "" : kInvalidServerAddress;
     if (directoryTransport) directoryTransport->connect(directoryUrl);
 }
 
@@ -53,7 +57,10 @@ void ServerBrowser::parseDirectory(const char* text, unsigned length) {
         directoryAnswered = true;
         dirty = true;
         rebuildRows("");
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        // The directory is closed after one refused reply, so this is one
+        // line per refresh at most.
+        SDL_Log("Directory reply refused: %s", describeDirectoryRefusal(error).c_str());
         directoryAnswered = false;
         clearDirectory();
         if (directoryTransport) directoryTransport->close();

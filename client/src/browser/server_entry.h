@@ -19,8 +19,9 @@ struct ServerInfo {
     std::string motd;
 };
 
-// The text starts with "ws://" or "wss://", holds no control byte and writes
-// no port outside 1 to 65535 (the transport dials neither).
+// The text is an address that the transport takes: "ws://" or "wss://",
+// no control byte, and an authority it can dial (no bracketed host, no
+// port outside 1 to 65535). Empty text is none.
 bool isWebSocketUrl(const std::string& text);
 
 }  // namespace vobu

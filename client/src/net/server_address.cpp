@@ -1,48 +1,71 @@
 #include "net/server_address.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 
-#include "character/server_port.h"
+#include "net/server_authority.h"
 #include "ui/utf8.h"
 
 namespace vobu {
 
+namespace {
+
+constexpr size_t kMaxQuotedBytes = 96;
+
+bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
 std::string defaultServerUrl() { return std::string("wss://") + kDefaultServerHost + kDefaultServerPath; }
 
-ServerAddress parseServerAddress(const std::string& url) {
+std::string serverAddressFault(const std::string& url) {
     const std::string text = url.empty() ? defaultServerUrl() : url;
-    ServerAddress address;
-    size_t authorityStart;
-    if (text.rfind("wss://", 0) == 0) {
-        address.useTls = true;
-        authorityStart = 6;
-    } else if (text.rfind("ws://", 0) == 0) {
-        authorityStart = 5;
-    } else {
-        throw std::runtime_error("ERR_URL_SCHEME");
-    }
+    if (!startsWith(text, "wss://") && !startsWith(text, "ws://")) return "it does not begin with ws:// or wss://";
     // Line breaks would let an address inject lines into the upgrade request,
     // and a zero byte would cut the host that the name lookup sees short of
     // the one shown: no control byte is dialled.
-    if (hasControlByte(text)) throw std::runtime_error("ERR_URL_SCHEME");
-    // The name lookup would wrap a port over 65535, dial port 0 for "host:"
-    // and look a service name up on this machine: the server dialled would
-    // not be the one the address shows.
-    if (!hasValidPort(text)) throw std::runtime_error("ERR_URL_SCHEME");
+    if (hasControlByte(text)) return "it holds a control byte";
+    return describeAuthorityFault(readServerAuthority(text).fault);
+}
 
-    const size_t slash = text.find('/', authorityStart);
-    address.hostPort =
-        text.substr(authorityStart, slash == std::string::npos ? std::string::npos : slash - authorityStart);
+ServerAddress parseServerAddress(const std::string& url) {
+    const std::string text = url.empty() ? defaultServerUrl() : url;
+    if (!serverAddressFault(text).empty()) throw std::runtime_error("ERR_URL_SCHEME");
+    ServerAddress address;
+    address.useTls = startsWith(text, "wss://");
+    ServerAuthority authority = readServerAuthority(text);
+    address.hostPort = std::move(authority.text);
+    address.host = std::move(authority.host);
+    // "host:" is refused above, so an empty port is one not written.
+    address.port = authority.port.empty() ? (address.useTls ? "443" : "80") : std::move(authority.port);
+    const size_t slash = text.find('/', text.find("://") + 3);
     address.path = slash == std::string::npos ? "/" : text.substr(slash);
-    const size_t colon = address.hostPort.find(':');
-    if (colon == std::string::npos) {
-        address.host = address.hostPort;
-        address.port = address.useTls ? "443" : "80";
-    } else {
-        address.host = address.hostPort.substr(0, colon);
-        address.port = address.hostPort.substr(colon + 1);
-    }
     return address;
+}
+
+std::string quotedAddress(std::string_view text) {
+    size_t shown = std::min(text.size(), kMaxQuotedBytes);
+    // Not inside a UTF-8 sequence: the log shows no broken character.
+    if (shown < text.size()) {
+        while (shown > 0 && (uint8_t(text[shown]) & 0xC0) == 0x80) --shown;
+    }
+    std::string quoted = "\"";
+    for (char c : text.substr(0, shown)) {
+        const auto byte = uint8_t(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", unsigned(byte));
+            quoted += escaped;
+        } else {
+            if (c == '"' || c == '\\') quoted += '\\';
+            quoted += c;
+        }
+    }
+    quoted += '"';
+    if (shown < text.size()) quoted += "...";
+    return quoted;
 }
 
 }  // namespace vobu

@@ -2,6 +2,7 @@
 // Splitting a "ws://" or "wss://" address into what the connection needs.
 
 #include <string>
+#include <string_view>
 
 namespace vobu {
 
@@ -9,6 +10,10 @@ namespace vobu {
 // directory and a quick join without "--server").
 inline constexpr const char* kDefaultServerHost = "play.vobugame.net";
 inline constexpr const char* kDefaultServerPath = "/vobu";
+
+// What the screens say of an address that serverAddressFault refuses: no
+// server was reached, so none can be named as having said anything.
+inline constexpr const char* kInvalidServerAddress = "Invalid server address";
 
 struct ServerAddress {
     bool useTls = false;
@@ -20,12 +25,22 @@ struct ServerAddress {
 
 std::string defaultServerUrl();
 
-// Throws std::runtime_error("ERR_URL_SCHEME") for another scheme (compared
-// case-sensitively), a control byte (below 0x20, or DEL) anywhere, or a
-// written port that is not 1 to 5 digits from 1 to 65535 (hasValidPort). An
-// empty url means the default server; an address without a port has its
-// scheme's (80 or 443). The host is not judged here; the name lookup does
-// that.
+// Why the connection refuses `url` before any name lookup, in words for a
+// log line: another scheme (compared case-sensitively), a control byte
+// (below 0x20, or DEL) anywhere, or an authority that cannot be dialled
+// (readServerAuthority). Empty when it is taken; an empty url means the
+// default server and is taken. The host itself is the name lookup's to
+// judge.
+std::string serverAddressFault(const std::string& url);
+
+// Throws std::runtime_error("ERR_URL_SCHEME") when serverAddressFault finds
+// a fault. An address without a port has its scheme's (80 or 443).
 ServerAddress parseServerAddress(const std::string& url);
+
+// `text` in double quotes for a log line: control bytes, quotes and
+// backslashes escaped ("\x0a", "\"", "\\"), so that the line stays one line
+// and shows where the text ends; at most 96 bytes of it, then "..." after
+// the closing quote.
+std::string quotedAddress(std::string_view text);
 
 }  // namespace vobu

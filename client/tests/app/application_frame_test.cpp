@@ -75,6 +75,52 @@ TEST_F(FrameTest, TheGameEndingByTheServerLogsTheReasonFromTheApplication) {
     EXPECT_EQ(app->editor.disconnectReason, "ERR_FULL");
 }
 
+// The connection refuses such an address before any lookup with nothing
+// but its code: the log names the address and why, and the screens say it
+// is not valid (no server was reached, so none "says" anything).
+TEST_F(FrameTest, AServerAddressThatCannotBeDialledIsSaidInTheLogAndOnTheTitleScreen) {
+    const std::string url = "ws://127.0.0.1:99999/vobu";
+    start(false, url);
+    EXPECT_EQ(frame(), ShownScreen::TitleScreen);
+    ASSERT_EQ(log.count("Server address "), 1);
+    EXPECT_EQ(log.lines[0], R"(Server address "ws://127.0.0.1:99999/vobu" is not valid: )"
+                            "its port is not a number from 1 to 65535");
+    EXPECT_EQ(app->browser.directoryStatus, "Invalid server address");
+    EXPECT_TRUE(app->browser.rows.empty());
+}
+
+TEST_F(FrameTest, AQuickJoinToAnAddressThatCannotBeDialledSaysSoInTheJoinOverlay) {
+    const struct {
+        const char* url;
+        const char* error;  // what the connection reports at once
+        const char* status;
+        const char* reason;
+    } cases[] = {
+        {"ws://[::1]:8080/vobu", "ERR_URL_SCHEME", "Invalid server address", ""},
+        {"ws://127.0.0.1:0/vobu", "ERR_URL_SCHEME", "Invalid server address", ""},
+        // A server that cannot be reached is still named by the code.
+        {"ws://127.0.0.1:1/vobu", "ERR_CONNECT_REFUSED", "You were disconnected", "ERR_CONNECT_REFUSED"},
+    };
+    for (const auto& c : cases) {
+        log.lines.clear();
+        wire = FakeLine();
+        wire.connectError = c.error;
+        start(true, c.url);
+        EXPECT_EQ(frame(), ShownScreen::Editor) << c.url;
+        EXPECT_FALSE(app->gameActive) << c.url;
+        EXPECT_TRUE(app->editor.disconnected) << c.url;
+        EXPECT_EQ(app->editor.joinStatus, c.status) << c.url;
+        EXPECT_EQ(app->editor.disconnectReason, c.reason) << c.url;
+        EXPECT_EQ(log.count(std::string("Join status: ") + c.status), c.reason[0] ? 0 : 1) << c.url;
+        EXPECT_EQ(log.count("Server address "), c.reason[0] ? 0 : 1) << c.url;
+        EXPECT_EQ(log.count(std::string("Disconnected: ") + c.error), 1) << c.url;
+        // The main menu shows the title screen, which says it again.
+        EXPECT_EQ(frame(click(app->editor.controls, "join.cancel")), ShownScreen::TitleScreen) << c.url;
+        EXPECT_EQ(app->browser.directoryStatus, c.reason[0] ? "" : "Invalid server address") << c.url;
+        app.reset();
+    }
+}
+
 TEST_F(FrameTest, TheSceneAudioJudgesSegmentsOnTheClockOfTheFrames) {
     // Far past any performance counter: a segment that is over by this
     // clock is still to come by the counter.

@@ -10,7 +10,8 @@
 #include "browser/directory_reply.h"
 #include "browser_fixture.h"
 #include "net/message_codec.h"
-#include "support/port_cases.h"
+#include "support/authority_cases.h"
+#include "support/log_capture.h"
 
 namespace vobu::testing {
 namespace {
@@ -116,11 +117,11 @@ TEST(DirectoryReply, LimitsAndTheFirstValuePastThem) {
     }
 }
 
-TEST(DirectoryReply, AnEntryWithAPortOutside1To65535RefusesTheReply) {
-    for (const PortCase& c : kPortCases) {
+TEST(DirectoryReply, AnEntryWithAnAddressThatCannotBeDialledRefusesTheReply) {
+    for (const AuthorityCase& c : kAuthorityCases) {
         const std::string url = std::string("ws://") + c.authority + "/vobu";
         std::string error = errorOf(asReceived(withField("url", url)));
-        EXPECT_EQ(error, c.valid ? "" : "ERR_DIRECTORY_URL") << url;
+        EXPECT_EQ(error, c.dialable() ? "" : "ERR_DIRECTORY_URL") << url;
     }
 }
 
@@ -161,6 +162,83 @@ TEST(ServerInfoReply, LimitsAndTheEntryWithAnEmptyUrl) {
     EXPECT_EQ(infoErrorOf(asReceived(reply(own))), "ERR_DIRECTORY_BYTES");
     const char* other = R"({"type":"challenge"})";
     EXPECT_FALSE(readServerInfoReply(other, strlen(other)));
+}
+
+TEST(DirectoryReply, ARefusalNamesTheEntryItCameFrom) {
+    const std::string longUrl = "ws://[::1]:1/" + std::string(100, 'p');
+    const struct {
+        const char* what;
+        int entry;  // 0-based, of three
+        const char* key;
+        json value;
+        std::string said;  // the whole text, or its start when `prefix`
+        bool prefix;
+    } cases[] = {
+        {"bracketed host", 1, "url", "ws://[::1]:1/vobu",
+         R"(entry 2 of 3 has an address that cannot be dialled (its host is in brackets (an IPv6 address), )"
+         R"(which cannot be dialled): "ws://[::1]:1/vobu")",
+         false},
+        {"port", 0, "url", "ws://h:99999/vobu",
+         R"(entry 1 of 3 has an address that cannot be dialled (its port is not a number from 1 to 65535): )"
+         R"("ws://h:99999/vobu")",
+         false},
+        {"scheme", 2, "url", "ftp://h/",
+         R"(entry 3 of 3 has an address that cannot be dialled (it does not begin with ws:// or wss://): "ftp://h/")",
+         false},
+        {"control bytes, cut", 2, "url", longUrl + "\n",
+         "entry 3 of 3 has an address that cannot be dialled (it holds a control byte): \"" + longUrl.substr(0, 96) +
+             "\"...",
+         false},
+        {"escaped", 0, "url", "ws://h/\r\n\"",
+         R"(entry 1 of 3 has an address that cannot be dialled (it holds a control byte): "ws://h/\x0d\x0a\"")", false},
+        {"long title", 2, "title", std::string(321, 't'), "entry 3 of 3: ERR_DIRECTORY_BYTES", false},
+        {"title of another type", 1, "title", 5, "entry 2 of 3: [json.exception.type_error", true},
+    };
+    for (const auto& c : cases) {
+        json list = servers(3, "ws://s.test/vobu");
+        list[c.entry][c.key] = c.value;
+        const std::string text = asReceived(reply(list));
+        std::string said;
+        try {
+            readDirectoryReply(text.data(), text.size(), kDirectoryUrl);
+        } catch (const std::exception& e) {
+            said = describeDirectoryRefusal(e);
+        }
+        if (c.prefix) {
+            EXPECT_EQ(said.rfind(c.said, 0), 0u) << c.what << ": " << said;
+        } else {
+            EXPECT_EQ(said, c.said) << c.what;
+        }
+    }
+    // A fault of the reply as a whole names no entry.
+    for (const std::string& whole : {replyOfBytes(16385), asReceived(reply(servers(33)))}) {
+        try {
+            readDirectoryReply(whole.data(), whole.size(), kDirectoryUrl);
+            ADD_FAILURE() << "taken";
+        } catch (const std::exception& e) {
+            EXPECT_EQ(describeDirectoryRefusal(e).find("entry"), std::string::npos) << describeDirectoryRefusal(e);
+        }
+    }
+}
+
+TEST_F(BrowserTest, ARefusedDirectoryReplyIsLoggedInOneLineAndAGoodOneNot) {
+    LogCapture log;
+    start();
+    directoryAnswers({{"A", "a", "ws://a.test/vobu"}});
+    EXPECT_EQ(log.count("Directory reply refused"), 0);
+    ASSERT_EQ(browser.rows.size(), 1u);
+
+    browser.refresh();
+    directoryAnswers({{"A", "a", "ws://a.test/vobu"}, {"B", "b", "ws://[::1]:8080/vobu"}});
+    EXPECT_TRUE(browser.rows.empty());
+    ASSERT_EQ(log.count("Directory reply refused"), 1);
+    EXPECT_EQ(log.lines.back(),
+              R"(Directory reply refused: entry 2 of 2 has an address that cannot be dialled (its host is in brackets )"
+              R"((an IPv6 address), which cannot be dialled): "ws://[::1]:8080/vobu")");
+    // The refusal closed the line: what the server sends after it is not read.
+    net.directory().serverSends(directoryReply({{"C", "c", "ws://[::1]/vobu"}}));
+    frame();
+    EXPECT_EQ(log.count("Directory reply refused"), 1);
 }
 
 // The browser keeps nothing of a refused reply and closes the directory.

@@ -6,7 +6,7 @@
 
 #include "browser/saved_servers.h"
 #include "character/storage_fixture.h"
-#include "support/port_cases.h"
+#include "support/authority_cases.h"
 
 namespace vobu {
 namespace {
@@ -50,14 +50,14 @@ TEST(SavedServers, ReadingRules) {
     }
 }
 
-TEST(SavedServers, AnAddressWithAPortOutside1To65535IsSkipped) {
-    for (const testing::PortCase& c : testing::kPortCases) {
+TEST(SavedServers, AnAddressThatCannotBeDialledIsSkipped) {
+    for (const testing::AuthorityCase& c : testing::kAuthorityCases) {
         const std::string url = std::string("wss://") + c.authority + "/vobu";
-        bool tookAll = !c.valid;
+        bool tookAll = !c.dialable();
         Strings servers = parseSavedServers(nlohmann::json::array({url, "ws://next/vobu"}).dump(), tookAll);
-        const Strings expected = c.valid ? Strings{url, "ws://next/vobu"} : Strings{"ws://next/vobu"};
+        const Strings expected = c.dialable() ? Strings{url, "ws://next/vobu"} : Strings{"ws://next/vobu"};
         EXPECT_EQ(servers, expected) << url;
-        EXPECT_EQ(tookAll, c.valid) << url;
+        EXPECT_EQ(tookAll, c.dialable()) << url;
     }
 }
 

@@ -13,9 +13,9 @@
 #include "browser/saved_servers.h"
 #include "browser/server_address_rules.h"
 #include "browser_fixture.h"
+#include "support/authority_cases.h"
 #include "support/log_capture.h"
 #include "support/odd_files.h"
-#include "support/port_cases.h"
 
 namespace vobu::testing {
 namespace {
@@ -59,6 +59,8 @@ TEST(ServerAddressRules, TypedFormsAndTheirResults) {
         {"host\x01:80", "Invalid address"},
         {"ws://host/\x1b[2J", "Invalid address"},
         {"host/\x7f", "Invalid address"},
+        {"http://[::1]:8080/", "Invalid address"},  // a bracketed host is never dialled
+        {"ws://host/[x]:1", "ws://host/[x]:1"},     // the path is not the authority
         {"b\xC3\xBC"
          "cher.test",
          "ws://b\xC3\xBC"
@@ -71,18 +73,19 @@ TEST(ServerAddressRules, TypedFormsAndTheirResults) {
     }
 }
 
-TEST(ServerAddressRules, APortIsOneToFiveDigitsFrom1To65535) {
-    for (const PortCase& c : kPortCases) {
+TEST(ServerAddressRules, APortIsOneToFiveDigitsFrom1To65535AndNoHostIsBracketed) {
+    for (const AuthorityCase& c : kAuthorityCases) {
         const std::string typed = c.authority;
         std::string out;
         std::string message = completeServerAddress(typed, out);
-        if (c.valid) {
+        if (c.dialable()) {
             EXPECT_EQ(message, "") << typed;
             EXPECT_EQ(out, "ws://" + typed + "/vobu") << typed;
         } else {
             // A blank is refused by its own rule before the port is looked at.
             bool blank = typed.find(' ') != std::string::npos;
-            EXPECT_EQ(message, blank ? "Address has spaces" : "Enter a host and port") << typed;
+            const char* expected = c.fault == kBracket ? "Invalid address" : "Enter a host and port";
+            EXPECT_EQ(message, blank ? "Address has spaces" : expected) << typed;
             EXPECT_EQ(out, "") << typed;
         }
     }
@@ -121,19 +124,28 @@ TEST_F(AddServerTest, SavesTheCompletedAddressSelectsItsRowAndAsksIt) {
     EXPECT_EQ(net.connectsTo("ws://host:1234/vobu"), 1);
 }
 
-TEST_F(AddServerTest, AWrappingPortIsRefusedAndNothingIsSavedOrAsked) {
+TEST_F(AddServerTest, AnAddressThatCannotBeDialledIsRefusedAndNothingIsSavedOrAsked) {
     start();
     frame();
-    for (const char* typed : {"127.0.0.1:73616", "127.0.0.1:"}) {
-        openAndCommit(typed);
-        EXPECT_TRUE(browser.dialogOpen) << typed;
-        EXPECT_EQ(browser.dialogStatus, "Enter a host and port") << typed;
-        EXPECT_EQ(browser.addressField.text, typed);
+    const struct {
+        const char* typed;
+        const char* message;
+    } cases[] = {
+        {"127.0.0.1:73616", "Enter a host and port"},
+        {"127.0.0.1:", "Enter a host and port"},
+        {"[::1]:8080", "Invalid address"},
+        {"ws://[::1]:8080/vobu", "Invalid address"},
+    };
+    for (const auto& c : cases) {
+        openAndCommit(c.typed);
+        EXPECT_TRUE(browser.dialogOpen) << c.typed;
+        EXPECT_EQ(browser.dialogStatus, c.message) << c.typed;
+        EXPECT_EQ(browser.addressField.text, c.typed);
     }
     frame();
     EXPECT_TRUE(browser.savedServers.empty());
     EXPECT_EQ(folder.read(), "");
-    EXPECT_EQ(net.connectsTo("ws://127.0.0.1:73616/vobu") + net.connectsTo("ws://127.0.0.1:/vobu"), 0);
+    EXPECT_EQ(net.lines.size(), 1u) << "the directory's line alone: no server was asked";
 }
 
 TEST_F(AddServerTest, MessagesKeepTheDialogOpenAndTheTextUntouched) {

@@ -160,6 +160,38 @@ TEST_F(CanvasTest, UploadedOnlyOnFramesWithAChange) {
     EXPECT_TRUE(recording.uploads.back().linear);
 }
 
+// An address the transport refuses leaves the list empty without a word
+// of its own: the screen says why, between "Delete" and "Join".
+TEST_F(CanvasTest, ADirectoryAddressThatCannotBeDialledIsSaidBesideTheButtons) {
+    start({"ws://saved.test/vobu"});
+    const struct {
+        const char* url;
+        bool said;
+    } cases[] = {
+        {"ws://127.0.0.1:99999/vobu", true},
+        {"ws://[::1]:8080/vobu", true},
+        {"http://directory.test/", true},
+        {"ws://directory.test/\n", true},
+        {"", false},
+        {"ws://127.0.0.1:65535/vobu", false},
+    };
+    for (const auto& c : cases) {
+        browser.directoryUrl = c.url;
+        browser.refresh();
+        browser.redrawCanvas();
+        EXPECT_EQ(browser.directoryStatus, c.said ? "Invalid server address" : "") << c.url;
+        bool inked = false;
+        for (int y = 624; y < 656; ++y)
+            for (int x = 596; x < 812; ++x) inked |= canvas().pixel(x, y) != kBackground;
+        EXPECT_EQ(inked, c.said) << c.url;
+        if (c.said) {
+            EXPECT_TRUE(testing::glyphDrawnAt(canvas(), font.glyph('I'), 600, 632, kRing, kBackground)) << c.url;
+            // Beside the saved server's "Delete", not over it.
+            ASSERT_TRUE(browser.controls.find("servers.delete")) << c.url;
+        }
+    }
+}
+
 TEST_F(CanvasTest, CanvasQuadCoversTheVisiblePartWhereTheLayoutPutsIt) {
     startWithRows(1);
     recording.draws.clear();

@@ -1,7 +1,9 @@
 """The title screen's memory under Xvfb, driven with xdotool: the server
 just left is still the selected row when the list comes back after
-"Disconnect", so Return joins it again; and a servers file the client cannot
-read is kept beside the new list that the first "Add" writes.
+"Disconnect", so Return joins it again; a servers file the client cannot
+read is kept beside the new list that the first "Add" writes; the add
+dialog refuses what the client could never dial; and a "--server" address
+it cannot dial is said in the log and on the screen.
 
 Environment as vobu_e2e.py; the server binary is vobu_testserver in the same
 bin folder as the client.
@@ -17,7 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vobu_e2e  # noqa: E402
 from vobu_e2e import TestServer, wait_for_log  # noqa: E402
 from road_e2e import (BODY_TEXT, DIALOG_LABEL, HIGHLIGHT_TEXT, LIBRARY_USE, OVERLAY_DISCONNECT,  # noqa: E402
-                      TITLE_ROW_HEIGHT, TITLE_ROW_X, TITLE_ROW_Y, Player, free_port, user_file)
+                      TITLE_ROW_HEIGHT, TITLE_ROW_X, TITLE_ROW_Y, Player, free_port, text_width, user_file)
 
 SERVERS_FILE = os.path.join("VobuOrchard", "VobuOrchard", "characters.json.servers")
 
@@ -124,22 +126,32 @@ class AddServerDialogTest(unittest.TestCase):
         # The name lookup would take the port modulo 65536 and reach this
         # very server, which would then be listed and joined under an address
         # that is not its own.
+        self.refused_and_nothing_saved_or_asked(lambda port: f"127.0.0.1:{port + 65536}", "Enter a host and port",
+                                                "wrapped-port")
+
+    def test_a_bracketed_host_is_refused_and_nothing_is_saved_or_asked(self):
+        # The name lookup asks for IPv4 only: such an address could be saved
+        # and listed, and never be joined.
+        self.refused_and_nothing_saved_or_asked(lambda port: f"[::1]:{port}", "Invalid address", "bracketed-host")
+
+    def refused_and_nothing_saved_or_asked(self, typed_for_port, message, name):
         with TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists itself") as directory, \
                 vobu_e2e.Display() as display:
             port = int(directory.url.rsplit(":", 1)[1].split("/", 1)[0])
+            typed = typed_for_port(port)
             with vobu_e2e.Client(display, ["--server", directory.url, "--quit-after-ms", "60000"],
-                                 name="wrapped-port") as client:
+                                 name=name) as client:
                 client.wait_for_window()
                 player = Player(client, self)
                 player.wait_for_title_row(0, "Directory Server", "Lists itself", "title")
 
                 player.press("Left", "Up", "Right", "Down", "Down", "Right", "Up", "Left")
                 player.wait_for_text(*DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT, "dialog")
-                player.type(f"127.0.0.1:{port + 65536}")
+                player.type(typed)
                 player.press("Return")
                 client.move_mouse_to_screen(0, 0)
                 player.wait_for(lambda shot: player.shows(shot, *DIALOG_LABEL, "Server address", HIGHLIGHT_TEXT)
-                                and player.shows(shot, *DIALOG_STATUS, "Enter a host and port", HIGHLIGHT_TEXT),
+                                and player.shows(shot, *DIALOG_STATUS, message, HIGHLIGHT_TEXT),
                                 "refused")
 
                 player.press("Escape")
@@ -150,9 +162,53 @@ class AddServerDialogTest(unittest.TestCase):
                 shot = player.screenshot("list")
                 self.assertIsNotNone(row_title_ink(player, shot, 0, "Directory Server"))
                 self.assertIsNone(row_title_ink(player, shot, 1, "Directory Server"))
-                self.assertIsNone(row_title_ink(player, shot, 1, f"ws://127.0.0.1:{port + 65536}/vobu", True))
+                self.assertIsNone(row_title_ink(player, shot, 1, f"ws://{typed}/vobu", True))
                 self.assertFalse(os.path.exists(user_file(client, "characters.json.servers")))
                 self.assertEqual(len(directory.messages(type_="directory")), 1, "only the directory itself asked")
+
+
+# Between "Delete" and "Join", on the buttons' text line.
+TITLE_STATUS = (600, 632)
+JOIN_STATUS_Y = 274
+
+
+class InvalidServerAddressTest(unittest.TestCase):
+    def test_a_server_address_past_65535_is_said_in_the_log_and_on_the_title_screen(self):
+        address = "ws://127.0.0.1:99999/vobu"
+        with vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--server", address, "--quit-after-ms", "60000"],
+                                 name="invalid-server") as client:
+                client.wait_for_window()
+                player = Player(client, self)
+                player.wait_for_text(*TITLE_STATUS, "Invalid server address", HIGHLIGHT_TEXT, "title")
+                log = client.log()
+                self.assertEqual(log.count(f'Server address "{address}" is not valid: '
+                                           "its port is not a number from 1 to 65535"), 1, log)
+                self.assertTrue(client.running())
+
+    def test_a_quick_join_to_a_bracketed_host_says_the_address_is_not_valid(self):
+        address = "ws://[::1]:8080/vobu"
+        with vobu_e2e.Display() as display:
+            with vobu_e2e.Client(display, ["--server", address, "--quick-join", "--quit-after-ms", "60000"],
+                                 name="invalid-quick-join") as client:
+                client.wait_for_window()
+                player = Player(client, self)
+                status = "Invalid server address"
+                player.wait_for(lambda shot: player.shows(shot, (1020 - text_width(status)) // 2, JOIN_STATUS_Y,
+                                                          status, BODY_TEXT)
+                                and player.shows(shot, 420 + (180 - 72) // 2, 378, "Main menu",
+                                                 (BODY_TEXT, HIGHLIGHT_TEXT)), "overlay")
+                log = client.log()
+                self.assertEqual(log.count(f'Server address "{address}" is not valid: its host is in brackets'), 1, log)
+                self.assertIn("Disconnected: ERR_URL_SCHEME", log)
+                # No "Server says" line under the status: no server was reached.
+                shot = player.screenshot("no-reason")
+                self.assertFalse(player.shows(shot, (1020 - text_width('Server says: "ERR_URL_SCHEME"')) // 2, 298,
+                                              'Server says: "ERR_URL_SCHEME"', BODY_TEXT))
+
+                # The main menu's title screen says it too.
+                player.click(510, 386)
+                player.wait_for_text(*TITLE_STATUS, status, HIGHLIGHT_TEXT, "title")
 
 
 if __name__ == "__main__":

@@ -4,7 +4,7 @@
 
 #include "net/socket_transport.h"
 #include "platform/random.h"
-#include "support/port_cases.h"
+#include "support/authority_cases.h"
 #include "transport_test_peer.h"
 
 #include <gtest/gtest.h>
@@ -78,14 +78,14 @@ TEST(TransportFault, AddressRulesFailBeforeAnyCall) {
     EXPECT_EQ(calls, 0);
 }
 
-TEST(TransportFault, APortOutside1To65535IsRefusedBeforeTheLookup) {
-    for (const testing::PortCase& c : testing::kPortCases) {
+TEST(TransportFault, AnAuthorityThatCannotBeDialledIsRefusedBeforeTheLookup) {
+    for (const testing::AuthorityCase& c : testing::kAuthorityCases) {
         const std::string url = std::string("ws://") + c.authority + "/vobu";
         int lookups = 0;
         TransportCalls platform = systemTransportCalls();
         platform.resolve = [&](const std::string&, const std::string&, Ipv4Endpoint&) { return ++lookups, false; };
-        EXPECT_EQ(errorAfterConnect(platform, url), c.valid ? "ERR_DNS" : "ERR_URL_SCHEME") << url;
-        EXPECT_EQ(lookups, c.valid ? 1 : 0) << url;
+        EXPECT_EQ(errorAfterConnect(platform, url), c.dialable() ? "ERR_DNS" : "ERR_URL_SCHEME") << url;
+        EXPECT_EQ(lookups, c.dialable() ? 1 : 0) << url;
     }
 }
 

@@ -91,6 +91,7 @@ TEST(ServerAddressParse, SplitsAddresses) {
         {"wss://example.org/game?room=1&x=/y", true, "example.org", "example.org", "443", "/game?room=1&x=/y"},
         {"ws://example.org", false, "example.org", "example.org", "80", "/"},
         {"ws:///p", false, "", "", "80", "/p"},
+        {"ws://h:1/a:2/[x]", false, "h:1", "h", "1", "/a:2/[x]"},
         {"", true, "play.vobugame.net", "play.vobugame.net", "443", "/vobu"},
     };
     for (const Case& c : cases) {

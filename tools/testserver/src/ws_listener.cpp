@@ -7,7 +7,7 @@
 #include <boost/asio/ssl/context.hpp>
 #include <boost/asio/strand.hpp>
 
-#include "ws_sessions.h"
+#include "ws_session_start.h"
 
 namespace vobu::testserver {
 

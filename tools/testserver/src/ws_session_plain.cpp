@@ -1,5 +1,5 @@
 #include "ws_session.h"
-#include "ws_sessions.h"
+#include "ws_session_start.h"
 
 namespace vobu::testserver {
 

@@ -3,7 +3,7 @@
 #include <boost/beast/websocket/ssl.hpp>
 
 #include "ws_session.h"
-#include "ws_sessions.h"
+#include "ws_session_start.h"
 
 namespace vobu::testserver {
 
