@@ -18,8 +18,7 @@ double monotonicMs() {
 
 void sleepMs(long ms) {
     timespec pause{0, ms * 1000000L};
-    while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
-    }
+    while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {}
 }
 
 // Opened for writing, so that file systems which carry flock(2) over to
