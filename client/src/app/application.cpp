@@ -173,10 +173,11 @@ void Application::frame() {
     if (!drawn) {
         return;
     }
-    // The swap's own duration tells a swap that waits for the display from
-    // one that returns at once, also while our sleep paces the frames.
+    // Timed around the call itself: the swap's own duration, also as a
+    // probe moves the call, tells a swap that waits for the display from
+    // one that returns at once or is merely slow.
     const double swapStartMs = clock();
-    SDL_GL_SwapWindow(window);
+    swapWindow(window);
     pacer.swapped(swapStartMs, clock());
     if (*drawn == ShownScreen::Game) {
         const double spent = clock() - input.nowMs;

@@ -109,6 +109,8 @@ public:
     // The refresh rate of a display by SDL's index, 0 when unknown: the
     // display mode until set (tests).
     std::function<int(int display)> refreshRateOf = displayRefreshHz;
+    // The frame's buffer swap: SDL's until set (tests).
+    std::function<void(SDL_Window*)> swapWindow = SDL_GL_SwapWindow;
     std::string serverUrl;
     Graphics graphics;
     Scene scene;

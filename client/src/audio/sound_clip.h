@@ -42,6 +42,7 @@ public:
 
     // The clock that stamps each play with its start time.
     void setClock(MillisecondClock clockMs) { clock_ = std::move(clockMs); }
+    const MillisecondClock& clock() const { return clock_; }
 
     const std::string& key() const { return key_; }
     // Mono 16-bit little-endian at the device rate.

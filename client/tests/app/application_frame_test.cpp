@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,31 @@ TEST_F(FrameTest, TheSceneAudioJudgesSegmentsOnTheClockOfTheFrames) {
     app->scene.audioSegments.push_back(AudioSegment{1, 1, 2, nowMs + 100, 2.0, {}});
     frame();
     EXPECT_EQ(app->sceneAudio.streams().at(1).lastSeq, 2) << "still to come: taken";
+}
+
+TEST_F(FrameTest, TheJoinSoundIsStampedOnTheClockOfTheFrames) {
+    // Far past any performance counter, as above.
+    nowMs = 1e12;
+    start(true);
+    EXPECT_EQ(app->joinSound.clock()(), nowMs);
+    nowMs += 40;
+    EXPECT_EQ(app->joinSound.clock()(), nowMs);
+}
+
+TEST_F(FrameTest, TheFrameTimesItsSwapCallForThePacer) {
+    // Paced frames whose swaps wait for a 59.94 Hz display: the pacer lets
+    // go only when it is shown how long the swap call itself lasts.
+    start(false);
+    app->pacer = FramePacer(false, 60);
+    const double periodMs = 1000 / 59.94;
+    app->swapWindow = [&](SDL_Window*) { nowMs = (std::floor(nowMs / periodMs) + 1) * periodMs + 0.1; };
+    int frames = 0;
+    for (; frames < 300 && app->pacer.pacing(); ++frames) {
+        nowMs += 2;  // the frame's work
+        app->frame();
+        nowMs += std::floor(app->pacer.sleepMs(nowMs));
+    }
+    EXPECT_FALSE(app->pacer.pacing()) << "still paced after " << frames << " frames";
 }
 
 TEST_F(FrameTest, MouseLookTurnsTheCameraAndFreezesTheCursor) {

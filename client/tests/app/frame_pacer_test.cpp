@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/application.h"
@@ -27,48 +29,75 @@ std::vector<double> run(FramePacer& pacer, int frames, double workMs, double swa
     return starts;
 }
 
-// A display refreshing every `periodMs`. While `waits` a swap holds until
-// the first refresh after its call, as vertical sync does; otherwise it
-// returns `swapMs` after the call, as on a driver without vertical sync or
-// for a hidden window.
+// A display refreshing every `periodMs`. While `waits` a swap waits for
+// the refresh that shows its frame, as vertical sync does: the first after
+// its call and after the frame before it. A driver that queues `queued`
+// frames ahead lets the call return as soon as no more than that many wait
+// to be shown. Otherwise the swap returns `swapMs` after the call, as on a
+// driver without vertical sync or for a hidden window; waiting, it takes
+// `swapMs` of its own after the wait.
 struct Display {
     double periodMs;
     bool waits = true;
     double swapMs = 0.1;
+    int queued = 0;
+    double shownMs = 0;  // when the last frame swapped is shown
 
     static Display at(double hz) { return Display{1000.0 / hz}; }
-    double swapEnd(double startMs) const {
-        return waits ? (std::floor(startMs / periodMs) + 1) * periodMs : startMs + swapMs;
+    double swapEnd(double startMs) {
+        if (!waits) return startMs + swapMs;
+        const double refreshMs = (std::floor(startMs / periodMs) + 1) * periodMs;
+        shownMs = std::max(refreshMs, shownMs + periodMs);
+        return std::max(startMs, shownMs - queued * periodMs) + swapMs;
     }
 };
 
 // The frame loop on a clock the test moves: work, the display's swap, then
-// the pacer's sleep in whole milliseconds, as the loop sleeps.
+// the pacer's sleep in whole milliseconds, as the loop sleeps, woken a
+// little late.
 struct Loop {
+    static constexpr double kOversleepMs = 0.05;
+
     FramePacer& pacer;
     double nowMs = 1000.25;  // off the display's refresh times
     int pacingChanges = 0;
+    double lastChangeMs = 0;
+    int framesRun = 0;
+    std::vector<double> probesMs{};  // when each probe began
 
     struct Frame {
         bool pacing;  // after the frame's swap was judged
         double sleepMs;
     };
     // `swapMs` (optional) gives a swap that does not wait its own duration
-    // by frame number.
-    std::vector<Frame> run(const Display& display, int frames, double workMs,
+    // by the number of the frame in the whole run.
+    std::vector<Frame> run(Display& display, int frames, double workMs,
                            const std::function<double(int)>& swapMs = nullptr) {
         std::vector<Frame> out;
-        for (int i = 0; i < frames; ++i) {
+        for (int i = 0; i < frames; ++i, ++framesRun) {
             const bool wasPacing = pacer.pacing();
+            const bool wasProbing = pacer.probing();
             const double swapStart = nowMs + workMs;
-            const double swapEnd = swapMs && !display.waits ? swapStart + swapMs(i) : display.swapEnd(swapStart);
+            const double swapEnd =
+                swapMs && !display.waits ? swapStart + swapMs(framesRun) : display.swapEnd(swapStart);
             pacer.swapped(swapStart, swapEnd);
-            pacingChanges += pacer.pacing() != wasPacing;
+            if (pacer.pacing() != wasPacing) {
+                ++pacingChanges;
+                lastChangeMs = swapEnd;
+            }
+            if (pacer.probing() && !wasProbing) probesMs.push_back(swapEnd);
             const double sleep = pacer.sleepMs(swapEnd);
             out.push_back({pacer.pacing(), sleep});
-            nowMs = swapEnd + std::floor(sleep);
+            nowMs = swapEnd + std::floor(sleep) + kOversleepMs;
         }
         return out;
+    }
+    // Frames for `seconds` of the clock; returns the frames run.
+    int runFor(Display& display, double seconds, double workMs, const std::function<double(int)>& swapMs = nullptr) {
+        const double endMs = nowMs + seconds * 1000;
+        int frames = 0;
+        for (; nowMs < endMs; ++frames) run(display, 1, workMs, swapMs);
+        return frames;
     }
 };
 
@@ -87,28 +116,60 @@ int unpacedFrom(const std::vector<Loop::Frame>& frames) {
     return from;
 }
 
-TEST(FramePacer, WorkingVerticalSyncOnlyEverYields) {
+// Sleeps lengthened by a probe in `frames`, unpaced.
+int delayedYields(const std::vector<Loop::Frame>& frames) {
+    int delayed = 0;
+    for (const Loop::Frame& frame : frames) delayed += !frame.pacing && frame.sleepMs > FramePacer::kYieldMs;
+    return delayed;
+}
+
+TEST(FramePacer, WorkingVerticalSyncIsNeverPaced) {
+    // A display faster than the rate the pacer knows is probed once: its
+    // swaps come back sooner than the period, as a slow swap's would.
     struct Case {
         const char* name;
-        int refreshHz;
-        double workMs, swapMs;  // the swap waits for the display
+        int reportedHz;
+        double displayHz;
+        double workMs;
+        int probes;
     };
     const Case cases[] = {
-        {"60 Hz, light frames", 60, 1, 15.7},
-        {"60 Hz, frames longer than a period", 60, 30, 3.3},
-        {"144 Hz", 144, 2, 4.9},
-        {"unknown rate, 75 Hz display", 0, 1, 12.3},
+        {"60 Hz, light frames", 60, 60, 1, 0},
+        {"60 Hz, frames longer than a period", 60, 60, 30, 0},
+        {"59.94 Hz display reported as 60", 60, 59.94, 1, 0},
+        {"60.02 Hz display reported as 60", 60, 60.02, 1, 0},
+        {"144 Hz", 144, 144, 2, 0},
+        {"unknown rate, 75 Hz display", 0, 75, 1, 1},
+        {"75 Hz display reported as 60", 60, 75, 4, 1},
     };
     for (const Case& c : cases) {
-        FramePacer pacer(true, c.refreshHz);
-        double now = 0;
-        for (int i = 0; i < 300; ++i) {
-            now += c.workMs + c.swapMs;
-            pacer.swapped(now - c.swapMs, now);
-            EXPECT_EQ(pacer.sleepMs(now), FramePacer::kYieldMs) << c.name << " frame " << i;
-            now += 1;
-        }
-        EXPECT_FALSE(pacer.pacing()) << c.name;
+        FramePacer pacer(true, c.reportedHz);
+        Loop loop{pacer};
+        Display display = Display::at(c.displayHz);
+        const std::vector<Loop::Frame> frames = loop.run(display, int(c.displayHz) * 60, c.workMs);
+        EXPECT_EQ(loop.pacingChanges, 0) << c.name;
+        EXPECT_EQ(delayedYields(frames), c.probes * FramePacer::kProbedSwaps) << c.name;
+    }
+}
+
+TEST(FramePacer, ADriverThatQueuesAheadIsStillVerticalSync) {
+    // The first swaps return at once while the queue fills, which may take
+    // one probe to tell from a slow swap; the frames are never paced.
+    struct Case {
+        int hz;
+        int queued;
+        double workMs;
+    };
+    const Case cases[] = {{60, 1, 1}, {60, 2, 1}, {60, 2, 6}, {60, 3, 0.3}, {144, 2, 1}, {144, 1, 4}};
+    for (const Case& c : cases) {
+        FramePacer pacer(true, c.hz);
+        Loop loop{pacer};
+        Display display = Display::at(c.hz);
+        display.queued = c.queued;
+        const std::vector<Loop::Frame> frames = loop.run(display, c.hz * 60, c.workMs);
+        const std::string name = std::to_string(c.hz) + " Hz, " + std::to_string(c.queued) + " queued";
+        EXPECT_EQ(loop.pacingChanges, 0) << name;
+        EXPECT_LE(delayedYields(frames), FramePacer::kProbedSwaps) << name;
     }
 }
 
@@ -154,20 +215,6 @@ TEST(FramePacer, SwapsMuchFasterThanTheDisplayTurnPacingOn) {
     now += pacer.sleepMs(now);
     const std::vector<double> starts = run(pacer, 60, 3.3, 0, now);
     for (size_t i = 2; i < starts.size(); ++i) EXPECT_NEAR(starts[i] - starts[i - 1], 1000.0 / 60, 1e-6);
-}
-
-TEST(FramePacer, SwapsJustUnderAPeriodAreStillVerticalSync) {
-    // A driver queueing ahead lets a few swaps return early; on average
-    // they still wait for the display.
-    FramePacer pacer(true, 60);
-    double now = 0;
-    for (int i = 0; i < 600; ++i) {
-        const double swapMs = (i % 10 == 0) ? 1.0 : 17.5;
-        now += swapMs;
-        pacer.swapped(now - swapMs, now);
-        EXPECT_EQ(pacer.sleepMs(now), FramePacer::kYieldMs);
-    }
-    EXPECT_FALSE(pacer.pacing());
 }
 
 TEST(FramePacer, SleepsWhatIsLeftOfThePeriodAfterTheWork) {
@@ -219,6 +266,8 @@ TEST(FramePacer, PacingLetsGoOnceTheSwapsWaitForTheDisplayAgain) {
         {"59.94 Hz display reported as 59", 59, 59.94, 2},
         {"60.02 Hz display reported as 60", 60, 60.02, 2},
         {"light frames", 60, 59.97, 0.2},
+        {"light frames, 60.02 Hz display", 60, 60.02, 0.2},
+        {"light frames, 144.02 Hz display", 144, 144.02, 0.3},
         {"frames of a third of a period", 60, 59.95, 5.5},
         {"unknown rate, 50 Hz display", 0, 50, 1},
         {"144 Hz", 144, 143.98, 1},
@@ -305,6 +354,214 @@ TEST(FramePacer, WithoutVerticalSyncPacingChangesAtMostOnce) {
                                              << ::testing::PrintToString(c.swapFractions) << " periods";
         }
     }
+}
+
+// A swap without vertical sync of `costMs`, up to `jitterMs` more or less
+// by frame (a fixed pseudo-random sequence).
+std::function<double(int)> slowSwap(double costMs, double jitterMs) {
+    return [costMs, jitterMs](int frame) {
+        const unsigned hashed = (unsigned(frame) * 2654435761u) >> 16;
+        return costMs + jitterMs * (double(hashed % 2001) / 1000 - 1);
+    };
+}
+
+TEST(FramePacer, WithoutVerticalSyncFramesKeepToTheDisplayWhateverTheSwapCosts) {
+    // The swap copies the frame to the screen and returns, however long
+    // that takes; 2 ms of work. Swaps of most of a period are easily taken
+    // for swaps that wait for the display.
+    struct Case {
+        int hz;
+        double swapMs, jitterMs;
+    };
+    const Case cases[] = {
+        {60, 0.1, 0}, {60, 3, 0.5}, {60, 6, 0},  {60, 9, 0},  {60, 11, 0},     {60, 13, 0},
+        {60, 9, 1.5}, {60, 12, 2},  {144, 1, 0}, {144, 3, 0}, {144, 3.5, 0.3},
+    };
+    for (bool swapIntervalSet : {true, false}) {
+        for (const Case& c : cases) {
+            const std::string name = std::to_string(c.hz) + " Hz, swaps of " + std::to_string(c.swapMs) + " ms, " +
+                                     (swapIntervalSet ? "interval ignored" : "no interval");
+            FramePacer pacer(swapIntervalSet, c.hz);
+            Loop loop{pacer};
+            Display display = Display::at(c.hz);
+            display.waits = false;
+            loop.runFor(display, 1, 2, slowSwap(c.swapMs, c.jitterMs));
+            ASSERT_TRUE(pacer.pacing()) << name << ": unpaced after a second";
+            const int frames = loop.runFor(display, 30, 2, slowSwap(c.swapMs, c.jitterMs));
+            EXPECT_NEAR(frames / 30.0, c.hz, c.hz * 0.02) << name;
+            EXPECT_TRUE(pacer.pacing()) << name;
+            EXPECT_EQ(loop.pacingChanges, swapIntervalSet ? 1 : 0) << name;
+        }
+    }
+}
+
+TEST(FramePacer, VerticalSyncLetsPacingGoAfterOneProbe) {
+    // Paced from the start, as where the swap interval was refused, yet
+    // the driver waits for the display; 2 ms of work. One measurement
+    // raises the suspicion, a second one probes.
+    for (const double displayHz : {60.0, 59.94, 60.02, 144.0, 143.98}) {
+        FramePacer pacer(false, int(std::lround(displayHz)));
+        Loop loop{pacer};
+        Display display = Display::at(displayHz);
+        const double startMs = loop.nowMs;
+        loop.runFor(display, 60, 2);
+        EXPECT_FALSE(pacer.pacing()) << displayHz << " Hz";
+        EXPECT_EQ(loop.pacingChanges, 1) << displayHz << " Hz";
+        EXPECT_LT(loop.lastChangeMs - startMs, 2 * FramePacer::kJudgedSwaps * pacer.periodMs() + 100)
+            << displayHz << " Hz";
+    }
+}
+
+TEST(FramePacer, MovedToAFasterDisplayPacingLetsGo) {
+    // The window goes from a 60 Hz display to a 144 Hz one, both with
+    // vertical sync, and the move is told some frames late: by then 144 Hz
+    // swaps judged against 60 Hz have turned pacing on. Our schedule may
+    // meet the new display's refresh at any point of its period, by the
+    // frames' work.
+    for (double displayHz : {144.0, 143.98}) {
+        for (double workMs : {0.3, 1.0, 2.0, 3.0}) {
+            for (int lateFrames : {40, 75, 200}) {
+                const std::string name = std::to_string(displayHz) + " Hz, work " + std::to_string(workMs) +
+                                         " ms, told " + std::to_string(lateFrames) + " frames late";
+                FramePacer pacer(true, 60);
+                Loop loop{pacer};
+                Display display = Display::at(60);
+                loop.runFor(display, 2, workMs);
+                display = Display::at(displayHz);
+                loop.run(display, lateFrames, workMs);
+                ASSERT_TRUE(pacer.pacing()) << name;
+                pacer.setRefreshHz(144);
+                const double movedMs = loop.nowMs;
+                loop.runFor(display, 30, workMs);
+                EXPECT_FALSE(pacer.pacing()) << name;
+                EXPECT_LT(loop.lastChangeMs - movedMs, 1000) << name;
+                EXPECT_EQ(loop.pacingChanges, 2) << name;
+            }
+        }
+    }
+}
+
+// The gaps between the probes' starts, in milliseconds.
+std::vector<double> gapsBetween(const std::vector<double>& probesMs) {
+    std::vector<double> gaps;
+    for (size_t i = 1; i < probesMs.size(); ++i) gaps.push_back(probesMs[i] - probesMs[i - 1]);
+    return gaps;
+}
+
+// Without vertical sync, each probe delays frames: the waits between them
+// double, from the first back-off to the longest; a probe begins with the
+// first measurement after the wait.
+void expectBackingOff(const std::vector<double>& gapsMs, double periodMs, const std::string& name) {
+    const double measurementMs = FramePacer::kJudgedSwaps * periodMs;
+    double backOffMs = FramePacer::kFirstBackOffMs;
+    for (size_t i = 0; i < gapsMs.size(); ++i) {
+        EXPECT_GE(gapsMs[i], backOffMs) << name << ", probe " << i + 1;
+        EXPECT_LE(gapsMs[i], backOffMs + 3 * measurementMs) << name << ", probe " << i + 1;
+        backOffMs = std::min(2 * backOffMs, FramePacer::kLongestBackOffMs);
+    }
+}
+
+TEST(FramePacer, ASlowSwapIsProbedLessAndLessOftenYetSwapsThatWaitStillLetGo) {
+    // Ten minutes of swaps without vertical sync, then swaps that wait
+    // for the display.
+    for (double swapMs : {9.0, 13.0}) {
+        const std::string name = "swaps of " + std::to_string(swapMs) + " ms";
+        FramePacer pacer(false, 60);
+        Loop loop{pacer};
+        Display display = Display::at(59.94);
+        display.waits = false;
+        display.swapMs = swapMs;
+        loop.runFor(display, 600, 2);
+        EXPECT_EQ(loop.pacingChanges, 0) << name;
+        const std::vector<double> gaps = gapsBetween(loop.probesMs);
+        ASSERT_GE(gaps.size(), 10u) << name;
+        expectBackingOff(gaps, pacer.periodMs(), name);
+        const double lastProbeMs = loop.probesMs.back();
+        display.waits = true;
+        display.swapMs = 0.2;
+        loop.runFor(display, 120, 2);
+        EXPECT_FALSE(pacer.pacing()) << name;
+        EXPECT_LT(loop.lastChangeMs - lastProbeMs, FramePacer::kLongestBackOffMs + 2000) << name;
+    }
+}
+
+TEST(FramePacer, ADisplayOfAnotherRateOrAClockThatGoesBackDoesNotPutOffTheNextProbe) {
+    // Five minutes of slow swaps without vertical sync put the next probe
+    // off by the longest back-off.
+    struct Case {
+        const char* name;
+        int movedToHz;       // 0: stays
+        double clockBackMs;  // the clock goes back this much
+        double nextProbeWithinMs;
+    };
+    const Case cases[] = {
+        {"moved to a 75 Hz display", 75, 0, 1000},
+        {"moved to a 50 Hz display", 50, 0, 1500},
+        {"the clock goes back an hour", 0, 3600e3, FramePacer::kLongestBackOffMs + 1000},
+    };
+    for (const Case& c : cases) {
+        FramePacer pacer(false, 60);
+        Loop loop{pacer};
+        loop.nowMs = 4e6;  // more than an hour after the clock's start
+        Display display = Display::at(60);
+        display.waits = false;
+        display.swapMs = 11;
+        loop.runFor(display, 300, 2);
+        const size_t probes = loop.probesMs.size();
+        if (c.movedToHz != 0) {
+            display = Display::at(c.movedToHz);
+            display.waits = false;
+            display.swapMs = 0.6 * display.periodMs;
+            pacer.setRefreshHz(c.movedToHz);
+        }
+        loop.nowMs -= c.clockBackMs;
+        const double fromMs = loop.nowMs;
+        loop.runFor(display, 120, 2);
+        ASSERT_GT(loop.probesMs.size(), probes) << c.name;
+        EXPECT_LT(loop.probesMs[probes] - fromMs, c.nextProbeWithinMs) << c.name;
+        if (c.movedToHz != 0) {
+            // The back-off starts over.
+            expectBackingOff(gapsBetween({loop.probesMs.begin() + std::ptrdiff_t(probes), loop.probesMs.end()}),
+                             pacer.periodMs(), c.name);
+        }
+        EXPECT_TRUE(pacer.pacing()) << c.name;
+        EXPECT_EQ(loop.pacingChanges, 0) << c.name;
+    }
+}
+
+TEST(FramePacer, OneSwapHeldLongerCannotDecideAProbe) {
+    // Swaps without vertical sync, every 13th held longer (another process
+    // had the processor), so that now and then one of a probe's delayed
+    // swaps seems to have moved with the display.
+    for (double swapMs : {9.0, 11.0}) {
+        FramePacer pacer(false, 60);
+        Loop loop{pacer};
+        Display display = Display::at(60);
+        display.waits = false;
+        loop.runFor(display, 600, 2, [&](int frame) { return frame % 13 == 0 ? swapMs + 8 : swapMs; });
+        EXPECT_GE(loop.probesMs.size(), 10u) << swapMs;
+        EXPECT_EQ(loop.pacingChanges, 0) << "swaps of " << swapMs << " ms";
+    }
+}
+
+TEST(FramePacer, WhatAProbeFoundHoldsForItsDisplayOnly) {
+    // A probe finds vertical sync on a 75 Hz display the pacer knows no
+    // rate of; then the window moves to a 50 Hz display without vertical
+    // sync, whose swaps take most of its period.
+    FramePacer pacer(true, 0);
+    Loop loop{pacer};
+    Display display = Display::at(75);
+    loop.runFor(display, 5, 1);
+    ASSERT_EQ(loop.probesMs.size(), 1u);
+    ASSERT_FALSE(pacer.pacing());
+    display = Display::at(50);
+    display.waits = false;
+    display.swapMs = 13;
+    pacer.setRefreshHz(50);
+    const double movedMs = loop.nowMs;
+    loop.runFor(display, 10, 1);
+    EXPECT_TRUE(pacer.pacing());
+    EXPECT_LT(loop.lastChangeMs - movedMs, 2000);
 }
 
 TEST(FramePacer, ADisplayOfAnotherRateGivesTheNewPeriod) {
