@@ -1,8 +1,8 @@
 """The client's own files under Xvfb, driven with xdotool: a FIFO or a link
 to /dev/zero in place of the characters file and the servers file lets the
 title screen come up and is kept aside by the first save, and a file that
-another program wrote while the client ran is kept aside before the client
-replaces it.
+another program wrote while the client ran takes the client's next change,
+as do two game windows on one folder.
 
 Environment as vobu_e2e.py; the server binary is vobu_testserver in the same
 bin folder as the client.
@@ -10,8 +10,10 @@ bin folder as the client.
 
 import json
 import os
+import shutil
 import stat
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -153,6 +155,46 @@ class UserFilesTest(unittest.TestCase):
                 wait_for_log(client, r"Saved characters: the characters file changed since it was read; the change "
                                      r"is made to it as it is now")
                 self.assertEqual(client.log().count("changed since it was read"), 2)
+
+
+    def test_two_windows_on_one_folder_keep_both_windows_characters_and_servers(self):
+        """Two real game windows (each on a display of its own) on one
+        per-user folder, each making a character and adding a server after
+        the other started."""
+        with TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists itself") as directory, \
+                vobu_e2e.Display() as first_display, vobu_e2e.Display() as second_display:
+            shared = tempfile.mkdtemp(prefix="vobu-e2e-shared-")
+            try:
+                args = ["--server", directory.url, "--quit-after-ms", "60000"]
+                with vobu_e2e.Client(first_display, args, name="two-windows-first",
+                                     env={"XDG_DATA_HOME": shared}) as first:
+                    first_player = self.title_screen(first, "Directory Server")
+                    folder = os.path.join(shared, FOLDER)
+                    with vobu_e2e.Client(second_display, args, name="two-windows-second",
+                                         env={"XDG_DATA_HOME": shared}) as second:
+                        second_player = self.title_screen(second, "Directory Server")
+                        # Each window made its change after the other read the files.
+                        first_server = self.add_server(first_player, "127.0.0.1:1", 1)
+                        second_server = self.add_server(second_player, "127.0.0.1:2", 2)
+                        self.new_character(first_player, 1)
+                        self.new_character(second_player, 2)
+
+                        def read(name):
+                            with open(os.path.join(folder, name), "rb") as f:
+                                return json.loads(f.read())
+
+                        self.assertEqual(read("characters.json.servers"), [first_server, second_server])
+                        characters = read("characters.json")["characters"]
+                        self.assertEqual(len(characters), 3, "the first character and one new of each window")
+                        self.assertEqual(len({c["id"] for c in characters}), 3)
+                        self.assertEqual(sorted(name for name in os.listdir(folder)),
+                                         ["characters.json", "characters.json.lock", "characters.json.servers"],
+                                         "nothing kept aside, no temporary file left")
+                        for took in (r"Saved servers: the list file changed since it was read; the change is made",
+                                     r"Saved characters: the characters file changed since it was read; the change "):
+                            wait_for_log(second, took)
+            finally:
+                shutil.rmtree(shared, ignore_errors=True)
 
 
 if __name__ == "__main__":
