@@ -4,7 +4,6 @@
 
 #include <SDL.h>
 
-#include "character/watched_file.h"
 #include "platform/atomic_file.h"
 
 namespace vobu {
@@ -24,7 +23,7 @@ bool replaceLocked(const std::string& path, const std::string& bytes) {
     if (path.empty()) {
         return false;
     }
-    FileLock lock = lockUserFolder(WatchedFile::kLockWaitMs);
+    FileLock lock = lockUserFolder(kUserFolderLockWaitMs);
     return lock.held() && replaceFileAtomically(path, path + ".tmp", bytes);
 }
 

@@ -27,6 +27,10 @@ std::string storagePath();
 // "characters.json.lock" beside them, so that two game windows take turns.
 // Waits up to `waitMs`; check `held`.
 FileLock lockUserFolder(int waitMs);
+// How long a change waits for another window that is changing the folder's
+// files; that takes milliseconds, so this is only reached when the other
+// one is stopped.
+constexpr int kUserFolderLockWaitMs = 5000;
 
 // The characters file, at most its first kMaxCharactersFileBytes; empty when
 // it cannot be opened or is no regular file.

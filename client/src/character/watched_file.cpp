@@ -4,8 +4,6 @@
 
 #include <SDL.h>
 
-#include "character/user_files.h"
-
 namespace vobu {
 
 WatchedFile::WatchedFile(std::string suffix, std::string label, size_t chunk, uint64_t limit)

@@ -11,17 +11,13 @@
 #include <functional>
 #include <string>
 
+#include "character/user_files.h"
 #include "platform/atomic_file.h"
 
 namespace vobu {
 
 class WatchedFile {
 public:
-    // How long a change waits for another window that is changing the
-    // folder's files; that takes milliseconds, so this is only reached when
-    // the other one is stopped.
-    static constexpr int kLockWaitMs = 5000;
-
     // The file <per-user folder>/characters.json + `suffix`, read in reads
     // of `chunk` bytes up to `limit` bytes. `label` starts its log lines
     // ("Saved characters: the characters file").
@@ -65,7 +61,7 @@ public:
     // How files are written and kept (tests fake a full disk or a file
     // system without links), and how long the lock is waited for.
     FileCalls calls = systemFileCalls();
-    int lockWaitMs = kLockWaitMs;
+    int lockWaitMs = kUserFolderLockWaitMs;
 
 private:
     bool adoptFileAsItIsNow(const std::string& path, const std::function<bool(const std::string&)>& adopt);

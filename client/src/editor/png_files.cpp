@@ -1,6 +1,5 @@
 #include "editor/png_files.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "platform/atomic_file.h"
