@@ -66,7 +66,6 @@ void CharacterLibrary::load() {
     error.clear();
     notice.clear();
     pendingBackup.clear();
-    pendingUnreadBackup.clear();
 
     FileRead read = file.read();
     if (!read.whole) {
@@ -78,17 +77,15 @@ void CharacterLibrary::load() {
     if (text.fitted) {
         pendingBackup = read.bytes;
     }
+    if (text.broken || text.overflow) {
+        // What could not be read, or the entries beyond the limit, must not
+        // end with a rewrite that holds only the characters taken: the file
+        // is kept whole before it is first replaced.
+        file.keepAsideBeforeWrite();
+    }
     if (text.broken) {
         error = kLibraryReadError;
-        // What could not be read is kept whole before the file is rewritten
-        // with only the characters read so far.
-        pendingUnreadBackup = read.bytes;
         return;
-    }
-    if (text.overflow) {
-        // The entries beyond the limit are not shown, but a later rewrite
-        // must not be the end of them.
-        pendingUnreadBackup = read.bytes;
     }
     if (text.fitted) {
         notice = kLibraryFittedNotice;
@@ -97,34 +94,27 @@ void CharacterLibrary::load() {
 }
 
 bool CharacterLibrary::writePendingBackup() {
-    if (pendingBackup.empty() && pendingUnreadBackup.empty()) {
+    if (pendingBackup.empty()) {
         return true;
     }
-    // The backups are written through a temporary file of their own, which
-    // another window must not write at the same time.
+    // Written through a temporary file of its own, which under the lock no
+    // other window writes at the same time.
     bool locked = false;
     bool written = file.whileLocked([&] {
         locked = true;
-        return writeDueBackups();
+        return writeDueBackup();
     });
     if (!locked) {
-        error = kLibraryBackupError;
+        error = kUserFilesBusyText;
     }
     return written;
 }
 
-bool CharacterLibrary::writeDueBackups() {
-    if (!pendingUnreadBackup.empty()) {
-        if (!backupUnreadCharactersFile(pendingUnreadBackup)) {
-            error = kLibraryBackupError;
-            return false;
-        }
-        pendingUnreadBackup.clear();
-    }
+bool CharacterLibrary::writeDueBackup() {
     if (pendingBackup.empty()) {
         return true;
     }
-    if (!backupCharactersFile(pendingBackup)) {
+    if (!backupCharactersFile(pendingBackup, file.holdsLock(), file.calls)) {
         error = kLibraryBackupError;
         return false;
     }
@@ -154,7 +144,7 @@ bool CharacterLibrary::change(const std::function<bool(std::vector<Character>&)>
     try {
         result = file.apply([&](const std::string& text) { return takeFileAsItIsNow(text); },
                             [&](WatchedFile::Edit& out) {
-                                if (!writeDueBackups()) {
+                                if (!writeDueBackup()) {
                                     return false;
                                 }
                                 updated = characters;
@@ -179,6 +169,9 @@ bool CharacterLibrary::change(const std::function<bool(std::vector<Character>&)>
             return false;  // the reason is in `error` already
         case WatchedFile::Result::NotKept:
             error = kLibraryBackupError;
+            return false;
+        case WatchedFile::Result::Locked:
+            error = kUserFilesBusyText;
             return false;
         default:
             error = failure;

@@ -3,12 +3,12 @@
 //
 // Nothing the user saved may be lost: the file is only ever replaced
 // atomically, an older file's bytes are kept once as a backup before
-// anything is written over them, and so are the bytes of a file that could
-// not be read whole (a broken entry, or more entries than the library
-// holds) and of one that could not be read at all. Another game window on
-// the same folder may save too: every save and removal is made to the file
-// as it is on disk at that moment, so both windows' characters stay. The
-// library never throws; failures leave status texts.
+// anything is written over them, and a file that could not be read whole
+// (a broken entry, more entries than the library holds, or no read at all)
+// is kept aside by the watched file before it is first replaced. Another
+// game window on the same folder may save too: every save and removal is
+// made to the file as it is on disk at that moment, so both windows'
+// characters stay. The library never throws; failures leave status texts.
 
 #include <cstdint>
 #include <functional>
@@ -40,8 +40,9 @@ public:
     // Removes every entry with the character's id and rewrites the file.
     // False with `error` set on failure; the list is then restored.
     bool remove(const Character& character);
-    // Writes the due backups, if any. False (with `error` set) while a due
-    // backup cannot be written: saves and removals are refused until then.
+    // Writes the due backup of an older file, if any. False (with `error`
+    // set) while it cannot be written: saves and removals are refused until
+    // then.
     bool writePendingBackup();
 
     std::vector<Character> characters;
@@ -54,16 +55,13 @@ public:
     // Bytes of an older characters file still to be kept as the one-time
     // backup; empty when none is due.
     std::string pendingBackup;
-    // Bytes of a characters file that could not be read whole, still to be
-    // kept before the file is first rewritten; empty when none is due.
-    std::string pendingUnreadBackup;
     // The characters file as this library last read or wrote it.
     WatchedFile file = watchedCharactersFile();
 
 private:
     bool change(const std::function<bool(std::vector<Character>&)>& edit, const char* failure);
     bool takeFileAsItIsNow(const std::string& text);
-    bool writeDueBackups();
+    bool writeDueBackup();
 };
 
 // The content of the characters file for a list: {"characters":[...],"version":1}.

@@ -1,10 +1,6 @@
 #include "character/user_files.h"
 
-#include <unistd.h>
-
 #include <SDL.h>
-
-#include "platform/atomic_file.h"
 
 namespace vobu {
 namespace {
@@ -24,13 +20,10 @@ bool replaceLocked(const std::string& path, const std::string& bytes) {
         return false;
     }
     FileLock lock = lockUserFolder(kUserFolderLockWaitMs);
-    return lock.held() && replaceFileAtomically(path, path + ".tmp", bytes);
-}
-
-bool sameContent(const std::string& path, const std::string& bytes) {
-    // A backup holds one characters file, so a longer one is another.
-    FileRead existing = readRegularFile(path, 4096, bytes.size());
-    return existing.whole && existing.identity.exists && existing.bytes == bytes;
+    if (lock.state() == FileLock::State::Busy) {
+        return false;
+    }
+    return replaceFileAtomically(path, {path + ".tmp", lock.held()}, bytes).replaced;
 }
 
 }  // namespace
@@ -47,7 +40,7 @@ std::string storagePath() {
 
 FileLock lockUserFolder(int waitMs) {
     std::string path = storagePath();
-    return path.empty() ? FileLock() : FileLock::acquire(path + ".lock", waitMs);
+    return FileLock::acquire(path.empty() ? path : path + ".lock", waitMs);
 }
 
 std::string unreadBackupName(const std::string& path, int n) {
@@ -58,7 +51,7 @@ std::string readCharactersFile() { return readUpTo(storagePath(), 4096, kMaxChar
 
 bool writeCharactersFile(const std::string& bytes) { return replaceLocked(storagePath(), bytes); }
 
-bool backupCharactersFile(const std::string& bytes) {
+bool backupCharactersFile(const std::string& bytes, bool locked, const FileCalls& calls) {
     std::string path = storagePath();
     if (path.empty()) {
         return false;
@@ -67,57 +60,8 @@ bool backupCharactersFile(const std::string& bytes) {
     if (pathExists(backup)) {
         return true;  // the first backup is never overwritten
     }
-    std::string temporary = path + ".backup.tmp";
-    if (!writeFileDurably(temporary, bytes)) {
-        return false;
-    }
-    if (!moveFileWithoutReplacing(temporary, backup)) {
-        ::unlink(temporary.c_str());  // a backup that appeared meanwhile wins
-        return false;
-    }
-    return true;
-}
-
-bool backupUnreadCharactersFile(const std::string& bytes) {
-    std::string path = storagePath();
-    if (path.empty()) {
-        return false;
-    }
-    std::string temporary = path + ".backup.tmp";
-    bool written = false;
-    // The temporary file holds nothing anyone reads once this is over.
-    auto finish = [&](bool kept) {
-        if (written) {
-            ::unlink(temporary.c_str());
-        }
-        return kept;
-    };
-    for (int n = 1; n <= kMaxUnreadBackups; ++n) {
-        std::string backup = unreadBackupName(path, n);
-        if (pathExists(backup)) {
-            if (sameContent(backup, bytes)) {
-                return finish(true);
-            }
-            continue;
-        }
-        if (!written) {
-            if (!writeFileDurably(temporary, bytes)) {
-                return false;
-            }
-            written = true;
-        }
-        if (moveFileWithoutReplacing(temporary, backup)) {
-            return true;
-        }
-        // A backup appeared under this name meanwhile: it wins; try the next.
-        if (!pathExists(backup)) {
-            return finish(false);
-        }
-        if (sameContent(backup, bytes)) {
-            return finish(true);
-        }
-    }
-    return finish(false);
+    // A backup that appears meanwhile wins.
+    return createFileAtomically(backup, {path + ".backup.tmp", locked}, bytes, calls);
 }
 
 std::string readServersFile() { return readUpTo(serversPath(), 1024, kMaxServersFileBytes); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "platform/file_lock.h"
 
 namespace vobu {
@@ -25,7 +26,10 @@ std::string storagePath();
 
 // Changes to the files of the per-user folder are made under one lock on
 // "characters.json.lock" beside them, so that two game windows take turns.
-// Waits up to `waitMs`; check `held`.
+// Waits up to `waitMs`. A change goes ahead when the lock is held, and also
+// when it is unavailable (a lock file that is no regular file, cannot be
+// opened, or a file system without locks): the lock file must never take
+// saving away. Only a lock another window holds past the wait stops it.
 FileLock lockUserFolder(int waitMs);
 // How long a change waits for another window that is changing the folder's
 // files; that takes milliseconds, so this is only reached when the other
@@ -39,17 +43,13 @@ std::string readCharactersFile();
 bool writeCharactersFile(const std::string& bytes);
 // The one-time backup of an older characters file, "characters.json.pre64.bak":
 // an existing backup is never replaced (and then counts as success).
-// Written through "characters.json.backup.tmp": hold the folder's lock.
-bool backupCharactersFile(const std::string& bytes);
-// Keeps the bytes of a characters file that could not be read whole, under
-// "characters.json.unread.bak" or, when a different file already holds that
-// name, the first free unread backup name. Nothing existing is ever
-// replaced; true also when a backup with the same bytes exists. Written
-// through "characters.json.backup.tmp": hold the folder's lock.
-bool backupUnreadCharactersFile(const std::string& bytes);
+// Written through "characters.json.backup.tmp" when `locked` (the caller
+// holds the folder's lock), else through a temporary name of its own.
+bool backupCharactersFile(const std::string& bytes, bool locked, const FileCalls& calls = systemFileCalls());
 
-// The unread backup names beside a file: n = 1 gives `path` + ".unread.bak",
-// n = 2 to kMaxUnreadBackups `path` + ".unread-<n>.bak".
+// The names a file that could not be read whole is kept under before it is
+// replaced: n = 1 gives `path` + ".unread.bak", n = 2 to kMaxUnreadBackups
+// `path` + ".unread-<n>.bak".
 constexpr int kMaxUnreadBackups = 100;
 std::string unreadBackupName(const std::string& path, int n);
 

@@ -38,16 +38,28 @@ WatchedFile::Result WatchedFile::locked(const std::function<Result()>& work) {
         return work();
     }
     FileLock lock = lockUserFolder(lockWaitMs);
-    if (!lock.held()) {
+    if (lock.state() == FileLock::State::Busy) {
         SDL_Log("%s is not changed: the per-user folder could not be locked against other game windows",
                 label_.c_str());
         return Result::Locked;
     }
+    if (!lock.held()) {
+        // Refusing every save for a lock file would lose more than the
+        // lock protects: the change goes ahead as on a file system without
+        // locks, through temporary files of this window's own.
+        SDL_Log("%s is changed without the lock against other game windows: %s", label_.c_str(), lock.why().c_str());
+    }
     struct Depth {
-        int& depth;
-        explicit Depth(int& d) : depth(d) { ++depth; }
-        ~Depth() { --depth; }
-    } depth(lockDepth_);
+        WatchedFile& file;
+        Depth(WatchedFile& f, bool held) : file(f) {
+            ++file.lockDepth_;
+            file.holdsLock_ = held;
+        }
+        ~Depth() {
+            --file.lockDepth_;
+            file.holdsLock_ = false;
+        }
+    } depth(*this, lock.held());
     return work();
 }
 
@@ -62,9 +74,7 @@ WatchedFile::Result WatchedFile::apply(const std::function<bool(const std::strin
         return Result::NotWritten;  // no per-user folder: nothing is touched
     }
     return locked([&] {
-        const FileIdentity now = identifyFile(path);
-        const bool changed = now != seen_;
-        const bool adopted = changed && now.exists && adoptFileAsItIsNow(path, adopt);
+        const Now now = lookAtFileNow(path, adopt);
         Edit edit;
         if (!change(edit)) {
             return Result::Refused;
@@ -72,29 +82,52 @@ WatchedFile::Result WatchedFile::apply(const std::function<bool(const std::strin
         if (!edit.write) {
             return Result::NothingToWrite;
         }
-        if (!adopted && (changed || keepAside_) && !keepBeforeReplacing(path, changed)) {
+        const bool keep = now == Now::Refused || (now == Now::Seen && keepAside_);
+        if (keep && !keepBeforeReplacing(path, now == Now::Refused)) {
             return Result::NotKept;
         }
-        // Under the lock no one else writes the temporary file.
-        FileIdentity written;
-        if (!replaceFileAtomically(path, path + ".tmp", edit.bytes, &written, calls)) {
+        Replacement written = replaceFileAtomically(path, {path + ".tmp", holdsLock_}, edit.bytes, calls);
+        if (!written.replaced) {
             return Result::NotWritten;
         }
-        seen_ = written;
-        keepAside_ = false;
+        wrote(written);
         return Result::Written;
     });
 }
 
-bool WatchedFile::adoptFileAsItIsNow(const std::string& path, const std::function<bool(const std::string&)>& adopt) {
+// The change is in the file whatever else happens: the owner's view goes on
+// from it, and there is nothing left here to keep aside.
+void WatchedFile::wrote(const Replacement& written) {
+    if (!written.flushed) {
+        SDL_Log(
+            "%s is replaced, but its folder could not be flushed to the disk: a crash before the system "
+            "writes it may bring back the earlier file",
+            label_.c_str());
+    }
+    seen_ = written.identity;
+    keepAside_ = false;
+}
+
+WatchedFile::Now WatchedFile::lookAtFileNow(const std::string& path,
+                                            const std::function<bool(const std::string&)>& adopt) {
+    if (identifyFile(path) == seen_) {
+        return Now::Seen;
+    }
     FileRead fresh = readRegularFile(path, chunk_, limit_);
-    if (!fresh.whole || !fresh.identity.exists || !adopt(fresh.bytes)) {
-        return false;
+    // No window of this client leaves an empty file: another program cut it
+    // (and may be about to write it in place). What this window holds is
+    // all there is to write, as when the file was removed.
+    if (fresh.whole && fresh.bytes.empty()) {
+        SDL_Log("%s is gone or empty since it was read; what this window holds is written", label_.c_str());
+        return Now::Lost;
+    }
+    if (!fresh.whole || !adopt(fresh.bytes)) {
+        return Now::Refused;
     }
     SDL_Log("%s changed since it was read; the change is made to it as it is now", label_.c_str());
     seen_ = fresh.identity;
     keepAside_ = false;
-    return true;
+    return Now::Taken;
 }
 
 bool WatchedFile::keepBeforeReplacing(const std::string& path, bool changed) {
@@ -111,9 +144,15 @@ bool WatchedFile::keepBeforeReplacing(const std::string& path, bool changed) {
 }
 
 bool WatchedFile::keepAside(const std::string& path, const char* why) {
+    const FileIdentity file = identifyFile(path);
     for (int n = 1; n <= kMaxUnreadBackups; ++n) {
         const std::string backup = unreadBackupName(path, n);
         if (pathExists(backup)) {
+            // A second name of this very file: kept already, by a save here
+            // that could then not replace it, or by an earlier start.
+            if (identifyFile(backup) == file) {
+                return true;
+            }
             continue;
         }
         if (keepFileWithoutReplacing(path, backup, calls)) {
@@ -123,8 +162,10 @@ bool WatchedFile::keepAside(const std::string& path, const char* why) {
         if (!pathExists(path)) {
             return true;  // gone meanwhile: nothing left to lose
         }
-        // Only a name taken meanwhile is worth the next try.
-        if (!pathExists(backup)) {
+        // Only a name another program took meanwhile is worth the next
+        // try; this file's own second name there means the folder could
+        // not be flushed, and the next name would not fare better.
+        if (!pathExists(backup) || identifyFile(backup) == file) {
             break;
         }
     }

@@ -6,6 +6,12 @@
 // it was read here is read again and the owner's view refreshed from it, or
 // kept aside whole when it is no document the owner can take, and only then
 // is the change made and the file replaced.
+//
+// This is the one keeper of broken files: a file that could not be read
+// whole, or that its owner could not take whole (a broken entry, more
+// entries than it holds), is kept aside under a free unread backup name,
+// by a second name or else a byte-for-byte copy, before it is first
+// replaced.
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +21,10 @@
 #include "platform/atomic_file.h"
 
 namespace vobu {
+
+// What a screen says when another game window held the per-user folder's
+// lock for longer than a change waits.
+inline constexpr char kUserFilesBusyText[] = "Another game window is using your files.";
 
 class WatchedFile {
 public:
@@ -45,16 +55,22 @@ public:
     // Applies one change under the lock. When the file changed since it was
     // read or written here, it is read again and handed to `adopt`, which
     // refreshes the owner's view and returns true, or returns false when it
-    // is no document the owner takes whole. `change` then gives the new
-    // content from the owner's view, or returns false to refuse. Before the
-    // file is replaced, a changed file that was not adopted, or one that
-    // could not be read, is kept aside.
+    // is no document the owner takes whole. A file that is gone or empty
+    // now is not handed over: the owner's view is what it writes. `change`
+    // then gives the new content from the owner's view, or returns false to
+    // refuse. Before the file is replaced, a changed file that was not
+    // adopted, or one that could not be taken whole, is kept aside.
     Result apply(const std::function<bool(const std::string& bytes)>& adopt,
                  const std::function<bool(Edit& edit)>& change);
 
     // Runs `work` under the lock (at once when it is held here already);
-    // false without running it when the lock could not be had.
+    // false without running it when another window held the lock past the
+    // wait.
     bool whileLocked(const std::function<bool()>& work);
+    // Inside apply or whileLocked: the folder's lock is held, so no other
+    // window writes the folder's temporary files (false where no lock can
+    // be had and the change goes ahead without it).
+    bool holdsLock() const { return holdsLock_; }
 
     std::string path() const;
 
@@ -64,9 +80,17 @@ public:
     int lockWaitMs = kUserFolderLockWaitMs;
 
 private:
-    bool adoptFileAsItIsNow(const std::string& path, const std::function<bool(const std::string&)>& adopt);
+    // The file as it is now, against what was seen here.
+    enum class Now {
+        Seen,     // as it was read or written here
+        Taken,    // changed, and the owner took it whole
+        Lost,     // gone, or emptied: nothing of it left to keep
+        Refused,  // changed into something the owner does not take whole
+    };
+    Now lookAtFileNow(const std::string& path, const std::function<bool(const std::string&)>& adopt);
     bool keepBeforeReplacing(const std::string& path, bool changed);
     bool keepAside(const std::string& path, const char* why);
+    void wrote(const Replacement& written);
     Result locked(const std::function<Result()>& work);
 
     std::string suffix_;
@@ -77,6 +101,7 @@ private:
     FileIdentity seen_;
     bool keepAside_ = false;
     int lockDepth_ = 0;
+    bool holdsLock_ = false;
 };
 
 // The characters file and the saved-server list, as their owners watch them.

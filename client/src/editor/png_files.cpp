@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "platform/atomic_file.h"
-#include "platform/random.h"
 
 namespace vobu {
 namespace {
@@ -53,29 +52,6 @@ bool isReplacedByDash(unsigned char c) {
         default:
             return false;
     }
-}
-
-// A fresh name beside the target, so that the confirmed file is never
-// opened for writing and no other file is ever truncated in its place.
-std::string temporaryNameFor(const std::string& path) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string name;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        uint8_t random[6] = {};
-        if (!fillRandomBytes(random, sizeof random)) {
-            random[0] = uint8_t(attempt);
-        }
-        name = path + ".";
-        for (uint8_t byte : random) {
-            name += kHex[byte >> 4];
-            name += kHex[byte & 15];
-        }
-        name += ".tmp";
-        if (!pathExists(name)) {
-            break;
-        }
-    }
-    return name;
 }
 
 }  // namespace
@@ -205,8 +181,11 @@ bool readImageFile(const std::string& path, RgbaImage& image, const ImageFileCal
 }
 
 bool replaceFileThroughTemporary(const std::string& path, const std::string& bytes) {
+    // No lock keeps other programs out of the player's folders: the new file
+    // is made under a name of this process's own, never over anything that
+    // is there, and the confirmed file itself is never opened for writing.
     // A failed write removes its temporary file itself.
-    return replaceFileAtomically(path, temporaryNameFor(path), bytes);
+    return replaceFileAtomically(path, {path + ".tmp", false}, bytes).replaced;
 }
 
 }  // namespace vobu

@@ -47,34 +47,76 @@ FileRead readRegularFile(const std::string& path, size_t chunk, uint64_t limit);
 
 // The calls that writing and keeping files make, so that tests can replace
 // single entries (a file system without hard links, a disk that fills up
-// part of the way through a write).
+// part of the way through a write, a flush or a close that fails).
 struct FileCalls {
     // Gives the file `from` the second name `to`; false when the file system
     // or the kernel refuses, or anything has the name `to` already.
     std::function<bool(const std::string& from, const std::string& to)> link;
     // write(2): the count written, or -1 with errno set.
     std::function<long(int fd, const char* data, size_t length)> write;
+    // fsync(2) of a file or a folder: 0, or -1 with errno set.
+    std::function<int(int fd)> fsync;
+    // close(2): 0, or -1 with errno set; the descriptor is gone either way.
+    std::function<int(int fd)> close;
 };
 
-// link(2) and write(2).
+// link(2), write(2), fsync(2) and close(2).
 FileCalls systemFileCalls();
 
-// Writes `bytes` to `path` (created or truncated), flushes them to the disk
-// and closes the file. True only when every byte was written, flushed and
-// the close succeeded; `written`, when given, is then the file's identity.
-// A file this made and could not finish is removed again: it holds nothing
-// anyone reads and would only take the space a later write needs.
-bool writeFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written = nullptr,
-                      const FileCalls& calls = systemFileCalls());
+// Makes the file `path`, which must not exist (not even as a link or a
+// FIFO: nothing that was there is ever opened), writes `bytes` to it,
+// flushes them to the disk and closes it. True only when every byte was
+// written, flushed and the close succeeded; `written`, when given, is then
+// the file's identity. A file this made and could not finish is removed
+// again: it holds nothing anyone reads and would only take the space a
+// later write needs.
+bool writeNewFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written = nullptr,
+                         const FileCalls& calls = systemFileCalls());
 
-// Moves `from` over `to`, replacing an existing `to` in one step, and returns
-// once the move itself has reached the disk. Readers of `to` always see
-// either its old or its new content.
-bool moveFileReplacing(const std::string& from, const std::string& to);
+// Where new content is written before it is moved over its file.
+struct TemporaryFile {
+    // The usual name, ending in ".tmp".
+    std::string name;
+    // The caller holds a lock that keeps every other writer of these files
+    // off `name`, so whatever has that name is left over from a write that
+    // never finished: it is removed, never opened. Without such a lock
+    // another process may be writing under `name`, so a name of this
+    // process's own is taken instead (ownTemporaryName).
+    bool locked = false;
+};
+
+// `name` with ".<process id>-<n>" before its ".tmp": names that only this
+// process writes, tried from n = 1 until one is free.
+std::string ownTemporaryName(const std::string& name, int n);
+
+// What replacing a file did.
+struct Replacement {
+    // The file holds the new bytes.
+    bool replaced = false;
+    // The folder's entry for it reached the disk too; otherwise a crash
+    // before the system writes it back may bring back the old content.
+    bool flushed = false;
+    // The new file's identity, when replaced.
+    FileIdentity identity;
+};
+
+// Writes `bytes` to a new temporary file, flushed, then moves it over
+// `target` in one step. `target` is never opened for writing, so it keeps
+// its old content whenever this fails, and the temporary file is then
+// removed.
+Replacement replaceFileAtomically(const std::string& target, const TemporaryFile& temporary, const std::string& bytes,
+                                  const FileCalls& calls = systemFileCalls());
+
+// Writes `bytes` to a new temporary file, flushed, then moves it to `target`
+// only when nothing has that name: an existing `target` always wins and
+// this fails. The temporary file is removed whenever this fails.
+bool createFileAtomically(const std::string& target, const TemporaryFile& temporary, const std::string& bytes,
+                          const FileCalls& calls = systemFileCalls());
 
 // Moves `from` to `to` only when nothing of that name exists: an existing
-// `to` always wins and the move fails. Flushed to the disk like the above.
-bool moveFileWithoutReplacing(const std::string& from, const std::string& to);
+// `to` always wins and the move fails. Flushed to the disk.
+bool moveFileWithoutReplacing(const std::string& from, const std::string& to,
+                              const FileCalls& calls = systemFileCalls());
 
 // Keeps the file `from` under the new name `to`, never replacing anything of
 // that name, flushed to the disk. A second name (hard link) where the file
@@ -85,13 +127,5 @@ bool keepFileWithoutReplacing(const std::string& from, const std::string& to, co
 
 // True when anything (file, folder, link, even a dangling one) has that name.
 bool pathExists(const std::string& path);
-
-// Writes `bytes` to `temporary` durably, then moves it over `target`.
-// `target` is never opened for writing, so it keeps its old content
-// whenever this fails, and the temporary file is then removed. The caller
-// makes sure no one else writes under the same temporary name meanwhile.
-// `written`, when given, is the identity of the new `target` on success.
-bool replaceFileAtomically(const std::string& target, const std::string& temporary, const std::string& bytes,
-                           FileIdentity* written = nullptr, const FileCalls& calls = systemFileCalls());
 
 }  // namespace vobu

@@ -23,13 +23,13 @@ std::string folderOf(const std::string& path) {
 
 // A rename is durable only once the folder entry that names the file has
 // been flushed too.
-bool syncFolderOf(const std::string& path) {
+bool syncFolderOf(const std::string& path, const FileCalls& calls) {
     int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    bool synced = ::fsync(fd) == 0;
-    ::close(fd);
+    bool synced = calls.fsync(fd) == 0;
+    calls.close(fd);
     return synced;
 }
 
@@ -138,13 +138,76 @@ bool copyRegularFileWithoutReplacing(const std::string& from, const std::string&
             break;
         }
     }
-    ok = ok && ::fsync(out) == 0;
-    bool closed = ::close(out) == 0;
-    if (!(ok && closed && syncFolderOf(to))) {
+    ok = ok && calls.fsync(out) == 0;
+    bool closed = calls.close(out) == 0;
+    if (!(ok && closed && syncFolderOf(to, calls))) {
         ::unlink(to.c_str());  // made above, so nobody else's file
         return false;
     }
     return true;
+}
+
+// Makes `path` for writing. O_EXCL: nothing that has the name already, not
+// even a dangling link or a FIFO, is opened, followed or waited on.
+int createNewFile(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644);
+}
+
+// Writes, flushes and closes the new file `fd` made under `path`, and
+// removes it again when any of that fails.
+bool finishNewFile(int fd, const std::string& path, const std::string& bytes, FileIdentity* written,
+                   const FileCalls& calls) {
+    if (fd < 0) {
+        return false;  // nothing was made: whatever has the name is left alone
+    }
+    bool ok = writeAll(calls, fd, bytes.data(), bytes.size());
+    // The data must be on the disk before a rename can make it the file's
+    // content; otherwise a crash could leave a renamed but empty file.
+    ok = ok && calls.fsync(fd) == 0;
+    struct stat info {};
+    ok = ok && ::fstat(fd, &info) == 0;
+    bool closed = calls.close(fd) == 0;
+    if (!(ok && closed)) {
+        ::unlink(path.c_str());
+        return false;
+    }
+    if (written) {
+        *written = identityOf(info);
+    }
+    return true;
+}
+
+// How many names of its own a process tries before it gives up.
+constexpr int kOwnTemporaryNames = 100;
+
+// Makes the temporary file and gives its name in `made`; -1 when none
+// could be made.
+int createTemporaryFile(const TemporaryFile& temporary, std::string& made) {
+    if (temporary.locked) {
+        ::unlink(temporary.name.c_str());  // a leftover; a folder stays and takes the name
+        made = temporary.name;
+        int fd = createNewFile(made);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    for (int n = 1; n <= kOwnTemporaryNames; ++n) {
+        made = ownTemporaryName(temporary.name, n);
+        int fd = createNewFile(made);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+bool writeTemporaryFile(const TemporaryFile& temporary, const std::string& bytes, std::string& made,
+                        FileIdentity& identity, const FileCalls& calls) {
+    if (temporary.name.empty()) {
+        return false;
+    }
+    int fd = createTemporaryFile(temporary, made);
+    return finishNewFile(fd, made, bytes, &identity, calls);
 }
 
 }  // namespace
@@ -196,45 +259,56 @@ FileRead readRegularFile(const std::string& path, size_t chunk, uint64_t limit) 
     }
 }
 
-bool writeFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written,
-                      const FileCalls& calls) {
+bool writeNewFileDurably(const std::string& path, const std::string& bytes, FileIdentity* written,
+                         const FileCalls& calls) {
     if (path.empty()) {
         return false;
     }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;  // nothing was made: whatever has the name is left alone
+    return finishNewFile(createNewFile(path), path, bytes, written, calls);
+}
+
+std::string ownTemporaryName(const std::string& name, int n) {
+    const std::string suffix = ".tmp";
+    const bool tmp =
+        name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+    const std::string stem = tmp ? name.substr(0, name.size() - suffix.size()) : name;
+    return stem + "." + std::to_string(::getpid()) + "-" + std::to_string(n) + suffix;
+}
+
+Replacement replaceFileAtomically(const std::string& target, const TemporaryFile& temporary, const std::string& bytes,
+                                  const FileCalls& calls) {
+    Replacement result;
+    std::string made;
+    FileIdentity identity;
+    if (target.empty() || !writeTemporaryFile(temporary, bytes, made, identity, calls)) {
+        return result;
     }
-    bool ok = writeAll(calls, fd, bytes.data(), bytes.size());
-    // The data must be on the disk before a rename can make it the file's
-    // content; otherwise a crash could leave a renamed but empty file.
-    ok = ok && ::fsync(fd) == 0;
-    // A rename keeps all of this, so it is the identity of the file that
-    // the temporary one becomes, with nobody else's write in between.
-    struct stat info {};
-    ok = ok && (!written || ::fstat(fd, &info) == 0);
-    bool closed = ::close(fd) == 0;
-    if (!(ok && closed)) {
-        ::unlink(path.c_str());
+    if (::rename(made.c_str(), target.c_str()) != 0) {
+        ::unlink(made.c_str());  // made above under a name no one else writes
+        return result;
+    }
+    // A rename keeps the identity: it is the file that `target` names now.
+    result.replaced = true;
+    result.identity = identity;
+    result.flushed = syncFolderOf(target, calls);
+    return result;
+}
+
+bool createFileAtomically(const std::string& target, const TemporaryFile& temporary, const std::string& bytes,
+                          const FileCalls& calls) {
+    std::string made;
+    FileIdentity identity;
+    if (target.empty() || !writeTemporaryFile(temporary, bytes, made, identity, calls)) {
         return false;
     }
-    if (written) {
-        *written = identityOf(info);
+    if (!moveFileWithoutReplacing(made, target, calls)) {
+        ::unlink(made.c_str());  // whatever has the name meanwhile wins
+        return false;
     }
     return true;
 }
 
-bool moveFileReplacing(const std::string& from, const std::string& to) {
-    if (from.empty() || to.empty()) {
-        return false;
-    }
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        return false;
-    }
-    return syncFolderOf(to);
-}
-
-bool moveFileWithoutReplacing(const std::string& from, const std::string& to) {
+bool moveFileWithoutReplacing(const std::string& from, const std::string& to, const FileCalls& calls) {
     if (from.empty() || to.empty()) {
         return false;
     }
@@ -249,13 +323,15 @@ bool moveFileWithoutReplacing(const std::string& from, const std::string& to) {
         }
         ::unlink(from.c_str());
     }
-    return syncFolderOf(to);
+    return syncFolderOf(to, calls);
 }
 
 FileCalls systemFileCalls() {
     FileCalls calls;
     calls.link = [](const std::string& from, const std::string& to) { return ::link(from.c_str(), to.c_str()) == 0; };
     calls.write = [](int fd, const char* data, size_t length) { return long(::write(fd, data, length)); };
+    calls.fsync = [](int fd) { return ::fsync(fd); };
+    calls.close = [](int fd) { return ::close(fd); };
     return calls;
 }
 
@@ -264,7 +340,7 @@ bool keepFileWithoutReplacing(const std::string& from, const std::string& to, co
         return false;
     }
     if (calls.link(from, to)) {
-        return syncFolderOf(to);
+        return syncFolderOf(to, calls);
     }
     // No hard links here (vfat, exFAT, many FUSE mounts), or the kernel's
     // protected_hardlinks refuses one: the bytes are kept instead. When the
@@ -278,26 +354,6 @@ bool pathExists(const std::string& path) {
     }
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
-}
-
-bool replaceFileAtomically(const std::string& target, const std::string& temporary, const std::string& bytes,
-                           FileIdentity* written, const FileCalls& calls) {
-    FileIdentity identity;
-    if (!writeFileDurably(temporary, bytes, &identity, calls)) {
-        return false;
-    }
-    if (!moveFileReplacing(temporary, target)) {
-        // Unless the rename happened and only the folder's flush failed, the
-        // finished temporary file is still there; nobody reads it.
-        if (identifyFile(temporary) == identity) {
-            ::unlink(temporary.c_str());
-        }
-        return false;
-    }
-    if (written) {
-        *written = identity;
-    }
-    return true;
 }
 
 }  // namespace vobu

@@ -8,9 +8,22 @@ namespace vobu {
 
 class FileLock {
 public:
-    // Waits up to `waitMs` for the lock on the file `path`, made when
+    enum class State {
+        // Ours until released.
+        Held,
+        // Another process held it for longer than the wait.
+        Busy,
+        // The lock file gives no lock: its name is taken by something that
+        // is no regular file (a folder, a FIFO, a link), it cannot be opened
+        // at all, or the file system keeps no locks. Nobody can hold it, so
+        // nothing is waited for; see `why`.
+        Unavailable,
+    };
+
+    // Waits up to `waitMs` for the lock on the file `path`, made (0600) when
     // missing and never removed (a lock file that is removed and made again
-    // could be held by two processes at once). Check `held`.
+    // could be held by two processes at once). A link at that name is
+    // never followed.
     static FileLock acquire(const std::string& path, int waitMs);
 
     FileLock() = default;
@@ -20,15 +33,18 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // The lock is ours, or the file system keeps no locks at all, where
-    // nothing can be waited for.
-    bool held() const { return held_; }
+    State state() const { return state_; }
+    bool held() const { return state_ == State::Held; }
+    // Why the lock is unavailable, for the log; empty otherwise.
+    const std::string& why() const { return why_; }
 
 private:
     void release();
+    void giveUp(std::string why);
 
     int fd_ = -1;
-    bool held_ = false;
+    State state_ = State::Unavailable;
+    std::string why_;
 };
 
 }  // namespace vobu

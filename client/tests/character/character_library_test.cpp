@@ -149,12 +149,15 @@ TEST_F(Library, FailedUnreadBackupBlocksWrites) {
     put(path, original);
     library.load();
     ASSERT_EQ(library.error, "Saved characters could not be read. Original data was kept.");
-    block(path + ".backup.tmp");
+    // No second name, and no room for a copy.
+    library.file.calls = testing::withoutHardLinks();
+    library.file.calls.write = testing::diskFullAfter(0).write;
     EXPECT_FALSE(library.save(named("a")));
     EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
     EXPECT_FALSE(library.remove(named("a")));
     EXPECT_EQ(slurp(path), original);
-    unblock(path + ".backup.tmp");
+    EXPECT_FALSE(exists(path + ".unread.bak"));
+    library.file.calls = systemFileCalls();
     ASSERT_TRUE(library.save(named("a")));
     EXPECT_EQ(slurp(path + ".unread.bak"), original);
 }
@@ -345,6 +348,67 @@ TEST_F(Library, FileRemovedMeanwhileLeavesNothingToKeep) {
     EXPECT_FALSE(exists(path + ".unread.bak"));
 }
 
+TEST_F(Library, AFileEmptiedMeanwhileIsNoEmptyLibrary) {
+    // Another program cut the file (and may be about to write it in place):
+    // the characters this window has are all that is left of them.
+    put(path, fileOf({named("a"), named("b")}));
+    library.load();
+    put(path, "");
+    testing::LogCapture log;
+    ASSERT_TRUE(library.save(named("c")));
+    EXPECT_EQ(slurp(path), fileOf({named("a"), named("b"), named("c")}));
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_FALSE(exists(path + ".unread.bak")) << "nothing in it to keep";
+    EXPECT_EQ(log.count("Saved characters: the characters file is gone or empty since it was read"), 1);
+    put(path, "");
+    ASSERT_TRUE(library.remove(named("a")));
+    EXPECT_EQ(slurp(path), fileOf({named("b"), named("c")}));
+}
+
+TEST_F(Library, AFileKeptAsideOnceIsNeverKeptAgain) {
+    // Read broken, then removed by another program: the write that follows
+    // is the window's own file, which no later save keeps aside.
+    const std::string broken = "{\"characters\":[";
+    put(path, broken);
+    library.load();
+    std::filesystem::remove(path);
+    ASSERT_TRUE(library.save(named("a")));
+    ASSERT_TRUE(library.save(named("b")));
+    EXPECT_FALSE(exists(path + ".unread.bak"));
+    EXPECT_EQ(slurp(path), fileOf({named("a"), named("b")}));
+
+    // Kept, but the write failed; another start of the game reads it again
+    // and keeps it no second time: the backup is the very same file.
+    put(path, broken);
+    library.load();
+    library.file.calls = testing::diskFullAfter(0);
+    EXPECT_FALSE(library.save(named("c")));
+    EXPECT_EQ(slurp(path + ".unread.bak"), broken);
+    CharacterLibrary restarted;
+    restarted.load();
+    ASSERT_TRUE(restarted.save(named("c")));
+    EXPECT_FALSE(exists(path + ".unread-2.bak"));
+    EXPECT_EQ(slurp(path + ".unread.bak"), broken);
+}
+
+TEST_F(Library, ASaveWhoseFolderCannotBeFlushedIsStillTheFile) {
+    // The file holds the change: the view goes on from it, and the next
+    // change finds nothing new in it.
+    library.load();
+    ASSERT_TRUE(library.save(named("a")));
+    library.file.calls = testing::failingFlush(true);
+    testing::LogCapture log;
+    ASSERT_TRUE(library.save(named("b"))) << library.error;
+    EXPECT_EQ(library.error, "");
+    EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(slurp(path), fileOf({named("a"), named("b")}));
+    EXPECT_EQ(log.count("Saved characters: the characters file is replaced, but its folder could not be flushed"), 1);
+    library.file.calls = systemFileCalls();
+    ASSERT_TRUE(library.remove(named("a")));
+    EXPECT_EQ(log.count("Saved characters: the characters file changed since it was read"), 0);
+    EXPECT_EQ(slurp(path), fileOf({named("b")}));
+}
+
 TEST_F(Library, ChangedFileThatCannotBeKeptIsNotReplaced) {
     library.load();
     ASSERT_TRUE(library.save(named("a")));
@@ -430,7 +494,7 @@ TEST_F(Library, LegacyFileIsFittedAndBackedUpOnce) {
 TEST_F(Library, FailingLegacyBackupBlocksEverySaveAndRemoval) {
     std::string original = fixture("legacy_library.json");
     put(path, original);
-    block(path + ".backup.tmp");
+    library.file.calls = testing::diskFullAfter(0);
     library.load();
     EXPECT_EQ(library.notice, "Older characters fitted to 16-64 texels; originals backed up.");
     EXPECT_EQ(library.error, "Could not back up older characters. Original save was kept.");
@@ -446,7 +510,7 @@ TEST_F(Library, FailingLegacyBackupBlocksEverySaveAndRemoval) {
     EXPECT_EQ(library.characters.size(), 2u);
     EXPECT_EQ(slurp(path), original);
 
-    unblock(path + ".backup.tmp");
+    library.file.calls = systemFileCalls();
     ASSERT_TRUE(library.remove(named("small")));
     EXPECT_EQ(slurp(path + ".pre64.bak"), original);
     EXPECT_EQ(idsOf(library), (std::vector<std::string>{"too-wide"}));
@@ -458,7 +522,7 @@ TEST_F(Library, InjectedWriteFailureLeavesTheFileByteIdentical) {
     ASSERT_TRUE(library.save(named("b")));
     std::string before = slurp(path);
     uint32_t revision = library.revision;
-    block(path + ".tmp");
+    library.file.calls = testing::diskFullAfter(0);
     EXPECT_FALSE(library.save(named("c")));
     EXPECT_EQ(library.error, "Save failed. Check available storage space.");
     EXPECT_FALSE(library.save(named("a", 0x999999)));
@@ -466,7 +530,7 @@ TEST_F(Library, InjectedWriteFailureLeavesTheFileByteIdentical) {
     EXPECT_EQ(library.characters[0].faces[0][0], 0x102030u);
     EXPECT_EQ(library.revision, revision);
     EXPECT_EQ(slurp(path), before);
-    unblock(path + ".tmp");
+    library.file.calls = systemFileCalls();
     ASSERT_TRUE(library.save(named("c")));
     EXPECT_EQ(library.error, "");
 }
@@ -476,13 +540,13 @@ TEST_F(Library, RemoveRestoresTheListWhenTheWriteFails) {
     for (const char* id : {"a", "b", "c"}) ASSERT_TRUE(library.save(named(id)));
     std::string before = slurp(path);
     uint32_t revision = library.revision;
-    block(path + ".tmp");
+    library.file.calls = testing::diskFullAfter(0);
     EXPECT_FALSE(library.remove(named("b")));
     EXPECT_EQ(library.error, "Delete could not be saved.");
     EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(library.revision, revision);
     EXPECT_EQ(slurp(path), before);
-    unblock(path + ".tmp");
+    library.file.calls = systemFileCalls();
     ASSERT_TRUE(library.remove(named("b")));
     EXPECT_EQ(idsOf(library), (std::vector<std::string>{"a", "c"}));
     EXPECT_EQ(library.revision, revision + 1);
@@ -536,7 +600,6 @@ TEST_F(Library, LoadClearsEarlierTexts) {
     library.load();
     EXPECT_EQ(library.error, "");
     EXPECT_EQ(library.notice, "");
-    EXPECT_EQ(library.pendingUnreadBackup, "");
     EXPECT_EQ(library.revision, 2u);
 }
 

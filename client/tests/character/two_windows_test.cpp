@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include <spawn.h>
@@ -15,7 +17,9 @@
 
 #include "character/character_library.h"
 #include "storage_fixture.h"
+#include "support/as_the_player.h"
 #include "support/log_capture.h"
+#include "support/odd_files.h"
 
 extern char** environ;
 
@@ -160,14 +164,105 @@ TEST_F(TwoWindows, AChangeWaitsForTheOtherWindowsWriteAndGivesUpOnAStoppedOne) {
     library.file.lockWaitMs = 50;
     testing::LogCapture log;
     EXPECT_FALSE(library.save(named("c", "C")));
-    EXPECT_EQ(library.error, kLibrarySaveError);
+    EXPECT_EQ(library.error, kUserFilesBusyText) << "the disk is fine: another window has the files";
+    library.error.clear();
     EXPECT_FALSE(library.remove(named("a", "")));
-    EXPECT_EQ(library.error, kLibraryDeleteError);
+    EXPECT_EQ(library.error, kUserFilesBusyText);
     EXPECT_EQ(slurp(path), two);
     EXPECT_NE(two, before);
     EXPECT_EQ(log.count("Saved characters: the characters file is not changed: the per-user folder could not be "
                         "locked against other game windows"),
               2);
+}
+
+// Racers on a folder where no lock can be had: every save still lands (what
+// one window wrote may be overwritten by the other, which nothing without a
+// lock can prevent), and no two writes ever share a temporary file.
+TEST_F(TwoWindows, WithoutALockTwoWindowsNeverShareATemporaryFile) {
+    const std::string folder = std::filesystem::path(path).parent_path();
+    std::filesystem::create_directories(path + ".lock/in-the-way");
+    constexpr int kSaves = 40;
+    const pid_t first = startRacer("a", kSaves);
+    const pid_t second = startRacer("b", kSaves);
+    ASSERT_GT(first, 0);
+    ASSERT_GT(second, 0);
+    for (pid_t pid : {first, second}) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
+    }
+    CharacterLibrary after;
+    after.load();
+    EXPECT_EQ(after.error, "");
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"characters.json", "characters.json.lock"}));
+}
+
+// A lock file another user made (a start under sudo), a read-only one, or
+// anything else at the lock's name never takes saving away: where it gives
+// a lock the change is made under it, else without it, said once a change.
+TEST_F(TwoWindows, TheLockFileNeverTakesSavingAway) {
+    const std::string folder = std::filesystem::path(path).parent_path();
+    const std::string lock = path + ".lock";
+    const std::string outside = root + "/made-outside";
+    testing::giveToThePlayer(root);
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        bool locked;
+    };
+    std::unique_ptr<testing::Fifo> fifo;
+    const Case cases[] = {
+        {"another user's lock file", [&] { put(lock, ""); }, true},
+        {"a read-only lock file",
+         [&] {
+             put(lock, "");
+             ::chmod(lock.c_str(), 0444);
+         },
+         true},
+        {"a lock file the player cannot open",
+         [&] {
+             put(lock, "");
+             ::chmod(lock.c_str(), 0);
+         },
+         false},
+        {"a folder", [&] { block(lock); }, false},
+        {"a FIFO", [&] { fifo = std::make_unique<testing::Fifo>(lock); }, false},
+        {"a link to /dev/null", [&] { ASSERT_EQ(::symlink("/dev/null", lock.c_str()), 0); }, false},
+        {"a dangling link", [&] { ASSERT_EQ(::symlink(outside.c_str(), lock.c_str()), 0); }, false},
+    };
+    for (const Case& c : cases) {
+        c.make();
+        const bool saved = testing::asThePlayer([&] {
+            testing::LogCapture log;
+            CharacterLibrary library;
+            library.load();
+            WatchedFile servers = watchedServersFile();
+            servers.read();
+            const bool changed = library.save(named("a", c.what)) && library.save(named("b", "B")) &&
+                                 library.remove(named("b", "")) &&
+                                 servers.apply([](const std::string&) { return false; },
+                                               [](WatchedFile::Edit& edit) {
+                                                   edit.write = true;
+                                                   edit.bytes = "[]";
+                                                   return true;
+                                               }) == WatchedFile::Result::Written;
+            const int unlocked = log.count("Saved characters: the characters file is changed without the lock") +
+                                 log.count("Saved servers: the list file is changed without the lock");
+            return changed && unlocked == (c.locked ? 0 : 4);
+        });
+        EXPECT_TRUE(saved) << c.what;
+        CharacterLibrary after;
+        after.load();
+        ASSERT_EQ(after.characters.size(), 1u) << c.what;
+        EXPECT_EQ(after.characters[0].name, c.what);
+        EXPECT_EQ(slurp(path + ".servers"), "[]") << c.what;
+        EXPECT_FALSE(exists(outside)) << c.what << ": the link was followed";
+        EXPECT_FALSE(fifo && fifo->readerWaited()) << c.what;
+        fifo.reset();
+        std::filesystem::remove_all(lock);
+        std::filesystem::remove(path + ".servers");
+        EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"characters.json"})) << c.what;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -59,17 +60,45 @@ TEST_F(UserFiles, WholeReadTellsMissingFromUnreadable) {
     EXPECT_EQ(readCharactersFile(), "");
 }
 
-TEST_F(UserFiles, FailedWriteLeavesTheFileAsItWas) {
-    ASSERT_TRUE(writeCharactersFile("old bytes"));
-    block(path + ".tmp");  // the temporary file cannot be opened
-    EXPECT_FALSE(writeCharactersFile("new bytes"));
-    EXPECT_EQ(slurp(path), "old bytes");
-    EXPECT_TRUE(exists(path + ".tmp"));
-    unblock(path + ".tmp");
-    // A temporary file left behind by a failed write is reused.
-    put(path + ".tmp", "leftover from before, longer than the new content");
-    ASSERT_TRUE(writeCharactersFile("new bytes"));
-    EXPECT_EQ(slurp(path), "new bytes");
+TEST_F(UserFiles, NothingAtTheTemporaryNamesStopsAWriteOrIsFollowed) {
+    // A FIFO would hold the window (and the folder's lock) for good; a link
+    // would have its target outside the folder overwritten and become the
+    // file; a folder cannot be removed and the write takes another name.
+    const std::string outside = root + "/outside";
+    put(outside, "not the client's");
+    for (const std::string& temporary : {path + ".tmp", path + ".servers.tmp", path + ".backup.tmp"}) {
+        struct Odd {
+            const char* what;
+            std::function<void()> make;
+        };
+        std::unique_ptr<testing::Fifo> fifo;
+        const Odd odds[] = {
+            {"a FIFO", [&] { fifo = std::make_unique<testing::Fifo>(temporary); }},
+            {"a link out of the folder", [&] { ASSERT_EQ(::symlink(outside.c_str(), temporary.c_str()), 0); }},
+            {"a folder", [&] { block(temporary); }},
+            {"a leftover", [&] { put(temporary, "leftover from before, longer than the new content"); }},
+        };
+        for (const Odd& odd : odds) {
+            const std::string what = std::string(odd.what) + " as " + temporary;
+            odd.make();
+            std::filesystem::remove(path + ".pre64.bak");
+            ASSERT_TRUE(writeCharactersFile("characters")) << what;
+            ASSERT_TRUE(writeServersFile("servers")) << what;
+            ASSERT_TRUE(backupCharactersFile("backup", true)) << what;
+            EXPECT_EQ(slurp(path), "characters") << what;
+            EXPECT_EQ(slurp(path + ".servers"), "servers") << what;
+            EXPECT_EQ(slurp(path + ".pre64.bak"), "backup") << what;
+            for (const std::string& file : {path, path + ".servers", path + ".pre64.bak"}) {
+                EXPECT_FALSE(std::filesystem::is_symlink(file)) << what;
+            }
+            EXPECT_EQ(slurp(outside), "not the client's") << what;
+            if (fifo) {
+                EXPECT_FALSE(fifo->readerWaited()) << what;
+            }
+            fifo.reset();
+            std::filesystem::remove_all(temporary);
+        }
+    }
 }
 
 TEST_F(UserFiles, AFailedWriteLeavesNoTemporaryFile) {
@@ -90,44 +119,27 @@ TEST_F(UserFiles, AFailedWriteLeavesNoTemporaryFile) {
 }
 
 TEST_F(UserFiles, BackupIsWrittenOnceAndNeverReplaced) {
-    ASSERT_TRUE(backupCharactersFile("first"));
+    ASSERT_TRUE(backupCharactersFile("first", true));
     EXPECT_EQ(slurp(path + ".pre64.bak"), "first");
     EXPECT_FALSE(exists(path + ".backup.tmp"));
-    EXPECT_TRUE(backupCharactersFile("second"));
+    EXPECT_TRUE(backupCharactersFile("second", true));
     EXPECT_EQ(slurp(path + ".pre64.bak"), "first");
     EXPECT_FALSE(exists(path + ".backup.tmp"));  // nothing written at all
 }
 
 TEST_F(UserFiles, BackupFailureLeavesNoBackup) {
-    block(path + ".backup.tmp");
-    EXPECT_FALSE(backupCharactersFile("bytes"));
-    EXPECT_FALSE(exists(path + ".pre64.bak"));
-    unblock(path + ".backup.tmp");
-    // The backup lost to one made meanwhile: its temporary file goes too.
-    block(path + ".unread.bak");
-    for (int n = 2; n <= kMaxUnreadBackups; ++n) block(unreadBackupName(path, n));
-    EXPECT_FALSE(backupUnreadCharactersFile("bytes"));
-    EXPECT_FALSE(exists(path + ".backup.tmp"));
+    for (bool locked : {true, false}) {
+        EXPECT_FALSE(backupCharactersFile("bytes", locked, testing::diskFullAfter(2))) << locked;
+        EXPECT_FALSE(exists(path + ".pre64.bak")) << locked;
+        EXPECT_FALSE(exists(path + ".backup.tmp")) << locked;
+        EXPECT_FALSE(exists(ownTemporaryName(path + ".backup.tmp", 1))) << locked;
+    }
 }
 
 TEST_F(UserFiles, AnythingOfTheBackupNameCounts) {
     block(path + ".pre64.bak");
-    EXPECT_TRUE(backupCharactersFile("bytes"));
+    EXPECT_TRUE(backupCharactersFile("bytes", true));
     EXPECT_FALSE(exists(path + ".backup.tmp"));
-}
-
-TEST_F(UserFiles, UnreadBackupsNeverReplaceEachOther) {
-    ASSERT_TRUE(backupUnreadCharactersFile("one"));
-    EXPECT_EQ(slurp(path + ".unread.bak"), "one");
-    ASSERT_TRUE(backupUnreadCharactersFile("one"));  // same bytes: already kept
-    EXPECT_FALSE(exists(path + ".unread-2.bak"));
-    ASSERT_TRUE(backupUnreadCharactersFile("two"));
-    EXPECT_EQ(slurp(path + ".unread.bak"), "one");
-    EXPECT_EQ(slurp(path + ".unread-2.bak"), "two");
-    ASSERT_TRUE(backupUnreadCharactersFile("three"));
-    EXPECT_EQ(slurp(path + ".unread-3.bak"), "three");
-    ASSERT_TRUE(backupUnreadCharactersFile("two"));
-    EXPECT_FALSE(exists(path + ".unread-4.bak"));
 }
 
 TEST_F(UserFiles, ServersFileIsReadUpToItsLimit) {
@@ -168,11 +180,18 @@ TEST_F(UserFiles, UnreadableServersFileIsKeptUnderFreeNamesBeside) {
     EXPECT_FALSE(exists(path + ".unread.bak")) << "the characters file's names stay free";
 }
 
-TEST_F(UserFiles, ServersFileFailedWrite) {
+TEST_F(UserFiles, AWriteThatCannotBeFinishedIsNoChange) {
+    // Not a byte written, a flush that fails, a close that reports an
+    // error: the file stays as it was and the change is refused.
     ASSERT_TRUE(writeServersFile("[\"ws://a/vobu\"]"));
-    block(path + ".servers.tmp");
-    EXPECT_FALSE(writeServersFile("[]"));
-    EXPECT_EQ(readServersFile(), "[\"ws://a/vobu\"]");
+    WatchedFile servers = watchedServersFile();
+    servers.read();
+    for (const FileCalls& failing :
+         {testing::diskFullAfter(0), testing::failingFlush(false), testing::failingClose()}) {
+        servers.calls = failing;
+        EXPECT_EQ(writeThrough(servers, "[]"), WatchedFile::Result::NotWritten);
+        EXPECT_EQ(readServersFile(), "[\"ws://a/vobu\"]");
+    }
 }
 
 TEST_F(UserFiles, WhatIsNoRegularFileIsUnreadableAndNeverWaitedOn) {
@@ -257,6 +276,59 @@ TEST_F(UserFiles, WithoutHardLinksUnreadableFilesAreKeptAsCopies) {
     EXPECT_EQ(slurp(path).size(), 300000u);
 }
 
+TEST_F(UserFiles, AFileWhoseKeepingCannotBeFlushedIsNotReplaced) {
+    // The second name is there but may not survive a crash: the file stays
+    // as it is, and no further names are used up trying.
+    const std::string unread(20000, 'x');
+    put(path + ".servers", unread);
+    WatchedFile servers = watchedServersFile();
+    servers.read();
+    servers.calls = testing::failingFlush(true);
+    EXPECT_EQ(writeThrough(servers, "[]"), WatchedFile::Result::NotKept);
+    EXPECT_EQ(slurp(path + ".servers"), unread);
+    EXPECT_FALSE(exists(unreadBackupName(path + ".servers", 2)));
+}
+
+TEST_F(UserFiles, AFileGoneOrEmptiedIsNotHandedToItsOwner) {
+    // Only another program leaves an empty file: taken as an empty document
+    // it would drop everything the window has. Like a removed file, it
+    // leaves the owner's view to be written.
+    for (WatchedFile file : {watchedCharactersFile(), watchedServersFile()}) {
+        struct Case {
+            const char* what;
+            std::function<void()> change;
+        };
+        const Case cases[] = {
+            {"emptied", [&] { put(file.path(), ""); }},
+            {"removed", [&] { std::filesystem::remove(file.path()); }},
+            {"rewritten", [&] { put(file.path(), "theirs"); }},
+        };
+        for (const Case& c : cases) {
+            const std::string what = file.path() + " " + c.what;
+            put(file.path(), "seen");
+            file.read();
+            c.change();
+            std::vector<std::string> handed;
+            const WatchedFile::Result result = file.apply(
+                [&](const std::string& bytes) {
+                    handed.push_back(bytes);
+                    return true;
+                },
+                [](WatchedFile::Edit& edit) {
+                    edit.write = true;
+                    edit.bytes = "mine";
+                    return true;
+                });
+            EXPECT_EQ(result, WatchedFile::Result::Written) << what;
+            EXPECT_EQ(handed, std::string(c.what) == "rewritten" ? std::vector<std::string>{"theirs"}
+                                                                 : std::vector<std::string>{})
+                << what;
+            EXPECT_EQ(slurp(file.path()), "mine") << what;
+            EXPECT_FALSE(exists(unreadBackupName(file.path(), 1))) << what;
+        }
+    }
+}
+
 TEST(UserFilesWithoutFolder, NothingIsReadOrWritten) {
     char pattern[] = "/tmp/vobu-nofolder-XXXXXX";
     int fd = ::mkstemp(pattern);
@@ -270,8 +342,7 @@ TEST(UserFilesWithoutFolder, NothingIsReadOrWritten) {
     EXPECT_EQ(readServersFile(), "");
     EXPECT_FALSE(writeCharactersFile("x"));
     EXPECT_FALSE(writeServersFile("x"));
-    EXPECT_FALSE(backupCharactersFile("x"));
-    EXPECT_FALSE(backupUnreadCharactersFile("x"));
+    EXPECT_FALSE(backupCharactersFile("x", true));
     WatchedFile servers = watchedServersFile();
     EXPECT_TRUE(servers.read().whole);
     EXPECT_EQ(writeThrough(servers, "[]"), WatchedFile::Result::NotWritten);

@@ -42,6 +42,14 @@ def link_to_dev_zero(path):
     os.symlink("/dev/zero", path)
 
 
+def outside_link(outside):
+    """Makes a link to a file of another program's, outside the folder."""
+    target = os.path.join(outside, "outside")
+    with open(target, "wb") as f:
+        f.write(b"not the client's")
+    return lambda path: os.symlink(target, path)
+
+
 def replace_as_another_program(path, content):
     """Writes the file the way another game window does: a new file moved
     over the old one."""
@@ -156,6 +164,52 @@ class UserFilesTest(unittest.TestCase):
                                      r"is made to it as it is now")
                 self.assertEqual(client.log().count("changed since it was read"), 2)
 
+
+    def odd_names_never_stop_a_save(self, odd, what, without_lock):
+        """Odd names at the lock and the temporary files: the title screen
+        adds a server and the library makes a character, and nothing outside
+        the folder is written."""
+        port = free_port()
+        outside = tempfile.mkdtemp(prefix="vobu-e2e-outside-")
+        try:
+            with TestServer("--bots", "0", "--title", "Directory Server", "--motd", "Lists itself") as directory, \
+                    vobu_e2e.Display() as display:
+                files = {os.path.join(FOLDER, name): make(outside) for name, make in odd.items()}
+                with vobu_e2e.Client(display, ["--server", directory.url, "--quit-after-ms", "60000"],
+                                     name="user-files-odd-" + what.replace(" ", "-"), data_files=files) as client:
+                    player = self.title_screen(client, "Directory Server")
+                    address = self.add_server(player, f"127.0.0.1:{port}", 1)
+                    self.assertEqual(json.loads(self.read(client, "characters.json.servers")), [address])
+                    self.new_character(player, 1)
+                    characters = json.loads(self.read(client, "characters.json"))["characters"]
+                    self.assertEqual([c["name"] for c in characters], ["Vobu", "Vobu"])
+                    for name in ("characters.json", "characters.json.servers"):
+                        self.assertEqual(kind(user_file(client, name)), "file", name)
+                    self.assertEqual(os.listdir(outside), ["outside"], "a link out of the folder was followed")
+                    with open(os.path.join(outside, "outside"), "rb") as f:
+                        self.assertEqual(f.read(), b"not the client's")
+                    unlocked = client.log().count("is changed without the lock against other game windows")
+                    if without_lock:
+                        self.assertGreaterEqual(unlocked, 3, "the first character, the server and the new one")
+                    else:
+                        self.assertEqual(unlocked, 0)
+                    client.close_window()
+                    self.assertEqual(client.wait_exit(), 0, "the window closed: no open waited on a FIFO")
+        finally:
+            shutil.rmtree(outside, ignore_errors=True)
+
+    def test_fifos_and_links_at_the_temporary_names_are_removed_under_the_lock(self):
+        self.odd_names_never_stop_a_save({
+            "characters.json.tmp": lambda outside: os.mkfifo,
+            "characters.json.servers.tmp": lambda outside: outside_link(outside),
+        }, "temporary names", without_lock=False)
+
+    def test_a_lock_name_that_gives_no_lock_never_stops_a_save(self):
+        self.odd_names_never_stop_a_save({
+            "characters.json.lock": lambda outside: os.mkfifo,
+            "characters.json.tmp": lambda outside: outside_link(outside),
+            "characters.json.servers.tmp": lambda outside: os.mkfifo,
+        }, "lock name", without_lock=True)
 
     def test_two_windows_on_one_folder_keep_both_windows_characters_and_servers(self):
         """Two real game windows (each on a display of its own) on one

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "editor_fixture.h"
+#include "support/odd_files.h"
 #include "ui/text.h"
 
 namespace vobu::testing {
@@ -75,7 +76,8 @@ const StateCase kStateCases[] = {
          EXPECT_TRUE(e.libraryShown);
          EXPECT_TRUE(e.choosingCharacter);
      }},
-    {"FirstStartWhoseSaveFailsStillListsTheDefault", [](EditorFixture& f) { f.block(f.path + ".tmp"); }, nullptr,
+    {"FirstStartWhoseSaveFailsStillListsTheDefault",
+     [](EditorFixture& f) { f.editor.library.file.calls = testing::diskFullAfter(0); }, nullptr,
      [](EditorFixture& f) {
          CharacterEditor& e = f.editor;
          ASSERT_EQ(e.library.characters.size(), 1u);
@@ -371,7 +373,9 @@ TEST_P(GuardedWrite, KeepsTheUnreadOriginalFirst) {
 
 TEST_P(GuardedWrite, RefusesWhileTheBackupCannotBeWritten) {
     start();
-    block(path + ".backup.tmp");
+    // No second name for the original, and no room for a copy of it.
+    editor.library.file.calls = testing::withoutHardLinks();
+    editor.library.file.calls.write = testing::diskFullAfter(0).write;
     const size_t listed = editor.library.characters.size();
     GetParam().act(editor);
     EXPECT_EQ(slurp(path), original);

@@ -1,8 +1,9 @@
 #pragma once
 // What a user's folder may hold besides plain files, for the tests of the
 // code that reads and keeps the client's own files: a FIFO that catches a
-// reader waiting on it, links to devices, a file system without hard links
-// and a disk that fills up part of the way through a write.
+// reader waiting on it, links to devices, a file system without hard links,
+// a disk that fills up part of the way through a write, and flushes or
+// closes that fail.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -100,6 +101,37 @@ inline FileCalls diskFullAfter(size_t room) {
         long written = long(::write(fd, data, std::min(length, *left)));
         if (written > 0) *left -= size_t(written);
         return written;
+    };
+    return calls;
+}
+
+inline bool isFolder(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// fsync(2) fails with EIO, as on a disk that reports a write error late:
+// for files or, with `folders`, for folders only.
+inline FileCalls failingFlush(bool folders) {
+    FileCalls calls = systemFileCalls();
+    calls.fsync = [folders](int fd) {
+        if (isFolder(fd) != folders) return ::fsync(fd);
+        errno = EIO;
+        return -1;
+    };
+    return calls;
+}
+
+// close(2) of a file reports EIO (as NFS does for a write it could not
+// send); the descriptor is closed all the same.
+inline FileCalls failingClose() {
+    FileCalls calls = systemFileCalls();
+    calls.close = [](int fd) {
+        const bool folder = isFolder(fd);
+        const int closed = ::close(fd);
+        if (folder) return closed;
+        errno = EIO;
+        return -1;
     };
     return calls;
 }
