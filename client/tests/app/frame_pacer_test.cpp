@@ -485,6 +485,46 @@ TEST(FramePacer, ASlowSwapIsProbedLessAndLessOftenYetSwapsThatWaitStillLetGo) {
     }
 }
 
+TEST(FramePacer, SwapsFoundToWaitStartTheBackOffOver) {
+    // Five minutes of slow swaps without vertical sync grow the back-off
+    // to the longest; then the swaps wait for the display and a probe lets
+    // pacing go. Later on the same display the window is hidden (its swaps
+    // return at once and turn pacing on), and shown again its swaps no
+    // longer wait but copy the frame slowly: the new suspicion is probed
+    // after the first back-off, not after the long one grown before.
+    FramePacer pacer(false, 60);
+    Loop loop{pacer};
+    Display display = Display::at(59.94);
+    display.waits = false;
+    display.swapMs = 11;
+    loop.runFor(display, 300, 2);
+    const std::vector<double> slowGaps = gapsBetween(loop.probesMs);
+    ASSERT_FALSE(slowGaps.empty());
+    ASSERT_GE(slowGaps.back(), FramePacer::kLongestBackOffMs) << "the back-off has grown to the longest";
+
+    display.waits = true;
+    display.swapMs = 0.2;
+    loop.runFor(display, 120, 2);
+    ASSERT_FALSE(pacer.pacing()) << "the swaps wait for the display";
+
+    display.waits = false;
+    display.swapMs = 0.1;
+    loop.runFor(display, 2, 2);
+    ASSERT_TRUE(pacer.pacing()) << "a hidden window is paced";
+
+    const size_t probes = loop.probesMs.size();
+    display.swapMs = 11;
+    loop.runFor(display, 80, 2);
+    const std::vector<double> gaps = gapsBetween({loop.probesMs.begin() + std::ptrdiff_t(probes), loop.probesMs.end()});
+    const std::string name = "slow swaps after vertical sync was found";
+    ASSERT_FALSE(gaps.empty()) << name;
+    expectBackingOff(gaps, pacer.periodMs(), name);
+    // Waits of 2, 4, 8, 16 and 32 s fit in 80 s.
+    EXPECT_GE(gaps.size(), 5u) << name;
+    EXPECT_TRUE(pacer.pacing()) << name;
+    EXPECT_EQ(loop.pacingChanges, 2) << name << ": off once the swaps wait, on again while hidden";
+}
+
 TEST(FramePacer, ADisplayOfAnotherRateOrAClockThatGoesBackDoesNotPutOffTheNextProbe) {
     // Five minutes of slow swaps without vertical sync put the next probe
     // off by the longest back-off.
