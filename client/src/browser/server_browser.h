@@ -136,6 +136,9 @@ public:
     // Why the directory cannot be asked (its address is not one the
     // transport dials), shown beside the buttons; empty when it can.
     std::string directoryStatus;
+    // Why the last Delete left its row (another window had the per-user
+    // folder), shown beside the buttons; emptied by the next Delete or Add.
+    std::string savedServersStatus;
     // Saved servers that answered and then closed, waiting to be asked again.
     std::map<std::string, SubscriptionBackOff> backOff;
     // The server that was selected when the rows were emptied, selected
@@ -148,12 +151,13 @@ private:
     TransportCallbacks directoryCallbacks();
     void noteAnsweredClose(const DirectorySubscription& subscription, double nowMs);
     bool isSaved(const std::string& url) const;
-    bool changeSavedServers(const std::function<bool(std::vector<std::string>&)>& edit);
+    WatchedFile::Result changeSavedServers(const std::function<bool(std::vector<std::string>&)>& edit);
     bool takeSavedServersAsTheyAreNow(const std::string& text);
     void forgetServer(const std::string& url);
     bool hasValidSelection() const;
     void join();
 
+    void drawStatusBesideButtons();
     void drawDialog();
     void registerControls();
 

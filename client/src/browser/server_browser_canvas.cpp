@@ -6,6 +6,13 @@
 
 namespace vobu {
 
+namespace {
+
+constexpr int kButtonsY = 624;
+constexpr int kButtonHeight = 32;
+
+}  // namespace
+
 void ServerBrowser::redrawCanvas() {
     canvas.clear();
     canvas.fillRect(0, 0, UiCanvas::kVisibleWidth, UiCanvas::kVisibleHeight, palette::kScreenBackground);
@@ -28,21 +35,37 @@ void ServerBrowser::registerControls() {
     // just inside the list.
     controls.add(canvas, "servers.list", 24, 188, 954, 424, nullptr, !rows.empty());
     controls.addButton(
-        canvas, *font, "servers.join", 816, 624, 180, 32, "Join", [this] { joinRequested = true; }, false,
-        hasValidSelection());
+        canvas, *font, "servers.join", 816, kButtonsY, 180, kButtonHeight, "Join", [this] { joinRequested = true; },
+        false, hasValidSelection());
     controls.addButton(
-        canvas, *font, "servers.refresh", 24, 624, 180, 32, "Refresh", [this] { refresh(); }, false, true);
+        canvas, *font, "servers.refresh", 24, kButtonsY, 180, kButtonHeight, "Refresh", [this] { refresh(); }, false,
+        true);
     controls.addButton(
-        canvas, *font, "servers.characters", 216, 624, 180, 32, "Characters", [this] { charactersRequested = true; },
-        false, true);
+        canvas, *font, "servers.characters", 216, kButtonsY, 180, kButtonHeight, "Characters",
+        [this] { charactersRequested = true; }, false, true);
     if (hasValidSelection() && isSaved(rows[size_t(list.selected)].url)) {
         controls.addButton(
-            canvas, *font, "servers.delete", 408, 624, 180, 32, "Delete", [this] { deleteSelectedServer(); }, false,
-            true);
+            canvas, *font, "servers.delete", 408, kButtonsY, 180, kButtonHeight, "Delete",
+            [this] { deleteSelectedServer(); }, false, true);
     }
-    // In the gap between "Delete" and "Join", on the buttons' text line.
-    if (!directoryStatus.empty()) {
-        canvas.drawPlainText(*font, directoryStatus, 600, 632, palette::kHighlightText, 204);
+    drawStatusBesideButtons();
+}
+
+// In the gap between "Delete" and "Join": why the list was not changed,
+// then why the directory cannot be asked, each wrapped to the gap, the
+// lines centred on the buttons' row. Three lines still clear the list above.
+void ServerBrowser::drawStatusBesideButtons() {
+    constexpr int kX = 600;
+    constexpr int kWidth = 204;
+    constexpr int kLineHeight = 16;
+    std::vector<std::string> lines;
+    for (const std::string* status : {&savedServersStatus, &directoryStatus}) {
+        if (status->empty()) continue;
+        for (std::string& line : wrapText(*font, *status, kWidth, kWidth, false)) lines.push_back(std::move(line));
+    }
+    const int top = kButtonsY + (kButtonHeight - kLineHeight * int(lines.size())) / 2;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        canvas.drawPlainText(*font, lines[i], kX, top + kLineHeight * int(i), palette::kHighlightText, kWidth);
     }
 }
 

@@ -8,6 +8,14 @@
 
 namespace vobu {
 
+namespace {
+
+bool listIsAsAsked(WatchedFile::Result result) {
+    return result == WatchedFile::Result::Written || result == WatchedFile::Result::NothingToWrite;
+}
+
+}  // namespace
+
 void ServerBrowser::loadSavedServers() { savedServers = readSavedServers(serversFile).servers; }
 
 // Another window changed the list since this one read it: its list is this
@@ -25,10 +33,9 @@ bool ServerBrowser::takeSavedServersAsTheyAreNow(const std::string& text) {
     return true;
 }
 
-// Applies one change to the list as it is on disk now. False when nothing
-// was written; `dialogStatus` then says why, or stays empty for a failed
-// write.
-bool ServerBrowser::changeSavedServers(const std::function<bool(std::vector<std::string>&)>& edit) {
+// Applies one change to the list as it is on disk now; the caller says
+// what a change that was not made means to the player.
+WatchedFile::Result ServerBrowser::changeSavedServers(const std::function<bool(std::vector<std::string>&)>& edit) {
     std::vector<std::string> updated;
     WatchedFile::Result result =
         serversFile.apply([&](const std::string& text) { return takeSavedServersAsTheyAreNow(text); },
@@ -39,7 +46,7 @@ bool ServerBrowser::changeSavedServers(const std::function<bool(std::vector<std:
                               return !out.write || buildSavedServersDocument(updated, out.bytes);
                           });
     if (result == WatchedFile::Result::Written) savedServers = std::move(updated);
-    return result == WatchedFile::Result::Written || result == WatchedFile::Result::NothingToWrite;
+    return result;
 }
 
 bool ServerBrowser::isSaved(const std::string& url) const {
@@ -48,6 +55,7 @@ bool ServerBrowser::isSaved(const std::string& url) const {
 
 void ServerBrowser::addServer() {
     dialogStatus.clear();
+    savedServersStatus.clear();
     std::string address;
     std::string message = completeServerAddress(addressField.text, address);
     if (!message.empty()) {
@@ -55,7 +63,7 @@ void ServerBrowser::addServer() {
         dirty = true;
         return;
     }
-    const bool saved = changeSavedServers([&](std::vector<std::string>& list) {
+    const WatchedFile::Result result = changeSavedServers([&](std::vector<std::string>& list) {
         if (std::find(list.begin(), list.end(), address) != list.end()) return true;
         if (list.size() >= kMaxSavedServers) {
             dialogStatus = "Only 16 servers";
@@ -64,8 +72,13 @@ void ServerBrowser::addServer() {
         list.push_back(address);
         return true;
     });
-    if (!saved) {
-        if (dialogStatus.empty()) dialogStatus = "Could not save";
+    if (!listIsAsAsked(result)) {
+        // A refusal that said why keeps its own words.
+        if (result == WatchedFile::Result::Locked) {
+            dialogStatus = kUserFilesBusyText;
+        } else if (dialogStatus.empty()) {
+            dialogStatus = "Could not save";
+        }
         dirty = true;
         return;
     }
@@ -103,15 +116,18 @@ void ServerBrowser::deleteSelectedServer() {
     } else if (deletedRow > 0) {
         next = rows[size_t(deletedRow) - 1].url;
     }
-    const bool deleted = changeSavedServers([&](std::vector<std::string>& list) {
+    const WatchedFile::Result result = changeSavedServers([&](std::vector<std::string>& list) {
         auto found = std::find(list.begin(), list.end(), url);
         if (found != list.end()) list.erase(found);
         return true;
     });
-    if (!deleted) return;
+    // Says why the row stays when another window has the folder: once it
+    // lets go, Delete works again.
+    savedServersStatus = result == WatchedFile::Result::Locked ? kUserFilesBusyText : "";
+    dirty = true;
+    if (!listIsAsAsked(result)) return;
     forgetServer(url);
     rebuildRows(next);
-    dirty = true;
 }
 
 }  // namespace vobu

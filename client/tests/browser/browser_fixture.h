@@ -57,8 +57,6 @@ public:
         std::ifstream in(serversFile, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    // A folder in the way of the temporary name makes every write fail.
-    void blockWrites() const { std::filesystem::create_directories(serversFile + ".tmp/in-the-way"); }
 
     std::string root;
     std::string serversFile;

@@ -1,9 +1,12 @@
 // The add-server dialog's commit and the deletion of saved servers, with
 // the per-user file they rewrite.
 
+#include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -178,7 +181,7 @@ TEST_F(AddServerTest, WriteFailureSaysCouldNotSaveAndLeavesFileAndListAsTheyWere
     start(addresses(2));
     frame();
     const std::string before = folder.read();
-    folder.blockWrites();
+    browser.serversFile.calls = diskFullAfter(0);  // every write fails
     openAndCommit("new.test:80");
     EXPECT_TRUE(browser.dialogOpen);
     EXPECT_EQ(browser.dialogStatus, "Could not save");
@@ -446,12 +449,143 @@ TEST_F(AddServerTest, DeleteRewritesTheFileClosesTheSubscriptionAndSelectsTheNex
 TEST_F(AddServerTest, DeleteThatCannotBeWrittenChangesNothing) {
     start(addresses(2));
     run(400);
-    folder.blockWrites();
+    browser.serversFile.calls = diskFullAfter(0);  // every write fails
+    const std::string before = folder.read();
     browser.list.select(0);
     browser.deleteSelectedServer();
     EXPECT_EQ(browser.savedServers, addresses(2));
+    EXPECT_EQ(folder.read(), before);
     EXPECT_EQ(browser.subscriptions.count("ws://s0.test/vobu"), 1u);
     EXPECT_EQ(browser.list.selected, 0);
+    EXPECT_EQ(browser.savedServersStatus, "") << "only a folder another window holds is said";
+}
+
+// Another window that keeps the per-user folder locked past the wait (one
+// stopped in a debugger, say): Add and Delete change nothing and say why,
+// and both work once it lets go.
+TEST_F(AddServerTest, AddAndDeleteWaitForTheFolderAnotherWindowKeepsLocked) {
+    start(addresses(2));
+    run(400);
+    browser.serversFile.lockWaitMs = 10;
+    const std::string before = folder.read();
+    auto rowUrls = [this] {
+        std::vector<std::string> urls;
+        for (const ServerEntry& row : browser.rows) urls.push_back(row.url);
+        return urls;
+    };
+    const int deleteX = 408 + 90;
+    const int deleteY = 624 + 16;
+    {
+        // flock locks belong to the open file, so this one keeps the
+        // browser out as another process's would.
+        FileLock other = lockUserFolder(0);
+        ASSERT_TRUE(other.held());
+
+        openAndCommit("new.test:80");
+        EXPECT_TRUE(browser.dialogOpen);
+        EXPECT_EQ(browser.dialogStatus, kUserFilesBusyText);
+        EXPECT_EQ(browser.addressField.text, "new.test:80") << "kept for another try";
+        key(SDLK_ESCAPE);
+
+        browser.list.select(0);
+        frame();
+        click(deleteX, deleteY);
+        EXPECT_EQ(browser.savedServersStatus, kUserFilesBusyText);
+        EXPECT_EQ(browser.list.selected, 0);
+        EXPECT_EQ(browser.subscriptions.count("ws://s0.test/vobu"), 1u);
+
+        EXPECT_EQ(folder.read(), before);
+        EXPECT_EQ(browser.savedServers, addresses(2));
+        EXPECT_EQ(rowUrls(), addresses(2));
+    }
+    frame();
+    click(deleteX, deleteY);
+    EXPECT_EQ(browser.savedServersStatus, "") << "the Delete that worked no longer says the folder is busy";
+    openAndCommit("new.test:80");
+    EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+    const std::vector<std::string> after = {"ws://s1.test/vobu", "ws://new.test:80/vobu"};
+    EXPECT_EQ(folder.read(), json(after).dump());
+    EXPECT_EQ(browser.savedServers, after);
+    EXPECT_EQ(rowUrls(), after);
+}
+
+TEST_F(AddServerTest, TheNextAddTakesBackWhatAnEarlierDeleteSaid) {
+    start(addresses(2));
+    frame();
+    browser.serversFile.lockWaitMs = 10;
+    {
+        FileLock other = lockUserFolder(0);
+        ASSERT_TRUE(other.held());
+        browser.list.select(0);
+        browser.deleteSelectedServer();
+        ASSERT_EQ(browser.savedServersStatus, kUserFilesBusyText);
+    }
+    openAndCommit("new.test:80");
+    EXPECT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+    EXPECT_EQ(browser.savedServersStatus, "");
+}
+
+// Servers another window deleted go from this one with the next change: no
+// row, no subscription left open, nothing remembered that would ask them
+// again.
+TEST_F(AddServerTest, ServersAnotherWindowDeletedAreForgottenWithTheNextChange) {
+    const std::string kept = "ws://kept.test/vobu";
+    const std::string open = "ws://open.test/vobu";      // subscribed, answered once before
+    const std::string queued = "ws://queued.test/vobu";  // waiting for its turn
+    const std::string failed = "ws://failed.test/vobu";  // its connect failed
+    net.failingUrls = {failed};
+    start({open, queued, failed, kept});
+    run(600);
+    net.lineFor(kept)->serverOpens();
+    net.lineFor(kept)->serverSends(selfReply("Kept", ""));
+    // `open` and `queued` answer and hang up together; after their back-off
+    // `open` is asked again at once and `queued` waits its 150 ms.
+    for (const std::string& url : {open, queued}) {
+        FakeLine* line = net.lineFor(url);
+        ASSERT_NE(line, nullptr);
+        line->serverOpens();
+        line->serverSends(selfReply("Title of " + url, ""));
+        line->serverCloses();
+    }
+    frame();
+    advance(SubscriptionBackOff::kFirstDelayMs);
+    frame();
+    FakeLine* openLine = net.lineFor(open);
+    ASSERT_EQ(net.connectsTo(open), 2);
+    ASSERT_EQ(browser.subscriptions.count(open), 1u);
+    ASSERT_EQ(browser.subscribeQueue, std::deque<std::string>{queued});
+    ASSERT_EQ(browser.failedUrls, std::set<std::string>{failed});
+    for (const std::string& answered : {open, queued}) {
+        ASSERT_EQ(browser.backOff.count(answered), 1u) << answered;
+        ASSERT_EQ(browser.serverInfo.count(answered), 1u) << answered;
+    }
+
+    folder.put(json(std::vector<std::string>{kept}).dump());  // the other window's deletes
+    openAndCommit("mine.test:1");
+    ASSERT_FALSE(browser.dialogOpen) << browser.dialogStatus;
+
+    const std::vector<std::string> now = {kept, "ws://mine.test:1/vobu"};
+    EXPECT_EQ(folder.read(), json(now).dump());
+    std::vector<std::string> rows;
+    for (const ServerEntry& row : browser.rows) rows.push_back(row.url);
+    EXPECT_EQ(rows, now);
+    EXPECT_EQ(openLine->closes, 1);
+    EXPECT_EQ(browser.subscriptions.count(open), 0u);
+    for (const std::string& gone : {open, queued, failed}) {
+        EXPECT_EQ(browser.serverInfo.count(gone), 0u) << gone;
+        EXPECT_EQ(browser.failedUrls.count(gone), 0u) << gone;
+        EXPECT_EQ(browser.backOff.count(gone), 0u) << gone;
+        EXPECT_EQ(std::count(browser.subscribeQueue.begin(), browser.subscribeQueue.end(), gone), 0) << gone;
+    }
+    EXPECT_EQ(net.lineFor(kept)->closes, 0) << "the server both lists keep stays asked";
+
+    // Nothing of them is polled or asked again.
+    const int polls = openLine->polls;
+    run(SubscriptionBackOff::kLongestDelayMs, 1000);
+    EXPECT_EQ(openLine->polls, polls);
+    EXPECT_EQ(net.connectsTo(open), 2);
+    EXPECT_EQ(net.connectsTo(queued), 1);
+    EXPECT_EQ(net.connectsTo(failed), 1);
 }
 
 TEST_F(AddServerTest, DeletedAddressThatTheDirectoryListsStaysAsTheDirectoryRow) {

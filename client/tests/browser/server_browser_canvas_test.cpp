@@ -1,6 +1,7 @@
 // The title screen's canvas at the coordinates the layout gives, and what
 // goes to the GPU each frame.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,18 @@ protected:
     }
     const UiCanvas& canvas() const { return browser.canvas; }
     size_t uploads() const { return recording.uploads.size(); }
+    // `text` in the test font's 8-pixel glyphs at (x, y), and nothing more
+    // on its line up to `width`.
+    ::testing::AssertionResult lineDrawnAt(const std::string& text, int x, int y, int width) const {
+        std::string padded = text;
+        padded.resize(std::max(text.size(), size_t(width / 8)), ' ');
+        for (size_t i = 0; i < padded.size(); ++i) {
+            ::testing::AssertionResult glyph =
+                testing::glyphDrawnAt(canvas(), font.glyph(uint32_t(padded[i])), x + 8 * int(i), y, kRing, kBackground);
+            if (!glyph) return glyph << " in \"" << text << "\" at " << i;
+        }
+        return ::testing::AssertionSuccess();
+    }
 };
 
 TEST_F(CanvasTest, FocusFrameOnTheListIsDrawnJustInsideIt) {
@@ -189,6 +202,49 @@ TEST_F(CanvasTest, ADirectoryAddressThatCannotBeDialledIsSaidBesideTheButtons) {
             // Beside the saved server's "Delete", not over it.
             ASSERT_TRUE(browser.controls.find("servers.delete")) << c.url;
         }
+    }
+}
+
+// Why the list was not changed and why the directory cannot be asked share
+// the gap between "Delete" and "Join": each wrapped to its 204 pixels, the
+// lines centred on the buttons' row, every line shown whole and nothing
+// drawn past the gap, over the list or below the window.
+TEST_F(CanvasTest, StatusesBesideTheButtonsAreWrappedIntoTheGap) {
+    start({"ws://saved.test/vobu"});
+    const std::string invalid = "Invalid server address";
+    struct Line {
+        int y;
+        std::string text;
+    };
+    const struct {
+        std::string saved;
+        std::string directory;
+        std::vector<Line> lines;
+    } cases[] = {
+        {"", invalid, {{632, invalid}}},
+        {kUserFilesBusyText, "", {{624, "Another game window is"}, {640, "using your files."}}},
+        {kUserFilesBusyText, invalid, {{616, "Another game window is"}, {632, "using your files."}, {648, invalid}}},
+    };
+    constexpr int kGapX = 600;
+    constexpr int kGapWidth = 204;
+    for (const auto& c : cases) {
+        browser.savedServersStatus = c.saved;
+        browser.directoryStatus = c.directory;
+        browser.redrawCanvas();
+        ASSERT_TRUE(browser.controls.find("servers.delete"));
+        for (const Line& line : c.lines) {
+            EXPECT_TRUE(lineDrawnAt(line.text, kGapX, line.y, kGapWidth)) << c.saved << " / " << c.directory;
+        }
+        const int top = c.lines.front().y;
+        const int bottom = c.lines.back().y + 16;
+        int stray = 0;
+        for (int y = 612; y < UiCanvas::kVisibleHeight; ++y) {
+            for (int x = 592; x < 816; ++x) {
+                const bool inGap = x >= kGapX && x < kGapX + kGapWidth && y >= top && y < bottom;
+                stray += !inGap && canvas().pixel(x, y) != kBackground;
+            }
+        }
+        EXPECT_EQ(stray, 0) << c.saved << " / " << c.directory;
     }
 }
 

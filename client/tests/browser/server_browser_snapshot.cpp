@@ -99,6 +99,11 @@ int main(int argc, char** argv) {
     browser.controls.focusId = "servers.list";
     bool ok = writeShot(browser, recording, graphics, folder + "/title-list.png");
 
+    // A Delete refused while another window had the per-user folder.
+    browser.savedServersStatus = vobu::kUserFilesBusyText;
+    ok = writeShot(browser, recording, graphics, folder + "/title-busy.png") && ok;
+    browser.savedServersStatus.clear();
+
     browser.openDialog();
     browser.addressField.setText("wss://a.very.long.host.name.example.org:8443/with/a/path/that/scrolls/the/field");
     browser.addressField.moveCursor(-4, true, false);
