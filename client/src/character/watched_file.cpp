@@ -135,7 +135,7 @@ bool WatchedFile::keepBeforeReplacing(const std::string& path, bool changed) {
     if (!now.exists) {
         return true;  // gone meanwhile: nothing left to lose
     }
-    if (!keepAside(path, changed ? "changed since it was read" : "could not be read")) {
+    if (!keepAside(path, now, changed ? "changed since it was read" : "could not be read")) {
         return false;
     }
     seen_ = now;
@@ -143,8 +143,7 @@ bool WatchedFile::keepBeforeReplacing(const std::string& path, bool changed) {
     return true;
 }
 
-bool WatchedFile::keepAside(const std::string& path, const char* why) {
-    const FileIdentity file = identifyFile(path);
+bool WatchedFile::keepAside(const std::string& path, const FileIdentity& file, const char* why) {
     for (int n = 1; n <= kMaxUnreadBackups; ++n) {
         const std::string backup = unreadBackupName(path, n);
         if (pathExists(backup)) {

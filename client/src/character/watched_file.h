@@ -89,7 +89,8 @@ private:
     };
     Now lookAtFileNow(const std::string& path, const std::function<bool(const std::string&)>& adopt);
     bool keepBeforeReplacing(const std::string& path, bool changed);
-    bool keepAside(const std::string& path, const char* why);
+    // Keeps `path`, which is the file `file`, under a free unread backup name.
+    bool keepAside(const std::string& path, const FileIdentity& file, const char* why);
     void wrote(const Replacement& written);
     Result locked(const std::function<Result()>& work);
 
